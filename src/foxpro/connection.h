@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foxpro/value.h"
+
+namespace quorvel::foxpro {
+
+class DataSource;  // what an open connection reads from: a folder or a container
+
+inline constexpr int kModeReadWrite = 3;
+
+// Stand-in for the outside data-access connection: opened from a connection
+// string "Provider=vfpoledb.1;Data Source=...;Collating Sequence=...;".
+// A data source that is a folder gives its free tables; a .dbc file gives
+// the tables of that container.  Source tables are only ever opened for
+// reading; only a table that a statement creates or names as its target is
+// written.  Failures throw FoxProError.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setMode(int mode) { mode_ = mode; }
+    int mode() const { return mode_; }
+
+    // Keys are matched without case; a value may be quoted with '"' so that
+    // it can hold ';'.  Another provider than vfpoledb(.1) fails with 3706.
+    void open(const std::string& connectionString);
+    void close();
+    bool isOpen() const { return source_ != nullptr; }
+
+    // Runs one statement of the dialect.  For a statement that returns rows
+    // (SELECT COUNT(*), SELECT ...) the result is the first column of the
+    // first row; for any other it is null.
+    Value execute(const std::string& sql);
+
+    // Table names of the source: file names without extension for a folder
+    // (names starting with "~" left out), container order for a .dbc.
+    std::vector<std::string> tableNames() const;
+
+    // The open source; throws kErrorObjectClosed when not open.
+    DataSource& source() const;
+
+private:
+    int mode_ = kModeReadWrite;
+    std::unique_ptr<DataSource> source_;
+};
+
+}  // namespace quorvel::foxpro

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "foxpro/field_info.h"
+#include "foxpro/value.h"
+
+namespace quorvel::foxpro {
+
+class Connection;
+class TableReader;
+
+inline constexpr int kOpenDynamic = 2;
+inline constexpr int kOpenStatic = 3;
+inline constexpr int kLockOptimistic = 3;
+
+// Stand-in for the outside data-access record set, over "SELECT * FROM [t]"
+// (optionally "WHERE RECNO() = n").  Rows come in stored order, deleted
+// records skipped.  Failures throw FoxProError.
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    void open(const std::string& sql, Connection& connection, int cursorType = kOpenStatic,
+              int lockType = kLockOptimistic);
+    void close();
+    bool isOpen() const;
+
+    void moveFirst();
+    void moveNext();
+    bool eof() const;  // after the last row, and at once for an empty result
+
+    int fieldCount() const;
+    const FieldInfo& field(int index) const;     // 0-based; 3265 when out of range
+    int fieldIndex(std::string_view name) const; // without case; 3265 when missing
+    Value value(int index) const;                // of the current row
+    Value value(std::string_view name) const;
+
+    // Fast path for the comparison: the current record's stored bytes
+    // (delete flag first) and the table's layout.
+    std::span<const std::uint8_t> rawRecord() const;
+    const TableLayout& layout() const;
+
+    // The current row's position among the live records, 1-based.
+    std::int64_t position() const;
+
+private:
+    std::unique_ptr<TableReader> reader_;
+    // Implementation state lives with the reader.
+};
+
+}  // namespace quorvel::foxpro

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "foxpro/text_locale.h"
+#include "foxpro/value.h"
+
+namespace quorvel::foxpro {
+
+// The one conversion of a value to text, as the comparison writes it into
+// its lines and the command-line tool prints it.  In the C locale: null "",
+// text as stored, decimals canonical ("-12.5"), integers in digits, currency
+// with up to four decimals ("12.5"), doubles like printf("%.15G"), dates
+// "2020-12-31", datetimes "2020-12-31 13:02:03", logicals "True"/"False".
+std::string textForm(const Value& value, const TextLocale& locale);
+
+}  // namespace quorvel::foxpro
