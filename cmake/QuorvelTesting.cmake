@@ -32,3 +32,15 @@ function(quorvel_glob_sources out dir)
   file(GLOB files CONFIGURE_DEPENDS "${dir}/*.cpp")
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
+
+# A library from every .cpp of a folder; a folder that has none yet still
+# gives a (empty) library so that the targets that link it configure.
+function(quorvel_add_library name dir)
+  quorvel_glob_sources(files ${dir})
+  if(NOT files)
+    set(files ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${files} "// no sources yet\n")
+  endif()
+  add_library(${name} STATIC ${files})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+endfunction()
