@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "data/source_descriptor.h"
+#include "foxpro/recordset.h"
+#include "foxpro/text_locale.h"
+#include "shell/dialogs.h"
+
+namespace quorvel::compare {
+
+// The progress value at which the walk's scale begins (0 to 100 overall).
+inline constexpr int ProgressStart = 5;
+
+// How long the walk works between two calls of processEvents, so that a
+// window stays responsive without the walk living in the event loop.
+inline constexpr int kEventIntervalMs = 20;
+
+// What the caller lets the walk do while it runs.  Both are optional: an
+// empty function is not called.
+struct CompareCallbacks {
+    // value in 0..100, never decreasing during one walk; text
+    // "Processing field: " + the number of record pairs done.  Called when
+    // the walk starts, before every processEvents and once at the end.
+    std::function<void(int value, const std::string& text)> progress;
+    // Lets pending window events run; called about every kEventIntervalMs of
+    // work, never once per field.
+    std::function<void()> processEvents;
+};
+
+enum class CompareStatus {
+    Completed,       // both tables were walked to their ends: lines is the whole difference list
+    CouldNotCompare  // a source, a table or a record could not be read: see failure
+};
+
+struct CompareResult {
+    CompareStatus status = CompareStatus::Completed;
+    // Difference lines in walk order (no line breaks added).  When the
+    // comparison could not be completed these are the lines found before
+    // the failure and must not be taken as the whole list.
+    std::vector<std::string> lines;
+    // CouldNotCompare: one line naming the file or table and the problem
+    // ("calls.dbf: memo file not found").  Empty when completed.
+    std::string failure;
+
+    bool completed() const { return status == CompareStatus::Completed; }
+    // "Compared, no differences": the tables appear to be identical.
+    bool identical() const { return completed() && lines.empty(); }
+};
+
+// The entry point: compares table1 of source1 with table2 of source2.
+// Records are paired by position in stored order (deleted records skipped),
+// fields by name without case (the k-th field of a name in Table #1 with the
+// k-th field of that name in Table #2), the field list taken from Table #1.
+// Value texts follow textForm under the given locale.  Failures are shown
+// through dialogs as error reports (locations "Compare1.Compare",
+// "Compare1.CompareTables", "Compare1.ExistField"); a failure that leaves
+// the tables not compared also sets CouldNotCompare.  Never throws.
+CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
+                      const std::string& table1, const std::string& table2,
+                      const foxpro::TextLocale& locale, shell::Dialogs& dialogs,
+                      const CompareCallbacks& callbacks = {});
+
+// The walk itself, with the progress scale starting at progressStart;
+// Compare calls it with ProgressStart.  Never throws.
+CompareResult CompareTables(const data::SourceDescriptor& source1,
+                            const data::SourceDescriptor& source2, const std::string& table1,
+                            const std::string& table2, const foxpro::TextLocale& locale,
+                            shell::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
+                            int progressStart = ProgressStart);
+
+// True when any field of the record set is named fieldName, compared after
+// converting both names to upper case; false for a record set without
+// fields.  A failure is reported with location "Compare1.ExistField" and
+// the result is what was found so far.
+bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName,
+                shell::Dialogs& dialogs);
+
+}  // namespace quorvel::compare
