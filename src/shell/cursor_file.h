@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::shell {
+
+// A pointer image as read from a cursor (.CUR) file: premultiplication-free
+// 32-bit ARGB pixels, top row first, and the hot spot.
+struct CursorImage {
+    int width = 0;
+    int height = 0;
+    int hotX = 0;
+    int hotY = 0;
+    std::vector<uint32_t> argb;  // width * height pixels
+};
+
+// Reads the largest image of a cursor file (1, 4, 8, 24 or 32 bits per pixel
+// with its AND mask, or an embedded PNG is refused).  Throws
+// std::runtime_error naming the file and the problem.
+CursorImage readCursorFile(const std::string& path);
+CursorImage parseCursor(const std::string& bytes, const std::string& nameForErrors);
+
+// The hand pointer of every window: the image of appFolder/HAND-M.CUR when
+// FileExists reports it and it reads cleanly, else nothing (the default
+// pointer then stands in for it).
+std::optional<CursorImage> LoadHandCursor(const std::string& appFolder);
+
+}  // namespace quorvel::shell

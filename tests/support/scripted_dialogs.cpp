@@ -1,0 +1,65 @@
+#include "support/scripted_dialogs.h"
+
+namespace quorvel::testing {
+
+namespace {
+template <typename T>
+bool popFront(std::deque<T>& queue, T& out) {
+    if (queue.empty()) return false;
+    out = std::move(queue.front());
+    queue.pop_front();
+    return true;
+}
+}  // namespace
+
+shell::Answer ScriptedDialogs::message(const std::string& text, shell::MessageButtons buttons,
+                                       shell::MessageIcon icon, const std::string& caption) {
+    messages.push_back({text, buttons, icon, caption});
+    shell::Answer answer;
+    if (popFront(answers, answer)) return answer;
+    return buttons == shell::MessageButtons::YesNo ? shell::Answer::No : shell::Answer::Ok;
+}
+
+std::string ScriptedDialogs::openFileName(const shell::FileDialogRequest& request) {
+    fileDialogs.push_back({false, request});
+    std::string name;
+    popFront(fileNames, name);
+    return name;
+}
+
+std::string ScriptedDialogs::saveFileName(const shell::FileDialogRequest& request) {
+    fileDialogs.push_back({true, request});
+    std::string name;
+    popFront(fileNames, name);
+    return name;
+}
+
+std::string ScriptedDialogs::chooseFolder(const std::string& title,
+                                          const std::string& startFolder) {
+    folderDialogs.push_back({title, startFolder});
+    std::string folder;
+    popFront(folders, folder);
+    return folder;
+}
+
+bool ScriptedDialogs::openInShell(const std::string& folderOrAddress) {
+    opened.push_back(folderOrAddress);
+    return shellSucceeds;
+}
+
+void ScriptedDialogs::setPointer(shell::Pointer pointer) {
+    pointers.push_back(pointer);
+    Dialogs::setPointer(pointer);
+}
+
+std::vector<std::string> ScriptedDialogs::messageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : messages) texts.push_back(m.text);
+    return texts;
+}
+
+std::string ScriptedDialogs::lastMessage() const {
+    return messages.empty() ? std::string() : messages.back().text;
+}
+
+}  // namespace quorvel::testing
