@@ -29,7 +29,7 @@ struct Literal {
     Kind kind = Kind::Null;
     std::string text;    // Text: the content ('' undone); Number: as written ("-1.5e3"); Binary: raw bytes
     bool logical = false;
-    DateTime dateTime;   // Date: dateTime.date only
+    DateTime dateTime;   // Date: dateTime.date only; year 0 for the empty date {}
 };
 
 struct SelectStatement {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "foxpro/sql.h"
+
+namespace quorvel::foxpro {
+
+class DataSource;
+
+// The statements that write, run against the tables of an open source.
+// Each either completes or changes nothing, and throws FoxProError with a
+// description naming the table and the problem.  Only the table that the
+// statement creates or names as its target is opened for writing.
+
+// SELECT * FROM [t] [WHERE RECNO() = n] INTO TABLE [n]: writes n.dbf (and
+// n.fpt when t has memo fields) in the source's folder as a free Visual
+// FoxPro table holding t's live records in stored order.  Built under a
+// temporary name and renamed into place when complete.  Replaces an
+// existing free table of that name, but never t itself, a table of a
+// container, or a file that is not a table.
+void executeCopy(DataSource& source, const SelectStatement& statement);
+
+// UPDATE [t] SET [f] = literal WHERE RECNO() = n: writes one field of the
+// n-th live record of the free table t.
+void executeUpdate(DataSource& source, const UpdateStatement& statement);
+
+// INSERT INTO [t] [(f, ...)] VALUES(...): appends one live record to the
+// free table t; columns not listed are blank (null where nullable).
+void executeInsert(DataSource& source, const InsertStatement& statement);
+
+}  // namespace quorvel::foxpro
