@@ -1,0 +1,41 @@
+#pragma once
+
+// Conversion between a table's code page and UTF-8, through the C library's
+// iconv.  Decoding never fails and keeps every byte: a byte the code page
+// leaves undefined becomes the Unicode character of the same number (U+0081
+// for 0x81 in 1252), and encoding maps such a character back to its byte, so
+// that text read and written again gives back the stored bytes.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::foxpro {
+
+// True when the C library can convert the code page (437, 1252, 932, ...).
+// Code page 0 (none known) and, for instance, 895 (Kamenicky) give false;
+// their text is read byte for byte as U+0000..U+00FF.
+bool canConvertCodePage(int codePage);
+
+// Appends the UTF-8 form of bytes stored in the code page to out.  Never
+// fails.
+void decodeText(int codePage, std::string_view bytes, std::string& out);
+std::string decodeText(int codePage, std::string_view bytes);
+
+// Bytes that decode as U+0000..U+00FF one for one: what a field with the
+// binary ("no translation") flag or a table of an unconvertible code page
+// holds.
+void decodeLatin1(std::string_view bytes, std::string& out);
+
+// The bytes of UTF-8 text in the code page.  A character the code page
+// cannot hold is written as '?' and, when unmappable is given, appended to
+// it (as UTF-8); invalid UTF-8 bytes count as such characters.  Characters
+// U+0080..U+00FF that the code page leaves undefined go back to the byte of
+// the same number (the decoder's fallback).
+std::string encodeText(int codePage, std::string_view utf8,
+                       std::vector<std::string>* unmappable = nullptr);
+
+// The inverse of decodeLatin1; characters above U+00FF are unmappable.
+std::string encodeLatin1(std::string_view utf8, std::vector<std::string>* unmappable = nullptr);
+
+}  // namespace quorvel::foxpro

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::foxpro {
+
+class TableReader;
+
+// The full path of the entry of folder whose name equals fileName without
+// regard to letter case (an exact match preferred), or "" when there is none.
+// Real folders hold "calls.dbf" beside "calls.FPT" and "CUSTOMER.DBF" for a
+// table named "customer".
+std::string findFileNoCase(const std::string& folder, std::string_view fileName);
+
+// The folder part of a path ("." when it has none) and the last component.
+std::string parentFolder(const std::string& path);
+std::string fileNameOf(const std::string& path);
+
+// What an open connection reads from: a folder of free tables or a database
+// container (.dbc).  Built by open(), which throws FoxProError when the path
+// names nothing usable.  Table names are found without regard to case.
+class DataSource {
+  public:
+    // A folder gives its free tables; a file (whatever its extension) is read
+    // as a container.  Throws "<path>: no such file or folder" when missing;
+    // a damaged container throws the reader's error.
+    static std::unique_ptr<DataSource> open(const std::string& path);
+
+    ~DataSource();
+    DataSource(const DataSource&) = delete;
+    DataSource& operator=(const DataSource&) = delete;
+
+    bool isContainer() const { return container_; }
+    const std::string& path() const { return path_; }  // as given
+    // The folder that holds the tables: the folder itself, or the container's folder.
+    const std::string& folder() const { return folder_; }
+
+    // Folder: .dbf file names without extension, names starting with "~"
+    // left out, sorted without regard to case.  Container: its tables in
+    // container order.
+    std::vector<std::string> tableNames() const;
+
+    // The table file of a name (brackets already removed; a ".dbf" suffix is
+    // accepted).  Throws FoxProError(kErrorFile, "no table named X in Y").
+    std::string tablePath(std::string_view name) const;
+    bool hasTable(std::string_view name) const;
+
+    // Opens the named table read-only, with the container's long field names
+    // for a container table.
+    std::unique_ptr<TableReader> openTable(std::string_view name) const;
+
+    // The container's long field names of a table, in column order; empty for
+    // a free table or a table the container holds no field records for.
+    std::vector<std::string> longFieldNames(std::string_view tableName) const;
+
+    // True when the file at path is one of this container's tables (false
+    // for every path of a folder source).
+    bool isContainerTable(const std::string& path) const;
+
+    // Where a table of this source with the given name is (or would be)
+    // stored: folder() + "/" + name + ".dbf", or the existing file's path.
+    std::string newTablePath(std::string_view name) const;
+
+  private:
+    DataSource() = default;
+    void readContainer();
+
+    struct ContainerTable {
+        std::string name;  // as the container names it
+        std::string path;  // full path of the table file ("" when missing)
+        std::vector<std::string> longNames;
+    };
+
+    bool container_ = false;
+    std::string path_;
+    std::string folder_;
+    std::vector<ContainerTable> tables_;  // container only
+};
+
+}  // namespace quorvel::foxpro
