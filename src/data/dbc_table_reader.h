@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvel::data {
 
@@ -14,6 +15,13 @@ class DbcTableReader {
     int16_t TableCount(const std::string& dbcPath);
     // index is 1-based; an index outside 1..TableCount throws.
     std::string TableName(const std::string& dbcPath, int16_t index);
+
+  private:
+    const std::vector<std::string>& names(const std::string& dbcPath);
+
+    bool loaded_ = false;
+    std::string loadedPath_;
+    std::vector<std::string> names_;
 };
 
 }  // namespace quorvel::data

@@ -74,6 +74,10 @@ class StartWindowModel {
     bool IsValidFoxProConnection(int n);
     void AddTablesToFoxproListbox(int n);
 
+    // The table list of source n: the view's (List1 / List2 of the
+    // table-choice window) when it supplies one, else one kept here.
+    data::StringList& tableList(int n);
+
     // Handlers of Form1.
     void Form_Load();           // the start-up sequence
     void PushButton1_Click();   // browse, source 1
@@ -112,6 +116,7 @@ class StartWindowModel {
     StartupEnvironment environment_;
     std::string applicationTitle_;
     data::SourceDescriptor sources_[2];
+    data::StringList ownLists_[2];
     bool puttingText_ = false;
     bool quitRequested_ = false;
 };
