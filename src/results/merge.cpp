@@ -1,0 +1,324 @@
+#include "results/merge.h"
+
+#include <chrono>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "foxpro/connection.h"
+#include "foxpro/field_info.h"
+#include "foxpro/recordset.h"
+#include "results/sql_literal.h"
+#include "results/text_helpers.h"
+#include "shell/app_info.h"
+#include "shell/error_report.h"
+
+namespace quorvel::results {
+
+namespace {
+
+// Step numbers of the error reports, one per stage of the merge.
+constexpr int kStepOpenSource1 = 100;
+constexpr int kStepOpenSource2 = 102;
+constexpr int kStepCopy = 104;
+constexpr int kStepUpdate = 106;
+constexpr int kStepInsert = 110;
+
+constexpr auto kEventInterval = std::chrono::milliseconds(20);
+
+// One merge at a time: a "Create" pressed while the events of a running
+// merge are processed would otherwise start a second merge inside the first.
+bool mergeRunning = false;
+
+class RunningGuard {
+  public:
+    RunningGuard() { mergeRunning = true; }
+    ~RunningGuard() { mergeRunning = false; }
+    RunningGuard(const RunningGuard&) = delete;
+    RunningGuard& operator=(const RunningGuard&) = delete;
+};
+
+// Calls processEvents at most every kEventInterval, so that a merge of many
+// lines does not spend its time in the event loop.
+class EventPump {
+  public:
+    explicit EventPump(const std::function<void()>& processEvents)
+        : processEvents_(processEvents), last_(std::chrono::steady_clock::now()) {}
+
+    void operator()() {
+        if (!processEvents_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < kEventInterval) return;
+        processEvents_();
+        last_ = std::chrono::steady_clock::now();
+    }
+
+  private:
+    const std::function<void()>& processEvents_;
+    std::chrono::steady_clock::time_point last_;
+};
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return lowerAscii(a) == lowerAscii(b);
+}
+
+// N of a line: decimal digits only, at least 1.
+std::int64_t recordNumber(const std::string& text, const std::string& line) {
+    bool ok = !text.empty() && text.size() <= 18;
+    std::int64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            ok = false;
+            break;
+        }
+        n = n * 10 + (c - '0');
+    }
+    if (!ok || n < 1) throw std::invalid_argument("no record number in \"" + line + "\"");
+    return n;
+}
+
+std::string recordSelector(std::int64_t n) {
+    return "RECNO() = " + std::to_string(n);
+}
+
+// Everything one merge keeps while it runs: the two connections, the
+// new table's fields and at most one record of Table #2.
+class Merge {
+  public:
+    Merge(const MergeRequest& request, shell::Dialogs& dialogs, const MergeCallbacks& callbacks)
+        : request_(request),
+          dialogs_(dialogs),
+          callbacks_(callbacks),
+          pump_(callbacks.processEvents) {}
+
+    MergeOutcome run(const MergeLines& fieldDifferences, const MergeLines& addedDeleted) {
+        outcome_.started = true;
+        if (!openSources() || !copyTable1()) return outcome_;
+        updatePass(fieldDifferences);
+        if (countTicked(addedDeleted) > 0) insertPass(addedDeleted);
+        dialogs_.message("Done.", shell::MessageButtons::Ok, shell::MessageIcon::None,
+                         shell::SetApplicationTitle());
+        return outcome_;
+    }
+
+  private:
+    void fail(int step, const std::string& line, const std::string& description) {
+        ++outcome_.failures;
+        shell::ReportError(dialogs_, description, kMergeLocation, step);
+        if (callbacks_.failed) callbacks_.failed(line, description);
+    }
+
+    // Runs fn; a failure is reported under the given step.  Returns whether
+    // fn finished.
+    template <typename Fn>
+    bool attempt(int step, const std::string& line, Fn&& fn) {
+        try {
+            fn();
+            return true;
+        } catch (const std::exception& e) {
+            fail(step, line, e.what());
+        } catch (...) {
+            fail(step, line, "Unknown error");
+        }
+        return false;
+    }
+
+    bool openSources() {
+        // Without both sources nothing could be applied: a lone copy of
+        // Table #1 would look like a finished merge.
+        if (!attempt(kStepOpenSource1, "", [&] {
+                source1_.setMode(foxpro::kModeReadWrite);
+                source1_.open(data::connectionString(request_.source1));
+            }))
+            return false;
+        return attempt(kStepOpenSource2, "", [&] {
+            source2_.setMode(foxpro::kModeReadWrite);
+            source2_.open(data::connectionString(request_.source2));
+        });
+    }
+
+    // The copy is the one step the rest depends on: when it fails, no update
+    // or insert may touch whatever table carries the new name.
+    bool copyTable1() {
+        outcome_.tableMade = attempt(kStepCopy, "", [&] {
+            source1_.execute("SELECT *  FROM [" + request_.Table1Name + "] INTO TABLE [" +
+                             request_.newTableName + "]");
+        });
+        return outcome_.tableMade;
+    }
+
+    const std::vector<foxpro::FieldInfo>& targetFields() {
+        if (!targetFields_) {
+            foxpro::Recordset rs;
+            rs.open("SELECT * FROM [" + request_.newTableName + "]", source1_, foxpro::kOpenStatic,
+                    foxpro::kLockOptimistic);
+            std::vector<foxpro::FieldInfo> fields;
+            for (int i = 0; i < rs.fieldCount(); ++i) fields.push_back(rs.field(i));
+            rs.close();
+            targetFields_ = std::move(fields);
+        }
+        return *targetFields_;
+    }
+
+    const foxpro::FieldInfo& targetField(const std::string& name) {
+        for (const auto& f : targetFields())
+            if (sameName(f.name, name)) return f;
+        throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
+    }
+
+    // Record n of Table #2, read through source #2.  The last record read is
+    // kept, so that several changed fields of one record cost one read.
+    foxpro::Recordset& table2Record(std::int64_t n) {
+        if (table2Recno_ == n && table2_.isOpen()) return table2_;
+        table2Recno_ = 0;
+        if (table2_.isOpen()) table2_.close();
+        table2_.open("SELECT * FROM [" + request_.Table2Name + "] WHERE " + recordSelector(n),
+                     source2_, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+        if (table2_.eof()) {
+            table2_.close();
+            throw std::runtime_error(request_.Table2Name + " has no record " + std::to_string(n));
+        }
+        table2Recno_ = n;
+        return table2_;
+    }
+
+    void updatePass(const MergeLines& lines) {
+        for (int i = 0; i < lines.count(); ++i) {
+            pump_();
+            if (i >= lines.count() || !lines.checked(i)) continue;
+            const std::string line = lines.text(i);
+            if (lowerAscii(line).find("changed") == std::string::npos) continue;
+            if (attempt(kStepUpdate, line, [&] { updateField(line); }))
+                ++outcome_.fieldsUpdated;
+            else
+                ++outcome_.linesFailed;
+        }
+    }
+
+    void updateField(const std::string& line) {
+        const std::string field = TextBetween(line, " \"", "\" ");
+        const std::int64_t n = recordNumber(TextBetween(line, "Record ", ","), line);
+        const foxpro::FieldInfo& target = targetField(field);
+        foxpro::Recordset& record = table2Record(n);
+        const foxpro::Value value = record.value(record.fieldIndex(field));
+        source1_.execute("UPDATE [" + request_.newTableName + "] SET [" + field +
+                         "] = " + sqlLiteral(value, target) + " WHERE " + recordSelector(n));
+    }
+
+    int countTicked(const MergeLines& lines) {
+        int ticked = 0;
+        for (int i = 0; i < lines.count(); ++i) {
+            pump_();
+            if (i < lines.count() && lines.checked(i)) ++ticked;
+        }
+        return ticked;
+    }
+
+    void insertPass(const MergeLines& lines) {
+        for (int i = 0; i < lines.count(); ++i) {
+            pump_();
+            if (i >= lines.count() || !lines.checked(i)) continue;
+            // Checked "deleted" lines are skipped: those records stay.
+            const std::string line = lines.text(i);
+            if (lowerAscii(line).find("added") == std::string::npos) continue;
+            if (attempt(kStepInsert, line, [&] { insertRecord(line); }))
+                ++outcome_.recordsAdded;
+            else
+                ++outcome_.linesFailed;
+        }
+    }
+
+    // Which of Table #2's columns go where in the new table: matched by name
+    // without case, so that tables whose columns differ in order or number
+    // keep every value in its own column.
+    struct ColumnMap {
+        std::vector<int> sourceIndex;                  // Table #2 column
+        std::vector<const foxpro::FieldInfo*> target;  // the new table's field
+        bool sameColumns = false;                      // no column list needed
+    };
+
+    const ColumnMap& columnMap(const foxpro::Recordset& record) {
+        if (columnMap_) return *columnMap_;
+        const auto& fields = targetFields();
+        ColumnMap map;
+        map.sameColumns = record.fieldCount() == static_cast<int>(fields.size());
+        for (int j = 0; j < record.fieldCount(); ++j) {
+            const std::string& name = record.field(j).name;
+            const foxpro::FieldInfo* match = nullptr;
+            for (const auto& f : fields) {
+                if (sameName(f.name, name)) {
+                    match = &f;
+                    break;
+                }
+            }
+            if (match == nullptr || (map.sameColumns && match != &fields[j]))
+                map.sameColumns = false;
+            if (match == nullptr) continue;
+            map.sourceIndex.push_back(j);
+            map.target.push_back(match);
+        }
+        if (map.target.empty())
+            throw std::invalid_argument(request_.newTableName + " and " + request_.Table2Name +
+                                        " have no field in common");
+        columnMap_ = std::move(map);
+        return *columnMap_;
+    }
+
+    void insertRecord(const std::string& line) {
+        const std::int64_t n = recordNumber(TextBetween(line, "Record ", " "), line);
+        foxpro::Recordset& record = table2Record(n);
+        const ColumnMap& map = columnMap(record);
+        std::string columns;
+        std::string values;
+        for (std::size_t k = 0; k < map.target.size(); ++k) {
+            pump_();
+            if (k > 0) {
+                columns += ", ";
+                values += ", ";
+            }
+            columns += "[" + map.target[k]->name + "]";
+            values += sqlLiteral(record.value(map.sourceIndex[k]), *map.target[k]);
+        }
+        std::string sql = "INSERT INTO [" + request_.newTableName + "] ";
+        if (!map.sameColumns) sql += "(" + columns + ") ";
+        sql += "VALUES(" + values + ")";
+        source1_.execute(sql);
+        // The record has been copied; it is not kept beyond its insert.
+        table2_.close();
+        table2Recno_ = 0;
+    }
+
+    const MergeRequest& request_;
+    shell::Dialogs& dialogs_;
+    const MergeCallbacks& callbacks_;
+    EventPump pump_;
+    MergeOutcome outcome_;
+    foxpro::Connection source1_;
+    foxpro::Connection source2_;
+    foxpro::Recordset table2_;
+    std::int64_t table2Recno_ = 0;
+    std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
+    std::optional<ColumnMap> columnMap_;
+};
+
+}  // namespace
+
+MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeLines& fieldDifferences,
+                               const MergeLines& addedDeleted, shell::Dialogs& dialogs,
+                               const MergeCallbacks& callbacks) {
+    if (mergeRunning) return MergeOutcome{};
+    RunningGuard guard;
+    // The request is copied: the caller's fields may change while events run.
+    const MergeRequest fixed = request;
+    Merge merge(fixed, dialogs, callbacks);
+    return merge.run(fieldDifferences, addedDeleted);
+}
+
+}  // namespace quorvel::results

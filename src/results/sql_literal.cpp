@@ -1,0 +1,248 @@
+#include "results/sql_literal.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+#include "foxpro/text_form.h"
+#include "foxpro/text_locale.h"
+
+namespace quorvel::results {
+
+namespace {
+
+using foxpro::Value;
+
+enum class Target { Text, Number, Date, DateTime, Logical, Binary };
+
+Target targetOf(const foxpro::FieldInfo& field) {
+    switch (field.letter) {
+        case 'C':
+        case 'V':
+        case 'M':
+            // Binary character fields (NOCPTRANS) still hold text.
+            return Target::Text;
+        case 'N':
+        case 'F':
+        case 'I':
+        case 'Y':
+            return Target::Number;
+        case 'B':
+            // A dBase B field is a memo reference; the Visual FoxPro B is a double.
+            return field.memo ? Target::Binary : Target::Number;
+        case 'D':
+            return Target::Date;
+        case 'T':
+            return Target::DateTime;
+        case 'L':
+            return Target::Logical;
+        default:
+            return Target::Binary;  // Q, G, W, P
+    }
+}
+
+std::string describe(const Value& value) {
+    switch (value.kind()) {
+        case Value::Kind::Bytes:
+            return "binary data of " + std::to_string(value.str().size()) + " bytes";
+        default:
+            return "\"" + foxpro::textForm(value, foxpro::TextLocale::c()) + "\"";
+    }
+}
+
+[[noreturn]] void cannotWrite(const Value& value, const foxpro::FieldInfo& target) {
+    throw std::invalid_argument("cannot write " + describe(value) + " into field " + target.name +
+                                " (type " + std::string(1, target.letter) + ")");
+}
+
+std::string twoDigits(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string dateText(const foxpro::Date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+std::string dateTimeText(const foxpro::DateTime& dt) {
+    return dateText(dt.date) + " " + twoDigits(dt.hour) + ":" + twoDigits(dt.minute) + ":" +
+           twoDigits(dt.second);
+}
+
+// A plain decimal number: optional sign, digits with at most one point,
+// optional exponent.  Blanks around it are allowed (character fields are
+// padded); nothing else is, so that "12 apples" or "" is never taken for a
+// number.
+bool looksNumeric(const std::string& text, std::string& trimmed) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return false;
+    trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    std::size_t i = 0;
+    if (trimmed[i] == '+' || trimmed[i] == '-') ++i;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < trimmed.size(); ++i) {
+        const char c = trimmed[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    if (i < trimmed.size() && (trimmed[i] == 'e' || trimmed[i] == 'E')) {
+        ++i;
+        if (i < trimmed.size() && (trimmed[i] == '+' || trimmed[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        for (; i < trimmed.size() && trimmed[i] >= '0' && trimmed[i] <= '9'; ++i) ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    if (i != trimmed.size()) return false;
+    if (trimmed.front() == '+') trimmed.erase(0, 1);
+    return true;
+}
+
+// "2020-12-31" and "2020-12-31 13:02:03", the forms the table-access layer
+// writes in the C locale; anything else is not taken for a date.
+bool parseDateTime(const std::string& text, foxpro::DateTime& out, bool& hasTime) {
+    int y, mo, d, h = 0, mi = 0, s = 0, used = 0;
+    const std::string t = text.substr(0, text.find_last_not_of(' ') + 1);
+    if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) == 3 &&
+        used == static_cast<int>(t.size()) && used == 10) {
+        hasTime = false;
+    } else if (std::sscanf(t.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
+                           &used) == 6 &&
+               used == static_cast<int>(t.size()) && used == 19) {
+        hasTime = true;
+    } else {
+        return false;
+    }
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+    out = foxpro::DateTime{foxpro::Date{y, mo, d}, h, mi, s};
+    return true;
+}
+
+std::string hexLiteral(const std::string& bytes) {
+    static const char* const kDigits = "0123456789ABCDEF";
+    std::string out = "0h";
+    out.reserve(2 + bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string quotedText(const std::string& text) {
+    std::string out = "'";
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::string numberText(const Value& value) {
+    switch (value.kind()) {
+        case Value::Kind::Integer:
+            return std::to_string(value.asInteger());
+        case Value::Kind::Decimal:
+            return value.str();
+        case Value::Kind::Currency: {
+            // Exact: the amount is held as ten-thousandths.
+            const std::int64_t v = value.asInteger();
+            const std::uint64_t mag = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
+            std::string out = (v < 0 ? "-" : "") + std::to_string(mag / 10000);
+            std::string frac = std::to_string(mag % 10000);
+            frac.insert(0, 4 - frac.size(), '0');
+            while (!frac.empty() && frac.back() == '0') frac.pop_back();
+            if (!frac.empty()) out += "." + frac;
+            return out;
+        }
+        case Value::Kind::Double: {
+            const double d = value.asDouble();
+            if (!std::isfinite(d)) throw std::invalid_argument("not a finite number");
+            char buf[64];
+            // Shortest text that reads back to the same double.
+            const auto res = std::to_chars(buf, buf + sizeof buf, d);
+            return std::string(buf, res.ptr);
+        }
+        default:
+            throw std::invalid_argument(describe(value) + " is not a number");
+    }
+}
+
+std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
+    if (value.isNull()) return "NULL";
+    const Value::Kind kind = value.kind();
+    switch (targetOf(target)) {
+        case Target::Text:
+            if (kind == Value::Kind::Text || kind == Value::Kind::Bytes)
+                return quotedText(value.str());
+            if (kind == Value::Kind::Integer || kind == Value::Kind::Decimal ||
+                kind == Value::Kind::Currency || kind == Value::Kind::Double)
+                return quotedText(numberText(value));
+            return quotedText(foxpro::textForm(value, foxpro::TextLocale::c()));
+        case Target::Number:
+            if (kind == Value::Kind::Text) {
+                std::string trimmed;
+                if (!looksNumeric(value.str(), trimmed)) cannotWrite(value, target);
+                return trimmed;
+            }
+            if (kind == Value::Kind::Integer || kind == Value::Kind::Decimal ||
+                kind == Value::Kind::Currency || kind == Value::Kind::Double)
+                return numberText(value);
+            cannotWrite(value, target);
+        case Target::Date: {
+            if (kind == Value::Kind::Date) return "{^" + dateText(value.asDate()) + "}";
+            foxpro::DateTime dt;
+            bool hasTime = false;
+            if (kind == Value::Kind::DateTime) {
+                dt = value.asDateTime();
+                hasTime = dt.hour != 0 || dt.minute != 0 || dt.second != 0;
+            } else if (kind != Value::Kind::Text || !parseDateTime(value.str(), dt, hasTime)) {
+                cannotWrite(value, target);
+            }
+            // A date field cannot keep a time of day: refuse rather than drop it.
+            if (hasTime) cannotWrite(value, target);
+            return "{^" + dateText(dt.date) + "}";
+        }
+        case Target::DateTime: {
+            if (kind == Value::Kind::DateTime) return "{^" + dateTimeText(value.asDateTime()) + "}";
+            if (kind == Value::Kind::Date)
+                return "{^" + dateTimeText(foxpro::DateTime{value.asDate(), 0, 0, 0}) + "}";
+            foxpro::DateTime dt;
+            bool hasTime = false;
+            if (kind != Value::Kind::Text || !parseDateTime(value.str(), dt, hasTime))
+                cannotWrite(value, target);
+            return "{^" + dateTimeText(dt) + "}";
+        }
+        case Target::Logical:
+            if (kind == Value::Kind::Logical) return value.asLogical() ? "True" : "False";
+            if (kind == Value::Kind::Text) {
+                std::string t;
+                for (char c : value.str())
+                    if (c != ' ') t += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+                if (t == "TRUE" || t == ".T." || t == "T") return "True";
+                if (t == "FALSE" || t == ".F." || t == "F") return "False";
+            }
+            cannotWrite(value, target);
+        case Target::Binary:
+            if (kind == Value::Kind::Bytes || kind == Value::Kind::Text)
+                return hexLiteral(value.str());
+            cannotWrite(value, target);
+    }
+    cannotWrite(value, target);
+}
+
+}  // namespace quorvel::results

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "foxpro/field_info.h"
+#include "foxpro/value.h"
+
+namespace quorvel::results {
+
+// A value written as a literal of the statements' dialect for a field of the
+// given type, so that the field receives exactly that value: 'text' (an
+// apostrophe doubled), numbers with "." and as many digits as they need,
+// {^2020-12-31}, {^2020-12-31 13:02:03}, True/False, 0h<hex>, NULL.
+// A value of another type is converted when nothing is lost (an integer into
+// a character field, the text "12.5" into a numeric field, a date into a
+// datetime); otherwise throws std::invalid_argument naming the field and the
+// value.
+std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& target);
+
+// A text between apostrophes, each apostrophe inside doubled.
+std::string quotedText(const std::string& text);
+
+// A number as the dialect writes it: "." as the decimal point, no grouping.
+// Doubles are written with the fewest digits that read back to the same
+// double.  Throws std::invalid_argument for values that are not numbers.
+std::string numberText(const foxpro::Value& value);
+
+}  // namespace quorvel::results
