@@ -9,6 +9,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
 #include "foxpro/recordset.h"
+#include "results/merge_statements.h"
 #include "results/sql_literal.h"
 #include "results/text_helpers.h"
 #include "shell/app_info.h"
@@ -84,10 +85,6 @@ std::int64_t recordNumber(const std::string& text, const std::string& line) {
     return n;
 }
 
-std::string recordSelector(std::int64_t n) {
-    return "RECNO() = " + std::to_string(n);
-}
-
 // Everything one merge keeps while it runs: the two connections, the
 // new table's fields and at most one record of Table #2.
 class Merge {
@@ -148,8 +145,7 @@ class Merge {
     // or insert may touch whatever table carries the new name.
     bool copyTable1() {
         outcome_.tableMade = attempt(kStepCopy, "", [&] {
-            source1_.execute("SELECT *  FROM [" + request_.Table1Name + "] INTO TABLE [" +
-                             request_.newTableName + "]");
+            source1_.execute(copyStatement(request_.Table1Name, request_.newTableName));
         });
         return outcome_.tableMade;
     }
@@ -179,8 +175,8 @@ class Merge {
         if (table2Recno_ == n && table2_.isOpen()) return table2_;
         table2Recno_ = 0;
         if (table2_.isOpen()) table2_.close();
-        table2_.open("SELECT * FROM [" + request_.Table2Name + "] WHERE " + recordSelector(n),
-                     source2_, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+        table2_.open(readRecordStatement(request_.Table2Name, n), source2_, foxpro::kOpenStatic,
+                     foxpro::kLockOptimistic);
         if (table2_.eof()) {
             table2_.close();
             throw std::runtime_error(request_.Table2Name + " has no record " + std::to_string(n));
@@ -208,8 +204,8 @@ class Merge {
         const foxpro::FieldInfo& target = targetField(field);
         foxpro::Recordset& record = table2Record(n);
         const foxpro::Value value = record.value(record.fieldIndex(field));
-        source1_.execute("UPDATE [" + request_.newTableName + "] SET [" + field +
-                         "] = " + sqlLiteral(value, target) + " WHERE " + recordSelector(n));
+        source1_.execute(
+            updateStatement(request_.newTableName, field, sqlLiteral(value, target), n));
     }
 
     int countTicked(const MergeLines& lines) {
@@ -275,21 +271,14 @@ class Merge {
         const std::int64_t n = recordNumber(TextBetween(line, "Record ", " "), line);
         foxpro::Recordset& record = table2Record(n);
         const ColumnMap& map = columnMap(record);
-        std::string columns;
-        std::string values;
+        std::vector<std::string> columns;
+        std::vector<std::string> values;
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump_();
-            if (k > 0) {
-                columns += ", ";
-                values += ", ";
-            }
-            columns += "[" + map.target[k]->name + "]";
-            values += sqlLiteral(record.value(map.sourceIndex[k]), *map.target[k]);
+            if (!map.sameColumns) columns.push_back(map.target[k]->name);
+            values.push_back(sqlLiteral(record.value(map.sourceIndex[k]), *map.target[k]));
         }
-        std::string sql = "INSERT INTO [" + request_.newTableName + "] ";
-        if (!map.sameColumns) sql += "(" + columns + ") ";
-        sql += "VALUES(" + values + ")";
-        source1_.execute(sql);
+        source1_.execute(insertStatement(request_.newTableName, columns, values));
         // The record has been copied; it is not kept beyond its insert.
         table2_.close();
         table2Recno_ = 0;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvel::results {
+
+// The statements of the merge, in the shapes the provider is sent.  Names
+// are put between brackets unchanged; values arrive as finished literals.
+
+// "SELECT *  FROM [t1] INTO TABLE [new]" (two blanks after "*").
+std::string copyStatement(const std::string& table1, const std::string& newTable);
+
+// "UPDATE [new] SET [f] = literal WHERE RECNO() = n".
+std::string updateStatement(const std::string& newTable, const std::string& field,
+                            const std::string& literal, std::int64_t n);
+
+// "SELECT * FROM [t2] WHERE RECNO() = n".
+std::string readRecordStatement(const std::string& table2, std::int64_t n);
+
+// "INSERT INTO [new] VALUES(a, b)", or with columns
+// "INSERT INTO [new] ([A], [B]) VALUES(a, b)".  An empty column list means
+// every column in order.
+std::string insertStatement(const std::string& newTable, const std::vector<std::string>& columns,
+                            const std::vector<std::string>& literals);
+
+// The selector of record n as the comparison counts it: the n-th live
+// record in stored order.
+std::string recordSelector(std::int64_t n);
+
+}  // namespace quorvel::results
