@@ -1,0 +1,158 @@
+// quorvel-cli merge: compare two tables and build the new table from
+// Table #1 plus the differences, as Form4's "Create" does with every line
+// ticked (or only one of the two lists).
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/verbs.h"
+#include "compare/compare.h"
+#include "compare/line_kind.h"
+#include "data/source_descriptor.h"
+#include "foxpro/text_locale.h"
+#include "results/merge.h"
+#include "shell/dialogs.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quorvel-cli merge SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME [--changes-only | "
+    "--added-only]\n"
+    "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 and creates NEWNAME in SOURCE1's folder:\n"
+    "a copy of TABLE1 with TABLE2's changed field values and added records applied.\n"
+    "  --changes-only  apply only the changed field values\n"
+    "  --added-only    apply only the added records\n"
+    "A SOURCE is a folder of free tables or a .dbc database container.\n"
+    "Exit status: 0 table made and every difference applied, 1 some differences failed,\n"
+    "2 no table made.\n";
+
+// Error reports go to standard error as their first line (the failure
+// itself); the rest of the report text is meant for a window.  While the
+// merge runs its failures are printed with their line instead.
+class CliDialogs : public shell::Dialogs {
+  public:
+    bool quiet = false;
+
+    shell::Answer message(const std::string& text, shell::MessageButtons buttons,
+                          shell::MessageIcon icon, const std::string& /*caption*/) override {
+        if (!quiet && icon == shell::MessageIcon::Exclamation)
+            std::fprintf(stderr, "quorvel-cli merge: %s\n",
+                         text.substr(0, text.find("\r\n")).c_str());
+        return buttons == shell::MessageButtons::YesNo ? shell::Answer::No : shell::Answer::Ok;
+    }
+};
+
+class FixedLines : public results::MergeLines {
+  public:
+    FixedLines(std::vector<std::string> lines, bool ticked)
+        : lines_(std::move(lines)), ticked_(ticked) {}
+    int count() const override { return static_cast<int>(lines_.size()); }
+    std::string text(int index) const override { return lines_[index]; }
+    bool checked(int /*index*/) const override { return ticked_; }
+
+  private:
+    std::vector<std::string> lines_;
+    bool ticked_;
+};
+
+bool endsWithDbc(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext == ".dbc";
+}
+
+data::SourceDescriptor sourceOf(const std::string& path) {
+    data::SourceDescriptor source;
+    source.optionDBC = endsWithDbc(path);
+    (source.optionDBC ? source.dbcPath : source.folderText) = path;
+    return source;
+}
+
+int runMerge(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    bool fieldChanges = true;
+    bool addedRecords = true;
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--changes-only") {
+            addedRecords = false;
+        } else if (arg == "--added-only") {
+            fieldChanges = false;
+        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "quorvel-cli merge: unknown option '%s'\n%s", arg.c_str(), kUsage);
+            return 2;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 5 || (!fieldChanges && !addedRecords)) {
+        std::fputs(!fieldChanges && !addedRecords
+                       ? "quorvel-cli merge: --changes-only and --added-only exclude each other\n"
+                       : "quorvel-cli merge: expected five arguments\n",
+                   stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    results::MergeRequest request;
+    request.source1 = sourceOf(positional[0]);
+    request.Table1Name = positional[1];
+    request.source2 = sourceOf(positional[2]);
+    request.Table2Name = positional[3];
+    request.newTableName = positional[4];
+
+    CliDialogs dialogs;
+    const compare::CompareResult differences =
+        compare::Compare(request.source1, request.source2, request.Table1Name, request.Table2Name,
+                         foxpro::TextLocale::fromEnvironment(), dialogs);
+    if (!differences.completed()) {
+        std::fprintf(stderr, "quorvel-cli merge: could not compare: %s\n",
+                     differences.failure.c_str());
+        return 2;
+    }
+
+    std::vector<std::string> fieldLines;
+    std::vector<std::string> addedDeletedLines;
+    for (const auto& line : differences.lines) {
+        (compare::listOfLine(line) == compare::LineList::AddedDeleted ? addedDeletedLines
+                                                                      : fieldLines)
+            .push_back(line);
+    }
+    const FixedLines fieldList(std::move(fieldLines), fieldChanges);
+    const FixedLines addedList(std::move(addedDeletedLines), addedRecords);
+
+    results::MergeCallbacks callbacks;
+    callbacks.failed = [](const std::string& line, const std::string& description) {
+        if (line.empty())
+            std::fprintf(stderr, "quorvel-cli merge: %s\n", description.c_str());
+        else
+            std::fprintf(stderr, "quorvel-cli merge: %s: %s\n", line.c_str(), description.c_str());
+    };
+    dialogs.quiet = true;
+    const results::MergeOutcome outcome =
+        results::MergeIntoNewTable(request, fieldList, addedList, dialogs, callbacks);
+    if (!outcome.tableMade) {
+        std::fprintf(stderr, "quorvel-cli merge: %s was not made\n", request.newTableName.c_str());
+        return 2;
+    }
+    std::printf("%s: %lld fields updated, %lld records added, %lld failed\n",
+                request.newTableName.c_str(), static_cast<long long>(outcome.fieldsUpdated),
+                static_cast<long long>(outcome.recordsAdded),
+                static_cast<long long>(outcome.linesFailed));
+    return outcome.linesFailed > 0 ? 1 : 0;
+}
+
+const VerbRegistration registration{
+    Verb{"merge", "compare two tables and build a new table from Table #1 plus the differences",
+         runMerge}};
+
+}  // namespace
+
+}  // namespace quorvel::cli
