@@ -1,6 +1,6 @@
 #include "support/scripted_dialogs.h"
 
-namespace quorvel::testing {
+namespace quorvel::test {
 
 namespace {
 template <typename T>
@@ -62,4 +62,4 @@ std::string ScriptedDialogs::lastMessage() const {
     return messages.empty() ? std::string() : messages.back().text;
 }
 
-}  // namespace quorvel::testing
+}  // namespace quorvel::test

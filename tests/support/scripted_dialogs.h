@@ -6,7 +6,7 @@
 
 #include "shell/dialogs.h"
 
-namespace quorvel::testing {
+namespace quorvel::test {
 
 // A dialog seam for tests: records every call with what it showed and
 // answers from queues.  An empty answer queue gives the "nothing chosen"
@@ -56,4 +56,4 @@ class ScriptedDialogs : public shell::Dialogs {
     std::string lastMessage() const;
 };
 
-}  // namespace quorvel::testing
+}  // namespace quorvel::test
