@@ -1,0 +1,238 @@
+#include "compare/qt/form2.h"
+
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "compare/compare.h"
+#include "compare/line_kind.h"
+#include "results/qt/difference_list_model.h"
+#include "results/qt/form3.h"
+#include "results/qt/form4.h"
+#include "shell/error_trap.h"
+#include "shell/qt/form1.h"
+#include "shell/qt/wizard.h"
+
+namespace quorvel::compare {
+namespace {
+
+using shell::twipsRect;
+
+const QSize kDesignSize = shell::twipsSize(8040, 3915);
+
+// How long filling the lists works between two looks at pending events.
+constexpr int kFillEventIntervalMs = 20;
+
+// Clears the flag when the run ends, whichever way it ends.
+class RunGuard {
+  public:
+    explicit RunGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunGuard() { flag_ = false; }
+
+  private:
+    bool& flag_;
+};
+
+}  // namespace
+
+Form2::Form2(shell::Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
+    setObjectName(QStringLiteral("Form2"));
+    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this);
+    setFont(shell::arialFont(shell::kTextPointSize, true));
+    resize(kDesignSize);
+    setMinimumSize(kDesignSize);
+
+    PushButton2 = shell::addButton(this, "PushButton2", QStringLiteral("< Back"),
+                                   twipsRect(120, 120, 7800, 405));
+    Frame1 =
+        shell::addFrame(this, "Frame1", QStringLiteral("Which two tables do you want to compare?"),
+                        twipsRect(120, 600, 7800, 2175));
+    Label2 = shell::addLabel(Frame1, "Label2", QStringLiteral("Table #1:"),
+                             twipsRect(240, 300, 2460, 255));
+    Label3 = shell::addLabel(Frame1, "Label3", QStringLiteral("Table #2"),
+                             twipsRect(3960, 300, 1860, 255));
+    for (QListWidget** list : {&List1, &List2}) {
+        *list = new QListWidget(Frame1);
+        (*list)->setSelectionMode(QAbstractItemView::SingleSelection);
+        (*list)->setSortingEnabled(false);
+        (*list)->setFont(shell::arialFont(shell::kTextPointSize, true));
+    }
+    List1->setObjectName(QStringLiteral("List1"));
+    List2->setObjectName(QStringLiteral("List2"));
+    List1->setGeometry(twipsRect(240, 600, 3600, 1410));
+    List2->setGeometry(twipsRect(3960, 600, 3600, 1410));
+    PushButton3 = shell::addButton(this, "PushButton3", QStringLiteral("Next >"),
+                                   twipsRect(120, 2890, 7800, 405));
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(twipsRect(120, 3420, 7800, 405));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setFont(shell::arialFont(shell::kTextPointSize, true));
+    setProgress(0, kProgressBarText);
+
+    setTabOrder(PushButton2, List1);
+    setTabOrder(List1, List2);
+    setTabOrder(List2, PushButton3);
+
+    mirror(tables1_, List1);
+    mirror(tables2_, List2);
+
+    shell::installHoverRule(this, {PushButton2, PushButton3}, {this, Frame1, List1, List2});
+
+    // Wider: everything widens, the two lists share the extra width.
+    // Taller: the lists take the extra height.
+    stretch_.add(PushButton2, 0, 0, 1, 0);
+    stretch_.add(Frame1, 0, 0, 1, 1);
+    stretch_.add(Label3, 0.5, 0, 0, 0);
+    stretch_.add(List1, 0, 0, 0.5, 1);
+    stretch_.add(List2, 0.5, 0, 0.5, 1);
+    stretch_.add(PushButton3, 0, 1, 1, 0);
+    stretch_.add(ProgressBar1, 0, 1, 1, 0);
+
+    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+}
+
+Form2::~Form2() = default;
+
+void Form2::mirror(data::StringList& list, QListWidget* view) {
+    list.onCleared = [view] { view->clear(); };
+    list.onAdded = [view](int, const std::string& text) { view->addItem(shell::qs(text)); };
+    view->clear();
+    for (const std::string& text : list.items()) view->addItem(shell::qs(text));
+}
+
+void Form2::load() {
+    shell::ErrorTrap trap(*dialogs_, "Form2.Form_Load");
+    trap.step([&] { shell::setUpWindow(this); });
+    trap.step([&] {
+        if (List2->count() > 0) List2->setCurrentRow(0);
+    });
+}
+
+void Form2::PushButton2_Click() {
+    shell::ErrorTrap trap(*dialogs_, "Form2.PushButton2_Click");
+    trap.step([&] { wizard_.form1().show(); });
+    trap.step([&] { hide(); });
+}
+
+void Form2::setProgress(int value, const std::string& text) {
+    ProgressBar1->setValue(std::clamp(value, 0, 100));
+    // The bar reads %p, %v and %m as placeholders; the run's text is literal.
+    ProgressBar1->setFormat(shell::qs(text).replace(QLatin1Char('%'), QStringLiteral("%%")));
+}
+
+void Form2::PushButton3_Click() {
+    // A second "Next >" while a run is going on is ignored.
+    if (running_) return;
+    RunGuard guard(running_);
+    shell::ErrorTrap trap(*dialogs_, "Form2.PushButton3_Click");
+    std::string& table1 = wizard_.Table1Name;
+    std::string& table2 = wizard_.Table2Name;
+
+    trap.step([&] {
+        for (QListWidgetItem* item : List1->selectedItems()) table1 = shell::ss(item->text());
+        for (QListWidgetItem* item : List2->selectedItems()) table2 = shell::ss(item->text());
+    });
+    const std::string& title = wizard_.startModel().applicationTitle();
+    if (table1.empty()) {
+        dialogs_->message("You forgot to select Table #1", shell::MessageButtons::Ok,
+                          shell::MessageIcon::None, title);
+        return;
+    }
+    if (table2.empty()) {
+        dialogs_->message("You forgot to select Table #2", shell::MessageButtons::Ok,
+                          shell::MessageIcon::None, title);
+        return;
+    }
+    trap.step([&] { dialogs_->setPointer(shell::Pointer::Hourglass); });
+
+    CompareResult result;
+    trap.step([&] {
+        // Copies: the start window stays live during the run, and an edit
+        // there must not change the sources under the walk.
+        const data::SourceDescriptor source1 = wizard_.startModel().source(1);
+        const data::SourceDescriptor source2 = wizard_.startModel().source(2);
+        CompareCallbacks callbacks;
+        callbacks.progress = [this](int value, const std::string& text) {
+            setProgress(value, text);
+        };
+        callbacks.processEvents = [this] { wizard_.processEvents(); };
+        result = Compare(source1, source2, table1, table2, wizard_.locale(), *dialogs_, callbacks);
+    });
+
+    if (!result.completed()) {
+        // The comparison has shown why it could not run; its partial lines
+        // are no result, and "identical" would be a false claim.
+        dialogs_->setPointer(shell::Pointer::Default);
+        setProgress(0, kProgressBarText);
+        return;
+    }
+    if (result.lines.empty()) {
+        dialogs_->message(
+            "No differences between the two tables were found. The tables appear to be identical.",
+            shell::MessageButtons::Ok, shell::MessageIcon::None, title);
+        dialogs_->setPointer(shell::Pointer::Default);
+        return;
+    }
+
+    trap.step([&] { fillResultLists(result.lines); });
+    trap.step([&] {
+        dialogs_->setPointer(shell::Pointer::Default);
+        setProgress(0, kProgressBarText);
+    });
+    trap.step([&] { wizard_.form4().setNewTableName(table1 + "2"); });
+    trap.step([&] {
+        wizard_.form4().setCaptionText("Create new table from " + table1 +
+                                       " (Table #1) and only apply checked changes from " + table2 +
+                                       " (Table #2).");
+    });
+    trap.step([&] {
+        wizard_.form3().show();
+        hide();
+    });
+    trap.step([&] { dialogs_->setPointer(shell::Pointer::Default); });
+}
+
+void Form2::fillResultLists(const std::vector<std::string>& lines) {
+    results::Form4& form4 = wizard_.form4();
+    results::Form3& form3 = wizard_.form3();
+    results::DifferenceListModel* lists4[] = {&form4.fieldList(), &form4.addedList()};
+    results::DifferenceListModel* lists3[] = {&form3.fieldList(), &form3.addedList()};
+    auto flushAll = [&] {
+        for (auto* list : lists4) list->flush();
+        for (auto* list : lists3) list->flush();
+    };
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    for (const std::string& line : lines) {
+        if (sinceEvents.elapsed() >= kFillEventIntervalMs) {
+            flushAll();
+            wizard_.processEvents();
+            sinceEvents.restart();
+        }
+        if (line.empty()) continue;
+        const int which = listOfLine(line) == LineList::AddedDeleted ? 1 : 0;
+        lists4[which]->appendLine(line);
+        lists3[which]->appendLine(line);
+    }
+    flushAll();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    event->accept();
+    wizard_.end();
+}
+
+void Form2::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    stretch_.apply(size());
+}
+
+}  // namespace quorvel::compare
