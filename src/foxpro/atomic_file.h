@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::foxpro {
+
+// Test hook: when set, writes through FileSink fail once this many more bytes
+// have been written (the write that crosses the limit puts down what fits
+// and then fails, like a full disk).  nullopt turns it off.
+void setWriteLimitForTesting(std::optional<std::int64_t> bytes);
+
+// A file opened for writing by the writing side of the table-access layer.
+// Every failure throws FoxProError(kErrorFile, "<name>: <problem>"), name
+// being the file name that messages show.
+class FileSink {
+  public:
+    // Opens an existing file for reading and writing (never creates it).
+    static FileSink openExisting(const std::string& path, std::string name);
+
+    FileSink(int fd, std::string path, std::string name);
+    FileSink(FileSink&& other) noexcept;
+    FileSink& operator=(FileSink&&) = delete;
+    FileSink(const FileSink&) = delete;
+    ~FileSink();
+
+    const std::string& path() const { return path_; }
+    const std::string& name() const { return name_; }
+    int fd() const { return fd_; }
+
+    // Appends at the current end of what this sink has written (buffered).
+    void append(const void* data, std::size_t size);
+    void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }
+    std::uint64_t appended() const { return appended_ + buffer_.size(); }
+
+    // Writes at an absolute offset (unbuffered; flushes appends first).
+    void writeAt(std::uint64_t offset, const void* data, std::size_t size);
+    // Puts back bytes that the file held already: needs no new space, so
+    // the simulated full disk does not apply.
+    void rewriteAt(std::uint64_t offset, const void* data, std::size_t size);
+    void readAt(std::uint64_t offset, void* data, std::size_t size);
+    std::uint64_t size();
+    void truncate(std::uint64_t size);
+
+    void flush();
+    void sync();
+    void close();
+
+  private:
+    void writeAll(std::uint64_t offset, const char* data, std::size_t size, bool limited = true);
+    [[noreturn]] void fail(const std::string& what, int err) const;
+
+    int fd_ = -1;
+    std::string path_;
+    std::string name_;
+    std::string buffer_;
+    std::uint64_t appended_ = 0;
+};
+
+// New files of one folder that appear together or not at all: each is
+// written under a temporary name ("~quorvel-XXXXXX.tmp", hidden from table
+// lists) and renamed into place by commit().  An existing file of the final
+// name is replaced; when a later rename fails the earlier ones are undone.
+// Without commit() (an exception on the way) the destructor removes every
+// temporary file.
+class NewFileSet {
+  public:
+    explicit NewFileSet(std::string folder);
+    ~NewFileSet();
+    NewFileSet(const NewFileSet&) = delete;
+    NewFileSet& operator=(const NewFileSet&) = delete;
+
+    // A new temporary file that commit() renames to folder/finalName.  The
+    // reference stays valid until the set is destroyed.
+    FileSink& create(const std::string& finalName);
+
+    // Files to delete once the new ones are in place (stale companions of a
+    // replaced table).
+    void removeAfterCommit(std::string path) { obsolete_.push_back(std::move(path)); }
+
+    void commit();
+
+  private:
+    struct Entry {
+        std::string finalPath;
+        std::string finalName;
+        std::unique_ptr<FileSink> sink;
+        std::string tempPath;
+    };
+    std::string folder_;
+    std::vector<Entry> entries_;
+    std::vector<std::string> obsolete_;
+    bool committed_ = false;
+};
+
+}  // namespace quorvel::foxpro

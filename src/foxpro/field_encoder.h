@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "foxpro/field_info.h"
+#include "foxpro/sql.h"
+
+namespace quorvel::foxpro {
+
+// How a table stores its text: the code page its C, V and M bytes are in,
+// and whether the C library can convert it (when not, text is stored byte
+// for byte as U+0000..U+00FF, as the reader decodes it).
+struct TextStorage {
+    int codePage = 1252;
+    bool convertible = true;
+};
+
+// What one literal becomes in one field, before it is placed in a record.
+struct EncodedField {
+    bool null = false;
+    std::string bytes;      // exactly the field's width (not for memo fields)
+    bool varShort = false;  // V/Q: shorter than the width, length in the last byte
+    // Memo fields: the memo to store; empty data means "no memo" (block 0).
+    std::string memoData;
+    std::uint32_t memoType = 1;  // .fpt block type: 1 text, 0 binary
+};
+
+// Converts a literal to the field's type: text into C, V, M (encoded into
+// the code page); numbers (or number texts) into N, F, I, B, Y; dates and
+// datetimes (or ISO texts) into D, T; logicals into L; binary and text into
+// Q, G, W, P; NULL only into a nullable field.  An empty text gives the
+// field's blank value.  Throws FoxProError(kErrorInvalidArgument) naming
+// tableName, the field and the value when the value does not fit: too long,
+// too wide, out of range, not a date, a character the code page lacks.
+EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
+                         const std::string& tableName);
+
+// The value of a field that an INSERT does not list: null when the field is
+// nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an
+// unknown logical; an empty V or Q; no memo).
+EncodedField blankField(const FieldInfo& field);
+
+// Days since 1970-01-01 of a valid date, and the date back.
+std::int64_t daysFromCivil(const Date& d);
+
+}  // namespace quorvel::foxpro
