@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -99,6 +100,20 @@ class Pacer {
     int units_ = 0;
     std::chrono::steady_clock::time_point last_;
 };
+
+// The record count as a 32-bit integer, whatever numeric kind it came as.
+std::int64_t countOf(const Value& count) {
+    switch (count.kind()) {
+        case Value::Kind::Integer:
+            return static_cast<std::int32_t>(count.asInteger());
+        case Value::Kind::Decimal:
+            return static_cast<std::int32_t>(std::strtoll(count.str().c_str(), nullptr, 10));
+        case Value::Kind::Double:
+            return static_cast<std::int32_t>(count.asDouble());
+        default:
+            throw FoxProError(foxpro::kErrorInvalidArgument, "the record count is not a number");
+    }
+}
 
 // A value's text: the text form of the table-access layer, null empty.
 std::string valueText(const Value& value, const foxpro::TextLocale& locale) {
@@ -259,7 +274,7 @@ class Walk {
             // and the walk runs without a scale.
             report(kStepCount, [&] {
                 const Value count = connection1_.execute("SELECT COUNT(*) FROM [" + table1_ + "]");
-                pacer_.setRecordCount(static_cast<std::int32_t>(count.asInteger()));
+                pacer_.setRecordCount(countOf(count));
             });
             reported(kStepWalk, [&] { walk(); });
         }
