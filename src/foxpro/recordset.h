@@ -22,7 +22,7 @@ inline constexpr int kLockOptimistic = 3;
 // (optionally "WHERE RECNO() = n").  Rows come in stored order, deleted
 // records skipped.  Failures throw FoxProError.
 class Recordset {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -38,9 +38,9 @@ public:
     bool eof() const;  // after the last row, and at once for an empty result
 
     int fieldCount() const;
-    const FieldInfo& field(int index) const;     // 0-based; 3265 when out of range
-    int fieldIndex(std::string_view name) const; // without case; 3265 when missing
-    Value value(int index) const;                // of the current row
+    const FieldInfo& field(int index) const;      // 0-based; 3265 when out of range
+    int fieldIndex(std::string_view name) const;  // without case; 3265 when missing
+    Value value(int index) const;                 // of the current row
     Value value(std::string_view name) const;
 
     // Fast path for the comparison: the current record's stored bytes
@@ -51,9 +51,16 @@ public:
     // The current row's position among the live records, 1-based.
     std::int64_t position() const;
 
-private:
+  private:
+    void requireOpen() const;
+    void requireRow() const;
+
     std::unique_ptr<TableReader> reader_;
-    // Implementation state lives with the reader.
+    std::int64_t current_ = 0;   // stored index of the current row
+    std::int64_t position_ = 0;  // 1-based among the live records
+    bool filtered_ = false;      // WHERE RECNO() = n
+    std::int64_t filterPosition_ = 0;
+    std::int64_t filterIndex_ = -1;  // stored index of that record, -1 when none
 };
 
 }  // namespace quorvel::foxpro

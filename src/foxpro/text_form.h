@@ -12,6 +12,10 @@ namespace quorvel::foxpro {
 // text as stored, decimals canonical ("-12.5"), integers in digits, currency
 // with up to four decimals ("12.5"), doubles like printf("%.15G"), dates
 // "2020-12-31", datetimes "2020-12-31 13:02:03", logicals "True"/"False".
+// Binary values (Q, G, W, P) are written as FoxPro's binary literal: "0h"
+// and two upper-case hex digits per byte ("0h48690A"); empty binary data is
+// "".  In another locale numbers take its decimal separator and dates and
+// datetimes its patterns.
 std::string textForm(const Value& value, const TextLocale& locale);
 
 }  // namespace quorvel::foxpro

@@ -1,0 +1,89 @@
+#include "cli/cli_common.h"
+
+#include <sys/stat.h>
+
+#include "data/source_descriptor.h"
+#include "foxpro/code_page.h"
+#include "foxpro/connection.h"
+#include "foxpro/table_reader.h"
+
+namespace quorvel::cli {
+
+foxpro::TextLocale localeFromEnvironment() {
+    return foxpro::TextLocale::fromEnvironment();
+}
+
+std::string csvRow(const std::vector<std::string>& fields) {
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i) out.push_back(',');
+        const std::string& f = fields[i];
+        if (f.find_first_of(",\"\r\n") == std::string::npos) {
+            out += f;
+            continue;
+        }
+        out.push_back('"');
+        for (char c : f) {
+            if (c == '"') out.push_back('"');
+            out.push_back(c);
+        }
+        out.push_back('"');
+    }
+    out += "\r\n";
+    return out;
+}
+
+void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields) {
+    const std::string row = csvRow(fields);
+    std::fwrite(row.data(), 1, row.size(), out);
+}
+
+namespace {
+std::string oneLine(std::string text) {
+    for (auto& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+}  // namespace
+
+int failure(const std::string& verb, const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "quorvel-cli %s: %s\n", verb.c_str(), oneLine(message).c_str());
+    return 2;
+}
+
+void warn(const std::string& verb, const std::string& message) {
+    std::fprintf(stderr, "quorvel-cli %s: warning: %s\n", verb.c_str(), oneLine(message).c_str());
+}
+
+bool helpRequested(const std::vector<std::string>& args, const char* usage) {
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(usage, stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader) {
+    static bool codePageWarned = false;
+    for (const auto& w : reader.warnings()) {
+        const bool aboutCodePage =
+            !reader.codePageConvertible() && w.find("code page") != std::string::npos;
+        if (aboutCodePage) {
+            if (codePageWarned) continue;
+            codePageWarned = true;
+        }
+        warn(verb, w);
+    }
+}
+
+void openSource(foxpro::Connection& connection, const std::string& source) {
+    struct stat st {};
+    const bool isContainer = ::stat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    connection.setMode(foxpro::kModeReadWrite);
+    connection.open(data::connectionString(source, isContainer));
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,292 @@
+#include "foxpro/data_source.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "foxpro/dbf_format.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/table_reader.h"
+
+namespace quorvel::foxpro {
+
+namespace {
+
+char foldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = foldAscii(c);
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+    return true;
+}
+
+bool endsWithNoCase(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+std::string trimRight(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+    return s;
+}
+
+std::string joinPath(const std::string& folder, std::string_view name) {
+    if (folder.empty()) return std::string(name);
+    if (folder.back() == '/') return folder + std::string(name);
+    return folder + "/" + std::string(name);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A path relative to folder, written with '\' or '/', each component found
+// without regard to case; "" when a component is missing.
+std::string resolveNoCase(const std::string& folder, std::string relative) {
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    std::string current = folder;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        const std::size_t slash = relative.find('/', start);
+        const std::string part =
+            relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        start = slash == std::string::npos ? relative.size() + 1 : slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            current = joinPath(current, "..");
+            continue;
+        }
+        const std::string found = findFileNoCase(current, part);
+        if (found.empty()) return "";
+        current = found;
+    }
+    return current;
+}
+
+// Property 0x01 of a container's Table record: the table file's path
+// relative to the container.  Entries: LE32 length (header included), two
+// bytes, a one-byte id, the value (strings end with NUL).
+std::string tablePathProperty(const std::string& blob) {
+    constexpr std::size_t kEntryHeader = 7;
+    constexpr std::uint8_t kPropertyPath = 0x01;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(blob.data());
+    std::size_t pos = 0;
+    while (pos + kEntryHeader <= blob.size()) {
+        const std::size_t len = dbf::le32(p + pos);
+        if (len < kEntryHeader || len > blob.size() - pos) break;
+        if (p[pos + 6] == kPropertyPath) {
+            std::string value = blob.substr(pos + kEntryHeader, len - kEntryHeader);
+            if (const auto nul = value.find('\0'); nul != std::string::npos) value.resize(nul);
+            return value;
+        }
+        pos += len;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string findFileNoCase(const std::string& folder, std::string_view fileName) {
+    const std::string dir = folder.empty() ? "." : folder;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return "";
+    std::string best;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name(e->d_name);
+        if (name == fileName) {
+            best = std::string(name);
+            break;
+        }
+        // Several names differing only in case: the smallest wins, so that
+        // the choice does not depend on directory order.
+        if (equalsNoCase(name, fileName) && (best.empty() || name < best)) best = std::string(name);
+    }
+    ::closedir(d);
+    return best.empty() ? "" : joinPath(folder.empty() ? "." : folder, best);
+}
+
+std::string parentFolder(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+DataSource::~DataSource() = default;
+
+std::unique_ptr<DataSource> DataSource::open(const std::string& path) {
+    if (path.empty()) throw FoxProError(kErrorFile, "the data source is empty");
+    std::unique_ptr<DataSource> source(new DataSource());
+    source->path_ = path;
+    std::string real = path;
+    // Windows-style separators in a path typed for the original platform.
+    if (!isDirectory(real) && !isRegularFile(real) && real.find('\\') != std::string::npos) {
+        std::replace(real.begin(), real.end(), '\\', '/');
+        while (real.size() > 1 && real.back() == '/') real.pop_back();
+    }
+    if (isDirectory(real)) {
+        source->folder_ = real;
+        return source;
+    }
+    if (!isRegularFile(real)) throw FoxProError(kErrorFile, path + ": no such file or folder");
+    source->container_ = true;
+    source->folder_ = parentFolder(real);
+    source->path_ = real;
+    source->readContainer();
+    source->path_ = path;
+    return source;
+}
+
+void DataSource::readContainer() {
+    TableReader dbc(path_);
+    const int objectId = dbc.findField("OBJECTID");
+    const int parentId = dbc.findField("PARENTID");
+    const int objectType = dbc.findField("OBJECTTYPE");
+    const int objectName = dbc.findField("OBJECTNAME");
+    const int property = dbc.findField("PROPERTY");
+    if (objectId < 0 || parentId < 0 || objectType < 0 || objectName < 0)
+        throw FoxProError(kErrorFile, dbc.fileName() + ": not a database container");
+
+    struct Pending {
+        std::int64_t id;
+        std::string name;
+        std::string relativePath;
+    };
+    std::vector<Pending> tables;
+    std::vector<std::pair<std::int64_t, std::string>> fields;  // parent id, long name
+    for (std::int64_t i = dbc.nextLive(0); i < dbc.storedCount(); i = dbc.nextLive(i + 1)) {
+        const auto record = dbc.storedRecord(i);
+        const std::string type = trimRight(dbc.value(record, objectType).str());
+        if (equalsNoCase(type, "Table")) {
+            Pending t{dbc.value(record, objectId).asInteger(),
+                      trimRight(dbc.value(record, objectName).str()), ""};
+            if (property >= 0) {
+                const Value blob = dbc.value(record, property);
+                t.relativePath = tablePathProperty(blob.str());
+            }
+            tables.push_back(std::move(t));
+        } else if (equalsNoCase(type, "Field")) {
+            fields.emplace_back(dbc.value(record, parentId).asInteger(),
+                                trimRight(dbc.value(record, objectName).str()));
+        }
+    }
+    for (auto& t : tables) {
+        ContainerTable ct;
+        ct.name = t.name;
+        const std::string relative = t.relativePath.empty() ? t.name + ".dbf" : t.relativePath;
+        ct.path = resolveNoCase(folder_, relative);
+        for (const auto& [parent, name] : fields)
+            if (parent == t.id) ct.longNames.push_back(name);
+        tables_.push_back(std::move(ct));
+    }
+}
+
+std::vector<std::string> DataSource::tableNames() const {
+    std::vector<std::string> names;
+    if (container_) {
+        for (const auto& t : tables_) names.push_back(t.name);
+        return names;
+    }
+    DIR* d = ::opendir(folder_.c_str());
+    if (!d) throw FoxProError(kErrorFile, path_ + ": cannot list the folder");
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name(e->d_name);
+        if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
+            continue;
+        if (!isRegularFile(joinPath(folder_, name))) continue;
+        names.push_back(name.substr(0, name.size() - 4));
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const std::string la = lowerAscii(a), lb = lowerAscii(b);
+        return la != lb ? la < lb : a < b;
+    });
+    return names;
+}
+
+bool DataSource::hasTable(std::string_view name) const {
+    try {
+        tablePath(name);
+        return true;
+    } catch (const FoxProError&) {
+        return false;
+    }
+}
+
+std::string DataSource::tablePath(std::string_view name) const {
+    std::string_view bare = name;
+    if (container_) {
+        for (const auto& t : tables_) {
+            if (!equalsNoCase(t.name, bare) &&
+                !(endsWithNoCase(bare, ".dbf") &&
+                  equalsNoCase(t.name, bare.substr(0, bare.size() - 4))))
+                continue;
+            if (t.path.empty())
+                throw FoxProError(kErrorFile, fileNameOf(path_) + ": the file of table " + t.name +
+                                                  " is missing");
+            return t.path;
+        }
+    } else if (!bare.empty() && bare.find('/') == std::string_view::npos) {
+        const std::string file =
+            endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
+        std::string found = findFileNoCase(folder_, file);
+        if (!found.empty() && isRegularFile(found)) return found;
+    }
+    throw FoxProError(kErrorFile, "no table named " + std::string(name) + " in " + path_);
+}
+
+std::unique_ptr<TableReader> DataSource::openTable(std::string_view name) const {
+    return std::make_unique<TableReader>(tablePath(name), longFieldNames(name));
+}
+
+std::vector<std::string> DataSource::longFieldNames(std::string_view tableName) const {
+    for (const auto& t : tables_)
+        if (equalsNoCase(t.name, tableName) ||
+            (endsWithNoCase(tableName, ".dbf") &&
+             equalsNoCase(t.name, tableName.substr(0, tableName.size() - 4))))
+            return t.longNames;
+    return {};
+}
+
+bool DataSource::isContainerTable(const std::string& path) const {
+    if (!container_) return false;
+    std::error_code ec;
+    const auto wanted = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return false;
+    for (const auto& t : tables_) {
+        if (t.path.empty()) continue;
+        const auto have = std::filesystem::weakly_canonical(t.path, ec);
+        if (!ec && have == wanted) return true;
+    }
+    return false;
+}
+
+std::string DataSource::newTablePath(std::string_view name) const {
+    const std::string file =
+        endsWithNoCase(name, ".dbf") ? std::string(name) : std::string(name) + ".dbf";
+    std::string found = findFileNoCase(folder_, file);
+    return found.empty() ? joinPath(folder_, file) : found;
+}
+
+}  // namespace quorvel::foxpro

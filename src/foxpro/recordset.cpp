@@ -1,0 +1,129 @@
+#include "foxpro/recordset.h"
+
+#include <variant>
+
+#include "foxpro/connection.h"
+#include "foxpro/data_source.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/sql.h"
+#include "foxpro/table_reader.h"
+
+namespace quorvel::foxpro {
+
+namespace {
+const char kItemNotFound[] =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+const char kClosed[] = "Operation is not allowed when the object is closed.";
+const char kNoCurrentRecord[] =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current record.";
+}  // namespace
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+
+void Recordset::open(const std::string& sql, Connection& connection, int /*cursorType*/,
+                     int /*lockType*/) {
+    // Static and dynamic cursors read alike here: nothing else changes the
+    // table while a record set walks it, and locks matter only for writers.
+    const Statement statement = parseStatement(sql);
+    const auto* select = std::get_if<SelectStatement>(&statement);
+    if (!select || select->count || select->intoTable)
+        throw FoxProError(kErrorInvalidArgument,
+                          "a record set opens only SELECT * FROM a table: " + sql);
+    auto reader = connection.source().openTable(select->table);
+    reader_ = std::move(reader);
+    filtered_ = select->recno.has_value();
+    filterPosition_ = filtered_ ? *select->recno : 0;
+    filterIndex_ = filtered_ ? reader_->liveIndex(filterPosition_) : -1;
+    moveFirst();
+}
+
+void Recordset::close() {
+    reader_.reset();
+}
+
+bool Recordset::isOpen() const {
+    return reader_ != nullptr;
+}
+
+void Recordset::requireOpen() const {
+    if (!reader_) throw FoxProError(kErrorObjectClosed, kClosed);
+}
+
+void Recordset::requireRow() const {
+    requireOpen();
+    if (eof()) throw FoxProError(kErrorNoCurrentRecord, kNoCurrentRecord);
+}
+
+void Recordset::moveFirst() {
+    requireOpen();
+    if (filtered_) {
+        current_ = filterIndex_ >= 0 ? filterIndex_ : reader_->storedCount();
+        position_ = filterPosition_;
+    } else {
+        current_ = reader_->nextLive(0);
+        position_ = 1;
+    }
+}
+
+void Recordset::moveNext() {
+    requireRow();
+    if (filtered_) {
+        current_ = reader_->storedCount();
+    } else {
+        current_ = reader_->nextLive(current_ + 1);
+    }
+    ++position_;
+}
+
+bool Recordset::eof() const {
+    requireOpen();
+    return current_ >= reader_->storedCount();
+}
+
+int Recordset::fieldCount() const {
+    requireOpen();
+    return reader_->fieldCount();
+}
+
+const FieldInfo& Recordset::field(int index) const {
+    requireOpen();
+    if (index < 0 || index >= reader_->fieldCount())
+        throw FoxProError(kErrorItemNotFound, kItemNotFound);
+    return reader_->field(index);
+}
+
+int Recordset::fieldIndex(std::string_view name) const {
+    requireOpen();
+    const int index = reader_->findField(name);
+    if (index < 0) throw FoxProError(kErrorItemNotFound, kItemNotFound);
+    return index;
+}
+
+Value Recordset::value(int index) const {
+    field(index);
+    requireRow();
+    return reader_->value(reader_->storedRecord(current_), index);
+}
+
+Value Recordset::value(std::string_view name) const {
+    return value(fieldIndex(name));
+}
+
+std::span<const std::uint8_t> Recordset::rawRecord() const {
+    requireRow();
+    return reader_->storedRecord(current_);
+}
+
+const TableLayout& Recordset::layout() const {
+    requireOpen();
+    return reader_->layout();
+}
+
+std::int64_t Recordset::position() const {
+    requireRow();
+    return position_;
+}
+
+}  // namespace quorvel::foxpro
