@@ -1,0 +1,441 @@
+#include "compare/compare.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "compare/line_kind.h"
+#include "foxpro/connection.h"
+#include "foxpro/recordset.h"
+#include "support/scripted_dialogs.h"
+#include "support/table_builder.h"
+
+namespace {
+
+namespace compare = quorvel::compare;
+namespace data = quorvel::data;
+namespace foxpro = quorvel::foxpro;
+using quorvel::test::Cell;
+using quorvel::test::TableBuilder;
+using quorvel::test::TempFolder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+data::SourceDescriptor folderSource(const std::string& path) {
+    data::SourceDescriptor source;
+    source.optionDBC = false;
+    source.folderText = path;
+    return source;
+}
+
+// A one-field table NAME C(width) holding the given names.
+TableBuilder names(const std::vector<std::string>& values, int width = 3) {
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', width);
+    for (const auto& v : values) t.record({Cell::text(v)});
+    return t;
+}
+
+class CompareTest : public ::testing::Test {
+  protected:
+    void write1(const TableBuilder& t) { t.write(folder1_.file("t1.dbf")); }
+    void write2(const TableBuilder& t) { t.write(folder2_.file("t2.dbf")); }
+
+    compare::CompareResult run(const compare::CompareCallbacks& callbacks = {},
+                               const std::string& table2 = "t2") {
+        return compare::Compare(folderSource(folder1_.path()), folderSource(folder2_.path()), "t1",
+                                table2, foxpro::TextLocale::c(), dialogs_, callbacks);
+    }
+
+    // The lines of a comparison that must complete without any report.
+    std::vector<std::string> lines() {
+        const compare::CompareResult result = run();
+        EXPECT_TRUE(result.completed()) << result.failure;
+        EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
+        return result.lines;
+    }
+
+    TempFolder folder1_;
+    TempFolder folder2_;
+    quorvel::test::ScriptedDialogs dialogs_;
+};
+
+// --- Record pairing by position ------------------------------------------
+
+TEST_F(CompareTest, TwoEmptyTablesAreIdentical) {
+    write1(names({}));
+    write2(names({}));
+    const compare::CompareResult result = run();
+    EXPECT_TRUE(result.identical());
+    EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(CompareTest, ShorterAndLongerTablesGiveDeletedAndAddedLinesNamingTable2) {
+    write1(names({}));
+    write2(names({"a", "b", "c"}));
+    EXPECT_THAT(lines(), ElementsAre("Record 1 added to t2", "Record 2 added to t2",
+                                     "Record 3 added to t2"));
+
+    write1(names({"a", "b", "c", "d", "e"}));
+    EXPECT_THAT(lines(), ElementsAre("Record 4 deleted from t2", "Record 5 deleted from t2"));
+
+    write1(names({"a", "b", "c"}));
+    EXPECT_TRUE(run().identical());
+}
+
+TEST_F(CompareTest, RecordInsertedAtTheStartShiftsEveryLaterPair) {
+    write1(names({"a", "b", "c"}));
+    write2(names({"x", "a", "b", "c"}));
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"NAME\" has changed from \"a  \" to \"x  \"",
+                                     "Record 2, Field \"NAME\" has changed from \"b  \" to \"a  \"",
+                                     "Record 3, Field \"NAME\" has changed from \"c  \" to \"b  \"",
+                                     "Record 4 added to t2"));
+}
+
+TEST_F(CompareTest, DeletedRecordsInTheMiddleAreNotPartOfTheWalk) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("NAME", 'C', 3);
+    t2.field("NAME", 'C', 3);
+    t1.record({Cell::text("a")}).record({Cell::text("x")}, true).record({Cell::text("b")});
+    t1.record({Cell::text("c")});
+    t2.record({Cell::text("a")}).record({Cell::text("b")}).record({Cell::text("y")}, true);
+    t2.record({Cell::text("z")}, true).record({Cell::text("C")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(),
+                ElementsAre("Record 3, Field \"NAME\" has changed from \"c  \" to \"C  \""));
+}
+
+// --- Field pairing by name ------------------------------------------------
+
+TEST_F(CompareTest, FieldsPairByNameWithoutCaseAndFieldsOnlyInTable2AreIgnored) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("Qty", 'N', 3).field("name", 'C', 3);
+    t2.field("NAME", 'C', 3).field("EXTRA", 'C', 3).field("QTY", 'N', 3);
+    t1.record({Cell::number("1"), Cell::text("a")});
+    t2.record({Cell::text("b"), Cell::text("zzz"), Cell::number("1")});
+    write1(t1);
+    write2(t2);
+    // Spelled as Table #1 spells it; EXTRA is never looked at.
+    EXPECT_THAT(lines(),
+                ElementsAre("Record 1, Field \"name\" has changed from \"a  \" to \"b  \""));
+}
+
+TEST_F(CompareTest, MissingFieldGivesOneLinePerPairBetweenThatPairsOtherLines) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("A", 'C', 1).field("B", 'C', 1).field("C", 'C', 1);
+    t2.field("C", 'C', 1).field("A", 'C', 1);
+    for (int i = 0; i < 100; ++i) {
+        t1.record({Cell::text("a"), Cell::text("b"), Cell::text("c")});
+        t2.record({Cell::text(i == 41 ? "C" : "c"), Cell::text(i == 41 ? "A" : "a")});
+    }
+    write1(t1);
+    write2(t2);
+    const std::vector<std::string> found = lines();
+    ASSERT_EQ(found.size(), 102u);
+    for (const auto& line : found) {
+        if (line.rfind("Record 42,", 0) != 0) {
+            EXPECT_EQ(line, " Field \"B\" not exist ");
+        }
+    }
+    EXPECT_EQ(found[41], "Record 42, Field \"A\" has changed from \"a\" to \"A\"");
+    EXPECT_EQ(found[42], " Field \"B\" not exist ");
+    EXPECT_EQ(found[43], "Record 42, Field \"C\" has changed from \"c\" to \"C\"");
+}
+
+TEST_F(CompareTest, DuplicateFieldNamesPairInTurn) {
+    // As dbase_03.dbf has Point_ID twice: the second is a field of its own.
+    TableBuilder t1(0x03), t2(0x03);
+    t1.field("POINT_ID", 'C', 4).field("POINT_ID", 'N', 3);
+    t2.field("POINT_ID", 'C', 4).field("POINT_ID", 'N', 3);
+    t1.record({Cell::text("p1"), Cell::number("5")});
+    t2.record({Cell::text("p1"), Cell::number("6")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(),
+                ElementsAre("Record 1, Field \"POINT_ID\" has changed from \"5\" to \"6\""));
+
+    TableBuilder once(0x03);
+    once.field("POINT_ID", 'C', 4).record({Cell::text("p1")});
+    write2(once);
+    EXPECT_THAT(lines(), ElementsAre(" Field \"POINT_ID\" not exist "));
+}
+
+// --- Values -------------------------------------------------------------------
+
+TEST_F(CompareTest, TextsCompareExactlyAndAreWrittenUnchanged) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("S", 'C', 6).field("N", 'C', 5).field("Q", 'C', 7);
+    t2.field("S", 'C', 6).field("N", 'C', 5).field("Q", 'C', 7);
+    t1.record({Cell::text("abc"), Cell::text("Smith"), Cell::text("say \"x\"")});
+    t2.record({Cell::text("abd"), Cell::text("SMITH"), Cell::text("say \"y\"")});
+    t1.record({Cell::text("abc"), Cell::text("same"), Cell::text("")});
+    t2.record({Cell::text("abc "), Cell::text("same"), Cell::text("")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(
+        lines(),
+        ElementsAre("Record 1, Field \"S\" has changed from \"abc   \" to \"abd   \"",
+                    "Record 1, Field \"N\" has changed from \"Smith\" to \"SMITH\"",
+                    "Record 1, Field \"Q\" has changed from \"say \"x\"\" to \"say \"y\"\""));
+}
+
+TEST_F(CompareTest, FieldsOfDifferentTypesCompareByText) {
+    TableBuilder t1(0x32), t2(0x32);
+    t1.field("A", 'C', 3).field("B", 'C', 2);
+    t2.field("A", 'V', 3).field("B", 'N', 3);
+    t1.record({Cell::text("abc"), Cell::text("12")});
+    t2.record({Cell::text("abc"), Cell::number("12")});
+    t1.record({Cell::text("ab"), Cell::text("1")});
+    t2.record({Cell::text("ab"), Cell::number("1")});
+    write1(t1);
+    write2(t2);
+    // Equal texts give nothing; "ab " (C) is not "ab" (V), "1 " not "1".
+    EXPECT_THAT(lines(), ElementsAre("Record 2, Field \"A\" has changed from \"ab \" to \"ab\"",
+                                     "Record 2, Field \"B\" has changed from \"1 \" to \"1\""));
+}
+
+TEST_F(CompareTest, LogicalsAreWrittenMinusOneAndZeroOnlyWhenBothHaveAValue) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("OK", 'L', 1, 0, 0x02);
+    t2.field("OK", 'L', 1, 0, 0x02);
+    t1.record({Cell::logical('T')}).record({Cell::null()}).record({Cell::logical('y')});
+    t2.record({Cell::logical('F')}).record({Cell::logical('T')}).record({Cell::logical('T')});
+    t1.record({Cell::logical('T')});
+    t2.record({Cell::null()});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"OK\" has changed from \"-1\" to \"0\"",
+                                     "Record 2, Field \"OK\" has changed from \"\" to \"True\"",
+                                     "Record 4, Field \"OK\" has changed from \"True\" to \"\""));
+}
+
+TEST_F(CompareTest, NullAgainstEmptyTextIsAChangeOnlyWithinOneType) {
+    TableBuilder t1(0x32), t2(0x32);
+    t1.field("SAME", 'V', 5, 0, 0x02).field("OTHER", 'C', 5, 0, 0x02);
+    t2.field("SAME", 'V', 5, 0, 0x02).field("OTHER", 'V', 5, 0, 0x02);
+    t1.record({Cell::null(), Cell::null()});
+    t2.record({Cell::text(""), Cell::text("")});
+    t1.record({Cell::null(), Cell::null()});
+    t2.record({Cell::null(), Cell::null()});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"SAME\" has changed from \"\" to \"\""));
+}
+
+TEST_F(CompareTest, NumbersCompareByValueNotByHowTheyAreStored) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("P", 'N', 6, 2).field("Q", 'N', 6, 2);
+    t2.field("P", 'N', 6, 2).field("Q", 'N', 6, 2);
+    t1.record({Cell::number("1.50"), Cell::number("1.50")});
+    t2.record({Cell::raw("1.5"), Cell::number("1.25")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"Q\" has changed from \"1.5\" to \"1.25\""));
+
+    // Other widths and decimals: a layout of its own, the same rule.
+    TableBuilder wide(0x30);
+    wide.field("P", 'N', 9, 3).field("Q", 'N', 4, 1);
+    wide.record({Cell::number("1.500"), Cell::number("1.5")});
+    write2(wide);
+    EXPECT_THAT(lines(), IsEmpty());
+}
+
+TEST_F(CompareTest, MemosCompareByContentNotByBlockNumber) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("ID", 'I', 4).field("NOTE", 'M', 4);
+    t2.field("ID", 'I', 4).field("NOTE", 'M', 4);
+    // Same blocks, other content.
+    t1.record({Cell::integer32(1), Cell::memo("alpha")});
+    t2.record({Cell::integer32(1), Cell::memo("omega")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(),
+                ElementsAre("Record 1, Field \"NOTE\" has changed from \"alpha\" to \"omega\""));
+
+    // Same content in other blocks: a deleted record took Table #2's first block.
+    TableBuilder shifted(0x30);
+    shifted.field("ID", 'I', 4).field("NOTE", 'M', 4);
+    shifted.record({Cell::integer32(9), Cell::memo(std::string(200, 'z'))}, true);
+    shifted.record({Cell::integer32(1), Cell::memo("alpha")});
+    write2(shifted);
+    EXPECT_THAT(lines(), IsEmpty());
+}
+
+TEST_F(CompareTest, BinaryFieldsOfTheSameTypeAreNeverCompared) {
+    TableBuilder t1(0x32), t2(0x32);
+    t1.field("PIC", 'G', 4).field("BLOB", 'W', 4).field("VB", 'Q', 6).field("ID", 'I', 4);
+    t2.field("PIC", 'G', 4).field("BLOB", 'W', 4).field("VB", 'Q', 6).field("ID", 'I', 4);
+    t1.record({Cell::memo("one", 0), Cell::memo("xx", 0), Cell::text("ab"), Cell::integer32(1)});
+    t2.record({Cell::memo("two", 0), Cell::memo("yyyy", 0), Cell::text("cd"), Cell::integer32(2)});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"ID\" has changed from \"1\" to \"2\""));
+}
+
+TEST_F(CompareTest, ValueTextsFollowTheCallersLocale) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("P", 'N', 6, 2).record({Cell::number("1.50")});
+    t2.field("P", 'N', 6, 2).record({Cell::number("2.25")});
+    write1(t1);
+    write2(t2);
+    foxpro::TextLocale comma;
+    comma.decimalSeparator = ",";
+    const compare::CompareResult result = compare::Compare(
+        folderSource(folder1_.path()), folderSource(folder2_.path()), "t1", "t2", comma, dialogs_);
+    EXPECT_THAT(result.lines,
+                ElementsAre("Record 1, Field \"P\" has changed from \"1,5\" to \"2,25\""));
+}
+
+// --- Sources ------------------------------------------------------------------
+
+TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyDiffersOnlyInTheLongNames) {
+    const std::filesystem::path db = std::filesystem::path(QUORVEL_FIXTURES) / "public/foxprodb";
+    if (!std::filesystem::exists(db)) GTEST_SKIP() << "fixtures not present";
+    for (const char* file : {"types.dbf", "setup.dbf"})
+        std::filesystem::copy_file(db / file, folder2_.file(file));
+    data::SourceDescriptor container;
+    container.optionDBC = true;
+    container.dbcPath = (db / "FOXPRO-DB-TEST.DBC").string();
+
+    auto run2 = [&](const std::string& table) {
+        return compare::Compare(container, folderSource(folder2_.path()), table, table,
+                                foxpro::TextLocale::c(), dialogs_);
+    };
+    // setup keeps its short names in the container: nothing differs.
+    EXPECT_TRUE(run2("setup").identical());
+    // types: the container's long names are not the header's short ones.
+    const compare::CompareResult types = run2("types");
+    EXPECT_TRUE(types.completed()) << types.failure;
+    EXPECT_THAT(
+        types.lines,
+        ElementsAre(" Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist ",
+                    " Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist "));
+    EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
+}
+
+TEST_F(CompareTest, TableMissingFromItsSourceCouldNotBeCompared) {
+    write1(names({"a"}));
+    const compare::CompareResult result = run({}, "absent");
+    EXPECT_FALSE(result.completed());
+    EXPECT_FALSE(result.identical());
+    EXPECT_THAT(result.failure, HasSubstr("absent"));
+    // Reported once, after the silent retries.
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_THAT(dialogs_.lastMessage(), HasSubstr("Compare1.CompareTables at line "));
+}
+
+TEST_F(CompareTest, SourceThatCannotBeOpenedCouldNotBeCompared) {
+    write1(names({}));
+    const compare::CompareResult result =
+        compare::Compare(folderSource(folder1_.path()), folderSource(folder2_.file("nowhere")),
+                         "t1", "t2", foxpro::TextLocale::c(), dialogs_);
+    EXPECT_FALSE(result.completed());
+    EXPECT_TRUE(result.lines.empty());
+    EXPECT_FALSE(result.failure.empty());
+    EXPECT_FALSE(dialogs_.messages.empty());
+}
+
+TEST_F(CompareTest, UnreadableMemoStopsTheWalkAsACouldNotCompare) {
+    TableBuilder t(0x30);
+    t.field("NOTE", 'M', 4).record({Cell::memo("alpha")}).record({Cell::memo("beta")});
+    write1(t);
+    write2(t);
+    std::filesystem::remove(folder2_.file("t2.fpt"));
+    const compare::CompareResult result = run();
+    EXPECT_FALSE(result.completed());
+    EXPECT_FALSE(result.failure.empty());
+    // One report, not one per record.
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+// --- Progress and events -------------------------------------------------
+
+TEST_F(CompareTest, ProgressStaysWithinRangeAndNeverGoesBack) {
+    struct Step {
+        int value;
+        std::string text;
+    };
+    for (const auto& [count1, count2] : {std::pair{0, 3}, std::pair{2, 5}, std::pair{4, 2}}) {
+        write1(names(std::vector<std::string>(count1, "a")));
+        write2(names(std::vector<std::string>(count2, "a")));
+        std::vector<Step> steps;
+        compare::CompareCallbacks callbacks;
+        callbacks.progress = [&](int value, const std::string& text) {
+            steps.push_back({value, text});
+        };
+        EXPECT_TRUE(run(callbacks).completed());
+        ASSERT_GE(steps.size(), 2u);
+        EXPECT_EQ(steps.front().value, compare::ProgressStart);
+        EXPECT_EQ(steps.front().text, "Processing field: 0");
+        EXPECT_EQ(steps.back().text,
+                  "Processing field: " + std::to_string(std::max(count1, count2)));
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_GE(steps[i].value, 0);
+            EXPECT_LE(steps[i].value, 100);
+            if (i > 0) {
+                EXPECT_GE(steps[i].value, steps[i - 1].value);
+            }
+        }
+    }
+}
+
+TEST_F(CompareTest, EventsRunByTheClockNotOncePerField) {
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("A", 'C', 2).field("B", 'C', 2).field("C", 'C', 2);
+    for (int i = 0; i < 400; ++i) {
+        // Every pair differs, so every field is decoded.
+        t1.record({Cell::text("a"), Cell::text("b"), Cell::text("c")});
+        t2.record({Cell::text("x"), Cell::text("y"), Cell::text("z")});
+    }
+    write1(t1);
+    write2(t2);
+    int events = 0;
+    compare::CompareCallbacks callbacks;
+    // Slow progress makes the clock run past the event interval.
+    callbacks.progress = [](int, const std::string&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(compare::kEventIntervalMs + 5));
+    };
+    callbacks.processEvents = [&] { ++events; };
+    const compare::CompareResult result = run(callbacks);
+    EXPECT_EQ(result.lines.size(), 1200u);
+    EXPECT_GE(events, 1);
+    EXPECT_LT(events, 400);
+}
+
+// --- ExistField and the sorting rule --------------------------------------
+
+TEST_F(CompareTest, ExistFieldMatchesWithoutCaseAndReportsAClosedRecordSet) {
+    TableBuilder t(0x30);
+    t.field("Name", 'C', 3).field("QTY", 'C', 3).record({Cell::text("a"), Cell::text("b")});
+    write1(t);
+    foxpro::Connection connection;
+    connection.open(data::connectionString(folderSource(folder1_.path())));
+    foxpro::Recordset records;
+    records.open("SELECT * FROM [t1]", connection);
+    EXPECT_TRUE(compare::ExistField(records, "NAME", dialogs_));
+    EXPECT_TRUE(compare::ExistField(records, "name", dialogs_));
+    EXPECT_FALSE(compare::ExistField(records, "NAMES", dialogs_));
+    EXPECT_TRUE(dialogs_.messages.empty());
+
+    records.close();
+    EXPECT_FALSE(compare::ExistField(records, "NAME", dialogs_));
+    EXPECT_THAT(dialogs_.lastMessage(), HasSubstr("Compare1.ExistField"));
+}
+
+TEST(LineKindTest, AddedOrDeletedAnywhereInTheLineCaseSensitive) {
+    EXPECT_EQ(compare::listOfLine("Record 3 deleted from t2"), compare::LineList::AddedDeleted);
+    EXPECT_EQ(compare::listOfLine("Record 3 added to t2"), compare::LineList::AddedDeleted);
+    EXPECT_EQ(compare::listOfLine("Record 1, Field \"isdeleted\" has changed from \"0\" to \"-1\""),
+              compare::LineList::AddedDeleted);
+    EXPECT_EQ(compare::listOfLine("Record 1, Field \"DELETED\" has changed from \"0\" to \"-1\""),
+              compare::LineList::FieldDifferences);
+    EXPECT_EQ(compare::listOfLine(" Field \"ADDED\" not exist "),
+              compare::LineList::FieldDifferences);
+}
+
+}  // namespace
