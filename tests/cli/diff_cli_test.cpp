@@ -1,0 +1,170 @@
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/table_builder.h"
+
+extern char** environ;
+
+namespace {
+
+using quorvel::test::Cell;
+using quorvel::test::TableBuilder;
+using quorvel::test::TempFolder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs quorvel-cli diff with standard output and error going to files
+// (not a terminal: no progress line).
+Outcome diff(const std::vector<std::string>& args, const TempFolder& scratch) {
+    const std::string outPath = scratch.file("stdout"), errPath = scratch.file("stderr");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    std::vector<std::string> all = {QUORVEL_CLI_PATH, "diff"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    Outcome outcome;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, QUORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.out = slurp(outPath);
+    outcome.err = slurp(errPath);
+    return outcome;
+}
+
+class DiffCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("NAME", 'C', 5).field("NOTE", 'M', 4);
+        t1.record({Cell::text("Ann"), Cell::memo("one line")});
+        t2.record({Cell::text("Ann"), Cell::memo("two\nlines")});
+        t1.record({Cell::text("Bob"), Cell::memo("")});
+        t2.record({Cell::text("Bo"), Cell::memo("")});
+        t2.record({Cell::text("Cy"), Cell::memo("")});
+        t1.write(folder1_.file("people.dbf"));
+        t2.write(folder2_.file("people.dbf"));
+        t1.write(folder2_.file("same.dbf"));
+    }
+
+    TempFolder folder1_, folder2_, scratch_;
+};
+
+TEST_F(DiffCliTest, ExitStatusTellsIdenticalFromDifferentFromNotCompared) {
+    const Outcome same = diff({folder1_.path(), "people", folder2_.path(), "same"}, scratch_);
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.err, "");
+
+    const Outcome different =
+        diff({folder1_.path(), "people", folder2_.path(), "people"}, scratch_);
+    EXPECT_EQ(different.status, 1);
+    EXPECT_EQ(different.out,
+              "Record 1, Field \"NOTE\" has changed from \"one line\" to \"two\nlines\"\n"
+              "Record 2, Field \"NAME\" has changed from \"Bob  \" to \"Bo   \"\n"
+              "Record 3 added to people\n");
+    EXPECT_EQ(different.err, "");  // no progress line on a file
+
+    const Outcome missing = diff({folder1_.path(), "people", folder2_.path(), "absent"}, scratch_);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_THAT(missing.err, HasSubstr("absent"));
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
+}
+
+TEST_F(DiffCliTest, NulTerminatedLinesKeepTheLineBreaksOfMemos) {
+    const Outcome z = diff({"-z", folder1_.path(), "people", folder2_.path(), "people"}, scratch_);
+    EXPECT_EQ(z.status, 1);
+    std::vector<std::string> lines;
+    std::istringstream in(z.out);
+    for (std::string line; std::getline(in, line, '\0');) lines.push_back(line);
+    EXPECT_THAT(
+        lines,
+        ElementsAre("Record 1, Field \"NOTE\" has changed from \"one line\" to \"two\nlines\"",
+                    "Record 2, Field \"NAME\" has changed from \"Bob  \" to \"Bo   \"",
+                    "Record 3 added to people"));
+}
+
+TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
+    const std::string report = scratch_.file("report.txt");
+    Outcome run =
+        diff({folder2_.path(), "people", folder1_.path(), "people", "--report", report}, scratch_);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(slurp(report),
+              "Record 1, Field \"NOTE\" has changed from \"two\nlines\" to \"one line\"\r\n"
+              "Record 2, Field \"NAME\" has changed from \"Bo   \" to \"Bob  \"\r\n"
+              "Record 3 deleted from people\r\n");
+
+    // A changed value that reads "deleted" sorts with the added/deleted lines.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("WORD", 'C', 7).record({Cell::text("kept")}).record({Cell::text("Bob")});
+    t2.field("WORD", 'C', 7).record({Cell::text("deleted")}).record({Cell::text("Bo")});
+    t1.write(folder1_.file("words.dbf"));
+    t2.write(folder2_.file("words.dbf"));
+    run = diff({folder1_.path(), "words", folder2_.path(), "words", "--report", report}, scratch_);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\n"
+              "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\n");
+    EXPECT_EQ(slurp(report),
+              "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\r\n"
+              "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\r\n");
+}
+
+TEST_F(DiffCliTest, UsageAndReportErrorsExitWithTwo) {
+    Outcome run = diff({folder1_.path(), "people", folder2_.path()}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("Usage: quorvel-cli diff"));
+
+    run = diff({folder1_.path(), "people", scratch_.file("nowhere"), "people"}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("nowhere"));
+
+    const std::string badReport = scratch_.file("no/such/folder/report.txt");
+    run = diff({folder1_.path(), "people", folder2_.path(), "people", "--report", badReport},
+               scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("report.txt"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+}
+
+TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
+    const std::filesystem::path db = std::filesystem::path(QUORVEL_FIXTURES) / "public/foxprodb";
+    if (!std::filesystem::exists(db)) GTEST_SKIP() << "fixtures not present";
+    std::filesystem::copy_file(db / "setup.dbf", folder2_.file("setup.dbf"));
+    const Outcome run =
+        diff({(db / "FOXPRO-DB-TEST.DBC").string(), "setup", folder2_.path(), "setup"}, scratch_);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
