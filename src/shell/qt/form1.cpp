@@ -23,8 +23,8 @@ const QSize kDesignSize = twipsSize(8040, 4110);
 Form1::Form1(Wizard& wizard) : wizard_(wizard) {
     setObjectName(QStringLiteral("Form1"));
     dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this);
-    model_ =
-        std::make_unique<StartWindowModel>(wizard.store(), *dialogs_, wizard.applicationFolder());
+    model_ = std::make_unique<StartWindowModel>(
+        wizard.store(), *dialogs_, wizard.applicationFolder(), wizard.startupEnvironment());
     build();
     connectHandlers();
 }

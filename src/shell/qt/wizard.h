@@ -62,6 +62,7 @@ class Wizard {
     SettingsStore& store() { return *env_.store; }
     const std::string& applicationFolder() const { return env_.applicationFolder; }
     const foxpro::TextLocale& locale() const { return env_.locale; }
+    const StartupEnvironment& startupEnvironment() const { return env_.startup; }
     StartWindowModel& startModel();
 
     // Names of Table #1 and Table #2 of the latest run.
