@@ -331,8 +331,10 @@ class Encoder {
         if (!s.empty() && s.front() == '+') s.remove_prefix(1);
         double d = 0;
         auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
-        if (ec == std::errc::result_out_of_range && std::fabs(d) < 1)
-            d = 0;  // underflow
+        // Out of range either way: too small rounds to zero, too large fails.
+        bool tiny = static_cast<long long>(parts->digits.size()) + parts->exponent < 0;
+        if (ec == std::errc::result_out_of_range && tiny)
+            d = 0;
         else if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(d))
             fail("out of range");
         std::uint64_t bits = 0;
