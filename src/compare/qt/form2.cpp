@@ -124,8 +124,8 @@ void Form2::PushButton2_Click() {
 
 void Form2::setProgress(int value, const std::string& text) {
     ProgressBar1->setValue(std::clamp(value, 0, 100));
-    // The bar reads %p, %v and %m as placeholders; the run's text is literal.
-    ProgressBar1->setFormat(shell::qs(text).replace(QLatin1Char('%'), QStringLiteral("%%")));
+    // The run's texts hold no '%', which the bar would read as a placeholder.
+    ProgressBar1->setFormat(shell::qs(text));
 }
 
 void Form2::PushButton3_Click() {
