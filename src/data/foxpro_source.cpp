@@ -134,7 +134,8 @@ void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
     folder.pop_back();  // the separator GetPath added or found
     at(trap, 108, [&] {
         forEachTableFile(folder, [&](const std::string& name) {
-            list.add(name.size() > 4 ? name.substr(0, name.size() - 4) : std::string());
+            // A file named just ".dbf" leaves no name to select the table by.
+            if (name.size() > 4) list.add(name.substr(0, name.size() - 4));
         });
     });
 }

@@ -117,6 +117,7 @@ TEST_F(CatalogueTest, FolderEntriesLoseTheirExtensionAndTildeNamesAreSkipped) {
     touch(dir.file("Orders.dbf"));
     touch(dir.file("~Orders.dbf"));
     touch(dir.file("notes.txt"));
+    touch(dir.file(".dbf"));  // no name left once the extension is gone
     AddTablesToFoxproListbox(folderSource(dir.path()), list, dialogs);
     EXPECT_THAT(list.items(), ElementsAre("Orders"));
     // With a trailing separator: the same entries, and the list is refilled.
