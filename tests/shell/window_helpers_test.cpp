@@ -1,0 +1,43 @@
+#include "shell/window_helpers.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "support/table_builder.h"
+
+namespace quorvel::shell {
+namespace {
+
+TEST(WindowHelpersTest, FileExistsForAnythingWithATimeButNeverThrows) {
+    test::TempFolder dir;
+    std::ofstream(dir.file("a.txt")) << "x";
+    EXPECT_TRUE(FileExists(dir.file("a.txt")));
+    EXPECT_TRUE(FileExists(dir.path()));
+    EXPECT_FALSE(FileExists(dir.file("missing")));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_FALSE(FileExists(std::string("bad\0name", 8)));
+}
+
+TEST(WindowHelpersTest, FilesNextToTheProgram) {
+    EXPECT_EQ(sampleFolder("/opt/q", 1), "/opt/q/Samples");
+    EXPECT_EQ(sampleFolder("/opt/q", 2), "/opt/q/Samples1");
+    EXPECT_EQ(sampleFolder("/opt/q", 0), "/opt/q/Samples1");  // any other number is source 2
+    EXPECT_EQ(handCursorPath("/opt/q"), "/opt/q/HAND-M.CUR");
+    EXPECT_EQ(skinPath("/"), "/x/o.cjs");
+    // The test binary's own folder holds the binary.
+    const std::string folder = applicationFolder();
+    EXPECT_TRUE(FileExists(folder + "/shell_tests")) << folder;
+}
+
+TEST(WindowHelpersTest, SkinOnlyWithItsFile) {
+    test::TempFolder dir;
+    EXPECT_FALSE(ApplySkin(dir.path()));
+    ::mkdir(dir.file("x").c_str(), 0755);
+    std::ofstream(dir.file("x/o.cjs")) << "skin";
+    EXPECT_TRUE(ApplySkin(dir.path()));
+}
+
+}  // namespace
+}  // namespace quorvel::shell
