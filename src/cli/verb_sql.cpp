@@ -1,0 +1,79 @@
+// quorvel-cli sql SOURCE STATEMENT: runs one statement of the table-access
+// layer's dialect, the way to script and inspect a table by hand.
+
+#include <cstdio>
+#include <variant>
+
+#include "cli/cli_common.h"
+#include "cli/verbs.h"
+#include "foxpro/connection.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/recordset.h"
+#include "foxpro/sql.h"
+#include "foxpro/text_form.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quorvel-cli sql SOURCE STATEMENT\n"
+    "Runs STATEMENT on a connection to SOURCE (a folder of free tables or a .dbc file).\n"
+    "A SELECT prints its rows as CSV like 'show'; any other statement prints nothing.\n"
+    "Statements (keywords in any case, names bare or in [brackets]):\n"
+    "  SELECT * FROM [t]                      SELECT COUNT(*) FROM [t]\n"
+    "  SELECT * FROM [t] WHERE RECNO() = n    SELECT * FROM [t] INTO TABLE [new]\n"
+    "  UPDATE [t] SET [f] = value WHERE RECNO() = n\n"
+    "  INSERT INTO [t] [([f], ...)] VALUES(value, ...)\n"
+    "RECNO() = n is the n-th record, deleted records not counted.  Values: 'text' ('' for an\n"
+    "apostrophe), numbers (1.5, -2e3), True, False, NULL, {^2020-12-31}, {^2020-12-31 13:02:03},\n"
+    "0hCAFE.  Only the table a statement creates or names as its target is written.\n"
+    "Exit status 0 on success, 2 on failure.\n";
+
+void printRows(foxpro::Connection& connection, const std::string& sql,
+               const foxpro::TextLocale& locale) {
+    foxpro::Recordset rs;
+    rs.open(sql, connection, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+    const int n = rs.fieldCount();
+    std::vector<std::string> row(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
+    writeCsvRow(stdout, row);
+    for (; !rs.eof(); rs.moveNext()) {
+        for (int i = 0; i < n; ++i)
+            row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
+        writeCsvRow(stdout, row);
+    }
+}
+
+int run(const std::vector<std::string>& args) {
+    if (helpRequested(args, kUsage)) return 0;
+    if (args.size() != 2) return failure("sql", "expected SOURCE STATEMENT (try --help)");
+    try {
+        const foxpro::TextLocale locale = localeFromEnvironment();
+        const std::string& sql = args[1];
+        // Parsed first, so that a statement outside the dialect is refused
+        // before the source is even opened.
+        const foxpro::Statement statement = foxpro::parseStatement(sql);
+        foxpro::Connection connection;
+        openSource(connection, args[0]);
+        const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
+        if (select && select->count) {
+            writeCsvRow(stdout, {"cnt"});
+            writeCsvRow(stdout, {foxpro::textForm(connection.execute(sql), locale)});
+        } else if (select && !select->intoTable) {
+            printRows(connection, sql, locale);
+        } else {
+            connection.execute(sql);
+        }
+        if (std::fflush(stdout) != 0) return failure("sql", "cannot write to standard output");
+        return 0;
+    } catch (const foxpro::FoxProError& e) {
+        return failure("sql", e.description());
+    }
+}
+
+const VerbRegistration kRegistration{{"sql", "run one SQL statement on a source", run}};
+
+}  // namespace
+
+}  // namespace quorvel::cli

@@ -1,0 +1,115 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/table_builder.h"
+
+namespace quorvel::cli {
+namespace {
+
+using test::Cell;
+using test::TableBuilder;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct SqlRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string shellQuoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class SqlCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TableBuilder t(0x30);
+        t.field("NAME", 'C', 5).field("QTY", 'N', 4, 1).field("NOTE", 'M', 4);
+        t.record({Cell::text("Ann"), Cell::number("1.5"), Cell::memo("a, \"quoted\" memo")});
+        t.record({Cell::text("dead"), Cell::number("0"), Cell::none()}, true);
+        t.record({Cell::text("Bob"), Cell::number("-2"), Cell::none()});
+        t.write(dir.file("t.dbf"));
+    }
+
+    SqlRun sql(const std::vector<std::string>& args) {
+        std::string cmd = shellQuoted(QUORVEL_CLI_PATH) + " sql";
+        for (const auto& a : args) cmd += " " + shellQuoted(a);
+        cmd += " 2>" + shellQuoted(dir.file("stderr.txt"));
+        SqlRun r;
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+        const int raw = pclose(p);
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::ifstream in(dir.file("stderr.txt"));
+        std::stringstream ss;
+        ss << in.rdbuf();
+        r.err = ss.str();
+        return r;
+    }
+
+    test::TempFolder dir;
+};
+
+TEST_F(SqlCliTest, SelectsPrintCsv) {
+    SqlRun all = sql({dir.path(), "select * from [T]"});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(all.out,
+              "NAME,QTY,NOTE\r\n"
+              "Ann  ,1.5,\"a, \"\"quoted\"\" memo\"\r\n"
+              "Bob  ,-2,\r\n");
+    SqlRun one = sql({dir.path(), "SELECT * FROM t WHERE RECNO() = 2"});
+    EXPECT_EQ(one.out, "NAME,QTY,NOTE\r\nBob  ,-2,\r\n");
+    SqlRun count = sql({dir.path(), "SELECT COUNT(*) FROM t"});
+    EXPECT_EQ(count.out, "cnt\r\n2\r\n");
+}
+
+TEST_F(SqlCliTest, WritesPrintNothingAndShowUp) {
+    for (const char* st :
+         {"SELECT *  FROM [t] INTO TABLE [n]", "UPDATE n SET qty = 9.5 WHERE RECNO() = 2",
+          "INSERT INTO n (name) VALUES('Cy')"}) {
+        SqlRun r = sql({dir.path(), st});
+        EXPECT_EQ(r.status, 0) << st << ": " << r.err;
+        EXPECT_EQ(r.out, "") << st;
+    }
+    SqlRun all = sql({dir.path(), "SELECT * FROM n"});
+    EXPECT_EQ(all.out,
+              "NAME,QTY,NOTE\r\n"
+              "Ann  ,1.5,\"a, \"\"quoted\"\" memo\"\r\n"
+              "Bob  ,9.5,\r\n"
+              "Cy   ,0,\r\n");
+}
+
+TEST_F(SqlCliTest, FailuresExitTwoWithTheMessage) {
+    SqlRun bad = sql({dir.path(), "DELETE FROM t"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_THAT(bad.err, StartsWith("quorvel-cli sql: unsupported statement: DELETE FROM t"));
+
+    SqlRun wide = sql({dir.path(), "UPDATE t SET qty = 12345 WHERE RECNO() = 1"});
+    EXPECT_EQ(wide.status, 2);
+    EXPECT_THAT(wide.err, HasSubstr("QTY (N 4,1)"));
+
+    SqlRun missing = sql({dir.file("nowhere"), "SELECT * FROM t"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_THAT(missing.err, HasSubstr("nowhere"));
+
+    SqlRun usage = sql({dir.path()});
+    EXPECT_EQ(usage.status, 2);
+    SqlRun help = sql({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("RECNO() = n"));
+}
+
+}  // namespace
+}  // namespace quorvel::cli
