@@ -123,7 +123,12 @@ bool parseDateTime(const std::string& text, foxpro::DateTime& out, bool& hasTime
     } else {
         return false;
     }
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+        s > 59)
+        return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > kDays[mo - 1] + (mo == 2 && leap ? 1 : 0)) return false;
     out = foxpro::DateTime{foxpro::Date{y, mo, d}, h, mi, s};
     return true;
 }

@@ -1,0 +1,120 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/table_builder.h"
+
+namespace quorvel::cli {
+namespace {
+
+using test::Cell;
+using test::TableBuilder;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class MergeCliTest : public ::testing::Test {
+  protected:
+    test::TempFolder dir;
+
+    CliRun run(const std::vector<std::string>& args) {
+        std::string cmd = quoted(QUORVEL_CLI_PATH) + " merge";
+        for (const auto& a : args) cmd += " " + quoted(a);
+        cmd += " 2>" + quoted(dir.file("stderr.txt"));
+        CliRun r;
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+        const int raw = pclose(p);
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::ifstream in(dir.file("stderr.txt"));
+        std::stringstream ss;
+        ss << in.rdbuf();
+        r.err = ss.str();
+        return r;
+    }
+
+    // Table #1 with two records; Table #2 changes a name and a quantity,
+    // puts text where Table #1 has a number in record 2, and adds a record.
+    void writePair() {
+        TableBuilder t1(0x30);
+        t1.field("NAME", 'C', 8).field("QTY", 'N', 5, 1).field("CODE", 'N', 4);
+        t1.record({Cell::text("Ann"), Cell::number("1.5"), Cell::number("1")});
+        t1.record({Cell::text("Bob"), Cell::number("2.0"), Cell::number("2")});
+        t1.write(dir.file("t1.dbf"));
+        TableBuilder t2(0x30);
+        t2.field("NAME", 'C', 8).field("QTY", 'N', 5, 1).field("CODE", 'C', 4);
+        t2.record({Cell::text("Anne"), Cell::number("1.5"), Cell::text("1")});
+        t2.record({Cell::text("Bob"), Cell::number("2.5"), Cell::text("two")});
+        t2.record({Cell::text("Cy"), Cell::number("3.0"), Cell::text("3")});
+        t2.write(dir.file("t2.dbf"));
+    }
+};
+
+TEST_F(MergeCliTest, SummaryCountsAndExitStatusOneWhenALineFails) {
+    writePair();
+    const CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1new"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "t1new: 2 fields updated, 1 records added, 1 failed\n");
+    // The failure names its line and the value that could not be written.
+    EXPECT_THAT(r.err, HasSubstr("Record 2, Field \"CODE\""));
+    EXPECT_THAT(r.err, HasSubstr("two"));
+    EXPECT_THAT(r.err, Not(HasSubstr("Please email")));
+}
+
+TEST_F(MergeCliTest, OneListOnlyAndExitZeroWhenEverythingApplied) {
+    writePair();
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "added", "--added-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "added: 0 fields updated, 1 records added, 0 failed\n");
+    EXPECT_EQ(r.err, "");
+
+    // Comparing the result with Table #1 shows only the added record.
+    r = run({dir.path(), "t1", dir.path(), "added", "check", "--changes-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "check: 0 fields updated, 0 records added, 0 failed\n");
+
+    r = run({dir.path(), "t1", dir.path(), "t2", "changes", "--changes-only"});
+    EXPECT_EQ(r.out, "changes: 2 fields updated, 0 records added, 1 failed\n");
+}
+
+TEST_F(MergeCliTest, NoTableMadeIsExitTwo) {
+    writePair();
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, HasSubstr("t1 was not made"));
+
+    r = run({dir.path(), "t1", dir.path(), "missing", "x"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("missing"));
+
+    r = run({dir.path(), "t1", dir.path(), "t2"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("Usage: quorvel-cli merge"));
+
+    r = run({dir.path(), "t1", dir.path(), "t2", "x", "--added-only", "--changes-only"});
+    EXPECT_EQ(r.status, 2);
+    std::ifstream made(dir.file("x.dbf"));
+    EXPECT_FALSE(made.good());
+}
+
+}  // namespace
+}  // namespace quorvel::cli

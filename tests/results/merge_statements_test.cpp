@@ -1,0 +1,68 @@
+#include "results/merge_statements.h"
+
+#include <gtest/gtest.h>
+
+#include "foxpro/field_info.h"
+#include "foxpro/sql.h"
+#include "foxpro/value.h"
+#include "results/sql_literal.h"
+
+namespace quorvel::results {
+namespace {
+
+foxpro::FieldInfo field(char letter, bool nullable = false) {
+    foxpro::FieldInfo f;
+    f.name = std::string("F") + letter;
+    f.letter = letter;
+    f.nullable = nullable;
+    return f;
+}
+
+TEST(MergeStatementsTest, CopyKeepsTwoBlanksAfterTheStarAndParses) {
+    const std::string sql = copyStatement("CUSTOMER", "CUSTOMER2");
+    EXPECT_EQ(sql, "SELECT *  FROM [CUSTOMER] INTO TABLE [CUSTOMER2]");
+    const auto parsed = std::get<foxpro::SelectStatement>(foxpro::parseStatement(sql));
+    EXPECT_EQ(parsed.table, "CUSTOMER");
+    EXPECT_EQ(parsed.intoTable, "CUSTOMER2");
+}
+
+TEST(MergeStatementsTest, InsertOfTheSmithRecordWithIdenticalColumns) {
+    const std::vector<std::string> literals = {
+        sqlLiteral(foxpro::Value::text("Smith"), field('C')),
+        sqlLiteral(foxpro::Value::null(), field('C', true)),
+        sqlLiteral(foxpro::Value::logical(true), field('L')),
+        sqlLiteral(foxpro::Value::text(""), field('C')),
+    };
+    const std::string sql = insertStatement("NEWTAB", {}, literals);
+    EXPECT_EQ(sql, "INSERT INTO [NEWTAB] VALUES('Smith', NULL, True, '')");
+
+    const auto parsed = std::get<foxpro::InsertStatement>(foxpro::parseStatement(sql));
+    ASSERT_EQ(parsed.values.size(), 4u);
+    EXPECT_TRUE(parsed.columns.empty());
+    EXPECT_EQ(parsed.values[1].kind, foxpro::Literal::Kind::Null);
+    EXPECT_EQ(parsed.values[3].kind, foxpro::Literal::Kind::Text);  // '' stays a text
+}
+
+TEST(MergeStatementsTest, InsertNamesColumnsWhenAsked) {
+    const std::string sql = insertStatement("N", {"B", "A"}, {"1", "'It''s'"});
+    EXPECT_EQ(sql, "INSERT INTO [N] ([B], [A]) VALUES(1, 'It''s')");
+    const auto parsed = std::get<foxpro::InsertStatement>(foxpro::parseStatement(sql));
+    EXPECT_EQ(parsed.columns, (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(parsed.values[1].text, "It's");
+}
+
+TEST(MergeStatementsTest, UpdateAndReadSelectTheNthRecord) {
+    const std::string update = updateStatement("NEW", "QTY", "1.5", 42);
+    EXPECT_EQ(update, "UPDATE [NEW] SET [QTY] = 1.5 WHERE RECNO() = 42");
+    const auto u = std::get<foxpro::UpdateStatement>(foxpro::parseStatement(update));
+    EXPECT_EQ(u.field, "QTY");
+    EXPECT_EQ(u.recno, 42);
+    EXPECT_EQ(u.value.text, "1.5");
+
+    const std::string read = readRecordStatement("T2", 7);
+    EXPECT_EQ(read, "SELECT * FROM [T2] WHERE RECNO() = 7");
+    EXPECT_EQ(std::get<foxpro::SelectStatement>(foxpro::parseStatement(read)).recno, 7);
+}
+
+}  // namespace
+}  // namespace quorvel::results

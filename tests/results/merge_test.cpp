@@ -1,0 +1,491 @@
+#include "results/merge.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "compare/compare.h"
+#include "compare/difference_line.h"
+#include "compare/line_kind.h"
+#include "foxpro/connection.h"
+#include "foxpro/recordset.h"
+#include "foxpro/text_locale.h"
+#include "shell/app_info.h"
+#include "support/scripted_dialogs.h"
+#include "support/table_builder.h"
+
+namespace quorvel::results {
+namespace {
+
+using foxpro::Value;
+using test::Cell;
+using test::TableBuilder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Rows = std::vector<std::vector<Value>>;
+
+// A list of the new-table window: lines with ticks, and a record of what the
+// merge asked for, in order.
+class TestLines : public MergeLines {
+  public:
+    struct Line {
+        std::string text;
+        bool checked = true;
+    };
+    std::vector<Line> lines;
+    std::string name;                         // prefix of the log entries
+    std::vector<std::string>* log = nullptr;  // texts as the merge reads them
+    std::function<void(int)> onChecked;       // runs when line i's tick is read
+    std::function<void(int)> onText;          // runs when line i's text is read
+
+    TestLines() = default;
+    TestLines(const std::vector<std::string>& texts, bool ticked = true) {
+        for (const auto& t : texts) lines.push_back({t, ticked});
+    }
+    int count() const override { return static_cast<int>(lines.size()); }
+    std::string text(int i) const override {
+        if (onText) onText(i);
+        if (log) log->push_back(name + lines[i].text);
+        return lines[i].text;
+    }
+    bool checked(int i) const override {
+        if (onChecked) onChecked(i);
+        return lines[i].checked;
+    }
+};
+
+class MergeTest : public ::testing::Test {
+  protected:
+    test::TempFolder dir;
+    test::ScriptedDialogs dialogs;
+
+    data::SourceDescriptor folder() const {
+        data::SourceDescriptor s;
+        s.optionDBC = false;
+        s.folderText = dir.path();
+        return s;
+    }
+
+    MergeRequest request(const std::string& newName = "t1new", const std::string& t1 = "t1",
+                         const std::string& t2 = "t2") const {
+        return MergeRequest{newName, t1, t2, folder(), folder()};
+    }
+
+    // The difference lines of t1 against t2, split as the windows split them.
+    std::pair<TestLines, TestLines> compareLines(
+        const std::string& t1 = "t1", const std::string& t2 = "t2",
+        const foxpro::TextLocale& locale = foxpro::TextLocale::c()) {
+        const auto result = compare::Compare(folder(), folder(), t1, t2, locale, dialogs);
+        EXPECT_TRUE(result.completed()) << result.failure;
+        TestLines fields, added;
+        for (const auto& line : result.lines) {
+            (compare::listOfLine(line) == compare::LineList::AddedDeleted ? added : fields)
+                .lines.push_back({line, true});
+        }
+        dialogs.messages.clear();
+        return {fields, added};
+    }
+
+    Rows rows(const std::string& table) {
+        foxpro::Connection c;
+        c.open(data::connectionString(folder()));
+        foxpro::Recordset rs;
+        rs.open("SELECT * FROM [" + table + "]", c);
+        Rows out;
+        for (; !rs.eof(); rs.moveNext()) {
+            std::vector<Value> row;
+            for (int i = 0; i < rs.fieldCount(); ++i) row.push_back(rs.value(i));
+            out.push_back(row);
+        }
+        return out;
+    }
+
+    std::vector<std::string> fieldNames(const std::string& table) {
+        foxpro::Connection c;
+        c.open(data::connectionString(folder()));
+        foxpro::Recordset rs;
+        rs.open("SELECT * FROM [" + table + "]", c);
+        std::vector<std::string> names;
+        for (int i = 0; i < rs.fieldCount(); ++i) names.push_back(rs.field(i).name);
+        return names;
+    }
+
+    bool doneShown() const {
+        for (const auto& m : dialogs.messages) {
+            if (m.text == "Done.") {
+                EXPECT_EQ(m.icon, shell::MessageIcon::None);
+                EXPECT_EQ(m.caption, shell::SetApplicationTitle());
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::vector<std::string> errorReports() const {
+        std::vector<std::string> out;
+        for (const auto& m : dialogs.messages)
+            if (m.icon == shell::MessageIcon::Exclamation) out.push_back(m.text);
+        return out;
+    }
+
+    // Two three-field tables whose records all differ, T2 one record longer.
+    void writeSmallPair() {
+        TableBuilder t1(0x30);
+        t1.field("NAME", 'C', 8).field("QTY", 'N', 6, 1).field("OK", 'L', 1);
+        t1.record({Cell::text("Ann"), Cell::number("1.5"), Cell::logical('T')});
+        t1.record({Cell::text("Bob"), Cell::number("2.0"), Cell::logical('F')});
+        t1.write(dir.file("t1.dbf"));
+        TableBuilder t2(0x30);
+        t2.field("NAME", 'C', 8).field("QTY", 'N', 6, 1).field("OK", 'L', 1);
+        t2.record({Cell::text("Anne"), Cell::number("1.5"), Cell::logical('F')});
+        t2.record({Cell::text("Bob"), Cell::number("-7.2"), Cell::logical('F')});
+        t2.record({Cell::text("Cy"), Cell::number("3.0"), Cell::logical('T')});
+        t2.write(dir.file("t2.dbf"));
+    }
+};
+
+TEST_F(MergeTest, NothingTickedGivesAnExactCopyAndDone) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    for (auto& l : fields.lines) l.checked = false;
+    for (auto& l : added.lines) l.checked = false;
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_TRUE(outcome.started);
+    EXPECT_TRUE(outcome.tableMade);
+    EXPECT_EQ(outcome.fieldsUpdated + outcome.recordsAdded + outcome.failures, 0);
+    EXPECT_EQ(rows("t1new"), rows("t1"));
+    EXPECT_EQ(fieldNames("t1new"), fieldNames("t1"));
+    EXPECT_TRUE(doneShown());
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+}
+
+TEST_F(MergeTest, EverythingTickedGivesTableTwo) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    const auto before = test::readFile(dir.file("t1.dbf"));
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.fieldsUpdated, 3);  // NAME and OK of record 1, QTY of record 2
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_EQ(outcome.linesFailed, 0);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+    EXPECT_EQ(test::readFile(dir.file("t1.dbf")), before) << "Table #1 was changed";
+    EXPECT_TRUE(doneShown());
+}
+
+TEST_F(MergeTest, EveryFieldTypeReceivesTableTwosExactValue) {
+    // Values that the line text would spoil: leading zeros, quotes of both
+    // kinds, padding, full double precision, currency digits, nulls, dates.
+    auto build = [&](const std::string& file, bool second) {
+        TableBuilder t(0x30);
+        t.field("CODE", 'C', 6)
+            .field("NOTE", 'V', 20, 0, 0x02)
+            .field("PRICE", 'N', 10, 3)
+            .field("RATE", 'F', 12, 5)
+            .field("COUNT", 'I', 4)
+            .field("RATIO", 'B', 8, 4)
+            .field("COST", 'Y', 8)
+            .field("DAY", 'D', 8)
+            .field("STAMP", 'T', 8)
+            .field("FLAG", 'L', 1)
+            .field("MEMO", 'M', 4)
+            .field("OPT", 'C', 5, 0, 0x02);
+        if (!second) {
+            t.record({Cell::text("7"), Cell::text("plain"), Cell::number("1.000"),
+                      Cell::number("2.5"), Cell::integer32(1), Cell::real64(1.0),
+                      Cell::currency(10000), Cell::date(2000, 1, 1),
+                      Cell::dateTime(2000, 1, 1, 0, 0, 0), Cell::logical('F'), Cell::memo("old"),
+                      Cell::null()});
+        } else {
+            t.record({Cell::text("007"), Cell::text("It's \"quoted\""), Cell::number("-1234.567"),
+                      Cell::number("0.00001"), Cell::integer32(-2147483647),
+                      Cell::real64(0.1 + 0.2), Cell::currency(-123456789), Cell::date(2020, 12, 31),
+                      Cell::dateTime(2020, 2, 29, 13, 2, 3), Cell::logical('T'),
+                      Cell::memo("new 'memo'\r\nline \"2\""), Cell::text("x")});
+        }
+        t.write(dir.file(file));
+    };
+    build("t1.dbf", false);
+    build("t2.dbf", true);
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(fields.count(), 12);  // one Changed line per field
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_EQ(outcome.linesFailed, 0);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeTest, DeletedAndMissingFieldLinesChangeNothing) {
+    TableBuilder t1(0x30);
+    t1.field("NAME", 'C', 8).field("GONE", 'N', 3);
+    for (const char* n : {"a", "b", "c"}) t1.record({Cell::text(n), Cell::number("1")});
+    t1.write(dir.file("t1.dbf"));
+    TableBuilder t2(0x30);
+    t2.field("NAME", 'C', 8);
+    t2.record({Cell::text("a")});
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(added.count(), 2);   // records 2 and 3 deleted
+    ASSERT_EQ(fields.count(), 1);  // GONE not exist (the one pair)
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.fieldsUpdated + outcome.recordsAdded + outcome.failures, 0);
+    EXPECT_EQ(rows("t1new"), rows("t1"));
+    EXPECT_TRUE(doneShown());
+}
+
+TEST_F(MergeTest, DeletedLineOfATableNamedAddedIsTakenForAnAddedLine) {
+    // The test is on the word only; the read of a record that Table #2 does
+    // not have fails, is reported, and the merge still ends with "Done.".
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', 8);
+    t.record({Cell::text("a")});
+    t.record({Cell::text("b")});
+    t.write(dir.file("t1.dbf"));
+    TableBuilder re(0x30);
+    re.field("NAME", 'C', 8);
+    re.record({Cell::text("a")});
+    re.write(dir.file("readded.dbf"));
+    TestLines fields;
+    TestLines added({compare::deletedLine(2, "ReAdded")});
+
+    const MergeOutcome outcome =
+        MergeIntoNewTable(request("t1new", "t1", "ReAdded"), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.linesFailed, 1);
+    ASSERT_EQ(errorReports().size(), 1u);
+    EXPECT_THAT(errorReports()[0], HasSubstr(std::string(kMergeLocation) + " at line "));
+    EXPECT_EQ(rows("t1new"), rows("t1"));
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back().text, "Done.");
+}
+
+TEST_F(MergeTest, AllUpdatesInListOrderBeforeAnyInsert) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    std::vector<std::string> log;
+    fields.name = "F:";
+    added.name = "A:";
+    fields.log = added.log = &log;
+
+    MergeIntoNewTable(request(), fields, added, dialogs);
+
+    std::vector<std::string> expected;
+    for (const auto& l : fields.lines) expected.push_back("F:" + l.text);
+    for (const auto& l : added.lines) expected.push_back("A:" + l.text);
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(MergeTest, TickIsReadWhenTheMergeReachesTheLine) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(fields.count(), 3);
+    // The user unticks the last field line and ticks the (unticked) added
+    // line while the merge works on the first line.
+    added.lines[0].checked = false;
+    fields.onChecked = [&](int i) {
+        if (i == 0) {
+            fields.lines[2].checked = false;
+            added.lines[0].checked = true;
+        }
+    };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.fieldsUpdated, 2);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    const Rows made = rows("t1new");
+    ASSERT_EQ(made.size(), 3u);
+    EXPECT_EQ(made[1][1], rows("t1")[1][1]) << "the unticked QTY change was applied";
+}
+
+TEST_F(MergeTest, SecondCreateWhileAMergeRunsIsIgnored) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    // Slow lines, so that the merge lets events run between them.
+    fields.onText = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(25)); };
+    int events = 0;
+    std::vector<MergeOutcome> nested;
+    MergeCallbacks callbacks;
+    callbacks.processEvents = [&] {
+        ++events;
+        if (nested.empty()) {
+            TestLines none;
+            nested.push_back(
+                MergeIntoNewTable(request("other"), none, none, dialogs, MergeCallbacks{}));
+        }
+    };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
+
+    EXPECT_TRUE(outcome.started);
+    ASSERT_GT(events, 0);
+    ASSERT_EQ(nested.size(), 1u);
+    EXPECT_FALSE(nested[0].started);
+    EXPECT_FALSE(nested[0].tableMade);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+    // Afterwards a merge runs again.
+    TestLines none;
+    EXPECT_TRUE(MergeIntoNewTable(request("again"), none, none, dialogs).tableMade);
+}
+
+TEST_F(MergeTest, FailedCopyStopsBeforeAnyUpdateAndShowsNoDone) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    const auto t1 = test::readFile(dir.file("t1.dbf"));
+    const auto t2 = test::readFile(dir.file("t2.dbf"));
+    test::writeFile(dir.file("notes.dbf"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'a', 'b', 'l', 'e'});
+
+    for (const std::string name : {"", "t1", "T1", "notes"}) {
+        SCOPED_TRACE("new name \"" + name + "\"");
+        dialogs.messages.clear();
+        std::vector<std::string> failedLines;
+        MergeCallbacks callbacks;
+        callbacks.failed = [&](const std::string& line, const std::string&) {
+            failedLines.push_back(line);
+        };
+
+        const MergeOutcome outcome =
+            MergeIntoNewTable(request(name), fields, added, dialogs, callbacks);
+
+        EXPECT_TRUE(outcome.started);
+        EXPECT_FALSE(outcome.tableMade);
+        EXPECT_EQ(outcome.fieldsUpdated + outcome.recordsAdded, 0);
+        EXPECT_EQ(errorReports().size(), 1u);
+        EXPECT_EQ(failedLines, std::vector<std::string>{""});
+        EXPECT_FALSE(doneShown());
+        EXPECT_EQ(test::readFile(dir.file("t1.dbf")), t1);
+        EXPECT_EQ(test::readFile(dir.file("t2.dbf")), t2);
+    }
+    EXPECT_EQ(test::readFile(dir.file("notes.dbf")).size(), 11u);
+}
+
+TEST_F(MergeTest, UnopenableSourceIsReportedAndNothingIsMade) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    MergeRequest r = request();
+    r.source2.folderText = dir.file("no such folder");
+
+    const MergeOutcome outcome = MergeIntoNewTable(r, fields, added, dialogs);
+
+    EXPECT_FALSE(outcome.tableMade);
+    EXPECT_EQ(errorReports().size(), 1u);
+    EXPECT_FALSE(doneShown());
+    EXPECT_THAT(fieldNames("t1"), ElementsAre("NAME", "QTY", "OK"));
+    EXPECT_ANY_THROW(rows("t1new"));
+}
+
+TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
+    TableBuilder t1(0x30);
+    t1.field("NAME", 'C', 8).field("QTY", 'N', 5);
+    t1.record({Cell::text("a"), Cell::number("1")});
+    t1.record({Cell::text("b"), Cell::number("2")});
+    t1.write(dir.file("t1.dbf"));
+    TableBuilder t2(0x30);
+    t2.field("NAME", 'C', 8).field("QTY", 'C', 5);  // QTY holds text here
+    t2.record({Cell::text("A"), Cell::text("lots")});
+    t2.record({Cell::text("B"), Cell::text("2")});
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    // A line whose parts cannot be found goes between two good ones: it
+    // must fail on its own, not borrow the record or field of its neighbour.
+    fields.lines.insert(fields.lines.begin() + 1, {"Field \"NAME\" has changed to \"x\"", true});
+    std::vector<std::string> failed;
+    MergeCallbacks callbacks;
+    callbacks.failed = [&](const std::string& line, const std::string& description) {
+        failed.push_back(line + " | " + description);
+    };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
+
+    EXPECT_EQ(outcome.linesFailed, 2);    // the broken line and "lots" into a number
+    EXPECT_EQ(outcome.fieldsUpdated, 2);  // NAME of records 1 and 2
+    ASSERT_EQ(failed.size(), 2u);
+    EXPECT_THAT(failed[0], HasSubstr("Record "));
+    EXPECT_THAT(failed[1], HasSubstr("lots"));
+    EXPECT_EQ(errorReports().size(), 2u);
+    EXPECT_EQ(dialogs.messages.back().text, "Done.");
+    const Rows made = rows("t1new");
+    EXPECT_EQ(made[0][0], Value::text("A       "));
+    EXPECT_EQ(made[0][1], rows("t1")[0][1]);
+    EXPECT_EQ(made[1][0], Value::text("B       "));
+}
+
+TEST_F(MergeTest, DeletedRecordsBeforeNDoNotShiftTheTarget) {
+    // Stored order with deleted records in different places of both tables:
+    // position N counts live records only, in the copy and in Table #2.
+    TableBuilder t1(0x30);
+    t1.field("NAME", 'C', 6);
+    t1.record({Cell::text("x1")}, true);
+    t1.record({Cell::text("a")});
+    t1.record({Cell::text("x2")}, true);
+    t1.record({Cell::text("b")});
+    t1.record({Cell::text("c")});
+    t1.write(dir.file("t1.dbf"));
+    TableBuilder t2(0x30);
+    t2.field("NAME", 'C', 6);
+    t2.record({Cell::text("a")});
+    t2.record({Cell::text("y1")}, true);
+    t2.record({Cell::text("y2")}, true);
+    t2.record({Cell::text("y3")}, true);
+    t2.record({Cell::text("B")});
+    t2.record({Cell::text("c")});
+    t2.record({Cell::text("y4")}, true);
+    t2.record({Cell::text("D")});
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(fields.count(), 1);
+    ASSERT_EQ(added.count(), 1);
+
+    MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeTest, InsertsMatchColumnsByNameWhenTableTwoIsLaidOutDifferently) {
+    TableBuilder t1(0x30);
+    t1.field("ID", 'I', 4).field("NAME", 'C', 6).field("PRICE", 'N', 8, 2);
+    t1.record({Cell::integer32(1), Cell::text("a"), Cell::number("1.25")});
+    t1.write(dir.file("t1.dbf"));
+    TableBuilder t2(0x30);
+    t2.field("price", 'N', 8, 2).field("EXTRA", 'C', 3).field("Id", 'I', 4).field("NAME", 'C', 6);
+    t2.record({Cell::number("1.25"), Cell::text("zz"), Cell::integer32(1), Cell::text("a")});
+    t2.record({Cell::number("9.50"), Cell::text("zz"), Cell::integer32(2), Cell::text("b")});
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(added.count(), 1);
+
+    MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_THAT(fieldNames("t1new"), ElementsAre("ID", "NAME", "PRICE"));
+    const Rows made = rows("t1new");
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(made[1], (std::vector<Value>{Value::integer(2), Value::text("b     "),
+                                           Value::decimal("9.5")}));
+}
+
+TEST_F(MergeTest, DecimalCommaLocaleStillWritesTheNumber) {
+    writeSmallPair();
+    foxpro::TextLocale comma;
+    comma.decimalSeparator = ",";
+    auto [fields, added] = compareLines("t1", "t2", comma);
+    ASSERT_THAT(fields.lines[2].text, HasSubstr("\"-7,2\""));
+
+    MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(rows("t1new")[1][1], Value::decimal("-7.2"));
+}
+
+}  // namespace
+}  // namespace quorvel::results
