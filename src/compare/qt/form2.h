@@ -38,14 +38,16 @@ class Form2 : public QWidget {
     // ProgressBar1: the value (0..100) and the text the run sets.
     void setProgress(int value, const std::string& text);
 
+    // Step 7 of the run: every non-empty line into the matching list of
+    // Form4, then of Form3, letting pending events run about every 20 ms.
+    void fillResultLists(const std::vector<std::string>& lines);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void mirror(data::StringList& list, QListWidget* view);
-    // Step 7: every line into the matching list of Form4, then of Form3.
-    void fillResultLists(const std::vector<std::string>& lines);
 
     shell::Wizard& wizard_;
     std::unique_ptr<shell::WindowDialogs> dialogs_;

@@ -41,7 +41,7 @@ void DifferenceListModel::setChecked(int index, bool checked) {
 
 void DifferenceListModel::setAllChecked(bool checked) {
     std::fill(checks_.begin(), checks_.end(), checked ? 1 : 0);
-    if (shown_ > 0) emit dataChanged(index(0), index(shown_ - 1), {Qt::CheckStateRole});
+    emit allChecksChanged();
 }
 
 int DifferenceListModel::rowCount(const QModelIndex& parent) const {

@@ -34,9 +34,17 @@ class DifferenceListModel : public QAbstractListModel {
     void clear();
 
     void setChecked(int index, bool checked);
-    // Every line at once: one change notice for the whole list.
+    // Every line at once.  Announced by allChecksChanged() alone, not by
+    // dataChanged() over every row: a tree view walks each row of such a
+    // range, which at a million lines is a visible pause.  Views of this
+    // model repaint on allChecksChanged(); the check states are read anew
+    // when rows are painted.
     void setAllChecked(bool checked);
 
+  signals:
+    void allChecksChanged();
+
+  public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;

@@ -43,6 +43,8 @@ QTreeView* addDifferenceList(QWidget* parent, const char* name, DifferenceListMo
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view->setToolTip(QString::fromUtf8(kListTooltip));
     view->setModel(model);
+    QObject::connect(model, &DifferenceListModel::allChecksChanged, view->viewport(),
+                     qOverload<>(&QWidget::update));
     view->header()->setStretchLastSection(false);
     view->header()->setSectionResizeMode(QHeaderView::Interactive);
     view->header()->resizeSection(0, shell::twips(kColumnWidthTwips));
