@@ -41,8 +41,10 @@ void Form1::build() {
 
     Frame1 = addFrame(this, "Frame1", QStringLiteral("FoxPro Login #1"),
                       twipsRect(120, 585, 7800, 1425));
+    // The labels reach to the text box (2160 instead of 2025 twips): the
+    // metric-compatible Arial needs 143 pixels for the caption.
     Label1 = addLabel(Frame1, "Label1", QStringLiteral("Folder containing DBF/s:"),
-                      twipsRect(240, 330, 2025, 225));
+                      twipsRect(240, 330, 2160, 225));
     Text1 = addTextBox(Frame1, "Text1", twipsRect(2400, 270, 4455, 345));
     PushButton1 =
         addButton(Frame1, "PushButton1", QStringLiteral("..."), twipsRect(6960, 270, 600, 345));
@@ -57,7 +59,7 @@ void Form1::build() {
                       QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"),
                       twipsRect(120, 2070, 7800, 1425));
     Label2 = addLabel(Frame2, "Label2", QStringLiteral("Folder containing DBF/s:"),
-                      twipsRect(240, 330, 2025, 225));
+                      twipsRect(240, 330, 2160, 225));
     Text2 = addTextBox(Frame2, "Text2", twipsRect(2400, 270, 4455, 345));
     PushButton3 =
         addButton(Frame2, "PushButton3", QStringLiteral("..."), twipsRect(6960, 270, 600, 345));
