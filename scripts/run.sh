@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and starts the program.
+# Builds and starts the program.  Without a display it compares a sample
+# table on the command line instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,10 +8,8 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$(nproc)"
 
-if [ -x build/src/app/quorvel ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec build/src/app/quorvel "$@"
 fi
-if [ -x build/src/app/quorvel ]; then
-  echo "No display (DISPLAY/WAYLAND_DISPLAY unset): comparing a sample table on the command line instead." >&2
-fi
-exec build/src/cli/quorvel-cli --help
+echo "No display (DISPLAY/WAYLAND_DISPLAY unset): comparing customers of Samples with Samples1 on the command line instead."
+exec build/src/cli/quorvel-cli diff build/src/app/Samples customers build/src/app/Samples1 customers
