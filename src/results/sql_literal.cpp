@@ -190,6 +190,7 @@ std::string numberText(const Value& value) {
 std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
     if (value.isNull()) return "NULL";
     const Value::Kind kind = value.kind();
+    if (kind == Value::Kind::Double && !std::isfinite(value.asDouble())) cannotWrite(value, target);
     switch (targetOf(target)) {
         case Target::Text:
             if (kind == Value::Kind::Text || kind == Value::Kind::Bytes)

@@ -408,7 +408,7 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
 
     EXPECT_EQ(outcome.linesFailed, 2);    // the broken line and "lots" into a number
-    EXPECT_EQ(outcome.fieldsUpdated, 2);  // NAME of records 1 and 2
+    EXPECT_EQ(outcome.fieldsUpdated, 3);  // NAME of records 1 and 2, the text "2    " as QTY 2
     ASSERT_EQ(failed.size(), 2u);
     EXPECT_THAT(failed[0], HasSubstr("Record "));
     EXPECT_THAT(failed[1], HasSubstr("lots"));
@@ -418,6 +418,7 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     EXPECT_EQ(made[0][0], Value::text("A       "));
     EXPECT_EQ(made[0][1], rows("t1")[0][1]);
     EXPECT_EQ(made[1][0], Value::text("B       "));
+    EXPECT_EQ(made[1][1], Value::decimal("2"));
 }
 
 TEST_F(MergeTest, DeletedRecordsBeforeNDoNotShiftTheTarget) {
