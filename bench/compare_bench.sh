@@ -39,3 +39,23 @@ PY
 /usr/bin/time -v "$cli" diff "$data/1" bench "$data/2" bench > "$data/lines.txt" 2> "$data/time.txt" || true
 echo "difference lines: $(wc -l < "$data/lines.txt") ($(wc -c < "$data/lines.txt") bytes)"
 grep "Maximum resident" "$data/time.txt"
+
+# Maximum resident counts the pages of the two memory-mapped tables; split
+# it into anonymous memory (what the comparison holds) and mapped file pages.
+/usr/bin/python3 - "$cli" "$data" <<'PY'
+import subprocess, sys
+cli, data = sys.argv[1], sys.argv[2]
+p = subprocess.Popen([cli, "diff", data + "/1", "bench", data + "/2", "bench"], stdout=subprocess.DEVNULL)
+anon = mapped = 0
+while p.poll() is None:
+    try:
+        status = open("/proc/%d/status" % p.pid).read()
+    except OSError:
+        break
+    for line in status.splitlines():
+        if line.startswith("RssAnon:"):
+            anon = max(anon, int(line.split()[1]))
+        elif line.startswith("RssFile:"):
+            mapped = max(mapped, int(line.split()[1]))
+print("sampled peak: anonymous %d kB, mapped file pages %d kB" % (anon, mapped))
+PY
