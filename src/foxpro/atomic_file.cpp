@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "foxpro/foxpro_error.h"
 
@@ -91,6 +92,77 @@ void FileSink::append(const void* data, std::size_t size) {
         }
     }
     buffer_.append(static_cast<const char*>(data), size);
+}
+
+void FileSink::appendPieces(const struct iovec* pieces, int count) {
+    flush();
+    std::uint64_t total = 0;
+    for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
+    std::int64_t limit = gWriteLimit.load();
+    if (limit >= 0 && static_cast<std::int64_t>(total) > limit) {
+        // The simulated full disk: write piece by piece up to the limit.
+        for (int i = 0; i < count; ++i) {
+            writeAll(appended_, static_cast<const char*>(pieces[i].iov_base), pieces[i].iov_len);
+            appended_ += pieces[i].iov_len;
+        }
+        return;
+    }
+    if (limit >= 0) gWriteLimit = limit - static_cast<std::int64_t>(total);
+    std::vector<struct iovec> rest(pieces, pieces + count);
+    std::size_t first = 0;
+    while (first < rest.size()) {
+        ssize_t n = ::pwritev(fd_, rest.data() + first, static_cast<int>(rest.size() - first),
+                              static_cast<off_t>(appended_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail("cannot write", errno);
+        appended_ += static_cast<std::uint64_t>(n);
+        auto done = static_cast<std::size_t>(n);
+        while (first < rest.size() && done >= rest[first].iov_len) done -= rest[first++].iov_len;
+        if (first < rest.size()) {
+            rest[first].iov_base = static_cast<char*>(rest[first].iov_base) + done;
+            rest[first].iov_len -= done;
+        }
+    }
+}
+
+void FileSink::appendFromFile(int sourceFd, std::uint64_t offset, std::uint64_t size) {
+    flush();
+    std::int64_t limit = gWriteLimit.load();
+    bool simulateFull = false;
+    if (limit >= 0) {
+        if (static_cast<std::int64_t>(size) > limit) {
+            size = static_cast<std::uint64_t>(limit);
+            simulateFull = true;
+        }
+        gWriteLimit = limit - static_cast<std::int64_t>(size);
+    }
+    auto in = static_cast<off_t>(offset);
+    auto out = static_cast<off_t>(appended_);
+    while (size > 0) {
+        ssize_t n = ::copy_file_range(sourceFd, &in, fd_, &out, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+                errno != EOPNOTSUPP)
+                fail("cannot write", errno);
+            break;  // no in-kernel copy here (or the source ended): copy by hand
+        }
+        size -= static_cast<std::uint64_t>(n);
+    }
+    std::string chunk;
+    while (size > 0) {
+        chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, kAppendBuffer)));
+        ssize_t n = ::pread(sourceFd, chunk.data(), chunk.size(), in);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail("cannot read the source", errno);
+        if (n == 0) throw FoxProError(kErrorFile, name_ + ": the source ended early");
+        writeAll(static_cast<std::uint64_t>(out), chunk.data(), static_cast<std::size_t>(n), false);
+        in += n;
+        out += n;
+        size -= static_cast<std::uint64_t>(n);
+    }
+    appended_ = static_cast<std::uint64_t>(out);
+    if (simulateFull) fail("cannot write", ENOSPC);
 }
 
 void FileSink::flush() {

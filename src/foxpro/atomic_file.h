@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -36,6 +38,12 @@ class FileSink {
     void append(const void* data, std::size_t size);
     void append(std::string_view bytes) { append(bytes.data(), bytes.size()); }
     std::uint64_t appended() const { return appended_ + buffer_.size(); }
+    // Appends the pieces one after the other in one system call where
+    // possible (no copy through the sink's buffer).
+    void appendPieces(const struct iovec* pieces, int count);
+    // Appends size bytes of another file from offset, copied inside the
+    // kernel where the file system allows it.
+    void appendFromFile(int sourceFd, std::uint64_t offset, std::uint64_t size);
 
     // Writes at an absolute offset (unbuffered; flushes appends first).
     void writeAt(std::uint64_t offset, const void* data, std::size_t size);

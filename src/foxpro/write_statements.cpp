@@ -1,8 +1,11 @@
 #include "foxpro/write_statements.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -72,11 +75,113 @@ void checkNewTableName(const std::string& name) {
 }
 
 // ---------------------------------------------------------------------------
-// Positions of live records.  RECNO() = n means the n-th live record, which
-// takes a scan of the delete flags up to n.  A batch of statements against
-// one table would rescan it every time, so the stored indices of its
-// deleted records are kept per file, valid while the file's identity, size
-// and modification time are those seen when the list was made.
+// The table an UPDATE or INSERT writes.  Only its header is parsed (by the
+// reader, from the bytes read here) and only the record concerned is read,
+// so that a statement costs the same on a table of any size.
+
+class TargetTable {
+  public:
+    TargetTable(std::string path) : path_(std::move(path)), sink_(open(path_)) {
+        fileSize_ = sink_.size();
+        std::uint8_t fixed[dbf::kHeaderSize] = {};
+        sink_.readAt(0, fixed, std::min<std::uint64_t>(fileSize_, sizeof fixed));
+        std::uint64_t length =
+            fileSize_ < dbf::kHeaderSize ? fileSize_ : dbf::le16(fixed + dbf::kHeaderLength);
+        headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length, fileSize_)));
+        sink_.readAt(0, headerBytes_.data(), headerBytes_.size());
+        // The reader validates the header and works out the layout; it sees
+        // no records here, so its count comes from the file size below.
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_);
+        recordLength_ = static_cast<std::uint64_t>(header_->layout().recordLength);
+        std::uint32_t headerCount = dbf::le32(headerBytes_.data() + dbf::kHeaderRecordCount);
+        std::uint64_t room = (fileSize_ - headerBytes_.size()) / recordLength_;
+        storedCount_ = static_cast<std::int64_t>(std::min<std::uint64_t>(headerCount, room));
+        checkWritable(headerCount);
+    }
+
+    const std::string& path() const { return path_; }
+    const std::string& name() const { return header_->fileName(); }
+    const TableReader& header() const { return *header_; }
+    const TableLayout& layout() const { return header_->layout(); }
+    FileSink& sink() { return sink_; }
+    std::int64_t storedCount() const { return storedCount_; }
+    std::uint64_t recordLength() const { return recordLength_; }
+    std::uint64_t fileSize() const { return fileSize_; }
+    std::uint64_t recordOffset(std::int64_t index) const {
+        return headerBytes_.size() + static_cast<std::uint64_t>(index) * recordLength_;
+    }
+
+    TextStorage textStorage() const {
+        return TextStorage{layout().codePage, header_->codePageConvertible()};
+    }
+
+    std::vector<std::uint8_t> readRecord(std::int64_t index) {
+        std::vector<std::uint8_t> record(static_cast<std::size_t>(recordLength_));
+        sink_.readAt(recordOffset(index), record.data(), record.size());
+        return record;
+    }
+
+    // Stored index of the n-th live record, -1 when there is none.
+    std::int64_t liveIndex(std::int64_t n);
+    // After our own write (no delete flag changed), the deleted list stays right.
+    void keepDeletedList(std::int64_t storedCount);
+
+    // Header bytes 1..3, rewritten only when the day has changed.
+    void touchDate() {
+        std::uint8_t date[3];
+        putToday(date);
+        if (std::memcmp(date, headerBytes_.data() + dbf::kHeaderUpdateDate, 3) != 0)
+            sink_.writeAt(dbf::kHeaderUpdateDate, date, 3);
+    }
+
+    // The memo file beside the table, "" when there is none.
+    std::string memoPath() const {
+        std::string stem = name().substr(0, name().rfind('.'));
+        return findFileNoCase(parentFolder(path_),
+                              stem + (memoKind() == dbf::MemoKind::Fpt ? ".fpt" : ".dbt"));
+    }
+    dbf::MemoKind memoKind() const {
+        const auto* type = dbf::fileTypeInfo(header_->fileType());
+        // A dBase III table without the memo type may still keep a .dbt.
+        return type && type->memo != dbf::MemoKind::None ? type->memo : dbf::MemoKind::Dbt3;
+    }
+
+  private:
+    static FileSink open(const std::string& path) {
+        return FileSink::openExisting(path, fileNameOf(path));
+    }
+
+    void checkWritable(std::uint32_t headerCount) const {
+        const TableReader& t = *header_;
+        if (!t.backlink().empty() || (t.tableFlags() & dbf::kTableFlagContainer))
+            throw FoxProError(kErrorInvalidArgument, name() +
+                                                         ": belongs to a database container (" +
+                                                         t.backlink() + ") and is not written");
+        if (t.tableFlags() & dbf::kTableFlagCdx)
+            throw FoxProError(
+                kErrorInvalidArgument,
+                name() + ": has a structural index (.cdx) that would go stale; not written");
+        // A damaged table is reported, not repaired behind the user's back.
+        if (headerCount != storedCount_)
+            throw FoxProError(kErrorFile, name() + ": header says " + std::to_string(headerCount) +
+                                              " records but the file holds " +
+                                              std::to_string(storedCount_) + "; not written");
+    }
+
+    std::string path_;
+    FileSink sink_;
+    std::uint64_t fileSize_ = 0;
+    std::vector<std::uint8_t> headerBytes_;
+    std::unique_ptr<TableReader> header_;
+    std::uint64_t recordLength_ = 1;
+    std::int64_t storedCount_ = 0;
+};
+
+// RECNO() = n needs the delete flags up to n.  A batch of statements
+// against one table would read them again every time, so the stored
+// indices of a table's deleted records are kept per file, valid while the
+// file's identity, size and modification time are those seen when the list
+// was made.
 
 struct FileStamp {
     dev_t dev = 0;
@@ -86,9 +191,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-std::optional<FileStamp> stampOf(const std::string& path) {
+FileStamp stampOf(int fd) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (::fstat(fd, &st) != 0) return {};
     return FileStamp{
         st.st_dev, st.st_ino, st.st_size,
         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
@@ -103,51 +208,47 @@ struct DeletedList {
 std::mutex gDeletedMutex;
 std::map<std::string, DeletedList> gDeleted;
 
-// Stored index of the n-th live record, -1 when there is none.
-std::int64_t liveRecordIndex(const TableReader& reader, std::int64_t n) {
+std::int64_t TargetTable::liveIndex(std::int64_t n) {
     if (n <= 0) return -1;
-    auto stamp = stampOf(reader.path());
+    FileStamp stamp = stampOf(sink_.fd());
     std::lock_guard lock(gDeletedMutex);
-    auto it = gDeleted.find(reader.path());
-    if (!stamp || it == gDeleted.end() || !(it->second.stamp == *stamp) ||
-        it->second.storedCount != reader.storedCount()) {
+    auto it = gDeleted.find(path_);
+    if (it == gDeleted.end() || !(it->second.stamp == stamp) ||
+        it->second.storedCount != storedCount_) {
         DeletedList list;
-        list.storedCount = reader.storedCount();
-        for (std::int64_t i = 0; i < list.storedCount; ++i) {
-            std::int64_t live = reader.nextLive(i);
-            for (; i < live; ++i) list.deleted.push_back(i);
+        list.stamp = stamp;
+        list.storedCount = storedCount_;
+        // Delete flags in chunks of whole records.
+        const std::int64_t perChunk =
+            std::max<std::int64_t>(1, (4 << 20) / static_cast<std::int64_t>(recordLength_));
+        std::vector<std::uint8_t> chunk;
+        for (std::int64_t first = 0; first < storedCount_; first += perChunk) {
+            std::int64_t count = std::min(perChunk, storedCount_ - first);
+            chunk.resize(static_cast<std::size_t>(count) * recordLength_);
+            sink_.readAt(recordOffset(first), chunk.data(), chunk.size());
+            for (std::int64_t i = 0; i < count; ++i)
+                if (chunk[static_cast<std::size_t>(i) * recordLength_] == dbf::kRecordDeleted)
+                    list.deleted.push_back(first + i);
         }
-        if (!stamp) return reader.liveIndex(n);
-        list.stamp = *stamp;
         if (gDeleted.size() > 64) gDeleted.clear();
-        it = gDeleted.insert_or_assign(reader.path(), std::move(list)).first;
+        it = gDeleted.insert_or_assign(path_, std::move(list)).first;
     }
-    const auto& list = it->second;
     std::int64_t index = n - 1;
-    for (std::int64_t d : list.deleted) {
+    for (std::int64_t d : it->second.deleted) {
         if (d > index) break;
         ++index;
     }
-    return index < list.storedCount ? index : -1;
+    return index < storedCount_ ? index : -1;
 }
 
-// After a statement of ours changed the file (no delete flag changed), the
-// list stays right for its new stamp.
-void refreshDeletedList(const std::string& path, std::int64_t storedCount) {
-    auto stamp = stampOf(path);
+void TargetTable::keepDeletedList(std::int64_t storedCount) {
+    FileStamp stamp = stampOf(sink_.fd());
     std::lock_guard lock(gDeletedMutex);
-    auto it = gDeleted.find(path);
+    auto it = gDeleted.find(path_);
     if (it == gDeleted.end()) return;
-    if (!stamp) {
-        gDeleted.erase(it);
-        return;
-    }
-    it->second.stamp = *stamp;
+    it->second.stamp = stamp;
     it->second.storedCount = storedCount;
 }
-
-// ---------------------------------------------------------------------------
-// Targets of UPDATE and INSERT.
 
 // The free table a write statement names.  For a container source it is a
 // free table in the container's folder (where the copy puts new tables);
@@ -168,28 +269,6 @@ std::string writeTargetPath(DataSource& source, const std::string& name) {
     return path;
 }
 
-void checkWritable(const TableReader& table) {
-    if (!table.backlink().empty() || (table.tableFlags() & dbf::kTableFlagContainer))
-        throw FoxProError(kErrorInvalidArgument, table.fileName() +
-                                                     ": belongs to a database container (" +
-                                                     table.backlink() + ") and is not written");
-    if (table.tableFlags() & dbf::kTableFlagCdx)
-        throw FoxProError(
-            kErrorInvalidArgument,
-            table.fileName() + ": has a structural index (.cdx) that would go stale; not written");
-    // A damaged table is reported, not repaired behind the user's back.
-    std::uint32_t headerCount = dbf::le32(table.headerBytes().data() + dbf::kHeaderRecordCount);
-    if (headerCount != table.storedCount())
-        throw FoxProError(kErrorFile, table.fileName() + ": header says " +
-                                          std::to_string(headerCount) +
-                                          " records but the file holds " +
-                                          std::to_string(table.storedCount()) + "; not written");
-}
-
-TextStorage textStorageOf(const TableReader& table) {
-    return TextStorage{table.layout().codePage, table.codePageConvertible()};
-}
-
 void setBit(std::uint8_t* record, const TableLayout& layout, int bit, bool on) {
     if (bit < 0 || layout.nullFlagsOffset < 0) return;
     std::uint8_t& byte = record[layout.nullFlagsOffset + bit / 8];
@@ -201,7 +280,7 @@ void setBit(std::uint8_t* record, const TableLayout& layout, int bit, bool on) {
 // (opened on first use).
 class RecordEditor {
   public:
-    explicit RecordEditor(const TableReader& table) : table_(table) {}
+    explicit RecordEditor(const TargetTable& table) : table_(table) {}
 
     void place(const FieldInfo& f, const EncodedField& e, std::uint8_t* record) {
         const TableLayout& layout = table_.layout();
@@ -227,16 +306,15 @@ class RecordEditor {
         if (!memo_) {
             std::string path = table_.memoPath();
             if (path.empty())
-                throw FoxProError(kErrorFile, table_.fileName() + ": memo file not found");
-            const auto* type = dbf::fileTypeInfo(table_.fileType());
+                throw FoxProError(kErrorFile, table_.name() + ": memo file not found");
             memoSink_ = std::make_unique<FileSink>(FileSink::openExisting(path, fileNameOf(path)));
             memo_ = std::make_unique<MemoWriter>(
-                MemoWriter::openExisting(*memoSink_, type ? type->memo : dbf::MemoKind::None));
+                MemoWriter::openExisting(*memoSink_, table_.memoKind()));
         }
         return *memo_;
     }
 
-    const TableReader& table_;
+    const TargetTable& table_;
     std::unique_ptr<FileSink> memoSink_;
     std::unique_ptr<MemoWriter> memo_;
 };
@@ -275,48 +353,94 @@ class TableCopier {
             first = index < 0 ? 0 : index;
             last = index < 0 ? 0 : index + 1;
         }
+        // Runs of live records (first stored index, length), from the delete
+        // flags; the stored records lie one after the other in the reader's map.
+        const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
+        std::vector<std::pair<std::int64_t, std::int64_t>> runs;
         std::int64_t count = 0;
-        for (std::int64_t i = src_.nextLive(first); i < last; i = src_.nextLive(i + 1)) ++count;
+        if (last > first) {
+            const std::uint8_t* base = src_.storedRecord(first).data();
+            for (std::int64_t i = 0, n = last - first; i < n;) {
+                while (i < n && base[static_cast<std::size_t>(i) * rl] == dbf::kRecordDeleted) ++i;
+                std::int64_t end = i;
+                while (end < n && base[static_cast<std::size_t>(end) * rl] != dbf::kRecordDeleted)
+                    ++end;
+                if (end > i) runs.emplace_back(first + i, end - i);
+                count += end - i;
+                i = end;
+            }
+        }
         if (count > 0xFFFFFFFFll)
             throw FoxProError(kErrorFile, src_.fileName() + ": too many records to copy");
 
         std::vector<std::uint8_t> header = buildHeader(static_cast<std::uint32_t>(count));
         table.append(header.data(), header.size());
 
-        const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
         if (sameRecords_ && !memo) {
-            // Stream runs of live records straight from the source.
-            std::int64_t i = src_.nextLive(first);
-            while (i < last) {
-                std::int64_t end = i + 1;
-                while (end < last && !src_.isDeleted(end)) ++end;
-                table.append(src_.storedRecord(i).data(), static_cast<std::size_t>(end - i) * rl);
-                i = src_.nextLive(end);
+            // Records go over unchanged: long runs are copied by the kernel
+            // from the source file, short ones (between deleted records)
+            // gathered in the sink's buffer.
+            constexpr std::uint64_t kKernelCopy = 1 << 20;
+            int fd = -1;
+            std::vector<struct iovec> pieces;
+            std::uint64_t gathered = 0;
+            auto writePieces = [&] {
+                if (!pieces.empty())
+                    table.appendPieces(pieces.data(), static_cast<int>(pieces.size()));
+                pieces.clear();
+                gathered = 0;
+            };
+            for (const auto& [index, length] : runs) {
+                const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
+                if (bytes < kKernelCopy) {
+                    pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
+                                      static_cast<std::size_t>(bytes)});
+                    gathered += bytes;
+                    if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
+                    continue;
+                }
+                writePieces();
+                if (fd < 0) fd = ::open(src_.path().c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0)
+                    throw FoxProError(kErrorFile,
+                                      src_.fileName() + ": cannot open: " + std::strerror(errno));
+                try {
+                    table.appendFromFile(fd,
+                                         static_cast<std::uint64_t>(src_.headerLength()) +
+                                             static_cast<std::uint64_t>(index) * rl,
+                                         bytes);
+                } catch (...) {
+                    ::close(fd);
+                    throw;
+                }
             }
+            writePieces();
+            if (fd >= 0) ::close(fd);
         } else {
             std::vector<std::uint8_t> out(static_cast<std::size_t>(recordLength_));
-            for (std::int64_t i = src_.nextLive(first); i < last; i = src_.nextLive(i + 1)) {
-                auto rec = src_.storedRecord(i);
-                if (sameRecords_) {
-                    std::memcpy(out.data(), rec.data(), rl);
-                } else {
-                    out[0] = rec[0];
-                    for (const auto& f : fields_)
-                        if (!f.memo)
-                            std::memcpy(out.data() + f.offset, rec.data() + f.sourceOffset,
-                                        static_cast<std::size_t>(f.width));
-                }
-                for (const auto& f : fields_) {
-                    if (!f.memo) continue;
-                    std::uint32_t block = 0;
-                    if (src_.memoBlock(rec, f.sourceIndex) != 0) {
-                        MemoContent content = src_.memo(rec, f.sourceIndex);
-                        if (content.present) block = memo->add(content.data, content.type);
+            for (const auto& [index, length] : runs)
+                for (std::int64_t i = index; i < index + length; ++i) {
+                    auto rec = src_.storedRecord(i);
+                    if (sameRecords_) {
+                        std::memcpy(out.data(), rec.data(), rl);
+                    } else {
+                        out[0] = rec[0];
+                        for (const auto& f : fields_)
+                            if (!f.memo)
+                                std::memcpy(out.data() + f.offset, rec.data() + f.sourceOffset,
+                                            static_cast<std::size_t>(f.width));
                     }
-                    putMemoRef(out.data() + f.offset, f.width, block);
+                    for (const auto& f : fields_) {
+                        if (!f.memo) continue;
+                        std::uint32_t block = 0;
+                        if (src_.memoBlock(rec, f.sourceIndex) != 0) {
+                            MemoContent content = src_.memo(rec, f.sourceIndex);
+                            if (content.present) block = memo->add(content.data, content.type);
+                        }
+                        putMemoRef(out.data() + f.offset, f.width, block);
+                    }
+                    table.append(out.data(), out.size());
                 }
-                table.append(out.data(), out.size());
-            }
         }
         const std::uint8_t eof = dbf::kEndOfFile;
         table.append(&eof, 1);
@@ -471,128 +595,104 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
 }
 
 void executeUpdate(DataSource& source, const UpdateStatement& statement) {
-    std::string path = writeTargetPath(source, statement.table);
-    TableReader table(path);
-    checkWritable(table);
-    int fieldIndex = table.findField(statement.field);
+    TargetTable table(writeTargetPath(source, statement.table));
+    const TableReader& header = table.header();
+    int fieldIndex = header.findField(statement.field);
     if (fieldIndex < 0)
-        throw FoxProError(kErrorItemNotFound,
-                          table.fileName() + ": no field named " + statement.field);
-    std::int64_t index = liveRecordIndex(table, statement.recno);
+        throw FoxProError(kErrorItemNotFound, table.name() + ": no field named " + statement.field);
+    std::int64_t index = table.liveIndex(statement.recno);
     if (index < 0)
         throw FoxProError(kErrorNoCurrentRecord,
-                          table.fileName() + ": no record " + std::to_string(statement.recno) +
-                              " (the table has " + std::to_string(table.liveCount()) + " records)");
-    const FieldInfo& field = table.field(fieldIndex);
-    EncodedField value =
-        encodeField(field, textStorageOf(table), statement.value, table.fileName());
+                          table.name() + ": no record " + std::to_string(statement.recno));
+    const FieldInfo& field = header.field(fieldIndex);
+    EncodedField value = encodeField(field, table.textStorage(), statement.value, table.name());
 
-    auto stored = table.storedRecord(index);
-    std::vector<std::uint8_t> record(stored.begin(), stored.end());
+    std::vector<std::uint8_t> record = table.readRecord(index);
     RecordEditor editor(table);
     editor.place(field, value, record.data());
     editor.finish();
-
-    FileSink sink = FileSink::openExisting(path, table.fileName());
-    std::uint64_t at =
-        static_cast<std::uint64_t>(table.headerLength()) +
-        static_cast<std::uint64_t>(index) * static_cast<std::uint64_t>(table.layout().recordLength);
-    sink.writeAt(at, record.data(), record.size());
-    std::uint8_t date[3];
-    putToday(date);
-    sink.writeAt(dbf::kHeaderUpdateDate, date, 3);
-    sink.close();
-    refreshDeletedList(path, table.storedCount());
+    table.sink().writeAt(table.recordOffset(index), record.data(), record.size());
+    table.touchDate();
+    table.keepDeletedList(table.storedCount());
 }
 
 void executeInsert(DataSource& source, const InsertStatement& statement) {
-    std::string path = writeTargetPath(source, statement.table);
-    TableReader table(path);
-    checkWritable(table);
-    const TableLayout& layout = table.layout();
-    const int fieldCount = table.fieldCount();
+    TargetTable table(writeTargetPath(source, statement.table));
+    const TableReader& header = table.header();
+    const int fieldCount = header.fieldCount();
 
     // Which field each value goes to.
     std::vector<int> target;
     if (statement.columns.empty()) {
         if (static_cast<int>(statement.values.size()) != fieldCount)
             throw FoxProError(kErrorInvalidArgument,
-                              table.fileName() + ": " + std::to_string(statement.values.size()) +
+                              table.name() + ": " + std::to_string(statement.values.size()) +
                                   " values for " + std::to_string(fieldCount) + " fields");
         for (int i = 0; i < fieldCount; ++i) target.push_back(i);
     } else {
         if (statement.columns.size() != statement.values.size())
             throw FoxProError(kErrorInvalidArgument,
-                              table.fileName() + ": " + std::to_string(statement.values.size()) +
+                              table.name() + ": " + std::to_string(statement.values.size()) +
                                   " values for " + std::to_string(statement.columns.size()) +
                                   " columns");
         std::set<int> seen;
         for (const auto& column : statement.columns) {
-            int i = table.findField(column);
+            int i = header.findField(column);
             if (i < 0)
-                throw FoxProError(kErrorItemNotFound,
-                                  table.fileName() + ": no field named " + column);
+                throw FoxProError(kErrorItemNotFound, table.name() + ": no field named " + column);
             if (!seen.insert(i).second)
                 throw FoxProError(kErrorInvalidArgument,
-                                  table.fileName() + ": field " + column + " is listed twice");
+                                  table.name() + ": field " + column + " is listed twice");
             target.push_back(i);
         }
     }
 
     // Every value is converted before anything is written.
-    TextStorage storage = textStorageOf(table);
+    TextStorage storage = table.textStorage();
     std::vector<EncodedField> encoded(static_cast<std::size_t>(fieldCount));
     std::vector<bool> given(static_cast<std::size_t>(fieldCount), false);
     for (int i = 0; i < fieldCount; ++i)
-        encoded[static_cast<std::size_t>(i)] = blankField(table.field(i));
+        encoded[static_cast<std::size_t>(i)] = blankField(header.field(i));
     for (std::size_t k = 0; k < target.size(); ++k) {
         auto i = static_cast<std::size_t>(target[k]);
         encoded[i] =
-            encodeField(table.field(target[k]), storage, statement.values[k], table.fileName());
+            encodeField(header.field(target[k]), storage, statement.values[k], table.name());
         given[i] = true;
     }
     // Autoincrement fields not given take the next value, which advances.
-    std::vector<std::pair<int, std::uint32_t>> autoNext;  // descriptor index, new next value
-    const auto& descriptors = table.descriptors();
-    {
-        int visible = 0;
-        for (std::size_t d = 0; d < descriptors.size(); ++d) {
-            const auto& desc = descriptors[d];
-            if (desc.letter == dbf::kNullFlagsLetter) continue;
-            int i = visible++;
-            if ((desc.flags & dbf::kFieldFlagAutoIncrement) != dbf::kFieldFlagAutoIncrement ||
-                desc.letter != 'I' || given[static_cast<std::size_t>(i)])
-                continue;
-            auto& e = encoded[static_cast<std::size_t>(i)];
-            e.null = false;
-            e.bytes.assign(4, '\0');
-            dbf::putLe32(reinterpret_cast<std::uint8_t*>(e.bytes.data()), desc.autoNext);
-            autoNext.emplace_back(static_cast<int>(d), desc.autoNext + desc.autoStep);
-        }
+    std::vector<std::pair<std::size_t, std::uint32_t>> autoNext;  // descriptor, new next value
+    const auto& descriptors = header.descriptors();
+    for (std::size_t d = 0, visible = 0; d < descriptors.size(); ++d) {
+        const auto& desc = descriptors[d];
+        if (desc.letter == dbf::kNullFlagsLetter) continue;
+        std::size_t i = visible++;
+        if ((desc.flags & dbf::kFieldFlagAutoIncrement) != dbf::kFieldFlagAutoIncrement ||
+            desc.letter != 'I' || given[i])
+            continue;
+        auto& e = encoded[i];
+        e.null = false;
+        e.bytes.assign(4, '\0');
+        dbf::putLe32(reinterpret_cast<std::uint8_t*>(e.bytes.data()), desc.autoNext);
+        autoNext.emplace_back(d, desc.autoNext + desc.autoStep);
     }
 
-    const auto rl = static_cast<std::size_t>(layout.recordLength);
+    const auto rl = static_cast<std::size_t>(table.recordLength());
     std::vector<std::uint8_t> record(rl + 1, 0);
     record[0] = dbf::kRecordLive;
-    for (const auto& d : descriptors)
-        if (d.letter == dbf::kNullFlagsLetter)
-            std::memset(record.data() + d.offset, 0, static_cast<std::size_t>(d.width));
     std::int64_t count = table.storedCount();
-    if (count >= 0xFFFFFFFFll)
-        throw FoxProError(kErrorFile, table.fileName() + ": the table is full");
+    if (count >= 0xFFFFFFFFll) throw FoxProError(kErrorFile, table.name() + ": the table is full");
 
     RecordEditor editor(table);
     for (int i = 0; i < fieldCount; ++i)
-        editor.place(table.field(i), encoded[static_cast<std::size_t>(i)], record.data());
+        editor.place(header.field(i), encoded[static_cast<std::size_t>(i)], record.data());
     editor.finish();
     record[rl] = dbf::kEndOfFile;
 
     // The new record goes where the records end (over the end-of-file
     // mark); a failure puts the old end back.
-    FileSink sink = FileSink::openExisting(path, table.fileName());
-    std::uint64_t at =
-        static_cast<std::uint64_t>(table.headerLength()) + static_cast<std::uint64_t>(count) * rl;
-    std::uint64_t oldSize = sink.size();
+    FileSink& sink = table.sink();
+    std::uint64_t at = table.recordOffset(count);
+    std::uint64_t oldSize = table.fileSize();
     std::vector<std::uint8_t> oldTail;
     if (oldSize > at) {
         oldTail.resize(static_cast<std::size_t>(std::min<std::uint64_t>(oldSize - at, rl + 1)));
@@ -600,28 +700,32 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
     }
     try {
         sink.writeAt(at, record.data(), record.size());
-        std::uint8_t header[8];
-        sink.readAt(0, header, sizeof header);
-        putToday(header + dbf::kHeaderUpdateDate);
-        dbf::putLe32(header + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
         for (const auto& [d, next] : autoNext) {
             std::uint8_t word[4];
             dbf::putLe32(word, next);
-            sink.writeAt(dbf::kHeaderSize + static_cast<std::size_t>(d) * dbf::kDescriptorSize +
-                             dbf::kDescriptorAutoNext,
+            sink.writeAt(dbf::kHeaderSize + d * dbf::kDescriptorSize + dbf::kDescriptorAutoNext,
                          word, 4);
         }
-        sink.writeAt(0, header, sizeof header);
-        sink.close();
+        std::uint8_t head[8];
+        std::memcpy(head, header.headerBytes().data(), sizeof head);
+        putToday(head + dbf::kHeaderUpdateDate);
+        dbf::putLe32(head + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
+        sink.writeAt(0, head, sizeof head);
     } catch (const FoxProError&) {
         try {
             if (!oldTail.empty()) sink.rewriteAt(at, oldTail.data(), oldTail.size());
             sink.truncate(oldSize);
+            for (const auto& [d, next] : autoNext)
+                sink.rewriteAt(
+                    dbf::kHeaderSize + d * dbf::kDescriptorSize + dbf::kDescriptorAutoNext,
+                    header.headerBytes().data() + dbf::kHeaderSize + d * dbf::kDescriptorSize +
+                        dbf::kDescriptorAutoNext,
+                    4);
         } catch (const FoxProError&) {
         }
         throw;
     }
-    refreshDeletedList(path, count + 1);
+    table.keepDeletedList(count + 1);
 }
 
 }  // namespace quorvel::foxpro
