@@ -8,6 +8,7 @@
 // generated table and the copies.  Prints each run and the medians.
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,10 +92,22 @@ void writeTable(const std::string& path, int records) {
     std::fclose(f);
 }
 
-double seconds(const std::function<void()>& work) {
+double cpuSeconds() {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return s(self.ru_utime) + s(self.ru_stime);
+}
+
+// Wall-clock seconds of work; *cpu receives this process's user + system
+// seconds, which a busy machine does not inflate.
+double seconds(const std::function<void()>& work, double* cpu = nullptr) {
+    double cpuStart = cpuSeconds();
     auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (cpu) *cpu = cpuSeconds() - cpuStart;
+    return wall;
 }
 
 double median(std::vector<double> v) {
@@ -145,29 +158,38 @@ int main(int argc, char** argv) {
         std::printf("copy of %d records: median %.3f s, cp median %.3f s, ratio %.2f\n", kRecords,
                     copyMedian, cpMedian, copyMedian / cpMedian);
 
-        std::vector<double> updateTimes, insertTimes;
+        std::vector<double> updateTimes, insertTimes, updateCpu, insertCpu;
         for (int run = 0; run < std::min(runs, 3); ++run) {
-            double update = seconds([&] {
-                for (int i = 0; i < kStatements; ++i) {
-                    long recno = 1 + (static_cast<long>(i) * 7919) % (kRecords - kRecords / 50);
-                    c.execute("UPDATE [copy] SET [NAME] = 'updated " + std::to_string(i) +
-                              "' WHERE RECNO() = " + std::to_string(recno));
-                }
-            });
+            double uCpu = 0, iCpu = 0;
+            double update = seconds(
+                [&] {
+                    for (int i = 0; i < kStatements; ++i) {
+                        long recno = 1 + (static_cast<long>(i) * 7919) % (kRecords - kRecords / 50);
+                        c.execute("UPDATE [copy] SET [NAME] = 'updated " + std::to_string(i) +
+                                  "' WHERE RECNO() = " + std::to_string(recno));
+                    }
+                },
+                &uCpu);
             writeTable(folder + "/grow.dbf", 0);
-            double insert = seconds([&] {
-                for (int i = 0; i < kStatements; ++i)
-                    c.execute("INSERT INTO [grow] VALUES('" + std::to_string(i) + "', 'name " +
-                              std::to_string(i) + "', '" + std::to_string(i % 1000) +
-                              ".5', '2020-12-31', True, '12.34')");
-            });
+            double insert = seconds(
+                [&] {
+                    for (int i = 0; i < kStatements; ++i)
+                        c.execute("INSERT INTO [grow] VALUES('" + std::to_string(i) + "', 'name " +
+                                  std::to_string(i) + "', '" + std::to_string(i % 1000) +
+                                  ".5', '2020-12-31', True, '12.34')");
+                },
+                &iCpu);
             updateTimes.push_back(update);
             insertTimes.push_back(insert);
-            std::printf("run %d: %d UPDATE %.3f s, %d INSERT %.3f s\n", run + 1, kStatements,
-                        update, kStatements, insert);
+            updateCpu.push_back(uCpu);
+            insertCpu.push_back(iCpu);
+            std::printf("run %d: %d UPDATE %.3f s (cpu %.3f s), %d INSERT %.3f s (cpu %.3f s)\n",
+                        run + 1, kStatements, update, uCpu, kStatements, insert, iCpu);
         }
-        std::printf("UPDATE x %d: median %.3f s; INSERT x %d: median %.3f s\n", kStatements,
-                    median(updateTimes), kStatements, median(insertTimes));
+        std::printf(
+            "UPDATE x %d: median %.3f s (cpu %.3f s); INSERT x %d: median %.3f s (cpu %.3f s)\n",
+            kStatements, median(updateTimes), median(updateCpu), kStatements, median(insertTimes),
+            median(insertCpu));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "write_bench: %s\n", e.what());
         if (own) fs::remove_all(folder);

@@ -79,16 +79,37 @@ void checkNewTableName(const std::string& name) {
 // reader, from the bytes read here) and only the record concerned is read,
 // so that a statement costs the same on a table of any size.
 
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    return FileStamp{
+        st.st_dev, st.st_ino, st.st_size,
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 class TargetTable {
   public:
     TargetTable(std::string path) : path_(std::move(path)), sink_(open(path_)) {
-        fileSize_ = sink_.size();
-        std::uint8_t fixed[dbf::kHeaderSize] = {};
-        sink_.readAt(0, fixed, std::min<std::uint64_t>(fileSize_, sizeof fixed));
-        std::uint64_t length =
-            fileSize_ < dbf::kHeaderSize ? fileSize_ : dbf::le16(fixed + dbf::kHeaderLength);
-        headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length, fileSize_)));
+        stamp_ = stampOf(sink_.fd());
+        fileSize_ = static_cast<std::uint64_t>(stamp_.size);
+        // Most headers fit in the first read; a long one takes a second.
+        headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, 4096)));
         sink_.readAt(0, headerBytes_.data(), headerBytes_.size());
+        std::uint64_t length = headerBytes_.size() < dbf::kHeaderSize
+                                   ? headerBytes_.size()
+                                   : dbf::le16(headerBytes_.data() + dbf::kHeaderLength);
+        length = std::min<std::uint64_t>(length, fileSize_);
+        std::size_t have = headerBytes_.size();
+        headerBytes_.resize(static_cast<std::size_t>(length));
+        if (length > have) sink_.readAt(have, headerBytes_.data() + have, length - have);
         // The reader validates the header and works out the layout; it sees
         // no records here, so its count comes from the file size below.
         header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_);
@@ -170,6 +191,7 @@ class TargetTable {
 
     std::string path_;
     FileSink sink_;
+    FileStamp stamp_;
     std::uint64_t fileSize_ = 0;
     std::vector<std::uint8_t> headerBytes_;
     std::unique_ptr<TableReader> header_;
@@ -183,22 +205,6 @@ class TargetTable {
 // file's identity, size and modification time are those seen when the list
 // was made.
 
-struct FileStamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    std::int64_t mtimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return {};
-    return FileStamp{
-        st.st_dev, st.st_ino, st.st_size,
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 struct DeletedList {
     FileStamp stamp;
     std::int64_t storedCount = 0;
@@ -210,7 +216,7 @@ std::map<std::string, DeletedList> gDeleted;
 
 std::int64_t TargetTable::liveIndex(std::int64_t n) {
     if (n <= 0) return -1;
-    FileStamp stamp = stampOf(sink_.fd());
+    const FileStamp& stamp = stamp_;
     std::lock_guard lock(gDeletedMutex);
     auto it = gDeleted.find(path_);
     if (it == gDeleted.end() || !(it->second.stamp == stamp) ||
