@@ -275,6 +275,17 @@ std::string writeTargetPath(DataSource& source, const std::string& name) {
     return path;
 }
 
+// A field of the target by name.  A table copied out of a container keeps
+// only the 10-character names of its header, while the comparison reports
+// the container's long names ("company_name" for COMPANY_NA): a long name
+// that matches no field is tried cut to 10 characters.
+int findTargetField(const TableReader& table, const std::string& name) {
+    int i = table.findField(name);
+    if (i < 0 && name.size() > dbf::kDescriptorNameSize - 1)
+        i = table.findField(std::string_view(name).substr(0, dbf::kDescriptorNameSize - 1));
+    return i;
+}
+
 void setBit(std::uint8_t* record, const TableLayout& layout, int bit, bool on) {
     if (bit < 0 || layout.nullFlagsOffset < 0) return;
     std::uint8_t& byte = record[layout.nullFlagsOffset + bit / 8];
@@ -603,7 +614,7 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
 void executeUpdate(DataSource& source, const UpdateStatement& statement) {
     TargetTable table(writeTargetPath(source, statement.table));
     const TableReader& header = table.header();
-    int fieldIndex = header.findField(statement.field);
+    int fieldIndex = findTargetField(header, statement.field);
     if (fieldIndex < 0)
         throw FoxProError(kErrorItemNotFound, table.name() + ": no field named " + statement.field);
     std::int64_t index = table.liveIndex(statement.recno);
@@ -643,7 +654,7 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
                                   " columns");
         std::set<int> seen;
         for (const auto& column : statement.columns) {
-            int i = header.findField(column);
+            int i = findTargetField(header, column);
             if (i < 0)
                 throw FoxProError(kErrorItemNotFound, table.name() + ": no field named " + column);
             if (!seen.insert(i).second)

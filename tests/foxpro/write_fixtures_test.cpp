@@ -69,6 +69,17 @@ TEST(WriteFixturesTest, ContainerSourceWritesFreeTablesBesideIt) {
     c.execute("INSERT INTO [merged] (" + copy.field(0).name + ") VALUES(5)");
     EXPECT_EQ(readRows(dir.file("merged.dbf")).size(), readRows(dir.file("calls.dbf")).size() + 1);
 
+    // The container's long field names reach the free copy's short ones.
+    c.execute("SELECT * FROM [contacts] INTO TABLE [people]");
+    c.execute("UPDATE [people] SET [company_name] = 'Renamed Ltd' WHERE RECNO() = 1");
+    c.execute("INSERT INTO [people] ([company_name]) VALUES('Added Ltd')");
+    auto people = readRows(dir.file("people.dbf"));
+    TableReader peopleTable(dir.file("people.dbf"));
+    int company = peopleTable.findField("COMPANY_NA");
+    ASSERT_GE(company, 0);
+    EXPECT_EQ(people.front()[static_cast<std::size_t>(company)].substr(0, 11), "Renamed Ltd");
+    EXPECT_EQ(people.back()[static_cast<std::size_t>(company)].substr(0, 9), "Added Ltd");
+
     auto callsBytes = test::readFile(dir.file("calls.dbf"));
     EXPECT_THAT(
         [&] {
