@@ -89,8 +89,12 @@ class WizardFlowTest : public QObject {
         QCOMPARE(h->dialogs.messages[0].buttons, shell::MessageButtons::YesNo);
         QVERIFY(h->dialogs.opened.empty());
 
+        h->dialogs.pointers.clear();
         h->click(form1(), "PushButton6");
         QCOMPARE(h->dialogs.lastMessage(), std::string("Connection successful."));
+        // The test showed the hourglass on the start window while it ran.
+        QCOMPARE(h->dialogs.pointers,
+                 (std::vector<shell::Pointer>{shell::Pointer::Hourglass, shell::Pointer::Default}));
         QCOMPARE(shell::windowPointer(form1()), shell::Pointer::Default);
 
         // Source 1 is still an empty container: "Next >" names it.
@@ -314,6 +318,66 @@ class WizardFlowTest : public QObject {
         // The next step still gave the default pointer back.
         QCOMPARE(shell::windowPointer(form3()), shell::Pointer::Default);
         QVERIFY(form3()->isVisible());
+    }
+
+    void secondNextDuringARunIsIgnored() {
+        reachTableChoice();
+        auto* bar = Harness::control<QProgressBar>(form2(), "ProgressBar1");
+        QStringList texts;
+        bool pressedAgain = false;
+        connect(bar, &QProgressBar::valueChanged, this, [&] {
+            if (bar->value() > 0) texts << bar->text();
+            if (!pressedAgain) {
+                pressedAgain = true;
+                h->click(form2(), "PushButton3");
+            }
+        });
+        runComparison("products", "products");
+        QVERIFY(pressedAgain);
+        QVERIFY(!texts.isEmpty());
+        for (const QString& text : texts) {
+            QVERIFY2(text.startsWith("Processing field: "), qPrintable(text));
+        }
+        // One run only: each line once in each window.
+        QCOMPARE(h->wizard->form3().addedList().count(), 3);
+        QCOMPARE(h->wizard->form4().addedList().count(), 3);
+    }
+
+    void backWhileSavingIsIgnored() {
+        reachTableChoice();
+        runComparison("products", "products");
+        const QStringList fields = linesOf(h->wizard->form3().fieldList());
+        QVERIFY(!fields.isEmpty());
+        // Pending when the save starts; it runs while the report is built.
+        QTimer::singleShot(0, this, [&] { h->click(form3(), "PushButton2"); });
+        const QString reportPath = h->dir.filePath("report.txt");
+        h->dialogs.fileNames.push_back(reportPath.toStdString());
+        h->click(form3(), "PushButton4");
+        QCoreApplication::processEvents();
+        QVERIFY(form3()->isVisible());
+        QCOMPARE(linesOf(h->wizard->form3().fieldList()), fields);
+        QFile report(reportPath);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(report.readAll()).startsWith(fields.join("\r\n") + "\r\n"));
+    }
+
+    void closingDuringARunShowsNothingMore() {
+        reachTableChoice();
+        h->click(form2(), "PushButton2");
+        Harness::control<QLineEdit>(form1(), "Text2")
+            ->setText(QString::fromStdString(h->sample(1)));
+        h->click(form1(), "PushButton2");
+        auto* bar = Harness::control<QProgressBar>(form2(), "ProgressBar1");
+        connect(bar, &QProgressBar::valueChanged, this, [&] {
+            if (h->ends == 0) form2()->close();
+        });
+        h->dialogs.messages.clear();
+        runComparison("orders", "orders");
+        QCOMPARE(h->ends, 1);
+        // Identical tables, but the windows are gone: no message any more.
+        QVERIFY(h->dialogs.messages.empty());
+        QVERIFY(!form2()->isVisible());
+        QVERIFY(!h->wizard->hasForm3());
     }
 
     void closingAnyWizardWindowEndsTheProgram() {

@@ -41,7 +41,8 @@ class RunGuard {
 
 Form2::Form2(shell::Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form2"));
-    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this);
+    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this,
+                                                      [&wizard] { return wizard.ending(); });
     setFont(shell::arialFont(shell::kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);
@@ -123,9 +124,10 @@ void Form2::PushButton2_Click() {
 }
 
 void Form2::setProgress(int value, const std::string& text) {
-    ProgressBar1->setValue(std::clamp(value, 0, 100));
     // The run's texts hold no '%', which the bar would read as a placeholder.
+    // Text first, so that whoever follows the value sees the matching text.
     ProgressBar1->setFormat(shell::qs(text));
+    ProgressBar1->setValue(std::clamp(value, 0, 100));
 }
 
 void Form2::PushButton3_Click() {
@@ -167,6 +169,8 @@ void Form2::PushButton3_Click() {
         result = Compare(source1, source2, table1, table2, wizard_.locale(), *dialogs_, callbacks);
     });
 
+    // Closed while the walk ran: the windows are gone, nothing more to show.
+    if (wizard_.ending()) return;
     if (!result.completed()) {
         // The comparison has shown why it could not run; its partial lines
         // are no result, and "identical" would be a false claim.

@@ -53,7 +53,8 @@ QTreeView* addDifferenceList(QWidget* parent, const char* name, DifferenceListMo
 
 Form3::Form3(shell::Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form3"));
-    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this);
+    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this,
+                                                      [&wizard] { return wizard.ending(); });
     setFont(shell::arialFont(shell::kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);

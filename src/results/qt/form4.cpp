@@ -42,7 +42,8 @@ bool isWizardWindow(const QWidget* window) {
 
 Form4::Form4(shell::Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form4"));
-    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this);
+    dialogs_ = std::make_unique<shell::WindowDialogs>(wizard.dialogs(), this,
+                                                      [&wizard] { return wizard.ending(); });
     setFont(shell::arialFont(shell::kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);

@@ -22,7 +22,8 @@ const QSize kDesignSize = twipsSize(8040, 4110);
 
 Form1::Form1(Wizard& wizard) : wizard_(wizard) {
     setObjectName(QStringLiteral("Form1"));
-    dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this);
+    dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
+                                               [&wizard] { return wizard.ending(); });
     model_ = std::make_unique<StartWindowModel>(
         wizard.store(), *dialogs_, wizard.applicationFolder(), wizard.startupEnvironment());
     build();

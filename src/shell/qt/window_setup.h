@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -102,31 +103,40 @@ class StretchLayout {
 
 // Forwards everything to the application's dialogs, but puts the pointer on
 // the window it serves, so that the hover rule of that window sees the
-// hourglass that the logic sets.
+// hourglass that the logic sets.  Once silenced() is true (the program is
+// ending while work still runs in a handler) it shows and opens nothing:
+// boxes answer OK / No and dialogs "cancelled".
 class WindowDialogs : public Dialogs {
   public:
-    WindowDialogs(Dialogs& inner, QWidget* window) : inner_(inner), window_(window) {}
+    WindowDialogs(Dialogs& inner, QWidget* window, std::function<bool()> silenced = {})
+        : inner_(inner), window_(window), silenced_(std::move(silenced)) {}
 
     Answer message(const std::string& text, MessageButtons buttons, MessageIcon icon,
                    const std::string& caption) override {
+        if (silent()) return buttons == MessageButtons::YesNo ? Answer::No : Answer::Ok;
         return inner_.message(text, buttons, icon, caption);
     }
     std::string openFileName(const FileDialogRequest& request) override {
-        return inner_.openFileName(request);
+        return silent() ? std::string() : inner_.openFileName(request);
     }
     std::string saveFileName(const FileDialogRequest& request) override {
-        return inner_.saveFileName(request);
+        return silent() ? std::string() : inner_.saveFileName(request);
     }
     std::string chooseFolder(const std::string& title, const std::string& startFolder) override {
-        return inner_.chooseFolder(title, startFolder);
+        return silent() ? std::string() : inner_.chooseFolder(title, startFolder);
     }
-    bool openInShell(const std::string& target) override { return inner_.openInShell(target); }
+    bool openInShell(const std::string& target) override {
+        return !silent() && inner_.openInShell(target);
+    }
     void setPointer(Pointer pointer) override;
     Pointer pointer() const override;
 
   private:
+    bool silent() const { return silenced_ && silenced_(); }
+
     Dialogs& inner_;
     QWidget* window_;
+    std::function<bool()> silenced_;
 };
 
 }  // namespace quorvel::shell
