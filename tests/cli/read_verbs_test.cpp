@@ -1,0 +1,145 @@
+// quorvel-cli tables / show, run as a separate program.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/table_builder.h"
+
+namespace quorvel::cli {
+namespace {
+
+using test::Cell;
+using test::TableBuilder;
+using ::testing::HasSubstr;
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+class VerbTest : public ::testing::Test {
+  protected:
+    CliRun Cli(const std::vector<std::string>& args) {
+        std::string command = quote(QUORVEL_CLI_PATH);
+        for (const auto& a : args) command += " " + quote(a);
+        command += " >" + quote(dir_.file("out.txt")) + " 2>" + quote(dir_.file("err.txt"));
+        const int raw = std::system(command.c_str());
+        CliRun r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = slurp(dir_.file("out.txt"));
+        r.err = slurp(dir_.file("err.txt"));
+        return r;
+    }
+
+    std::string Tables() {
+        std::filesystem::create_directory(dir_.file("src"));
+        return dir_.file("src");
+    }
+
+    test::TempFolder dir_;
+};
+
+TEST_F(VerbTest, TablesListsAFolder) {
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.field("A", 'C', 1).record({Cell::text("x")});
+    for (const char* name : {"b.dbf", "A.DBF", "~tmp.dbf"}) t.write(src + "/" + name);
+    const CliRun r = Cli({"tables", src});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "A\nb\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(VerbTest, TablesListsAContainerInItsOrder) {
+    const std::filesystem::path dbc =
+        std::filesystem::path(QUORVEL_FIXTURES) / "public" / "foxprodb" / "FOXPRO-DB-TEST.DBC";
+    if (!std::filesystem::exists(dbc)) GTEST_SKIP() << "no fixtures folder";
+    const CliRun r = Cli({"tables", dbc.string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "types\nsetup\ncontacts\ncalls\n");
+}
+
+TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', 8).field("QTY", 'N', 6, 2).field("NOTE", 'M', 4).field("OK", 'L', 1);
+    t.record({Cell::text("a,b"), Cell::number("-1.50"), Cell::memo("say \"hi\"\r\nbye"),
+              Cell::logical('T')});
+    t.record({Cell::text("gone"), Cell::number("1"), Cell::none(), Cell::logical('F')}, true);
+    t.record({Cell::text("plain"), Cell::blank(), Cell::none(), Cell::logical('?')});
+    t.write(src + "/items.dbf");
+    const CliRun r = Cli({"show", src, "ITEMS"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "NAME,QTY,NOTE,OK\r\n"
+              "\"a,b     \",-1.5,\"say \"\"hi\"\"\r\nbye\",True\r\n"
+              "plain   ,0,,\r\n");
+}
+
+TEST_F(VerbTest, FailuresExitTwoWithOneLineNamingTheProblem) {
+    const std::string src = Tables();
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    TableBuilder t(0x30);
+    t.field("NOTE", 'M', 4).record({Cell::memo("x")});
+    const std::string memo = t.write(src + "/calls.dbf");
+    std::filesystem::remove(memo);
+    for (const Case& c :
+         {Case{{"tables", dir_.file("nowhere")}, "nowhere: no such file or folder"},
+          Case{{"show", src, "nothere"}, "no table named nothere in " + src},
+          Case{{"show", src, "calls"}, "calls.dbf: memo file not found"},
+          Case{{"show", src}, "expected SOURCE TABLE"}, Case{{"tables"}, "expected one SOURCE"}}) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_THAT(r.err, HasSubstr(c.message));
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(VerbTest, HelpOnEveryVerb) {
+    for (const char* verb : {"tables", "show"}) {
+        const CliRun r = Cli({verb, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_THAT(r.out, HasSubstr(std::string("Usage: quorvel-cli ") + verb));
+    }
+}
+
+TEST_F(VerbTest, UnconvertibleCodePageWarnsOnce) {
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.codePageMark(0x68)
+        .field("NAME", 'C', 2)
+        .record({Cell::raw("\xe9x")})
+        .record({Cell::raw("ab")});
+    t.write(src + "/kam.dbf");
+    const CliRun r = Cli({"show", src, "kam"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "NAME\r\néx\r\nab\r\n");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("warning: kam.dbf: code page mark 0x68 (code page 895)"));
+}
+
+}  // namespace
+}  // namespace quorvel::cli
