@@ -70,6 +70,9 @@ class WizardFlowTest : public QObject {
         QVERIFY(form1()->isVisible());
         QVERIFY(!h->wizard->hasForm2());
         QCOMPARE(form1()->windowTitle(), QStringLiteral("Quorvel"));
+        QVERIFY(QTest::qWaitForWindowActive(form1()));
+        QVERIFY(QApplication::focusWidget() != nullptr);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text1"));
         // An empty store: container mode without paths fails without a word.
         QVERIFY(h->dialogs.messages.empty());
         QVERIFY(h->wizard->startModel().source(1).optionDBC);
