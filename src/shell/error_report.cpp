@@ -5,9 +5,12 @@
 namespace quorvel::shell {
 
 std::string errorReportText(const std::string& description, const std::string& location, int step) {
-    return description + "\r\n" + kErrorLocationPrefix + location + " " + "at line " +
-           std::to_string(step) + "\r\r" + "Please email screenshot of this message to " +
-           kSupportAddress;
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on a long chain of +.
+    std::string text = description;
+    text.append("\r\n").append(kErrorLocationPrefix).append(location).append(" ");
+    text.append("at line ").append(std::to_string(step)).append("\r\r");
+    text.append("Please email screenshot of this message to ").append(kSupportAddress);
+    return text;
 }
 
 void ReportError(Dialogs& dialogs, const std::string& description, const std::string& location,
