@@ -42,8 +42,8 @@ void putToday(std::uint8_t* date3) {
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
+    struct stat sa {};
+    struct stat sb {};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -69,8 +69,7 @@ void checkNewTableName(const std::string& name) {
     }
     if (name == "." || name == "..") refuse("the name is no file name");
     if (name.front() == '~') refuse("a name starting with '~' would hide the table");
-    if (name.back() == '.' || name.back() == ' ' || name.front() == ' ')
-        refuse("the name starts or ends with a blank or a point");
+    if (name.back() == '.' || name.back() == ' ') refuse("the name ends with a blank or a point");
     if (name.size() + 4 > NAME_MAX) refuse("the name is too long for a file name");
 }
 
@@ -345,7 +344,6 @@ struct CopyField {
     int width = 0;
     int offset = 0;
     bool memo = false;
-    int sourceWidth = 0;
 };
 
 class TableCopier {
@@ -396,7 +394,7 @@ class TableCopier {
         if (sameRecords_ && !memo) {
             // Records go over unchanged: long runs are copied by the kernel
             // from the source file, short ones (between deleted records)
-            // gathered in the sink's buffer.
+            // gathered from the reader's map into one write.
             constexpr std::uint64_t kKernelCopy = 1 << 20;
             int fd = -1;
             std::vector<struct iovec> pieces;
@@ -484,7 +482,6 @@ class TableCopier {
             bool system = d.letter == dbf::kNullFlagsLetter;
             f.sourceIndex = system ? -1 : visible++;
             f.sourceOffset = d.offset;
-            f.sourceWidth = d.width;
             f.memo = !system && dbf::isMemoLetter(d.letter, type);
             f.width = f.memo ? dbf::kMemoRefBinaryWidth : d.width;
             f.offset = vfp_ ? d.offset : offset;
