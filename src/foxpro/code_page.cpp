@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -205,10 +206,23 @@ void decodeLatin1(std::string_view bytes, std::string& out) {
     for (char ch : bytes) appendUtf8(static_cast<std::uint8_t>(ch), out);
 }
 
+namespace {
+// Length of the leading run of ASCII bytes, eight at a time.
+std::size_t asciiPrefix(std::string_view bytes) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < bytes.size() && static_cast<std::uint8_t>(bytes[i]) < 0x80) ++i;
+    return i;
+}
+}  // namespace
+
 void decodeText(int codePage, std::string_view bytes, std::string& out) {
     // Plain ASCII reads the same in every supported code page.
-    std::size_t ascii = 0;
-    while (ascii < bytes.size() && static_cast<std::uint8_t>(bytes[ascii]) < 0x80) ++ascii;
+    const std::size_t ascii = asciiPrefix(bytes);
     out.append(bytes.data(), ascii);
     if (ascii == bytes.size()) return;
     bytes.remove_prefix(ascii);
@@ -228,8 +242,9 @@ void decodeText(int codePage, std::string_view bytes, std::string& out) {
 }
 
 std::string decodeText(int codePage, std::string_view bytes) {
+    if (asciiPrefix(bytes) == bytes.size()) return std::string(bytes);
     std::string out;
-    out.reserve(bytes.size());
+    out.reserve(bytes.size() + bytes.size() / 2);
     decodeText(codePage, bytes, out);
     return out;
 }

@@ -14,7 +14,50 @@ bool isDigit(char c) {
 constexpr int kMaxExponent = 400;
 }  // namespace
 
+namespace {
+
+// The common case without an exponent, built in one buffer: the result is
+// short enough to stay inside the string's own storage, so reading a number
+// allocates nothing.
+bool canonicalPlain(std::string_view s, std::string& out) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\0')) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    const std::size_t intBegin = i;
+    while (i < s.size() && isDigit(s[i])) ++i;
+    const std::size_t intEnd = i;
+    std::size_t fracBegin = i, fracEnd = i;
+    if (i < s.size() && s[i] == '.') {
+        fracBegin = ++i;
+        while (i < s.size() && isDigit(s[i])) ++i;
+        fracEnd = i;
+    }
+    if (i + 1 < s.size() && (s[i] == 'E' || s[i] == 'e')) return false;
+    std::size_t firstInt = intBegin;
+    while (firstInt < intEnd && s[firstInt] == '0') ++firstInt;
+    while (fracEnd > fracBegin && s[fracEnd - 1] == '0') --fracEnd;
+    const bool zero = firstInt == intEnd && fracEnd == fracBegin;
+    out.clear();
+    if (negative && !zero) out.push_back('-');
+    if (firstInt == intEnd)
+        out.push_back('0');
+    else
+        out.append(s.data() + firstInt, intEnd - firstInt);
+    if (fracEnd > fracBegin) {
+        out.push_back('.');
+        out.append(s.data() + fracBegin, fracEnd - fracBegin);
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string canonicalDecimal(std::string_view s) {
+    {
+        std::string out;
+        if (canonicalPlain(s, out)) return out;
+    }
     std::size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\0')) ++i;
     bool negative = false;

@@ -102,8 +102,11 @@ int Recordset::fieldIndex(std::string_view name) const {
 }
 
 Value Recordset::value(int index) const {
-    field(index);
-    requireRow();
+    requireOpen();
+    if (index < 0 || index >= reader_->fieldCount())
+        throw FoxProError(kErrorItemNotFound, kItemNotFound);
+    if (current_ >= reader_->storedCount())
+        throw FoxProError(kErrorNoCurrentRecord, kNoCurrentRecord);
     return reader_->value(reader_->storedRecord(current_), index);
 }
 

@@ -295,13 +295,22 @@ void TableReader::parse(std::vector<std::string> longNames) {
         desc.flags = vfp ? d[dbf::kDescriptorFlags] : 0;
         desc.autoNext = dbf::le32(d + dbf::kDescriptorAutoNext);
         desc.autoStep = d[dbf::kDescriptorAutoStep];
-        const std::string label =
-            "field " +
-            (desc.name.empty() ? "#" + std::to_string(descriptors_.size() + 1) : desc.name);
+        std::string label = "field ";
+        if (desc.name.empty()) {
+            label += '#';
+            label += std::to_string(descriptors_.size() + 1);
+        } else {
+            label += desc.name;
+        }
         if (!dbf::isKnownFieldLetter(desc.letter)) {
             const auto b = static_cast<std::uint8_t>(desc.letter);
-            fail(label + " has unknown type " +
-                 (b >= 0x21 && b < 0x7F ? "'" + std::string(1, desc.letter) + "'" : hexByte(b)));
+            std::string shown = hexByte(b);
+            if (b >= 0x21 && b < 0x7F) {
+                shown = "'";
+                shown += desc.letter;
+                shown += '\'';
+            }
+            fail(label + " has unknown type " + shown);
         }
         if (desc.width == 0) fail(label + " has length 0");
         if (const int fixed = fixedWidth(desc.letter, fileType_); fixed && desc.width != fixed)
@@ -538,10 +547,7 @@ MemoContent TableReader::memo(std::span<const std::uint8_t> record, int index) c
 }
 
 std::string TableReader::decodeStoredText(std::string_view bytes) const {
-    std::string out;
-    out.reserve(bytes.size());
-    decodeText(layout_.codePage, bytes, out);
-    return out;
+    return decodeText(layout_.codePage, bytes);
 }
 
 Value TableReader::value(std::span<const std::uint8_t> record, int index) const {

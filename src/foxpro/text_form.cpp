@@ -8,10 +8,19 @@ namespace quorvel::foxpro {
 
 namespace {
 
+// value in at least width digits, zero-padded (dates and times: never
+// negative, at most four digits).
 void appendDigits(std::string& out, int value, int width) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    out += buf;
+    char* end = buf + sizeof buf;
+    char* p = end;
+    unsigned v = value < 0 ? 0u : static_cast<unsigned>(value);
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0 && p > buf);
+    while (end - p < width && p > buf) *--p = '0';
+    out.append(p, end);
 }
 
 // Expands %Y %m %d %H %M %S; any other character is copied.
