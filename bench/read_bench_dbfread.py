@@ -6,7 +6,7 @@ import sys
 from dbfread import DBF
 
 count = 0
-for record in DBF(sys.argv[1], encoding="cp1252"):
+for record in DBF(sys.argv[1], encoding="cp1252", ignore_missing_memofile=True):
     for value in record.values():
         pass
     count += 1
