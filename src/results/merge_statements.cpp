@@ -16,10 +16,6 @@ std::string updateStatement(const std::string& newTable, const std::string& fiel
            recordSelector(n);
 }
 
-std::string readRecordStatement(const std::string& table2, std::int64_t n) {
-    return "SELECT * FROM [" + table2 + "] WHERE " + recordSelector(n);
-}
-
 std::string insertStatement(const std::string& newTable, const std::vector<std::string>& columns,
                             const std::vector<std::string>& literals) {
     std::string sql = "INSERT INTO [" + newTable + "] ";

@@ -16,9 +16,6 @@ std::string copyStatement(const std::string& table1, const std::string& newTable
 std::string updateStatement(const std::string& newTable, const std::string& field,
                             const std::string& literal, std::int64_t n);
 
-// "SELECT * FROM [t2] WHERE RECNO() = n".
-std::string readRecordStatement(const std::string& table2, std::int64_t n);
-
 // "INSERT INTO [new] VALUES(a, b)", or with columns
 // "INSERT INTO [new] ([A], [B]) VALUES(a, b)".  An empty column list means
 // every column in order.

@@ -51,17 +51,13 @@ TEST(MergeStatementsTest, InsertNamesColumnsWhenAsked) {
     EXPECT_EQ(parsed.values[1].text, "It's");
 }
 
-TEST(MergeStatementsTest, UpdateAndReadSelectTheNthRecord) {
+TEST(MergeStatementsTest, UpdateSelectsTheNthRecord) {
     const std::string update = updateStatement("NEW", "QTY", "1.5", 42);
     EXPECT_EQ(update, "UPDATE [NEW] SET [QTY] = 1.5 WHERE RECNO() = 42");
     const auto u = std::get<foxpro::UpdateStatement>(foxpro::parseStatement(update));
     EXPECT_EQ(u.field, "QTY");
     EXPECT_EQ(u.recno, 42);
     EXPECT_EQ(u.value.text, "1.5");
-
-    const std::string read = readRecordStatement("T2", 7);
-    EXPECT_EQ(read, "SELECT * FROM [T2] WHERE RECNO() = 7");
-    EXPECT_EQ(std::get<foxpro::SelectStatement>(foxpro::parseStatement(read)).recno, 7);
 }
 
 }  // namespace

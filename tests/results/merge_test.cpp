@@ -345,7 +345,9 @@ TEST_F(MergeTest, FailedCopyStopsBeforeAnyUpdateAndShowsNoDone) {
     const auto t2 = test::readFile(dir.file("t2.dbf"));
     test::writeFile(dir.file("notes.dbf"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'a', 'b', 'l', 'e'});
 
-    for (const std::string name : {"", "t1", "T1", "notes"}) {
+    // Empty, Table #1 itself, a file that is no table, and Table #2 (which
+    // the merge would then read back from the copy).
+    for (const std::string name : {"", "t1", "T1", "notes", "t2", "T2"}) {
         SCOPED_TRACE("new name \"" + name + "\"");
         dialogs.messages.clear();
         std::vector<std::string> failedLines;
