@@ -174,6 +174,12 @@ int main(int argc, char** argv) {
                 run + 1, copy, merge, static_cast<long long>(outcome.fieldsUpdated),
                 static_cast<long long>(outcome.recordsAdded),
                 static_cast<long long>(outcome.linesFailed));
+            const auto made = c.execute("SELECT COUNT(*) FROM t1new");
+            if (made.asInteger() != kRecords + kAdded) {
+                std::printf("t1new has %lld records, expected %d\n",
+                            static_cast<long long>(made.asInteger()), kRecords + kAdded);
+                status = 1;
+            }
             if (dialogs.reports > 0) {
                 std::printf("first failure: %s\n", dialogs.first.c_str());
                 status = 1;
