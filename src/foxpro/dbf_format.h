@@ -73,7 +73,7 @@ inline constexpr FileTypeInfo kFileTypes[] = {
     {0x83, "dBase III with memo", false, MemoKind::Dbt3},
     {0x8B, "dBase IV with memo", false, MemoKind::Dbt4},
     {0xF5, "FoxPro 2.x with memo", false, MemoKind::Fpt},
-    {0xFB, "FoxBASE", false, MemoKind::Fpt},
+    {0xFB, "FoxBASE", false, MemoKind::Dbt3},
 };
 
 // Null for a first byte that is no supported table type.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "foxpro/locale_patterns.h"
+
 namespace quorvel::foxpro {
 
 namespace {
@@ -24,8 +26,8 @@ bool isCLocale(const std::string& name) {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
 }
 
-// A date pattern of the locale's short date with a four-digit year, using
-// only %Y %m %d.
+}  // namespace
+
 std::string datePatternFrom(std::string_view fmt) {
     std::string out;
     for (std::size_t i = 0; i < fmt.size(); ++i) {
@@ -77,7 +79,6 @@ std::string datePatternFrom(std::string_view fmt) {
     return out.find("%Y") == std::string::npos ? "%Y-%m-%d" : out;
 }
 
-// The locale's time in 24-hour form with seconds, using only %H %M %S.
 std::string timePatternFrom(std::string_view fmt) {
     std::string expanded;
     for (std::size_t i = 0; i < fmt.size(); ++i) {
@@ -144,8 +145,6 @@ std::string timePatternFrom(std::string_view fmt) {
     }
     return out;
 }
-
-}  // namespace
 
 TextLocale TextLocale::fromEnvironment() {
     TextLocale result;

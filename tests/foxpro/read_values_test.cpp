@@ -8,6 +8,7 @@
 
 #include "foxpro/code_page.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/locale_patterns.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
 #include "support/table_builder.h"
@@ -127,6 +128,22 @@ TEST(TextForm, OtherLocaleUsesItsSeparatorAndPatterns) {
     EXPECT_EQ(textForm(Value::date({2020, 1, 2}), de), "02.01.2020");
     EXPECT_EQ(textForm(Value::dateTime({{2020, 1, 2}, 3, 4, 5}), de), "02.01.2020 03:04:05");
     EXPECT_EQ(textForm(Value::text("1.5"), de), "1.5");  // text is never touched
+}
+
+// Short date and time formats as glibc's locales give them (D_FMT, T_FMT).
+TEST(TextLocalePatterns, FourDigitYearsAndTwentyFourHourTimeWithSeconds) {
+    EXPECT_EQ(datePatternFrom("%m/%d/%Y"), "%m/%d/%Y");          // en_US
+    EXPECT_EQ(datePatternFrom("%d/%m/%y"), "%d/%m/%Y");          // en_GB
+    EXPECT_EQ(datePatternFrom("%d.%m.%Y"), "%d.%m.%Y");          // de_DE
+    EXPECT_EQ(datePatternFrom("%Y年%m月%d日"), "%Y年%m月%d日");  // ja_JP
+    EXPECT_EQ(datePatternFrom("%D"), "%m/%d/%Y");
+    EXPECT_EQ(datePatternFrom("%F"), "%Y-%m-%d");
+    EXPECT_EQ(datePatternFrom("%e.%m."), "%Y-%m-%d");       // no year at all
+    EXPECT_EQ(timePatternFrom("%r"), "%H:%M:%S");           // en_US: 12-hour with %p
+    EXPECT_EQ(timePatternFrom("%T"), "%H:%M:%S");           // de_DE
+    EXPECT_EQ(timePatternFrom("%H.%M"), "%H.%M.%S");        // no seconds: added
+    EXPECT_EQ(timePatternFrom("%p %I:%M:%S"), "%H:%M:%S");  // ko_KR style
+    EXPECT_EQ(timePatternFrom(""), "%H:%M:%S");
 }
 
 TEST(TextForm, YearsBeforeOneThousandKeepFourDigits) {
