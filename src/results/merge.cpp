@@ -176,10 +176,16 @@ class Merge {
                                                            : lower;
     }
 
+    // The new table's fields, known from Table #1: the copy has its fields
+    // in its order and types.  Table #1 is always reachable through source
+    // #1, while a copy made from a container is a free table beside it,
+    // which the container's connection writes to but does not list; there
+    // its names are cut to ten characters and the statements' long names
+    // still find them.
     const std::vector<foxpro::FieldInfo>& targetFields() {
         if (!targetFields_) {
             foxpro::Recordset rs;
-            rs.open("SELECT * FROM [" + request_.newTableName + "]", source1_, foxpro::kOpenStatic,
+            rs.open("SELECT * FROM [" + request_.Table1Name + "]", source1_, foxpro::kOpenStatic,
                     foxpro::kLockOptimistic);
             std::vector<foxpro::FieldInfo> fields;
             for (int i = 0; i < rs.fieldCount(); ++i) fields.push_back(rs.field(i));
@@ -237,9 +243,9 @@ class Merge {
         const std::int64_t n = recordNumber(TextBetween(line, "Record ", ","), line);
         const foxpro::FieldInfo& target = targetField(field);
         foxpro::Recordset& record = table2Record(n);
-        const foxpro::Value value = record.value(record.fieldIndex(field));
-        source1_.execute(
-            updateStatement(request_.newTableName, field, sqlLiteral(value, target), n));
+        const int index = record.fieldIndex(field);
+        const std::string literal = sqlLiteral(record.value(index), record.field(index), target);
+        source1_.execute(updateStatement(request_.newTableName, field, literal, n));
     }
 
     int countTicked(const MergeLines& lines) {
@@ -310,7 +316,8 @@ class Merge {
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump_();
             if (!map.sameColumns) columns.push_back(map.target[k]->name);
-            values.push_back(sqlLiteral(record.value(map.sourceIndex[k]), *map.target[k]));
+            const int j = map.sourceIndex[k];
+            values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
         }
         source1_.execute(insertStatement(request_.newTableName, columns, values));
     }

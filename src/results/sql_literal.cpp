@@ -251,4 +251,10 @@ std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
     cannotWrite(value, target);
 }
 
+std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& source,
+                       const foxpro::FieldInfo& target) {
+    if (value.isNull() && (!source.nullable || !target.nullable)) return "''";
+    return sqlLiteral(value, target);
+}
+
 }  // namespace quorvel::results

@@ -17,6 +17,14 @@ namespace quorvel::results {
 // value.
 std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& target);
 
+// The same for a value read from field source: a field that cannot hold
+// null reads its blank value (blank number, date, logical) as null, and
+// such a null, or any null bound for a field that cannot hold one, is
+// written as '' - the target field's blank value - instead of NULL, which
+// that field would refuse.
+std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& source,
+                       const foxpro::FieldInfo& target);
+
 // A text between apostrophes, each apostrophe inside doubled.
 std::string quotedText(const std::string& text);
 

@@ -106,6 +106,17 @@ TEST(SqlLiteralFailureTest, RefusesConversionsThatLoseOrInventData) {
     }
 }
 
+TEST(SqlLiteralNullTest, NullIsBlankWhereAFieldCannotHoldIt) {
+    foxpro::FieldInfo plain = field('D');
+    foxpro::FieldInfo nullable = field('D');
+    nullable.nullable = true;
+    // A blank date of a field without null reads as null: it stays blank.
+    EXPECT_EQ(sqlLiteral(Value::null(), plain, nullable), "''");
+    EXPECT_EQ(sqlLiteral(Value::null(), nullable, plain), "''");
+    EXPECT_EQ(sqlLiteral(Value::null(), nullable, nullable), "NULL");
+    EXPECT_EQ(sqlLiteral(Value::date({2020, 1, 2}), plain, plain), "{^2020-01-02}");
+}
+
 TEST(SqlLiteralRoundTripTest, ParserGetsBackTheSameContent) {
     EXPECT_EQ(parsed(sqlLiteral(Value::text("It's \"x\"'"), field('C'))).text, "It's \"x\"'");
     const auto number = parsed(sqlLiteral(Value::real(-1.0 / 3), field('B')));

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -488,6 +490,97 @@ TEST_F(MergeTest, DecimalCommaLocaleStillWritesTheNumber) {
     MergeIntoNewTable(request(), fields, added, dialogs);
 
     EXPECT_EQ(rows("t1new")[1][1], Value::decimal("-7.2"));
+}
+
+TEST_F(MergeTest, BlankValuesOfFieldsWithoutNullStayBlank) {
+    // dBase-style tables: blank numbers, dates and logicals read as null but
+    // cannot be written as NULL.
+    auto build = [&](const std::string& file, bool blanks, int records) {
+        TableBuilder t(0x30);
+        t.field("QTY", 'N', 5).field("DAY", 'D', 8).field("STAMP", 'T', 8).field("OK", 'L', 1);
+        for (int i = 0; i < records; ++i) {
+            if (blanks)
+                t.record({Cell::blank(), Cell::blank(), Cell::blank(), Cell::blank()});
+            else
+                t.record({Cell::number("5"), Cell::date(2020, 1, 2),
+                          Cell::dateTime(2020, 1, 2, 3, 4, 5), Cell::logical('T')});
+        }
+        t.write(dir.file(file));
+    };
+    build("t1.dbf", false, 1);
+    build("t2.dbf", true, 2);
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(fields.count(), 4);
+    ASSERT_EQ(added.count(), 1);
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_EQ(outcome.fieldsUpdated, 4);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
+    const std::string fixtures = std::string(QUORVEL_FIXTURES) + "/public/foxprodb";
+    if (!std::filesystem::is_directory(fixtures)) GTEST_SKIP() << "no container fixture";
+    // Source #2 is a copy of the container whose contacts table has a long
+    // named field changed and one record more.
+    namespace fs = std::filesystem;
+    const fs::path one = fs::path(dir.path()) / "one";
+    const fs::path two = fs::path(dir.path()) / "two";
+    for (const auto& to : {one, two}) {
+        fs::copy(fixtures, to);
+        for (const auto& e : fs::directory_iterator(to))
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    auto bytes = test::readFile((two / "contacts.dbf").string());
+    const std::string text(bytes.begin(), bytes.end());
+    const auto at = text.find("Cascade Coffee");
+    ASSERT_NE(at, std::string::npos);
+    std::copy_n("Kaskade", 7, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::uint32_t count = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24;
+    const std::size_t header = bytes[8] | bytes[9] << 8, length = bytes[10] | bytes[11] << 8;
+    // The first record once more at the end (before the end-of-file mark).
+    const std::vector<std::uint8_t> first(bytes.begin() + header, bytes.begin() + header + length);
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(header + count * length),
+                 first.begin(), first.end());
+    bytes[4] = static_cast<std::uint8_t>(count + 1);
+    test::writeFile((two / "contacts.dbf").string(), bytes);
+
+    data::SourceDescriptor s1, s2;
+    s1.dbcPath = (one / "FOXPRO-DB-TEST.DBC").string();
+    s2.dbcPath = (two / "FOXPRO-DB-TEST.DBC").string();
+    const auto result =
+        compare::Compare(s1, s2, "contacts", "contacts", foxpro::TextLocale::c(), dialogs);
+    ASSERT_TRUE(result.completed()) << result.failure;
+    TestLines fields, added;
+    for (const auto& line : result.lines)
+        (compare::isAddedOrDeletedLine(line) ? added : fields).lines.push_back({line, true});
+    ASSERT_THAT(fields.lines.at(0).text, HasSubstr("\"company_name\""));
+
+    const MergeOutcome outcome = MergeIntoNewTable(
+        MergeRequest{"merged", "contacts", "contacts", s1, s2}, fields, added, dialogs);
+
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    // The new table is a free table beside the container, its values those
+    // of source #2's contacts, column by column.
+    auto read = [](const std::string& connection, const std::string& table) {
+        foxpro::Connection c;
+        c.open(connection);
+        foxpro::Recordset rs;
+        rs.open("SELECT * FROM [" + table + "]", c);
+        Rows out;
+        for (; !rs.eof(); rs.moveNext()) {
+            out.emplace_back();
+            for (int i = 0; i < rs.fieldCount(); ++i) out.back().push_back(rs.value(i));
+        }
+        return out;
+    };
+    EXPECT_EQ(read(data::connectionString(one.string(), false), "merged"),
+              read(data::connectionString(s2), "contacts"));
 }
 
 }  // namespace
