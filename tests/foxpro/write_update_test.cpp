@@ -188,3 +188,39 @@ TEST_F(WriteUpdateTest, TablesThatMustNotBeWrittenAreRefused) {
 
 }  // namespace
 }  // namespace quorvel::foxpro
+
+namespace quorvel::foxpro {
+namespace {
+
+class WriteMemoFormatTest : public ::testing::TestWithParam<std::uint8_t> {};
+
+// Each memo file kind gets memos it can read back: .fpt with 4-byte or
+// 10-digit references, dBase III .dbt ending in 0x1A 0x1A.
+TEST_P(WriteMemoFormatTest, UpdateAndInsertMemos) {
+    writetest::FolderSource src;
+    TableBuilder t(GetParam());
+    t.field("NAME", 'C', 4).field("NOTE", 'M', GetParam() == 0x30 ? 4 : 10);
+    t.record({Cell::text("a"), Cell::memo("old memo")});
+    t.record({Cell::text("b"), Cell::none()});
+    t.write(src.file("m.dbf"));
+    std::string big(700, 'z');  // more than one 512-byte .dbt block
+
+    src.execute("UPDATE m SET note = 'new memo' WHERE RECNO() = 2");
+    src.execute("UPDATE m SET note = '" + big + "' WHERE RECNO() = 1");
+    src.execute("INSERT INTO m VALUES('c', 'third')");
+    auto rows = readRows(src.file("m.dbf"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][1], big);
+    EXPECT_EQ(rows[1][1], "new memo");
+    EXPECT_EQ(rows[2][1], "third");
+    // A second round lands after the first, not over it.
+    src.execute("INSERT INTO m VALUES('d', 'fourth')");
+    EXPECT_EQ(readRows(src.file("m.dbf"))[1][1], "new memo");
+    EXPECT_EQ(readRows(src.file("m.dbf"))[3][1], "fourth");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WriteMemoFormatTest, ::testing::Values(0x30, 0xF5, 0x83),
+                         [](const auto& info) { return "type" + std::to_string(info.param); });
+
+}  // namespace
+}  // namespace quorvel::foxpro
