@@ -361,7 +361,7 @@ std::vector<std::uint8_t> TableBuilder::tableBytes() const {
                        nl.nullBit[i], nl.varBit[i], scratchMemo);
             off += fields_[i].width;
         }
-        std::memcpy(&rec[static_cast<std::size_t>(off)], flags.data(), flags.size());
+        if (!flags.empty()) std::memcpy(rec.data() + off, flags.data(), flags.size());
         out.insert(out.end(), rec.begin(), rec.end());
     }
     out.push_back(0x1A);
@@ -434,7 +434,7 @@ void setBytes(const std::string& path, std::size_t offset, const std::vector<std
     auto data = readFile(path);
     if (offset + bytes.size() > data.size())
         throw std::out_of_range("setBytes past end of " + path);
-    std::memcpy(&data[offset], bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(&data[offset], bytes.data(), bytes.size());
     writeFile(path, data);
 }
 
