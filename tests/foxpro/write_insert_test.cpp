@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "foxpro/atomic_file.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/table_reader.h"
@@ -53,6 +55,12 @@ TEST_F(WriteInsertTest, AppendsOneLiveRecordAfterTheDeletedOnes) {
     EXPECT_EQ(bytes.size(),
               static_cast<std::size_t>(t.headerLength() + 4 * t.layout().recordLength + 1));
     EXPECT_EQ(bytes.back(), 0x1A);
+    std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    EXPECT_EQ(bytes[1], today.tm_year);  // last update: today
+    EXPECT_EQ(bytes[2], today.tm_mon + 1);
+    EXPECT_EQ(bytes[3], today.tm_mday);
 }
 
 TEST_F(WriteInsertTest, ColumnListLeavesTheRestBlankOrNull) {

@@ -195,7 +195,8 @@ namespace {
 class WriteMemoFormatTest : public ::testing::TestWithParam<std::uint8_t> {};
 
 // Each memo file kind gets memos it can read back: .fpt with 4-byte or
-// 10-digit references, dBase III .dbt ending in 0x1A 0x1A.
+// 10-digit references, dBase III .dbt ending in 0x1A 0x1A, dBase IV .dbt
+// with its length header.
 TEST_P(WriteMemoFormatTest, UpdateAndInsertMemos) {
     writetest::FolderSource src;
     TableBuilder t(GetParam());
@@ -219,7 +220,7 @@ TEST_P(WriteMemoFormatTest, UpdateAndInsertMemos) {
     EXPECT_EQ(readRows(src.file("m.dbf"))[3][1], "fourth");
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WriteMemoFormatTest, ::testing::Values(0x30, 0xF5, 0x83),
+INSTANTIATE_TEST_SUITE_P(Formats, WriteMemoFormatTest, ::testing::Values(0x30, 0xF5, 0x83, 0x8B),
                          [](const auto& info) { return "type" + std::to_string(info.param); });
 
 }  // namespace
