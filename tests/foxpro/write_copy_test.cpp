@@ -43,7 +43,11 @@ class WriteCopyTest : public ::testing::Test {
 
 TEST_F(WriteCopyTest, CopiesLiveRecordsWithMemosIntoAFreeTable) {
     calls().write(src_.file("calls.dbf"));
+    auto sourceBytes = test::readFile(src_.file("calls.dbf"));
+    auto sourceMemo = test::readFile(src_.file("calls.fpt"));
     src_.execute("SELECT *  FROM [CALLS] INTO TABLE [copy]");
+    EXPECT_EQ(test::readFile(src_.file("calls.dbf")), sourceBytes);  // only read
+    EXPECT_EQ(test::readFile(src_.file("calls.fpt")), sourceMemo);
 
     auto rows = readRows(src_.file("copy.dbf"));
     EXPECT_EQ(rows, readRows(src_.file("calls.dbf")));
