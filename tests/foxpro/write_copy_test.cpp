@@ -173,6 +173,29 @@ TEST_F(WriteCopyTest, FullDiskHalfwayLeavesNoTableAndKeepsTheOldOne) {
     EXPECT_EQ(readRows(src_.file("dest.dbf")), readRows(src_.file("big.dbf")));
 }
 
+TEST_F(WriteCopyTest, LongRunsCopiedByTheKernelStopAtAFullDiskToo) {
+    // More than a megabyte of live records in a row, then a deleted one and
+    // a short run.
+    TableBuilder t(0x30);
+    t.field("ID", 'I', 4).field("PAD", 'C', 250);
+    for (int i = 0; i < 5000; ++i)
+        t.record({Cell::integer32(i), Cell::text("row " + std::to_string(i))}, i == 4500);
+    t.write(src_.file("long.dbf"));
+    auto before = listFolder(src_.dir().path());
+
+    setWriteLimitForTesting(600000);  // inside the first run
+    EXPECT_THAT(src_.failure("SELECT * FROM long INTO TABLE out"), HasSubstr("No space left"));
+    setWriteLimitForTesting(std::nullopt);
+    EXPECT_EQ(listFolder(src_.dir().path()), before);
+
+    src_.execute("SELECT * FROM long INTO TABLE out");
+    auto rows = readRows(src_.file("out.dbf"));
+    ASSERT_EQ(rows.size(), 4999u);
+    EXPECT_EQ(rows[4499][0], "4499");
+    EXPECT_EQ(rows[4500][0], "4501");
+    EXPECT_EQ(rows, readRows(src_.file("long.dbf")));
+}
+
 TEST_F(WriteCopyTest, SourceDamagedMidwayLeavesNoTable) {
     TableBuilder t(0x30);
     t.field("NOTE", 'M', 4);
