@@ -224,3 +224,105 @@ TEST_F(ConnectionTest, SourceTablesAreOpenedReadOnly) {
 
 }  // namespace
 }  // namespace quorvel::foxpro
+
+namespace quorvel::foxpro {
+namespace {
+
+// A container built here, so that container reading is tested without the
+// shared fixtures: two tables, long field names, a deleted field record, a
+// table file whose name differs in case from the container's path.
+class ContainerTest : public ::testing::Test {
+  protected:
+    static std::string Property(std::uint8_t id, const std::string& value) {
+        std::string entry(7, '\0');
+        const std::size_t len = 7 + value.size() + 1;
+        for (int i = 0; i < 4; ++i)
+            entry[static_cast<std::size_t>(i)] = static_cast<char>(len >> (8 * i));
+        entry[4] = 1;
+        entry[6] = static_cast<char>(id);
+        return entry + value + '\0';
+    }
+
+    void SetUp() override {
+        TableBuilder dbc(0x30);
+        dbc.field("OBJECTID", 'I', 4)
+            .field("PARENTID", 'I', 4)
+            .field("OBJECTTYPE", 'C', 10)
+            .field("OBJECTNAME", 'C', 128)
+            .field("PROPERTY", 'M', 4, 0, 0x04)
+            .memoExtension(".dct");
+        auto object = [&](int id, int parent, const char* type, const char* name,
+                          const std::string& property = "", bool deleted = false) {
+            dbc.record(
+                {Cell::integer32(id), Cell::integer32(parent), Cell::text(type), Cell::text(name),
+                 property.empty() ? Cell::none() : Cell::memo(property, 0)},
+                deleted);
+        };
+        object(1, 1, "Database", "Database");
+        object(2, 1, "Table", "orders", Property(0x01, "data\\orders.dbf") + Property(0x02, "x"));
+        object(3, 2, "Field", "order_number");
+        object(4, 2, "Field", "dropped_field", "", true);
+        object(5, 2, "Field", "customer_name");
+        object(6, 1, "Table", "Lines");
+        object(7, 6, "Field", "line_id");
+        dbc.write(dir_.file("shop.dbc"));
+
+        std::filesystem::create_directory(dir_.file("DATA"));
+        TableBuilder orders(0x30);
+        orders.backlink("..\\shop.dbc").field("ORDER_NUMB", 'I', 4).field("CUSTOMER_N", 'C', 10);
+        orders.record({Cell::integer32(7), Cell::text("Ann")});
+        orders.write(dir_.file("DATA/Orders.DBF"));
+        TableBuilder lines(0x30);
+        lines.field("LINE_ID", 'I', 4).record({Cell::integer32(1)}).record({Cell::integer32(2)});
+        lines.write(dir_.file("lines.dbf"));
+        // A free table beside the container is not one of its tables.
+        lines.write(dir_.file("loose.dbf"));
+    }
+
+    test::TempFolder dir_;
+};
+
+TEST_F(ContainerTest, TablesInContainerOrderWithLongFieldNames) {
+    Connection c;
+    c.open("Provider=vfpoledb.1;Data Source=" + dir_.file("shop.dbc") +
+           ";Collating Sequence=machine;");
+    EXPECT_THAT(c.tableNames(), ElementsAre("orders", "Lines"));
+    Recordset rs;
+    rs.open("SELECT * FROM [ORDERS]", c);
+    ASSERT_EQ(rs.fieldCount(), 2);
+    EXPECT_EQ(rs.field(0).name, "order_number");
+    EXPECT_EQ(rs.field(1).name, "customer_name");
+    EXPECT_EQ(rs.value("CUSTOMER_NAME").str(), "Ann       ");
+    EXPECT_EQ(c.execute("SELECT COUNT(*) FROM lines").asInteger(), 2);
+    EXPECT_EQ(errorNumber([&] { c.execute("SELECT COUNT(*) FROM loose"); }), kErrorFile);
+
+    const DataSource& source = c.source();
+    EXPECT_TRUE(source.isContainerTable(dir_.file("DATA/Orders.DBF")));
+    EXPECT_TRUE(source.isContainerTable(dir_.file("lines.dbf")));
+    EXPECT_FALSE(source.isContainerTable(dir_.file("loose.dbf")));
+}
+
+TEST_F(ContainerTest, MissingTableFileIsNamedWhenOpened) {
+    std::filesystem::remove(dir_.file("lines.dbf"));
+    Connection c;
+    c.open("Provider=vfpoledb.1;Data Source=" + dir_.file("shop.dbc") +
+           ";Collating Sequence=machine;");
+    EXPECT_THAT(c.tableNames(), ElementsAre("orders", "Lines"));
+    std::string text;
+    EXPECT_EQ(errorNumber([&] { c.execute("SELECT COUNT(*) FROM lines"); }, &text), kErrorFile);
+    EXPECT_EQ(text, "shop.dbc: the file of table Lines is missing");
+}
+
+TEST_F(ContainerTest, FileThatIsNoContainerIsRefused) {
+    std::string text;
+    Connection c;
+    EXPECT_EQ(
+        errorNumber(
+            [&] { c.open("Provider=vfpoledb.1;Data Source=" + dir_.file("lines.dbf") + ";"); },
+            &text),
+        kErrorFile);
+    EXPECT_EQ(text, "lines.dbf: not a database container");
+}
+
+}  // namespace
+}  // namespace quorvel::foxpro
