@@ -117,18 +117,5 @@ TEST(SqlLiteralNullTest, NullIsBlankWhereAFieldCannotHoldIt) {
     EXPECT_EQ(sqlLiteral(Value::date({2020, 1, 2}), plain, plain), "{^2020-01-02}");
 }
 
-TEST(SqlLiteralRoundTripTest, ParserGetsBackTheSameContent) {
-    EXPECT_EQ(parsed(sqlLiteral(Value::text("It's \"x\"'"), field('C'))).text, "It's \"x\"'");
-    const auto number = parsed(sqlLiteral(Value::real(-1.0 / 3), field('B')));
-    EXPECT_EQ(number.kind, foxpro::Literal::Kind::Number);
-    EXPECT_EQ(std::stod(number.text), -1.0 / 3);
-    const auto stamp = parsed(sqlLiteral(Value::dateTime({{2020, 1, 2}, 13, 2, 3}), field('T')));
-    EXPECT_EQ(stamp.kind, foxpro::Literal::Kind::DateTime);
-    EXPECT_EQ(stamp.dateTime, (foxpro::DateTime{{2020, 1, 2}, 13, 2, 3}));
-    const auto bytes = parsed(sqlLiteral(Value::bytes(std::string("\x00\x01", 2)), field('W')));
-    EXPECT_EQ(bytes.kind, foxpro::Literal::Kind::Binary);
-    EXPECT_EQ(bytes.text, std::string("\x00\x01", 2));
-}
-
 }  // namespace
 }  // namespace quorvel::results

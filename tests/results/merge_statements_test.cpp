@@ -43,22 +43,5 @@ TEST(MergeStatementsTest, InsertOfTheSmithRecordWithIdenticalColumns) {
     EXPECT_EQ(parsed.values[3].kind, foxpro::Literal::Kind::Text);  // '' stays a text
 }
 
-TEST(MergeStatementsTest, InsertNamesColumnsWhenAsked) {
-    const std::string sql = insertStatement("N", {"B", "A"}, {"1", "'It''s'"});
-    EXPECT_EQ(sql, "INSERT INTO [N] ([B], [A]) VALUES(1, 'It''s')");
-    const auto parsed = std::get<foxpro::InsertStatement>(foxpro::parseStatement(sql));
-    EXPECT_EQ(parsed.columns, (std::vector<std::string>{"B", "A"}));
-    EXPECT_EQ(parsed.values[1].text, "It's");
-}
-
-TEST(MergeStatementsTest, UpdateSelectsTheNthRecord) {
-    const std::string update = updateStatement("NEW", "QTY", "1.5", 42);
-    EXPECT_EQ(update, "UPDATE [NEW] SET [QTY] = 1.5 WHERE RECNO() = 42");
-    const auto u = std::get<foxpro::UpdateStatement>(foxpro::parseStatement(update));
-    EXPECT_EQ(u.field, "QTY");
-    EXPECT_EQ(u.recno, 42);
-    EXPECT_EQ(u.value.text, "1.5");
-}
-
 }  // namespace
 }  // namespace quorvel::results

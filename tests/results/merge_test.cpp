@@ -373,21 +373,6 @@ TEST_F(MergeTest, FailedCopyStopsBeforeAnyUpdateAndShowsNoDone) {
     EXPECT_EQ(test::readFile(dir.file("notes.dbf")).size(), 11u);
 }
 
-TEST_F(MergeTest, UnopenableSourceIsReportedAndNothingIsMade) {
-    writeSmallPair();
-    auto [fields, added] = compareLines();
-    MergeRequest r = request();
-    r.source2.folderText = dir.file("no such folder");
-
-    const MergeOutcome outcome = MergeIntoNewTable(r, fields, added, dialogs);
-
-    EXPECT_FALSE(outcome.tableMade);
-    EXPECT_EQ(errorReports().size(), 1u);
-    EXPECT_FALSE(doneShown());
-    EXPECT_THAT(fieldNames("t1"), ElementsAre("NAME", "QTY", "OK"));
-    EXPECT_ANY_THROW(rows("t1new"));
-}
-
 TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     TableBuilder t1(0x30);
     t1.field("NAME", 'C', 8).field("QTY", 'N', 5);
