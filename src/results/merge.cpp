@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "compare/compare.h"
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
 #include "foxpro/recordset.h"
@@ -27,7 +28,8 @@ constexpr int kStepCopy = 104;
 constexpr int kStepUpdate = 106;
 constexpr int kStepInsert = 110;
 
-constexpr auto kEventInterval = std::chrono::milliseconds(20);
+// The same pace as the comparison's walk.
+constexpr auto kEventInterval = std::chrono::milliseconds(compare::kEventIntervalMs);
 
 // One merge at a time: a "Create" pressed while the events of a running
 // merge are processed would otherwise start a second merge inside the first.
