@@ -1,6 +1,7 @@
 #include "foxpro/decimal_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace quorvel::foxpro {
 
@@ -37,17 +38,24 @@ bool canonicalPlain(std::string_view s, std::string& out) {
     std::size_t firstInt = intBegin;
     while (firstInt < intEnd && s[firstInt] == '0') ++firstInt;
     while (fracEnd > fracBegin && s[fracEnd - 1] == '0') --fracEnd;
-    const bool zero = firstInt == intEnd && fracEnd == fracBegin;
-    out.clear();
-    if (negative && !zero) out.push_back('-');
-    if (firstInt == intEnd)
-        out.push_back('0');
-    else
-        out.append(s.data() + firstInt, intEnd - firstInt);
-    if (fracEnd > fracBegin) {
-        out.push_back('.');
-        out.append(s.data() + fracBegin, fracEnd - fracBegin);
+    const std::size_t intLen = intEnd - firstInt, fracLen = fracEnd - fracBegin;
+    // Sign, digits, point: at most the field's own bytes plus two.
+    char buffer[300];
+    if (intLen + fracLen + 3 > sizeof buffer) return false;
+    char* p = buffer;
+    if (negative && (intLen != 0 || fracLen != 0)) *p++ = '-';
+    if (intLen == 0) {
+        *p++ = '0';
+    } else {
+        std::memcpy(p, s.data() + firstInt, intLen);
+        p += intLen;
     }
+    if (fracLen != 0) {
+        *p++ = '.';
+        std::memcpy(p, s.data() + fracBegin, fracLen);
+        p += fracLen;
+    }
+    out.assign(buffer, static_cast<std::size_t>(p - buffer));
     return true;
 }
 

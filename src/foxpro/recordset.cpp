@@ -107,7 +107,7 @@ Value Recordset::value(int index) const {
         throw FoxProError(kErrorItemNotFound, kItemNotFound);
     if (current_ >= reader_->storedCount())
         throw FoxProError(kErrorNoCurrentRecord, kNoCurrentRecord);
-    return reader_->value(reader_->storedRecord(current_), index);
+    return reader_->valueAt(current_, index);
 }
 
 Value Recordset::value(std::string_view name) const {

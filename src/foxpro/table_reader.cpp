@@ -557,8 +557,14 @@ Value TableReader::value(std::span<const std::uint8_t> record, int index) const 
                           "name or ordinal.");
     if (record.size() != static_cast<std::size_t>(layout_.recordLength))
         throw FoxProError(kErrorInvalidArgument, fileName_ + ": record of the wrong length");
+    return decode(record.data(), index);
+}
+
+Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
+    const std::span<const std::uint8_t> record(recordBytes,
+                                               static_cast<std::size_t>(layout_.recordLength));
     const FieldInfo& f = field(index);
-    if (isNull(record, index)) return Value::null();
+    if (f.nullBit >= 0 && isNull(record, index)) return Value::null();
     const std::uint8_t* p = record.data() + f.offset;
     const auto w = static_cast<std::size_t>(f.width);
     const std::string_view chars(reinterpret_cast<const char*>(p), w);

@@ -113,6 +113,15 @@ class TableReader {
 
     // ---- Values of one record (bytes as storedRecord returns them) ----
     Value value(std::span<const std::uint8_t> record, int field) const;
+    // The same for stored record index (0 <= index < storedCount()) and
+    // field (0 <= field < fieldCount()), which the caller has checked: the
+    // record set's path, without checking them again.
+    Value valueAt(std::int64_t index, int field) const {
+        return decode(
+            data_ + headerLength_ +
+                static_cast<std::size_t>(index) * static_cast<std::size_t>(layout_.recordLength),
+            field);
+    }
     bool isNull(std::span<const std::uint8_t> record, int field) const;
     // Memo block reference of a memo field (0 when none).
     std::uint32_t memoBlock(std::span<const std::uint8_t> record, int field) const;
@@ -131,6 +140,7 @@ class TableReader {
     [[noreturn]] void fail(const std::string& problem) const;
     const MemoFile& memoFile() const;
     std::string decodeStoredText(std::string_view bytes) const;
+    Value decode(const std::uint8_t* record, int field) const;
 
     std::string path_;
     std::string fileName_;

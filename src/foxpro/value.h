@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace quorvel::foxpro {
 
@@ -40,17 +41,28 @@ struct DateTime {
 
 // One field value of one record.
 class Value {
-public:
-    enum class Kind { Null, Text, Bytes, Integer, Decimal, Double, Currency, Date, DateTime, Logical };
+  public:
+    enum class Kind {
+        Null,
+        Text,
+        Bytes,
+        Integer,
+        Decimal,
+        Double,
+        Currency,
+        Date,
+        DateTime,
+        Logical
+    };
 
     Value() = default;  // null
 
     static Value null() { return Value(); }
-    static Value text(std::string utf8);          // C, V, M: UTF-8, trailing blanks kept
-    static Value bytes(std::string raw);          // Q, G, W, P: raw bytes
-    static Value integer(std::int64_t v);         // I
-    static Value decimal(std::string canonical);  // N, F: canonical decimal text (see below)
-    static Value real(double v);                  // B
+    static Value text(std::string utf8);                 // C, V, M: UTF-8, trailing blanks kept
+    static Value bytes(std::string raw);                 // Q, G, W, P: raw bytes
+    static Value integer(std::int64_t v);                // I
+    static Value decimal(std::string canonical);         // N, F: canonical decimal text (see below)
+    static Value real(double v);                         // B
     static Value currency(std::int64_t tenThousandths);  // Y: amount x 10000
     static Value date(Date d);
     static Value dateTime(DateTime dt);
@@ -74,12 +86,54 @@ public:
     // Typed equality: same kind and same value.  Nulls are equal to each other.
     friend bool operator==(const Value& a, const Value& b);
 
-private:
+  private:
+    // Factories are defined inline: the reader builds one value per field of
+    // every record, and a call across files for each is measurable.
+    Value(Kind kind, std::string s) : kind_(kind), str_(std::move(s)) {}
+    Value(Kind kind, std::int64_t i) : kind_(kind), int_(i) {}
+
     Kind kind_ = Kind::Null;
     std::string str_;
     std::int64_t int_ = 0;
     double double_ = 0;
     DateTime dateTime_;
 };
+
+inline Value Value::text(std::string utf8) {
+    return Value(Kind::Text, std::move(utf8));
+}
+inline Value Value::bytes(std::string raw) {
+    return Value(Kind::Bytes, std::move(raw));
+}
+inline Value Value::decimal(std::string canonical) {
+    return Value(Kind::Decimal, std::move(canonical));
+}
+inline Value Value::integer(std::int64_t v) {
+    return Value(Kind::Integer, v);
+}
+inline Value Value::currency(std::int64_t tenThousandths) {
+    return Value(Kind::Currency, tenThousandths);
+}
+inline Value Value::logical(bool b) {
+    return Value(Kind::Logical, std::int64_t{b ? 1 : 0});
+}
+inline Value Value::real(double d) {
+    Value v;
+    v.kind_ = Kind::Double;
+    v.double_ = d;
+    return v;
+}
+inline Value Value::date(Date d) {
+    Value v;
+    v.kind_ = Kind::Date;
+    v.dateTime_.date = d;
+    return v;
+}
+inline Value Value::dateTime(DateTime dt) {
+    Value v;
+    v.kind_ = Kind::DateTime;
+    v.dateTime_ = dt;
+    return v;
+}
 
 }  // namespace quorvel::foxpro
