@@ -122,7 +122,7 @@ std::optional<DecimalParts> parseDecimal(std::string_view text) {
     if (pos != s.size()) return std::nullopt;
     std::size_t firstNonZero = digits.find_first_not_of('0');
     if (firstNonZero == std::string::npos) {
-        parts.digits = "0";
+        parts.digits.assign(1, '0');  // not = "0": GCC 12 warns falsely (-Wrestrict)
         parts.exponent = 0;
         parts.negative = false;
         return parts;
