@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <limits>
 #include <stdexcept>
 
@@ -39,6 +40,9 @@ struct LiteralCase {
 };
 
 class SqlLiteralTest : public ::testing::TestWithParam<LiteralCase> {};
+
+// Keeps test listings (and so the test names CTest discovers) readable.
+void PrintTo(const LiteralCase& c, std::ostream* os) { *os << c.name; }
 
 TEST_P(SqlLiteralTest, WritesTheValueExactlyForTheTargetType) {
     const auto& c = GetParam();
