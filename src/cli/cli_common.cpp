@@ -5,7 +5,9 @@
 #include "data/source_descriptor.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
+#include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
+#include "foxpro/text_form.h"
 
 namespace quorvel::cli {
 
@@ -76,6 +78,21 @@ void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader) 
             codePageWarned = true;
         }
         warn(verb, w);
+    }
+}
+
+void printRows(foxpro::Connection& connection, const std::string& sql,
+               const foxpro::TextLocale& locale) {
+    foxpro::Recordset rs;
+    rs.open(sql, connection, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+    const int n = rs.fieldCount();
+    std::vector<std::string> row(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
+    writeCsvRow(stdout, row);
+    for (; !rs.eof(); rs.moveNext()) {
+        for (int i = 0; i < n; ++i)
+            row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
+        writeCsvRow(stdout, row);
     }
 }
 

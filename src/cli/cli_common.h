@@ -40,6 +40,11 @@ void warn(const std::string& verb, const std::string& message);
 // (a record count that disagrees with the file size).
 void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader);
 
+// Prints the rows of a SELECT as CSV: a header line with the field names,
+// then one line per record, values in their text forms.  Throws FoxProError.
+void printRows(foxpro::Connection& connection, const std::string& sql,
+               const foxpro::TextLocale& locale);
+
 // Opens a connection to SOURCE, a folder of free tables or a .dbc file,
 // with the program's connection string.  Throws FoxProError.
 void openSource(foxpro::Connection& connection, const std::string& source);

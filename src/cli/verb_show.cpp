@@ -7,9 +7,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
 
 namespace quorvel::cli {
 
@@ -29,18 +27,7 @@ int run(const std::vector<std::string>& args) {
         foxpro::Connection connection;
         openSource(connection, args[0]);
         warnAboutTable("show", *connection.source().openTable(args[1]));
-        foxpro::Recordset rs;
-        rs.open("SELECT * FROM [" + args[1] + "]", connection, foxpro::kOpenStatic,
-                foxpro::kLockOptimistic);
-        const int n = rs.fieldCount();
-        std::vector<std::string> row(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
-        writeCsvRow(stdout, row);
-        for (; !rs.eof(); rs.moveNext()) {
-            for (int i = 0; i < n; ++i)
-                row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
-            writeCsvRow(stdout, row);
-        }
+        printRows(connection, "SELECT * FROM [" + args[1] + "]", locale);
         if (std::fflush(stdout) != 0) return failure("show", "cannot write to standard output");
         return 0;
     } catch (const foxpro::FoxProError& e) {

@@ -8,7 +8,6 @@
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/recordset.h"
 #include "foxpro/sql.h"
 #include "foxpro/text_form.h"
 
@@ -29,21 +28,6 @@ constexpr const char* kUsage =
     "apostrophe), numbers (1.5, -2e3), True, False, NULL, {^2020-12-31}, {^2020-12-31 13:02:03},\n"
     "0hCAFE.  Only the table a statement creates or names as its target is written.\n"
     "Exit status 0 on success, 2 on failure.\n";
-
-void printRows(foxpro::Connection& connection, const std::string& sql,
-               const foxpro::TextLocale& locale) {
-    foxpro::Recordset rs;
-    rs.open(sql, connection, foxpro::kOpenStatic, foxpro::kLockOptimistic);
-    const int n = rs.fieldCount();
-    std::vector<std::string> row(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
-    writeCsvRow(stdout, row);
-    for (; !rs.eof(); rs.moveNext()) {
-        for (int i = 0; i < n; ++i)
-            row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
-        writeCsvRow(stdout, row);
-    }
-}
 
 int run(const std::vector<std::string>& args) {
     if (helpRequested(args, kUsage)) return 0;
