@@ -1,16 +1,12 @@
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/table_builder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -27,38 +23,13 @@ std::string slurp(const std::string& path) {
     return text.str();
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = quorvel::test::CliRun;
 
 // Runs quorvel-cli diff with standard output and error going to files
 // (not a terminal: no progress line).
-Outcome diff(const std::vector<std::string>& args, const TempFolder& scratch) {
-    const std::string outPath = scratch.file("stdout"), errPath = scratch.file("stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<std::string> all = {QUORVEL_CLI_PATH, "diff"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    Outcome outcome;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, QUORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    outcome.out = slurp(outPath);
-    outcome.err = slurp(errPath);
-    return outcome;
+Outcome diff(std::vector<std::string> args, const TempFolder& scratch) {
+    args.insert(args.begin(), "diff");
+    return quorvel::test::runCli(args, scratch);
 }
 
 class DiffCliTest : public ::testing::Test {

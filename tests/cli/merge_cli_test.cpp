@@ -1,6 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::cli {
@@ -18,37 +18,15 @@ using test::TableBuilder;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using test::CliRun;
 
 class MergeCliTest : public ::testing::Test {
   protected:
     test::TempFolder dir;
 
-    CliRun run(const std::vector<std::string>& args) {
-        std::string cmd = quoted(QUORVEL_CLI_PATH) + " merge";
-        for (const auto& a : args) cmd += " " + quoted(a);
-        cmd += " 2>" + quoted(dir.file("stderr.txt"));
-        CliRun r;
-        FILE* p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-        const int raw = pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(dir.file("stderr.txt"));
-        std::stringstream ss;
-        ss << in.rdbuf();
-        r.err = ss.str();
-        return r;
+    CliRun run(std::vector<std::string> args) {
+        args.insert(args.begin(), "merge");
+        return test::runCli(args, dir);
     }
 
     // Table #1 with two records; Table #2 changes a name and a quantity,

@@ -2,14 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::cli {
@@ -19,37 +18,9 @@ using test::Cell;
 using test::TableBuilder;
 using ::testing::HasSubstr;
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 class VerbTest : public ::testing::Test {
   protected:
-    CliRun Cli(const std::vector<std::string>& args) {
-        std::string command = quote(QUORVEL_CLI_PATH);
-        for (const auto& a : args) command += " " + quote(a);
-        command += " >" + quote(dir_.file("out.txt")) + " 2>" + quote(dir_.file("err.txt"));
-        const int raw = std::system(command.c_str());
-        CliRun r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(dir_.file("out.txt"));
-        r.err = slurp(dir_.file("err.txt"));
-        return r;
-    }
+    test::CliRun Cli(const std::vector<std::string>& args) { return test::runCli(args, dir_); }
 
     std::string Tables() {
         std::filesystem::create_directory(dir_.file("src"));
@@ -64,7 +35,7 @@ TEST_F(VerbTest, TablesListsAFolder) {
     TableBuilder t(0x30);
     t.field("A", 'C', 1).record({Cell::text("x")});
     for (const char* name : {"b.dbf", "A.DBF", "~tmp.dbf"}) t.write(src + "/" + name);
-    const CliRun r = Cli({"tables", src});
+    const test::CliRun r = Cli({"tables", src});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "A\nb\n");
     EXPECT_EQ(r.err, "");
@@ -74,7 +45,7 @@ TEST_F(VerbTest, TablesListsAContainerInItsOrder) {
     const std::filesystem::path dbc =
         std::filesystem::path(QUORVEL_FIXTURES) / "public" / "foxprodb" / "FOXPRO-DB-TEST.DBC";
     if (!std::filesystem::exists(dbc)) GTEST_SKIP() << "no fixtures folder";
-    const CliRun r = Cli({"tables", dbc.string()});
+    const test::CliRun r = Cli({"tables", dbc.string()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "types\nsetup\ncontacts\ncalls\n");
 }
@@ -88,7 +59,7 @@ TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
     t.record({Cell::text("gone"), Cell::number("1"), Cell::none(), Cell::logical('F')}, true);
     t.record({Cell::text("plain"), Cell::blank(), Cell::none(), Cell::logical('?')});
     t.write(src + "/items.dbf");
-    const CliRun r = Cli({"show", src, "ITEMS"});
+    const test::CliRun r = Cli({"show", src, "ITEMS"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "NAME,QTY,NOTE,OK\r\n"
@@ -111,7 +82,7 @@ TEST_F(VerbTest, FailuresExitTwoWithOneLineNamingTheProblem) {
           Case{{"show", src, "nothere"}, "no table named nothere in " + src},
           Case{{"show", src, "calls"}, "calls.dbf: memo file not found"},
           Case{{"show", src}, "expected SOURCE TABLE"}, Case{{"tables"}, "expected one SOURCE"}}) {
-        const CliRun r = Cli(c.args);
+        const test::CliRun r = Cli(c.args);
         EXPECT_EQ(r.status, 2) << c.message;
         EXPECT_THAT(r.err, HasSubstr(c.message));
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -120,7 +91,7 @@ TEST_F(VerbTest, FailuresExitTwoWithOneLineNamingTheProblem) {
 
 TEST_F(VerbTest, HelpOnEveryVerb) {
     for (const char* verb : {"tables", "show"}) {
-        const CliRun r = Cli({verb, "--help"});
+        const test::CliRun r = Cli({verb, "--help"});
         EXPECT_EQ(r.status, 0);
         EXPECT_THAT(r.out, HasSubstr(std::string("Usage: quorvel-cli ") + verb));
     }
@@ -134,7 +105,7 @@ TEST_F(VerbTest, UnconvertibleCodePageWarnsOnce) {
         .record({Cell::raw("\xe9x")})
         .record({Cell::raw("ab")});
     t.write(src + "/kam.dbf");
-    const CliRun r = Cli({"show", src, "kam"});
+    const test::CliRun r = Cli({"show", src, "kam"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "NAME\r\néx\r\nab\r\n");
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

@@ -1,6 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::cli {
@@ -18,17 +18,7 @@ using test::TableBuilder;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-struct SqlRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string shellQuoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using SqlRun = test::CliRun;
 
 class SqlCliTest : public ::testing::Test {
   protected:
@@ -41,21 +31,9 @@ class SqlCliTest : public ::testing::Test {
         t.write(dir.file("t.dbf"));
     }
 
-    SqlRun sql(const std::vector<std::string>& args) {
-        std::string cmd = shellQuoted(QUORVEL_CLI_PATH) + " sql";
-        for (const auto& a : args) cmd += " " + shellQuoted(a);
-        cmd += " 2>" + shellQuoted(dir.file("stderr.txt"));
-        SqlRun r;
-        FILE* p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-        const int raw = pclose(p);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(dir.file("stderr.txt"));
-        std::stringstream ss;
-        ss << in.rdbuf();
-        r.err = ss.str();
-        return r;
+    SqlRun sql(std::vector<std::string> args) {
+        args.insert(args.begin(), "sql");
+        return test::runCli(args, dir);
     }
 
     test::TempFolder dir;

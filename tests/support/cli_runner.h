@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/table_builder.h"
+
+namespace quorvel::test {
+
+struct CliRun {
+    int status = -1;  // exit status, -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs the built quorvel-cli with the arguments (no shell in between),
+// standard output and error going to files in the scratch folder — so not
+// to a terminal — and returns what it printed.
+CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch);
+
+}  // namespace quorvel::test
