@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,23 @@ TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
               "NAME,QTY,NOTE,OK\r\n"
               "\"a,b     \",-1.5,\"say \"\"hi\"\"\r\nbye\",True\r\n"
               "plain   ,0,,\r\n");
+}
+
+// The environment's locale decides the decimal separator and the date
+// pattern (short date with a four-digit year, 24-hour time with seconds).
+TEST_F(VerbTest, ShowWritesValuesInTheEnvironmentsLocale) {
+    locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
+    if (german == static_cast<locale_t>(0)) GTEST_SKIP() << "locale de_DE.UTF-8 not installed";
+    freelocale(german);
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.field("QTY", 'N', 6, 2).field("DAY", 'D', 8).field("AT", 'T', 8).field("PRICE", 'Y', 8);
+    t.record({Cell::number("-1.50"), Cell::date(2020, 12, 31),
+              Cell::dateTime(2020, 12, 31, 13, 2, 3), Cell::currency(125000)});
+    t.write(src + "/items.dbf");
+    const test::CliRun r = test::runCli({"show", src, "items"}, dir_, {"LC_ALL=de_DE.UTF-8"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "QTY,DAY,AT,PRICE\r\n\"-1,5\",31.12.2020,31.12.2020 13:02:03,\"12,5\"\r\n");
 }
 
 TEST_F(VerbTest, FailuresExitTwoWithOneLineNamingTheProblem) {

@@ -20,7 +20,8 @@ std::string slurp(const std::string& path) {
 }
 }  // namespace
 
-CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch) {
+CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
+              const std::vector<std::string>& env) {
     const std::string outPath = scratch.file("cli-stdout"), errPath = scratch.file("cli-stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -33,9 +34,20 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch) {
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment = env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string key = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& own : env) replaced = replaced || own.starts_with(key);
+        if (!replaced) environment.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
     CliRun run;
     pid_t pid = 0;
-    if (posix_spawn(&pid, QUORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, QUORVEL_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -15,7 +15,9 @@ struct CliRun {
 
 // Runs the built quorvel-cli with the arguments (no shell in between),
 // standard output and error going to files in the scratch folder — so not
-// to a terminal — and returns what it printed.
-CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch);
+// to a terminal — and returns what it printed.  `env` entries ("LC_ALL=x")
+// replace or extend the test's own environment.
+CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
+              const std::vector<std::string>& env = {});
 
 }  // namespace quorvel::test
