@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,19 @@
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::foxpro {
+
+namespace {
+
+// A walk gives back the pages of the map it has passed every so many bytes,
+// so that its resident memory stays about this size whatever the table's.
+constexpr std::size_t kReleaseStep = 4u << 20;
+
+std::size_t pageSize() {
+    static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+}  // namespace
 
 // A whole file mapped read-only.  The descriptor is opened O_RDONLY: source
 // tables are never written.
@@ -56,9 +70,34 @@ class MappedFile {
     const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
 
+    // Drops the pages of [from, to) (whole pages only) from this process.
+    // The map is a read-only view of the file: a page touched again is read
+    // back from the page cache, so pointers into the map stay good.
+    void release(std::size_t from, std::size_t to) {
+        const std::size_t page = pageSize();
+        from -= from % page;
+        to = std::min(to, size_);
+        to -= to % page;
+        if (data_ && to > from)
+            ::madvise(const_cast<std::uint8_t*>(data_) + from, to - from, MADV_DONTNEED);
+    }
+
+    // A forward walk has reached offset: what lies kReleaseStep or more
+    // behind it is released.  A walk that starts again further back starts
+    // a new stretch.
+    void walkedTo(std::size_t offset) {
+        if (offset < walkMark_) {
+            walkMark_ = offset - offset % pageSize();
+        } else if (offset - walkMark_ >= kReleaseStep) {
+            release(walkMark_, offset);
+            walkMark_ = offset - offset % pageSize();
+        }
+    }
+
   private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    std::size_t walkMark_ = 0;  // start of the pages the walk has not released
 };
 
 // Reads memos out of an .fpt, a dBase III .dbt or a dBase IV .dbt.  Every
@@ -109,6 +148,7 @@ class MemoFile {
                      " bytes but the memo file ends before them");
             memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kFptBlockHeaderSize),
                              static_cast<std::size_t>(length));
+            readBytes(length);
             return memo;
         }
         if (start >= size) pastEnd(block);
@@ -122,6 +162,7 @@ class MemoFile {
             memo.data.assign(
                 reinterpret_cast<const char*>(base + start + dbf::kDbt4BlockHeaderSize),
                 static_cast<std::size_t>(length - dbf::kDbt4BlockHeaderSize));
+            readBytes(length);
             return memo;
         }
         // dBase III: the memo runs to the first 0x1A (written twice), or to the
@@ -132,10 +173,22 @@ class MemoFile {
         if (!end) end = base + size;
         memo.data.assign(reinterpret_cast<const char*>(begin),
                          static_cast<std::size_t>(end - begin));
+        readBytes(static_cast<std::uint64_t>(end - begin));
         return memo;
     }
 
   private:
+    // Memos are read in no particular order: after every kReleaseStep bytes
+    // read, the whole map is given back (pages read again come from the
+    // page cache).  Bytes the caller lent (no owner) are not ours to drop.
+    void readBytes(std::uint64_t length) const {
+        if (!owner_) return;
+        read_ += length + dbf::kFptBlockHeaderSize;
+        if (read_ < kReleaseStep) return;
+        owner_->release(0, owner_->size());
+        read_ = 0;
+    }
+
     [[noreturn]] void fail(const std::string& problem) const {
         throw FoxProError(kErrorFile, name_ + ": " + problem);
     }
@@ -148,6 +201,7 @@ class MemoFile {
     std::span<const std::uint8_t> bytes_;
     std::unique_ptr<MappedFile> owner_;
     std::uint32_t blockSize_ = 0;
+    mutable std::uint64_t read_ = 0;  // memo bytes read since the last release
 };
 
 namespace {
@@ -435,7 +489,10 @@ bool TableReader::isDeleted(std::int64_t index) const {
 std::int64_t TableReader::nextLive(std::int64_t from) const {
     if (from < 0) from = 0;
     const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);
-    const std::uint8_t* p = data_ + headerLength_ + static_cast<std::size_t>(from) * rl;
+    const std::size_t offset =
+        static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(from) * rl;
+    if (file_) file_->walkedTo(offset);
+    const std::uint8_t* p = data_ + offset;
     for (std::int64_t i = from; i < storedCount_; ++i, p += rl)
         if (*p != dbf::kRecordDeleted) return i;
     return storedCount_;

@@ -104,6 +104,8 @@ class TableReader {
     std::span<const std::uint8_t> storedRecord(std::int64_t index) const;
     bool isDeleted(std::int64_t index) const;
     // The first stored index >= from that is live, storedCount() when none.
+    // A walk forward through nextLive gives back the pages of the map it
+    // has passed, so that its memory does not grow with the table.
     std::int64_t nextLive(std::int64_t from) const;
 
     // ---- Live records (deleted ones are part of no count or position) ----
