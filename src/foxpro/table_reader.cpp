@@ -14,6 +14,7 @@
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/decimal_text.h"
+#include "foxpro/deleted_records.h"
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::foxpro {
@@ -47,6 +48,7 @@ class MappedFile {
             ::close(fd);
             throw FoxProError(kErrorFile, displayName + ": not a regular file");
         }
+        stamp_ = fileStampOf(st);
         size_ = static_cast<std::size_t>(st.st_size);
         if (size_ > 0) {
             void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -69,6 +71,7 @@ class MappedFile {
 
     const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
+    const FileStamp& stamp() const { return stamp_; }
 
     // Drops the pages of [from, to) (whole pages only) from this process.
     // The map is a read-only view of the file: a page touched again is read
@@ -97,6 +100,7 @@ class MappedFile {
   private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    FileStamp stamp_;
     std::size_t walkMark_ = 0;  // start of the pages the walk has not released
 };
 
@@ -498,20 +502,52 @@ std::int64_t TableReader::nextLive(std::int64_t from) const {
     return storedCount_;
 }
 
-std::int64_t TableReader::liveCount() const {
-    if (liveCount_ < 0) {
-        std::int64_t n = 0;
-        for (std::int64_t i = nextLive(0); i < storedCount_; i = nextLive(i + 1)) ++n;
-        liveCount_ = n;
+std::vector<std::uint32_t> TableReader::scanDeleted() const {
+    std::vector<std::uint32_t> deleted;
+    const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);
+    const std::uint8_t* base = data_ + headerLength_;
+    // In stretches, each released once its flags are read.
+    const std::int64_t perStretch = std::max<std::int64_t>(1, kReleaseStep / rl);
+    for (std::int64_t first = 0; first < storedCount_; first += perStretch) {
+        const std::int64_t last = std::min(storedCount_, first + perStretch);
+        for (std::int64_t i = first; i < last; ++i)
+            if (base[static_cast<std::size_t>(i) * rl] == dbf::kRecordDeleted)
+                deleted.push_back(static_cast<std::uint32_t>(i));
+        if (file_)
+            file_->release(
+                static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(first) * rl,
+                static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(last) * rl);
     }
-    return liveCount_;
+    return deleted;
+}
+
+const DeletedRecords& TableReader::deletedRecords() const {
+    if (!deleted_) {
+        auto scan = [this] { return scanDeleted(); };
+        if (file_) {
+            deleted_ = deletedRecordsOf(file_->stamp(), storedCount_, scan);
+        } else {
+            deleted_ = std::make_shared<const DeletedRecords>(storedCount_, scan());
+        }
+    }
+    return *deleted_;
+}
+
+std::int64_t TableReader::liveCount() const {
+    return deletedRecords().liveCount();
 }
 
 std::int64_t TableReader::liveIndex(std::int64_t n) const {
-    if (n <= 0) return -1;
-    for (std::int64_t i = nextLive(0); i < storedCount_; i = nextLive(i + 1))
-        if (--n == 0) return i;
-    return -1;
+    std::int64_t index = deletedRecords().liveIndex(n);
+    // A list kept for this file's stamp that points at a deleted record was
+    // made before a change the stamp did not show (two writes within the
+    // file system's clock tick): read the flags again.
+    if (index >= 0 && file_ && isDeleted(index)) {
+        forgetDeletedRecords(file_->stamp());
+        deleted_ = std::make_shared<const DeletedRecords>(storedCount_, scanDeleted());
+        index = deleted_->liveIndex(n);
+    }
+    return index;
 }
 
 bool TableReader::isNull(std::span<const std::uint8_t> record, int index) const {

@@ -13,6 +13,7 @@
 
 namespace quorvel::foxpro {
 
+class DeletedRecords;
 class MemoFile;
 class MappedFile;
 
@@ -109,6 +110,8 @@ class TableReader {
     std::int64_t nextLive(std::int64_t from) const;
 
     // ---- Live records (deleted ones are part of no count or position) ----
+    // Both read the delete flags once per state of the file: the positions
+    // of the deleted records are kept for the process (deleted_records.h).
     std::int64_t liveCount() const;
     // Stored index of the n-th live record (1-based), -1 when there is none.
     std::int64_t liveIndex(std::int64_t n) const;
@@ -143,6 +146,8 @@ class TableReader {
     const MemoFile& memoFile() const;
     std::string decodeStoredText(std::string_view bytes) const;
     Value decode(const std::uint8_t* record, int field) const;
+    std::vector<std::uint32_t> scanDeleted() const;
+    const DeletedRecords& deletedRecords() const;
 
     std::string path_;
     std::string fileName_;
@@ -161,7 +166,7 @@ class TableReader {
     std::vector<FieldDescriptor> descriptors_;
     std::vector<std::string> warnings_;
     std::int64_t storedCount_ = 0;
-    mutable std::int64_t liveCount_ = -1;
+    mutable std::shared_ptr<const DeletedRecords> deleted_;
     mutable std::unique_ptr<MemoFile> memo_;
     mutable bool memoLooked_ = false;
 };

@@ -9,13 +9,12 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <mutex>
 #include <set>
 
 #include "foxpro/atomic_file.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
+#include "foxpro/deleted_records.h"
 #include "foxpro/field_encoder.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/memo_writer.h"
@@ -78,26 +77,10 @@ void checkNewTableName(const std::string& name) {
 // reader, from the bytes read here) and only the record concerned is read,
 // so that a statement costs the same on a table of any size.
 
-struct FileStamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    std::int64_t mtimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return {};
-    return FileStamp{
-        st.st_dev, st.st_ino, st.st_size,
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 class TargetTable {
   public:
     TargetTable(std::string path) : path_(std::move(path)), sink_(open(path_)) {
-        stamp_ = stampOf(sink_.fd());
+        stamp_ = fileStampOf(sink_.fd());
         fileSize_ = static_cast<std::uint64_t>(stamp_.size);
         // Most headers fit in the first read; a long one takes a second.
         headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, 4096)));
@@ -199,30 +182,13 @@ class TargetTable {
 };
 
 // RECNO() = n needs the delete flags up to n.  A batch of statements
-// against one table would read them again every time, so the stored
-// indices of a table's deleted records are kept per file, valid while the
-// file's identity, size and modification time are those seen when the list
-// was made.
-
-struct DeletedList {
-    FileStamp stamp;
-    std::int64_t storedCount = 0;
-    std::vector<std::int64_t> deleted;  // ascending stored indices
-};
-
-std::mutex gDeletedMutex;
-std::map<std::string, DeletedList> gDeleted;
-
+// against one table would read them again every time: the positions of the
+// deleted records are kept for the process per state of the file, shared
+// with the reader (deleted_records.h).
 std::int64_t TargetTable::liveIndex(std::int64_t n) {
     if (n <= 0) return -1;
-    const FileStamp& stamp = stamp_;
-    std::lock_guard lock(gDeletedMutex);
-    auto it = gDeleted.find(path_);
-    if (it == gDeleted.end() || !(it->second.stamp == stamp) ||
-        it->second.storedCount != storedCount_) {
-        DeletedList list;
-        list.stamp = stamp;
-        list.storedCount = storedCount_;
+    auto scan = [this] {
+        std::vector<std::uint32_t> deleted;
         // Delete flags in chunks of whole records.
         const std::int64_t perChunk =
             std::max<std::int64_t>(1, (4 << 20) / static_cast<std::int64_t>(recordLength_));
@@ -233,26 +199,15 @@ std::int64_t TargetTable::liveIndex(std::int64_t n) {
             sink_.readAt(recordOffset(first), chunk.data(), chunk.size());
             for (std::int64_t i = 0; i < count; ++i)
                 if (chunk[static_cast<std::size_t>(i) * recordLength_] == dbf::kRecordDeleted)
-                    list.deleted.push_back(first + i);
+                    deleted.push_back(static_cast<std::uint32_t>(first + i));
         }
-        if (gDeleted.size() > 64) gDeleted.clear();
-        it = gDeleted.insert_or_assign(path_, std::move(list)).first;
-    }
-    std::int64_t index = n - 1;
-    for (std::int64_t d : it->second.deleted) {
-        if (d > index) break;
-        ++index;
-    }
-    return index < storedCount_ ? index : -1;
+        return deleted;
+    };
+    return deletedRecordsOf(stamp_, storedCount_, scan)->liveIndex(n);
 }
 
 void TargetTable::keepDeletedList(std::int64_t storedCount) {
-    FileStamp stamp = stampOf(sink_.fd());
-    std::lock_guard lock(gDeletedMutex);
-    auto it = gDeleted.find(path_);
-    if (it == gDeleted.end()) return;
-    it->second.stamp = stamp;
-    it->second.storedCount = storedCount;
+    carryDeletedRecords(stamp_, fileStampOf(sink_.fd()), storedCount);
 }
 
 // The free table a write statement names.  For a container source it is a
