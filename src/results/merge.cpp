@@ -203,24 +203,14 @@ class Merge {
         throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
     }
 
-    // Record n of Table #2, read through source #2 by one forward cursor.
-    // The lines come in increasing record order, so a pass goes over Table
-    // #2 once; a query per line would count the live records from the start
-    // of the table for every line (minutes for a million records).  The
-    // position counts live records in stored order, as the comparison's walk
-    // does.  Only the current record is held.
-    foxpro::Recordset& table2Record(std::int64_t n) {
-        const bool atEnd = table2_.isOpen() && table2_.eof();
-        if (atEnd && n >= table2Position_) throw noRecord(n);
-        if (!table2_.isOpen() || atEnd || table2Position_ > n) {
-            if (table2_.isOpen()) table2_.close();
-            table2_.open("SELECT * FROM [" + request_.Table2Name + "]", source2_,
-                         foxpro::kOpenStatic, foxpro::kLockOptimistic);
-            table2Position_ = 1;
-        }
-        for (; table2Position_ < n && !table2_.eof(); ++table2Position_) table2_.moveNext();
-        if (table2_.eof()) throw noRecord(n);
-        return table2_;
+    // Record n of Table #2, read through source #2 with the record
+    // selector, as the comparison counts records (the n-th live one in
+    // stored order).  The record set is the caller's, open for one line: no
+    // more than one record of Table #2 is held.
+    void readTable2Record(foxpro::Recordset& record, std::int64_t n) {
+        record.open("SELECT * FROM [" + request_.Table2Name + "] WHERE " + recordSelector(n),
+                    source2_, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+        if (record.eof()) throw noRecord(n);
     }
 
     std::runtime_error noRecord(std::int64_t n) const {
@@ -244,9 +234,13 @@ class Merge {
         const std::string field = TextBetween(line, " \"", "\" ");
         const std::int64_t n = recordNumber(TextBetween(line, "Record ", ","), line);
         const foxpro::FieldInfo& target = targetField(field);
-        foxpro::Recordset& record = table2Record(n);
-        const int index = record.fieldIndex(field);
-        const std::string literal = sqlLiteral(record.value(index), record.field(index), target);
+        std::string literal;
+        {
+            foxpro::Recordset record;
+            readTable2Record(record, n);
+            const int index = record.fieldIndex(field);
+            literal = sqlLiteral(record.value(index), record.field(index), target);
+        }
         source1_.execute(updateStatement(request_.newTableName, field, literal, n));
     }
 
@@ -311,15 +305,18 @@ class Merge {
 
     void insertRecord(const std::string& line) {
         const std::int64_t n = recordNumber(TextBetween(line, "Record ", " "), line);
-        foxpro::Recordset& record = table2Record(n);
-        const ColumnMap& map = columnMap(record);
         std::vector<std::string> columns;
         std::vector<std::string> values;
-        for (std::size_t k = 0; k < map.target.size(); ++k) {
-            pump_();
-            if (!map.sameColumns) columns.push_back(map.target[k]->name);
-            const int j = map.sourceIndex[k];
-            values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
+        {
+            foxpro::Recordset record;
+            readTable2Record(record, n);
+            const ColumnMap& map = columnMap(record);
+            for (std::size_t k = 0; k < map.target.size(); ++k) {
+                pump_();
+                if (!map.sameColumns) columns.push_back(map.target[k]->name);
+                const int j = map.sourceIndex[k];
+                values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
+            }
         }
         source1_.execute(insertStatement(request_.newTableName, columns, values));
     }
@@ -331,8 +328,6 @@ class Merge {
     MergeOutcome outcome_;
     foxpro::Connection source1_;
     foxpro::Connection source2_;
-    foxpro::Recordset table2_;
-    std::int64_t table2Position_ = 0;  // of table2_'s current record
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
 };
