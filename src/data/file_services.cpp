@@ -11,6 +11,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "foxpro/ascii_case.h"
+
 namespace quorvel::data {
 
 std::string BrowseForFolder(shell::Dialogs& owner, const std::string& title,
@@ -27,8 +29,7 @@ bool matchesPattern(const std::string& name, const std::string& pattern) {
     // file names and free of recursion on hostile patterns.
     size_t n = 0, p = 0, star = std::string::npos, mark = 0;
     auto same = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
+        return foxpro::lowerAsciiChar(a) == foxpro::lowerAsciiChar(b);
     };
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {

@@ -8,6 +8,7 @@
 
 #include "data/dbc_table_reader.h"
 #include "data/file_services.h"
+#include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
@@ -18,12 +19,6 @@
 namespace quorvel::data {
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // Runs fn as the trap's step `number` (a step inside a loop keeps its
 // number on every pass, as a line of a handler does).
@@ -46,7 +41,7 @@ void forEachTableFile(const std::string& folder, Each&& each) {
         if (!name.empty() && name[0] == '~') continue;  // editor and temporary copies
         std::string base = folder;
         if (base.empty() || base.back() != '/') base += '/';
-        if (lower(base + name).find("dbf") != std::string::npos) each(name);
+        if (foxpro::lowerAscii(base + name).find("dbf") != std::string::npos) each(name);
     }
 }
 
@@ -176,7 +171,7 @@ bool IsProviderInstalled(shell::Dialogs& dialogs, const std::function<void()>& c
     } catch (...) {
     }
     if (number == foxpro::kErrorProviderNotFound ||
-        lower(description).find("provider cannot be found") != std::string::npos) {
+        foxpro::lowerAscii(description).find("provider cannot be found") != std::string::npos) {
         const auto answer = dialogs.message(providerMessage(), shell::MessageButtons::YesNo,
                                             shell::MessageIcon::None, shell::SetApplicationTitle());
         if (answer == shell::Answer::Yes) {

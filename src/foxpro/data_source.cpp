@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "foxpro/ascii_case.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/table_reader.h"
@@ -13,23 +14,6 @@
 namespace quorvel::foxpro {
 
 namespace {
-
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out) c = foldAscii(c);
-    return out;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-    return true;
-}
 
 bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && equalsNoCase(s.substr(s.size() - suffix.size()), suffix);

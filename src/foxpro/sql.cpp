@@ -3,6 +3,7 @@
 #include <cctype>
 #include <limits>
 
+#include "foxpro/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql_literal.h"
 
@@ -28,16 +29,6 @@ bool isWordChar(unsigned char c) {
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 int hexValue(char c) {

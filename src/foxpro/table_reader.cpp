@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
@@ -209,17 +210,6 @@ class MemoFile {
 };
 
 namespace {
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::string hexByte(std::uint8_t b) {
     char buf[8];

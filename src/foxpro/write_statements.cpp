@@ -11,6 +11,7 @@
 #include <ctime>
 #include <set>
 
+#include "foxpro/ascii_case.h"
 #include "foxpro/atomic_file.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
@@ -23,12 +24,6 @@
 namespace quorvel::foxpro {
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // Header bytes 1..3: the day of the last update.
 void putToday(std::uint8_t* date3) {
@@ -518,13 +513,13 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
     std::string target = source.newTablePath(name);
     std::string folder = parentFolder(target);
     std::string targetFile = fileNameOf(target);
-    if (lower(targetFile.substr(targetFile.size() < 4 ? 0 : targetFile.size() - 4)) != ".dbf")
+    if (lowerAscii(targetFile.substr(targetFile.size() < 4 ? 0 : targetFile.size() - 4)) != ".dbf")
         target += ".dbf", targetFile += ".dbf";
     auto refuse = [&](const std::string& why) {
         throw FoxProError(kErrorInvalidArgument, "cannot create table " + name + ": " + why);
     };
     if (target == table->path() || sameFile(target, table->path()) ||
-        lower(name) == lower(statement.table))
+        lowerAscii(name) == lowerAscii(statement.table))
         refuse("the statement reads from " + table->fileName());
     if (exists(target)) {
         struct stat st {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compare/compare.h"
+#include "foxpro/ascii_case.h"
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
 #include "foxpro/recordset.h"
@@ -63,14 +64,8 @@ class EventPump {
     std::chrono::steady_clock::time_point last_;
 };
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool sameName(const std::string& a, const std::string& b) {
-    return lowerAscii(a) == lowerAscii(b);
+    return foxpro::equalsNoCase(a, b);
 }
 
 // N of a line: decimal digits only, at least 1.
@@ -173,7 +168,7 @@ class Merge {
     }
 
     static std::string withoutDbf(const std::string& name) {
-        const std::string lower = lowerAscii(name);
+        const std::string lower = foxpro::lowerAscii(name);
         return lower.size() > 4 && lower.ends_with(".dbf") ? lower.substr(0, lower.size() - 4)
                                                            : lower;
     }
@@ -222,7 +217,7 @@ class Merge {
             pump_();
             if (i >= lines.count() || !lines.checked(i)) continue;
             const std::string line = lines.text(i);
-            if (lowerAscii(line).find("changed") == std::string::npos) continue;
+            if (foxpro::lowerAscii(line).find("changed") == std::string::npos) continue;
             if (attempt(kStepUpdate, line, [&] { updateField(line); }))
                 ++outcome_.fieldsUpdated;
             else
@@ -259,7 +254,7 @@ class Merge {
             if (i >= lines.count() || !lines.checked(i)) continue;
             // Checked "deleted" lines are skipped: those records stay.
             const std::string line = lines.text(i);
-            if (lowerAscii(line).find("added") == std::string::npos) continue;
+            if (foxpro::lowerAscii(line).find("added") == std::string::npos) continue;
             if (attempt(kStepInsert, line, [&] { insertRecord(line); }))
                 ++outcome_.recordsAdded;
             else
