@@ -15,56 +15,41 @@ bool isDigit(char c) {
 constexpr int kMaxExponent = 400;
 }  // namespace
 
-namespace {
-
-// The common case without an exponent, built in one buffer: the result is
-// short enough to stay inside the string's own storage, so reading a number
-// allocates nothing.
-bool canonicalPlain(std::string_view s, std::string& out) {
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\0')) ++i;
+std::string_view canonicalDecimalPlain(std::string_view s, char* buffer) {
+    // The common case without an exponent, in one pass: digits are copied
+    // as they are read, the sign slot kept free in front of them.
+    if (s.size() > kCanonicalDecimalLimit) return {};
+    const char* p = s.data();
+    const char* const end = p + s.size();
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\0')) ++p;
     bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-    const std::size_t intBegin = i;
-    while (i < s.size() && isDigit(s[i])) ++i;
-    const std::size_t intEnd = i;
-    std::size_t fracBegin = i, fracEnd = i;
-    if (i < s.size() && s[i] == '.') {
-        fracBegin = ++i;
-        while (i < s.size() && isDigit(s[i])) ++i;
-        fracEnd = i;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    while (p < end && *p == '0') ++p;  // leading zeros are not significant
+    char* const first = buffer + 1;
+    char* out = first;
+    while (p < end && isDigit(*p)) *out++ = *p++;
+    if (out == first) *out++ = '0';
+    const bool integerZero = out == first + 1 && *first == '0';
+    if (p < end && *p == '.') {
+        char* kept = out;  // trailing zeros, and a point with nothing after it, are dropped
+        *out++ = '.';
+        for (++p; p < end && isDigit(*p); ++p) {
+            *out++ = *p;
+            if (*p != '0') kept = out;
+        }
+        out = kept;
     }
-    if (i + 1 < s.size() && (s[i] == 'E' || s[i] == 'e')) return false;
-    std::size_t firstInt = intBegin;
-    while (firstInt < intEnd && s[firstInt] == '0') ++firstInt;
-    while (fracEnd > fracBegin && s[fracEnd - 1] == '0') --fracEnd;
-    const std::size_t intLen = intEnd - firstInt, fracLen = fracEnd - fracBegin;
-    // Sign, digits, point: at most the field's own bytes plus two.
-    char buffer[300];
-    if (intLen + fracLen + 3 > sizeof buffer) return false;
-    char* p = buffer;
-    if (negative && (intLen != 0 || fracLen != 0)) *p++ = '-';
-    if (intLen == 0) {
-        *p++ = '0';
-    } else {
-        std::memcpy(p, s.data() + firstInt, intLen);
-        p += intLen;
-    }
-    if (fracLen != 0) {
-        *p++ = '.';
-        std::memcpy(p, s.data() + fracBegin, fracLen);
-        p += fracLen;
-    }
-    out.assign(buffer, static_cast<std::size_t>(p - buffer));
-    return true;
+    if (p + 1 < end && (*p == 'E' || *p == 'e')) return {};
+    char* begin = first;
+    if (negative && !(integerZero && out == first + 1)) *--begin = '-';
+    return {begin, static_cast<std::size_t>(out - begin)};
 }
-
-}  // namespace
 
 std::string canonicalDecimal(std::string_view s) {
     {
-        std::string out;
-        if (canonicalPlain(s, out)) return out;
+        char buffer[kCanonicalDecimalRoom];
+        if (const std::string_view plain = canonicalDecimalPlain(s, buffer); !plain.empty())
+            return std::string(plain);
     }
     std::size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\0')) ++i;

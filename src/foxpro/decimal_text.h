@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,13 @@ namespace quorvel::foxpro {
 // the integer part is empty, no trailing zeros after the point and no point
 // when nothing follows it: "  -12.50" -> "-12.5", "    .5" -> "0.5".
 std::string canonicalDecimal(std::string_view stored);
+
+// The same written to buffer, which holds at least kCanonicalDecimalRoom
+// bytes, for the common case: stored text of at most kCanonicalDecimalLimit
+// bytes without an exponent.  Returns the result inside buffer, or an empty
+// view when the text needs canonicalDecimal (a result is never empty).
+inline constexpr std::size_t kCanonicalDecimalLimit = 256;
+inline constexpr std::size_t kCanonicalDecimalRoom = kCanonicalDecimalLimit + 3;
+std::string_view canonicalDecimalPlain(std::string_view stored, char* buffer);
 
 }  // namespace quorvel::foxpro

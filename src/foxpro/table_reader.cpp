@@ -629,8 +629,30 @@ MemoContent TableReader::memo(std::span<const std::uint8_t> record, int index) c
     return memoAt(memoBlock(record, index));
 }
 
+namespace {
+// True when no byte has its top bit set, read eight bytes at a time.
+bool isAscii(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    std::uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; n > 0; ++p, --n) high |= static_cast<std::uint8_t>(*p);
+    return (high & 0x8080808080808080u) == 0;
+}
+}  // namespace
+
 std::string TableReader::decodeStoredText(std::string_view bytes) const {
-    return decodeText(layout_.codePage, bytes);
+    // Most stored text is ASCII, which reads the same in every code page:
+    // copied as it stands, with no conversion.
+    if (isAscii(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    decodeText(layout_.codePage, bytes, out);
+    return out;
 }
 
 Value TableReader::value(std::span<const std::uint8_t> record, int index) const {
@@ -644,35 +666,47 @@ Value TableReader::value(std::span<const std::uint8_t> record, int index) const 
 }
 
 Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
-    const std::span<const std::uint8_t> record(recordBytes,
-                                               static_cast<std::size_t>(layout_.recordLength));
-    const FieldInfo& f = field(index);
-    if (f.nullBit >= 0 && isNull(record, index)) return Value::null();
-    const std::uint8_t* p = record.data() + f.offset;
+    const FieldInfo& f = layout_.fields[static_cast<std::size_t>(index)];
+    // Offsets and bits were checked against the record length when the
+    // table was opened.
+    if (f.nullBit >= 0 &&
+        ((recordBytes[static_cast<std::size_t>(layout_.nullFlagsOffset + f.nullBit / 8)] >>
+          (f.nullBit % 8)) &
+         1))
+        return Value::null();
+    const std::uint8_t* p = recordBytes + f.offset;
     const auto w = static_cast<std::size_t>(f.width);
     const std::string_view chars(reinterpret_cast<const char*>(p), w);
 
     switch (f.letter) {
         case 'C':
+            if (isAscii(chars)) return Value(Value::Kind::Text, chars.data(), chars.size());
             return Value::text(decodeStoredText(chars));
         case 'V':
         case 'Q': {
             std::size_t len = w;
             // With the varlength bit set the real length is in the last byte.
             if (f.varLengthBit >= 0) {
-                const std::uint8_t flags =
-                    record[static_cast<std::size_t>(layout_.nullFlagsOffset + f.varLengthBit / 8)];
+                const std::uint8_t flags = recordBytes[static_cast<std::size_t>(
+                    layout_.nullFlagsOffset + f.varLengthBit / 8)];
                 if ((flags >> (f.varLengthBit % 8)) & 1)
                     len = std::min<std::size_t>(p[w - 1], w - 1);
             }
-            if (f.letter == 'Q') return Value::bytes(std::string(chars.substr(0, len)));
+            if (f.letter == 'Q') return Value(Value::Kind::Bytes, chars.data(), len);
+            if (isAscii(chars.substr(0, len))) return Value(Value::Kind::Text, chars.data(), len);
             return Value::text(decodeStoredText(chars.substr(0, len)));
         }
         case 'N':
         case 'F':
             // Blank is FoxPro's "never filled" number: 0.  Text that is no
             // number reads the way VAL() reads it.
-            return Value::decimal(canonicalDecimal(chars));
+            {
+                char buffer[kCanonicalDecimalRoom];
+                if (const std::string_view plain = canonicalDecimalPlain(chars, buffer);
+                    !plain.empty())
+                    return Value(Value::Kind::Decimal, plain.data(), plain.size());
+                return Value::decimal(canonicalDecimal(chars));
+            }
         case 'I':
             return Value::integer(static_cast<std::int32_t>(dbf::le32(p)));
         case 'Y':
@@ -740,7 +774,7 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
     }
     // Memo fields: M is text, G/W/P and a dBase B are binary.
     if (f.memo) {
-        MemoContent m = memo(record, index);
+        MemoContent m = memo({recordBytes, static_cast<std::size_t>(layout_.recordLength)}, index);
         if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
         return Value::bytes(std::move(m.data));
     }

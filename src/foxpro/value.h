@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -90,6 +91,10 @@ class Value {
     // Factories are defined inline: the reader builds one value per field of
     // every record, and a call across files for each is measurable.
     Value(Kind kind, std::string s) : kind_(kind), str_(std::move(s)) {}
+    // The reader builds text and decimals straight from its bytes: no
+    // temporary string moved twice per value.
+    Value(Kind kind, const char* data, std::size_t size) : kind_(kind), str_(data, size) {}
+    friend class TableReader;
     Value(Kind kind, std::int64_t i) : kind_(kind), int_(i) {}
 
     Kind kind_ = Kind::Null;
