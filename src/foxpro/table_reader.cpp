@@ -492,6 +492,13 @@ std::int64_t TableReader::nextLive(std::int64_t from) const {
     return storedCount_;
 }
 
+void TableReader::walkedTo(std::int64_t index) const {
+    if (!file_ || index < 0) return;
+    file_->walkedTo(static_cast<std::size_t>(headerLength_) +
+                    static_cast<std::size_t>(index) *
+                        static_cast<std::size_t>(layout_.recordLength));
+}
+
 std::vector<std::uint32_t> TableReader::scanDeleted() const {
     std::vector<std::uint32_t> deleted;
     const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);

@@ -108,6 +108,9 @@ class TableReader {
     // A walk forward through nextLive gives back the pages of the map it
     // has passed, so that its memory does not grow with the table.
     std::int64_t nextLive(std::int64_t from) const;
+    // A forward walk of another kind (a copy) has reached stored record
+    // index: the pages of the map it has passed are given back the same way.
+    void walkedTo(std::int64_t index) const;
 
     // ---- Live records (deleted ones are part of no count or position) ----
     // Both read the delete flags once per state of the file: the positions

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -319,22 +320,34 @@ class TableCopier {
             last = index < 0 ? 0 : index + 1;
         }
         // Runs of live records (first stored index, length), from the delete
-        // flags; the stored records lie one after the other in the reader's map.
+        // flags; the stored records lie one after the other in the reader's
+        // map.  Read in stretches, each given back once passed, so that the
+        // copy's memory does not grow with the source.
         const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
         std::vector<std::pair<std::int64_t, std::int64_t>> runs;
         std::int64_t count = 0;
-        if (last > first) {
-            const std::uint8_t* base = src_.storedRecord(first).data();
-            for (std::int64_t i = 0, n = last - first; i < n;) {
-                while (i < n && base[static_cast<std::size_t>(i) * rl] == dbf::kRecordDeleted) ++i;
-                std::int64_t end = i;
-                while (end < n && base[static_cast<std::size_t>(end) * rl] != dbf::kRecordDeleted)
-                    ++end;
-                if (end > i) runs.emplace_back(first + i, end - i);
-                count += end - i;
-                i = end;
+        const std::int64_t perStretch =
+            std::max<std::int64_t>(1, static_cast<std::int64_t>((4u << 20) / rl));
+        std::int64_t runStart = -1;
+        auto closeRun = [&](std::int64_t end) {
+            runs.emplace_back(runStart, end - runStart);
+            count += end - runStart;
+            runStart = -1;
+        };
+        for (std::int64_t stretch = first; stretch < last; stretch += perStretch) {
+            const std::int64_t stretchEnd = std::min(last, stretch + perStretch);
+            const std::uint8_t* p = src_.storedRecord(stretch).data();
+            for (std::int64_t i = stretch; i < stretchEnd; ++i, p += rl) {
+                const bool live = *p != dbf::kRecordDeleted;
+                if (live && runStart < 0) {
+                    runStart = i;
+                } else if (!live && runStart >= 0) {
+                    closeRun(i);
+                }
             }
+            src_.walkedTo(stretchEnd);
         }
+        if (runStart >= 0) closeRun(last);
         if (count > 0xFFFFFFFFll)
             throw FoxProError(kErrorFile, src_.fileName() + ": too many records to copy");
 
@@ -349,9 +362,12 @@ class TableCopier {
             int fd = -1;
             std::vector<struct iovec> pieces;
             std::uint64_t gathered = 0;
+            std::int64_t gatheredTo = 0;  // stored index after the last gathered record
             auto writePieces = [&] {
-                if (!pieces.empty())
+                if (!pieces.empty()) {
                     table.appendPieces(pieces.data(), static_cast<int>(pieces.size()));
+                    src_.walkedTo(gatheredTo);
+                }
                 pieces.clear();
                 gathered = 0;
             };
@@ -361,6 +377,7 @@ class TableCopier {
                     pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
                                       static_cast<std::size_t>(bytes)});
                     gathered += bytes;
+                    gatheredTo = index + length;
                     if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
                     continue;
                 }
@@ -385,6 +402,7 @@ class TableCopier {
             std::vector<std::uint8_t> out(static_cast<std::size_t>(recordLength_));
             for (const auto& [index, length] : runs)
                 for (std::int64_t i = index; i < index + length; ++i) {
+                    src_.walkedTo(i);
                     auto rec = src_.storedRecord(i);
                     if (sameRecords_) {
                         std::memcpy(out.data(), rec.data(), rl);
