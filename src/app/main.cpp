@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     quorvel::shell::WizardEnvironment environment;
     environment.dialogs = &dialogs;
     environment.store = &store;
-    environment.applicationFolder = quorvel::shell::applicationFolder();
+    environment.applicationFolder =
+        quorvel::shell::applicationFilesFolder(quorvel::shell::applicationFolder());
     environment.locale = quorvel::foxpro::TextLocale::fromEnvironment();
     environment.endProgram = [] { QCoreApplication::exit(0); };
 

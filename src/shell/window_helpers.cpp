@@ -24,11 +24,23 @@ std::string applicationFolder() {
 }
 
 namespace {
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string join(const std::string& folder, const char* name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
 }
 }  // namespace
+
+std::string applicationFilesFolder(const std::string& programFolder) {
+    if (FileExists(join(programFolder, "HAND-M.CUR")) || isFolder(join(programFolder, "Samples")))
+        return programFolder;
+    const std::string installed = join(programFolder, "../share/quorvel");
+    return isFolder(installed) ? installed : programFolder;
+}
 
 std::string handCursorPath(const std::string& appFolder) {
     return join(appFolder, "HAND-M.CUR");

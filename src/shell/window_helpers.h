@@ -10,6 +10,12 @@ bool FileExists(const std::string& path);
 // The folder that holds the running program, without a trailing '/'.
 std::string applicationFolder();
 
+// Where the files that belong beside the program (samples, hand pointer,
+// skin) are found: the program's own folder when they stand there (a build
+// folder), else <program folder>/../share/quorvel when that exists (an
+// installed program, laid out as the system expects).
+std::string applicationFilesFolder(const std::string& programFolder);
+
 // Files next to the program.
 std::string handCursorPath(const std::string& appFolder);            // appFolder + "/HAND-M.CUR"
 std::string skinPath(const std::string& appFolder);                  // appFolder + "/x/o.cjs"

@@ -31,6 +31,19 @@ TEST(WindowHelpersTest, FilesNextToTheProgram) {
     EXPECT_TRUE(FileExists(folder + "/shell_tests")) << folder;
 }
 
+// A build folder keeps the files beside the program; an installed program
+// finds them under share/quorvel.
+TEST(WindowHelpersTest, FilesBesideTheProgramOrInstalledUnderShare) {
+    test::TempFolder dir;
+    ::mkdir(dir.file("bin").c_str(), 0755);
+    EXPECT_EQ(applicationFilesFolder(dir.file("bin")), dir.file("bin"));  // nothing anywhere
+    ::mkdir(dir.file("share").c_str(), 0755);
+    ::mkdir(dir.file("share/quorvel").c_str(), 0755);
+    EXPECT_EQ(applicationFilesFolder(dir.file("bin")), dir.file("bin/../share/quorvel"));
+    ::mkdir(dir.file("bin/Samples").c_str(), 0755);
+    EXPECT_EQ(applicationFilesFolder(dir.file("bin")), dir.file("bin"));
+}
+
 TEST(WindowHelpersTest, SkinOnlyWithItsFile) {
     test::TempFolder dir;
     EXPECT_FALSE(ApplySkin(dir.path()));
