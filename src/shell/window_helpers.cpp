@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 namespace quorvel::shell {
 
@@ -38,7 +39,8 @@ std::string join(const std::string& folder, const char* name) {
 std::string applicationFilesFolder(const std::string& programFolder) {
     if (FileExists(join(programFolder, "HAND-M.CUR")) || isFolder(join(programFolder, "Samples")))
         return programFolder;
-    const std::string installed = join(programFolder, "../share/quorvel");
+    const std::string installed =
+        std::filesystem::path(join(programFolder, "../share/quorvel")).lexically_normal().string();
     return isFolder(installed) ? installed : programFolder;
 }
 
