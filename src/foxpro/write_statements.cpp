@@ -319,112 +319,114 @@ class TableCopier {
             first = index < 0 ? 0 : index;
             last = index < 0 ? 0 : index + 1;
         }
-        // Runs of live records (first stored index, length), from the delete
-        // flags; the stored records lie one after the other in the reader's
-        // map.  Read in stretches, each given back once passed, so that the
-        // copy's memory does not grow with the source.
-        const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
-        std::vector<std::pair<std::int64_t, std::int64_t>> runs;
-        std::int64_t count = 0;
-        const std::int64_t perStretch =
-            std::max<std::int64_t>(1, static_cast<std::int64_t>((4u << 20) / rl));
-        std::int64_t runStart = -1;
-        auto closeRun = [&](std::int64_t end) {
-            runs.emplace_back(runStart, end - runStart);
-            count += end - runStart;
-            runStart = -1;
-        };
-        for (std::int64_t stretch = first; stretch < last; stretch += perStretch) {
-            const std::int64_t stretchEnd = std::min(last, stretch + perStretch);
-            const std::uint8_t* p = src_.storedRecord(stretch).data();
-            for (std::int64_t i = stretch; i < stretchEnd; ++i, p += rl) {
-                const bool live = *p != dbf::kRecordDeleted;
-                if (live && runStart < 0) {
-                    runStart = i;
-                } else if (!live && runStart >= 0) {
-                    closeRun(i);
-                }
-            }
-            src_.walkedTo(stretchEnd);
-        }
-        if (runStart >= 0) closeRun(last);
-        if (count > 0xFFFFFFFFll)
-            throw FoxProError(kErrorFile, src_.fileName() + ": too many records to copy");
-
-        std::vector<std::uint8_t> header = buildHeader(static_cast<std::uint32_t>(count));
+        // The header goes first with the count of records left open: the
+        // count is known once the source has been walked, in one pass.
+        std::vector<std::uint8_t> header = buildHeader(0);
         table.append(header.data(), header.size());
+        const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
 
-        if (sameRecords_ && !memo) {
-            // Records go over unchanged: long runs are copied by the kernel
-            // from the source file, short ones (between deleted records)
-            // gathered from the reader's map into one write.
-            constexpr std::uint64_t kKernelCopy = 1 << 20;
-            int fd = -1;
-            std::vector<struct iovec> pieces;
-            std::uint64_t gathered = 0;
-            std::int64_t gatheredTo = 0;  // stored index after the last gathered record
-            auto writePieces = [&] {
-                if (!pieces.empty()) {
-                    table.appendPieces(pieces.data(), static_cast<int>(pieces.size()));
-                    src_.walkedTo(gatheredTo);
-                }
-                pieces.clear();
-                gathered = 0;
-            };
-            for (const auto& [index, length] : runs) {
-                const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
-                if (bytes < kKernelCopy) {
-                    pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
-                                      static_cast<std::size_t>(bytes)});
-                    gathered += bytes;
-                    gatheredTo = index + length;
-                    if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
-                    continue;
-                }
-                writePieces();
-                if (fd < 0) fd = ::open(src_.path().c_str(), O_RDONLY | O_CLOEXEC);
-                if (fd < 0)
-                    throw FoxProError(kErrorFile,
-                                      src_.fileName() + ": cannot open: " + std::strerror(errno));
-                try {
-                    table.appendFromFile(fd,
-                                         static_cast<std::uint64_t>(src_.headerLength()) +
-                                             static_cast<std::uint64_t>(index) * rl,
-                                         bytes);
-                } catch (...) {
-                    ::close(fd);
-                    throw;
-                }
+        // Records go over unchanged: long runs of live records are copied by
+        // the kernel from the source file, short ones (between deleted
+        // records) gathered from the reader's map into one write.
+        constexpr std::uint64_t kKernelCopy = 1 << 20;
+        int fd = -1;
+        std::vector<struct iovec> pieces;
+        std::uint64_t gathered = 0;
+        auto writePieces = [&] {
+            if (!pieces.empty()) table.appendPieces(pieces.data(), static_cast<int>(pieces.size()));
+            pieces.clear();
+            gathered = 0;
+        };
+        auto copyRun = [&](std::int64_t index, std::int64_t length) {
+            const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
+            if (bytes < kKernelCopy) {
+                pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
+                                  static_cast<std::size_t>(bytes)});
+                gathered += bytes;
+                if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
+                return;
             }
             writePieces();
-            if (fd >= 0) ::close(fd);
-        } else {
-            std::vector<std::uint8_t> out(static_cast<std::size_t>(recordLength_));
-            for (const auto& [index, length] : runs)
-                for (std::int64_t i = index; i < index + length; ++i) {
-                    src_.walkedTo(i);
-                    auto rec = src_.storedRecord(i);
-                    if (sameRecords_) {
-                        std::memcpy(out.data(), rec.data(), rl);
-                    } else {
-                        out[0] = rec[0];
-                        for (const auto& f : fields_)
-                            if (!f.memo)
-                                std::memcpy(out.data() + f.offset, rec.data() + f.sourceOffset,
-                                            static_cast<std::size_t>(f.width));
-                    }
-                    for (const auto& f : fields_) {
-                        if (!f.memo) continue;
-                        std::uint32_t block = 0;
-                        if (src_.memoBlock(rec, f.sourceIndex) != 0) {
-                            MemoContent content = src_.memo(rec, f.sourceIndex);
-                            if (content.present) block = memo->add(content.data, content.type);
-                        }
-                        putMemoRef(out.data() + f.offset, f.width, block);
-                    }
-                    table.append(out.data(), out.size());
+            if (fd < 0) fd = ::open(src_.path().c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                throw FoxProError(kErrorFile,
+                                  src_.fileName() + ": cannot open: " + std::strerror(errno));
+            table.appendFromFile(fd,
+                                 static_cast<std::uint64_t>(src_.headerLength()) +
+                                     static_cast<std::uint64_t>(index) * rl,
+                                 bytes);
+        };
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(recordLength_));
+        auto convertRun = [&](std::int64_t index, std::int64_t length) {
+            for (std::int64_t i = index; i < index + length; ++i) {
+                auto rec = src_.storedRecord(i);
+                if (sameRecords_) {
+                    std::memcpy(out.data(), rec.data(), rl);
+                } else {
+                    out[0] = rec[0];
+                    for (const auto& f : fields_)
+                        if (!f.memo)
+                            std::memcpy(out.data() + f.offset, rec.data() + f.sourceOffset,
+                                        static_cast<std::size_t>(f.width));
                 }
+                for (const auto& f : fields_) {
+                    if (!f.memo) continue;
+                    std::uint32_t block = 0;
+                    if (src_.memoBlock(rec, f.sourceIndex) != 0) {
+                        MemoContent content = src_.memo(rec, f.sourceIndex);
+                        if (content.present) block = memo->add(content.data, content.type);
+                    }
+                    putMemoRef(out.data() + f.offset, f.width, block);
+                }
+                table.append(out.data(), out.size());
+            }
+        };
+        const bool direct = sameRecords_ && !memo;
+        std::int64_t count = 0;
+        auto emit = [&](std::int64_t index, std::int64_t length) {
+            count += length;
+            if (direct) {
+                copyRun(index, length);
+            } else {
+                convertRun(index, length);
+            }
+        };
+
+        // The source is walked in stretches of about 4 MB: the delete flags
+        // of a stretch are read, its runs of live records written, and its
+        // pages given back, so that the copy's memory does not grow with the
+        // source.  A run that goes on past a stretch is written in parts.
+        const std::int64_t perStretch =
+            std::max<std::int64_t>(1, static_cast<std::int64_t>((4u << 20) / rl));
+        try {
+            for (std::int64_t stretch = first; stretch < last; stretch += perStretch) {
+                const std::int64_t stretchEnd = std::min(last, stretch + perStretch);
+                const std::uint8_t* p = src_.storedRecord(stretch).data();
+                std::int64_t runStart = -1;
+                for (std::int64_t i = stretch; i < stretchEnd; ++i, p += rl) {
+                    const bool live = *p != dbf::kRecordDeleted;
+                    if (live && runStart < 0) {
+                        runStart = i;
+                    } else if (!live && runStart >= 0) {
+                        emit(runStart, i - runStart);
+                        runStart = -1;
+                    }
+                }
+                if (runStart >= 0) emit(runStart, stretchEnd - runStart);
+                writePieces();
+                src_.walkedTo(stretchEnd);
+            }
+        } catch (...) {
+            if (fd >= 0) ::close(fd);
+            throw;
         }
+        if (fd >= 0) ::close(fd);
+        if (count > 0xFFFFFFFFll)
+            throw FoxProError(kErrorFile, src_.fileName() + ": too many records to copy");
+        std::uint8_t stored[4];
+        dbf::putLe32(stored, static_cast<std::uint32_t>(count));
+        table.rewriteAt(dbf::kHeaderRecordCount, stored, sizeof stored);
+
         const std::uint8_t eof = dbf::kEndOfFile;
         table.append(&eof, 1);
         if (memo) memo->finish();
