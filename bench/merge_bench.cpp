@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "compare/difference_line.h"
 #include "foxpro/connection.h"
 #include "foxpro/dbf_format.h"
@@ -36,62 +37,9 @@ constexpr int kAdded = 10'000;
 // Every kStride-th record of Table #2 has another QTY.
 constexpr int kStride = kRecords / kChanges;
 
-struct Field {
-    const char* name;
-    char letter;
-    int width;
-    int decimals;
-};
-constexpr Field kFields[] = {{"ID", 'I', 4, 0},  {"NAME", 'C', 30, 0}, {"QTY", 'N', 10, 2},
-                             {"DAY", 'D', 8, 0}, {"OK", 'L', 1, 0},    {"PRICE", 'Y', 8, 0}};
-
-// A free Visual FoxPro table written directly, so that the benchmark does
-// not time its own input.  changed: QTY differs on every kStride-th record.
-void writeTable(const std::string& path, int records, bool changed) {
-    const int n = static_cast<int>(std::size(kFields));
-    int recordLength = 1;
-    for (const auto& f : kFields) recordLength += f.width;
-    const int headerLength = 32 + 32 * n + 1 + 263;
-    std::vector<std::uint8_t> header(static_cast<std::size_t>(headerLength), 0);
-    header[0] = 0x30;
-    header[1] = 126, header[2] = 12, header[3] = 7;
-    dbf::putLe32(&header[4], static_cast<std::uint32_t>(records));
-    dbf::putLe16(&header[8], static_cast<std::uint16_t>(headerLength));
-    dbf::putLe16(&header[10], static_cast<std::uint16_t>(recordLength));
-    header[29] = 0x03;
-    int offset = 1;
-    for (int i = 0; i < n; ++i) {
-        std::uint8_t* d = &header[32 + 32 * static_cast<std::size_t>(i)];
-        std::memcpy(d, kFields[i].name, std::strlen(kFields[i].name));
-        d[11] = static_cast<std::uint8_t>(kFields[i].letter);
-        dbf::putLe32(d + 12, static_cast<std::uint32_t>(offset));
-        d[16] = static_cast<std::uint8_t>(kFields[i].width);
-        d[17] = static_cast<std::uint8_t>(kFields[i].decimals);
-        offset += kFields[i].width;
-    }
-    header[32 + 32 * static_cast<std::size_t>(n)] = 0x0D;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot create " + path);
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::vector<char> rec(static_cast<std::size_t>(recordLength) + 1);
-    for (int r = 0; r < records; ++r) {
-        char* p = rec.data();
-        *p++ = ' ';
-        dbf::putLe32(reinterpret_cast<std::uint8_t*>(p), static_cast<std::uint32_t>(r));
-        p += 4;
-        std::snprintf(p, 31, "%-30s", ("customer number " + std::to_string(r)).c_str());
-        p += 30;
-        const bool differs = changed && r % kStride == kStride / 2;
-        std::snprintf(p, 11, "%10.2f", r / 100.0 + (differs ? 0.5 : 0));
-        p += 10;
-        std::snprintf(p, 9, "%04d%02d%02d", 2000 + r % 20, 1 + r % 12, 1 + r % 28);
-        p += 8;
-        *p++ = r % 2 ? 'T' : 'F';
-        dbf::putLe64(reinterpret_cast<std::uint8_t*>(p), static_cast<std::uint64_t>(r) * 100);
-        std::fwrite(rec.data(), 1, static_cast<std::size_t>(recordLength), f);
-    }
-    std::fputc(0x1A, f);
-    std::fclose(f);
+// Table #2's QTY differs on every kStride-th record.
+bool differs(int r) {
+    return r % kStride == kStride / 2;
 }
 
 class FixedLines : public results::MergeLines {
@@ -138,8 +86,9 @@ int main(int argc, char** argv) {
     try {
         std::printf("generating t1 (%d records) and t2 (%d records) in %s\n", kRecords,
                     kRecords + kAdded, folder.c_str());
-        writeTable(folder + "/t1.dbf", kRecords, false);
-        writeTable(folder + "/t2.dbf", kRecords + kAdded, true);
+        quorvel::bench::writeBenchTable(folder + "/t1.dbf", {kRecords, 126, 12, 7, {}, {}});
+        quorvel::bench::writeBenchTable(folder + "/t2.dbf",
+                                        {kRecords + kAdded, 126, 12, 7, {}, differs});
 
         // The lines the comparison gives for this pair.
         FixedLines fields, added;

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "foxpro/connection.h"
 #include "foxpro/dbf_format.h"
 
@@ -35,61 +36,9 @@ namespace dbf = quorvel::foxpro::dbf;
 constexpr int kRecords = 1'000'000;
 constexpr int kStatements = 100'000;
 
-struct Field {
-    const char* name;
-    char letter;
-    int width;
-    int decimals;
-};
-constexpr Field kFields[] = {{"ID", 'I', 4, 0},  {"NAME", 'C', 30, 0}, {"QTY", 'N', 10, 2},
-                             {"DAY", 'D', 8, 0}, {"OK", 'L', 1, 0},    {"PRICE", 'Y', 8, 0}};
-
-// A Visual FoxPro table of `records` records (every 50th deleted), written
-// directly so that the benchmark does not time its own input.
-void writeTable(const std::string& path, int records) {
-    const int n = static_cast<int>(std::size(kFields));
-    int recordLength = 1;
-    for (const auto& f : kFields) recordLength += f.width;
-    const int headerLength = 32 + 32 * n + 1 + 263;
-    std::vector<std::uint8_t> header(static_cast<std::size_t>(headerLength), 0);
-    header[0] = 0x30;
-    header[1] = 126, header[2] = 1, header[3] = 1;
-    dbf::putLe32(&header[4], static_cast<std::uint32_t>(records));
-    dbf::putLe16(&header[8], static_cast<std::uint16_t>(headerLength));
-    dbf::putLe16(&header[10], static_cast<std::uint16_t>(recordLength));
-    header[29] = 0x03;
-    int offset = 1;
-    for (int i = 0; i < n; ++i) {
-        std::uint8_t* d = &header[32 + 32 * static_cast<std::size_t>(i)];
-        std::memcpy(d, kFields[i].name, std::strlen(kFields[i].name));
-        d[11] = static_cast<std::uint8_t>(kFields[i].letter);
-        dbf::putLe32(d + 12, static_cast<std::uint32_t>(offset));
-        d[16] = static_cast<std::uint8_t>(kFields[i].width);
-        d[17] = static_cast<std::uint8_t>(kFields[i].decimals);
-        offset += kFields[i].width;
-    }
-    header[32 + 32 * static_cast<std::size_t>(n)] = 0x0D;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot create " + path);
-    std::fwrite(header.data(), 1, header.size(), f);
-    std::vector<char> rec(static_cast<std::size_t>(recordLength));
-    for (int r = 0; r < records; ++r) {
-        char* p = rec.data();
-        *p++ = r % 50 == 49 ? '*' : ' ';
-        dbf::putLe32(reinterpret_cast<std::uint8_t*>(p), static_cast<std::uint32_t>(r));
-        p += 4;
-        std::snprintf(p, 31, "%-30s", ("customer number " + std::to_string(r)).c_str());
-        p += 30;
-        std::snprintf(p, 11, "%10.2f", r / 100.0);
-        p += 10;
-        std::snprintf(p, 9, "%04d%02d%02d", 2000 + r % 20, 1 + r % 12, 1 + r % 28);
-        p += 8;
-        *p++ = r % 2 ? 'T' : 'F';
-        dbf::putLe64(reinterpret_cast<std::uint8_t*>(p), static_cast<std::uint64_t>(r) * 100);
-        std::fwrite(rec.data(), 1, rec.size(), f);
-    }
-    std::fputc(0x1A, f);
-    std::fclose(f);
+// The source table has every 50th record deleted.
+bool everyFiftieth(int r) {
+    return r % 50 == 49;
 }
 
 double cpuSeconds() {
@@ -137,7 +86,8 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     try {
         std::printf("generating %d records in %s\n", kRecords, folder.c_str());
-        writeTable(folder + "/big.dbf", kRecords);
+        quorvel::bench::writeBenchTable(folder + "/big.dbf",
+                                        {kRecords, 126, 1, 1, everyFiftieth, {}});
         std::printf("big.dbf: %.1f MB\n",
                     static_cast<double>(fs::file_size(folder + "/big.dbf")) / 1e6);
         Connection c;
@@ -170,7 +120,7 @@ int main(int argc, char** argv) {
                     }
                 },
                 &uCpu);
-            writeTable(folder + "/grow.dbf", 0);
+            quorvel::bench::writeBenchTable(folder + "/grow.dbf", {0, 126, 1, 1, {}, {}});
             double insert = seconds(
                 [&] {
                     for (int i = 0; i < kStatements; ++i)
