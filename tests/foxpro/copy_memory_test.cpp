@@ -44,9 +44,16 @@ std::string folderString(const std::string& folder) {
     return "Provider=vfpoledb.1;Data Source=" + folder + ";";
 }
 
-// Peak growth in kB while sql runs, -1 when it cannot be measured.
+// Peak growth in kB while sql runs, -1 when it cannot be measured: also
+// under AddressSanitizer, whose quarantine keeps freed memory resident.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 long peakGrowthKb(Connection& c, const std::string& sql) {
-    if (!resetPeak()) return -1;
+    if (kAddressSanitizer || !resetPeak()) return -1;
     const long before = peakKb();
     c.execute(sql);
     const long after = peakKb();
@@ -65,7 +72,7 @@ TEST(CopyMemory, TableOfTwentyMegabytes) {
     Connection c;
     c.open(folderString(dir.path()));
     const long growth = peakGrowthKb(c, "SELECT *  FROM [big] INTO TABLE [copy]");
-    if (growth < 0) GTEST_SKIP() << "the peak resident size cannot be reset here";
+    if (growth < 0) GTEST_SKIP() << "the peak resident size cannot be measured here";
     EXPECT_LT(growth, 10 * 1024) << "kB the copy of a 20 MB table added to the peak";
 
     Recordset rs;
@@ -87,7 +94,7 @@ TEST(CopyMemory, EighteenMegabytesOfMemos) {
     Connection c;
     c.open(folderString(dir.path()));
     const long growth = peakGrowthKb(c, "SELECT *  FROM [notes] INTO TABLE [copy]");
-    if (growth < 0) GTEST_SKIP() << "the peak resident size cannot be reset here";
+    if (growth < 0) GTEST_SKIP() << "the peak resident size cannot be measured here";
     EXPECT_LT(growth, 10 * 1024) << "kB the copy of 18 MB of memos added to the peak";
 
     Recordset rs;
