@@ -1,7 +1,6 @@
 #include "compare/compare.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -62,9 +61,7 @@ std::string describe(const std::exception_ptr& error) {
 class Pacer {
   public:
     Pacer(const CompareCallbacks& callbacks, int progressStart)
-        : callbacks_(callbacks),
-          progressStart_(std::clamp(progressStart, 0, 100)),
-          last_(std::chrono::steady_clock::now()) {}
+        : callbacks_(callbacks), progressStart_(std::clamp(progressStart, 0, 100)) {}
 
     void setRecordCount(std::int64_t n) { count_ = n; }
 
@@ -86,11 +83,10 @@ class Pacer {
         units_ += units;
         if (units_ < kUnitsPerClockCheck) return;
         units_ = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(kEventIntervalMs)) return;
+        if (!pace_.due()) return;
         report(p);
         if (callbacks_.processEvents) callbacks_.processEvents();
-        last_ = std::chrono::steady_clock::now();
+        pace_.done();
     }
 
   private:
@@ -98,7 +94,7 @@ class Pacer {
     int progressStart_;
     std::int64_t count_ = 0;
     int units_ = 0;
-    std::chrono::steady_clock::time_point last_;
+    shell::EventPace pace_;
 };
 
 // The record count as a 32-bit integer, whatever numeric kind it came as.

@@ -9,6 +9,7 @@
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
 #include "shell/dialogs.h"
+#include "shell/event_pace.h"
 
 namespace quorvel::compare {
 
@@ -17,7 +18,7 @@ inline constexpr int ProgressStart = 5;
 
 // How long the walk works between two calls of processEvents, so that a
 // window stays responsive without the walk living in the event loop.
-inline constexpr int kEventIntervalMs = 20;
+inline constexpr int kEventIntervalMs = static_cast<int>(shell::kEventInterval.count());
 
 // What the caller lets the walk do while it runs.  Both are optional: an
 // empty function is not called.

@@ -1,13 +1,11 @@
 #include "results/merge.h"
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
-#include "compare/compare.h"
 #include "foxpro/ascii_case.h"
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
@@ -17,6 +15,7 @@
 #include "results/text_helpers.h"
 #include "shell/app_info.h"
 #include "shell/error_report.h"
+#include "shell/event_pace.h"
 
 namespace quorvel::results {
 
@@ -28,9 +27,6 @@ constexpr int kStepOpenSource2 = 102;
 constexpr int kStepCopy = 104;
 constexpr int kStepUpdate = 106;
 constexpr int kStepInsert = 110;
-
-// The same pace as the comparison's walk.
-constexpr auto kEventInterval = std::chrono::milliseconds(compare::kEventIntervalMs);
 
 // One merge at a time: a "Create" pressed while the events of a running
 // merge are processed would otherwise start a second merge inside the first.
@@ -44,24 +40,22 @@ class RunningGuard {
     RunningGuard& operator=(const RunningGuard&) = delete;
 };
 
-// Calls processEvents at most every kEventInterval, so that a merge of many
+// Calls processEvents at the comparison's pace, so that a merge of many
 // lines does not spend its time in the event loop.
 class EventPump {
   public:
     explicit EventPump(const std::function<void()>& processEvents)
-        : processEvents_(processEvents), last_(std::chrono::steady_clock::now()) {}
+        : processEvents_(processEvents) {}
 
     void operator()() {
-        if (!processEvents_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < kEventInterval) return;
+        if (!processEvents_ || !pace_.due()) return;
         processEvents_();
-        last_ = std::chrono::steady_clock::now();
+        pace_.done();
     }
 
   private:
     const std::function<void()>& processEvents_;
-    std::chrono::steady_clock::time_point last_;
+    shell::EventPace pace_;
 };
 
 bool sameName(const std::string& a, const std::string& b) {
