@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "support/cli_runner.h"
 #include "support/table_builder.h"
@@ -15,13 +13,6 @@ using quorvel::test::TableBuilder;
 using quorvel::test::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 using Outcome = quorvel::test::CliRun;
 
@@ -90,7 +81,7 @@ TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
     Outcome run =
         diff({folder2_.path(), "people", folder1_.path(), "people", "--report", report}, scratch_);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(slurp(report),
+    EXPECT_EQ(quorvel::test::readText(report),
               "Record 1, Field \"NOTE\" has changed from \"two\nlines\" to \"one line\"\r\n"
               "Record 2, Field \"NAME\" has changed from \"Bo   \" to \"Bob  \"\r\n"
               "Record 3 deleted from people\r\n");
@@ -106,7 +97,7 @@ TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
     EXPECT_EQ(run.out,
               "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\n"
               "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\n");
-    EXPECT_EQ(slurp(report),
+    EXPECT_EQ(quorvel::test::readText(report),
               "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\r\n"
               "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\r\n");
 }

@@ -5,11 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
+#include "support/python_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {
@@ -42,12 +40,10 @@ t.close()
 class PythonDbfTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (std::system("/usr/bin/python3 -c 'import dbf' >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "python3-dbf is not installed";
-        const std::string script = dir_.file("make.py");
-        std::ofstream(script) << kScript;
-        const std::string command = "/usr/bin/python3 " + script + " " + dir_.path() + " 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << "python3-dbf failed";
+        if (!test::pythonCanImport("dbf")) GTEST_SKIP() << "python3-dbf is not installed";
+        bool ok = false;
+        const std::string out = test::runPython(kScript, &ok, {dir_.path()});
+        ASSERT_TRUE(ok) << "python3-dbf failed: " << out;
     }
 
     // Text forms of every field of every live record.

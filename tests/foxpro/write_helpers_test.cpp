@@ -1,11 +1,8 @@
 #include "write_helpers_test.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 
 #include "foxpro/foxpro_error.h"
@@ -35,28 +32,6 @@ std::vector<std::string> listFolder(const std::string& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::string runPython(const std::string& script, bool* ok) {
-    *ok = false;
-    std::string path = std::filesystem::temp_directory_path() /
-                       ("quorvel-write-test-" + std::to_string(::getpid()) + ".py");
-    {
-        std::FILE* f = std::fopen(path.c_str(), "w");
-        if (!f) return "";
-        std::fputs(script.c_str(), f);
-        std::fclose(f);
-    }
-    std::string out;
-    std::FILE* p = ::popen(("/usr/bin/python3 " + path + " 2>&1").c_str(), "r");
-    if (!p) return "";
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-    int rc = ::pclose(p);
-    std::filesystem::remove(path);
-    *ok = rc == 0;
-    return out;
 }
 
 FolderSource::FolderSource() = default;

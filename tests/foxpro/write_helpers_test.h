@@ -18,10 +18,6 @@ std::vector<std::vector<std::string>> readRows(const std::string& dbfPath);
 // The folder's file names, sorted.
 std::vector<std::string> listFolder(const std::string& folder);
 
-// Output of /usr/bin/python3 running script (stdout); sets *ok false when
-// python or the module is missing.
-std::string runPython(const std::string& script, bool* ok);
-
 class FolderSource {
   public:
     FolderSource();

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/python_runner.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
 
@@ -11,8 +12,8 @@ namespace quorvel::foxpro {
 namespace {
 
 using test::Cell;
+using test::runPython;
 using test::TableBuilder;
-using writetest::runPython;
 
 // Prints every live record as one line of values separated by " | ", null
 // as <null>; null bits follow Visual FoxPro's numbering (one per nullable

@@ -2,11 +2,8 @@
 // ticked, then read back by an independent reader (python3-dbfread).
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +11,7 @@
 #include "compare/compare.h"
 #include "compare/line_kind.h"
 #include "results/merge.h"
+#include "support/python_runner.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -22,8 +20,6 @@ namespace {
 
 using test::Cell;
 using test::TableBuilder;
-
-constexpr const char* kPython = "/usr/bin/python3";
 
 // Expected: the new table has Table #1's columns; its first min(n1, n2)
 // records are Table #1's with Table #2's value in every common field; then
@@ -72,12 +68,6 @@ class Lines : public MergeLines {
     std::string text(int i) const override { return texts[i]; }
     bool checked(int) const override { return true; }
 };
-
-bool dbfreadAvailable() {
-    if (access(kPython, X_OK) != 0) return false;
-    const std::string cmd = std::string(kPython) + " -c 'import dbfread' 2>/dev/null";
-    return std::system(cmd.c_str()) == 0;
-}
 
 struct Column {
     const char* name;
@@ -143,7 +133,7 @@ void writeRandomTable(const std::string& path, const std::vector<Column>& column
 }
 
 TEST(MergeRoundTripTest, NewTableIsTableOneWithTableTwosValuesPlusItsExtraRecords) {
-    if (!dbfreadAvailable()) GTEST_SKIP() << "python3 with dbfread is not installed";
+    if (!test::pythonCanImport("dbfread")) GTEST_SKIP() << "python3 with dbfread is not installed";
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         test::TempFolder dir;
@@ -167,16 +157,9 @@ TEST(MergeRoundTripTest, NewTableIsTableOneWithTableTwosValuesPlusItsExtraRecord
         ASSERT_TRUE(outcome.tableMade);
         EXPECT_EQ(outcome.failures, 0) << dialogs.lastMessage();
 
-        const std::string script = dir.file("check.py");
-        std::ofstream(script) << kCheck;
-        const std::string cmd =
-            std::string(kPython) + " '" + script + "' '" + dir.path() + "' t1 t2 merged 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        const int status = pclose(p);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+        bool ok = false;
+        const std::string out = test::runPython(kCheck, &ok, {dir.path(), "t1", "t2", "merged"});
+        EXPECT_TRUE(ok) << out;
     }
 }
 

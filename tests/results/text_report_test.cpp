@@ -6,8 +6,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "support/table_builder.h"
 
@@ -17,13 +15,6 @@ namespace results = quorvel::results;
 using quorvel::test::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -69,7 +60,7 @@ TEST(TextReportTest, WriteTextFileReplacesTheWholeFileAndLeavesNoTemporary) {
     const std::string path = folder.file("report.txt");
     results::WriteTextFile("a much longer old report\r\n", path);
     results::WriteTextFile("new\r\n\xC3\xA4\r\n", path);
-    EXPECT_EQ(slurp(path), "new\r\n\xC3\xA4\r\n");  // UTF-8, no byte-order mark
+    EXPECT_EQ(quorvel::test::readText(path), "new\r\n\xC3\xA4\r\n");  // UTF-8, no byte-order mark
     results::WriteTextFile("", path);
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
     EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.txt"));
@@ -112,7 +103,7 @@ TEST(TextReportTest, FailedWriteNamesFileAndReasonAndKeepsTheOlderReport) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedSignal);
     EXPECT_TRUE(thrown);
-    EXPECT_EQ(slurp(path), "old\r\n");
+    EXPECT_EQ(quorvel::test::readText(path), "old\r\n");
     EXPECT_THAT(filesIn(folder.path()), ::testing::UnorderedElementsAre("report.txt", "taken"));
 }
 

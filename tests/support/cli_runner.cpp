@@ -4,21 +4,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <fstream>
-#include <sstream>
-
 extern char** environ;
 
 namespace quorvel::test {
-
-namespace {
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-}  // namespace
 
 CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
               const std::vector<std::string>& env) {
@@ -53,8 +41,8 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    run.out = slurp(outPath);
-    run.err = slurp(errPath);
+    run.out = readText(outPath);
+    run.err = readText(errPath);
     return run;
 }
 

@@ -150,6 +150,7 @@ void setBytes(const std::string& path, std::size_t offset, const std::vector<std
 void truncateTo(const std::string& path, std::size_t size);
 void truncateBy(const std::string& path, std::size_t bytes);
 std::vector<std::uint8_t> readFile(const std::string& path);
+std::string readText(const std::string& path);  // the bytes as a string; "" when unreadable
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace quorvel::test
