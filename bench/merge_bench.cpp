@@ -50,14 +50,14 @@ class FixedLines : public results::MergeLines {
     bool checked(int) const override { return true; }
 };
 
-class CountingDialogs : public shell::Dialogs {
+class CountingDialogs : public frame::Dialogs {
   public:
     int reports = 0;
     std::string first;
-    shell::Answer message(const std::string& text, shell::MessageButtons, shell::MessageIcon icon,
+    frame::Answer message(const std::string& text, frame::MessageButtons, frame::MessageIcon icon,
                           const std::string&) override {
-        if (icon == shell::MessageIcon::Exclamation && reports++ == 0) first = text;
-        return shell::Answer::Ok;
+        if (icon == frame::MessageIcon::Exclamation && reports++ == 0) first = text;
+        return frame::Answer::Ok;
     }
 };
 

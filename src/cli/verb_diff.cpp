@@ -12,8 +12,8 @@
 #include "compare/compare.h"
 #include "compare/line_kind.h"
 #include "data/source_descriptor.h"
+#include "frame/dialogs.h"
 #include "results/text_report.h"
-#include "shell/dialogs.h"
 
 namespace quorvel::cli {
 
@@ -33,13 +33,13 @@ constexpr const char* kHelp =
     "Exit status: 0 no differences, 1 differences, 2 could not compare.\n";
 
 // The error reports of the engine, kept for standard error instead of boxes.
-class CollectingDialogs : public shell::Dialogs {
+class CollectingDialogs : public frame::Dialogs {
   public:
-    shell::Answer message(const std::string& text, shell::MessageButtons, shell::MessageIcon,
+    frame::Answer message(const std::string& text, frame::MessageButtons, frame::MessageIcon,
                           const std::string&) override {
         // The report's first line is the failure; the rest is for windows.
         reports.push_back(text.substr(0, text.find_first_of("\r\n")));
-        return shell::Answer::Ok;
+        return frame::Answer::Ok;
     }
     std::vector<std::string> reports;
 };

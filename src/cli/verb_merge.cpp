@@ -11,8 +11,8 @@
 #include "compare/line_kind.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
+#include "frame/dialogs.h"
 #include "results/merge.h"
-#include "shell/dialogs.h"
 
 namespace quorvel::cli {
 
@@ -32,16 +32,16 @@ constexpr const char* kUsage =
 // Error reports go to standard error as their first line (the failure
 // itself); the rest of the report text is meant for a window.  While the
 // merge runs its failures are printed with their line instead.
-class CliDialogs : public shell::Dialogs {
+class CliDialogs : public frame::Dialogs {
   public:
     bool quiet = false;
 
-    shell::Answer message(const std::string& text, shell::MessageButtons buttons,
-                          shell::MessageIcon icon, const std::string& /*caption*/) override {
-        if (!quiet && icon == shell::MessageIcon::Exclamation)
+    frame::Answer message(const std::string& text, frame::MessageButtons buttons,
+                          frame::MessageIcon icon, const std::string& /*caption*/) override {
+        if (!quiet && icon == frame::MessageIcon::Exclamation)
             std::fprintf(stderr, "quorvel-cli merge: %s\n",
                          text.substr(0, text.find("\r\n")).c_str());
-        return buttons == shell::MessageButtons::YesNo ? shell::Answer::No : shell::Answer::Ok;
+        return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
     }
 };
 

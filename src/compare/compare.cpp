@@ -11,7 +11,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/text_form.h"
-#include "shell/error_report.h"
+#include "frame/error_report.h"
 
 namespace quorvel::compare {
 
@@ -94,7 +94,7 @@ class Pacer {
     int progressStart_;
     std::int64_t count_ = 0;
     int units_ = 0;
-    shell::EventPace pace_;
+    frame::EventPace pace_;
 };
 
 // The record count as a 32-bit integer, whatever numeric kind it came as.
@@ -236,7 +236,7 @@ class Walk {
   public:
     Walk(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
          const std::string& table1, const std::string& table2, const foxpro::TextLocale& locale,
-         shell::Dialogs& dialogs, const CompareCallbacks& callbacks, int progressStart)
+         frame::Dialogs& dialogs, const CompareCallbacks& callbacks, int progressStart)
         : source1_(source1),
           source2_(source2),
           table1_(table1),
@@ -308,7 +308,7 @@ class Walk {
             fn();
             return true;
         } catch (...) {
-            shell::ReportError(dialogs_, describe(std::current_exception()), kLocationCompareTables,
+            frame::ReportError(dialogs_, describe(std::current_exception()), kLocationCompareTables,
                                step);
             return false;
         }
@@ -322,7 +322,7 @@ class Walk {
             return true;
         } catch (...) {
             const std::string reason = describe(std::current_exception());
-            shell::ReportError(dialogs_, reason, kLocationCompareTables, step);
+            frame::ReportError(dialogs_, reason, kLocationCompareTables, step);
             fail(reason);
             return false;
         }
@@ -347,7 +347,7 @@ class Walk {
                 reason = describe(std::current_exception());
             }
         }
-        shell::ReportError(dialogs_, reason, kLocationCompareTables, step);
+        frame::ReportError(dialogs_, reason, kLocationCompareTables, step);
         fail(reason);
         return false;
     }
@@ -469,7 +469,7 @@ class Walk {
     const std::string& table1_;
     const std::string& table2_;
     const foxpro::TextLocale& locale_;
-    shell::Dialogs& dialogs_;
+    frame::Dialogs& dialogs_;
     Pacer pacer_;
 
     Connection connection1_;
@@ -485,7 +485,7 @@ class Walk {
 CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const data::SourceDescriptor& source2, const std::string& table1,
                             const std::string& table2, const foxpro::TextLocale& locale,
-                            shell::Dialogs& dialogs, const CompareCallbacks& callbacks,
+                            frame::Dialogs& dialogs, const CompareCallbacks& callbacks,
                             int progressStart) {
     Walk walk(source1, source2, table1, table2, locale, dialogs, callbacks, progressStart);
     return walk.run();
@@ -493,7 +493,7 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
 
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
-                      const foxpro::TextLocale& locale, shell::Dialogs& dialogs,
+                      const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
                       const CompareCallbacks& callbacks) {
     try {
         return CompareTables(source1, source2, table1, table2, locale, dialogs, callbacks,
@@ -502,7 +502,7 @@ CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceD
         // Only running out of memory gets here; the walk traps the rest.
         const std::string reason = describe(std::current_exception());
         try {
-            shell::ReportError(dialogs, reason, kLocationCompare, 102);
+            frame::ReportError(dialogs, reason, kLocationCompare, 102);
         } catch (...) {
         }
         CompareResult result;
@@ -513,7 +513,7 @@ CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceD
 }
 
 bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName,
-                shell::Dialogs& dialogs) {
+                frame::Dialogs& dialogs) {
     bool found = false;
     try {
         const std::string wanted = upperFieldName(fieldName);
@@ -523,7 +523,7 @@ bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName
             if (upperFieldName(recordSet.field(i).name) == wanted) found = true;
         }
     } catch (...) {
-        shell::ReportError(dialogs, describe(std::current_exception()), kLocationExistField, 100);
+        frame::ReportError(dialogs, describe(std::current_exception()), kLocationExistField, 100);
     }
     return found;
 }

@@ -8,8 +8,8 @@
 #include "data/source_descriptor.h"
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
-#include "shell/dialogs.h"
-#include "shell/event_pace.h"
+#include "frame/dialogs.h"
+#include "frame/event_pace.h"
 
 namespace quorvel::compare {
 
@@ -18,7 +18,7 @@ inline constexpr int ProgressStart = 5;
 
 // How long the walk works between two calls of processEvents, so that a
 // window stays responsive without the walk living in the event loop.
-inline constexpr int kEventIntervalMs = static_cast<int>(shell::kEventInterval.count());
+inline constexpr int kEventIntervalMs = static_cast<int>(frame::kEventInterval.count());
 
 // What the caller lets the walk do while it runs.  Both are optional: an
 // empty function is not called.
@@ -62,7 +62,7 @@ struct CompareResult {
 // the tables not compared also sets CouldNotCompare.  Never throws.
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
-                      const foxpro::TextLocale& locale, shell::Dialogs& dialogs,
+                      const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
                       const CompareCallbacks& callbacks = {});
 
 // The walk itself, with the progress scale starting at progressStart;
@@ -70,7 +70,7 @@ CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceD
 CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const data::SourceDescriptor& source2, const std::string& table1,
                             const std::string& table2, const foxpro::TextLocale& locale,
-                            shell::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
+                            frame::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
                             int progressStart = ProgressStart);
 
 // True when any field of the record set is named fieldName, compared after
@@ -78,6 +78,6 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
 // fields.  A failure is reported with location "Compare1.ExistField" and
 // the result is what was found so far.
 bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName,
-                shell::Dialogs& dialogs);
+                frame::Dialogs& dialogs);
 
 }  // namespace quorvel::compare

@@ -15,7 +15,7 @@
 
 namespace quorvel::data {
 
-std::string BrowseForFolder(shell::Dialogs& owner, const std::string& title,
+std::string BrowseForFolder(frame::Dialogs& owner, const std::string& title,
                             const std::string& startFolder) {
     std::string folder = owner.chooseFolder(title, startFolder);
     // A chosen folder is returned without its trailing separator, except the

@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "shell/dialogs.h"
+#include "frame/dialogs.h"
 
 namespace quorvel::data {
 
 // The folder dialog through the dialog seam, which stands for the owner
 // window; only folders can be chosen.  Returns the chosen folder without a
 // trailing '/' (the root stays "/"), or "" when the user cancels.
-std::string BrowseForFolder(shell::Dialogs& owner, const std::string& title,
+std::string BrowseForFolder(frame::Dialogs& owner, const std::string& title,
                             const std::string& startFolder);
 
 // Names (no folder part) of the regular files in folder whose names match

@@ -12,9 +12,9 @@
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "shell/app_info.h"
-#include "shell/error_trap.h"
-#include "shell/window_helpers.h"
+#include "frame/app_info.h"
+#include "frame/error_trap.h"
+#include "frame/window_helpers.h"
 
 namespace quorvel::data {
 
@@ -23,7 +23,7 @@ namespace {
 // Runs fn as the trap's step `number` (a step inside a loop keeps its
 // number on every pass, as a line of a handler does).
 template <typename Fn>
-void at(shell::ErrorTrap& trap, int number, Fn&& fn) {
+void at(frame::ErrorTrap& trap, int number, Fn&& fn) {
     try {
         fn();
     } catch (const std::exception& e) {
@@ -81,13 +81,13 @@ std::string invalidFolderMessage(const std::string& folderText) {
     return "Free Table Folder " + folderText + " input is not a valid folder. Please correct.";
 }
 
-bool IsValidFoxProConnection(const SourceDescriptor& source, shell::Dialogs& dialogs) {
-    shell::ErrorTrap trap(dialogs, "FoxPro.IsValidFoxProConnection");
+bool IsValidFoxProConnection(const SourceDescriptor& source, frame::Dialogs& dialogs) {
+    frame::ErrorTrap trap(dialogs, "FoxPro.IsValidFoxProConnection");
     bool valid = false;
     if (source.optionDBC) {
         trap.step([&] {
             const std::string path = GetDBName(source);
-            valid = !path.empty() && shell::FileExists(path) && !IsFolder(path);
+            valid = !path.empty() && frame::FileExists(path) && !IsFolder(path);
         });
         return valid;
     }
@@ -95,8 +95,8 @@ bool IsValidFoxProConnection(const SourceDescriptor& source, shell::Dialogs& dia
     trap.step([&] {
         folder = IsFolder(source.folderText);
         if (!folder) {
-            dialogs.message(invalidFolderMessage(source.folderText), shell::MessageButtons::Ok,
-                            shell::MessageIcon::None, shell::SetApplicationTitle());
+            dialogs.message(invalidFolderMessage(source.folderText), frame::MessageButtons::Ok,
+                            frame::MessageIcon::None, frame::SetApplicationTitle());
         }
     });
     if (!folder) return false;
@@ -106,8 +106,8 @@ bool IsValidFoxProConnection(const SourceDescriptor& source, shell::Dialogs& dia
 }
 
 void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
-                              shell::Dialogs& dialogs) {
-    shell::ErrorTrap trap(dialogs, "FoxPro.AddTablesToFoxproListbox");
+                              frame::Dialogs& dialogs) {
+    frame::ErrorTrap trap(dialogs, "FoxPro.AddTablesToFoxproListbox");
     trap.step([&] { list.clear(); });
     bool valid = false;
     trap.step([&] { valid = IsValidFoxProConnection(source, dialogs); });
@@ -150,10 +150,10 @@ std::string providerMessage() {
     return text +
            "(If you have any further questions please email a screenshot of this error "
            "message to " +
-           shell::kSupportAddress + ")";
+           frame::kSupportAddress + ")";
 }
 
-bool IsProviderInstalled(shell::Dialogs& dialogs, const std::function<void()>& createConnection) {
+bool IsProviderInstalled(frame::Dialogs& dialogs, const std::function<void()>& createConnection) {
     int number = 0;
     std::string description;
     try {
@@ -172,9 +172,9 @@ bool IsProviderInstalled(shell::Dialogs& dialogs, const std::function<void()>& c
     }
     if (number == foxpro::kErrorProviderNotFound ||
         foxpro::lowerAscii(description).find("provider cannot be found") != std::string::npos) {
-        const auto answer = dialogs.message(providerMessage(), shell::MessageButtons::YesNo,
-                                            shell::MessageIcon::None, shell::SetApplicationTitle());
-        if (answer == shell::Answer::Yes) {
+        const auto answer = dialogs.message(providerMessage(), frame::MessageButtons::YesNo,
+                                            frame::MessageIcon::None, frame::SetApplicationTitle());
+        if (answer == frame::Answer::Yes) {
             dialogs.openInShell(kDownloadPage2010);
             dialogs.openInShell(kDownloadPage2016);
         }

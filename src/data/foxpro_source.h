@@ -5,7 +5,7 @@
 
 #include "data/source_descriptor.h"
 #include "data/string_list.h"
-#include "shell/dialogs.h"
+#include "frame/dialogs.h"
 
 namespace quorvel::data {
 
@@ -32,14 +32,14 @@ std::string invalidFolderMessage(const std::string& folderText);
 // "~".  Only looks at the file system.  For a folder text that is not a
 // folder it shows invalidFolderMessage (OK, no icon, application title).
 // Runs under the error trap "FoxPro.IsValidFoxProConnection".
-bool IsValidFoxProConnection(const SourceDescriptor& source, shell::Dialogs& dialogs);
+bool IsValidFoxProConnection(const SourceDescriptor& source, frame::Dialogs& dialogs);
 
 // Fills list with the tables of the source: cleared first, left empty when
 // the source is not valid.  Container: through DbcTableReader; folder: the
 // "*.dbf" files less their extension.  Runs under the error trap
 // "FoxPro.AddTablesToFoxproListbox".
 void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
-                              shell::Dialogs& dialogs);
+                              frame::Dialogs& dialogs);
 
 // Provider check.  createConnection stands for creating the data-access
 // connection object and throws (foxpro::FoxProError or other) when it
@@ -48,7 +48,7 @@ void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
 // A failure numbered 3706 or whose description contains "provider cannot be
 // found" shows the provider message (Yes/No) and, on Yes, opens the two
 // download pages; any other failure shows nothing.  False on every failure.
-bool IsProviderInstalled(shell::Dialogs& dialogs,
+bool IsProviderInstalled(frame::Dialogs& dialogs,
                          const std::function<void()>& createConnection = {});
 
 // The seven paragraphs of the provider message, joined by CR LF CR LF.

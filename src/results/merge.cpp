@@ -10,12 +10,12 @@
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
 #include "foxpro/recordset.h"
+#include "frame/app_info.h"
+#include "frame/error_report.h"
+#include "frame/event_pace.h"
 #include "results/merge_statements.h"
 #include "results/sql_literal.h"
 #include "results/text_helpers.h"
-#include "shell/app_info.h"
-#include "shell/error_report.h"
-#include "shell/event_pace.h"
 
 namespace quorvel::results {
 
@@ -55,7 +55,7 @@ class EventPump {
 
   private:
     const std::function<void()>& processEvents_;
-    shell::EventPace pace_;
+    frame::EventPace pace_;
 };
 
 bool sameName(const std::string& a, const std::string& b) {
@@ -81,7 +81,7 @@ std::int64_t recordNumber(const std::string& text, const std::string& line) {
 // new table's fields and at most one record of Table #2.
 class Merge {
   public:
-    Merge(const MergeRequest& request, shell::Dialogs& dialogs, const MergeCallbacks& callbacks)
+    Merge(const MergeRequest& request, frame::Dialogs& dialogs, const MergeCallbacks& callbacks)
         : request_(request),
           dialogs_(dialogs),
           callbacks_(callbacks),
@@ -92,15 +92,15 @@ class Merge {
         if (!openSources() || !copyTable1()) return outcome_;
         updatePass(fieldDifferences);
         if (countTicked(addedDeleted) > 0) insertPass(addedDeleted);
-        dialogs_.message("Done.", shell::MessageButtons::Ok, shell::MessageIcon::None,
-                         shell::SetApplicationTitle());
+        dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
+                         frame::SetApplicationTitle());
         return outcome_;
     }
 
   private:
     void fail(int step, const std::string& line, const std::string& description) {
         ++outcome_.failures;
-        shell::ReportError(dialogs_, description, kMergeLocation, step);
+        frame::ReportError(dialogs_, description, kMergeLocation, step);
         if (callbacks_.failed) callbacks_.failed(line, description);
     }
 
@@ -311,7 +311,7 @@ class Merge {
     }
 
     const MergeRequest& request_;
-    shell::Dialogs& dialogs_;
+    frame::Dialogs& dialogs_;
     const MergeCallbacks& callbacks_;
     EventPump pump_;
     MergeOutcome outcome_;
@@ -324,7 +324,7 @@ class Merge {
 }  // namespace
 
 MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeLines& fieldDifferences,
-                               const MergeLines& addedDeleted, shell::Dialogs& dialogs,
+                               const MergeLines& addedDeleted, frame::Dialogs& dialogs,
                                const MergeCallbacks& callbacks) {
     if (mergeRunning) return MergeOutcome{};
     RunningGuard guard;

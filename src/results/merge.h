@@ -5,7 +5,7 @@
 #include <string>
 
 #include "data/source_descriptor.h"
-#include "shell/dialogs.h"
+#include "frame/dialogs.h"
 
 namespace quorvel::results {
 
@@ -60,7 +60,7 @@ struct MergeOutcome {
 // Called again while it runs (from processEvents), it returns at once with
 // started == false.
 MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeLines& fieldDifferences,
-                               const MergeLines& addedDeleted, shell::Dialogs& dialogs,
+                               const MergeLines& addedDeleted, frame::Dialogs& dialogs,
                                const MergeCallbacks& callbacks = {});
 
 // The location under which the merge reports its failures.

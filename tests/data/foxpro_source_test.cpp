@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "foxpro/foxpro_error.h"
-#include "shell/app_info.h"
+#include "frame/app_info.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -85,9 +85,9 @@ TEST_F(ValidityTest, FolderThatIsNotAFolderIsNamedInTheMessage) {
                                             " input is not a valid folder. Please correct.");
     EXPECT_EQ(dialogs.messages[2].text,
               "Free Table Folder ~/tables input is not a valid folder. Please correct.");
-    EXPECT_EQ(dialogs.messages[0].buttons, shell::MessageButtons::Ok);
-    EXPECT_EQ(dialogs.messages[0].icon, shell::MessageIcon::None);
-    EXPECT_EQ(dialogs.messages[0].caption, shell::SetApplicationTitle());
+    EXPECT_EQ(dialogs.messages[0].buttons, frame::MessageButtons::Ok);
+    EXPECT_EQ(dialogs.messages[0].icon, frame::MessageIcon::None);
+    EXPECT_EQ(dialogs.messages[0].caption, frame::SetApplicationTitle());
 }
 
 TEST_F(ValidityTest, FolderNeedsATableNotBeginningWithTilde) {
@@ -169,14 +169,14 @@ TEST(ProviderCheckTest, AnswersTrueSilentlyWhenTheConnectionCanBeCreated) {
 
 TEST(ProviderCheckTest, MissingProviderExplainsAndOpensBothPagesOnYes) {
     test::ScriptedDialogs dialogs;
-    dialogs.answers = {shell::Answer::Yes, shell::Answer::No};
+    dialogs.answers = {frame::Answer::Yes, frame::Answer::No};
     auto missing = [] { throw foxpro::FoxProError(3706, "whatever"); };
     auto described = [] { throw std::runtime_error("The Provider Cannot Be Found here"); };
     EXPECT_FALSE(IsProviderInstalled(dialogs, missing));
     EXPECT_FALSE(IsProviderInstalled(dialogs, described));
     ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0].buttons, shell::MessageButtons::YesNo);
-    EXPECT_EQ(dialogs.messages[0].icon, shell::MessageIcon::None);
+    EXPECT_EQ(dialogs.messages[0].buttons, frame::MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.messages[0].icon, frame::MessageIcon::None);
     EXPECT_THAT(dialogs.opened, ElementsAre(kDownloadPage2010, kDownloadPage2016));
 
     const std::string text = dialogs.messages[0].text;
@@ -187,7 +187,7 @@ TEST(ProviderCheckTest, MissingProviderExplainsAndOpensBothPagesOnYes) {
     EXPECT_THAT(text, HasSubstr("computer.\r\n\r\nYou need to download"));
     EXPECT_THAT(text, HasSubstr("do this?\r\n\r\n(If you have any further questions please "
                                 "email a screenshot of this error message to " +
-                                std::string(shell::kSupportAddress) + ")"));
+                                std::string(frame::kSupportAddress) + ")"));
     EXPECT_EQ(text.substr(text.size() - 1), ")");
 }
 

@@ -15,7 +15,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
-#include "shell/app_info.h"
+#include "frame/app_info.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -118,8 +118,8 @@ class MergeTest : public ::testing::Test {
     bool doneShown() const {
         for (const auto& m : dialogs.messages) {
             if (m.text == "Done.") {
-                EXPECT_EQ(m.icon, shell::MessageIcon::None);
-                EXPECT_EQ(m.caption, shell::SetApplicationTitle());
+                EXPECT_EQ(m.icon, frame::MessageIcon::None);
+                EXPECT_EQ(m.caption, frame::SetApplicationTitle());
                 return true;
             }
         }
@@ -129,7 +129,7 @@ class MergeTest : public ::testing::Test {
     std::vector<std::string> errorReports() const {
         std::vector<std::string> out;
         for (const auto& m : dialogs.messages)
-            if (m.icon == shell::MessageIcon::Exclamation) out.push_back(m.text);
+            if (m.icon == frame::MessageIcon::Exclamation) out.push_back(m.text);
         return out;
     }
 

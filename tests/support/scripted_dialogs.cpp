@@ -12,22 +12,22 @@ bool popFront(std::deque<T>& queue, T& out) {
 }
 }  // namespace
 
-shell::Answer ScriptedDialogs::message(const std::string& text, shell::MessageButtons buttons,
-                                       shell::MessageIcon icon, const std::string& caption) {
+frame::Answer ScriptedDialogs::message(const std::string& text, frame::MessageButtons buttons,
+                                       frame::MessageIcon icon, const std::string& caption) {
     messages.push_back({text, buttons, icon, caption});
-    shell::Answer answer;
+    frame::Answer answer;
     if (popFront(answers, answer)) return answer;
-    return buttons == shell::MessageButtons::YesNo ? shell::Answer::No : shell::Answer::Ok;
+    return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
 }
 
-std::string ScriptedDialogs::openFileName(const shell::FileDialogRequest& request) {
+std::string ScriptedDialogs::openFileName(const frame::FileDialogRequest& request) {
     fileDialogs.push_back({false, request});
     std::string name;
     popFront(fileNames, name);
     return name;
 }
 
-std::string ScriptedDialogs::saveFileName(const shell::FileDialogRequest& request) {
+std::string ScriptedDialogs::saveFileName(const frame::FileDialogRequest& request) {
     fileDialogs.push_back({true, request});
     std::string name;
     popFront(fileNames, name);
@@ -47,7 +47,7 @@ bool ScriptedDialogs::openInShell(const std::string& folderOrAddress) {
     return shellSucceeds;
 }
 
-void ScriptedDialogs::setPointer(shell::Pointer pointer) {
+void ScriptedDialogs::setPointer(frame::Pointer pointer) {
     pointers.push_back(pointer);
     Dialogs::setPointer(pointer);
 }

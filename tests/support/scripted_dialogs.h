@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/dialogs.h"
+#include "frame/dialogs.h"
 
 namespace quorvel::test {
 
@@ -12,17 +12,17 @@ namespace quorvel::test {
 // answers from queues.  An empty answer queue gives the "nothing chosen"
 // answer (OK for OK boxes, No for Yes/No boxes, "" for file and folder
 // dialogs), so a test that forgot to script an answer never blocks.
-class ScriptedDialogs : public shell::Dialogs {
+class ScriptedDialogs : public frame::Dialogs {
   public:
     struct Message {
         std::string text;
-        shell::MessageButtons buttons;
-        shell::MessageIcon icon;
+        frame::MessageButtons buttons;
+        frame::MessageIcon icon;
         std::string caption;
     };
     struct FileDialog {
         bool save;
-        shell::FileDialogRequest request;
+        frame::FileDialogRequest request;
     };
     struct FolderDialog {
         std::string title;
@@ -30,7 +30,7 @@ class ScriptedDialogs : public shell::Dialogs {
     };
 
     // Queues.
-    std::deque<shell::Answer> answers;
+    std::deque<frame::Answer> answers;
     std::deque<std::string> fileNames;  // open and save dialogs
     std::deque<std::string> folders;    // folder dialog
     bool shellSucceeds = true;
@@ -40,15 +40,15 @@ class ScriptedDialogs : public shell::Dialogs {
     std::vector<FileDialog> fileDialogs;
     std::vector<FolderDialog> folderDialogs;
     std::vector<std::string> opened;       // openInShell targets
-    std::vector<shell::Pointer> pointers;  // every setPointer call
+    std::vector<frame::Pointer> pointers;  // every setPointer call
 
-    shell::Answer message(const std::string& text, shell::MessageButtons buttons,
-                          shell::MessageIcon icon, const std::string& caption) override;
-    std::string openFileName(const shell::FileDialogRequest& request) override;
-    std::string saveFileName(const shell::FileDialogRequest& request) override;
+    frame::Answer message(const std::string& text, frame::MessageButtons buttons,
+                          frame::MessageIcon icon, const std::string& caption) override;
+    std::string openFileName(const frame::FileDialogRequest& request) override;
+    std::string saveFileName(const frame::FileDialogRequest& request) override;
     std::string chooseFolder(const std::string& title, const std::string& startFolder) override;
     bool openInShell(const std::string& folderOrAddress) override;
-    void setPointer(shell::Pointer pointer) override;
+    void setPointer(frame::Pointer pointer) override;
 
     // Texts of all messages so far, in order.
     std::vector<std::string> messageTexts() const;

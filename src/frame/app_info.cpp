@@ -1,0 +1,18 @@
+#include "frame/app_info.h"
+
+namespace quorvel::frame {
+
+std::string SetApplicationTitle(const std::string& productTitle) {
+    std::string title = productTitle;
+    while (title.size() > 40) {
+        const auto blank = title.rfind(' ');
+        if (blank == std::string::npos) {
+            title.resize(40);  // one long word: nothing to drop but characters
+            break;
+        }
+        title.resize(blank);
+    }
+    return title;
+}
+
+}  // namespace quorvel::frame

@@ -1,0 +1,25 @@
+#include "frame/settings_store.h"
+
+namespace quorvel::frame {
+
+const char* folderKey(int source) {
+    return source == 1 ? kKeyFreeTableFolder : kKeyFreeTableFolder2;
+}
+const char* dbcFileKey(int source) {
+    return source == 1 ? kKeyDBCFile : kKeyDBCFile2;
+}
+const char* kindKey(int source) {
+    return source == 1 ? kKeyFoxproOption : kKeyFoxproOption2;
+}
+
+std::string MemorySettingsStore::GetSetting(const std::string& key) const {
+    const auto it = values_.find(key);
+    return it == values_.end() ? std::string() : it->second;
+}
+
+void MemorySettingsStore::SaveSetting(const std::string& key, const std::string& value) {
+    values_[key] = value;
+    ++saveCount_;
+}
+
+}  // namespace quorvel::frame

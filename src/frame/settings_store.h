@@ -1,0 +1,50 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace quorvel::frame {
+
+// The six keys of the store (application "Velkorn", section "Quorvel").
+inline constexpr const char* kKeyFreeTableFolder = "FreeTableFolder";
+inline constexpr const char* kKeyFreeTableFolder2 = "FreeTableFolder2";
+inline constexpr const char* kKeyDBCFile = "DBCFile";
+inline constexpr const char* kKeyDBCFile2 = "DBCFile2";
+inline constexpr const char* kKeyFoxproOption = "FoxproOption";
+inline constexpr const char* kKeyFoxproOption2 = "FoxproOption2";
+
+// Kind codes stored under the FoxproOption keys.
+inline constexpr const char* kKindContainer = "1";
+inline constexpr const char* kKindFolder = "2";
+
+// The keys of source n (any n other than 1 is source 2).
+const char* folderKey(int source);
+const char* dbcFileKey(int source);
+const char* kindKey(int source);
+
+// Per-user store of string values.  A key never written reads as "".
+// SaveSetting writes through at once: there is no batching and no flush.
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    virtual std::string GetSetting(const std::string& key) const = 0;
+    virtual void SaveSetting(const std::string& key, const std::string& value) = 0;
+};
+
+// The store of tests and of the command-line tool: nothing leaves memory.
+class MemorySettingsStore : public SettingsStore {
+  public:
+    std::string GetSetting(const std::string& key) const override;
+    void SaveSetting(const std::string& key, const std::string& value) override;
+
+    bool contains(const std::string& key) const { return values_.count(key) != 0; }
+    const std::map<std::string, std::string>& values() const { return values_; }
+    // Number of SaveSetting calls so far, to tell "saved again" from "left alone".
+    int saveCount() const { return saveCount_; }
+
+  private:
+    std::map<std::string, std::string> values_;
+    int saveCount_ = 0;
+};
+
+}  // namespace quorvel::frame

@@ -1,0 +1,184 @@
+#include "ui/form1.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "frame/app_info.h"
+#include "ui/form2.h"
+#include "ui/form5.h"
+#include "ui/hand_cursor_qt.h"
+#include "ui/wizard.h"
+
+namespace quorvel::ui {
+namespace {
+
+const QSize kDesignSize = twipsSize(8040, 4110);
+
+}  // namespace
+
+Form1::Form1(Wizard& wizard) : wizard_(wizard) {
+    setObjectName(QStringLiteral("Form1"));
+    dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
+                                               [&wizard] { return wizard.ending(); });
+    model_ = std::make_unique<wizard::StartWindowModel>(
+        wizard.store(), *dialogs_, wizard.applicationFolder(), wizard.startupEnvironment());
+    build();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::build() {
+    setFont(arialFont(kTextPointSize, true));
+    resize(kDesignSize);
+    setMinimumSize(kDesignSize);
+
+    PushButton4 =
+        addButton(this, "PushButton4", QStringLiteral("Help"), twipsRect(120, 120, 7800, 405));
+
+    Frame1 = addFrame(this, "Frame1", QStringLiteral("FoxPro Login #1"),
+                      twipsRect(120, 585, 7800, 1425));
+    // The labels reach to the text box (2160 instead of 2025 twips): the
+    // metric-compatible Arial needs 143 pixels for the caption.
+    Label1 = addLabel(Frame1, "Label1", QStringLiteral("Folder containing DBF/s:"),
+                      twipsRect(240, 330, 2160, 225));
+    Text1 = addTextBox(Frame1, "Text1", twipsRect(2400, 270, 4455, 345));
+    PushButton1 =
+        addButton(Frame1, "PushButton1", QStringLiteral("..."), twipsRect(6960, 270, 600, 345));
+    PushButton5 = addButton(Frame1, "PushButton5", QStringLiteral("Load Sample/Example Database"),
+                            twipsRect(240, 750, 3600, 405));
+    PushButton8 = addButton(Frame1, "PushButton8", QStringLiteral("Test Connection"),
+                            twipsRect(3960, 750, 2880, 405));
+    PushButton12 =
+        addButton(Frame1, "PushButton12", QStringLiteral("dbc"), twipsRect(6960, 750, 600, 405));
+
+    Frame2 = addFrame(this, "Frame2",
+                      QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"),
+                      twipsRect(120, 2070, 7800, 1425));
+    Label2 = addLabel(Frame2, "Label2", QStringLiteral("Folder containing DBF/s:"),
+                      twipsRect(240, 330, 2160, 225));
+    Text2 = addTextBox(Frame2, "Text2", twipsRect(2400, 270, 4455, 345));
+    PushButton3 =
+        addButton(Frame2, "PushButton3", QStringLiteral("..."), twipsRect(6960, 270, 600, 345));
+    PushButton9 = addButton(Frame2, "PushButton9", QStringLiteral("Load Sample/Example Database"),
+                            twipsRect(240, 750, 3600, 405));
+    PushButton6 = addButton(Frame2, "PushButton6", QStringLiteral("Test Connection"),
+                            twipsRect(3960, 750, 2880, 405));
+    PushButton7 =
+        addButton(Frame2, "PushButton7", QStringLiteral("dbc"), twipsRect(6960, 750, 600, 405));
+
+    PushButton2 =
+        addButton(this, "PushButton2", QStringLiteral("Next >"), twipsRect(120, 3600, 7800, 405));
+
+    selectAllOnFocus(Text1);
+    selectAllOnFocus(Text2);
+
+    setTabOrder(Text1, PushButton1);
+    setTabOrder(PushButton1, PushButton5);
+    setTabOrder(PushButton5, PushButton8);
+    setTabOrder(PushButton8, PushButton12);
+    setTabOrder(PushButton12, Text2);
+    setTabOrder(Text2, PushButton3);
+    setTabOrder(PushButton3, PushButton9);
+    setTabOrder(PushButton9, PushButton6);
+    setTabOrder(PushButton6, PushButton7);
+    setTabOrder(PushButton7, PushButton2);
+    setTabOrder(PushButton2, PushButton4);
+
+    installHoverRule(this,
+                     {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                      PushButton7, PushButton8, PushButton9, PushButton12},
+                     {this, Frame1, Frame2, Text1, Text2});
+
+    // A wider window widens the rows; the heights stay as designed.
+    auto* stretch = new StretchLayout(kDesignSize);
+    for (QWidget* row : {static_cast<QWidget*>(PushButton4), static_cast<QWidget*>(Frame1),
+                         static_cast<QWidget*>(Frame2), static_cast<QWidget*>(PushButton2)}) {
+        stretch->add(row, 0, 0, 1, 0);
+    }
+    for (QLineEdit* box : {Text1, Text2}) stretch->add(box, 0, 0, 1, 0);
+    for (QPushButton* button : {PushButton1, PushButton3, PushButton12, PushButton7}) {
+        stretch->add(button, 1, 0, 0, 0);
+    }
+    for (QPushButton* button : {PushButton5, PushButton9}) stretch->add(button, 0, 0, 0.5, 0);
+    for (QPushButton* button : {PushButton8, PushButton6}) stretch->add(button, 0.5, 0, 0.5, 0);
+    stretch_.reset(stretch);
+    setWindowIcon(applicationIcon());
+    setWindowTitle(QString::fromUtf8(frame::kProductTitle));
+}
+
+void Form1::connectHandlers() {
+    wizard::StartWindowView& view = model_->view;
+    view.setFolderText = [this](int source, const std::string& text) {
+        QLineEdit* box = source == 1 ? Text1 : Text2;
+        const QSignalBlocker blocker(box);
+        box->setText(qs(text));
+    };
+    view.applySystemColors = [this] { ApplySystemColors(this); };
+    view.setCaption = [this](const std::string& caption) {
+        setWindowTitle(qs(caption));
+        setWindowIcon(applicationIcon());
+    };
+    view.loadHandCursor = [this] {
+        // Without the file the toolkit's pointing hand stands in.
+        if (const std::optional<QCursor> cursor = loadHandCursorQt(wizard_.applicationFolder())) {
+            setHandCursor(*cursor);
+        }
+    };
+    view.setPointer = [this](frame::Pointer pointer) { dialogs_->setPointer(pointer); };
+    view.tableList = [this](int source) -> data::StringList& {
+        return wizard_.form2().tableList(source);
+    };
+    view.showTableChoice = [this] {
+        movedOn_ = true;
+        wizard_.form2().show();
+        hide();
+    };
+    view.showOptions = [this](int source) { showOptions(source); };
+    view.quit = [this] { wizard_.end(); };
+
+    auto click = [this](QPushButton* button, void (wizard::StartWindowModel::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, handler] { ((*model_).*handler)(); });
+    };
+    click(PushButton1, &wizard::StartWindowModel::PushButton1_Click);
+    click(PushButton3, &wizard::StartWindowModel::PushButton3_Click);
+    click(PushButton8, &wizard::StartWindowModel::PushButton8_Click);
+    click(PushButton6, &wizard::StartWindowModel::PushButton6_Click);
+    click(PushButton12, &wizard::StartWindowModel::PushButton12_Click);
+    click(PushButton7, &wizard::StartWindowModel::PushButton7_Click);
+    click(PushButton5, &wizard::StartWindowModel::PushButton5_Click);
+    click(PushButton9, &wizard::StartWindowModel::PushButton9_Click);
+    click(PushButton4, &wizard::StartWindowModel::PushButton4_Click);
+    click(PushButton2, &wizard::StartWindowModel::PushButton2_Click);
+    connect(Text1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_->Text1_Change(ss(text)); });
+    connect(Text2, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_->Text2_Change(ss(text)); });
+}
+
+void Form1::load() {
+    model_->Form_Load();
+    Text1->setFocus();
+}
+
+void Form1::showOptions(int source) {
+    Form5 options(*model_, source, this);
+    options.load();
+    options.exec();
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (stretch_) stretch_->apply(size());
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    wizard_.end();
+}
+
+}  // namespace quorvel::ui

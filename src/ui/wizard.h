@@ -1,0 +1,84 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "foxpro/text_locale.h"
+#include "frame/dialogs.h"
+#include "frame/settings_store.h"
+#include "wizard/start_window_model.h"
+
+class QWidget;
+
+namespace quorvel::ui {
+
+class Form1;
+class Form2;
+class Form3;
+class Form4;
+
+// What the program hands the windows: the seams, the files next to the
+// program and how the program ends.
+struct WizardEnvironment {
+    frame::Dialogs* dialogs = nullptr;
+    frame::SettingsStore* store = nullptr;
+    std::string applicationFolder;
+    wizard::StartupEnvironment startup;
+    foxpro::TextLocale locale = foxpro::TextLocale::c();
+    // Ends the program; the default quits the application's event loop.
+    std::function<void()> endProgram;
+};
+
+// The chain of the wizard's windows.  The start window is made with the
+// wizard; the others on first use, then only shown and hidden until the
+// program ends.  Also holds the application-wide Table1Name/Table2Name.
+class Wizard {
+  public:
+    explicit Wizard(WizardEnvironment environment);
+    ~Wizard();
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    // Runs the start window's load (the start-up sequence) and shows it
+    // unless start-up moved on to the table choice.  False when start-up
+    // asked for the end of the program (no provider).
+    bool start();
+
+    Form1& form1();
+    Form2& form2();
+    Form3& form3();
+    Form4& form4();
+    bool hasForm2() const { return form2_ != nullptr; }
+    bool hasForm3() const { return form3_ != nullptr; }
+    bool hasForm4() const { return form4_ != nullptr; }
+
+    frame::Dialogs& dialogs() { return *env_.dialogs; }
+    frame::SettingsStore& store() { return *env_.store; }
+    const std::string& applicationFolder() const { return env_.applicationFolder; }
+    const foxpro::TextLocale& locale() const { return env_.locale; }
+    const wizard::StartupEnvironment& startupEnvironment() const { return env_.startup; }
+    wizard::StartWindowModel& startModel();
+
+    // Names of Table #1 and Table #2 of the latest run.
+    std::string Table1Name;
+    std::string Table2Name;
+
+    // Closing any of Form1..Form4: every window is hidden at once and the
+    // program ends.
+    void end();
+    bool ending() const { return ending_; }
+
+    // Lets pending window events run (the logic throttles its calls).
+    void processEvents();
+
+  private:
+    WizardEnvironment env_;
+    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<Form2> form2_;
+    std::unique_ptr<Form3> form3_;
+    std::unique_ptr<Form4> form4_;
+    bool ending_ = false;
+};
+
+}  // namespace quorvel::ui

@@ -1,0 +1,55 @@
+#include "frame/error_report.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "frame/app_info.h"
+#include "frame/error_trap.h"
+#include "support/scripted_dialogs.h"
+
+namespace quorvel::frame {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(ErrorReportTest, MessageHasTheFixedLayout) {
+    test::ScriptedDialogs dialogs;
+    ReportError(dialogs, "File not found", "Form1.PushButton1_Click", 104);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "File not found\r\nin Tablinder2021/08/31.Form1.PushButton1_Click at line "
+              "104\r\rPlease email screenshot of this message to support@quorvel.example");
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(dialogs.messages[0].caption, "Application Error");
+}
+
+TEST(ErrorTrapTest, NumbersStepsByTwoReportsFailuresAndGoesOn) {
+    test::ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, "Form2.PushButton3_Click");
+    std::vector<int> ran;
+    EXPECT_TRUE(trap.step([&] { ran.push_back(100); }));
+    EXPECT_FALSE(trap.step([&] { throw std::runtime_error("first"); }));
+    EXPECT_TRUE(trap.step([&] { ran.push_back(104); }));
+    EXPECT_FALSE(trap.step([&] { throw 7; }));  // not an exception class
+    EXPECT_THAT(ran, ElementsAre(100, 104));
+    EXPECT_EQ(trap.failures(), 2);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text, errorReportText("first", "Form2.PushButton3_Click", 102));
+    EXPECT_EQ(dialogs.messages[1].text,
+              errorReportText("Unknown error", "Form2.PushButton3_Click", 106));
+}
+
+TEST(ApplicationTitleTest, ShortensWordByWordToForty) {
+    EXPECT_EQ(SetApplicationTitle(), "Quorvel");
+    const std::string forty(40, 'a');
+    EXPECT_EQ(SetApplicationTitle(forty), forty);
+    EXPECT_EQ(SetApplicationTitle("Quorvel table comparison and merging tool for FoxPro"),
+              "Quorvel table comparison and merging");
+    EXPECT_EQ(SetApplicationTitle(std::string(45, 'b')), std::string(40, 'b'));
+}
+
+}  // namespace
+}  // namespace quorvel::frame

@@ -1,0 +1,219 @@
+// The windows at their default size: controls where the layout puts them,
+// captions, fonts, keyboard order, the hover rule with the hourglass, and
+// how the lists grow with a larger window.
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QtTest>
+
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
+#include "window_harness.h"
+
+using quorvel::ui_test::Harness;
+using quorvel::ui_test::moveMouseOver;
+namespace frame = quorvel::frame;
+namespace ui = quorvel::ui;
+
+class WindowLayoutTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<Harness> h;
+
+  private slots:
+    void init() { h = std::make_unique<Harness>(); }
+    void cleanup() { h.reset(); }
+
+    void twipsMapAtFifteenPerPixel() {
+        QCOMPARE(ui::twips(7800), 520);
+        QCOMPARE(ui::twips(405), 27);
+        QCOMPARE(ui::twipsRect(120, 585, 7800, 1425), QRect(8, 39, 520, 95));
+    }
+
+    void startWindowStandsAsDesigned() {
+        QWidget* form1 = &h->wizard->form1();
+        QCOMPARE(form1->size(), QSize(536, 274));
+        auto* frame2 = Harness::control<QGroupBox>(form1, "Frame2");
+        QCOMPARE(frame2->title(),
+                 QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"));
+        QCOMPARE(frame2->geometry(), QRect(8, 138, 520, 95));
+        // Positions are relative to the frame that holds the control.
+        auto* test2 = Harness::control<QPushButton>(form1, "PushButton6");
+        QCOMPARE(test2->parentWidget(), frame2);
+        QCOMPARE(test2->geometry(), QRect(264, 50, 192, 27));
+        QCOMPARE(test2->text(), QStringLiteral("Test Connection"));
+        QCOMPARE(test2->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(test2->font().pointSizeF(), 11.25);
+        QVERIFY(test2->font().bold());
+        auto* label = Harness::control<QLabel>(form1, "Label1");
+        QCOMPARE(label->font().pointSizeF(), 9.0);
+        QVERIFY(label->font().bold());
+
+        // Keyboard order from Text1 to PushButton4.
+        const char* order[] = {"Text1",        "PushButton1", "PushButton5", "PushButton8",
+                               "PushButton12", "Text2",       "PushButton3", "PushButton9",
+                               "PushButton6",  "PushButton7", "PushButton2", "PushButton4"};
+        QWidget* at = Harness::control<QWidget>(form1, order[0]);
+        for (size_t i = 1; i < std::size(order); ++i) {
+            at = at->nextInFocusChain();
+            while (at->focusPolicy() == Qt::NoFocus) at = at->nextInFocusChain();
+            QCOMPARE(at->objectName(), QString::fromLatin1(order[i]));
+        }
+    }
+
+    void laterWindowsStandAsDesigned() {
+        QWidget* form2 = &h->wizard->form2();
+        QCOMPARE(form2->size(), QSize(536, 261));
+        QCOMPARE(Harness::control<QListWidget>(form2, "List2")->geometry(),
+                 QRect(264, 40, 240, 94));
+        auto* bar = Harness::control<QProgressBar>(form2, "ProgressBar1");
+        QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(form2->windowTitle(), QStringLiteral("Quorvel"));
+
+        QWidget* form3 = &h->wizard->form3();
+        QCOMPARE(form3->size(), QSize(536, 300));
+        auto* list = Harness::control<QTreeView>(form3, "ListView1");
+        QCOMPARE(list->geometry(), QRect(8, 42, 520, 89));
+        QCOMPARE(list->header()->sectionSize(0), 433);
+        QCOMPARE(list->toolTip(),
+                 QStringLiteral("Double-click item to remove it. Move | line to right and out of "
+                                "window to reveal full names."));
+        QCOMPARE(Harness::control<QPushButton>(form3, "PushButton3")->text(),
+                 QStringLiteral("Create New Table Based On Differences"));
+
+        QWidget* form4 = &h->wizard->form4();
+        QCOMPARE(form4->size(), QSize(536, 439));
+        QCOMPARE(Harness::control<QPushButton>(form4, "PushButton3")->geometry(),
+                 QRect(272, 404, 256, 27));
+        auto* caption = Harness::control<QLabel>(form4, "Label1");
+        QCOMPARE(caption->palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(caption->autoFillBackground());
+    }
+
+    void listsGrowWithTheWindow() {
+        QWidget* form3 = &h->wizard->form3();
+        auto* list1 = Harness::control<QTreeView>(form3, "ListView1");
+        auto* list2 = Harness::control<QTreeView>(form3, "ListView2");
+        auto* create = Harness::control<QPushButton>(form3, "PushButton3");
+        form3->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form3));
+        const QRect before1 = list1->geometry();
+        const QRect before2 = list2->geometry();
+        form3->resize(form3->width() + 100, form3->height() + 200);
+        QCOMPARE(list1->height(), before1.height() + 100);
+        QCOMPARE(list2->height(), before2.height() + 100);
+        QCOMPARE(list2->width(), before2.width() + 100);
+        QCOMPARE(list2->y(), before2.y() + 100);
+        // The buttons below keep their distance to the bottom edge.
+        QCOMPARE(form3->height() - create->geometry().bottom(), 300 - (266 + 27 - 1));
+        // No overlap: the second list starts below the first.
+        QVERIFY(list2->geometry().top() > list1->geometry().bottom());
+    }
+
+    void hoverRuleKeepsTheHourglass() {
+        QWidget* form1 = &h->wizard->form1();
+        form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form1));
+        auto* button = Harness::control<QPushButton>(form1, "PushButton8");
+        auto* text = Harness::control<QLineEdit>(form1, "Text1");
+        auto* frame = Harness::control<QGroupBox>(form1, "Frame1");
+        auto* label = Harness::control<QLabel>(form1, "Label1");
+
+        moveMouseOver(button);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Hand);
+        QCOMPARE(text->cursor().shape(), ui::handCursor().shape());
+        // Labels have no mouse handling: the hand stays.
+        moveMouseOver(label);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Hand);
+        moveMouseOver(text);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Default);
+        QCOMPARE(text->cursor().shape(), Qt::IBeamCursor);
+        moveMouseOver(button);
+        moveMouseOver(frame);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Default);
+
+        // While work shows the hourglass, hovering changes nothing.
+        ui::setWindowPointer(form1, frame::Pointer::Hourglass);
+        moveMouseOver(button);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Hourglass);
+        QCOMPARE(button->cursor().shape(), Qt::WaitCursor);
+        moveMouseOver(text);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Hourglass);
+        ui::setWindowPointer(form1, frame::Pointer::Default);
+        moveMouseOver(button);
+        QCOMPARE(ui::windowPointer(form1), frame::Pointer::Hand);
+
+        // The lists of the new-table window take the default pointer.
+        QWidget* form4 = &h->wizard->form4();
+        form4->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form4));
+        moveMouseOver(Harness::control<QPushButton>(form4, "PushButton5"));
+        QCOMPARE(ui::windowPointer(form4), frame::Pointer::Hand);
+        moveMouseOver(Harness::control<QTreeView>(form4, "ListView2"));
+        QCOMPARE(ui::windowPointer(form4), frame::Pointer::Default);
+    }
+
+    void focusSelectsTheWholeText() {
+        QWidget* form1 = &h->wizard->form1();
+        form1->show();
+        QVERIFY(QTest::qWaitForWindowActive(form1));
+        auto* text2 = Harness::control<QLineEdit>(form1, "Text2");
+        text2->setText("/some/folder");
+        QTest::mouseClick(text2, Qt::LeftButton, {}, QPoint(20, 5));
+        QCoreApplication::processEvents();
+        QCOMPARE(text2->selectedText(), QStringLiteral("/some/folder"));
+        QCOMPARE(text2->selectionStart(), 0);
+    }
+
+    void progressBarShowsTheRunsText() {
+        auto& form2 = h->wizard->form2();
+        auto* bar = Harness::control<QProgressBar>(&form2, "ProgressBar1");
+        form2.setProgress(42, "Processing field: 1234");
+        QCOMPARE(bar->value(), 42);
+        QCOMPARE(bar->text(), QStringLiteral("Processing field: 1234"));
+        form2.setProgress(130, "Processing field: 1300");
+        QCOMPARE(bar->value(), 100);
+    }
+
+    void newTableWindowChecksAllWhenItBecomesActive() {
+        auto& form4 = h->wizard->form4();
+        auto& added = form4.addedList();
+        added.appendLine("Record 3 added to t");
+        added.appendLine("Record 4 added to t");
+        added.flush();
+        form4.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form4));
+        added.setChecked(0, false);
+        // A message box over the window is no other window of the wizard.
+        {
+            QMessageBox box(QMessageBox::NoIcon, "Quorvel", "Done.", QMessageBox::Ok, &form4);
+            box.show();
+            box.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&box));
+            box.close();
+        }
+        form4.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form4));
+        QVERIFY(!added.checked(0));
+        // Another wizard window in between: all checked again on return.
+        QWidget& form3 = h->wizard->form3();
+        form3.show();
+        form3.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form3));
+        form4.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form4));
+        QVERIFY(added.checked(0));
+        QVERIFY(added.checked(1));
+    }
+};
+
+QTEST_MAIN(WindowLayoutTest)
+#include "window_layout_test.moc"

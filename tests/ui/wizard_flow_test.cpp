@@ -1,0 +1,397 @@
+// The wizard end to end on the shipped samples: start window, table choice,
+// comparison run, results window with the report, new-table window with the
+// merge, and the way back through the chain.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+#include "compare/compare.h"
+#include "data/source_descriptor.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
+#include "ui/form5.h"
+#include "window_harness.h"
+
+using quorvel::ui_test::checkedCount;
+using quorvel::ui_test::Harness;
+using quorvel::ui_test::linesOf;
+namespace frame = quorvel::frame;
+namespace ui = quorvel::ui;
+
+class WizardFlowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<Harness> h;
+
+    QWidget* form1() { return &h->wizard->form1(); }
+    QWidget* form2() { return &h->wizard->form2(); }
+    QWidget* form3() { return &h->wizard->form3(); }
+    QWidget* form4() { return &h->wizard->form4(); }
+
+    // Start, both samples loaded (No to opening the folders), "Next >".
+    void reachTableChoice() {
+        QVERIFY(h->wizard->start());
+        h->click(form1(), "PushButton5");
+        h->click(form1(), "PushButton9");
+        h->click(form1(), "PushButton2");
+        QVERIFY(h->wizard->hasForm2());
+        QVERIFY(form2()->isVisible());
+    }
+
+    // Picks a table in both lists and runs the comparison.
+    void runComparison(const QString& table1, const QString& table2) {
+        auto* list1 = Harness::control<QListWidget>(form2(), "List1");
+        auto* list2 = Harness::control<QListWidget>(form2(), "List2");
+        const auto found1 = list1->findItems(table1, Qt::MatchExactly);
+        const auto found2 = list2->findItems(table2, Qt::MatchExactly);
+        QCOMPARE(found1.size(), 1);
+        QCOMPARE(found2.size(), 1);
+        found1.front()->setSelected(true);
+        found2.front()->setSelected(true);
+        h->click(form2(), "PushButton3");
+    }
+
+  private slots:
+    void init() {
+        h = std::make_unique<Harness>();
+        QVERIFY2(h->samplesCopied, "samples/ of the source tree could not be copied");
+    }
+    void cleanup() { h.reset(); }
+
+    void firstRunStaysOnStartWindow() {
+        QVERIFY(h->wizard->start());
+        QVERIFY(form1()->isVisible());
+        QVERIFY(!h->wizard->hasForm2());
+        QCOMPARE(form1()->windowTitle(), QStringLiteral("Quorvel"));
+        QVERIFY(QTest::qWaitForWindowActive(form1()));
+        QVERIFY(QApplication::focusWidget() != nullptr);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text1"));
+        // An empty store: container mode without paths fails without a word.
+        QVERIFY(h->dialogs.messages.empty());
+        QVERIFY(h->wizard->startModel().source(1).optionDBC);
+        QCOMPARE(h->ends, 0);
+    }
+
+    void loadSamplesAndTestConnection() {
+        QVERIFY(h->wizard->start());
+        h->click(form1(), "PushButton9");
+        auto* text2 = Harness::control<QLineEdit>(form1(), "Text2");
+        QCOMPARE(text2->text().toStdString(), h->sample(2));
+        QCOMPARE(h->store.GetSetting("FreeTableFolder2"), h->sample(2));
+        QCOMPARE(h->store.GetSetting("FoxproOption2"), std::string("2"));
+        QVERIFY(!h->store.contains("FreeTableFolder"));
+        // Asked whether to open the folder; answered No, so nothing opened.
+        QCOMPARE(h->dialogs.messages.size(), size_t(1));
+        QCOMPARE(h->dialogs.messages[0].buttons, frame::MessageButtons::YesNo);
+        QVERIFY(h->dialogs.opened.empty());
+
+        h->dialogs.pointers.clear();
+        h->click(form1(), "PushButton6");
+        QCOMPARE(h->dialogs.lastMessage(), std::string("Connection successful."));
+        // The test showed the hourglass on the start window while it ran.
+        QCOMPARE(h->dialogs.pointers,
+                 (std::vector<frame::Pointer>{frame::Pointer::Hourglass, frame::Pointer::Default}));
+        QCOMPARE(ui::windowPointer(form1()), frame::Pointer::Default);
+
+        // Source 1 is still an empty container: "Next >" names it.
+        h->click(form1(), "PushButton2");
+        QCOMPARE(h->dialogs.lastMessage(), std::string("Database #1 does not appear to be valid."));
+        QVERIFY(form1()->isVisible());
+    }
+
+    void typingIntoTheFolderBoxSavesEachText() {
+        QVERIFY(h->wizard->start());
+        auto* text1 = Harness::control<QLineEdit>(form1(), "Text1");
+        QTest::keyClicks(text1, "ab");
+        QCOMPARE(h->store.GetSetting("FreeTableFolder"), std::string("ab"));
+        QCOMPARE(h->store.GetSetting("FoxproOption"), std::string("2"));
+        QVERIFY(!h->wizard->startModel().source(1).optionDBC);
+        QCOMPARE(h->wizard->startModel().source(1).folderText, std::string("ab"));
+        QVERIFY(!h->store.contains("FreeTableFolder2"));
+    }
+
+    void optionWindowHandsTheContainerOver() {
+        QVERIFY(h->wizard->start());
+        const std::string dbc = h->appFolder + "/shop.dbc";
+        QString seenName;
+        QString seenFrame;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) return;
+            seenName = modal->objectName();
+            seenFrame = Harness::control<QGroupBox>(modal, "Frame2")->title();
+            Harness::control<QLineEdit>(modal, "Text1")->setText(QString::fromStdString(dbc));
+            Harness::click(modal, "PushButton1");
+        });
+        h->click(form1(), "PushButton7");
+        QCOMPARE(seenName, QStringLiteral("Form6"));
+        QCOMPARE(seenFrame, QStringLiteral("Advanced Option #2"));
+        QCOMPARE(h->store.GetSetting("DBCFile2"), dbc);
+        QCOMPARE(h->store.GetSetting("FoxproOption2"), std::string("1"));
+        QVERIFY(h->wizard->startModel().source(2).optionDBC);
+        QCOMPARE(h->wizard->startModel().source(2).dbcPath, dbc);
+        QVERIFY(!h->store.contains("DBCFile"));
+
+        // Cancel switches source 2 back to a folder; the path stays stored.
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                QCOMPARE(Harness::control<QLineEdit>(modal, "Text1")->text().toStdString(), dbc);
+                Harness::click(modal, "PushButton2");
+            }
+        });
+        h->click(form1(), "PushButton7");
+        QCOMPARE(h->store.GetSetting("FoxproOption2"), std::string("2"));
+        QVERIFY(!h->wizard->startModel().source(2).optionDBC);
+        QCOMPARE(h->store.GetSetting("DBCFile2"), dbc);
+    }
+
+    void forgottenTableIsNamed() {
+        reachTableChoice();
+        auto* list1 = Harness::control<QListWidget>(form2(), "List1");
+        QStringList tables;
+        for (int i = 0; i < list1->count(); ++i) tables << list1->item(i)->text();
+        tables.sort();
+        QCOMPARE(tables, (QStringList{"customers", "orders", "products"}));
+        h->click(form2(), "PushButton3");
+        QCOMPARE(h->dialogs.lastMessage(), std::string("You forgot to select Table #1"));
+        QVERIFY(form2()->isVisible());
+        QVERIFY(!h->wizard->hasForm3());
+    }
+
+    void identicalTablesStayInTableChoice() {
+        reachTableChoice();
+        // Source 2 names the folder of source 1: the same tables.
+        h->click(form2(), "PushButton2");
+        auto* text2 = Harness::control<QLineEdit>(form1(), "Text2");
+        text2->setText(QString::fromStdString(h->sample(1)));
+        h->click(form1(), "PushButton2");
+        h->dialogs.messages.clear();
+        runComparison("orders", "orders");
+        QCOMPARE(h->dialogs.messageTexts(),
+                 std::vector<std::string>{"No differences between the two tables were found. The "
+                                          "tables appear to be identical."});
+        QVERIFY(form2()->isVisible());
+        QVERIFY(!h->wizard->hasForm3());
+        QCOMPARE(ui::windowPointer(form2()), frame::Pointer::Default);
+    }
+
+    void runSaveMergeAndBack() {
+        reachTableChoice();
+        h->dialogs.messages.clear();
+        runComparison("products", "products");
+        QVERIFY2(h->dialogs.messages.empty(), h->dialogs.lastMessage().c_str());
+        QVERIFY(form3()->isVisible());
+        QVERIFY(!form2()->isVisible());
+        QCOMPARE(h->wizard->Table1Name, std::string("products"));
+        QCOMPARE(h->wizard->Table2Name, std::string("products"));
+        auto* bar = Harness::control<QProgressBar>(form2(), "ProgressBar1");
+        QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(bar->value(), 0);
+
+        auto& form3Lists = h->wizard->form3();
+        auto& form4Lists = h->wizard->form4();
+        const QStringList fields = linesOf(form3Lists.fieldList());
+        const QStringList added = linesOf(form3Lists.addedList());
+        // Samples1 has three products more; a field named ADDED stays with
+        // the field differences.
+        QCOMPARE(added, (QStringList{"Record 6 added to products", "Record 7 added to products",
+                                     "Record 8 added to products"}));
+        QVERIFY(!fields.isEmpty());
+        for (const QString& line : fields) QVERIFY2(!line.contains("added"), qPrintable(line));
+        QCOMPARE(linesOf(form4Lists.fieldList()), fields);
+        QCOMPARE(linesOf(form4Lists.addedList()), added);
+        // The views show every line.
+        auto* view = Harness::control<QTreeView>(form3(), "ListView2");
+        QCOMPARE(view->model()->rowCount(), 3);
+        QCOMPARE(view->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Added / Deleted Records"));
+        QCOMPARE(Harness::control<QLineEdit>(form4(), "Text1")->text(),
+                 QStringLiteral("products2"));
+        QCOMPARE(Harness::control<QLabel>(form4(), "Label1")->text(),
+                 QStringLiteral("Create new table from products (Table #1) and only apply checked "
+                                "changes from products (Table #2)."));
+
+        // The report: field differences first, CR LF after every line.
+        const QString reportPath = h->dir.filePath("report");
+        h->dialogs.fileNames.push_back(reportPath.toStdString());
+        h->click(form3(), "PushButton4");
+        QVERIFY2(h->dialogs.messages.empty(), h->dialogs.lastMessage().c_str());
+        QCOMPARE(h->dialogs.fileDialogs.back().request.title, std::string("Save File As"));
+        QFile report(reportPath);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(report.readAll()), (fields + added).join("\r\n") + "\r\n");
+        QCOMPARE(ui::windowPointer(form3()), frame::Pointer::Default);
+
+        // Cancelling the save dialog writes nothing and shows nothing.
+        h->click(form3(), "PushButton4");
+        QVERIFY(h->dialogs.messages.empty());
+
+        // On to the new-table window: every line checked.
+        h->click(form3(), "PushButton3");
+        QVERIFY(form4()->isVisible());
+        QVERIFY(!form3()->isVisible());
+        auto& checks1 = form4Lists.fieldList();
+        auto& checks2 = form4Lists.addedList();
+        QCOMPARE(checkedCount(checks1), checks1.count());
+        QCOMPARE(checkedCount(checks2), 3);
+
+        // Unticking through the view, as a click on the check box does.
+        auto* list2 = Harness::control<QTreeView>(form4(), "ListView2");
+        QVERIFY(list2->model()->setData(list2->model()->index(1, 0), Qt::Unchecked,
+                                        Qt::CheckStateRole));
+        QCOMPARE(checkedCount(checks2), 2);
+        h->click(form4(), "PushButton4");  // Unselect All of the field differences
+        QCOMPARE(checkedCount(checks1), 0);
+        QCOMPARE(checkedCount(checks2), 2);
+        h->click(form4(), "PushButton1");  // Select All of the field differences
+        QCOMPARE(checkedCount(checks1), checks1.count());
+        h->click(form4(), "PushButton6");
+        QCOMPARE(checkedCount(checks2), 0);
+        h->click(form4(), "PushButton5");
+        QCOMPARE(checkedCount(checks2), 3);
+
+        // "< Back" and on again: unticked lines are ticked again.
+        h->click(form4(), "PushButton6");
+        h->click(form4(), "PushButton2");
+        QVERIFY(form3()->isVisible());
+        h->click(form3(), "PushButton3");
+        QCOMPARE(checkedCount(checks2), 3);
+
+        // Create with every line ticked: the new table is Table #2 again.
+        Harness::control<QLineEdit>(form4(), "Text1")->setText("merged");
+        h->click(form4(), "PushButton3");
+        QCOMPARE(h->dialogs.messageTexts(), std::vector<std::string>{"Done."});
+        QCOMPARE(checkedCount(checks2), 3);  // the message box is no activation
+        const auto& source1 = h->wizard->startModel().source(1);
+        const auto& source2 = h->wizard->startModel().source(2);
+        QVERIFY(QFile::exists(QString::fromStdString(h->sample(1) + "/merged.dbf")));
+        const auto check = quorvel::compare::Compare(source1, source2, "merged", "products",
+                                                     h->wizard->locale(), h->dialogs);
+        QVERIFY(check.completed());
+        QStringList left;
+        for (const std::string& line : check.lines) left << QString::fromStdString(line);
+        QCOMPARE(left, QStringList());
+
+        // Back through the chain: the results window empties all four lists.
+        h->click(form4(), "PushButton2");
+        h->click(form3(), "PushButton2");
+        QVERIFY(form2()->isVisible());
+        QCOMPARE(form3Lists.fieldList().count(), 0);
+        QCOMPARE(form3Lists.addedList().count(), 0);
+        QCOMPARE(form4Lists.fieldList().count(), 0);
+        QCOMPARE(form4Lists.addedList().count(), 0);
+        h->click(form2(), "PushButton2");
+        QVERIFY(form1()->isVisible());
+        QVERIFY(!form2()->isVisible());
+        QCOMPARE(h->ends, 0);
+    }
+
+    void savedValidSourcesGoStraightToTableChoice() {
+        h->store.SaveSetting("FreeTableFolder", h->sample(1));
+        h->store.SaveSetting("FreeTableFolder2", h->sample(2));
+        QVERIFY(h->wizard->start());
+        QVERIFY(!form1()->isVisible());
+        QVERIFY(h->wizard->hasForm2());
+        QVERIFY(form2()->isVisible());
+        QCOMPARE(Harness::control<QListWidget>(form2(), "List2")->count(), 3);
+    }
+
+    void failedSaveIsReportedWithItsLocation() {
+        reachTableChoice();
+        runComparison("orders", "orders");
+        QVERIFY(form3()->isVisible());
+        h->dialogs.messages.clear();
+        h->dialogs.fileNames.push_back(h->appFolder + "/no such folder/report.txt");
+        h->click(form3(), "PushButton4");
+        QCOMPARE(h->dialogs.messages.size(), size_t(1));
+        const auto& report = h->dialogs.messages.front();
+        QCOMPARE(report.caption, std::string("Application Error"));
+        QCOMPARE(report.icon, frame::MessageIcon::Exclamation);
+        QVERIFY2(report.text.find("\r\nin Tablinder2021/08/31.Form3.PushButton4_Click at line ") !=
+                     std::string::npos,
+                 report.text.c_str());
+        QVERIFY2(report.text.find("no such folder") != std::string::npos, report.text.c_str());
+        // The next step still gave the default pointer back.
+        QCOMPARE(ui::windowPointer(form3()), frame::Pointer::Default);
+        QVERIFY(form3()->isVisible());
+    }
+
+    void secondNextDuringARunIsIgnored() {
+        reachTableChoice();
+        auto* bar = Harness::control<QProgressBar>(form2(), "ProgressBar1");
+        QStringList texts;
+        bool pressedAgain = false;
+        connect(bar, &QProgressBar::valueChanged, this, [&] {
+            if (bar->value() > 0) texts << bar->text();
+            if (!pressedAgain) {
+                pressedAgain = true;
+                h->click(form2(), "PushButton3");
+            }
+        });
+        runComparison("products", "products");
+        QVERIFY(pressedAgain);
+        QVERIFY(!texts.isEmpty());
+        for (const QString& text : texts) {
+            QVERIFY2(text.startsWith("Processing field: "), qPrintable(text));
+        }
+        // One run only: each line once in each window.
+        QCOMPARE(h->wizard->form3().addedList().count(), 3);
+        QCOMPARE(h->wizard->form4().addedList().count(), 3);
+    }
+
+    void backWhileSavingIsIgnored() {
+        reachTableChoice();
+        runComparison("products", "products");
+        const QStringList fields = linesOf(h->wizard->form3().fieldList());
+        QVERIFY(!fields.isEmpty());
+        // Pending when the save starts; it runs while the report is built.
+        QTimer::singleShot(0, this, [&] { h->click(form3(), "PushButton2"); });
+        const QString reportPath = h->dir.filePath("report.txt");
+        h->dialogs.fileNames.push_back(reportPath.toStdString());
+        h->click(form3(), "PushButton4");
+        QCoreApplication::processEvents();
+        QVERIFY(form3()->isVisible());
+        QCOMPARE(linesOf(h->wizard->form3().fieldList()), fields);
+        QFile report(reportPath);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(report.readAll()).startsWith(fields.join("\r\n") + "\r\n"));
+    }
+
+    void closingDuringARunShowsNothingMore() {
+        reachTableChoice();
+        h->click(form2(), "PushButton2");
+        Harness::control<QLineEdit>(form1(), "Text2")
+            ->setText(QString::fromStdString(h->sample(1)));
+        h->click(form1(), "PushButton2");
+        auto* bar = Harness::control<QProgressBar>(form2(), "ProgressBar1");
+        connect(bar, &QProgressBar::valueChanged, this, [&] {
+            if (h->ends == 0) form2()->close();
+        });
+        h->dialogs.messages.clear();
+        runComparison("orders", "orders");
+        QCOMPARE(h->ends, 1);
+        // Identical tables, but the windows are gone: no message any more.
+        QVERIFY(h->dialogs.messages.empty());
+        QVERIFY(!form2()->isVisible());
+        QVERIFY(!h->wizard->hasForm3());
+    }
+
+    void closingAnyWizardWindowEndsTheProgram() {
+        reachTableChoice();
+        form2()->close();
+        QCOMPARE(h->ends, 1);
+        QVERIFY(!form1()->isVisible());
+        QVERIFY(!form2()->isVisible());
+    }
+};
+
+QTEST_MAIN(WizardFlowTest)
+#include "wizard_flow_test.moc"
