@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "foxpro/civil_date.h"
 #include "foxpro/code_page.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
@@ -414,17 +415,6 @@ class Encoder {
 };
 
 }  // namespace
-
-std::int64_t daysFromCivil(const Date& d) {
-    // Howard Hinnant's days_from_civil, proleptic Gregorian calendar.
-    std::int64_t y = d.year - (d.month <= 2 ? 1 : 0);
-    std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    std::int64_t yoe = y - era * 400;
-    std::int64_t mp = (d.month + 9) % 12;
-    std::int64_t doy = (153 * mp + 2) / 5 + d.day - 1;
-    std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
                          const std::string& tableName) {

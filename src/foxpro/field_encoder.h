@@ -41,7 +41,4 @@ EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, con
 // unknown logical; an empty V or Q; no memo).
 EncodedField blankField(const FieldInfo& field);
 
-// Days since 1970-01-01 of a valid date, and the date back.
-std::int64_t daysFromCivil(const Date& d);
-
 }  // namespace quorvel::foxpro

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "foxpro/civil_date.h"
+
 namespace quorvel::foxpro {
 
 namespace {
@@ -31,16 +33,6 @@ bool readDigits(std::string_view s, std::size_t& pos, std::size_t minCount, std:
 }
 
 }  // namespace
-
-int daysInMonth(int year, int month) {
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
-    if (month == 2) {
-        bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-        return leap ? 29 : 28;
-    }
-    return kDays[month - 1];
-}
 
 bool isValidDate(const Date& d) {
     return d.year >= 1 && d.year <= 9999 && d.day >= 1 && d.day <= daysInMonth(d.year, d.month);

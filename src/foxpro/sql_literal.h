@@ -12,10 +12,6 @@ namespace quorvel::foxpro {
 // so that a literal and a text converted into a typed field follow the same
 // rules.
 
-// Days in the month of a proleptic Gregorian year (1..9999); 0 for a month
-// out of 1..12.
-int daysInMonth(int year, int month);
-
 // True for a real calendar day in 1..9999.
 bool isValidDate(const Date& d);
 bool isValidDateTime(const DateTime& dt);

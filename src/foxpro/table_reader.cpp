@@ -1,262 +1,19 @@
 #include "foxpro/table_reader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "foxpro/ascii_case.h"
+#include "foxpro/civil_date.h"
 #include "foxpro/code_page.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/decimal_text.h"
 #include "foxpro/deleted_records.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/mapped_file.h"
 
 namespace quorvel::foxpro {
-
-namespace {
-
-// A walk gives back the pages of the map it has passed every so many bytes,
-// so that its resident memory stays about this size whatever the table's.
-constexpr std::size_t kReleaseStep = 4u << 20;
-
-std::size_t pageSize() {
-    static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return size;
-}
-
-}  // namespace
-
-// A whole file mapped read-only.  The descriptor is opened O_RDONLY: source
-// tables are never written.
-class MappedFile {
-  public:
-    MappedFile(const std::string& path, const std::string& displayName) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            const int err = errno;
-            throw FoxProError(kErrorFile,
-                              displayName + ": cannot open (" + std::strerror(err) + ")");
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            throw FoxProError(kErrorFile, displayName + ": not a regular file");
-        }
-        stamp_ = fileStampOf(st);
-        size_ = static_cast<std::size_t>(st.st_size);
-        if (size_ > 0) {
-            void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p == MAP_FAILED) {
-                const int err = errno;
-                ::close(fd);
-                throw FoxProError(
-                    kErrorFile, displayName + ": cannot map the file (" + std::strerror(err) + ")");
-            }
-            ::madvise(p, size_, MADV_SEQUENTIAL);
-            data_ = static_cast<const std::uint8_t*>(p);
-        }
-        ::close(fd);
-    }
-    ~MappedFile() {
-        if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    const std::uint8_t* data() const { return data_; }
-    std::size_t size() const { return size_; }
-    const FileStamp& stamp() const { return stamp_; }
-
-    // Drops the pages of [from, to) (whole pages only) from this process.
-    // The map is a read-only view of the file: a page touched again is read
-    // back from the page cache, so pointers into the map stay good.
-    void release(std::size_t from, std::size_t to) {
-        const std::size_t page = pageSize();
-        from -= from % page;
-        to = std::min(to, size_);
-        to -= to % page;
-        if (data_ && to > from)
-            ::madvise(const_cast<std::uint8_t*>(data_) + from, to - from, MADV_DONTNEED);
-    }
-
-    // A forward walk has reached offset: what lies kReleaseStep or more
-    // behind it is released.  A walk that starts again further back starts
-    // a new stretch.
-    void walkedTo(std::size_t offset) {
-        if (offset < walkMark_) {
-            walkMark_ = offset - offset % pageSize();
-        } else if (offset - walkMark_ >= kReleaseStep) {
-            release(walkMark_, offset);
-            walkMark_ = offset - offset % pageSize();
-        }
-    }
-
-  private:
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
-    FileStamp stamp_;
-    std::size_t walkMark_ = 0;  // start of the pages the walk has not released
-};
-
-// Reads memos out of an .fpt, a dBase III .dbt or a dBase IV .dbt.  Every
-// block number and length is checked against the file size.
-class MemoFile {
-  public:
-    MemoFile(std::string name, dbf::MemoKind kind, std::span<const std::uint8_t> bytes,
-             std::unique_ptr<MappedFile> owner)
-        : name_(std::move(name)), kind_(kind), bytes_(bytes), owner_(std::move(owner)) {
-        switch (kind_) {
-            case dbf::MemoKind::Fpt:
-                if (bytes_.size() < dbf::kFptHeaderSize)
-                    fail("memo file header is truncated (" + std::to_string(bytes_.size()) +
-                         " bytes)");
-                blockSize_ = dbf::be16(bytes_.data() + dbf::kFptBlockSize);
-                if (blockSize_ == 0) fail("memo file gives a block size of 0");
-                break;
-            case dbf::MemoKind::Dbt4:
-                blockSize_ = bytes_.size() >= dbf::kDbt4BlockSize + 2
-                                 ? dbf::le16(bytes_.data() + dbf::kDbt4BlockSize)
-                                 : 0;
-                if (blockSize_ == 0) blockSize_ = dbf::kDbtBlockSize;
-                break;
-            default:
-                blockSize_ = dbf::kDbtBlockSize;
-                break;
-        }
-    }
-
-    const std::string& name() const { return name_; }
-    int blockSize() const { return static_cast<int>(blockSize_); }
-
-    MemoContent read(std::uint32_t block) const {
-        MemoContent memo;
-        memo.present = true;
-        memo.block = block;
-        const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize_;
-        const std::uint64_t size = bytes_.size();
-        const std::uint8_t* base = bytes_.data();
-        if (kind_ == dbf::MemoKind::Fpt) {
-            if (start < dbf::kFptHeaderSize)
-                fail("memo block " + std::to_string(block) + " lies inside the memo file header");
-            if (start + dbf::kFptBlockHeaderSize > size) pastEnd(block);
-            memo.type = dbf::be32(base + start);
-            const std::uint64_t length = dbf::be32(base + start + 4);
-            if (length > size - start - dbf::kFptBlockHeaderSize)
-                fail("memo block " + std::to_string(block) + " holds " + std::to_string(length) +
-                     " bytes but the memo file ends before them");
-            memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kFptBlockHeaderSize),
-                             static_cast<std::size_t>(length));
-            readBytes(length);
-            return memo;
-        }
-        if (start >= size) pastEnd(block);
-        if (kind_ == dbf::MemoKind::Dbt4 && size - start >= dbf::kDbt4BlockHeaderSize &&
-            std::memcmp(base + start, dbf::kDbt4Marker, 4) == 0) {
-            // The length counts the 8-byte block header too.
-            const std::uint64_t length = dbf::le32(base + start + 4);
-            if (length < dbf::kDbt4BlockHeaderSize || length > size - start)
-                fail("memo block " + std::to_string(block) + " gives a length of " +
-                     std::to_string(length) + " that does not fit the memo file");
-            memo.data.assign(
-                reinterpret_cast<const char*>(base + start + dbf::kDbt4BlockHeaderSize),
-                static_cast<std::size_t>(length - dbf::kDbt4BlockHeaderSize));
-            readBytes(length);
-            return memo;
-        }
-        // dBase III: the memo runs to the first 0x1A (written twice), or to the
-        // end of the file when the terminator is missing.
-        const auto* begin = base + start;
-        const auto* end = static_cast<const std::uint8_t*>(
-            std::memchr(begin, dbf::kEndOfFile, static_cast<std::size_t>(size - start)));
-        if (!end) end = base + size;
-        memo.data.assign(reinterpret_cast<const char*>(begin),
-                         static_cast<std::size_t>(end - begin));
-        readBytes(static_cast<std::uint64_t>(end - begin));
-        return memo;
-    }
-
-  private:
-    // Memos are read in no particular order: after every kReleaseStep bytes
-    // read, the whole map is given back (pages read again come from the
-    // page cache).  Bytes the caller lent (no owner) are not ours to drop.
-    void readBytes(std::uint64_t length) const {
-        if (!owner_) return;
-        read_ += length + dbf::kFptBlockHeaderSize;
-        if (read_ < kReleaseStep) return;
-        owner_->release(0, owner_->size());
-        read_ = 0;
-    }
-
-    [[noreturn]] void fail(const std::string& problem) const {
-        throw FoxProError(kErrorFile, name_ + ": " + problem);
-    }
-    [[noreturn]] void pastEnd(std::uint32_t block) const {
-        fail("memo block " + std::to_string(block) + " lies past the end of the memo file");
-    }
-
-    std::string name_;
-    dbf::MemoKind kind_;
-    std::span<const std::uint8_t> bytes_;
-    std::unique_ptr<MappedFile> owner_;
-    std::uint32_t blockSize_ = 0;
-    mutable std::uint64_t read_ = 0;  // memo bytes read since the last release
-};
-
-namespace {
-
-std::string hexByte(std::uint8_t b) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", b);
-    return buf;
-}
-
-// Civil date of a count of days since 1970-01-01 (proleptic Gregorian).
-Date civilFromDays(std::int64_t z) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const int y = static_cast<int>(yoe + era * 400 + (m <= 2));
-    return Date{y, m, d};
-}
-
-bool isLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int y, int m) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
-
-// Required width of the fixed-size types; 0 for any width.
-int fixedWidth(char letter, std::uint8_t fileType) {
-    switch (letter) {
-        case 'I':
-            return 4;
-        case 'Y':
-        case 'T':
-        case 'D':
-            return 8;
-        case 'B':
-            return dbf::isVisualFoxPro(fileType) ? 8 : 0;
-        default:
-            return 0;
-    }
-}
-
-}  // namespace
 
 TableReader::TableReader(const std::string& path, std::vector<std::string> longNames)
     : path_(path), fileName_(fileNameOf(path)) {
@@ -287,193 +44,38 @@ void TableReader::fail(const std::string& problem) const {
 }
 
 void TableReader::parse(std::vector<std::string> longNames) {
-    if (size_ < dbf::kHeaderSize)
-        fail("header is truncated (" + std::to_string(size_) + " bytes, a table header needs " +
-             std::to_string(dbf::kHeaderSize) + ")");
-    fileType_ = data_[dbf::kHeaderFileType];
-    if (const char* refused = dbf::refusedFormatName(fileType_))
-        fail(std::string(refused) + " tables are not supported");
-    const dbf::FileTypeInfo* type = dbf::fileTypeInfo(fileType_);
-    if (!type) fail("unknown table type " + hexByte(fileType_) + " (not a dBase or FoxPro table)");
-    const bool vfp = type->visualFoxPro;
-    codePageMark_ = data_[dbf::kHeaderCodePageMark];
-    tableFlags_ = data_[dbf::kHeaderTableFlags];
-    headerLength_ = dbf::le16(data_ + dbf::kHeaderLength);
-    const int recordLength = dbf::le16(data_ + dbf::kHeaderRecordLength);
-    const std::uint32_t headerCount = dbf::le32(data_ + dbf::kHeaderRecordCount);
-
-    if (static_cast<std::size_t>(headerLength_) < dbf::kHeaderSize + 1)
-        fail("header length " + std::to_string(headerLength_) + " is too small");
-    if (static_cast<std::size_t>(headerLength_) > size_)
-        fail("header says " + std::to_string(headerLength_) +
-             " header bytes but the file has only " + std::to_string(size_) + " (truncated)");
-    if (recordLength == 0) fail("record length is 0");
-
-    int codePage = dbf::codePageOfMark(codePageMark_, fileType_);
-    codePageConvertible_ = canConvertCodePage(codePage);
-    if (!codePageConvertible_) {
-        warnings_.push_back(fileName_ + ": code page mark " + hexByte(codePageMark_) +
-                            (codePage != dbf::kCodePageUnknown
-                                 ? " (code page " + std::to_string(codePage) + ")"
-                                 : std::string(" (unknown)")) +
-                            " cannot be converted; its text is read byte for byte");
-    }
-
-    // Field descriptors run from offset 32 to the 0x0D terminator, within the
-    // stated header length.
-    int runningOffset = 1;
-    for (std::size_t pos = dbf::kHeaderSize;
-         pos + dbf::kDescriptorSize <= static_cast<std::size_t>(headerLength_) &&
-         data_[pos] != dbf::kDescriptorTerminator;
-         pos += dbf::kDescriptorSize) {
-        const std::uint8_t* d = data_ + pos;
-        FieldDescriptor desc;
-        std::memcpy(desc.raw.data(), d, dbf::kDescriptorSize);
-        std::size_t nameLen = 0;
-        while (nameLen < dbf::kDescriptorNameSize && d[nameLen] != 0) ++nameLen;
-        // Names are ASCII by the format, but real headers hold UTF-8 or
-        // code-page bytes: decode them like the table's text.
-        desc.name = decodeText(codePage, {reinterpret_cast<const char*>(d), nameLen});
-        desc.letter = static_cast<char>(d[dbf::kDescriptorType]);
-        desc.width = d[dbf::kDescriptorLength];
-        desc.decimals = d[dbf::kDescriptorDecimals];
-        // dBase III descriptors carry garbage where Visual FoxPro keeps the
-        // offset and flags: only Visual FoxPro's are read.
-        desc.offset = vfp ? static_cast<int>(dbf::le32(d + dbf::kDescriptorOffset)) : runningOffset;
-        desc.flags = vfp ? d[dbf::kDescriptorFlags] : 0;
-        desc.autoNext = dbf::le32(d + dbf::kDescriptorAutoNext);
-        desc.autoStep = d[dbf::kDescriptorAutoStep];
-        std::string label = "field ";
-        if (desc.name.empty()) {
-            label += '#';
-            label += std::to_string(descriptors_.size() + 1);
-        } else {
-            label += desc.name;
-        }
-        if (!dbf::isKnownFieldLetter(desc.letter)) {
-            const auto b = static_cast<std::uint8_t>(desc.letter);
-            std::string shown = hexByte(b);
-            if (b >= 0x21 && b < 0x7F) {
-                shown = "'";
-                shown += desc.letter;
-                shown += '\'';
-            }
-            fail(label + " has unknown type " + shown);
-        }
-        if (desc.width == 0) fail(label + " has length 0");
-        if (const int fixed = fixedWidth(desc.letter, fileType_); fixed && desc.width != fixed)
-            fail(label + " of type " + std::string(1, desc.letter) + " has length " +
-                 std::to_string(desc.width) + " instead of " + std::to_string(fixed));
-        if (dbf::isMemoLetter(desc.letter, fileType_) && desc.width != dbf::kMemoRefBinaryWidth &&
-            desc.width != dbf::kMemoRefTextWidth)
-            fail(label + " of type " + std::string(1, desc.letter) + " has length " +
-                 std::to_string(desc.width) + " (a memo reference has 4 or 10)");
-        if (desc.offset < 1 || desc.offset + desc.width > recordLength)
-            fail(label + " lies past the end of the " + std::to_string(recordLength) +
-                 "-byte record");
-        runningOffset += desc.width;
-        descriptors_.push_back(std::move(desc));
-    }
-    if (descriptors_.empty()) fail("table has no fields");
-
-    layout_.fileType = fileType_;
-    layout_.codePage = codePage;
-    layout_.recordLength = recordLength;
-    std::size_t visible = 0;
-    int nextBit = 0;
-    for (const auto& desc : descriptors_) {
-        const bool system =
-            desc.letter == dbf::kNullFlagsLetter || (desc.flags & dbf::kFieldFlagSystem);
-        if (desc.letter == dbf::kNullFlagsLetter) {
-            if (layout_.nullFlagsOffset < 0) {
-                layout_.nullFlagsOffset = desc.offset;
-                layout_.nullFlagsWidth = desc.width;
-            }
-        }
-        if (system) continue;
-        FieldInfo f;
-        f.name = visible < longNames.size() && !longNames[visible].empty() ? longNames[visible]
-                                                                           : desc.name;
-        f.letter = desc.letter;
-        f.typeCode = dbf::typeCodeOf(desc.letter, fileType_);
-        f.width = desc.width;
-        f.decimals = desc.decimals;
-        f.offset = desc.offset;
-        f.nullable = (desc.flags & dbf::kFieldFlagNullable) != 0;
-        f.binary = (desc.flags & dbf::kFieldFlagBinary) != 0;
-        f.memo = dbf::isMemoLetter(desc.letter, fileType_);
-        // _NullFlags bits go out in field order: a varlength bit for each V
-        // or Q field, then a null bit for each nullable field.
-        if (vfp) {
-            if (f.letter == 'V' || f.letter == 'Q') f.varLengthBit = nextBit++;
-            if (f.nullable) f.nullBit = nextBit++;
-        }
-        layout_.fields.push_back(std::move(f));
-        ++visible;
-    }
-    if (layout_.fields.empty()) fail("table has no visible fields");
-    // Bits the _NullFlags column cannot hold (or a table without one) mean
-    // "not null" and "full width".
-    const int bitCapacity = layout_.nullFlagsOffset >= 0 ? layout_.nullFlagsWidth * 8 : 0;
-    for (auto& f : layout_.fields) {
-        if (f.nullBit >= bitCapacity) f.nullBit = -1;
-        if (f.varLengthBit >= bitCapacity) f.varLengthBit = -1;
-    }
-
-    // Records that the file holds whole.  A count that disagrees with the
-    // file size happens in the wild: trust the smaller and say so; but a file
-    // that ends inside a record it claims is damaged.
-    const std::uint64_t available = size_ - static_cast<std::size_t>(headerLength_);
-    const std::uint64_t whole = available / static_cast<std::uint64_t>(recordLength);
-    const std::uint64_t rest = available % static_cast<std::uint64_t>(recordLength);
-    if (headerCount > whole) {
-        const bool onlyEofMark = rest == 1 && data_[size_ - 1] == dbf::kEndOfFile;
-        if (rest != 0 && !onlyEofMark)
-            fail("header says " + std::to_string(recordLength) +
-                 "-byte records but the file ends inside record " + std::to_string(whole + 1));
-        storedCount_ = static_cast<std::int64_t>(whole);
-        warnings_.push_back(fileName_ + ": header says " + std::to_string(headerCount) +
-                            " records but the file holds " + std::to_string(whole) + "; reading " +
-                            std::to_string(whole));
-    } else {
-        storedCount_ = headerCount;
-        // More bytes than records (beyond the end-of-file mark) are ignored.
-        const std::uint64_t used = static_cast<std::uint64_t>(headerCount) * recordLength;
-        if (available > used + 1)
-            warnings_.push_back(fileName_ + ": the file holds " + std::to_string(available - used) +
-                                " bytes after its " + std::to_string(headerCount) +
-                                " records; they are ignored");
-    }
+    header_ = parseTableHeader({data_, size_}, fileName_, std::move(longNames));
 }
 
 int TableReader::findField(std::string_view name) const {
-    for (std::size_t i = 0; i < layout_.fields.size(); ++i)
-        if (equalsNoCase(layout_.fields[i].name, name)) return static_cast<int>(i);
+    for (std::size_t i = 0; i < header_.layout.fields.size(); ++i)
+        if (equalsNoCase(header_.layout.fields[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 
 std::span<const std::uint8_t> TableReader::headerBytes() const {
-    return {data_, static_cast<std::size_t>(headerLength_)};
+    return {data_, static_cast<std::size_t>(header_.headerLength)};
 }
 
 std::string TableReader::backlink() const {
-    if (!dbf::isVisualFoxPro(fileType_)) return "";
+    if (!dbf::isVisualFoxPro(header_.fileType)) return "";
     // The backlink follows the terminator after the last descriptor.
-    const std::size_t start = dbf::kHeaderSize + descriptors_.size() * dbf::kDescriptorSize + 1;
-    if (start >= static_cast<std::size_t>(headerLength_)) return "";
+    const std::size_t start =
+        dbf::kHeaderSize + header_.descriptors.size() * dbf::kDescriptorSize + 1;
+    if (start >= static_cast<std::size_t>(header_.headerLength)) return "";
     const std::size_t limit =
-        std::min(static_cast<std::size_t>(headerLength_) - start, dbf::kBacklinkSize);
+        std::min(static_cast<std::size_t>(header_.headerLength) - start, dbf::kBacklinkSize);
     std::size_t len = 0;
     while (len < limit && data_[start + len] != 0) ++len;
-    return decodeText(layout_.codePage, {reinterpret_cast<const char*>(data_ + start), len});
+    return decodeText(header_.layout.codePage, {reinterpret_cast<const char*>(data_ + start), len});
 }
 
 std::span<const std::uint8_t> TableReader::storedRecord(std::int64_t index) const {
-    if (index < 0 || index >= storedCount_)
+    if (index < 0 || index >= header_.storedCount)
         throw FoxProError(kErrorNoCurrentRecord,
                           fileName_ + ": no record " + std::to_string(index + 1));
-    const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);
-    return {data_ + headerLength_ + static_cast<std::size_t>(index) * rl, rl};
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    return {data_ + header_.headerLength + static_cast<std::size_t>(index) * rl, rl};
 }
 
 bool TableReader::isDeleted(std::int64_t index) const {
@@ -482,38 +84,39 @@ bool TableReader::isDeleted(std::int64_t index) const {
 
 std::int64_t TableReader::nextLive(std::int64_t from) const {
     if (from < 0) from = 0;
-    const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
     const std::size_t offset =
-        static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(from) * rl;
+        static_cast<std::size_t>(header_.headerLength) + static_cast<std::size_t>(from) * rl;
     if (file_) file_->walkedTo(offset);
     const std::uint8_t* p = data_ + offset;
-    for (std::int64_t i = from; i < storedCount_; ++i, p += rl)
+    for (std::int64_t i = from; i < header_.storedCount; ++i, p += rl)
         if (*p != dbf::kRecordDeleted) return i;
-    return storedCount_;
+    return header_.storedCount;
 }
 
 void TableReader::walkedTo(std::int64_t index) const {
     if (!file_ || index < 0) return;
-    file_->walkedTo(static_cast<std::size_t>(headerLength_) +
+    file_->walkedTo(static_cast<std::size_t>(header_.headerLength) +
                     static_cast<std::size_t>(index) *
-                        static_cast<std::size_t>(layout_.recordLength));
+                        static_cast<std::size_t>(header_.layout.recordLength));
 }
 
 std::vector<std::uint32_t> TableReader::scanDeleted() const {
     std::vector<std::uint32_t> deleted;
-    const std::size_t rl = static_cast<std::size_t>(layout_.recordLength);
-    const std::uint8_t* base = data_ + headerLength_;
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::uint8_t* base = data_ + header_.headerLength;
     // In stretches, each released once its flags are read.
     const std::int64_t perStretch = std::max<std::int64_t>(1, kReleaseStep / rl);
-    for (std::int64_t first = 0; first < storedCount_; first += perStretch) {
-        const std::int64_t last = std::min(storedCount_, first + perStretch);
+    for (std::int64_t first = 0; first < header_.storedCount; first += perStretch) {
+        const std::int64_t last = std::min(header_.storedCount, first + perStretch);
         for (std::int64_t i = first; i < last; ++i)
             if (base[static_cast<std::size_t>(i) * rl] == dbf::kRecordDeleted)
                 deleted.push_back(static_cast<std::uint32_t>(i));
         if (file_)
-            file_->release(
-                static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(first) * rl,
-                static_cast<std::size_t>(headerLength_) + static_cast<std::size_t>(last) * rl);
+            file_->release(static_cast<std::size_t>(header_.headerLength) +
+                               static_cast<std::size_t>(first) * rl,
+                           static_cast<std::size_t>(header_.headerLength) +
+                               static_cast<std::size_t>(last) * rl);
     }
     return deleted;
 }
@@ -522,9 +125,9 @@ const DeletedRecords& TableReader::deletedRecords() const {
     if (!deleted_) {
         auto scan = [this] { return scanDeleted(); };
         if (file_) {
-            deleted_ = deletedRecordsOf(file_->stamp(), storedCount_, scan);
+            deleted_ = deletedRecordsOf(file_->stamp(), header_.storedCount, scan);
         } else {
-            deleted_ = std::make_shared<const DeletedRecords>(storedCount_, scan());
+            deleted_ = std::make_shared<const DeletedRecords>(header_.storedCount, scan());
         }
     }
     return *deleted_;
@@ -541,7 +144,7 @@ std::int64_t TableReader::liveIndex(std::int64_t n) const {
     // file system's clock tick): read the flags again.
     if (index >= 0 && file_ && isDeleted(index)) {
         forgetDeletedRecords(file_->stamp());
-        deleted_ = std::make_shared<const DeletedRecords>(storedCount_, scanDeleted());
+        deleted_ = std::make_shared<const DeletedRecords>(header_.storedCount, scanDeleted());
         index = deleted_->liveIndex(n);
     }
     return index;
@@ -551,7 +154,7 @@ bool TableReader::isNull(std::span<const std::uint8_t> record, int index) const 
     const FieldInfo& f = field(index);
     if (f.nullBit < 0) return false;
     const std::uint8_t flags =
-        record[static_cast<std::size_t>(layout_.nullFlagsOffset + f.nullBit / 8)];
+        record[static_cast<std::size_t>(header_.layout.nullFlagsOffset + f.nullBit / 8)];
     return (flags >> (f.nullBit % 8)) & 1;
 }
 
@@ -580,13 +183,13 @@ std::uint32_t TableReader::memoBlock(std::span<const std::uint8_t> record, int i
 const MemoFile& TableReader::memoFile() const {
     if (!memoLooked_) {
         memoLooked_ = true;
-        const dbf::FileTypeInfo* type = dbf::fileTypeInfo(fileType_);
+        const dbf::FileTypeInfo* type = dbf::fileTypeInfo(header_.fileType);
         dbf::MemoKind kind = type->memo;
         // A dBase III table without the memo bit may still carry memo fields
         // with a .dbt beside it.
         if (kind == dbf::MemoKind::None) kind = dbf::MemoKind::Dbt3;
         if (memoFromBytes_) {
-            memo_ = std::make_unique<MemoFile>(fileName_ + " memo", kind, memoBytes_, nullptr);
+            memo_ = openMemoFile(fileName_ + " memo", kind, memoBytes_, nullptr);
         } else if (!path_.empty()) {
             std::string stem = fileNameOf(path_);
             std::string ext;
@@ -601,8 +204,7 @@ const MemoFile& TableReader::memoFile() const {
             if (!memoPath.empty()) {
                 auto mapped = std::make_unique<MappedFile>(memoPath, fileNameOf(memoPath));
                 std::span<const std::uint8_t> bytes(mapped->data(), mapped->size());
-                memo_ = std::make_unique<MemoFile>(fileNameOf(memoPath), kind, bytes,
-                                                   std::move(mapped));
+                memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
             }
         }
     }
@@ -658,7 +260,7 @@ std::string TableReader::decodeStoredText(std::string_view bytes) const {
     if (isAscii(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
-    decodeText(layout_.codePage, bytes, out);
+    decodeText(header_.layout.codePage, bytes, out);
     return out;
 }
 
@@ -667,17 +269,17 @@ Value TableReader::value(std::span<const std::uint8_t> record, int index) const 
         throw FoxProError(kErrorItemNotFound,
                           "Item cannot be found in the collection corresponding to the requested "
                           "name or ordinal.");
-    if (record.size() != static_cast<std::size_t>(layout_.recordLength))
+    if (record.size() != static_cast<std::size_t>(header_.layout.recordLength))
         throw FoxProError(kErrorInvalidArgument, fileName_ + ": record of the wrong length");
     return decode(record.data(), index);
 }
 
 Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
-    const FieldInfo& f = layout_.fields[static_cast<std::size_t>(index)];
+    const FieldInfo& f = header_.layout.fields[static_cast<std::size_t>(index)];
     // Offsets and bits were checked against the record length when the
     // table was opened.
     if (f.nullBit >= 0 &&
-        ((recordBytes[static_cast<std::size_t>(layout_.nullFlagsOffset + f.nullBit / 8)] >>
+        ((recordBytes[static_cast<std::size_t>(header_.layout.nullFlagsOffset + f.nullBit / 8)] >>
           (f.nullBit % 8)) &
          1))
         return Value::null();
@@ -695,7 +297,7 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
             // With the varlength bit set the real length is in the last byte.
             if (f.varLengthBit >= 0) {
                 const std::uint8_t flags = recordBytes[static_cast<std::size_t>(
-                    layout_.nullFlagsOffset + f.varLengthBit / 8)];
+                    header_.layout.nullFlagsOffset + f.varLengthBit / 8)];
                 if ((flags >> (f.varLengthBit % 8)) & 1)
                     len = std::min<std::size_t>(p[w - 1], w - 1);
             }
@@ -781,7 +383,8 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
     }
     // Memo fields: M is text, G/W/P and a dBase B are binary.
     if (f.memo) {
-        MemoContent m = memo({recordBytes, static_cast<std::size_t>(layout_.recordLength)}, index);
+        MemoContent m =
+            memo({recordBytes, static_cast<std::size_t>(header_.layout.recordLength)}, index);
         if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
         return Value::bytes(std::move(m.data));
     }

@@ -9,35 +9,14 @@
 #include <vector>
 
 #include "foxpro/field_info.h"
+#include "foxpro/memo_file.h"
+#include "foxpro/table_header.h"
 #include "foxpro/value.h"
 
 namespace quorvel::foxpro {
 
 class DeletedRecords;
-class MemoFile;
 class MappedFile;
-
-// One field descriptor as stored, hidden system fields (_NullFlags)
-// included: what a writer copies to build a table of the same structure.
-struct FieldDescriptor {
-    std::string name;  // stored name (UTF-8), not the container's long name
-    char letter = 'C';
-    int offset = 0;  // in the record, delete flag at 0
-    int width = 0;
-    int decimals = 0;
-    std::uint8_t flags = 0;
-    std::uint32_t autoNext = 0;
-    std::uint8_t autoStep = 0;
-    std::array<std::uint8_t, 32> raw{};  // the 32 descriptor bytes as stored
-};
-
-// A memo's stored content.
-struct MemoContent {
-    bool present = false;  // false: block 0 / blank reference, no memo
-    std::uint32_t block = 0;
-    std::uint32_t type = 1;  // .fpt block type (1 text, 0 picture/binary); 1 for .dbt
-    std::string data;        // raw bytes as stored, no code-page decoding
-};
 
 // Read-only view of one .dbf table through a memory map.  The header and
 // field layout are validated when the reader is built, so that reading a
@@ -68,25 +47,25 @@ class TableReader {
     const std::string& path() const { return path_; }
     const std::string& fileName() const { return fileName_; }  // as messages name it
 
-    std::uint8_t fileType() const { return fileType_; }
-    std::uint8_t codePageMark() const { return codePageMark_; }
-    std::uint8_t tableFlags() const { return tableFlags_; }
-    int headerLength() const { return headerLength_; }
+    std::uint8_t fileType() const { return header_.fileType; }
+    std::uint8_t codePageMark() const { return header_.codePageMark; }
+    std::uint8_t tableFlags() const { return header_.tableFlags; }
+    int headerLength() const { return header_.headerLength; }
     // False when the table's code page mark names no code page the C library
     // can convert: its text is then read byte for byte as U+0000..U+00FF.
-    bool codePageConvertible() const { return codePageConvertible_; }
+    bool codePageConvertible() const { return header_.codePageConvertible; }
 
     // The visible fields (no _NullFlags) with null and varlength bits.
-    const TableLayout& layout() const { return layout_; }
-    int fieldCount() const { return static_cast<int>(layout_.fields.size()); }
+    const TableLayout& layout() const { return header_.layout; }
+    int fieldCount() const { return static_cast<int>(header_.layout.fields.size()); }
     const FieldInfo& field(int index) const {
-        return layout_.fields[static_cast<std::size_t>(index)];
+        return header_.layout.fields[static_cast<std::size_t>(index)];
     }
     // Visible field by name without regard to case, -1 when none.
     int findField(std::string_view name) const;
 
     // Every stored descriptor, system fields included, in stored order.
-    const std::vector<FieldDescriptor>& descriptors() const { return descriptors_; }
+    const std::vector<FieldDescriptor>& descriptors() const { return header_.descriptors; }
     // The header bytes as stored: 32-byte header, descriptors, terminator,
     // backlink (headerLength() bytes).
     std::span<const std::uint8_t> headerBytes() const;
@@ -95,12 +74,12 @@ class TableReader {
 
     // Things tolerated while opening ("header says 10 records but the file
     // holds 8"), each naming the file.
-    const std::vector<std::string>& warnings() const { return warnings_; }
+    const std::vector<std::string>& warnings() const { return header_.warnings; }
 
     // ---- Stored records, deleted ones included ----
     // Records the file holds whole: the smaller of the header's count and
     // what the file size allows.
-    std::int64_t storedCount() const { return storedCount_; }
+    std::int64_t storedCount() const { return header_.storedCount; }
     // Record bytes, delete flag first (recordLength bytes); index 0-based.
     std::span<const std::uint8_t> storedRecord(std::int64_t index) const;
     bool isDeleted(std::int64_t index) const;
@@ -125,10 +104,10 @@ class TableReader {
     // field (0 <= field < fieldCount()), which the caller has checked: the
     // record set's path, without checking them again.
     Value valueAt(std::int64_t index, int field) const {
-        return decode(
-            data_ + headerLength_ +
-                static_cast<std::size_t>(index) * static_cast<std::size_t>(layout_.recordLength),
-            field);
+        return decode(data_ + header_.headerLength +
+                          static_cast<std::size_t>(index) *
+                              static_cast<std::size_t>(header_.layout.recordLength),
+                      field);
     }
     bool isNull(std::span<const std::uint8_t> record, int field) const;
     // Memo block reference of a memo field (0 when none).
@@ -160,15 +139,7 @@ class TableReader {
     std::span<const std::uint8_t> memoBytes_;  // fromBytes only
     bool memoFromBytes_ = false;
 
-    std::uint8_t fileType_ = 0;
-    std::uint8_t codePageMark_ = 0;
-    std::uint8_t tableFlags_ = 0;
-    bool codePageConvertible_ = true;
-    int headerLength_ = 0;
-    TableLayout layout_;
-    std::vector<FieldDescriptor> descriptors_;
-    std::vector<std::string> warnings_;
-    std::int64_t storedCount_ = 0;
+    TableHeader header_;
     mutable std::shared_ptr<const DeletedRecords> deleted_;
     mutable std::unique_ptr<MemoFile> memo_;
     mutable bool memoLooked_ = false;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "foxpro/memo_file.h"
+
+namespace quorvel::foxpro {
+
+// A FoxPro .fpt: a big-endian block size in its header, and every memo a
+// block header (type, length) followed by its bytes.
+class FptMemo : public MemoFile {
+  public:
+    FptMemo(std::string name, std::span<const std::uint8_t> bytes,
+            std::unique_ptr<MappedFile> owner);
+
+    MemoContent read(std::uint32_t block) const override;
+};
+
+}  // namespace quorvel::foxpro

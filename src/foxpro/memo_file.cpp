@@ -1,0 +1,45 @@
+#include "foxpro/memo_file.h"
+
+#include "foxpro/dbt_memo.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/fpt_memo.h"
+#include "foxpro/mapped_file.h"
+
+namespace quorvel::foxpro {
+
+MemoFile::MemoFile(std::string name, std::span<const std::uint8_t> bytes,
+                   std::unique_ptr<MappedFile> owner)
+    : name_(std::move(name)), bytes_(bytes), owner_(std::move(owner)) {}
+
+MemoFile::~MemoFile() = default;
+
+void MemoFile::readBytes(std::uint64_t length) const {
+    if (!owner_) return;
+    read_ += length + dbf::kFptBlockHeaderSize;
+    if (read_ < kReleaseStep) return;
+    owner_->release(0, owner_->size());
+    read_ = 0;
+}
+
+void MemoFile::fail(const std::string& problem) const {
+    throw FoxProError(kErrorFile, name_ + ": " + problem);
+}
+
+void MemoFile::pastEnd(std::uint32_t block) const {
+    fail("memo block " + std::to_string(block) + " lies past the end of the memo file");
+}
+
+std::unique_ptr<MemoFile> openMemoFile(std::string name, dbf::MemoKind kind,
+                                       std::span<const std::uint8_t> bytes,
+                                       std::unique_ptr<MappedFile> owner) {
+    switch (kind) {
+        case dbf::MemoKind::Fpt:
+            return std::make_unique<FptMemo>(std::move(name), bytes, std::move(owner));
+        case dbf::MemoKind::Dbt4:
+            return std::make_unique<DbtMemo>(std::move(name), bytes, std::move(owner), true);
+        default:
+            return std::make_unique<DbtMemo>(std::move(name), bytes, std::move(owner), false);
+    }
+}
+
+}  // namespace quorvel::foxpro

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "foxpro/dbf_format.h"
+
+namespace quorvel::foxpro {
+
+class MappedFile;
+
+// A memo's stored content.
+struct MemoContent {
+    bool present = false;  // false: block 0 / blank reference, no memo
+    std::uint32_t block = 0;
+    std::uint32_t type = 1;  // .fpt block type (1 text, 0 picture/binary); 1 for .dbt
+    std::string data;        // raw bytes as stored, no code-page decoding
+};
+
+// Reads memos out of the bytes of one memo file, one class per format
+// (fpt_memo.h, dbt_memo.h).  Every block number and length is checked
+// against the file size; a failure throws FoxProError(kErrorFile,
+// "<name>: <problem>").
+class MemoFile {
+  public:
+    virtual ~MemoFile();
+    MemoFile(const MemoFile&) = delete;
+    MemoFile& operator=(const MemoFile&) = delete;
+
+    const std::string& name() const { return name_; }
+    int blockSize() const { return static_cast<int>(blockSize_); }
+
+    // The memo stored at block (not 0).
+    virtual MemoContent read(std::uint32_t block) const = 0;
+
+  protected:
+    // bytes stay valid as long as owner (or, without one, as long as the
+    // caller who lent them wants).
+    MemoFile(std::string name, std::span<const std::uint8_t> bytes,
+             std::unique_ptr<MappedFile> owner);
+
+    // Memos are read in no particular order: after every kReleaseStep bytes
+    // read, the whole map is given back (pages read again come from the
+    // page cache).  Bytes the caller lent (no owner) are not ours to drop.
+    void readBytes(std::uint64_t length) const;
+
+    [[noreturn]] void fail(const std::string& problem) const;
+    [[noreturn]] void pastEnd(std::uint32_t block) const;
+
+    std::string name_;
+    std::span<const std::uint8_t> bytes_;
+    std::unique_ptr<MappedFile> owner_;
+    std::uint32_t blockSize_ = 0;
+
+  private:
+    mutable std::uint64_t read_ = 0;  // memo bytes read since the last release
+};
+
+// The reader of a memo file of the given kind: an .fpt, a dBase IV .dbt, or
+// (for any other kind) a dBase III .dbt.  Throws as read() does when the
+// file's header is unusable.
+std::unique_ptr<MemoFile> openMemoFile(std::string name, dbf::MemoKind kind,
+                                       std::span<const std::uint8_t> bytes,
+                                       std::unique_ptr<MappedFile> owner);
+
+}  // namespace quorvel::foxpro

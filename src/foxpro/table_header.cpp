@@ -1,0 +1,211 @@
+#include "foxpro/table_header.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "foxpro/code_page.h"
+#include "foxpro/dbf_format.h"
+#include "foxpro/foxpro_error.h"
+
+namespace quorvel::foxpro {
+
+namespace {
+
+[[noreturn]] void failHeader(const std::string& fileName, const std::string& problem) {
+    throw FoxProError(kErrorFile, fileName + ": " + problem);
+}
+
+std::string hexByte(std::uint8_t b) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", b);
+    return buf;
+}
+
+// Required width of the fixed-size types; 0 for any width.
+int fixedWidth(char letter, std::uint8_t fileType) {
+    switch (letter) {
+        case 'I':
+            return 4;
+        case 'Y':
+        case 'T':
+        case 'D':
+            return 8;
+        case 'B':
+            return dbf::isVisualFoxPro(fileType) ? 8 : 0;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::string& fileName,
+                             std::vector<std::string> longNames) {
+    const std::uint8_t* data = file.data();
+    const std::size_t size = file.size();
+    auto fail = [&fileName](const std::string& problem) { failHeader(fileName, problem); };
+    TableHeader header;
+    if (size < dbf::kHeaderSize)
+        fail("header is truncated (" + std::to_string(size) + " bytes, a table header needs " +
+             std::to_string(dbf::kHeaderSize) + ")");
+    header.fileType = data[dbf::kHeaderFileType];
+    if (const char* refused = dbf::refusedFormatName(header.fileType))
+        fail(std::string(refused) + " tables are not supported");
+    const dbf::FileTypeInfo* type = dbf::fileTypeInfo(header.fileType);
+    if (!type)
+        fail("unknown table type " + hexByte(header.fileType) + " (not a dBase or FoxPro table)");
+    const bool vfp = type->visualFoxPro;
+    header.codePageMark = data[dbf::kHeaderCodePageMark];
+    header.tableFlags = data[dbf::kHeaderTableFlags];
+    header.headerLength = dbf::le16(data + dbf::kHeaderLength);
+    const int recordLength = dbf::le16(data + dbf::kHeaderRecordLength);
+    const std::uint32_t headerCount = dbf::le32(data + dbf::kHeaderRecordCount);
+
+    if (static_cast<std::size_t>(header.headerLength) < dbf::kHeaderSize + 1)
+        fail("header length " + std::to_string(header.headerLength) + " is too small");
+    if (static_cast<std::size_t>(header.headerLength) > size)
+        fail("header says " + std::to_string(header.headerLength) +
+             " header bytes but the file has only " + std::to_string(size) + " (truncated)");
+    if (recordLength == 0) fail("record length is 0");
+
+    int codePage = dbf::codePageOfMark(header.codePageMark, header.fileType);
+    header.codePageConvertible = canConvertCodePage(codePage);
+    if (!header.codePageConvertible) {
+        header.warnings.push_back(fileName + ": code page mark " + hexByte(header.codePageMark) +
+                                  (codePage != dbf::kCodePageUnknown
+                                       ? " (code page " + std::to_string(codePage) + ")"
+                                       : std::string(" (unknown)")) +
+                                  " cannot be converted; its text is read byte for byte");
+    }
+
+    // Field descriptors run from offset 32 to the 0x0D terminator, within the
+    // stated header length.
+    int runningOffset = 1;
+    for (std::size_t pos = dbf::kHeaderSize;
+         pos + dbf::kDescriptorSize <= static_cast<std::size_t>(header.headerLength) &&
+         data[pos] != dbf::kDescriptorTerminator;
+         pos += dbf::kDescriptorSize) {
+        const std::uint8_t* d = data + pos;
+        FieldDescriptor desc;
+        std::memcpy(desc.raw.data(), d, dbf::kDescriptorSize);
+        std::size_t nameLen = 0;
+        while (nameLen < dbf::kDescriptorNameSize && d[nameLen] != 0) ++nameLen;
+        // Names are ASCII by the format, but real headers hold UTF-8 or
+        // code-page bytes: decode them like the table's text.
+        desc.name = decodeText(codePage, {reinterpret_cast<const char*>(d), nameLen});
+        desc.letter = static_cast<char>(d[dbf::kDescriptorType]);
+        desc.width = d[dbf::kDescriptorLength];
+        desc.decimals = d[dbf::kDescriptorDecimals];
+        // dBase III descriptors carry garbage where Visual FoxPro keeps the
+        // offset and flags: only Visual FoxPro's are read.
+        desc.offset = vfp ? static_cast<int>(dbf::le32(d + dbf::kDescriptorOffset)) : runningOffset;
+        desc.flags = vfp ? d[dbf::kDescriptorFlags] : 0;
+        desc.autoNext = dbf::le32(d + dbf::kDescriptorAutoNext);
+        desc.autoStep = d[dbf::kDescriptorAutoStep];
+        std::string label = "field ";
+        if (desc.name.empty()) {
+            label += '#';
+            label += std::to_string(header.descriptors.size() + 1);
+        } else {
+            label += desc.name;
+        }
+        if (!dbf::isKnownFieldLetter(desc.letter)) {
+            const auto b = static_cast<std::uint8_t>(desc.letter);
+            std::string shown = hexByte(b);
+            if (b >= 0x21 && b < 0x7F) {
+                shown = "'";
+                shown += desc.letter;
+                shown += '\'';
+            }
+            fail(label + " has unknown type " + shown);
+        }
+        if (desc.width == 0) fail(label + " has length 0");
+        if (const int fixed = fixedWidth(desc.letter, header.fileType);
+            fixed && desc.width != fixed)
+            fail(label + " of type " + std::string(1, desc.letter) + " has length " +
+                 std::to_string(desc.width) + " instead of " + std::to_string(fixed));
+        if (dbf::isMemoLetter(desc.letter, header.fileType) &&
+            desc.width != dbf::kMemoRefBinaryWidth && desc.width != dbf::kMemoRefTextWidth)
+            fail(label + " of type " + std::string(1, desc.letter) + " has length " +
+                 std::to_string(desc.width) + " (a memo reference has 4 or 10)");
+        if (desc.offset < 1 || desc.offset + desc.width > recordLength)
+            fail(label + " lies past the end of the " + std::to_string(recordLength) +
+                 "-byte record");
+        runningOffset += desc.width;
+        header.descriptors.push_back(std::move(desc));
+    }
+    if (header.descriptors.empty()) fail("table has no fields");
+
+    header.layout.fileType = header.fileType;
+    header.layout.codePage = codePage;
+    header.layout.recordLength = recordLength;
+    std::size_t visible = 0;
+    int nextBit = 0;
+    for (const auto& desc : header.descriptors) {
+        const bool system =
+            desc.letter == dbf::kNullFlagsLetter || (desc.flags & dbf::kFieldFlagSystem);
+        if (desc.letter == dbf::kNullFlagsLetter) {
+            if (header.layout.nullFlagsOffset < 0) {
+                header.layout.nullFlagsOffset = desc.offset;
+                header.layout.nullFlagsWidth = desc.width;
+            }
+        }
+        if (system) continue;
+        FieldInfo f;
+        f.name = visible < longNames.size() && !longNames[visible].empty() ? longNames[visible]
+                                                                           : desc.name;
+        f.letter = desc.letter;
+        f.typeCode = dbf::typeCodeOf(desc.letter, header.fileType);
+        f.width = desc.width;
+        f.decimals = desc.decimals;
+        f.offset = desc.offset;
+        f.nullable = (desc.flags & dbf::kFieldFlagNullable) != 0;
+        f.binary = (desc.flags & dbf::kFieldFlagBinary) != 0;
+        f.memo = dbf::isMemoLetter(desc.letter, header.fileType);
+        // _NullFlags bits go out in field order: a varlength bit for each V
+        // or Q field, then a null bit for each nullable field.
+        if (vfp) {
+            if (f.letter == 'V' || f.letter == 'Q') f.varLengthBit = nextBit++;
+            if (f.nullable) f.nullBit = nextBit++;
+        }
+        header.layout.fields.push_back(std::move(f));
+        ++visible;
+    }
+    if (header.layout.fields.empty()) fail("table has no visible fields");
+    // Bits the _NullFlags column cannot hold (or a table without one) mean
+    // "not null" and "full width".
+    const int bitCapacity =
+        header.layout.nullFlagsOffset >= 0 ? header.layout.nullFlagsWidth * 8 : 0;
+    for (auto& f : header.layout.fields) {
+        if (f.nullBit >= bitCapacity) f.nullBit = -1;
+        if (f.varLengthBit >= bitCapacity) f.varLengthBit = -1;
+    }
+
+    // Records that the file holds whole.  A count that disagrees with the
+    // file size happens in the wild: trust the smaller and say so; but a file
+    // that ends inside a record it claims is damaged.
+    const std::uint64_t available = size - static_cast<std::size_t>(header.headerLength);
+    const std::uint64_t whole = available / static_cast<std::uint64_t>(recordLength);
+    const std::uint64_t rest = available % static_cast<std::uint64_t>(recordLength);
+    if (headerCount > whole) {
+        const bool onlyEofMark = rest == 1 && data[size - 1] == dbf::kEndOfFile;
+        if (rest != 0 && !onlyEofMark)
+            fail("header says " + std::to_string(recordLength) +
+                 "-byte records but the file ends inside record " + std::to_string(whole + 1));
+        header.storedCount = static_cast<std::int64_t>(whole);
+        header.warnings.push_back(fileName + ": header says " + std::to_string(headerCount) +
+                                  " records but the file holds " + std::to_string(whole) +
+                                  "; reading " + std::to_string(whole));
+    } else {
+        header.storedCount = headerCount;
+        // More bytes than records (beyond the end-of-file mark) are ignored.
+        const std::uint64_t used = static_cast<std::uint64_t>(headerCount) * recordLength;
+        if (available > used + 1)
+            header.warnings.push_back(fileName + ": the file holds " +
+                                      std::to_string(available - used) + " bytes after its " +
+                                      std::to_string(headerCount) + " records; they are ignored");
+    }
+    return header;
+}
+
+}  // namespace quorvel::foxpro

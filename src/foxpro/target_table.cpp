@@ -1,0 +1,106 @@
+#include "foxpro/target_table.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "foxpro/data_source.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/last_update.h"
+
+namespace quorvel::foxpro {
+
+TargetTable::TargetTable(std::string path)
+    : path_(std::move(path)), sink_(FileSink::openExisting(path_, fileNameOf(path_))) {
+    stamp_ = fileStampOf(sink_.fd());
+    fileSize_ = static_cast<std::uint64_t>(stamp_.size);
+    // Most headers fit in the first read; a long one takes a second.
+    headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, 4096)));
+    sink_.readAt(0, headerBytes_.data(), headerBytes_.size());
+    std::uint64_t length = headerBytes_.size() < dbf::kHeaderSize
+                               ? headerBytes_.size()
+                               : dbf::le16(headerBytes_.data() + dbf::kHeaderLength);
+    length = std::min<std::uint64_t>(length, fileSize_);
+    std::size_t have = headerBytes_.size();
+    headerBytes_.resize(static_cast<std::size_t>(length));
+    if (length > have) sink_.readAt(have, headerBytes_.data() + have, length - have);
+    // The reader validates the header and works out the layout; it sees
+    // no records here, so its count comes from the file size below.
+    header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_);
+    recordLength_ = static_cast<std::uint64_t>(header_->layout().recordLength);
+    std::uint32_t headerCount = dbf::le32(headerBytes_.data() + dbf::kHeaderRecordCount);
+    std::uint64_t room = (fileSize_ - headerBytes_.size()) / recordLength_;
+    storedCount_ = static_cast<std::int64_t>(std::min<std::uint64_t>(headerCount, room));
+    checkWritable(headerCount);
+}
+
+std::vector<std::uint8_t> TargetTable::readRecord(std::int64_t index) {
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(recordLength_));
+    sink_.readAt(recordOffset(index), record.data(), record.size());
+    return record;
+}
+
+// RECNO() = n needs the delete flags up to n.  A batch of statements
+// against one table would read them again every time: the positions of the
+// deleted records are kept for the process per state of the file, shared
+// with the reader (deleted_records.h).
+std::int64_t TargetTable::liveIndex(std::int64_t n) {
+    if (n <= 0) return -1;
+    auto scan = [this] {
+        std::vector<std::uint32_t> deleted;
+        // Delete flags in chunks of whole records.
+        const std::int64_t perChunk =
+            std::max<std::int64_t>(1, (4 << 20) / static_cast<std::int64_t>(recordLength_));
+        std::vector<std::uint8_t> chunk;
+        for (std::int64_t first = 0; first < storedCount_; first += perChunk) {
+            std::int64_t count = std::min(perChunk, storedCount_ - first);
+            chunk.resize(static_cast<std::size_t>(count) * recordLength_);
+            sink_.readAt(recordOffset(first), chunk.data(), chunk.size());
+            for (std::int64_t i = 0; i < count; ++i)
+                if (chunk[static_cast<std::size_t>(i) * recordLength_] == dbf::kRecordDeleted)
+                    deleted.push_back(static_cast<std::uint32_t>(first + i));
+        }
+        return deleted;
+    };
+    return deletedRecordsOf(stamp_, storedCount_, scan)->liveIndex(n);
+}
+
+void TargetTable::keepDeletedList(std::int64_t storedCount) {
+    carryDeletedRecords(stamp_, fileStampOf(sink_.fd()), storedCount);
+}
+
+void TargetTable::touchDate() {
+    std::uint8_t date[3];
+    putToday(date);
+    if (std::memcmp(date, headerBytes_.data() + dbf::kHeaderUpdateDate, 3) != 0)
+        sink_.writeAt(dbf::kHeaderUpdateDate, date, 3);
+}
+
+std::string TargetTable::memoPath() const {
+    std::string stem = name().substr(0, name().rfind('.'));
+    return findFileNoCase(parentFolder(path_),
+                          stem + (memoKind() == dbf::MemoKind::Fpt ? ".fpt" : ".dbt"));
+}
+
+dbf::MemoKind TargetTable::memoKind() const {
+    const auto* type = dbf::fileTypeInfo(header_->fileType());
+    // A dBase III table without the memo type may still keep a .dbt.
+    return type && type->memo != dbf::MemoKind::None ? type->memo : dbf::MemoKind::Dbt3;
+}
+
+void TargetTable::checkWritable(std::uint32_t headerCount) const {
+    const TableReader& t = *header_;
+    if (!t.backlink().empty() || (t.tableFlags() & dbf::kTableFlagContainer))
+        throw FoxProError(kErrorInvalidArgument, name() + ": belongs to a database container (" +
+                                                     t.backlink() + ") and is not written");
+    if (t.tableFlags() & dbf::kTableFlagCdx)
+        throw FoxProError(
+            kErrorInvalidArgument,
+            name() + ": has a structural index (.cdx) that would go stale; not written");
+    // A damaged table is reported, not repaired behind the user's back.
+    if (headerCount != storedCount_)
+        throw FoxProError(kErrorFile, name() + ": header says " + std::to_string(headerCount) +
+                                          " records but the file holds " +
+                                          std::to_string(storedCount_) + "; not written");
+}
+
+}  // namespace quorvel::foxpro

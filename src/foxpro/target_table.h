@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foxpro/atomic_file.h"
+#include "foxpro/dbf_format.h"
+#include "foxpro/deleted_records.h"
+#include "foxpro/field_encoder.h"
+#include "foxpro/table_reader.h"
+
+namespace quorvel::foxpro {
+
+// The table an UPDATE or INSERT writes, opened for writing.  Only its header
+// is parsed (by the reader, from the bytes read here) and only the record
+// concerned is read, so that a statement costs the same on a table of any
+// size.  Throws FoxProError when the table is one that is not written: a
+// table of a container, one with a structural index, or one whose header
+// count disagrees with its size.
+class TargetTable {
+  public:
+    explicit TargetTable(std::string path);
+
+    const std::string& path() const { return path_; }
+    const std::string& name() const { return header_->fileName(); }
+    const TableReader& header() const { return *header_; }
+    const TableLayout& layout() const { return header_->layout(); }
+    FileSink& sink() { return sink_; }
+    std::int64_t storedCount() const { return storedCount_; }
+    std::uint64_t recordLength() const { return recordLength_; }
+    std::uint64_t fileSize() const { return fileSize_; }
+    std::uint64_t recordOffset(std::int64_t index) const {
+        return headerBytes_.size() + static_cast<std::uint64_t>(index) * recordLength_;
+    }
+
+    TextStorage textStorage() const {
+        return TextStorage{layout().codePage, header_->codePageConvertible()};
+    }
+
+    std::vector<std::uint8_t> readRecord(std::int64_t index);
+
+    // Stored index of the n-th live record, -1 when there is none.
+    std::int64_t liveIndex(std::int64_t n);
+    // After our own write (no delete flag changed), the deleted list stays right.
+    void keepDeletedList(std::int64_t storedCount);
+
+    // Header bytes 1..3, rewritten only when the day has changed.
+    void touchDate();
+
+    // The memo file beside the table, "" when there is none.
+    std::string memoPath() const;
+    dbf::MemoKind memoKind() const;
+
+  private:
+    void checkWritable(std::uint32_t headerCount) const;
+
+    std::string path_;
+    FileSink sink_;
+    FileStamp stamp_;
+    std::uint64_t fileSize_ = 0;
+    std::vector<std::uint8_t> headerBytes_;
+    std::unique_ptr<TableReader> header_;
+    std::uint64_t recordLength_ = 1;
+    std::int64_t storedCount_ = 0;
+};
+
+}  // namespace quorvel::foxpro
