@@ -26,21 +26,3 @@ function(quorvel_add_test name)
     gtest_discover_tests(${name} PROPERTIES ENVIRONMENT "${env}" DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
-
-# Every .cpp of a folder, so that adding a file needs no CMake edit.
-function(quorvel_glob_sources out dir)
-  file(GLOB files CONFIGURE_DEPENDS "${dir}/*.cpp")
-  set(${out} ${files} PARENT_SCOPE)
-endfunction()
-
-# A library from every .cpp of a folder; a folder that has none yet still
-# gives a (empty) library so that the targets that link it configure.
-function(quorvel_add_library name dir)
-  quorvel_glob_sources(files ${dir})
-  if(NOT files)
-    set(files ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
-    file(WRITE ${files} "// no sources yet\n")
-  endif()
-  add_library(${name} STATIC ${files})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-endfunction()
