@@ -18,7 +18,9 @@ struct SourceDescriptor {
 
 // "Provider=vfpoledb.1;Data Source=" + data source + ";Collating
 // Sequence=machine;" (container) or ";Collating Sequence=general;"
-// (folder).  A data source holding ';' is quoted with '"'.
+// (folder).  A data source that the string's parser would not read back
+// byte for byte (a blank or tab at either end, a ';' or a '"') is put
+// between '"', each '"' inside doubled.
 std::string connectionString(const std::string& dataSource, bool isContainer);
 inline std::string connectionString(const SourceDescriptor& source) {
     return connectionString(source.dataPath(), source.optionDBC);

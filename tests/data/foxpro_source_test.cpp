@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foxpro/connection.h"
+#include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "frame/app_info.h"
 #include "support/scripted_dialogs.h"
@@ -55,6 +57,28 @@ TEST(SourcePathsTest, ConnectionStringNamesKindAndQuotesSemicolons) {
               "Provider=vfpoledb.1;Data Source=/data/x/;Collating Sequence=general;");
     EXPECT_EQ(connectionString(folderSource("/a;b")),
               "Provider=vfpoledb.1;Data Source=\"/a;b\";Collating Sequence=general;");
+}
+
+TEST(SourcePathsTest, EveryFolderNameReachesTheConnectionByteForByte) {
+    test::TempFolder dir;
+    for (const std::string name : {"data ", "data\t", "p\";Data Source=other;x=\"", "\"q\"",
+                                   "a;b", "Gr\xC3\xBC\xC3\x9F" "e"}) {
+        SCOPED_TRACE(name);
+        const std::string folder = dir.file(name);
+        std::filesystem::create_directory(folder);
+        foxpro::Connection connection;
+        connection.open(connectionString(folderSource(folder)));
+        EXPECT_EQ(connection.source().path(), folder);
+    }
+    // A blank at the start of a relative path is kept too: the folder that
+    // is not there is named with it.
+    foxpro::Connection connection;
+    try {
+        connection.open(connectionString(folderSource(" nowhere")));
+        ADD_FAILURE() << "opened a missing folder";
+    } catch (const foxpro::FoxProError& e) {
+        EXPECT_EQ(e.description(), " nowhere: no such file or folder");
+    }
 }
 
 class ValidityTest : public ::testing::Test {
