@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "data/source_descriptor.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
 #include "foxpro/recordset.h"
@@ -96,11 +95,17 @@ void printRows(foxpro::Connection& connection, const std::string& sql,
     }
 }
 
-void openSource(foxpro::Connection& connection, const std::string& source) {
+data::SourceDescriptor sourceOf(const std::string& argument) {
     struct stat st {};
-    const bool isContainer = ::stat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    data::SourceDescriptor source;
+    source.optionDBC = ::stat(argument.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    (source.optionDBC ? source.dbcPath : source.folderText) = argument;
+    return source;
+}
+
+void openSource(foxpro::Connection& connection, const std::string& source) {
     connection.setMode(foxpro::kModeReadWrite);
-    connection.open(data::connectionString(source, isContainer));
+    connection.open(data::connectionString(sourceOf(source)));
 }
 
 }  // namespace quorvel::cli

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 
 namespace quorvel::foxpro {
@@ -45,8 +46,14 @@ void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader);
 void printRows(foxpro::Connection& connection, const std::string& sql,
                const foxpro::TextLocale& locale);
 
-// Opens a connection to SOURCE, a folder of free tables or a .dbc file,
-// with the program's connection string.  Throws FoxProError.
+// The source a SOURCE argument names, by the rule of every verb: an
+// existing regular file is a database container (whatever its name ends
+// in), anything else a folder of free tables; a path that is neither fails
+// when it is opened.  The path is kept byte for byte.
+data::SourceDescriptor sourceOf(const std::string& argument);
+
+// Opens a connection to SOURCE (sourceOf) with the program's connection
+// string.  Throws FoxProError.
 void openSource(foxpro::Connection& connection, const std::string& source);
 
 }  // namespace quorvel::cli

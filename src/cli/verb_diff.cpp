@@ -1,5 +1,4 @@
 // quorvel-cli diff: the comparison of the wizard, for scripts.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -87,20 +86,6 @@ class ProgressLine {
 
 int fail(const std::string& problem) {
     return failure("diff", problem);
-}
-
-// A file is a database container, anything else a folder of free tables
-// (as for the other verbs); a path that is neither fails when it is opened.
-data::SourceDescriptor sourceOf(const std::string& argument) {
-    struct stat info {};
-    data::SourceDescriptor source;
-    source.optionDBC = stat(argument.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    if (source.optionDBC) {
-        source.dbcPath = argument;
-    } else {
-        source.folderText = argument;
-    }
-    return source;
 }
 
 int runDiff(const std::vector<std::string>& args) {

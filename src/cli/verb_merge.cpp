@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/line_kind.h"
@@ -57,21 +58,6 @@ class FixedLines : public results::MergeLines {
     std::vector<std::string> lines_;
     bool ticked_;
 };
-
-bool endsWithDbc(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext == ".dbc";
-}
-
-data::SourceDescriptor sourceOf(const std::string& path) {
-    data::SourceDescriptor source;
-    source.optionDBC = endsWithDbc(path);
-    (source.optionDBC ? source.dbcPath : source.folderText) = path;
-    return source;
-}
 
 int runMerge(const std::vector<std::string>& args) {
     std::vector<std::string> positional;

@@ -119,6 +119,27 @@ TEST_F(DiffCliTest, UsageAndReportErrorsExitWithTwo) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
 }
 
+TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {
+    // "data " (a trailing blank) beside "data": each side reads its own folder.
+    const std::string blank = scratch_.file("data "), plain = scratch_.file("data");
+    const std::string odd = scratch_.file("p\";Data Source=other;x=\"");
+    for (const auto& folder : {blank, plain, odd}) std::filesystem::create_directory(folder);
+    TableBuilder one(0x30), two(0x30);
+    one.field("NAME", 'C', 3).record({Cell::text("Ann")});
+    two.field("NAME", 'C', 3).record({Cell::text("Bob")});
+    one.write(blank + "/t.dbf");
+    two.write(plain + "/t.dbf");
+    one.write(odd + "/t.dbf");
+    Outcome run = diff({blank, "t", plain, "t"}, scratch_);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "Record 1, Field \"NAME\" has changed from \"Ann\" to \"Bob\"\n");
+
+    // A folder whose name reads like more of a connection string reads itself.
+    run = diff({odd, "t", blank, "t"}, scratch_);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
     const std::filesystem::path db = std::filesystem::path(QUORVEL_FIXTURES) / "public/foxprodb";
     if (!std::filesystem::exists(db)) GTEST_SKIP() << "fixtures not present";

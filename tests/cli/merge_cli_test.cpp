@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -72,6 +73,18 @@ TEST_F(MergeCliTest, OneListOnlyAndExitZeroWhenEverythingApplied) {
 
     r = run({dir.path(), "t1", dir.path(), "t2", "changes", "--changes-only"});
     EXPECT_EQ(r.out, "changes: 3 fields updated, 0 records added, 1 failed\n");
+}
+
+TEST_F(MergeCliTest, AFolderNamedLikeAContainerIsAFolder) {
+    // The rule of every verb: an existing file is a container, anything else
+    // a folder, whatever the name ends in.
+    writePair();
+    const std::string folder = dir.file("tables.DBC");
+    std::filesystem::create_directory(folder);
+    std::filesystem::copy_file(dir.file("t1.dbf"), folder + "/t1.dbf");
+    const CliRun r = run({folder, "t1", dir.path(), "t2", "t1new", "--added-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(folder + "/t1new.dbf"));
 }
 
 TEST_F(MergeCliTest, NoTableMadeIsExitTwo) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -38,6 +39,17 @@ class SqlCliTest : public ::testing::Test {
 
     test::TempFolder dir;
 };
+
+TEST_F(SqlCliTest, CopyGoesToTheFolderAsNamedBlanksIncluded) {
+    const std::string blank = dir.file("data "), plain = dir.file("data");
+    for (const auto& folder : {blank, plain}) std::filesystem::create_directory(folder);
+    std::filesystem::copy_file(dir.file("t.dbf"), blank + "/t.dbf");
+    std::filesystem::copy_file(dir.file("t.fpt"), blank + "/t.fpt");
+    const SqlRun r = sql({blank, "SELECT * FROM [t] INTO TABLE [made]"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(blank + "/made.dbf"));
+    EXPECT_FALSE(std::filesystem::exists(plain + "/made.dbf"));
+}
 
 TEST_F(SqlCliTest, SelectsPrintCsv) {
     SqlRun all = sql({dir.path(), "select * from [T]"});
