@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <exception>
 
 #include "data/dbc_table_reader.h"
 #include "data/file_services.h"
@@ -19,19 +18,6 @@
 namespace quorvel::data {
 
 namespace {
-
-// Runs fn as the trap's step `number` (a step inside a loop keeps its
-// number on every pass, as a line of a handler does).
-template <typename Fn>
-void at(frame::ErrorTrap& trap, int number, Fn&& fn) {
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        trap.report(e.what(), number);
-    } catch (...) {
-        trap.report("Unknown error", number);
-    }
-}
 
 // The names of a folder's table files that count: "*.dbf" files whose name
 // does not begin with "~" and whose full path holds "dbf".
@@ -118,16 +104,16 @@ void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
         DbcTableReader reader;
         list.clear();
         int16_t count = 0;
-        at(trap, 104, [&] { count = reader.TableCount(path); });
+        trap.at(104, [&] { count = reader.TableCount(path); });
         for (int16_t i = 1; i <= count; ++i) {
-            at(trap, 106, [&] { list.add(reader.TableName(path, i)); });
+            trap.at(106, [&] { list.add(reader.TableName(path, i)); });
         }
         return;
     }
 
     std::string folder = GetPath(source);
     folder.pop_back();  // the separator GetPath added or found
-    at(trap, 108, [&] {
+    trap.at(108, [&] {
         forEachTableFile(folder, [&](const std::string& name) {
             // A file named just ".dbf" leaves no name to select the table by.
             if (name.size() > 4) list.add(name.substr(0, name.size() - 4));

@@ -42,6 +42,33 @@ TEST(ErrorTrapTest, NumbersStepsByTwoReportsFailuresAndGoesOn) {
               errorReportText("Unknown error", "Form2.PushButton3_Click", 106));
 }
 
+TEST(ErrorTrapTest, StepsAtAFixedNumberAndRetriesStopWhereTheyCannotHelp) {
+    test::ScriptedDialogs dialogs;
+    ErrorTrap trap(dialogs, "Compare1.CompareTables");
+    // A step that keeps its number leaves the numbering of step() alone.
+    EXPECT_FALSE(trap.at(116, [] { throw std::runtime_error("walk"); }));
+    EXPECT_TRUE(trap.step([] {}));
+    EXPECT_EQ(trap.nextStep(), 102);
+    EXPECT_EQ(trap.lastFailure(), "walk");
+
+    int runs = 0;
+    const auto failing = [&] { throw std::runtime_error("try " + std::to_string(++runs)); };
+    EXPECT_FALSE(trap.retried(106, 3, [](const std::exception_ptr&) { return true; }, failing));
+    EXPECT_EQ(runs, 3);
+    runs = 0;
+    EXPECT_FALSE(trap.retried(108, 3, [](const std::exception_ptr&) { return false; }, failing));
+    EXPECT_EQ(runs, 1);
+    int tries = 0;
+    EXPECT_TRUE(trap.retried(110, 3, {}, [&] {
+        if (++tries < 2) throw std::runtime_error("once");
+    }));
+    // One report per failed step, with the last failure.
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre(errorReportText("walk", "Compare1.CompareTables", 116),
+                            errorReportText("try 3", "Compare1.CompareTables", 106),
+                            errorReportText("try 1", "Compare1.CompareTables", 108)));
+}
+
 TEST(ApplicationTitleTest, ShortensWordByWordToForty) {
     EXPECT_EQ(SetApplicationTitle(), "Quorvel");
     const std::string forty(40, 'a');
