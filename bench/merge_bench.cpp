@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench_table.h"
-#include "compare/difference_line.h"
+#include "compare/difference_list.h"
 #include "foxpro/connection.h"
 #include "foxpro/dbf_format.h"
 #include "results/merge.h"
@@ -41,14 +41,6 @@ constexpr int kStride = kRecords / kChanges;
 bool differs(int r) {
     return r % kStride == kStride / 2;
 }
-
-class FixedLines : public results::MergeLines {
-  public:
-    std::vector<std::string> lines;
-    int count() const override { return static_cast<int>(lines.size()); }
-    std::string text(int i) const override { return lines[i]; }
-    bool checked(int) const override { return true; }
-};
 
 class CountingDialogs : public frame::Dialogs {
   public:
@@ -90,17 +82,20 @@ int main(int argc, char** argv) {
         quorvel::bench::writeBenchTable(folder + "/t2.dbf",
                                         {kRecords + kAdded, 126, 12, 7, {}, differs});
 
-        // The lines the comparison gives for this pair.
-        FixedLines fields, added;
+        // The differences the comparison gives for this pair.
+        // Table #1's fields as bench_table.h writes them; QTY is the third.
+        compare::DifferenceList differences("t2", {"ID", "NAME", "QTY", "DAY", "OK", "PRICE"});
+        constexpr int qty = 2;
         for (int r = 0; r < kRecords; ++r) {
             if (r % kStride != kStride / 2) continue;
             char before[16], after[16];
             std::snprintf(before, sizeof before, "%.2f", r / 100.0);
             std::snprintf(after, sizeof after, "%.2f", r / 100.0 + 0.5);
-            fields.lines.push_back(compare::changedLine(r + 1, "QTY", before, after));
+            differences.addChanged(r + 1, r + 1, qty, before, false, after, false);
         }
-        for (int r = kRecords; r < kRecords + kAdded; ++r)
-            added.lines.push_back(compare::addedLine(r + 1, "t2"));
+        for (int r = kRecords; r < kRecords + kAdded; ++r) differences.addAdded(r + 1);
+        const results::ListOfKind fields(differences, compare::LineList::FieldDifferences, true);
+        const results::ListOfKind added(differences, compare::LineList::AddedDeleted, true);
 
         data::SourceDescriptor source;
         source.optionDBC = false;

@@ -9,7 +9,7 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
-#include "compare/line_kind.h"
+#include "compare/difference_line.h"
 #include "data/source_descriptor.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
@@ -142,8 +142,8 @@ int runDiff(const std::vector<std::string>& args) {
 
     const char end = nulTerminated ? '\0' : '\n';
     std::string out;
-    for (const auto& line : result.lines) {
-        out += line;
+    for (const compare::Difference d : result.differences) {
+        compare::appendLineText(out, d);
         out += end;
         if (out.size() >= (1u << 16)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
@@ -155,22 +155,13 @@ int runDiff(const std::vector<std::string>& args) {
         return fail("cannot write the lines to standard output");
 
     if (haveReport) {
-        std::vector<std::string> fieldDifferences, addedDeleted;
-        for (auto& line : result.lines) {
-            // The lists of the windows skip empty lines; the report follows them.
-            if (line.empty()) continue;
-            (compare::isAddedOrDeletedLine(line) ? addedDeleted : fieldDifferences)
-                .push_back(std::move(line));
-        }
         try {
-            results::WriteTextFile(results::buildTextReport(results::linesOf(fieldDifferences),
-                                                            results::linesOf(addedDeleted)),
-                                   reportPath);
+            results::WriteTextFile(results::buildTextReport(result.differences), reportPath);
         } catch (const std::exception& e) {
             return fail(e.what());
         }
     }
-    return result.lines.empty() ? 0 : 1;
+    return result.differences.empty() ? 0 : 1;
 }
 
 const VerbRegistration registration{

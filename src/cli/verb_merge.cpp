@@ -9,7 +9,6 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
-#include "compare/line_kind.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
@@ -44,19 +43,6 @@ class CliDialogs : public frame::Dialogs {
                          text.substr(0, text.find("\r\n")).c_str());
         return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
     }
-};
-
-class FixedLines : public results::MergeLines {
-  public:
-    FixedLines(std::vector<std::string> lines, bool ticked)
-        : lines_(std::move(lines)), ticked_(ticked) {}
-    int count() const override { return static_cast<int>(lines_.size()); }
-    std::string text(int index) const override { return lines_[index]; }
-    bool checked(int /*index*/) const override { return ticked_; }
-
-  private:
-    std::vector<std::string> lines_;
-    bool ticked_;
 };
 
 int runMerge(const std::vector<std::string>& args) {
@@ -104,15 +90,10 @@ int runMerge(const std::vector<std::string>& args) {
         return 2;
     }
 
-    std::vector<std::string> fieldLines;
-    std::vector<std::string> addedDeletedLines;
-    for (const auto& line : differences.lines) {
-        (compare::listOfLine(line) == compare::LineList::AddedDeleted ? addedDeletedLines
-                                                                      : fieldLines)
-            .push_back(line);
-    }
-    const FixedLines fieldList(std::move(fieldLines), fieldChanges);
-    const FixedLines addedList(std::move(addedDeletedLines), addedRecords);
+    const results::ListOfKind fieldList(differences.differences,
+                                        compare::LineList::FieldDifferences, fieldChanges);
+    const results::ListOfKind addedList(differences.differences, compare::LineList::AddedDeleted,
+                                        addedRecords);
 
     results::MergeCallbacks callbacks;
     callbacks.failed = [](const std::string& line, const std::string& description) {

@@ -6,12 +6,12 @@
 #include <exception>
 #include <utility>
 
-#include "compare/difference_line.h"
 #include "compare/field_name.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/recordset.h"
 #include "foxpro/text_form.h"
-#include "frame/error_report.h"
+#include "frame/error_trap.h"
 
 namespace quorvel::compare {
 
@@ -26,7 +26,6 @@ using foxpro::Value;
 
 constexpr const char* kLocationCompare = "Compare1.Compare";
 constexpr const char* kLocationCompareTables = "Compare1.CompareTables";
-constexpr const char* kLocationExistField = "Compare1.ExistField";
 
 // Step numbers of CompareTables, in the order of its algorithm.
 constexpr int kStepConnection1 = 102;
@@ -41,20 +40,6 @@ constexpr int kStepClose = 118;
 
 // The silent trap tries a failing step again, but not for ever.
 constexpr int kSilentAttempts = 3;
-
-// Work units (a record pair compared by its bytes counts one, a decoded
-// field one more) between two looks at the clock.
-constexpr int kUnitsPerClockCheck = 64;
-
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown error";
-    }
-}
 
 // Drives the caller's progress bar and event loop at a pace set by the
 // clock, so that a large table spends its time comparing, not repainting.
@@ -79,11 +64,10 @@ class Pacer {
             callbacks_.progress(value(p), "Processing field: " + std::to_string(p));
     }
 
+    // Units: a record pair compared by its bytes counts one, a decoded
+    // field one more.
     void work(std::int64_t p, int units) {
-        units_ += units;
-        if (units_ < kUnitsPerClockCheck) return;
-        units_ = 0;
-        if (!pace_.due()) return;
+        if (!pace_.due(units)) return;
         report(p);
         if (callbacks_.processEvents) callbacks_.processEvents();
         pace_.done();
@@ -93,7 +77,6 @@ class Pacer {
     const CompareCallbacks& callbacks_;
     int progressStart_;
     std::int64_t count_ = 0;
-    int units_ = 0;
     frame::EventPace pace_;
 };
 
@@ -117,32 +100,40 @@ std::string valueText(const Value& value, const foxpro::TextLocale& locale) {
     return foxpro::textForm(value, locale);
 }
 
-// Appends the Changed line for one field when the values differ by the
-// rules of the typed comparison.
-void compareValues(std::vector<std::string>& lines, std::int64_t n, const std::string& name,
-                   const Value& a, int typeA, const Value& b, int typeB,
-                   const foxpro::TextLocale& locale) {
+// Adds the Changed difference of field `field` in pair n when the values
+// differ by the rules of the typed comparison.
+void compareValues(DifferenceList& differences, std::int64_t n, int field, const Value& a,
+                   int typeA, const Value& b, int typeB, const foxpro::TextLocale& locale) {
+    auto changed = [&](std::string_view textA, std::string_view textB) {
+        differences.addChanged(n, n, field, textA, a.isNull(), textB, b.isNull());
+    };
     if (typeA != typeB) {
         // Different types: only their texts can be compared.
-        std::string textA = valueText(a, locale);
-        std::string textB = valueText(b, locale);
-        if (textA != textB) lines.push_back(changedLine(n, name, textA, textB));
+        const std::string textA = valueText(a, locale);
+        const std::string textB = valueText(b, locale);
+        if (textA != textB) changed(textA, textB);
         return;
     }
     if (typeA >= foxpro::kTypeVarBinary) return;  // binary data of the same type is never compared
     if (!a.isNull() && !b.isNull()) {
         if (a == b) return;
         if (typeA == foxpro::kTypeBoolean) {
-            lines.push_back(
-                changedLine(n, name, a.asLogical() ? "-1" : "0", b.asLogical() ? "-1" : "0"));
+            changed(a.asLogical() ? "-1" : "0", b.asLogical() ? "-1" : "0");
         } else {
-            lines.push_back(changedLine(n, name, valueText(a, locale), valueText(b, locale)));
+            changed(valueText(a, locale), valueText(b, locale));
         }
     } else if (a.isNull() && !b.isNull()) {
-        lines.push_back(changedLine(n, name, "", valueText(b, locale)));
+        changed("", valueText(b, locale));
     } else if (!a.isNull() && b.isNull()) {
-        lines.push_back(changedLine(n, name, valueText(a, locale), ""));
+        changed(valueText(a, locale), "");
     }
+}
+
+// Table #1's field names as it spells them, in column order.
+std::vector<std::string> fieldNames(const Recordset& fieldList) {
+    std::vector<std::string> names;
+    for (int i = 0; i < fieldList.fieldCount(); ++i) names.push_back(fieldList.field(i).name);
+    return names;
 }
 
 // Table #1's fields and, for each, its partner in Table #2: the k-th field
@@ -151,7 +142,6 @@ void compareValues(std::vector<std::string>& lines, std::int64_t n, const std::s
 struct FieldPair {
     int index1 = 0;
     int index2 = -1;
-    std::string name;  // as Table #1 spells it
     int type1 = 0;
     int type2 = 0;
     bool memo = false;
@@ -172,7 +162,6 @@ std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& c
         names1.push_back(upper);
         FieldPair pair;
         pair.index1 = i;
-        pair.name = info.name;
         pair.type1 = info.typeCode;
         pair.memo = info.memo;
         pair.offset = info.offset;
@@ -242,7 +231,7 @@ class Walk {
           table1_(table1),
           table2_(table2),
           locale_(locale),
-          dialogs_(dialogs),
+          trap_(dialogs, kLocationCompareTables),
           pacer_(callbacks, progressStart) {}
 
     CompareResult run() {
@@ -268,13 +257,13 @@ class Walk {
             })) {
             // The count only scales the progress bar: a failure is reported
             // and the walk runs without a scale.
-            report(kStepCount, [&] {
+            trap_.at(kStepCount, [&] {
                 const Value count = connection1_.execute("SELECT COUNT(*) FROM [" + table1_ + "]");
                 pacer_.setRecordCount(countOf(count));
             });
             reported(kStepWalk, [&] { walk(); });
         }
-        report(kStepClose, [&] { close(); });
+        trap_.at(kStepClose, [&] { close(); });
         return std::move(result_);
     }
 
@@ -300,55 +289,29 @@ class Walk {
         result_.status = CompareStatus::CouldNotCompare;
     }
 
-    // Runs a step; a failure is shown by the error report and the walk goes
-    // on.  Returns false when it failed.
-    template <typename Fn>
-    bool report(int step, Fn&& fn) {
-        try {
-            fn();
-            return true;
-        } catch (...) {
-            frame::ReportError(dialogs_, describe(std::current_exception()), kLocationCompareTables,
-                               step);
-            return false;
-        }
+    // A step whose failure leaves the tables not compared.
+    bool reported(int step, const std::function<void()>& fn) {
+        if (trap_.at(step, fn)) return true;
+        fail(trap_.lastFailure());
+        return false;
     }
 
-    // A reported step whose failure leaves the tables not compared.
-    template <typename Fn>
-    bool reported(int step, Fn&& fn) {
-        try {
-            fn();
-            return true;
-        } catch (...) {
-            const std::string reason = describe(std::current_exception());
-            frame::ReportError(dialogs_, reason, kLocationCompareTables, step);
-            fail(reason);
-            return false;
-        }
-    }
-
-    // The silent trap of the record-set openings: 3010 and 3265 are let
-    // pass, any other failure is tried again, at most kSilentAttempts times
-    // in all; a step that keeps failing is then reported.
-    template <typename Fn>
-    bool silent(int step, Fn&& fn) {
-        std::string reason;
-        for (int attempt = 0; attempt < kSilentAttempts; ++attempt) {
+    // The silent trap of the record-set openings: a failure is tried again,
+    // at most kSilentAttempts times in all, except 3010 and 3265, which no
+    // retry mends; a step that keeps failing is then reported.
+    bool silent(int step, const std::function<void()>& fn) {
+        const auto retryable = [](const std::exception_ptr& failure) {
             try {
-                fn();
-                return true;
+                std::rethrow_exception(failure);
             } catch (const FoxProError& e) {
-                reason = e.what();
-                if (e.number() == foxpro::kErrorUnsafeOperation ||
-                    e.number() == foxpro::kErrorItemNotFound)
-                    break;
+                return e.number() != foxpro::kErrorUnsafeOperation &&
+                       e.number() != foxpro::kErrorItemNotFound;
             } catch (...) {
-                reason = describe(std::current_exception());
+                return true;
             }
-        }
-        frame::ReportError(dialogs_, reason, kLocationCompareTables, step);
-        fail(reason);
+        };
+        if (trap_.retried(step, kSilentAttempts, retryable, fn)) return true;
+        fail(trap_.lastFailure());
         return false;
     }
 
@@ -368,7 +331,8 @@ class Walk {
         const int nullFlagsOffset = cursor1_.layout().nullFlagsOffset;
         const int nullFlagsWidth = cursor1_.layout().nullFlagsWidth;
 
-        auto& lines = result_.lines;
+        auto& differences = result_.differences;
+        differences = DifferenceList(table2_, fieldNames(fieldList_));
         std::int64_t p = 0;
         pacer_.report(p);
         while (true) {
@@ -377,13 +341,13 @@ class Walk {
             if (end1 && end2) break;
             const std::int64_t n = ++p;
             if (end2) {
-                lines.push_back(deletedLine(n, table2_));
+                differences.addDeleted(n);
                 cursor1_.moveNext();
                 pacer_.work(p, 1);
                 continue;
             }
             if (end1) {
-                lines.push_back(addedLine(n, table2_));
+                differences.addAdded(n);
                 cursor2_.moveNext();
                 pacer_.work(p, 1);
                 continue;
@@ -417,7 +381,7 @@ class Walk {
             } else {
                 for (const auto& pair : pairs) {
                     if (pair.index2 < 0) {
-                        lines.push_back(missingFieldLine(pair.name));
+                        differences.addMissingField(n, n, pair.index1);
                     } else {
                         compareField(pair, n);
                     }
@@ -432,8 +396,8 @@ class Walk {
     }
 
     void compareField(const FieldPair& pair, std::int64_t n) {
-        compareValues(result_.lines, n, pair.name, cursor1_.value(pair.index1), pair.type1,
-                      cursor2_.value(pair.index2), pair.type2, locale_);
+        compareValues(result_.differences, n, pair.index1, cursor1_.value(pair.index1),
+                      pair.type1, cursor2_.value(pair.index2), pair.type2, locale_);
     }
 
     void close() {
@@ -469,7 +433,7 @@ class Walk {
     const std::string& table1_;
     const std::string& table2_;
     const foxpro::TextLocale& locale_;
-    frame::Dialogs& dialogs_;
+    frame::ErrorTrap trap_;
     Pacer pacer_;
 
     Connection connection1_;
@@ -495,37 +459,19 @@ CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceD
                       const std::string& table1, const std::string& table2,
                       const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
                       const CompareCallbacks& callbacks) {
-    try {
-        return CompareTables(source1, source2, table1, table2, locale, dialogs, callbacks,
-                             ProgressStart);
-    } catch (...) {
-        // Only running out of memory gets here; the walk traps the rest.
-        const std::string reason = describe(std::current_exception());
-        try {
-            frame::ReportError(dialogs, reason, kLocationCompare, 102);
-        } catch (...) {
-        }
-        CompareResult result;
+    // Step 100 set the progress start; 102 is the walk, which traps its own
+    // failures: only running out of memory gets here.
+    CompareResult result;
+    frame::ErrorTrap trap(dialogs, kLocationCompare);
+    if (!trap.at(102, [&] {
+            result = CompareTables(source1, source2, table1, table2, locale, dialogs, callbacks,
+                                   ProgressStart);
+        })) {
+        result = CompareResult{};
         result.status = CompareStatus::CouldNotCompare;
-        result.failure = reason;
-        return result;
+        result.failure = trap.lastFailure();
     }
-}
-
-bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName,
-                frame::Dialogs& dialogs) {
-    bool found = false;
-    try {
-        const std::string wanted = upperFieldName(fieldName);
-        const int count = recordSet.fieldCount();
-        // Every field is visited, also after a match.
-        for (int i = 0; i < count; ++i) {
-            if (upperFieldName(recordSet.field(i).name) == wanted) found = true;
-        }
-    } catch (...) {
-        frame::ReportError(dialogs, describe(std::current_exception()), kLocationExistField, 100);
-    }
-    return found;
+    return result;
 }
 
 }  // namespace quorvel::compare

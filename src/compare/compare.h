@@ -1,12 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
+#include "compare/difference_list.h"
 #include "data/source_descriptor.h"
-#include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/event_pace.h"
@@ -33,23 +31,23 @@ struct CompareCallbacks {
 };
 
 enum class CompareStatus {
-    Completed,       // both tables were walked to their ends: lines is the whole difference list
+    Completed,       // both tables were walked to their ends: differences is the whole list
     CouldNotCompare  // a source, a table or a record could not be read: see failure
 };
 
 struct CompareResult {
     CompareStatus status = CompareStatus::Completed;
-    // Difference lines in walk order (no line breaks added).  When the
-    // comparison could not be completed these are the lines found before
-    // the failure and must not be taken as the whole list.
-    std::vector<std::string> lines;
+    // The differences in walk order.  When the comparison could not be
+    // completed these are the ones found before the failure and must not be
+    // taken as the whole list.
+    DifferenceList differences;
     // CouldNotCompare: one line naming the file or table and the problem
     // ("calls.dbf: memo file not found").  Empty when completed.
     std::string failure;
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.
-    bool identical() const { return completed() && lines.empty(); }
+    bool identical() const { return completed() && differences.empty(); }
 };
 
 // The entry point: compares table1 of source1 with table2 of source2.
@@ -57,9 +55,9 @@ struct CompareResult {
 // fields by name without case (the k-th field of a name in Table #1 with the
 // k-th field of that name in Table #2), the field list taken from Table #1.
 // Value texts follow textForm under the given locale.  Failures are shown
-// through dialogs as error reports (locations "Compare1.Compare",
-// "Compare1.CompareTables", "Compare1.ExistField"); a failure that leaves
-// the tables not compared also sets CouldNotCompare.  Never throws.
+// through dialogs as error reports (locations "Compare1.Compare" and
+// "Compare1.CompareTables"); a failure that leaves the tables not compared
+// also sets CouldNotCompare.  Never throws.
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
                       const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
@@ -72,12 +70,5 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const std::string& table2, const foxpro::TextLocale& locale,
                             frame::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
                             int progressStart = ProgressStart);
-
-// True when any field of the record set is named fieldName, compared after
-// converting both names to upper case; false for a record set without
-// fields.  A failure is reported with location "Compare1.ExistField" and
-// the result is what was found so far.
-bool ExistField(const foxpro::Recordset& recordSet, const std::string& fieldName,
-                frame::Dialogs& dialogs);
 
 }  // namespace quorvel::compare

@@ -1,52 +1,57 @@
 #include "compare/difference_line.h"
 
+#include <charconv>
+
 namespace quorvel::compare {
 
 namespace {
 
 // Appends n in decimal digits: no sign, grouping or leading zeros.
 void appendNumber(std::string& out, std::int64_t n) {
-    out += std::to_string(n);
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end);
 }
 
 }  // namespace
 
-std::string deletedLine(std::int64_t n, std::string_view table2) {
-    std::string line = "Record ";
-    appendNumber(line, n);
-    line += " deleted from ";
-    line += table2;
-    return line;
+void appendLineText(std::string& out, const Difference& d) {
+    switch (d.kind) {
+        case DifferenceKind::Deleted:
+            out += "Record ";
+            appendNumber(out, d.record1);
+            out += " deleted from ";
+            out += d.table2;
+            return;
+        case DifferenceKind::Added:
+            out += "Record ";
+            appendNumber(out, d.record2);
+            out += " added to ";
+            out += d.table2;
+            return;
+        case DifferenceKind::Changed:
+            out.reserve(out.size() + 48 + d.fieldName.size() + d.value1.size() + d.value2.size());
+            out += "Record ";
+            appendNumber(out, d.record1);
+            out += ", Field \"";
+            out += d.fieldName;
+            out += "\" has changed from \"";
+            out += d.value1;
+            out += "\" to \"";
+            out += d.value2;
+            out += '"';
+            return;
+        case DifferenceKind::MissingField:
+            out += " Field \"";
+            out += d.fieldName;
+            out += "\" not exist ";
+            return;
+    }
 }
 
-std::string addedLine(std::int64_t n, std::string_view table2) {
-    std::string line = "Record ";
-    appendNumber(line, n);
-    line += " added to ";
-    line += table2;
-    return line;
-}
-
-std::string changedLine(std::int64_t n, std::string_view field, std::string_view v1,
-                        std::string_view v2) {
+std::string lineText(const Difference& difference) {
     std::string line;
-    line.reserve(48 + field.size() + v1.size() + v2.size());
-    line += "Record ";
-    appendNumber(line, n);
-    line += ", Field \"";
-    line += field;
-    line += "\" has changed from \"";
-    line += v1;
-    line += "\" to \"";
-    line += v2;
-    line += '"';
-    return line;
-}
-
-std::string missingFieldLine(std::string_view field) {
-    std::string line = " Field \"";
-    line += field;
-    line += "\" not exist ";
+    appendLineText(line, difference);
     return line;
 }
 

@@ -1,26 +1,25 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "compare/difference.h"
 
 namespace quorvel::compare {
 
-// The four difference lines, built by plain concatenation with nothing
-// before or after them.  Values and names are written unchanged: a double
-// quote inside them is not escaped (the merge reads lines back by position).
+// The line text of a difference, the one form in which lists, report and
+// command-line tool show it, built by plain concatenation with nothing
+// before or after it:
+//   Deleted        "Record " + record1 + " deleted from " + table2
+//   Added          "Record " + record2 + " added to " + table2
+//   Changed        "Record " + record1 + ", Field \"" + field + "\" has changed from \""
+//                  + value1 + "\" to \"" + value2 + "\""
+//   Missing field  " Field \"" + field + "\" not exist "
+// Names and values are written unchanged: a double quote inside them is not
+// escaped.  Code that needs the kind, record or field asks the Difference,
+// never this text.
+std::string lineText(const Difference& difference);
 
-// "Record " + n + " deleted from " + table2
-std::string deletedLine(std::int64_t n, std::string_view table2);
-
-// "Record " + n + " added to " + table2
-std::string addedLine(std::int64_t n, std::string_view table2);
-
-// "Record " + n + ", Field \"" + field + "\" has changed from \"" + v1 + "\" to \"" + v2 + "\""
-std::string changedLine(std::int64_t n, std::string_view field, std::string_view v1,
-                        std::string_view v2);
-
-// " Field \"" + field + "\" not exist "
-std::string missingFieldLine(std::string_view field);
+// The same appended to out (the report builds one text of many lines).
+void appendLineText(std::string& out, const Difference& difference);
 
 }  // namespace quorvel::compare

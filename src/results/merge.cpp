@@ -6,16 +6,16 @@
 #include <stdexcept>
 #include <vector>
 
+#include "compare/difference_line.h"
 #include "foxpro/ascii_case.h"
 #include "foxpro/connection.h"
 #include "foxpro/field_info.h"
 #include "foxpro/recordset.h"
 #include "frame/app_info.h"
-#include "frame/error_report.h"
+#include "frame/error_trap.h"
 #include "frame/event_pace.h"
 #include "results/merge_statements.h"
 #include "results/sql_literal.h"
-#include "results/text_helpers.h"
 
 namespace quorvel::results {
 
@@ -28,53 +28,8 @@ constexpr int kStepCopy = 104;
 constexpr int kStepUpdate = 106;
 constexpr int kStepInsert = 110;
 
-// One merge at a time: a "Create" pressed while the events of a running
-// merge are processed would otherwise start a second merge inside the first.
-bool mergeRunning = false;
-
-class RunningGuard {
-  public:
-    RunningGuard() { mergeRunning = true; }
-    ~RunningGuard() { mergeRunning = false; }
-    RunningGuard(const RunningGuard&) = delete;
-    RunningGuard& operator=(const RunningGuard&) = delete;
-};
-
-// Calls processEvents at the comparison's pace, so that a merge of many
-// lines does not spend its time in the event loop.
-class EventPump {
-  public:
-    explicit EventPump(const std::function<void()>& processEvents)
-        : processEvents_(processEvents) {}
-
-    void operator()() {
-        if (!processEvents_ || !pace_.due()) return;
-        processEvents_();
-        pace_.done();
-    }
-
-  private:
-    const std::function<void()>& processEvents_;
-    frame::EventPace pace_;
-};
-
 bool sameName(const std::string& a, const std::string& b) {
     return foxpro::equalsNoCase(a, b);
-}
-
-// N of a line: decimal digits only, at least 1.
-std::int64_t recordNumber(const std::string& text, const std::string& line) {
-    bool ok = !text.empty() && text.size() <= 18;
-    std::int64_t n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            ok = false;
-            break;
-        }
-        n = n * 10 + (c - '0');
-    }
-    if (!ok || n < 1) throw std::invalid_argument("no record number in \"" + line + "\"");
-    return n;
 }
 
 // Everything one merge keeps while it runs: the two connections, the
@@ -85,49 +40,42 @@ class Merge {
         : request_(request),
           dialogs_(dialogs),
           callbacks_(callbacks),
-          pump_(callbacks.processEvents) {}
+          trap_(dialogs, kMergeLocation) {}
 
-    MergeOutcome run(const MergeLines& fieldDifferences, const MergeLines& addedDeleted) {
-        outcome_.started = true;
-        if (!openSources() || !copyTable1()) return outcome_;
-        updatePass(fieldDifferences);
-        if (countTicked(addedDeleted) > 0) insertPass(addedDeleted);
-        dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
-                         frame::SetApplicationTitle());
+    MergeOutcome run(const MergeList& fieldDifferences, const MergeList& addedDeleted) {
+        if (openSources() && copyTable1()) {
+            updatePass(fieldDifferences);
+            if (countTicked(addedDeleted) > 0) insertPass(addedDeleted);
+            dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
+                             frame::SetApplicationTitle());
+        }
+        outcome_.failures = trap_.failures();
         return outcome_;
     }
 
   private:
-    void fail(int step, const std::string& line, const std::string& description) {
-        ++outcome_.failures;
-        frame::ReportError(dialogs_, description, kMergeLocation, step);
-        if (callbacks_.failed) callbacks_.failed(line, description);
-    }
-
-    // Runs fn; a failure is reported under the given step.  Returns whether
-    // fn finished.
-    template <typename Fn>
-    bool attempt(int step, const std::string& line, Fn&& fn) {
-        try {
-            fn();
-            return true;
-        } catch (const std::exception& e) {
-            fail(step, line, e.what());
-        } catch (...) {
-            fail(step, line, "Unknown error");
-        }
+    // Runs fn as the given step; a failure is reported and told to the
+    // caller with the line of the difference it was applying (none for the
+    // connections and the copy).  Returns whether fn finished.
+    bool attempt(int step, const compare::Difference* difference, const std::function<void()>& fn) {
+        if (trap_.at(step, fn)) return true;
+        if (callbacks_.failed)
+            callbacks_.failed(difference ? compare::lineText(*difference) : std::string(),
+                              trap_.lastFailure());
         return false;
     }
+
+    void pump() { pace_.pump(callbacks_.processEvents); }
 
     bool openSources() {
         // Without both sources nothing could be applied: a lone copy of
         // Table #1 would look like a finished merge.
-        if (!attempt(kStepOpenSource1, "", [&] {
+        if (!attempt(kStepOpenSource1, nullptr, [&] {
                 source1_.setMode(foxpro::kModeReadWrite);
                 source1_.open(data::connectionString(request_.source1));
             }))
             return false;
-        return attempt(kStepOpenSource2, "", [&] {
+        return attempt(kStepOpenSource2, nullptr, [&] {
             source2_.setMode(foxpro::kModeReadWrite);
             source2_.open(data::connectionString(request_.source2));
         });
@@ -136,7 +84,7 @@ class Merge {
     // The copy is the one step the rest depends on: when it fails, no update
     // or insert may touch whatever table carries the new name.
     bool copyTable1() {
-        outcome_.tableMade = attempt(kStepCopy, "", [&] {
+        outcome_.tableMade = attempt(kStepCopy, nullptr, [&] {
             refuseReplacingTable2();
             source1_.execute(copyStatement(request_.Table1Name, request_.newTableName));
         });
@@ -186,8 +134,15 @@ class Merge {
         return *targetFields_;
     }
 
-    const foxpro::FieldInfo& targetField(const std::string& name) {
-        for (const auto& f : targetFields())
+    // The new table's field of a difference: the copy has Table #1's fields
+    // at their positions; by name when the position does not hold it.
+    const foxpro::FieldInfo& targetField(const compare::Difference& d) {
+        const auto& fields = targetFields();
+        const std::string name(d.fieldName);
+        if (d.field >= 0 && static_cast<std::size_t>(d.field) < fields.size() &&
+            sameName(fields[static_cast<std::size_t>(d.field)].name, name))
+            return fields[static_cast<std::size_t>(d.field)];
+        for (const auto& f : fields)
             if (sameName(f.name, name)) return f;
         throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
     }
@@ -206,50 +161,52 @@ class Merge {
         return std::runtime_error(request_.Table2Name + " has no record " + std::to_string(n));
     }
 
-    void updatePass(const MergeLines& lines) {
-        for (int i = 0; i < lines.count(); ++i) {
-            pump_();
-            if (i >= lines.count() || !lines.checked(i)) continue;
-            const std::string line = lines.text(i);
-            if (foxpro::lowerAscii(line).find("changed") == std::string::npos) continue;
-            if (attempt(kStepUpdate, line, [&] { updateField(line); }))
+    void updatePass(const MergeList& list) {
+        for (int i = 0; i < list.count(); ++i) {
+            pump();
+            if (i >= list.count() || !list.checked(i)) continue;
+            // Missing-field differences change nothing.
+            const compare::Difference d = list.difference(i);
+            if (d.kind != compare::DifferenceKind::Changed) continue;
+            if (attempt(kStepUpdate, &d, [&] { updateField(d); }))
                 ++outcome_.fieldsUpdated;
             else
                 ++outcome_.linesFailed;
         }
     }
 
-    void updateField(const std::string& line) {
-        const std::string field = TextBetween(line, " \"", "\" ");
-        const std::int64_t n = recordNumber(TextBetween(line, "Record ", ","), line);
-        const foxpro::FieldInfo& target = targetField(field);
+    // Field d.field of record record1 of the new table takes Table #2's own
+    // value of that field in record record2.
+    void updateField(const compare::Difference& d) {
+        const std::string field(d.fieldName);
+        const foxpro::FieldInfo& target = targetField(d);
         std::string literal;
         {
             foxpro::Recordset record;
-            readTable2Record(record, n);
+            readTable2Record(record, d.record2);
             const int index = record.fieldIndex(field);
             literal = sqlLiteral(record.value(index), record.field(index), target);
         }
-        source1_.execute(updateStatement(request_.newTableName, field, literal, n));
+        source1_.execute(updateStatement(request_.newTableName, field, literal, d.record1));
     }
 
-    int countTicked(const MergeLines& lines) {
+    int countTicked(const MergeList& list) {
         int ticked = 0;
-        for (int i = 0; i < lines.count(); ++i) {
-            pump_();
-            if (i < lines.count() && lines.checked(i)) ++ticked;
+        for (int i = 0; i < list.count(); ++i) {
+            pump();
+            if (i < list.count() && list.checked(i)) ++ticked;
         }
         return ticked;
     }
 
-    void insertPass(const MergeLines& lines) {
-        for (int i = 0; i < lines.count(); ++i) {
-            pump_();
-            if (i >= lines.count() || !lines.checked(i)) continue;
-            // Checked "deleted" lines are skipped: those records stay.
-            const std::string line = lines.text(i);
-            if (foxpro::lowerAscii(line).find("added") == std::string::npos) continue;
-            if (attempt(kStepInsert, line, [&] { insertRecord(line); }))
+    void insertPass(const MergeList& list) {
+        for (int i = 0; i < list.count(); ++i) {
+            pump();
+            if (i >= list.count() || !list.checked(i)) continue;
+            // Ticked Deleted differences are skipped: those records stay.
+            const compare::Difference d = list.difference(i);
+            if (d.kind != compare::DifferenceKind::Added) continue;
+            if (attempt(kStepInsert, &d, [&] { insertRecord(d.record2); }))
                 ++outcome_.recordsAdded;
             else
                 ++outcome_.linesFailed;
@@ -292,8 +249,8 @@ class Merge {
         return *columnMap_;
     }
 
-    void insertRecord(const std::string& line) {
-        const std::int64_t n = recordNumber(TextBetween(line, "Record ", " "), line);
+    // Record n of Table #2 appended to the new table.
+    void insertRecord(std::int64_t n) {
         std::vector<std::string> columns;
         std::vector<std::string> values;
         {
@@ -301,7 +258,7 @@ class Merge {
             readTable2Record(record, n);
             const ColumnMap& map = columnMap(record);
             for (std::size_t k = 0; k < map.target.size(); ++k) {
-                pump_();
+                pump();
                 if (!map.sameColumns) columns.push_back(map.target[k]->name);
                 const int j = map.sourceIndex[k];
                 values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
@@ -313,7 +270,8 @@ class Merge {
     const MergeRequest& request_;
     frame::Dialogs& dialogs_;
     const MergeCallbacks& callbacks_;
-    EventPump pump_;
+    frame::ErrorTrap trap_;
+    frame::EventPace pace_;
     MergeOutcome outcome_;
     foxpro::Connection source1_;
     foxpro::Connection source2_;
@@ -323,11 +281,16 @@ class Merge {
 
 }  // namespace
 
-MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeLines& fieldDifferences,
-                               const MergeLines& addedDeleted, frame::Dialogs& dialogs,
+ListOfKind::ListOfKind(const compare::DifferenceList& differences, compare::LineList list,
+                       bool ticked)
+    : differences_(differences), ticked_(ticked) {
+    for (std::size_t i = 0; i < differences.size(); ++i)
+        if (compare::listOf(differences[i].kind) == list) rows_.push_back(i);
+}
+
+MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeList& fieldDifferences,
+                               const MergeList& addedDeleted, frame::Dialogs& dialogs,
                                const MergeCallbacks& callbacks) {
-    if (mergeRunning) return MergeOutcome{};
-    RunningGuard guard;
     // The request is copied: the caller's fields may change while events run.
     const MergeRequest fixed = request;
     Merge merge(fixed, dialogs, callbacks);

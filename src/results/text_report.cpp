@@ -13,18 +13,21 @@
 #include <random>
 #include <stdexcept>
 
+#include "compare/difference_line.h"
+
 namespace quorvel::results {
 
 namespace {
 
 constexpr int kLinesPerEventPass = 100;
 
-void appendList(std::string& report, const LineSource& lines,
-                const std::function<void()>& processEvents) {
-    const std::size_t count = lines.count ? lines.count() : 0;
-    for (std::size_t i = 1; i <= count; ++i) {
-        if (i % kLinesPerEventPass == 0 && processEvents) processEvents();
-        report += lines.text(i - 1);
+void appendList(std::string& report, const compare::DifferenceList& differences,
+                compare::LineList list, const std::function<void()>& processEvents) {
+    std::size_t line = 0;
+    for (const compare::Difference d : differences) {
+        if (compare::listOf(d.kind) != list) continue;
+        if (++line % kLinesPerEventPass == 0 && processEvents) processEvents();
+        compare::appendLineText(report, d);
         report += "\r\n";
     }
 }
@@ -90,17 +93,12 @@ std::string baseOf(const std::string& path) {
 
 }  // namespace
 
-LineSource linesOf(const std::vector<std::string>& lines) {
-    return {[&lines] { return lines.size(); },
-            [&lines](std::size_t index) { return lines[index]; }};
-}
-
-std::string buildTextReport(const LineSource& fieldDifferences, const LineSource& addedDeleted,
+std::string buildTextReport(const compare::DifferenceList& differences,
                             const std::function<void()>& processEvents) {
     std::string report;
     if (processEvents) processEvents();
-    appendList(report, fieldDifferences, processEvents);
-    appendList(report, addedDeleted, processEvents);
+    appendList(report, differences, compare::LineList::FieldDifferences, processEvents);
+    appendList(report, differences, compare::LineList::AddedDeleted, processEvents);
     return report;
 }
 

@@ -1,27 +1,19 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "compare/difference_list.h"
 
 namespace quorvel::results {
 
-// Read-only view of one list of difference lines (count + text of line i,
-// 0-based), so that a window's list model can be passed without copying.
-struct LineSource {
-    std::function<std::size_t()> count;
-    std::function<std::string(std::size_t index)> text;
-};
-
-// A LineSource over a vector; the vector must outlive it.
-LineSource linesOf(const std::vector<std::string>& lines);
-
-// The text report: every field-difference line, then every added/deleted
-// line, each followed by CR LF.  Two empty lists give the empty string.
-// processEvents (optional) runs before the first line and at every 100th
-// line of each list (lines 100, 200, ... counted from 1).
-std::string buildTextReport(const LineSource& fieldDifferences, const LineSource& addedDeleted,
+// The text report: the line of every field difference (Changed and Missing
+// field), then of every added or deleted record, each in walk order and
+// followed by CR LF; the lists are told apart by kind, never by the text.
+// No differences give the empty string.  processEvents (optional) runs
+// before the first line and at every 100th line of each list (lines 100,
+// 200, ... counted from 1).
+std::string buildTextReport(const compare::DifferenceList& differences,
                             const std::function<void()>& processEvents = {});
 
 // Writes text (UTF-8) to path in the encoding of the user's locale (UTF-8

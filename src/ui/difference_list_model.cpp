@@ -1,47 +1,42 @@
 #include "ui/difference_list_model.h"
 
-#include <algorithm>
-
 namespace quorvel::ui {
 
-DifferenceListModel::DifferenceListModel(QString header, bool checkable, QObject* parent)
-    : QAbstractListModel(parent), header_(std::move(header)), checkable_(checkable) {}
-
-void DifferenceListModel::appendLine(std::string line) {
-    lines_.push_back(std::move(line));
-    checks_.push_back(1);
+DifferenceListModel::DifferenceListModel(QString header, bool checkable, wizard::ResultList& list,
+                                         QObject* parent)
+    : QAbstractListModel(parent),
+      header_(std::move(header)),
+      checkable_(checkable),
+      list_(list),
+      shown_(list.count()) {
+    list_.addObserver(this);
 }
 
-void DifferenceListModel::flush() {
-    const int total = count();
-    if (total == shown_) return;
-    beginInsertRows({}, shown_, total - 1);
-    shown_ = total;
-    endInsertRows();
+DifferenceListModel::~DifferenceListModel() {
+    list_.removeObserver(this);
 }
 
-void DifferenceListModel::clear() {
+void DifferenceListModel::rowsCleared() {
     beginResetModel();
-    lines_.clear();
-    lines_.shrink_to_fit();
-    checks_.clear();
-    checks_.shrink_to_fit();
     shown_ = 0;
     endResetModel();
 }
 
-void DifferenceListModel::setChecked(int index, bool checked) {
-    if (index < 0 || index >= count()) return;
-    checks_[static_cast<size_t>(index)] = checked ? 1 : 0;
-    if (index < shown_) {
-        const QModelIndex changed = this->index(index);
-        emit dataChanged(changed, changed, {Qt::CheckStateRole});
-    }
+void DifferenceListModel::rowsAppended(int count) {
+    if (count <= shown_) return;
+    beginInsertRows({}, shown_, count - 1);
+    shown_ = count;
+    endInsertRows();
 }
 
-void DifferenceListModel::setAllChecked(bool checked) {
-    std::fill(checks_.begin(), checks_.end(), checked ? 1 : 0);
-    emit allChecksChanged();
+void DifferenceListModel::tickChanged(int row) {
+    if (!checkable_ || row >= shown_) return;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+}
+
+void DifferenceListModel::allTicksChanged() {
+    if (checkable_) emit allChecksChanged();
 }
 
 int DifferenceListModel::rowCount(const QModelIndex& parent) const {
@@ -49,30 +44,30 @@ int DifferenceListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant DifferenceListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= shown_) return {};
+    if (!index.isValid() || index.row() >= shown_ || index.row() >= list_.count()) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(text(index.row()));
+            return QString::fromStdString(list_.text(index.row()));
         case Qt::CheckStateRole:
             if (!checkable_) return {};
-            return checked(index.row()) ? Qt::Checked : Qt::Unchecked;
+            return list_.checked(index.row()) ? Qt::Checked : Qt::Unchecked;
         default:
             return {};
     }
 }
 
 bool DifferenceListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!checkable_ || role != Qt::CheckStateRole || !index.isValid() || index.row() >= shown_) {
+    if (!checkable_ || role != Qt::CheckStateRole || !index.isValid() || index.row() >= shown_ ||
+        index.row() >= list_.count()) {
         return false;
     }
-    setChecked(index.row(), value.toInt() == Qt::Checked);
+    list_.setChecked(index.row(), value.toInt() == Qt::Checked);
     return true;
 }
 
 Qt::ItemFlags DifferenceListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    // The texts are not editable: the report and the merge read exactly
-    // the lines the comparison wrote.
+    // The texts are not editable: they are the differences' own lines.
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     if (checkable_) result |= Qt::ItemIsUserCheckable;
     return result;

@@ -2,46 +2,36 @@
 
 #include <QAbstractListModel>
 #include <QString>
-#include <cstdint>
 #include <string>
-#include <vector>
+
+#include "wizard/result_list.h"
 
 namespace quorvel::ui {
 
-// One of the single-column lists of difference lines (field differences or
-// added/deleted records), with an optional check box on every line.  The
-// lines are held as the comparison wrote them; the view shows them, the
-// report and the merge read them back through count()/text()/checked() in
-// the order shown.
-//
-// Appending is buffered: appendLine() only stores the line, flush() tells
-// the views about every line appended since the last flush in one step, so
-// that a million lines go in without a million view updates.
-class DifferenceListModel : public QAbstractListModel {
+// A view's model of one of the run's two lists (field differences or
+// added/deleted records), with or without a check box on every row.  The
+// rows are the run's typed differences; a row's text is rendered when the
+// view paints it.  The list announces appended rows in batches, so a
+// million rows go in without a million view updates.
+class DifferenceListModel : public QAbstractListModel, private wizard::ResultList::Observer {
     Q_OBJECT
   public:
-    DifferenceListModel(QString header, bool checkable, QObject* parent = nullptr);
+    DifferenceListModel(QString header, bool checkable, wizard::ResultList& list,
+                        QObject* parent = nullptr);
+    ~DifferenceListModel() override;
 
-    // The lines, shown and pending alike.
-    int count() const { return static_cast<int>(lines_.size()); }
-    const std::string& text(int index) const { return lines_[static_cast<size_t>(index)]; }
-    bool checked(int index) const { return checks_[static_cast<size_t>(index)] != 0; }
+    // The list's rows, shown and pending alike.
+    int count() const { return list_.count(); }
+    std::string text(int row) const { return list_.text(row); }
+    bool checked(int row) const { return list_.checked(row); }
     bool checkable() const { return checkable_; }
-
-    // A new line at the end, checked, shown at the next flush().
-    void appendLine(std::string line);
-    void flush();
-    void clear();
-
-    void setChecked(int index, bool checked);
-    // Every line at once.  Announced by allChecksChanged() alone, not by
-    // dataChanged() over every row: a tree view walks each row of such a
-    // range, which at a million lines is a visible pause.  Views of this
-    // model repaint on allChecksChanged(); the check states are read anew
-    // when rows are painted.
-    void setAllChecked(bool checked);
+    wizard::ResultList& list() { return list_; }
 
   signals:
+    // Every row's tick changed at once.  Announced alone, not by
+    // dataChanged() over every row: a tree view walks each row of such a
+    // range, which at a million rows is a visible pause.  Views of this
+    // model repaint on it; the ticks are read anew when rows are painted.
     void allChecksChanged();
 
   public:
@@ -53,11 +43,15 @@ class DifferenceListModel : public QAbstractListModel {
                         int role = Qt::DisplayRole) const override;
 
   private:
+    void rowsCleared() override;
+    void rowsAppended(int count) override;
+    void tickChanged(int row) override;
+    void allTicksChanged() override;
+
     QString header_;
     bool checkable_;
-    std::vector<std::string> lines_;
-    std::vector<std::uint8_t> checks_;
-    int shown_ = 0;  // lines the views have been told about
+    wizard::ResultList& list_;
+    int shown_ = 0;  // rows the views have been told about
 };
 
 }  // namespace quorvel::ui

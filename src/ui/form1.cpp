@@ -24,8 +24,9 @@ Form1::Form1(Wizard& wizard) : wizard_(wizard) {
     setObjectName(QStringLiteral("Form1"));
     dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
                                                [&wizard] { return wizard.ending(); });
-    model_ = std::make_unique<wizard::StartWindowModel>(
-        wizard.store(), *dialogs_, wizard.applicationFolder(), wizard.startupEnvironment());
+    model_ = std::make_unique<wizard::StartWindowModel>(wizard.run(), wizard.store(), *dialogs_,
+                                                        wizard.applicationFolder(),
+                                                        wizard.startupEnvironment());
     build();
     connectHandlers();
 }

@@ -5,6 +5,7 @@
 
 #include "data/string_list.h"
 #include "ui/window_setup.h"
+#include "wizard/table_choice_model.h"
 
 class QGroupBox;
 class QLabel;
@@ -16,42 +17,34 @@ namespace quorvel::ui {
 
 class Wizard;
 
-// The table-choice window: Table #1 and Table #2 are picked here and
-// "Next >" runs the comparison, then hands its lines to the results window
-// and the new-table window.
+// The table-choice window: its layout, wired to its TableChoiceModel, which
+// picks Table #1 and Table #2 and runs the comparison.
 class Form2 : public QWidget {
     Q_OBJECT
   public:
     explicit Form2(Wizard& wizard);
     ~Form2() override;
 
+    wizard::TableChoiceModel& model() { return *model_; }
     // The table list of source n (List1 / List2); the start window fills it.
-    data::StringList& tableList(int source) { return source == 1 ? tables1_ : tables2_; }
+    data::StringList& tableList(int source) { return model_->tableList(source); }
 
-    void load();               // Form_Load
-    void PushButton2_Click();  // "< Back"
-    void PushButton3_Click();  // "Next >": the comparison run
-    bool running() const { return running_; }
+    void load();  // Form_Load
 
     // ProgressBar1: the value (0..100) and the text the run sets.
     void setProgress(int value, const std::string& text);
-
-    // Step 7 of the run: every non-empty line into the matching list of
-    // Form4, then of Form3, letting pending events run about every 20 ms.
-    void fillResultLists(const std::vector<std::string>& lines);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void connectModel();
     void mirror(data::StringList& list, QListWidget* view);
 
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
-    data::StringList tables1_;
-    data::StringList tables2_;
-    bool running_ = false;
+    std::unique_ptr<wizard::TableChoiceModel> model_;
     StretchLayout stretch_;
 
     QPushButton* PushButton2 = nullptr;
@@ -63,8 +56,5 @@ class Form2 : public QWidget {
     QPushButton* PushButton3 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 };
-
-// The progress bar's resting text.
-inline constexpr const char* kProgressBarText = "Progress Bar";
 
 }  // namespace quorvel::ui

@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "frame/error_trap.h"
-#include "results/text_report.h"
 #include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/wizard.h"
@@ -16,11 +14,6 @@ namespace {
 
 const QSize kDesignSize = twipsSize(8040, 4500);
 constexpr int kColumnWidthTwips = 6500;
-
-results::LineSource linesOfModel(const DifferenceListModel& model) {
-    return {[&model] { return static_cast<std::size_t>(model.count()); },
-            [&model](std::size_t index) { return model.text(static_cast<int>(index)); }};
-}
 
 }  // namespace
 
@@ -49,15 +42,20 @@ QTreeView* addDifferenceList(QWidget* parent, const char* name, DifferenceListMo
     return view;
 }
 
-Form3::Form3(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
+Form3::Form3(Wizard& wizard)
+    : wizard_(wizard),
+      dialogs_(std::make_unique<WindowDialogs>(wizard.dialogs(), this,
+                                               [&wizard] { return wizard.ending(); })),
+      model_(wizard.run(), *dialogs_),
+      stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form3"));
-    dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
-                                               [&wizard] { return wizard.ending(); });
     setFont(arialFont(kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);
-    fields_ = new DifferenceListModel(QStringLiteral("Field Differences"), false, this);
-    added_ = new DifferenceListModel(QStringLiteral("Added / Deleted Records"), false, this);
+    fields_ = new DifferenceListModel(QStringLiteral("Field Differences"), false,
+                                      wizard.run().fieldDifferences(), this);
+    added_ = new DifferenceListModel(QStringLiteral("Added / Deleted Records"), false,
+                                     wizard.run().addedDeleted(), this);
 
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 120, 7800, 405));
@@ -81,67 +79,21 @@ Form3::Form3(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     stretch_.add(PushButton4, 0, 1, 1, 0);
     stretch_.add(PushButton3, 0, 1, 1, 0);
 
-    connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
+    wizard::ResultsView& view = model_.view;
+    view.setUp = [this] { setUpWindow(this); };
+    view.showTableChoice = [this] { wizard_.form2().show(); };
+    view.showNewTable = [this] { wizard_.form4().show(); };
+    view.hide = [this] { hide(); };
+    view.processEvents = [this] { wizard_.processEvents(); };
+    connect(PushButton2, &QPushButton::clicked, this, [this] { model_.PushButton2_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { model_.PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { model_.PushButton4_Click(); });
 }
 
 Form3::~Form3() = default;
 
 void Form3::load() {
-    frame::ErrorTrap trap(*dialogs_, "Form3.Form_Load");
-    trap.step([&] { setUpWindow(this); });
-}
-
-void Form3::PushButton2_Click() {
-    // "< Back" while the report is being saved is ignored: the save reads
-    // these lists.
-    if (saving_) return;
-    frame::ErrorTrap trap(*dialogs_, "Form3.PushButton2_Click");
-    trap.step([&] { fields_->clear(); });
-    trap.step([&] { added_->clear(); });
-    trap.step([&] {
-        if (wizard_.hasForm4()) {
-            wizard_.form4().fieldList().clear();
-            wizard_.form4().addedList().clear();
-        }
-    });
-    trap.step([&] {
-        wizard_.form2().show();
-        hide();
-    });
-}
-
-void Form3::PushButton3_Click() {
-    frame::ErrorTrap trap(*dialogs_, "Form3.PushButton3_Click");
-    trap.step([&] {
-        wizard_.form4().show();
-        hide();
-    });
-}
-
-void Form3::PushButton4_Click() {
-    if (saving_) return;
-    frame::ErrorTrap trap(*dialogs_, "Form3.PushButton4_Click");
-    std::string fileName;
-    trap.step([&] {
-        frame::FileDialogRequest request;
-        request.title = "Save File As";
-        request.fileName = "";
-        request.filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
-        fileName = dialogs_->saveFileName(request);
-    });
-    if (fileName.empty()) return;
-    saving_ = true;
-    trap.step([&] { dialogs_->setPointer(frame::Pointer::Hourglass); });
-    std::string report;
-    trap.step([&] {
-        report = results::buildTextReport(linesOfModel(*fields_), linesOfModel(*added_),
-                                          [this] { wizard_.processEvents(); });
-    });
-    trap.step([&] { results::WriteTextFile(report, fileName); });
-    saving_ = false;
-    trap.step([&] { dialogs_->setPointer(frame::Pointer::Default); });
+    model_.Form_Load();
 }
 
 void Form3::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 
 #include "ui/difference_list_model.h"
 #include "ui/window_setup.h"
+#include "wizard/results_model.h"
 
 class QPushButton;
 class QTreeView;
@@ -22,22 +23,19 @@ inline constexpr const char* kListTooltip =
 QTreeView* addDifferenceList(QWidget* parent, const char* name, DifferenceListModel* model,
                              const QRect& rect);
 
-// The results window: the two lists of the last run, the text report, and
-// the way on to the new-table window.
+// The results window: its layout, wired to its ResultsModel (the two lists
+// of the last run, the text report, the way on to the new-table window).
 class Form3 : public QWidget {
     Q_OBJECT
   public:
     explicit Form3(Wizard& wizard);
     ~Form3() override;
 
+    wizard::ResultsModel& model() { return model_; }
     DifferenceListModel& fieldList() { return *fields_; }  // ListView1
     DifferenceListModel& addedList() { return *added_; }   // ListView2
 
-    void load();               // Form_Load
-    void PushButton2_Click();  // "< Back"
-    void PushButton3_Click();  // "Create New Table Based On Differences"
-    void PushButton4_Click();  // "Save Results to Text File"
-    bool saving() const { return saving_; }
+    void load();  // Form_Load
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,9 +44,9 @@ class Form3 : public QWidget {
   private:
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
+    wizard::ResultsModel model_;
     DifferenceListModel* fields_;
     DifferenceListModel* added_;
-    bool saving_ = false;
     StretchLayout stretch_;
 
     QPushButton* PushButton2 = nullptr;

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "frame/error_trap.h"
-#include "results/merge.h"
+#include <QSignalBlocker>
+
 #include "ui/form3.h"
 #include "ui/wizard.h"
 
@@ -18,19 +18,6 @@ namespace {
 
 const QSize kDesignSize = twipsSize(8040, 6585);
 
-// The merge reads a list line by line as it reaches it, so a tick changed
-// while it runs still counts for the lines ahead.
-class ModelLines : public results::MergeLines {
-  public:
-    explicit ModelLines(const DifferenceListModel& model) : model_(model) {}
-    int count() const override { return model_.count(); }
-    std::string text(int index) const override { return model_.text(index); }
-    bool checked(int index) const override { return model_.checked(index); }
-
-  private:
-    const DifferenceListModel& model_;
-};
-
 // The program's own windows, as opposed to message boxes and file dialogs.
 bool isWizardWindow(const QWidget* window) {
     return window != nullptr && window->objectName().startsWith(QLatin1String("Form"));
@@ -38,15 +25,20 @@ bool isWizardWindow(const QWidget* window) {
 
 }  // namespace
 
-Form4::Form4(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
+Form4::Form4(Wizard& wizard)
+    : wizard_(wizard),
+      dialogs_(std::make_unique<WindowDialogs>(wizard.dialogs(), this,
+                                               [&wizard] { return wizard.ending(); })),
+      model_(wizard.run(), *dialogs_),
+      stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form4"));
-    dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
-                                               [&wizard] { return wizard.ending(); });
     setFont(arialFont(kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);
-    fields_ = new DifferenceListModel(QStringLiteral("Field Differences"), true, this);
-    added_ = new DifferenceListModel(QStringLiteral("Added / Deleted Records"), true, this);
+    fields_ = new DifferenceListModel(QStringLiteral("Field Differences"), true,
+                                      wizard.run().fieldDifferences(), this);
+    added_ = new DifferenceListModel(QStringLiteral("Added / Deleted Records"), true,
+                                     wizard.run().addedDeleted(), this);
 
     Frame3 = addFrame(this, "Frame3", QStringLiteral("Results"), twipsRect(120, 30, 7800, 3900));
     ListView1 = addDifferenceList(Frame3, "ListView1", fields_, twipsRect(240, 300, 7320, 1155));
@@ -101,35 +93,45 @@ Form4::Form4(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     stretch_.add(PushButton2, 0, 1, 0.5, 0);
     stretch_.add(PushButton3, 0.5, 1, 0.5, 0);
 
-    connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form4::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
-    connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form4::PushButton3_Click);
+    connectModel();
     watchActiveWindow();
 }
 
 Form4::~Form4() = default;
 
-void Form4::load() {
-    frame::ErrorTrap trap(*dialogs_, "Form4.Form_Load");
-    trap.step([&] { setUpWindow(this); });
-    trap.step([&] {
-        // The caption label stands out in white.
+void Form4::connectModel() {
+    wizard::NewTableView& view = model_.view;
+    view.setUp = [this] { setUpWindow(this); };
+    view.whitenCaption = [this] {
         QPalette palette = Label1->palette();
         palette.setColor(QPalette::Window, Qt::white);
         Label1->setPalette(palette);
         Label1->setAutoFillBackground(true);
-    });
+    };
+    view.setNewTableName = [this](const std::string& name) {
+        const QSignalBlocker blocker(Text1);
+        Text1->setText(qs(name));
+    };
+    view.setCaptionText = [this](const std::string& caption) { Label1->setText(qs(caption)); };
+    view.showResults = [this] { wizard_.form3().show(); };
+    view.hide = [this] { hide(); };
+    view.processEvents = [this] { wizard_.processEvents(); };
+
+    connect(Text1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_.Text1_Change(ss(text)); });
+    auto click = [this](QPushButton* button, void (wizard::NewTableModel::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, handler] { (model_.*handler)(); });
+    };
+    click(PushButton1, &wizard::NewTableModel::PushButton1_Click);
+    click(PushButton4, &wizard::NewTableModel::PushButton4_Click);
+    click(PushButton5, &wizard::NewTableModel::PushButton5_Click);
+    click(PushButton6, &wizard::NewTableModel::PushButton6_Click);
+    click(PushButton2, &wizard::NewTableModel::PushButton2_Click);
+    click(PushButton3, &wizard::NewTableModel::PushButton3_Click);
 }
 
-void Form4::setNewTableName(const std::string& name) {
-    Text1->setText(qs(name));
-}
-
-void Form4::setCaptionText(const std::string& text) {
-    Label1->setText(qs(text));
+void Form4::load() {
+    model_.Form_Load();
 }
 
 void Form4::watchActiveWindow() {
@@ -145,7 +147,7 @@ void Form4::watchActiveWindow() {
 bool Form4::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && !lastActive_) {
         lastActive_ = true;
-        Form_Activate();
+        model_.Form_Activate();
     }
     return QWidget::event(event);
 }
@@ -155,65 +157,13 @@ void Form4::showEvent(QShowEvent* event) {
     // Shown = becoming active, also where the platform activates nothing.
     if (!lastActive_) {
         lastActive_ = true;
-        Form_Activate();
+        model_.Form_Activate();
     }
 }
 
 void Form4::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     lastActive_ = false;
-}
-
-void Form4::Form_Activate() {
-    frame::ErrorTrap trap(*dialogs_, "Form4.Form_Activate");
-    trap.step([&] { fields_->setAllChecked(true); });
-    trap.step([&] { added_->setAllChecked(true); });
-}
-
-void Form4::setAll(DifferenceListModel& list, bool checked, const char* location) {
-    frame::ErrorTrap trap(*dialogs_, location);
-    trap.step([&] { list.setAllChecked(checked); });
-}
-
-void Form4::PushButton1_Click() {
-    setAll(*fields_, true, "Form4.PushButton1_Click");
-}
-void Form4::PushButton4_Click() {
-    setAll(*fields_, false, "Form4.PushButton4_Click");
-}
-void Form4::PushButton5_Click() {
-    setAll(*added_, true, "Form4.PushButton5_Click");
-}
-void Form4::PushButton6_Click() {
-    setAll(*added_, false, "Form4.PushButton6_Click");
-}
-
-void Form4::PushButton2_Click() {
-    frame::ErrorTrap trap(*dialogs_, "Form4.PushButton2_Click");
-    trap.step([&] {
-        wizard_.form3().show();
-        hide();
-    });
-}
-
-void Form4::PushButton3_Click() {
-    // A second "Create" during a merge is ignored.
-    if (merging_) return;
-    merging_ = true;
-    frame::ErrorTrap trap(*dialogs_, results::kMergeLocation);
-    trap.step([&] {
-        results::MergeRequest request;
-        request.newTableName = ss(Text1->text());
-        request.Table1Name = wizard_.Table1Name;
-        request.Table2Name = wizard_.Table2Name;
-        request.source1 = wizard_.startModel().source(1);
-        request.source2 = wizard_.startModel().source(2);
-        results::MergeCallbacks callbacks;
-        callbacks.processEvents = [this] { wizard_.processEvents(); };
-        results::MergeIntoNewTable(request, ModelLines(*fields_), ModelLines(*added_), *dialogs_,
-                                   callbacks);
-    });
-    merging_ = false;
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

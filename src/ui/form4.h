@@ -6,6 +6,7 @@
 
 #include "ui/difference_list_model.h"
 #include "ui/window_setup.h"
+#include "wizard/new_table_model.h"
 
 class QGroupBox;
 class QLabel;
@@ -17,30 +18,21 @@ namespace quorvel::ui {
 
 class Wizard;
 
-// The new-table window: the lines of the last run with a check box each,
-// the new table's name, and "Create", which runs the merge.
+// The new-table window: its layout, wired to its NewTableModel (the lines
+// of the last run with a check box each, the new table's name, and
+// "Create", which runs the merge).  Which activation counts as the window
+// becoming active is decided here, with the toolkit's events.
 class Form4 : public QWidget {
     Q_OBJECT
   public:
     explicit Form4(Wizard& wizard);
     ~Form4() override;
 
+    wizard::NewTableModel& model() { return model_; }
     DifferenceListModel& fieldList() { return *fields_; }  // ListView1
     DifferenceListModel& addedList() { return *added_; }   // ListView2
 
-    // Set by the table-choice window after a run with differences.
-    void setNewTableName(const std::string& name);
-    void setCaptionText(const std::string& text);
-
-    void load();               // Form_Load
-    void Form_Activate();      // every line of both lists checked
-    void PushButton1_Click();  // Select All, field differences
-    void PushButton4_Click();  // Unselect All, field differences
-    void PushButton5_Click();  // Select All, added/deleted
-    void PushButton6_Click();  // Unselect All, added/deleted
-    void PushButton2_Click();  // "< Back"
-    void PushButton3_Click();  // "Create": the merge
-    bool merging() const { return merging_; }
+    void load();  // Form_Load
 
   protected:
     bool event(QEvent* event) override;
@@ -50,14 +42,14 @@ class Form4 : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void setAll(DifferenceListModel& list, bool checked, const char* location);
+    void connectModel();
     void watchActiveWindow();
 
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
+    wizard::NewTableModel model_;
     DifferenceListModel* fields_;
     DifferenceListModel* added_;
-    bool merging_ = false;
     // True while this window is the last of the program's windows to have
     // been active: message boxes in between do not count.
     bool lastActive_ = false;

@@ -7,6 +7,7 @@
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/settings_store.h"
+#include "wizard/run_model.h"
 #include "wizard/start_window_model.h"
 
 class QWidget;
@@ -32,7 +33,8 @@ struct WizardEnvironment {
 
 // The chain of the wizard's windows.  The start window is made with the
 // wizard; the others on first use, then only shown and hidden until the
-// program ends.  Also holds the application-wide Table1Name/Table2Name.
+// program ends.  Also holds the run's model, which the windows' models share
+// (sources, table names, differences with their ticks, busy state).
 class Wizard {
   public:
     explicit Wizard(WizardEnvironment environment);
@@ -59,10 +61,7 @@ class Wizard {
     const foxpro::TextLocale& locale() const { return env_.locale; }
     const wizard::StartupEnvironment& startupEnvironment() const { return env_.startup; }
     wizard::StartWindowModel& startModel();
-
-    // Names of Table #1 and Table #2 of the latest run.
-    std::string Table1Name;
-    std::string Table2Name;
+    wizard::RunModel& run() { return run_; }
 
     // Closing any of Form1..Form4: every window is hidden at once and the
     // program ends.
@@ -74,6 +73,7 @@ class Wizard {
 
   private:
     WizardEnvironment env_;
+    wizard::RunModel run_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form3> form3_;

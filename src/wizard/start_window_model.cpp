@@ -35,9 +35,11 @@ std::string withSeparator(std::string folder) {
 
 }  // namespace
 
-StartWindowModel::StartWindowModel(frame::SettingsStore& store, frame::Dialogs& dialogs,
-                                   std::string applicationFolder, StartupEnvironment environment)
-    : store_(store),
+StartWindowModel::StartWindowModel(RunModel& run, frame::SettingsStore& store,
+                                   frame::Dialogs& dialogs, std::string applicationFolder,
+                                   StartupEnvironment environment)
+    : run_(run),
+      store_(store),
       dialogs_(dialogs),
       appFolder_(std::move(applicationFolder)),
       environment_(std::move(environment)),
@@ -46,13 +48,6 @@ StartWindowModel::StartWindowModel(frame::SettingsStore& store, frame::Dialogs& 
     if (!environment_.providerCheck) {
         environment_.providerCheck = [](frame::Dialogs& d) { return data::IsProviderInstalled(d); };
     }
-}
-
-data::SourceDescriptor& StartWindowModel::source(int n) {
-    return sources_[index(n)];
-}
-const data::SourceDescriptor& StartWindowModel::source(int n) const {
-    return sources_[index(n)];
 }
 
 std::string StartWindowModel::GetDBName(int n) const {

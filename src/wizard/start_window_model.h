@@ -7,6 +7,7 @@
 #include "data/string_list.h"
 #include "frame/dialogs.h"
 #include "frame/settings_store.h"
+#include "wizard/run_model.h"
 
 namespace quorvel::wizard {
 
@@ -47,20 +48,21 @@ struct StartupEnvironment {
     std::function<bool(frame::Dialogs&)> providerCheck;
 };
 
-// The start window's logic.  It owns the two source descriptors for the
-// whole run; every other part reads them from here by reference.
+// The start window's logic.  It edits the two source descriptors of the
+// run, which every other part reads from the run model.
 class StartWindowModel {
   public:
-    StartWindowModel(frame::SettingsStore& store, frame::Dialogs& dialogs,
+    StartWindowModel(RunModel& run, frame::SettingsStore& store, frame::Dialogs& dialogs,
                      std::string applicationFolder, StartupEnvironment environment = {});
     StartWindowModel(const StartWindowModel&) = delete;
     StartWindowModel& operator=(const StartWindowModel&) = delete;
 
     StartWindowView view;
 
-    // Source n (any n other than 1 is source 2).
-    data::SourceDescriptor& source(int n);
-    const data::SourceDescriptor& source(int n) const;
+    // Source n of the run (any n other than 1 is source 2).
+    data::SourceDescriptor& source(int n) { return run_.source(n); }
+    const data::SourceDescriptor& source(int n) const { return run_.source(n); }
+    RunModel& run() { return run_; }
     const std::string& folderText(int n) const { return source(n).folderText; }
 
     frame::SettingsStore& store() { return store_; }
@@ -110,12 +112,12 @@ class StartWindowModel {
   private:
     void setPointer(frame::Pointer pointer);
 
+    RunModel& run_;
     frame::SettingsStore& store_;
     frame::Dialogs& dialogs_;
     std::string appFolder_;
     StartupEnvironment environment_;
     std::string applicationTitle_;
-    data::SourceDescriptor sources_[2];
     data::StringList ownLists_[2];
     bool puttingText_ = false;
     bool quitRequested_ = false;

@@ -86,7 +86,7 @@ TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
               "Record 2, Field \"NAME\" has changed from \"Bo   \" to \"Bob  \"\r\n"
               "Record 3 deleted from people\r\n");
 
-    // A changed value that reads "deleted" sorts with the added/deleted lines.
+    // A changed value that reads "deleted" is a field difference all the same.
     TableBuilder t1(0x30), t2(0x30);
     t1.field("WORD", 'C', 7).record({Cell::text("kept")}).record({Cell::text("Bob")});
     t2.field("WORD", 'C', 7).record({Cell::text("deleted")}).record({Cell::text("Bo")});
@@ -98,8 +98,8 @@ TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
               "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\n"
               "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\n");
     EXPECT_EQ(quorvel::test::readText(report),
-              "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\r\n"
-              "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\r\n");
+              "Record 1, Field \"WORD\" has changed from \"kept   \" to \"deleted\"\r\n"
+              "Record 2, Field \"WORD\" has changed from \"Bob    \" to \"Bo     \"\r\n");
 }
 
 TEST_F(DiffCliTest, UsageAndReportErrorsExitWithTwo) {

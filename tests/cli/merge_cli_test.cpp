@@ -75,6 +75,21 @@ TEST_F(MergeCliTest, OneListOnlyAndExitZeroWhenEverythingApplied) {
     EXPECT_EQ(r.out, "changes: 3 fields updated, 0 records added, 1 failed\n");
 }
 
+TEST_F(MergeCliTest, ChangesOnlyAppliesChangedValuesThatSayAddedOrDeleted) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("CITY", 'C', 8).field("NOTE", 'M', 4);
+    t2.field("CITY", 'C', 8).field("NOTE", 'M', 4);
+    t1.record({Cell::text("Paris"), Cell::memo("open")});
+    t2.record({Cell::text("Readded"), Cell::memo("order deleted")});
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1new", "--changes-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "t1new: 2 fields updated, 0 records added, 0 failed\n");
+    r = test::runCli({"diff", dir.path(), "t1new", dir.path(), "t2"}, dir);
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
 TEST_F(MergeCliTest, AFolderNamedLikeAContainerIsAFolder) {
     // The rule of every verb: an existing file is a container, anything else
     // a folder, whatever the name ends in.

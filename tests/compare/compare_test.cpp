@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "compare/line_kind.h"
-#include "foxpro/connection.h"
-#include "foxpro/recordset.h"
+#include "compare/difference_line.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -32,6 +30,13 @@ data::SourceDescriptor folderSource(const std::string& path) {
     return source;
 }
 
+// The line texts of a list of differences, in order.
+std::vector<std::string> texts(const compare::DifferenceList& differences) {
+    std::vector<std::string> out;
+    for (const compare::Difference d : differences) out.push_back(compare::lineText(d));
+    return out;
+}
+
 // A one-field table NAME C(width) holding the given names.
 TableBuilder names(const std::vector<std::string>& values, int width = 3) {
     TableBuilder t(0x30);
@@ -51,12 +56,12 @@ class CompareTest : public ::testing::Test {
                                 table2, foxpro::TextLocale::c(), dialogs_, callbacks);
     }
 
-    // The lines of a comparison that must complete without any report.
+    // The line texts of a comparison that must complete without any report.
     std::vector<std::string> lines() {
         const compare::CompareResult result = run();
         EXPECT_TRUE(result.completed()) << result.failure;
         EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
-        return result.lines;
+        return texts(result.differences);
     }
 
     TempFolder folder1_;
@@ -287,7 +292,7 @@ TEST_F(CompareTest, ValueTextsFollowTheCallersLocale) {
     comma.decimalSeparator = ",";
     const compare::CompareResult result = compare::Compare(
         folderSource(folder1_.path()), folderSource(folder2_.path()), "t1", "t2", comma, dialogs_);
-    EXPECT_THAT(result.lines,
+    EXPECT_THAT(texts(result.differences),
                 ElementsAre("Record 1, Field \"P\" has changed from \"1,5\" to \"2,25\""));
 }
 
@@ -312,7 +317,7 @@ TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyDiffersOnlyInTheLongNames) {
     const compare::CompareResult types = run2("types");
     EXPECT_TRUE(types.completed()) << types.failure;
     EXPECT_THAT(
-        types.lines,
+        texts(types.differences),
         ElementsAre(" Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist ",
                     " Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist "));
     EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
@@ -335,7 +340,7 @@ TEST_F(CompareTest, SourceThatCannotBeOpenedCouldNotBeCompared) {
         compare::Compare(folderSource(folder1_.path()), folderSource(folder2_.file("nowhere")),
                          "t1", "t2", foxpro::TextLocale::c(), dialogs_);
     EXPECT_FALSE(result.completed());
-    EXPECT_TRUE(result.lines.empty());
+    EXPECT_TRUE(result.differences.empty());
     EXPECT_FALSE(result.failure.empty());
     EXPECT_FALSE(dialogs_.messages.empty());
 }
@@ -402,40 +407,45 @@ TEST_F(CompareTest, EventsRunByTheClockNotOncePerField) {
     };
     callbacks.processEvents = [&] { ++events; };
     const compare::CompareResult result = run(callbacks);
-    EXPECT_EQ(result.lines.size(), 1200u);
+    EXPECT_EQ(result.differences.size(), 1200u);
     EXPECT_GE(events, 1);
     EXPECT_LT(events, 400);
 }
 
-// --- ExistField and the sorting rule --------------------------------------
+// --- What a difference carries ---------------------------------------------
 
-TEST_F(CompareTest, ExistFieldMatchesWithoutCaseAndReportsAClosedRecordSet) {
-    TableBuilder t(0x30);
-    t.field("Name", 'C', 3).field("QTY", 'C', 3).record({Cell::text("a"), Cell::text("b")});
-    write1(t);
-    foxpro::Connection connection;
-    connection.open(data::connectionString(folderSource(folder1_.path())));
-    foxpro::Recordset records;
-    records.open("SELECT * FROM [t1]", connection);
-    EXPECT_TRUE(compare::ExistField(records, "NAME", dialogs_));
-    EXPECT_TRUE(compare::ExistField(records, "name", dialogs_));
-    EXPECT_FALSE(compare::ExistField(records, "NAMES", dialogs_));
-    EXPECT_TRUE(dialogs_.messages.empty());
-
-    records.close();
-    EXPECT_FALSE(compare::ExistField(records, "NAME", dialogs_));
-    EXPECT_THAT(dialogs_.lastMessage(), HasSubstr("Compare1.ExistField"));
-}
-
-TEST(LineKindTest, AddedOrDeletedAnywhereInTheLineCaseSensitive) {
-    EXPECT_EQ(compare::listOfLine("Record 3 deleted from t2"), compare::LineList::AddedDeleted);
-    EXPECT_EQ(compare::listOfLine("Record 3 added to t2"), compare::LineList::AddedDeleted);
-    EXPECT_EQ(compare::listOfLine("Record 1, Field \"isdeleted\" has changed from \"0\" to \"-1\""),
-              compare::LineList::AddedDeleted);
-    EXPECT_EQ(compare::listOfLine("Record 1, Field \"DELETED\" has changed from \"0\" to \"-1\""),
-              compare::LineList::FieldDifferences);
-    EXPECT_EQ(compare::listOfLine(" Field \"ADDED\" not exist "),
-              compare::LineList::FieldDifferences);
+TEST_F(CompareTest, DifferencesCarryKindRecordsFieldAndNulls) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("ID", 'I', 4).field("NAME", 'C', 7, 0, 0x02).field("GONE", 'C', 1);
+    t2.field("NAME", 'C', 7, 0, 0x02).field("ID", 'I', 4);
+    t1.record({Cell::integer32(1), Cell::text("deleted"), Cell::text("x")});
+    t2.record({Cell::null(), Cell::integer32(1)});
+    t1.record({Cell::integer32(2), Cell::text("b"), Cell::text("x")});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result = run();
+    ASSERT_TRUE(result.completed()) << result.failure;
+    const compare::DifferenceList& d = result.differences;
+    ASSERT_EQ(d.size(), 3u);
+    // A changed value that reads "deleted" is a Changed field difference.
+    EXPECT_EQ(d[0].kind, compare::DifferenceKind::Changed);
+    EXPECT_EQ(compare::listOf(d[0].kind), compare::LineList::FieldDifferences);
+    EXPECT_EQ(d[0].record1, 1);
+    EXPECT_EQ(d[0].record2, 1);
+    EXPECT_EQ(d[0].field, 1);
+    EXPECT_EQ(d[0].fieldName, "NAME");
+    EXPECT_EQ(d[0].value1, "deleted");
+    EXPECT_FALSE(d[0].null1);
+    EXPECT_EQ(d[0].value2, "");
+    EXPECT_TRUE(d[0].null2);
+    EXPECT_EQ(d[1].kind, compare::DifferenceKind::MissingField);
+    EXPECT_EQ(d[1].field, 2);
+    EXPECT_EQ(d[1].fieldName, "GONE");
+    EXPECT_EQ(d[2].kind, compare::DifferenceKind::Deleted);
+    EXPECT_EQ(compare::listOf(d[2].kind), compare::LineList::AddedDeleted);
+    EXPECT_EQ(d[2].record1, 2);
+    EXPECT_EQ(d[2].record2, 0);
+    EXPECT_EQ(d[2].table2, "t2");
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "compare/compare.h"
-#include "compare/line_kind.h"
 #include "results/merge.h"
 #include "support/python_runner.h"
 #include "support/scripted_dialogs.h"
@@ -61,14 +60,6 @@ print('\n'.join(errors[:20]))
 sys.exit(1 if errors else 0)
 )PY";
 
-class Lines : public MergeLines {
-  public:
-    std::vector<std::string> texts;
-    int count() const override { return static_cast<int>(texts.size()); }
-    std::string text(int i) const override { return texts[i]; }
-    bool checked(int) const override { return true; }
-};
-
 struct Column {
     const char* name;
     char letter;
@@ -92,8 +83,10 @@ Cell randomCell(const Column& c, std::mt19937& rng) {
     // Few distinct values, so that many fields agree and some differ.
     switch (c.letter) {
         case 'C': {
-            static const char* const kTexts[] = {"", "007", "O'Neil", "a \"b\"", "x y", "Zz"};
-            return Cell::text(kTexts[pick(6)]);
+            // "Readded" and "deleted" must not pass for added or deleted records.
+            static const char* const kTexts[] = {"",    "007", "O'Neil",  "a \"b\"",
+                                                 "x y", "Zz",  "Readded", "deleted"};
+            return Cell::text(kTexts[pick(8)]);
         }
         case 'N': {
             char buf[32];
@@ -113,8 +106,9 @@ Cell randomCell(const Column& c, std::mt19937& rng) {
         case 'Y':
             return Cell::currency(static_cast<std::int64_t>(pick(5)) * 12345 - 20000);
         case 'M': {
-            static const char* const kMemos[] = {"short", "it's \"long\"\r\nsecond line", ""};
-            return Cell::memo(kMemos[pick(3)]);
+            static const char* const kMemos[] = {"short", "it's \"long\"\r\nsecond line", "",
+                                                 "order deleted"};
+            return Cell::memo(kMemos[pick(4)]);
         }
     }
     return Cell::blank();
@@ -148,9 +142,8 @@ TEST(MergeRoundTripTest, NewTableIsTableOneWithTableTwosValuesPlusItsExtraRecord
         const auto differences =
             compare::Compare(source, source, "t1", "t2", foxpro::TextLocale::c(), dialogs);
         ASSERT_TRUE(differences.completed()) << differences.failure;
-        Lines fields, added;
-        for (const auto& line : differences.lines)
-            (compare::isAddedOrDeletedLine(line) ? added : fields).texts.push_back(line);
+        const ListOfKind fields(differences.differences, compare::LineList::FieldDifferences, true);
+        const ListOfKind added(differences.differences, compare::LineList::AddedDeleted, true);
 
         const MergeOutcome outcome = MergeIntoNewTable(
             MergeRequest{"merged", "t1", "t2", source, source}, fields, added, dialogs);

@@ -11,7 +11,6 @@
 
 #include "compare/compare.h"
 #include "compare/difference_line.h"
-#include "compare/line_kind.h"
 #include "foxpro/connection.h"
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
@@ -29,35 +28,44 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Rows = std::vector<std::vector<Value>>;
 
-// A list of the new-table window: lines with ticks, and a record of what the
-// merge asked for, in order.
-class TestLines : public MergeLines {
+// A list of the new-table window: differences with ticks, and a record of
+// what the merge asked for, in order.
+class TestLines : public MergeList {
   public:
     struct Line {
-        std::string text;
+        std::size_t index;  // in *differences
         bool checked = true;
     };
+    const compare::DifferenceList* differences = nullptr;
     std::vector<Line> lines;
     std::string name;                         // prefix of the log entries
-    std::vector<std::string>* log = nullptr;  // texts as the merge reads them
+    std::vector<std::string>* log = nullptr;  // lines as the merge reads them
     std::function<void(int)> onChecked;       // runs when line i's tick is read
-    std::function<void(int)> onText;          // runs when line i's text is read
+    std::function<void(int)> onRead;          // runs when line i's difference is read
 
-    TestLines() = default;
-    TestLines(const std::vector<std::string>& texts, bool ticked = true) {
-        for (const auto& t : texts) lines.push_back({t, ticked});
-    }
     int count() const override { return static_cast<int>(lines.size()); }
-    std::string text(int i) const override {
-        if (onText) onText(i);
-        if (log) log->push_back(name + lines[i].text);
-        return lines[i].text;
+    compare::Difference difference(int i) const override {
+        if (onRead) onRead(i);
+        if (log) log->push_back(name + text(i));
+        return (*differences)[lines[i].index];
     }
     bool checked(int i) const override {
         if (onChecked) onChecked(i);
         return lines[i].checked;
     }
+    std::string text(int i) const { return compare::lineText((*differences)[lines[i].index]); }
 };
+
+// The differences of a list, split by kind as the windows split them.
+std::pair<TestLines, TestLines> split(const compare::DifferenceList& differences) {
+    TestLines fields, added;
+    fields.differences = added.differences = &differences;
+    for (std::size_t i = 0; i < differences.size(); ++i) {
+        (compare::listOf(differences[i].kind) == compare::LineList::AddedDeleted ? added : fields)
+            .lines.push_back({i, true});
+    }
+    return {fields, added};
+}
 
 class MergeTest : public ::testing::Test {
   protected:
@@ -76,20 +84,18 @@ class MergeTest : public ::testing::Test {
         return MergeRequest{newName, t1, t2, folder(), folder()};
     }
 
-    // The difference lines of t1 against t2, split as the windows split them.
+    // The differences of t1 against t2, split as the windows split them.
     std::pair<TestLines, TestLines> compareLines(
         const std::string& t1 = "t1", const std::string& t2 = "t2",
         const foxpro::TextLocale& locale = foxpro::TextLocale::c()) {
-        const auto result = compare::Compare(folder(), folder(), t1, t2, locale, dialogs);
+        auto result = compare::Compare(folder(), folder(), t1, t2, locale, dialogs);
         EXPECT_TRUE(result.completed()) << result.failure;
-        TestLines fields, added;
-        for (const auto& line : result.lines) {
-            (compare::listOfLine(line) == compare::LineList::AddedDeleted ? added : fields)
-                .lines.push_back({line, true});
-        }
+        found = std::move(result.differences);
         dialogs.messages.clear();
-        return {fields, added};
+        return split(found);
     }
+
+    compare::DifferenceList found;
 
     Rows rows(const std::string& table) {
         foxpro::Connection c;
@@ -157,7 +163,6 @@ TEST_F(MergeTest, NothingTickedGivesAnExactCopyAndDone) {
 
     const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
 
-    EXPECT_TRUE(outcome.started);
     EXPECT_TRUE(outcome.tableMade);
     EXPECT_EQ(outcome.fieldsUpdated + outcome.recordsAdded + outcome.failures, 0);
     EXPECT_EQ(rows("t1new"), rows("t1"));
@@ -245,30 +250,34 @@ TEST_F(MergeTest, DeletedAndMissingFieldLinesChangeNothing) {
     EXPECT_TRUE(doneShown());
 }
 
-TEST_F(MergeTest, DeletedLineOfATableNamedAddedIsTakenForAnAddedLine) {
-    // The test is on the word only; the read of a record that Table #2 does
-    // not have fails, is reported, and the merge still ends with "Done.".
-    TableBuilder t(0x30);
-    t.field("NAME", 'C', 8);
-    t.record({Cell::text("a")});
-    t.record({Cell::text("b")});
-    t.write(dir.file("t1.dbf"));
-    TableBuilder re(0x30);
-    re.field("NAME", 'C', 8);
-    re.record({Cell::text("a")});
-    re.write(dir.file("readded.dbf"));
-    TestLines fields;
-    TestLines added({compare::deletedLine(2, "ReAdded")});
+TEST_F(MergeTest, DifferencesApplyByKindWhateverTheirWordsSay) {
+    // A Changed value "Readded" and "order deleted", a field named ADDED,
+    // and records deleted from a table named ReAdded: only the kind counts.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("CITY", 'C', 8).field("NOTE", 'M', 4).field("ADDED", 'L', 1);
+    t2.field("CITY", 'C', 8).field("NOTE", 'M', 4).field("ADDED", 'L', 1);
+    t1.record({Cell::text("Paris"), Cell::memo("open"), Cell::logical('F')});
+    t1.record({Cell::text("Rome"), Cell::memo("x"), Cell::logical('F')});
+    t2.record({Cell::text("Readded"), Cell::memo("order deleted"), Cell::logical('T')});
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("readded.dbf"));
+    auto [fields, added] = compareLines("t1", "ReAdded");
+    ASSERT_EQ(fields.count(), 3);
+    EXPECT_EQ(fields.text(0), "Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"");
+    EXPECT_EQ(fields.text(1), "Record 1, Field \"NOTE\" has changed from \"open\" to \"order deleted\"");
+    ASSERT_EQ(added.count(), 1);
+    EXPECT_EQ(added.text(0), "Record 2 deleted from ReAdded");
 
     const MergeOutcome outcome =
         MergeIntoNewTable(request("t1new", "t1", "ReAdded"), fields, added, dialogs);
 
-    EXPECT_EQ(outcome.linesFailed, 1);
-    ASSERT_EQ(errorReports().size(), 1u);
-    EXPECT_THAT(errorReports()[0], HasSubstr(std::string(kMergeLocation) + " at line "));
-    EXPECT_EQ(rows("t1new"), rows("t1"));
-    ASSERT_FALSE(dialogs.messages.empty());
-    EXPECT_EQ(dialogs.messages.back().text, "Done.");
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+    EXPECT_EQ(outcome.fieldsUpdated, 3);
+    EXPECT_EQ(outcome.recordsAdded, 0);
+    const Rows made = rows("t1new");
+    ASSERT_EQ(made.size(), 2u);  // the deleted record stays
+    EXPECT_EQ(made[0], rows("readded")[0]);
+    EXPECT_EQ(made[1], rows("t1")[1]);
 }
 
 TEST_F(MergeTest, AllUpdatesInListOrderBeforeAnyInsert) {
@@ -282,8 +291,8 @@ TEST_F(MergeTest, AllUpdatesInListOrderBeforeAnyInsert) {
     MergeIntoNewTable(request(), fields, added, dialogs);
 
     std::vector<std::string> expected;
-    for (const auto& l : fields.lines) expected.push_back("F:" + l.text);
-    for (const auto& l : added.lines) expected.push_back("A:" + l.text);
+    for (int i = 0; i < fields.count(); ++i) expected.push_back("F:" + fields.text(i));
+    for (int i = 0; i < added.count(); ++i) expected.push_back("A:" + added.text(i));
     EXPECT_EQ(log, expected);
 }
 
@@ -310,36 +319,6 @@ TEST_F(MergeTest, TickIsReadWhenTheMergeReachesTheLine) {
     EXPECT_EQ(made[1][1], rows("t1")[1][1]) << "the unticked QTY change was applied";
 }
 
-TEST_F(MergeTest, SecondCreateWhileAMergeRunsIsIgnored) {
-    writeSmallPair();
-    auto [fields, added] = compareLines();
-    // Slow lines, so that the merge lets events run between them.
-    fields.onText = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(25)); };
-    int events = 0;
-    std::vector<MergeOutcome> nested;
-    MergeCallbacks callbacks;
-    callbacks.processEvents = [&] {
-        ++events;
-        if (nested.empty()) {
-            TestLines none;
-            nested.push_back(
-                MergeIntoNewTable(request("other"), none, none, dialogs, MergeCallbacks{}));
-        }
-    };
-
-    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
-
-    EXPECT_TRUE(outcome.started);
-    ASSERT_GT(events, 0);
-    ASSERT_EQ(nested.size(), 1u);
-    EXPECT_FALSE(nested[0].started);
-    EXPECT_FALSE(nested[0].tableMade);
-    EXPECT_EQ(rows("t1new"), rows("t2"));
-    // Afterwards a merge runs again.
-    TestLines none;
-    EXPECT_TRUE(MergeIntoNewTable(request("again"), none, none, dialogs).tableMade);
-}
-
 TEST_F(MergeTest, FailedCopyStopsBeforeAnyUpdateAndShowsNoDone) {
     writeSmallPair();
     auto [fields, added] = compareLines();
@@ -361,7 +340,6 @@ TEST_F(MergeTest, FailedCopyStopsBeforeAnyUpdateAndShowsNoDone) {
         const MergeOutcome outcome =
             MergeIntoNewTable(request(name), fields, added, dialogs, callbacks);
 
-        EXPECT_TRUE(outcome.started);
         EXPECT_FALSE(outcome.tableMade);
         EXPECT_EQ(outcome.fieldsUpdated + outcome.recordsAdded, 0);
         EXPECT_EQ(errorReports().size(), 1u);
@@ -384,10 +362,13 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     t2.record({Cell::text("A"), Cell::text("lots")});
     t2.record({Cell::text("B"), Cell::text("2")});
     t2.write(dir.file("t2.dbf"));
-    auto [fields, added] = compareLines();
-    // A line whose parts cannot be found goes between two good ones: it
-    // must fail on its own, not borrow the record or field of its neighbour.
-    fields.lines.insert(fields.lines.begin() + 1, {"Field \"NAME\" has changed to \"x\"", true});
+    compareLines();
+    // A difference about a record that Table #2 lacks goes between two good
+    // ones: it must fail on its own, not borrow from its neighbour.
+    found.addChanged(1, 9, 0, "a", false, "x", false);
+    auto [fields, added] = split(found);
+    fields.lines.insert(fields.lines.begin() + 1, fields.lines.back());
+    fields.lines.pop_back();
     std::vector<std::string> failed;
     MergeCallbacks callbacks;
     callbacks.failed = [&](const std::string& line, const std::string& description) {
@@ -396,10 +377,10 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
 
     const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
 
-    EXPECT_EQ(outcome.linesFailed, 2);    // the broken line and "lots" into a number
+    EXPECT_EQ(outcome.linesFailed, 2);    // record 9 and "lots" into a number
     EXPECT_EQ(outcome.fieldsUpdated, 3);  // NAME of records 1 and 2, the text "2    " as QTY 2
     ASSERT_EQ(failed.size(), 2u);
-    EXPECT_THAT(failed[0], HasSubstr("Record "));
+    EXPECT_THAT(failed[0], HasSubstr("has no record 9"));
     EXPECT_THAT(failed[1], HasSubstr("lots"));
     EXPECT_EQ(errorReports().size(), 2u);
     EXPECT_EQ(dialogs.messages.back().text, "Done.");
@@ -470,7 +451,7 @@ TEST_F(MergeTest, DecimalCommaLocaleStillWritesTheNumber) {
     foxpro::TextLocale comma;
     comma.decimalSeparator = ",";
     auto [fields, added] = compareLines("t1", "t2", comma);
-    ASSERT_THAT(fields.lines[2].text, HasSubstr("\"-7,2\""));
+    ASSERT_THAT(fields.text(2), HasSubstr("\"-7,2\""));
 
     MergeIntoNewTable(request(), fields, added, dialogs);
 
@@ -539,10 +520,8 @@ TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
     const auto result =
         compare::Compare(s1, s2, "contacts", "contacts", foxpro::TextLocale::c(), dialogs);
     ASSERT_TRUE(result.completed()) << result.failure;
-    TestLines fields, added;
-    for (const auto& line : result.lines)
-        (compare::isAddedOrDeletedLine(line) ? added : fields).lines.push_back({line, true});
-    ASSERT_THAT(fields.lines.at(0).text, HasSubstr("\"company_name\""));
+    auto [fields, added] = split(result.differences);
+    ASSERT_THAT(fields.text(0), HasSubstr("\"company_name\""));
 
     const MergeOutcome outcome = MergeIntoNewTable(
         MergeRequest{"merged", "contacts", "contacts", s1, s2}, fields, added, dialogs);

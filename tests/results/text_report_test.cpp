@@ -7,10 +7,12 @@
 #include <csignal>
 #include <filesystem>
 
+#include "compare/difference_list.h"
 #include "support/table_builder.h"
 
 namespace {
 
+namespace compare = quorvel::compare;
 namespace results = quorvel::results;
 using quorvel::test::TempFolder;
 using ::testing::ElementsAre;
@@ -23,36 +25,37 @@ std::vector<std::string> filesIn(const std::string& folder) {
     return names;
 }
 
-TEST(TextReportTest, FieldDifferencesComeFirstEachLineEndingInCrLf) {
-    const std::vector<std::string> fields = {
-        "Record 1, Field \"A\" has changed from \"x\" to \"y\"", " Field \"B\" not exist "};
-    const std::vector<std::string> records = {"Record 7 added to t2"};
-    EXPECT_EQ(results::buildTextReport(results::linesOf(fields), results::linesOf(records)),
-              "Record 1, Field \"A\" has changed from \"x\" to \"y\"\r\n"
+TEST(TextReportTest, FieldDifferencesComeFirstByKindEachLineEndingInCrLf) {
+    // Walk order mixes the kinds; a value or name that says "added" or
+    // "deleted" does not move a line.
+    compare::DifferenceList d("t2", {"A", "B", "added"});
+    d.addAdded(7);
+    d.addChanged(1, 1, 0, "x", false, "Readded", false);
+    d.addMissingField(1, 1, 1);
+    d.addDeleted(8);
+    d.addChanged(2, 2, 2, "a\nb", false, "", true);  // a memo's line break stays
+    EXPECT_EQ(results::buildTextReport(d),
+              "Record 1, Field \"A\" has changed from \"x\" to \"Readded\"\r\n"
               " Field \"B\" not exist \r\n"
-              "Record 7 added to t2\r\n");
-    // Line breaks that a memo put inside a line stay as they are.
-    const std::vector<std::string> memo = {
-        "Record 1, Field \"N\" has changed from \"a\nb\" to \"\""};
-    EXPECT_EQ(results::buildTextReport(results::linesOf(memo), results::linesOf({})),
-              "Record 1, Field \"N\" has changed from \"a\nb\" to \"\"\r\n");
-    EXPECT_EQ(results::buildTextReport(results::linesOf({}), results::linesOf({})), "");
+              "Record 2, Field \"added\" has changed from \"a\nb\" to \"\"\r\n"
+              "Record 7 added to t2\r\n"
+              "Record 8 deleted from t2\r\n");
+    EXPECT_EQ(results::buildTextReport(compare::DifferenceList("t2", {})), "");
 }
 
 TEST(TextReportTest, EventsRunBeforeTheFirstLineAndAtEveryHundredthOfEachList) {
-    std::vector<std::string> fields(250, "f"), records(100, "r");
-    std::vector<std::size_t> reportSizes;  // lines of the first list read when events ran
-    std::size_t done = 0;
-    const results::LineSource counting{[&] { return fields.size(); },
-                                       [&](std::size_t i) {
-                                           ++done;
-                                           return fields[i];
-                                       }};
-    const std::string report = results::buildTextReport(counting, results::linesOf(records),
-                                                        [&] { reportSizes.push_back(done); });
-    // Before line 1, before lines 100 and 200 of the first list, before line 100 of the second.
-    EXPECT_THAT(reportSizes, ElementsAre(0u, 99u, 199u, 250u));
-    EXPECT_EQ(report.size(), 350u * 3);
+    // 250 field differences and 150 added records, interleaved.
+    compare::DifferenceList d("t2", {"F"});
+    for (int i = 1; i <= 250; ++i) {
+        d.addChanged(i, i, 0, "f", false, "g", false);
+        if (i <= 150) d.addAdded(1000 + i);
+    }
+    int events = 0;
+    const std::string report = results::buildTextReport(d, [&] { ++events; });
+    // Before line 1, at lines 100 and 200 of the first list, at line 100 of
+    // the second (counting both lists as one would give 5).
+    EXPECT_EQ(events, 4);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 400);
 }
 
 TEST(TextReportTest, WriteTextFileReplacesTheWholeFileAndLeavesNoTemporary) {

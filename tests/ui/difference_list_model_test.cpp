@@ -1,5 +1,6 @@
-// The list model behind the four difference lists: buffered appends,
-// check states, and the contract with the views.
+// The list model behind the four difference lists: rows of the run's typed
+// differences announced in batches, check states, and the contract with the
+// views.
 
 #include "ui/difference_list_model.h"
 
@@ -7,49 +8,69 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "compare/difference_list.h"
+#include "wizard/result_list.h"
+
+using quorvel::compare::DifferenceList;
 using quorvel::ui::DifferenceListModel;
+using quorvel::wizard::ResultList;
 
 class DifferenceListModelTest : public QObject {
     Q_OBJECT
 
+    static DifferenceList someDifferences() {
+        DifferenceList d("t", {"A"});
+        d.addChanged(1, 1, 0, "x", false, "y", false);
+        d.addAdded(2);
+        d.addDeleted(3);
+        return d;
+    }
+
   private slots:
-    void appendedLinesReachTheViewsAtFlush() {
-        DifferenceListModel model("Field Differences", true);
+    void appendedRowsReachTheViewsAtFlush() {
+        const DifferenceList d = someDifferences();
+        ResultList list(d);
+        DifferenceListModel model("Field Differences", true, list);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        model.appendLine("Record 1, Field \"A\" has changed from \"x\" to \"y\"");
-        model.appendLine("Record 2 added to t");
+        list.append(0);
+        list.append(1);
         // Stored at once, shown at the next flush, in one notice.
         QCOMPARE(model.count(), 2);
         QCOMPARE(model.rowCount(), 0);
-        model.flush();
+        list.flush();
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(inserted[0][1].toInt(), 0);
         QCOMPARE(inserted[0][2].toInt(), 1);
-        model.flush();
+        list.flush();
         QCOMPARE(inserted.size(), 1);
+        // The text is the difference's line, rendered when asked for.
+        QCOMPARE(model.data(model.index(0)).toString(),
+                 QStringLiteral("Record 1, Field \"A\" has changed from \"x\" to \"y\""));
         QCOMPARE(model.data(model.index(1)).toString(), QStringLiteral("Record 2 added to t"));
         QCOMPARE(model.headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Field Differences"));
+        // A second view of the same list (the other window) is told too.
+        DifferenceListModel other("Field Differences", false, list);
+        QCOMPARE(other.rowCount(), 2);
     }
 
     void checkStatesOnlyWhereThereAreCheckBoxes() {
-        DifferenceListModel plain("Added / Deleted Records", false);
-        plain.appendLine("Record 1 deleted from t");
-        plain.flush();
+        const DifferenceList d = someDifferences();
+        ResultList list(d);
+        DifferenceListModel plain("Added / Deleted Records", false, list);
+        DifferenceListModel ticks("Added / Deleted Records", true, list);
+        for (std::size_t i = 0; i < 3; ++i) list.append(i);
+        list.flush();
         QVERIFY(!plain.data(plain.index(0), Qt::CheckStateRole).isValid());
         QVERIFY(!plain.setData(plain.index(0), Qt::Unchecked, Qt::CheckStateRole));
         QVERIFY(!(plain.flags(plain.index(0)) & Qt::ItemIsUserCheckable));
         QVERIFY(!(plain.flags(plain.index(0)) & Qt::ItemIsEditable));
 
-        DifferenceListModel ticks("Added / Deleted Records", true);
-        for (int i = 1; i <= 3; ++i)
-            ticks.appendLine("Record " + std::to_string(i) + " added to t");
-        ticks.flush();
         QVERIFY(ticks.flags(ticks.index(0)) & Qt::ItemIsUserCheckable);
-        // New lines start checked.
+        // New rows start checked.
         QCOMPARE(ticks.data(ticks.index(2), Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QSignalSpy changed(&ticks, &QAbstractItemModel::dataChanged);
         QVERIFY(ticks.setData(ticks.index(1), Qt::Unchecked, Qt::CheckStateRole));
@@ -58,34 +79,36 @@ class DifferenceListModelTest : public QObject {
         QVERIFY(!ticks.checked(1));
         // Text cannot be edited through the view.
         QVERIFY(!ticks.setData(ticks.index(0), "other", Qt::EditRole));
-        QCOMPARE(ticks.text(0), std::string("Record 1 added to t"));
+        QCOMPARE(ticks.text(1), std::string("Record 2 added to t"));
 
         QSignalSpy all(&ticks, &DifferenceListModel::allChecksChanged);
-        ticks.setAllChecked(false);
+        list.setAllChecked(false);
         QCOMPARE(all.size(), 1);
         for (int i = 0; i < 3; ++i) QVERIFY(!ticks.checked(i));
-        ticks.setAllChecked(true);
+        list.setAllChecked(true);
         for (int i = 0; i < 3; ++i) QVERIFY(ticks.checked(i));
     }
 
-    void clearEmptiesShownAndPendingLines() {
-        DifferenceListModel model("Field Differences", true);
+    void clearEmptiesShownAndPendingRows() {
+        const DifferenceList d = someDifferences();
+        ResultList list(d);
+        DifferenceListModel model("Field Differences", true, list);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.appendLine("a");
-        model.flush();
-        model.appendLine("b");  // not yet shown
-        model.clear();
+        list.append(0);
+        list.flush();
+        list.append(1);  // not yet shown
+        list.clear();
         QCOMPARE(model.count(), 0);
         QCOMPARE(model.rowCount(), 0);
-        model.flush();
+        list.flush();
         QCOMPARE(model.rowCount(), 0);
         // Select All on an empty list does nothing and fails nothing.
-        model.setAllChecked(true);
-        model.appendLine("c");
-        model.flush();
+        list.setAllChecked(true);
+        list.append(2);
+        list.flush();
         QCOMPARE(model.rowCount(), 1);
-        QCOMPARE(model.text(0), std::string("c"));
+        QCOMPARE(model.text(0), std::string("Record 3 deleted from t"));
     }
 };
 

@@ -186,12 +186,14 @@ class WindowLayoutTest : public QObject {
     void newTableWindowChecksAllWhenItBecomesActive() {
         auto& form4 = h->wizard->form4();
         auto& added = form4.addedList();
-        added.appendLine("Record 3 added to t");
-        added.appendLine("Record 4 added to t");
-        added.flush();
+        quorvel::compare::DifferenceList found("t", {});
+        found.addAdded(3);
+        found.addAdded(4);
+        h->wizard->run().showDifferences(std::move(found));
+        QCOMPARE(added.rowCount(), 2);
         form4.show();
         QVERIFY(QTest::qWaitForWindowActive(&form4));
-        added.setChecked(0, false);
+        added.list().setChecked(0, false);
         // A message box over the window is no other window of the wizard.
         {
             QMessageBox box(QMessageBox::NoIcon, "Quorvel", "Done.", QMessageBox::Ok, &form4);

@@ -38,7 +38,7 @@ class StartWindowTest : public ::testing::Test {
             StartupEnvironment env;
             env.drawOneToHundred = [this] { return draw; };
             env.providerCheck = [this](frame::Dialogs&) { return provider; };
-            model_ = std::make_unique<StartWindowModel>(store, dialogs, app.path(), env);
+            model_ = std::make_unique<StartWindowModel>(run, store, dialogs, app.path(), env);
             auto& v = model_->view;
             v.setFolderText = [this](int n, const std::string& text) {
                 shown.push_back(std::to_string(n) + ":" + text);
@@ -58,6 +58,7 @@ class StartWindowTest : public ::testing::Test {
         return *model_;
     }
 
+    RunModel run;
     test::TempFolder app;
     std::string tables1 = app.file("one");
     std::string tables2 = app.file("two");

@@ -1,0 +1,101 @@
+#include "wizard/new_table_model.h"
+
+#include "frame/busy.h"
+#include "frame/error_trap.h"
+#include "results/merge.h"
+
+namespace quorvel::wizard {
+
+namespace {
+
+// A list of the window as the merge reads it: each difference and its tick
+// when the merge reaches it, so a tick changed during the merge still
+// counts for the rows ahead.
+class WindowList : public results::MergeList {
+  public:
+    explicit WindowList(const ResultList& list) : list_(list) {}
+    int count() const override { return list_.count(); }
+    compare::Difference difference(int row) const override { return list_.difference(row); }
+    bool checked(int row) const override { return list_.checked(row); }
+
+  private:
+    const ResultList& list_;
+};
+
+}  // namespace
+
+void NewTableModel::setNewTableName(const std::string& name) {
+    newTableName_ = name;
+    if (view.setNewTableName) view.setNewTableName(name);
+}
+
+void NewTableModel::setCaptionText(const std::string& caption) {
+    captionText_ = caption;
+    if (view.setCaptionText) view.setCaptionText(caption);
+}
+
+void NewTableModel::Text1_Change(const std::string& text) {
+    newTableName_ = text;
+}
+
+void NewTableModel::Form_Load() {
+    frame::ErrorTrap trap(dialogs_, "Form4.Form_Load");
+    trap.step([&] {
+        if (view.setUp) view.setUp();
+    });
+    trap.step([&] {
+        if (view.whitenCaption) view.whitenCaption();
+    });
+}
+
+void NewTableModel::Form_Activate() {
+    frame::ErrorTrap trap(dialogs_, "Form4.Form_Activate");
+    trap.step([&] { run_.fieldDifferences().setAllChecked(true); });
+    trap.step([&] { run_.addedDeleted().setAllChecked(true); });
+}
+
+void NewTableModel::setAll(ResultList& list, bool checked, const char* location) {
+    frame::ErrorTrap trap(dialogs_, location);
+    trap.step([&] { list.setAllChecked(checked); });
+}
+
+void NewTableModel::PushButton1_Click() {
+    setAll(run_.fieldDifferences(), true, "Form4.PushButton1_Click");
+}
+void NewTableModel::PushButton4_Click() {
+    setAll(run_.fieldDifferences(), false, "Form4.PushButton4_Click");
+}
+void NewTableModel::PushButton5_Click() {
+    setAll(run_.addedDeleted(), true, "Form4.PushButton5_Click");
+}
+void NewTableModel::PushButton6_Click() {
+    setAll(run_.addedDeleted(), false, "Form4.PushButton6_Click");
+}
+
+void NewTableModel::PushButton2_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form4.PushButton2_Click");
+    trap.step([&] {
+        if (view.showResults) view.showResults();
+        if (view.hide) view.hide();
+    });
+}
+
+void NewTableModel::PushButton3_Click() {
+    frame::BusyGuard busy(run_.busy);
+    if (!busy) return;
+    frame::ErrorTrap trap(dialogs_, results::kMergeLocation);
+    trap.step([&] {
+        results::MergeRequest request;
+        request.newTableName = newTableName_;
+        request.Table1Name = run_.Table1Name;
+        request.Table2Name = run_.Table2Name;
+        request.source1 = run_.source(1);
+        request.source2 = run_.source(2);
+        results::MergeCallbacks callbacks;
+        callbacks.processEvents = view.processEvents;
+        results::MergeIntoNewTable(request, WindowList(run_.fieldDifferences()),
+                                   WindowList(run_.addedDeleted()), dialogs_, callbacks);
+    });
+}
+
+}  // namespace quorvel::wizard

@@ -1,0 +1,59 @@
+#include "wizard/results_model.h"
+
+#include "frame/busy.h"
+#include "frame/error_trap.h"
+#include "results/text_report.h"
+
+namespace quorvel::wizard {
+
+void ResultsModel::Form_Load() {
+    frame::ErrorTrap trap(dialogs_, "Form3.Form_Load");
+    trap.step([&] {
+        if (view.setUp) view.setUp();
+    });
+}
+
+void ResultsModel::PushButton2_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form3.PushButton2_Click");
+    trap.step([&] { run_.fieldDifferences().clear(); });
+    trap.step([&] { run_.addedDeleted().clear(); });
+    // The new-table window shows the same two lists: dropping the
+    // differences empties its lists too.
+    trap.step([&] { run_.clearDifferences(); });
+    trap.step([&] {
+        if (view.showTableChoice) view.showTableChoice();
+        if (view.hide) view.hide();
+    });
+}
+
+void ResultsModel::PushButton3_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form3.PushButton3_Click");
+    trap.step([&] {
+        if (view.showNewTable) view.showNewTable();
+        if (view.hide) view.hide();
+    });
+}
+
+void ResultsModel::PushButton4_Click() {
+    frame::BusyGuard busy(run_.busy);
+    if (!busy) return;
+    frame::ErrorTrap trap(dialogs_, "Form3.PushButton4_Click");
+    std::string fileName;
+    trap.step([&] {
+        frame::FileDialogRequest request;
+        request.title = "Save File As";
+        request.fileName = "";
+        request.filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
+        fileName = dialogs_.saveFileName(request);
+    });
+    if (fileName.empty()) return;
+    trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
+    std::string report;
+    trap.step(
+        [&] { report = results::buildTextReport(run_.differences(), view.processEvents); });
+    trap.step([&] { results::WriteTextFile(report, fileName); });
+    trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
+}
+
+}  // namespace quorvel::wizard

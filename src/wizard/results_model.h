@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+
+#include "frame/dialogs.h"
+#include "wizard/run_model.h"
+
+namespace quorvel::wizard {
+
+// What the results window (Form3) does for its model.  Every member may be
+// left empty; the model then skips that effect.
+struct ResultsView {
+    std::function<void()> setUp;            // load: pointer, caption, colours, icon, columns
+    std::function<void()> showTableChoice;  // "< Back": Form2
+    std::function<void()> showNewTable;     // "Create New Table ...": Form4
+    std::function<void()> hide;
+    std::function<void()> processEvents;  // while the report is built
+};
+
+// The results window's logic: the run's two lists, the text report, and the
+// ways back to the table choice and on to the new-table window.
+class ResultsModel {
+  public:
+    ResultsModel(RunModel& run, frame::Dialogs& dialogs) : run_(run), dialogs_(dialogs) {}
+    ResultsModel(const ResultsModel&) = delete;
+    ResultsModel& operator=(const ResultsModel&) = delete;
+
+    ResultsView view;
+
+    void Form_Load();
+    // "< Back": empties the lists of both windows; ignored while busy (a
+    // save or merge reads them).
+    void PushButton2_Click();
+    void PushButton3_Click();  // "Create New Table Based On Differences"
+    // "Save Results to Text File"; ignored while busy.
+    void PushButton4_Click();
+
+  private:
+    RunModel& run_;
+    frame::Dialogs& dialogs_;
+};
+
+}  // namespace quorvel::wizard

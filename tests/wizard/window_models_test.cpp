@@ -1,0 +1,247 @@
+// The handlers of the table-choice, results and new-table windows, run
+// without any toolkit: each model over one run model, its view recorded.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <utility>
+
+#include "foxpro/text_locale.h"
+#include "support/scripted_dialogs.h"
+#include "support/table_builder.h"
+#include "wizard/new_table_model.h"
+#include "wizard/results_model.h"
+#include "wizard/table_choice_model.h"
+
+namespace quorvel::wizard {
+namespace {
+
+using test::Cell;
+using test::TableBuilder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+std::vector<std::string> texts(const ResultList& list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.count(); ++i) out.push_back(list.text(i));
+    return out;
+}
+
+// Runs a hook once, when the next message box opens (inside the work that
+// shows it).
+class HookedDialogs : public test::ScriptedDialogs {
+  public:
+    std::function<void()> onMessage;
+    frame::Answer message(const std::string& text, frame::MessageButtons buttons,
+                          frame::MessageIcon icon, const std::string& caption) override {
+        if (auto hook = std::exchange(onMessage, nullptr)) hook();
+        return ScriptedDialogs::message(text, buttons, icon, caption);
+    }
+};
+
+class WindowModelsTest : public ::testing::Test {
+  protected:
+    WindowModelsTest() {
+        for (int n : {1, 2}) {
+            run.source(n).optionDBC = false;
+            run.source(n).folderText = dir.path();
+        }
+        // A changed value that says "Readded" and one more record in t2.
+        TableBuilder t1(0x30), t2(0x30);
+        t1.field("CITY", 'C', 8).field("QTY", 'N', 3);
+        t2.field("CITY", 'C', 8).field("QTY", 'N', 3);
+        t1.record({Cell::text("Paris"), Cell::number("1")});
+        t2.record({Cell::text("Readded"), Cell::number("2")});
+        t2.record({Cell::text("Rome"), Cell::number("3")});
+        t1.write(dir.file("t1.dbf"));
+        t2.write(dir.file("t2.dbf"));
+
+        TableChoiceView& v = choice.view;
+        v.selectedEntries = [this](int list) { return list == 1 ? selected1 : selected2; };
+        v.showResults = [this] { log.push_back("show results"); };
+        v.hide = [this] { log.push_back("hide choice"); };
+        v.showStartWindow = [this] { log.push_back("show start"); };
+        v.setNewTableName = [this](const std::string& name) { newTable.setNewTableName(name); };
+        v.setNewTableCaption = [this](const std::string& text) { newTable.setCaptionText(text); };
+        v.setProgress = [this](int, const std::string&) {
+            if (onProgress) onProgress();
+        };
+        results.view.showTableChoice = [this] { log.push_back("show choice"); };
+        results.view.processEvents = [this] {
+            if (auto hook = std::exchange(onEvents, nullptr)) hook();
+        };
+    }
+
+    // "Next >" with t1 and t2 selected.
+    void compare() {
+        selected1 = {"t1"};
+        selected2 = {"t2"};
+        choice.PushButton3_Click();
+    }
+
+    test::TempFolder dir;
+    HookedDialogs dialogs;
+    RunModel run;
+    foxpro::TextLocale locale = foxpro::TextLocale::c();
+    TableChoiceModel choice{run, dialogs, locale};
+    ResultsModel results{run, dialogs};
+    NewTableModel newTable{run, dialogs};
+    std::vector<std::string> selected1, selected2, log;
+    std::function<void()> onProgress, onEvents;
+};
+
+TEST_F(WindowModelsTest, ForgottenTablesAreNamedAndTheRunStops) {
+    choice.PushButton3_Click();
+    selected1 = {"t1"};
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre("You forgot to select Table #1", "You forgot to select Table #2"));
+    EXPECT_EQ(run.Table1Name, "t1");
+    EXPECT_THAT(log, IsEmpty());
+}
+
+TEST_F(WindowModelsTest, RunSortsDifferencesByKindAndPreparesTheNewTable) {
+    compare();
+    EXPECT_THAT(dialogs.messages, IsEmpty());
+    EXPECT_THAT(texts(run.fieldDifferences()),
+                ElementsAre("Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"",
+                            "Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
+    EXPECT_THAT(texts(run.addedDeleted()), ElementsAre("Record 2 added to t2"));
+    EXPECT_EQ(newTable.newTableName(), "t12");
+    EXPECT_EQ(newTable.captionText(),
+              "Create new table from t1 (Table #1) and only apply checked changes from t2 "
+              "(Table #2).");
+    EXPECT_THAT(log, ElementsAre("show results", "hide choice"));
+    EXPECT_EQ(dialogs.pointer(), frame::Pointer::Default);
+}
+
+TEST_F(WindowModelsTest, IdenticalTablesAreSaidAndTheWindowStays) {
+    selected1 = {"t1"};
+    selected2 = {"t1"};
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre("No differences between the two tables were found. The tables appear "
+                            "to be identical."));
+    EXPECT_THAT(log, IsEmpty());
+    EXPECT_EQ(run.fieldDifferences().count(), 0);
+}
+
+TEST_F(WindowModelsTest, NextAndBackAreIgnoredWhileTheComparisonRuns) {
+    onProgress = [this] {
+        onProgress = nullptr;
+        choice.PushButton3_Click();
+        choice.PushButton2_Click();
+    };
+    compare();
+    // One run: each difference once, and no way back in between.
+    EXPECT_EQ(run.addedDeleted().count(), 1);
+    EXPECT_THAT(log, ElementsAre("show results", "hide choice"));
+    choice.PushButton2_Click();
+    EXPECT_EQ(log.back(), "hide choice");
+    EXPECT_EQ(log[log.size() - 2], "show start");
+}
+
+TEST_F(WindowModelsTest, ReportListsFieldDifferencesFirstAndBackEmptiesTheLists) {
+    compare();
+    dialogs.fileNames.push_back(dir.file("report.txt"));
+    results.PushButton4_Click();
+    EXPECT_THAT(dialogs.messages, IsEmpty());
+    EXPECT_EQ(test::readText(dir.file("report.txt")),
+              "Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"\r\n"
+              "Record 1, Field \"QTY\" has changed from \"1\" to \"2\"\r\n"
+              "Record 2 added to t2\r\n");
+    // Cancelled: nothing written, nothing shown.
+    results.PushButton4_Click();
+    EXPECT_THAT(dialogs.messages, IsEmpty());
+
+    results.PushButton2_Click();
+    EXPECT_EQ(run.fieldDifferences().count(), 0);
+    EXPECT_EQ(run.addedDeleted().count(), 0);
+    EXPECT_TRUE(run.differences().empty());
+    EXPECT_EQ(log.back(), "show choice");
+}
+
+TEST_F(WindowModelsTest, FailedSaveIsReportedAndThePointerComesBack) {
+    compare();
+    dialogs.fileNames.push_back(dir.file("no such folder/report.txt"));
+    results.PushButton4_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_THAT(dialogs.messages[0].text, HasSubstr("Form3.PushButton4_Click at line 106"));
+    EXPECT_EQ(dialogs.pointer(), frame::Pointer::Default);
+}
+
+TEST_F(WindowModelsTest, TicksFollowActivationAndTheFourButtons) {
+    compare();
+    ResultList& fields = run.fieldDifferences();
+    ResultList& added = run.addedDeleted();
+    newTable.PushButton4_Click();
+    EXPECT_FALSE(fields.checked(0) || fields.checked(1));
+    EXPECT_TRUE(added.checked(0));  // the other list is not touched
+    newTable.PushButton6_Click();
+    EXPECT_FALSE(added.checked(0));
+    newTable.PushButton1_Click();
+    EXPECT_TRUE(fields.checked(0) && fields.checked(1));
+    newTable.PushButton5_Click();
+    EXPECT_TRUE(added.checked(0));
+    fields.setChecked(1, false);
+    added.setChecked(0, false);
+    newTable.Form_Activate();
+    EXPECT_TRUE(fields.checked(1) && added.checked(0));
+}
+
+TEST_F(WindowModelsTest, CreateMergesTheTickedDifferencesUnderTheTypedName) {
+    compare();
+    run.fieldDifferences().setChecked(1, false);  // QTY stays 1
+    newTable.Text1_Change("made");
+    newTable.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(), ElementsAre("Done."));
+    // The changed value "Readded" was applied, the unticked one was not.
+    const ResultList& fields = run.fieldDifferences();
+    ASSERT_EQ(fields.count(), 2);
+    selected1 = {"made"};
+    selected2 = {"t2"};
+    dialogs.messages.clear();
+    results.PushButton2_Click();
+    choice.PushButton3_Click();
+    EXPECT_THAT(texts(run.fieldDifferences()),
+                ElementsAre("Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
+    EXPECT_THAT(texts(run.addedDeleted()), IsEmpty());
+}
+
+TEST_F(WindowModelsTest, OneBusyStateKeepsSecondWorkAndBackOut) {
+    compare();
+    // Whatever runs (here: the merge, at its "Done."), a second merge, a save
+    // and the results window's "< Back" are refused.
+    auto tryEverything = [this] {
+        newTable.Text1_Change("second");
+        newTable.PushButton3_Click();
+        dialogs.fileNames.push_back(dir.file("report.txt"));
+        results.PushButton4_Click();
+        dialogs.fileNames.clear();
+        results.PushButton2_Click();
+    };
+    newTable.Text1_Change("first");
+    dialogs.onMessage = tryEverything;
+    newTable.PushButton3_Click();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("first.dbf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("second.dbf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("report.txt")));
+    EXPECT_EQ(run.fieldDifferences().count(), 2);
+    EXPECT_THAT(dialogs.messageTexts(), ElementsAre("Done."));
+
+    // The same while a save lets events run; afterwards all is free again.
+    onEvents = tryEverything;
+    dialogs.fileNames.push_back(dir.file("saved.txt"));
+    results.PushButton4_Click();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("saved.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("second.dbf")));
+    EXPECT_EQ(run.fieldDifferences().count(), 2);
+    EXPECT_FALSE(run.busy.active());
+    results.PushButton2_Click();
+    EXPECT_EQ(run.fieldDifferences().count(), 0);
+}
+
+}  // namespace
+}  // namespace quorvel::wizard
