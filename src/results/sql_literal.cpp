@@ -3,8 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
+#include "foxpro/sql_literal.h"
 #include "foxpro/text_form.h"
 #include "foxpro/text_locale.h"
 
@@ -73,63 +75,26 @@ std::string dateTimeText(const foxpro::DateTime& dt) {
            twoDigits(dt.second);
 }
 
-// A plain decimal number: optional sign, digits with at most one point,
-// optional exponent.  Blanks around it are allowed (character fields are
-// padded); nothing else is, so that "12 apples" or "" is never taken for a
-// number.
-bool looksNumeric(const std::string& text, std::string& trimmed) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return false;
-    trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    std::size_t i = 0;
-    if (trimmed[i] == '+' || trimmed[i] == '-') ++i;
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < trimmed.size(); ++i) {
-        const char c = trimmed[i];
-        if (c >= '0' && c <= '9') {
-            ++digits;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) return false;
-    if (i < trimmed.size() && (trimmed[i] == 'e' || trimmed[i] == 'E')) {
-        ++i;
-        if (i < trimmed.size() && (trimmed[i] == '+' || trimmed[i] == '-')) ++i;
-        std::size_t expDigits = 0;
-        for (; i < trimmed.size() && trimmed[i] >= '0' && trimmed[i] <= '9'; ++i) ++expDigits;
-        if (expDigits == 0) return false;
-    }
-    if (i != trimmed.size()) return false;
+// A number held as text, as the literal of the statements' dialect: the
+// dialect's own number rule (sign, digits with at most one point, exponent;
+// blanks around it allowed, since character fields are padded), so that
+// "12 apples" or "" is never taken for a number.  nullopt when it is none.
+std::optional<std::string> numberFromText(const std::string& text) {
+    if (!foxpro::isNumberText(text)) return std::nullopt;
+    const auto first = text.find_first_not_of(" \t");
+    std::string trimmed = text.substr(first, text.find_last_not_of(" \t") - first + 1);
     if (trimmed.front() == '+') trimmed.erase(0, 1);
-    return true;
+    return trimmed;
 }
 
-// "2020-12-31" and "2020-12-31 13:02:03", the forms the table-access layer
-// writes in the C locale; anything else is not taken for a date.
-bool parseDateTime(const std::string& text, foxpro::DateTime& out, bool& hasTime) {
-    int y, mo, d, h = 0, mi = 0, s = 0, used = 0;
-    const std::string t = text.substr(0, text.find_last_not_of(' ') + 1);
-    if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) == 3 &&
-        used == static_cast<int>(t.size()) && used == 10) {
-        hasTime = false;
-    } else if (std::sscanf(t.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
-                           &used) == 6 &&
-               used == static_cast<int>(t.size()) && used == 19) {
-        hasTime = true;
-    } else {
-        return false;
-    }
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
-        s > 59)
-        return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > kDays[mo - 1] + (mo == 2 && leap ? 1 : 0)) return false;
-    out = foxpro::DateTime{foxpro::Date{y, mo, d}, h, mi, s};
+// A date or datetime held as text, read by the dialect's own rule (ISO
+// order); hasTime tells whether a time of day was written.
+bool dateTimeFromText(const std::string& text, foxpro::DateTime& out, bool& hasTime) {
+    bool dateOnly = false;
+    const auto parsed = foxpro::parseIsoDateTime(text, &dateOnly);
+    if (!parsed) return false;
+    out = *parsed;
+    hasTime = !dateOnly;
     return true;
 }
 
@@ -201,9 +166,9 @@ std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
             return quotedText(foxpro::textForm(value, foxpro::TextLocale::c()));
         case Target::Number:
             if (kind == Value::Kind::Text) {
-                std::string trimmed;
-                if (!looksNumeric(value.str(), trimmed)) cannotWrite(value, target);
-                return trimmed;
+                const auto number = numberFromText(value.str());
+                if (!number) cannotWrite(value, target);
+                return *number;
             }
             if (kind == Value::Kind::Integer || kind == Value::Kind::Decimal ||
                 kind == Value::Kind::Currency || kind == Value::Kind::Double)
@@ -216,7 +181,7 @@ std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
             if (kind == Value::Kind::DateTime) {
                 dt = value.asDateTime();
                 hasTime = dt.hour != 0 || dt.minute != 0 || dt.second != 0;
-            } else if (kind != Value::Kind::Text || !parseDateTime(value.str(), dt, hasTime)) {
+            } else if (kind != Value::Kind::Text || !dateTimeFromText(value.str(), dt, hasTime)) {
                 cannotWrite(value, target);
             }
             // A date field cannot keep a time of day: refuse rather than drop it.
@@ -229,7 +194,7 @@ std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
                 return "{^" + dateTimeText(foxpro::DateTime{value.asDate(), 0, 0, 0}) + "}";
             foxpro::DateTime dt;
             bool hasTime = false;
-            if (kind != Value::Kind::Text || !parseDateTime(value.str(), dt, hasTime))
+            if (kind != Value::Kind::Text || !dateTimeFromText(value.str(), dt, hasTime))
                 cannotWrite(value, target);
             return "{^" + dateTimeText(dt) + "}";
         }
