@@ -1,11 +1,28 @@
 #include "foxpro/memo_file.h"
 
+#include "foxpro/ascii_case.h"
+#include "foxpro/data_source.h"
 #include "foxpro/dbt_memo.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/fpt_memo.h"
 #include "foxpro/mapped_file.h"
 
 namespace quorvel::foxpro {
+
+std::string memoFileName(const std::string& tableFileName, dbf::MemoKind kind) {
+    const auto dot = tableFileName.rfind('.');
+    const std::string stem = tableFileName.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : tableFileName.substr(dot);
+    std::string memo = equalsNoCase(extension, ".dbc") ? ".dct"
+                       : kind == dbf::MemoKind::Fpt    ? ".fpt"
+                                                       : ".dbt";
+    const bool upper = extension.size() > 1 && extension == upperAscii(extension);
+    return stem + (upper ? upperAscii(memo) : memo);
+}
+
+std::string findMemoFile(const std::string& tablePath, dbf::MemoKind kind) {
+    return findFileNoCase(parentFolder(tablePath), memoFileName(fileNameOf(tablePath), kind));
+}
 
 MemoFile::MemoFile(std::string name, std::span<const std::uint8_t> bytes,
                    std::unique_ptr<MappedFile> owner)

@@ -58,6 +58,16 @@ class MemoFile {
     mutable std::uint64_t read_ = 0;  // memo bytes read since the last release
 };
 
+// The one rule for a table's memo file: the table file's stem with the memo
+// kind's extension (".fpt"; ".dbt" for dBase; a container's ".dct"), in the
+// letter case of the table's extension ("CUSTOMER.DBF" -> "CUSTOMER.FPT").
+std::string memoFileName(const std::string& tableFileName, dbf::MemoKind kind);
+
+// The memo file that stands beside the table at tablePath: memoFileName
+// found without regard to letter case ("calls.dbf" beside "calls.FPT"), as
+// a full path; "" when there is none.
+std::string findMemoFile(const std::string& tablePath, dbf::MemoKind kind);
+
 // The reader of a memo file of the given kind: an .fpt, a dBase IV .dbt, or
 // (for any other kind) a dBase III .dbt.  Throws as read() does when the
 // file's header is unusable.

@@ -191,16 +191,7 @@ const MemoFile& TableReader::memoFile() const {
         if (memoFromBytes_) {
             memo_ = openMemoFile(fileName_ + " memo", kind, memoBytes_, nullptr);
         } else if (!path_.empty()) {
-            std::string stem = fileNameOf(path_);
-            std::string ext;
-            if (const auto dot = stem.rfind('.'); dot != std::string::npos) {
-                ext = stem.substr(dot);
-                stem.resize(dot);
-            }
-            // A container's memo is its .dct; a table's .fpt or .dbt.
-            std::string memoExt = kind == dbf::MemoKind::Fpt ? ".fpt" : ".dbt";
-            if (equalsNoCase(ext, ".dbc")) memoExt = ".dct";
-            const std::string memoPath = findFileNoCase(parentFolder(path_), stem + memoExt);
+            const std::string memoPath = findMemoFile(path_, kind);
             if (!memoPath.empty()) {
                 auto mapped = std::make_unique<MappedFile>(memoPath, fileNameOf(memoPath));
                 std::span<const std::uint8_t> bytes(mapped->data(), mapped->size());

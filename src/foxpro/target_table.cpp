@@ -6,6 +6,7 @@
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/last_update.h"
+#include "foxpro/memo_file.h"
 
 namespace quorvel::foxpro {
 
@@ -76,9 +77,7 @@ void TargetTable::touchDate() {
 }
 
 std::string TargetTable::memoPath() const {
-    std::string stem = name().substr(0, name().rfind('.'));
-    return findFileNoCase(parentFolder(path_),
-                          stem + (memoKind() == dbf::MemoKind::Fpt ? ".fpt" : ".dbt"));
+    return findMemoFile(path_, memoKind());
 }
 
 dbf::MemoKind TargetTable::memoKind() const {

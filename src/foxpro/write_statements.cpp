@@ -14,6 +14,7 @@
 #include "foxpro/field_encoder.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/last_update.h"
+#include "foxpro/memo_file.h"
 #include "foxpro/record_editor.h"
 #include "foxpro/table_copier.h"
 #include "foxpro/table_reader.h"
@@ -85,12 +86,6 @@ int findTargetField(const TableReader& table, const std::string& name) {
     return i;
 }
 
-std::string memoNameFor(const std::string& tableFile) {
-    std::string stem = tableFile.substr(0, tableFile.size() - 4);
-    std::string ext = tableFile.substr(tableFile.size() - 4);
-    return stem + (ext == ".DBF" ? ".FPT" : ".fpt");
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -135,15 +130,16 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
     NewFileSet files(folder);
     FileSink& tableSink = files.create(targetFile);
     FileSink* memoSink = nullptr;
-    std::string memoFile = memoNameFor(targetFile);
+    // The copy is a Visual FoxPro table: its memo file is an .fpt.
+    std::string memoFile = memoFileName(targetFile, dbf::MemoKind::Fpt);
     if (copier.hasMemo()) memoSink = &files.create(memoFile);
     // Companions of a replaced table that no longer fit it: a memo file in
     // another letter case (or none needed now) and its structural index.
     std::string stem = targetFile.substr(0, targetFile.size() - 4);
-    for (const char* ext : {".fpt", ".cdx"}) {
-        std::string old = findFileNoCase(folder, stem + ext);
+    for (const std::string& old : {findMemoFile(target, dbf::MemoKind::Fpt),
+                                   findFileNoCase(folder, stem + ".cdx")}) {
         if (old.empty()) continue;
-        if (copier.hasMemo() && std::string(ext) == ".fpt" && fileNameOf(old) == memoFile) continue;
+        if (copier.hasMemo() && fileNameOf(old) == memoFile) continue;
         files.removeAfterCommit(old);
     }
     copier.write(tableSink, memoSink);
