@@ -82,6 +82,11 @@ const FieldCase kFieldCases[] = {
     {"T before 1970", 'T', 8, 0, Cell::dateTime(1899, 12, 30, 13, 35, 39), Value::Kind::DateTime,
      "1899-12-30 13:35:39"},
     {"T all zero", 'T', 8, 0, Cell::blank(), Value::Kind::Null, ""},
+    {"T after 9999", 'T', 8, 0, Cell::raw(std::string("\x2D\xFE\x51\0\0\0\0\0", 8)),
+     Value::Kind::Null, ""},
+    // 15 June 67556: its year cut to 16 bits would pass for 2020.
+    {"T beyond the calendar", 'T', 8, 0, Cell::raw(std::string("\x9C\xC3\x92\x01\0\0\0\0", 8)),
+     Value::Kind::Null, ""},
     // L
     {"L T", 'L', 1, 0, Cell::logical('T'), Value::Kind::Logical, "True"},
     {"L y", 'L', 1, 0, Cell::logical('y'), Value::Kind::Logical, "True"},
