@@ -396,8 +396,8 @@ class Walk {
     }
 
     void compareField(const FieldPair& pair, std::int64_t n) {
-        compareValues(result_.differences, n, pair.index1, cursor1_.value(pair.index1),
-                      pair.type1, cursor2_.value(pair.index2), pair.type2, locale_);
+        compareValues(result_.differences, n, pair.index1, cursor1_.value(pair.index1), pair.type1,
+                      cursor2_.value(pair.index2), pair.type2, locale_);
     }
 
     void close() {

@@ -37,8 +37,8 @@ class DifferenceList {
     // std::out_of_range otherwise.
     void addDeleted(std::int64_t record1);
     void addAdded(std::int64_t record2);
-    void addChanged(std::int64_t record1, std::int64_t record2, int field,
-                    std::string_view value1, bool null1, std::string_view value2, bool null2);
+    void addChanged(std::int64_t record1, std::int64_t record2, int field, std::string_view value1,
+                    bool null1, std::string_view value2, bool null2);
     void addMissingField(std::int64_t record1, std::int64_t record2, int field);
 
     // Empties the list and gives its memory back.

@@ -136,8 +136,8 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
     // Companions of a replaced table that no longer fit it: a memo file in
     // another letter case (or none needed now) and its structural index.
     std::string stem = targetFile.substr(0, targetFile.size() - 4);
-    for (const std::string& old : {findMemoFile(target, dbf::MemoKind::Fpt),
-                                   findFileNoCase(folder, stem + ".cdx")}) {
+    for (const std::string& old :
+         {findMemoFile(target, dbf::MemoKind::Fpt), findFileNoCase(folder, stem + ".cdx")}) {
         if (old.empty()) continue;
         if (copier.hasMemo() && fileNameOf(old) == memoFile) continue;
         files.removeAfterCommit(old);

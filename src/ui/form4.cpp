@@ -6,9 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeView>
-
 #include <QSignalBlocker>
+#include <QTreeView>
 
 #include "ui/form3.h"
 #include "ui/wizard.h"

@@ -11,8 +11,8 @@ namespace quorvel::wizard {
 // What the new-table window (Form4) does for its model.  Every member may be
 // left empty; the model then skips that effect.
 struct NewTableView {
-    std::function<void()> setUp;           // load: colours, icon, hand pointer, columns, caption
-    std::function<void()> whitenCaption;   // load: Label1 on white
+    std::function<void()> setUp;          // load: colours, icon, hand pointer, columns, caption
+    std::function<void()> whitenCaption;  // load: Label1 on white
     // Shows a text in the name box (Text1) or the caption label (Label1);
     // the box does not echo it back as a change.
     std::function<void(const std::string& name)> setNewTableName;

@@ -51,8 +51,7 @@ void ResultList::addObserver(Observer* observer) {
 }
 
 void ResultList::removeObserver(Observer* observer) {
-    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer),
-                     observers_.end());
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 }  // namespace quorvel::wizard

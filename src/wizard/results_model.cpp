@@ -50,8 +50,7 @@ void ResultsModel::PushButton4_Click() {
     if (fileName.empty()) return;
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
     std::string report;
-    trap.step(
-        [&] { report = results::buildTextReport(run_.differences(), view.processEvents); });
+    trap.step([&] { report = results::buildTextReport(run_.differences(), view.processEvents); });
     trap.step([&] { results::WriteTextFile(report, fileName); });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }

@@ -1,10 +1,9 @@
-#include "compare/difference_line.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "compare/difference_line.h"
 #include "compare/difference_list.h"
 
 namespace quorvel::compare {

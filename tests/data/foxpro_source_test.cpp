@@ -61,8 +61,9 @@ TEST(SourcePathsTest, ConnectionStringNamesKindAndQuotesSemicolons) {
 
 TEST(SourcePathsTest, EveryFolderNameReachesTheConnectionByteForByte) {
     test::TempFolder dir;
-    for (const std::string name : {"data ", "data\t", "p\";Data Source=other;x=\"", "\"q\"",
-                                   "a;b", "Gr\xC3\xBC\xC3\x9F" "e"}) {
+    for (const std::string name : {"data ", "data\t", "p\";Data Source=other;x=\"", "\"q\"", "a;b",
+                                   "Gr\xC3\xBC\xC3\x9F"
+                                   "e"}) {
         SCOPED_TRACE(name);
         const std::string folder = dir.file(name);
         std::filesystem::create_directory(folder);

@@ -53,10 +53,12 @@ TEST(ErrorTrapTest, StepsAtAFixedNumberAndRetriesStopWhereTheyCannotHelp) {
 
     int runs = 0;
     const auto failing = [&] { throw std::runtime_error("try " + std::to_string(++runs)); };
-    EXPECT_FALSE(trap.retried(106, 3, [](const std::exception_ptr&) { return true; }, failing));
+    EXPECT_FALSE(trap.retried(
+        106, 3, [](const std::exception_ptr&) { return true; }, failing));
     EXPECT_EQ(runs, 3);
     runs = 0;
-    EXPECT_FALSE(trap.retried(108, 3, [](const std::exception_ptr&) { return false; }, failing));
+    EXPECT_FALSE(trap.retried(
+        108, 3, [](const std::exception_ptr&) { return false; }, failing));
     EXPECT_EQ(runs, 1);
     int tries = 0;
     EXPECT_TRUE(trap.retried(110, 3, {}, [&] {

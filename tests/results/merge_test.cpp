@@ -263,8 +263,10 @@ TEST_F(MergeTest, DifferencesApplyByKindWhateverTheirWordsSay) {
     t2.write(dir.file("readded.dbf"));
     auto [fields, added] = compareLines("t1", "ReAdded");
     ASSERT_EQ(fields.count(), 3);
-    EXPECT_EQ(fields.text(0), "Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"");
-    EXPECT_EQ(fields.text(1), "Record 1, Field \"NOTE\" has changed from \"open\" to \"order deleted\"");
+    EXPECT_EQ(fields.text(0),
+              "Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"");
+    EXPECT_EQ(fields.text(1),
+              "Record 1, Field \"NOTE\" has changed from \"open\" to \"order deleted\"");
     ASSERT_EQ(added.count(), 1);
     EXPECT_EQ(added.text(0), "Record 2 deleted from ReAdded");
 

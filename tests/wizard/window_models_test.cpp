@@ -105,9 +105,10 @@ TEST_F(WindowModelsTest, ForgottenTablesAreNamedAndTheRunStops) {
 TEST_F(WindowModelsTest, RunSortsDifferencesByKindAndPreparesTheNewTable) {
     compare();
     EXPECT_THAT(dialogs.messages, IsEmpty());
-    EXPECT_THAT(texts(run.fieldDifferences()),
-                ElementsAre("Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"",
-                            "Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
+    EXPECT_THAT(
+        texts(run.fieldDifferences()),
+        ElementsAre("Record 1, Field \"CITY\" has changed from \"Paris   \" to \"Readded \"",
+                    "Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
     EXPECT_THAT(texts(run.addedDeleted()), ElementsAre("Record 2 added to t2"));
     EXPECT_EQ(newTable.newTableName(), "t12");
     EXPECT_EQ(newTable.captionText(),
