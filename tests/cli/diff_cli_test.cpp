@@ -141,11 +141,9 @@ TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {
 }
 
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
-    const std::filesystem::path db = std::filesystem::path(QUORVEL_FIXTURES) / "public/foxprodb";
-    if (!std::filesystem::exists(db)) GTEST_SKIP() << "fixtures not present";
-    std::filesystem::copy_file(db / "setup.dbf", folder2_.file("setup.dbf"));
-    const Outcome run =
-        diff({(db / "FOXPRO-DB-TEST.DBC").string(), "setup", folder2_.path(), "setup"}, scratch_);
+    const std::string dbc = quorvel::test::writeSampleContainer(scratch_.path());
+    std::filesystem::copy_file(scratch_.file("setup.dbf"), folder2_.file("setup.dbf"));
+    const Outcome run = diff({dbc, "setup", folder2_.path(), "setup"}, scratch_);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
 }

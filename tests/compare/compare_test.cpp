@@ -299,13 +299,11 @@ TEST_F(CompareTest, ValueTextsFollowTheCallersLocale) {
 // --- Sources ------------------------------------------------------------------
 
 TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyDiffersOnlyInTheLongNames) {
-    const std::filesystem::path db = std::filesystem::path(QUORVEL_FIXTURES) / "public/foxprodb";
-    if (!std::filesystem::exists(db)) GTEST_SKIP() << "fixtures not present";
-    for (const char* file : {"types.dbf", "setup.dbf"})
-        std::filesystem::copy_file(db / file, folder2_.file(file));
     data::SourceDescriptor container;
     container.optionDBC = true;
-    container.dbcPath = (db / "FOXPRO-DB-TEST.DBC").string();
+    container.dbcPath = quorvel::test::writeSampleContainer(folder1_.path());
+    for (const char* file : {"customers.dbf", "setup.dbf"})
+        std::filesystem::copy_file(folder1_.file(file), folder2_.file(file));
 
     auto run2 = [&](const std::string& table) {
         return compare::Compare(container, folderSource(folder2_.path()), table, table,
@@ -313,13 +311,13 @@ TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyDiffersOnlyInTheLongNames) {
     };
     // setup keeps its short names in the container: nothing differs.
     EXPECT_TRUE(run2("setup").identical());
-    // types: the container's long names are not the header's short ones.
-    const compare::CompareResult types = run2("types");
-    EXPECT_TRUE(types.completed()) << types.failure;
+    // customers: two of the container's long names are not the header's.
+    const compare::CompareResult customers = run2("customers");
+    EXPECT_TRUE(customers.completed()) << customers.failure;
     EXPECT_THAT(
-        texts(types.differences),
-        ElementsAre(" Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist ",
-                    " Field \"contact_type_id\" not exist ", " Field \"contact_type\" not exist "));
+        texts(customers.differences),
+        ElementsAre(" Field \"customer_number\" not exist ", " Field \"company_name\" not exist ",
+                    " Field \"customer_number\" not exist ", " Field \"company_name\" not exist "));
     EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
 }
 

@@ -233,38 +233,13 @@ namespace {
 // table file whose name differs in case from the container's path.
 class ContainerTest : public ::testing::Test {
   protected:
-    static std::string Property(std::uint8_t id, const std::string& value) {
-        std::string entry(7, '\0');
-        const std::size_t len = 7 + value.size() + 1;
-        for (int i = 0; i < 4; ++i)
-            entry[static_cast<std::size_t>(i)] = static_cast<char>(len >> (8 * i));
-        entry[4] = 1;
-        entry[6] = static_cast<char>(id);
-        return entry + value + '\0';
-    }
-
     void SetUp() override {
-        TableBuilder dbc(0x30);
-        dbc.field("OBJECTID", 'I', 4)
-            .field("PARENTID", 'I', 4)
-            .field("OBJECTTYPE", 'C', 10)
-            .field("OBJECTNAME", 'C', 128)
-            .field("PROPERTY", 'M', 4, 0, 0x04)
-            .memoExtension(".dct");
-        auto object = [&](int id, int parent, const char* type, const char* name,
-                          const std::string& property = "", bool deleted = false) {
-            dbc.record(
-                {Cell::integer32(id), Cell::integer32(parent), Cell::text(type), Cell::text(name),
-                 property.empty() ? Cell::none() : Cell::memo(property, 0)},
-                deleted);
-        };
-        object(1, 1, "Database", "Database");
-        object(2, 1, "Table", "orders", Property(0x01, "data\\orders.dbf") + Property(0x02, "x"));
-        object(3, 2, "Field", "order_number");
-        object(4, 2, "Field", "dropped_field", "", true);
-        object(5, 2, "Field", "customer_name");
-        object(6, 1, "Table", "Lines");
-        object(7, 6, "Field", "line_id");
+        test::ContainerBuilder dbc;
+        dbc.table("orders", "data\\orders.dbf")
+            .field("order_number")
+            .field("dropped_field", true)
+            .field("customer_name");
+        dbc.table("Lines").field("line_id");
         dbc.write(dir_.file("shop.dbc"));
 
         std::filesystem::create_directory(dir_.file("DATA"));

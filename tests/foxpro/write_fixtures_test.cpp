@@ -1,5 +1,5 @@
 // Copies of the real tables written by other programs read back with the
-// same values, from a folder source and from a container source.
+// same values; a container source (built here) writes free tables beside it.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -50,27 +50,24 @@ TEST(WriteFixturesTest, CopiesOfFreeTablesKeepTheirValues) {
 }
 
 TEST(WriteFixturesTest, ContainerSourceWritesFreeTablesBesideIt) {
-    fs::path db = publicFixtures() / "foxprodb";
-    if (!fs::exists(db)) GTEST_SKIP() << "fixtures not present";
     test::TempFolder dir;
-    fs::copy(db, dir.path());
-    std::string dbc = dir.file("FOXPRO-DB-TEST.DBC");
+    const std::string dbc = test::writeSampleContainer(dir.path());
     auto containerBytes = test::readFile(dbc);
     Connection c;
     c.open("Provider=vfpoledb.1;Data Source=" + dbc + ";Collating Sequence=machine;");
 
-    c.execute("SELECT *  FROM [calls] INTO TABLE [merged]");
-    EXPECT_EQ(readRows(dir.file("merged.dbf")), readRows(dir.file("calls.dbf")));
+    c.execute("SELECT *  FROM [setup] INTO TABLE [merged]");
+    EXPECT_EQ(readRows(dir.file("merged.dbf")), readRows(dir.file("setup.dbf")));
     TableReader copy(dir.file("merged.dbf"));
     EXPECT_EQ(copy.backlink(), "");
     EXPECT_EQ(copy.tableFlags() & 0x05, 0);
 
     // The new free table takes updates and inserts through the same connection.
-    c.execute("INSERT INTO [merged] (" + copy.field(0).name + ") VALUES(5)");
-    EXPECT_EQ(readRows(dir.file("merged.dbf")).size(), readRows(dir.file("calls.dbf")).size() + 1);
+    c.execute("INSERT INTO [merged] (" + copy.field(0).name + ") VALUES('x')");
+    EXPECT_EQ(readRows(dir.file("merged.dbf")).size(), readRows(dir.file("setup.dbf")).size() + 1);
 
     // The container's long field names reach the free copy's short ones.
-    c.execute("SELECT * FROM [contacts] INTO TABLE [people]");
+    c.execute("SELECT * FROM [customers] INTO TABLE [people]");
     c.execute("UPDATE [people] SET [company_name] = 'Renamed Ltd' WHERE RECNO() = 1");
     c.execute("INSERT INTO [people] ([company_name]) VALUES('Added Ltd')");
     auto people = readRows(dir.file("people.dbf"));
@@ -80,11 +77,12 @@ TEST(WriteFixturesTest, ContainerSourceWritesFreeTablesBesideIt) {
     EXPECT_EQ(people.front()[static_cast<std::size_t>(company)].substr(0, 11), "Renamed Ltd");
     EXPECT_EQ(people.back()[static_cast<std::size_t>(company)].substr(0, 9), "Added Ltd");
 
-    auto callsBytes = test::readFile(dir.file("calls.dbf"));
+    // The container's own tables are never written.
+    auto customersBytes = test::readFile(dir.file("customers.dbf"));
     EXPECT_THAT(
         [&] {
             try {
-                c.execute("SELECT * FROM [contacts] INTO TABLE [calls]");
+                c.execute("SELECT * FROM [setup] INTO TABLE [customers]");
             } catch (const FoxProError& e) {
                 return e.description();
             }
@@ -94,14 +92,14 @@ TEST(WriteFixturesTest, ContainerSourceWritesFreeTablesBesideIt) {
     EXPECT_THAT(
         [&] {
             try {
-                c.execute("INSERT INTO [calls] (" + copy.field(0).name + ") VALUES(5)");
+                c.execute("INSERT INTO [customers] (CITY) VALUES('x')");
             } catch (const FoxProError& e) {
                 return e.description();
             }
             return std::string();
         }(),
         HasSubstr("database container"));
-    EXPECT_EQ(test::readFile(dir.file("calls.dbf")), callsBytes);
+    EXPECT_EQ(test::readFile(dir.file("customers.dbf")), customersBytes);
     EXPECT_EQ(test::readFile(dbc), containerBytes);
 }
 

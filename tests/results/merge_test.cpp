@@ -490,49 +490,43 @@ TEST_F(MergeTest, BlankValuesOfFieldsWithoutNullStayBlank) {
 }
 
 TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
-    const std::string fixtures = std::string(QUORVEL_FIXTURES) + "/public/foxprodb";
-    if (!std::filesystem::is_directory(fixtures)) GTEST_SKIP() << "no container fixture";
-    // Source #2 is a copy of the container whose contacts table has a long
-    // named field changed and one record more.
+    // Two copies of a container; in source #2 the customers table has a
+    // long-named field changed and one record more.
     namespace fs = std::filesystem;
     const fs::path one = fs::path(dir.path()) / "one";
     const fs::path two = fs::path(dir.path()) / "two";
-    for (const auto& to : {one, two}) {
-        fs::copy(fixtures, to);
-        for (const auto& e : fs::directory_iterator(to))
-            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
-    }
-    auto bytes = test::readFile((two / "contacts.dbf").string());
-    const std::string text(bytes.begin(), bytes.end());
-    const auto at = text.find("Cascade Coffee");
-    ASSERT_NE(at, std::string::npos);
-    std::copy_n("Kaskade", 7, bytes.begin() + static_cast<std::ptrdiff_t>(at));
-    const std::uint32_t count = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24;
-    const std::size_t header = bytes[8] | bytes[9] << 8, length = bytes[10] | bytes[11] << 8;
-    // The first record once more at the end (before the end-of-file mark).
-    const std::vector<std::uint8_t> first(bytes.begin() + header, bytes.begin() + header + length);
-    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(header + count * length),
-                 first.begin(), first.end());
-    bytes[4] = static_cast<std::uint8_t>(count + 1);
-    test::writeFile((two / "contacts.dbf").string(), bytes);
-
+    fs::create_directory(one);
+    fs::create_directory(two);
     data::SourceDescriptor s1, s2;
-    s1.dbcPath = (one / "FOXPRO-DB-TEST.DBC").string();
-    s2.dbcPath = (two / "FOXPRO-DB-TEST.DBC").string();
+    s1.dbcPath = test::writeSampleContainer(one.string());
+    s2.dbcPath = test::writeSampleContainer(two.string());
+    TableBuilder customers(0x30);
+    customers.backlink("shop.dbc")
+        .field("CUSTOMER_N", 'I', 4)
+        .field("COMPANY_NA", 'C', 20)
+        .field("CITY", 'C', 10);
+    customers.record({Cell::integer32(1), Cell::text("Kaskade Coffee"), Cell::text("Paris")});
+    customers.record({Cell::integer32(2), Cell::text("Blue Mill"), Cell::text("Rome")});
+    customers.record({Cell::integer32(3), Cell::text("Corner Shop"), Cell::text("Oslo")});
+    customers.write((two / "customers.dbf").string());
+
     const auto result =
-        compare::Compare(s1, s2, "contacts", "contacts", foxpro::TextLocale::c(), dialogs);
+        compare::Compare(s1, s2, "customers", "customers", foxpro::TextLocale::c(), dialogs);
     ASSERT_TRUE(result.completed()) << result.failure;
     auto [fields, added] = split(result.differences);
-    ASSERT_THAT(fields.text(0), HasSubstr("\"company_name\""));
+    ASSERT_EQ(fields.count(), 1);
+    ASSERT_EQ(fields.text(0),
+              "Record 1, Field \"company_name\" has changed from \"Cascade Coffee      \" to "
+              "\"Kaskade Coffee      \"");
 
     const MergeOutcome outcome = MergeIntoNewTable(
-        MergeRequest{"merged", "contacts", "contacts", s1, s2}, fields, added, dialogs);
+        MergeRequest{"merged", "customers", "customers", s1, s2}, fields, added, dialogs);
 
     EXPECT_THAT(errorReports(), ::testing::IsEmpty());
     EXPECT_EQ(outcome.fieldsUpdated, 1);
     EXPECT_EQ(outcome.recordsAdded, 1);
     // The new table is a free table beside the container, its values those
-    // of source #2's contacts, column by column.
+    // of source #2's customers, column by column.
     auto read = [](const std::string& connection, const std::string& table) {
         foxpro::Connection c;
         c.open(connection);
@@ -546,7 +540,7 @@ TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
         return out;
     };
     EXPECT_EQ(read(data::connectionString(one.string(), false), "merged"),
-              read(data::connectionString(s2), "contacts"));
+              read(data::connectionString(s2), "customers"));
 }
 
 }  // namespace

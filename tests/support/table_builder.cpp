@@ -406,6 +406,79 @@ std::string TableBuilder::write(const std::string& dbfPath) const {
     return memoPath;
 }
 
+namespace {
+
+// One property entry of a container record: LE32 length (header included),
+// two bytes, a one-byte id, the value ending in NUL.
+std::string containerProperty(std::uint8_t id, const std::string& value) {
+    std::string entry(7, '\0');
+    const std::size_t length = 7 + value.size() + 1;
+    for (int i = 0; i < 4; ++i)
+        entry[static_cast<std::size_t>(i)] = static_cast<char>(length >> (8 * i));
+    entry[4] = 1;
+    entry[6] = static_cast<char>(id);
+    return entry + value + '\0';
+}
+
+}  // namespace
+
+ContainerBuilder& ContainerBuilder::table(std::string name, std::string relativePath) {
+    objects_.push_back({"Table", std::move(name), std::move(relativePath), false, 1});
+    lastTable_ = static_cast<int>(objects_.size()) + 1;  // ids count from 2 after the Database
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::field(std::string longName, bool deleted) {
+    objects_.push_back({"Field", std::move(longName), "", deleted, lastTable_});
+    return *this;
+}
+
+void ContainerBuilder::write(const std::string& dbcPath) const {
+    TableBuilder dbc(0x30);
+    dbc.field("OBJECTID", 'I', 4)
+        .field("PARENTID", 'I', 4)
+        .field("OBJECTTYPE", 'C', 10)
+        .field("OBJECTNAME", 'C', 128)
+        .field("PROPERTY", 'M', 4, 0, 0x04)
+        .memoExtension(".dct");
+    dbc.record({Cell::integer32(1), Cell::integer32(1), Cell::text("Database"),
+                Cell::text("Database"), Cell::none()});
+    int id = 2;
+    for (const Object& o : objects_) {
+        const Cell property =
+            o.path.empty() ? Cell::none() : Cell::memo(containerProperty(0x01, o.path), 0);
+        dbc.record({Cell::integer32(id++), Cell::integer32(o.parent), Cell::text(o.type),
+                    Cell::text(o.name), property},
+                   o.deleted);
+    }
+    dbc.write(dbcPath);
+}
+
+std::string writeSampleContainer(const std::string& folder) {
+    const std::string dbc = folder + "/shop.dbc";
+    ContainerBuilder container;
+    container.table("customers", "customers.dbf")
+        .field("customer_number")
+        .field("company_name")
+        .field("city");
+    container.table("setup").field("key").field("val");
+    container.write(dbc);
+
+    TableBuilder customers(0x30);
+    customers.backlink("shop.dbc")
+        .field("CUSTOMER_N", 'I', 4)
+        .field("COMPANY_NA", 'C', 20)
+        .field("CITY", 'C', 10);
+    customers.record({Cell::integer32(1), Cell::text("Cascade Coffee"), Cell::text("Paris")});
+    customers.record({Cell::integer32(2), Cell::text("Blue Mill"), Cell::text("Rome")});
+    customers.write(folder + "/customers.dbf");
+    TableBuilder setup(0x30);
+    setup.backlink("shop.dbc").field("KEY", 'C', 6).field("VAL", 'C', 6);
+    setup.record({Cell::text("mode"), Cell::text("fast")});
+    setup.write(folder + "/setup.dbf");
+    return dbc;
+}
+
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");

@@ -129,6 +129,44 @@ class TableBuilder {
     std::vector<Row> rows_;
 };
 
+// Writes a database container (.dbc and its .dct) byte by byte: a Database
+// record, then per table a Table record (with the table file's relative path
+// as its path property, when given) followed by one Field record per long
+// field name, in column order.  The table files are the caller's
+// (TableBuilder, with backlink() naming the container).
+//
+//   ContainerBuilder c;
+//   c.table("orders", "data\\orders.dbf").field("order_number").field("customer_name");
+//   c.write(dir.file("shop.dbc"));   // and shop.dct
+class ContainerBuilder {
+  public:
+    ContainerBuilder& table(std::string name, std::string relativePath = "");
+    // A Field record of the latest table; deleted: stored as a deleted record.
+    ContainerBuilder& field(std::string longName, bool deleted = false);
+    void write(const std::string& dbcPath) const;
+
+  private:
+    struct Object {
+        std::string type;
+        std::string name;
+        std::string path;
+        bool deleted = false;
+        int parent = 1;
+    };
+    std::vector<Object> objects_;
+    int lastTable_ = 1;
+};
+
+// A small container beside its tables, in folder: shop.dbc with
+//   customers (customers.dbf): customer_number I, company_name C(20),
+//     city C(10) - the first two longer than the 10 characters a header
+//     keeps (CUSTOMER_N, COMPANY_NA); records 1 "Cascade Coffee" "Paris",
+//     2 "Blue Mill" "Rome";
+//   setup (setup.dbf): KEY C(6), VAL C(6), its names as the header has
+//     them; one record "mode" "fast".
+// Returns the container's path.
+std::string writeSampleContainer(const std::string& folder);
+
 // A fresh temporary folder, removed with its content on destruction.
 class TempFolder {
   public:
