@@ -1,28 +1,36 @@
 #include "foxpro/code_page.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "foxpro/platform/code_page_converter.h"
+
 namespace quorvel::foxpro {
 
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // iconv_open's failure value
+using platform::CodePageConverter;
 
+// Code pages whose characters take more than one byte: decoded and encoded
+// through the system converter text by text instead of a table of 256.
 bool isMultiByte(int codePage) {
-    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
-}
-
-std::string iconvName(int codePage) {
-    if (codePage == 10000) return "MACINTOSH";
-    return "CP" + std::to_string(codePage);
+    switch (codePage) {
+        case 932:    // Shift-JIS
+        case 936:    // GBK
+        case 949:    // Unified Hangul
+        case 950:    // Big5
+        case 1361:   // Johab
+        case 20932:  // EUC-JP
+        case 51949:  // EUC-KR
+        case 54936:  // GB18030
+            return true;
+        default:
+            return false;
+    }
 }
 
 void appendUtf8(char32_t c, std::string& out) {
@@ -82,7 +90,8 @@ std::size_t readUtf8(std::string_view s, std::size_t i, char32_t& c) {
     return len;
 }
 
-// Decode and encode tables of a one-byte code page, built once through iconv.
+// Decode and encode tables of a one-byte code page, built once through the
+// system converter.
 struct SingleByteTable {
     std::array<std::array<char, 4>, 256> utf8{};
     std::array<std::uint8_t, 256> utf8Length{};
@@ -92,21 +101,17 @@ struct SingleByteTable {
 
 std::unique_ptr<SingleByteTable> buildSingleByteTable(int codePage) {
     auto table = std::make_unique<SingleByteTable>();
-    iconv_t cd = codePage == 0 ? kNoConverter : iconv_open("UTF-32LE", iconvName(codePage).c_str());
+    std::unique_ptr<CodePageConverter> converter = CodePageConverter::open(codePage);
     for (int b = 0; b < 256; ++b) {
         char32_t c = static_cast<char32_t>(b);  // fallback: the character of the same number
-        if (cd != kNoConverter) {
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            char in = static_cast<char>(b);
-            char* inPtr = &in;
-            std::size_t inLeft = 1;
-            std::uint8_t outBuf[8];
-            char* outPtr = reinterpret_cast<char*>(outBuf);
-            std::size_t outLeft = sizeof outBuf;
-            if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
-                inLeft == 0 && sizeof outBuf - outLeft == 4) {
-                c = static_cast<char32_t>(outBuf[0] | (outBuf[1] << 8) | (outBuf[2] << 16) |
-                                          (outBuf[3] << 24));
+        if (converter) {
+            const char in = static_cast<char>(b);
+            std::string u;
+            if (converter->decode({&in, 1}, u) == 1 && !u.empty() &&
+                readUtf8(u, 0, c) == u.size()) {
+                // c is the byte's one character
+            } else {
+                c = static_cast<char32_t>(b);
             }
         }
         table->codePoint[b] = c;
@@ -115,7 +120,6 @@ std::unique_ptr<SingleByteTable> buildSingleByteTable(int codePage) {
         table->utf8Length[b] = static_cast<std::uint8_t>(u.size());
         for (std::size_t k = 0; k < u.size(); ++k) table->utf8[b][k] = u[k];
     }
-    if (cd != kNoConverter) iconv_close(cd);
     // The first byte with a given code point wins, so that encoding is stable.
     for (int b = 255; b >= 0; --b)
         table->reverse[table->codePoint[b]] = static_cast<std::uint8_t>(b);
@@ -142,42 +146,39 @@ const SingleByteTable& singleByteTable(int codePage) {
     return *last;
 }
 
-// One iconv descriptor per thread and direction (descriptors carry state).
-struct Converter {
-    iconv_t cd = kNoConverter;
-    ~Converter() {
-        if (cd != kNoConverter) iconv_close(cd);
-    }
-};
-
-iconv_t converter(int codePage, bool toUtf8) {
-    thread_local std::map<std::pair<int, bool>, Converter> converters;
-    auto& conv = converters[{codePage, toUtf8}];
-    if (conv.cd == kNoConverter) {
-        const std::string name = iconvName(codePage);
-        conv.cd = toUtf8 ? iconv_open("UTF-8", name.c_str()) : iconv_open(name.c_str(), "UTF-8");
-    }
-    return conv.cd;
+// One converter per thread and code page (converters carry state).
+CodePageConverter* converter(int codePage) {
+    thread_local std::map<int, std::unique_ptr<CodePageConverter>> converters;
+    auto& slot = converters[codePage];
+    if (!slot) slot = CodePageConverter::open(codePage);
+    return slot.get();
 }
 
-void decodeMultiByte(int codePage, std::string_view bytes, std::string& out) {
-    iconv_t cd = converter(codePage, true);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char buffer[1024];
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // An invalid or cut-off sequence: keep its first byte as the
-            // character of the same number and go on after it.
-            appendUtf8(static_cast<std::uint8_t>(*in), out);
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+// Multi-byte text: what the converter takes as whole characters goes
+// through it; a sequence it stops at (invalid, or cut off by the end of
+// the field) keeps its first byte as the character of the same number, and
+// the conversion goes on after that byte.
+void decodeMultiByte(CodePageConverter& conv, std::string_view bytes, std::string& out) {
+    while (!bytes.empty()) {
+        const std::size_t done = conv.decode(bytes, out);
+        bytes.remove_prefix(done);
+        if (bytes.empty()) break;
+        appendUtf8(static_cast<std::uint8_t>(bytes.front()), out);
+        bytes.remove_prefix(1);
+    }
+}
+
+// UTF-8 as stored text: valid characters as they stand, every other byte
+// as the character of the same number.
+void decodeUtf8(std::string_view bytes, std::string& out) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = utf8CharLength(bytes, i);
+        if (len == 0) {
+            appendUtf8(static_cast<std::uint8_t>(bytes[i]), out);
+            ++i;
+        } else {
+            out.append(bytes.data() + i, len);
+            i += len;
         }
     }
 }
@@ -186,27 +187,6 @@ void noteUnmappable(std::vector<std::string>* unmappable, std::string_view chara
     if (unmappable) unmappable->emplace_back(character);
 }
 
-}  // namespace
-
-bool canConvertCodePage(int codePage) {
-    if (codePage <= 0) return false;
-    static std::mutex m;
-    static std::map<int, bool> known;
-    std::lock_guard lock(m);
-    auto it = known.find(codePage);
-    if (it != known.end()) return it->second;
-    iconv_t cd = iconv_open("UTF-8", iconvName(codePage).c_str());
-    const bool ok = cd != kNoConverter;
-    if (ok) iconv_close(cd);
-    known[codePage] = ok;
-    return ok;
-}
-
-void decodeLatin1(std::string_view bytes, std::string& out) {
-    for (char ch : bytes) appendUtf8(static_cast<std::uint8_t>(ch), out);
-}
-
-namespace {
 // Length of the leading run of ASCII bytes, eight at a time.
 std::size_t asciiPrefix(std::string_view bytes) {
     std::size_t i = 0;
@@ -218,7 +198,30 @@ std::size_t asciiPrefix(std::string_view bytes) {
     while (i < bytes.size() && static_cast<std::uint8_t>(bytes[i]) < 0x80) ++i;
     return i;
 }
+
 }  // namespace
+
+std::size_t utf8CharLength(std::string_view s, std::size_t i) {
+    char32_t c = 0;
+    return readUtf8(s, i, c);
+}
+
+bool canConvertCodePage(int codePage) {
+    if (codePage == kCodePageUtf8) return true;
+    if (codePage <= 0) return false;
+    static std::mutex m;
+    static std::map<int, bool> known;
+    std::lock_guard lock(m);
+    auto it = known.find(codePage);
+    if (it != known.end()) return it->second;
+    const bool ok = CodePageConverter::open(codePage) != nullptr;
+    known[codePage] = ok;
+    return ok;
+}
+
+void decodeLatin1(std::string_view bytes, std::string& out) {
+    for (char ch : bytes) appendUtf8(static_cast<std::uint8_t>(ch), out);
+}
 
 void decodeText(int codePage, std::string_view bytes, std::string& out) {
     // Plain ASCII reads the same in every supported code page.
@@ -226,18 +229,20 @@ void decodeText(int codePage, std::string_view bytes, std::string& out) {
     out.append(bytes.data(), ascii);
     if (ascii == bytes.size()) return;
     bytes.remove_prefix(ascii);
-    if (isMultiByte(codePage) && canConvertCodePage(codePage)) {
-        decodeMultiByte(codePage, bytes, out);
+    if (codePage == kCodePageUtf8) {
+        decodeUtf8(bytes, out);
         return;
+    }
+    if (isMultiByte(codePage)) {
+        if (CodePageConverter* conv = converter(codePage)) {
+            decodeMultiByte(*conv, bytes, out);
+            return;
+        }
     }
     const SingleByteTable& table = singleByteTable(codePage);
     for (char ch : bytes) {
         const auto b = static_cast<std::uint8_t>(ch);
-        if (b < 0x80 && table.utf8Length[b] == 1) {
-            out.push_back(table.utf8[b][0]);
-        } else {
-            out.append(table.utf8[b].data(), table.utf8Length[b]);
-        }
+        out.append(table.utf8[b].data(), table.utf8Length[b]);
     }
 }
 
@@ -276,8 +281,10 @@ std::string encodeText(int codePage, std::string_view utf8, std::vector<std::str
     if (!canConvertCodePage(codePage)) return encodeLatin1(utf8, unmappable);
     std::string out;
     out.reserve(utf8.size());
-    const bool multi = isMultiByte(codePage);
-    const SingleByteTable* table = multi ? nullptr : &singleByteTable(codePage);
+    const bool utf8Table = codePage == kCodePageUtf8;
+    CodePageConverter* conv = isMultiByte(codePage) ? converter(codePage) : nullptr;
+    const SingleByteTable* table =
+        conv || utf8Table ? nullptr : &singleByteTable(codePage);
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t c = 0;
         const std::size_t len = readUtf8(utf8, i, c);
@@ -287,41 +294,27 @@ std::string encodeText(int codePage, std::string_view utf8, std::vector<std::str
             ++i;
             continue;
         }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            i += len;
+        const std::string_view character = utf8.substr(i, len);
+        i += len;
+        if (c < 0x80 || utf8Table) {
+            out.append(character);
             continue;
         }
-        bool done = false;
         if (table) {
             auto it = table->reverse.find(c);
             if (it != table->reverse.end()) {
                 out.push_back(static_cast<char>(it->second));
-                done = true;
+                continue;
             }
-        } else {
-            iconv_t cd = converter(codePage, false);
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            char* in = const_cast<char*>(utf8.data() + i);
-            std::size_t inLeft = len;
-            char buffer[16];
-            char* outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
-                inLeft == 0) {
-                out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-                done = true;
-            } else if (c <= 0xFF) {
-                // The decoder's fallback for a byte the code page leaves undefined.
-                out.push_back(static_cast<char>(c));
-                done = true;
-            }
+        } else if (conv->encode(character, out)) {
+            continue;
+        } else if (c <= 0xFF) {
+            // The decoder's fallback for a byte the code page leaves undefined.
+            out.push_back(static_cast<char>(c));
+            continue;
         }
-        if (!done) {
-            out.push_back('?');
-            noteUnmappable(unmappable, utf8.substr(i, len));
-        }
-        i += len;
+        out.push_back('?');
+        noteUnmappable(unmappable, character);
     }
     return out;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
-// Conversion between a table's code page and UTF-8, through the C library's
-// iconv.  Decoding never fails and keeps every byte: a byte the code page
-// leaves undefined becomes the Unicode character of the same number (U+0081
-// for 0x81 in 1252), and encoding maps such a character back to its byte, so
-// that text read and written again gives back the stored bytes.
+// Conversion between a table's code page and UTF-8.  Decoding never fails
+// and keeps every byte: a byte the code page leaves undefined, or a
+// multi-byte sequence that is invalid or cut off (by the end of a field),
+// becomes the Unicode character of the same number per byte (U+0081 for
+// 0x81 in 1252), and encoding maps such a character back to its byte, so
+// that text read and written again gives back the stored bytes.  The
+// system's converters sit behind platform/code_page_converter.h.
 
 #include <string>
 #include <string_view>
@@ -12,7 +14,11 @@
 
 namespace quorvel::foxpro {
 
-// True when the C library can convert the code page (437, 1252, 932, ...).
+// UTF-8 as a code page number: what a .cpg file or the user may name for a
+// table that no code page mark can describe.
+inline constexpr int kCodePageUtf8 = 65001;
+
+// True when the code page can be converted (437, 1252, 932, 65001, ...).
 // Code page 0 (none known) and, for instance, 895 (Kamenicky) give false;
 // their text is read byte for byte as U+0000..U+00FF.
 bool canConvertCodePage(int codePage);
@@ -37,5 +43,9 @@ std::string encodeText(int codePage, std::string_view utf8,
 
 // The inverse of decodeLatin1; characters above U+00FF are unmappable.
 std::string encodeLatin1(std::string_view utf8, std::vector<std::string>* unmappable = nullptr);
+
+// Length of the UTF-8 character at s[i]: 1 to 4, or 0 when the bytes there
+// are no valid UTF-8 (a stray byte, an overlong or cut-off sequence).
+std::size_t utf8CharLength(std::string_view s, std::size_t i);
 
 }  // namespace quorvel::foxpro
