@@ -92,7 +92,8 @@ inline const char* refusedFormatName(std::uint8_t code) {
     switch (code) {
         case 0x02:
             return "dBase II";
-        case 0x8C:
+        case 0x04:  // dBase 7 without memo: 48-byte descriptors, a language-driver name
+        case 0x8C:  // dBase 7 with memo
             return "dBase 7";
         default:
             return nullptr;
@@ -125,31 +126,52 @@ struct CodePageMark {
     int codePage;
 };
 
+// The dBase / FoxPro language-driver table.  Visual FoxPro's own marks come
+// first, so that a writer looking for a code page's mark finds the one
+// Visual FoxPro writes (0x65 for 866, not dBase's 0x26).
 inline constexpr CodePageMark kCodePageMarks[] = {
-    {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x57, 1252}, {0x58, 1252},
-    {0x59, 1252}, {0x64, 852},  {0x65, 866},  {0x66, 865},   {0x67, 861},  {0x68, 895},
-    {0x69, 620},  {0x6A, 737},  {0x6B, 857},  {0x78, 950},   {0x79, 949},  {0x7A, 936},
-    {0x7B, 932},  {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256},  {0xC8, 1250}, {0xC9, 1251},
-    {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
+    // Visual FoxPro
+    {0x03, 1252}, {0x01, 437},    {0x02, 850},    {0x04, 10000},  {0x64, 852},  {0x65, 866},
+    {0x66, 865},  {0x67, 861},    {0x68, 895},    {0x69, 620},    {0x6A, 737},  {0x6B, 857},
+    {0x6C, 863},  {0x78, 950},    {0x79, 949},    {0x7A, 936},    {0x7B, 932},  {0x7C, 874},
+    {0x7D, 1255}, {0x7E, 1256},   {0x96, 10007},  {0x97, 10029},  {0x98, 10006}, {0xC8, 1250},
+    {0xC9, 1251}, {0xCA, 1254},   {0xCB, 1253},   {0xCC, 1257},
+    // dBase language drivers (national OEM variants, ANSI, Asian)
+    {0x08, 865},  {0x09, 437},    {0x0A, 850},    {0x0B, 437},    {0x0D, 437},  {0x0E, 850},
+    {0x0F, 437},  {0x10, 850},    {0x11, 437},    {0x12, 850},    {0x13, 932},  {0x14, 850},
+    {0x15, 437},  {0x16, 850},    {0x17, 865},    {0x18, 437},    {0x19, 437},  {0x1A, 850},
+    {0x1B, 437},  {0x1C, 863},    {0x1D, 850},    {0x1F, 852},    {0x22, 852},  {0x23, 852},
+    {0x24, 860},  {0x25, 850},    {0x26, 866},    {0x37, 850},    {0x40, 852},  {0x4D, 936},
+    {0x4E, 949},  {0x4F, 950},    {0x50, 874},    {0x57, 1252},   {0x58, 1252}, {0x59, 1252},
+    {0x86, 737},  {0x87, 852},    {0x88, 857},
 };
 
 // Code page 0: no known code page; text is read byte for byte as the first
 // 256 Unicode characters.
 inline constexpr int kCodePageUnknown = 0;
 
-// The code page a table's text is decoded from.  Mark 0 names none: Visual
-// FoxPro tables are then 1252, the older formats 437.  An unlisted mark
+// The code page the mark names; mark 0 names none (the caller decides: a
+// .cpg file, the text itself, or the format's default).  An unlisted mark
 // gives kCodePageUnknown.
-inline int codePageOfMark(std::uint8_t mark, std::uint8_t fileType) {
-    if (mark == 0) return isVisualFoxPro(fileType) ? 1252 : 437;
+inline int codePageOfMark(std::uint8_t mark) {
     for (const auto& m : kCodePageMarks)
         if (m.mark == mark) return m.codePage;
     return kCodePageUnknown;
 }
 
+// What an unmarked table is read as when nothing else tells: Visual FoxPro
+// tables are 1252, the older formats 437.
+inline int defaultCodePage(std::uint8_t fileType) {
+    return isVisualFoxPro(fileType) ? 1252 : 437;
+}
+
+// The code page a table's text is decoded from by its mark alone.
+inline int codePageOfMark(std::uint8_t mark, std::uint8_t fileType) {
+    return mark == 0 ? defaultCodePage(fileType) : codePageOfMark(mark);
+}
+
 // The mark a writer puts at offset 29 for a code page (0 when none fits).
 inline std::uint8_t markOfCodePage(int codePage) {
-    if (codePage == 1252) return 0x03;
     for (const auto& m : kCodePageMarks)
         if (m.codePage == codePage) return m.mark;
     return 0;

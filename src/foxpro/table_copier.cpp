@@ -180,6 +180,16 @@ void TableCopier::plan() {
             dbf::putLe32(raw.data() + dbf::kDescriptorOffset, static_cast<std::uint32_t>(f.offset));
             raw[dbf::kDescriptorLength] = static_cast<std::uint8_t>(f.width);
             raw[dbf::kDescriptorDecimals] = static_cast<std::uint8_t>(d.decimals);
+        } else {
+            // Offsets as the reader placed them: a source whose descriptors
+            // said 0 or overlapped gives a copy that says where fields are.
+            dbf::putLe32(raw.data() + dbf::kDescriptorOffset, static_cast<std::uint32_t>(f.offset));
+        }
+        // A character field longer than 255 keeps Clipper's form (length
+        // byte + 256 x decimals byte), the only one there is for it.
+        if (d.letter == 'C' && f.width > 255) {
+            raw[dbf::kDescriptorLength] = static_cast<std::uint8_t>(f.width & 0xFF);
+            raw[dbf::kDescriptorDecimals] = static_cast<std::uint8_t>(f.width >> 8);
         }
         descriptors_.push_back(raw);
         fields_.push_back(f);

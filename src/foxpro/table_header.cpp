@@ -1,5 +1,6 @@
 #include "foxpro/table_header.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -37,10 +38,109 @@ int fixedWidth(char letter, std::uint8_t fileType) {
     }
 }
 
+std::string fieldLabel(const FieldDescriptor& desc, std::size_t index) {
+    std::string label = "field ";
+    if (desc.name.empty()) {
+        label += '#';
+        label += std::to_string(index + 1);
+    } else {
+        label += desc.name;
+    }
+    return label;
+}
+
+// The record's bytes that the fields take, delete flag included.
+int lengthsAddUp(const std::vector<FieldDescriptor>& descriptors) {
+    int total = 1;
+    for (const auto& d : descriptors) total += d.width;
+    return total;
+}
+
+// Clipper and Harbour store a character field longer than 255 as length
+// byte + 256 x decimals byte (C 300 = 44 with decimals 1).  Other writers
+// leave junk in the decimals of C fields, so the rule is applied only when
+// the plain lengths miss the record length and the lengths so read add up
+// to it.
+void widenClipperFields(std::vector<FieldDescriptor>& descriptors, int recordLength) {
+    if (lengthsAddUp(descriptors) == recordLength) return;
+    int widened = 1;
+    bool any = false;
+    for (const auto& d : descriptors) {
+        const bool isLong = d.letter == 'C' && d.decimals != 0;
+        widened += isLong ? d.width + 256 * d.decimals : d.width;
+        any = any || isLong;
+    }
+    if (!any || widened != recordLength) return;
+    for (auto& d : descriptors) {
+        if (d.letter != 'C' || d.decimals == 0) continue;
+        d.width += 256 * d.decimals;
+        d.decimals = 0;
+    }
+}
+
+// Puts every field at its offset in the record and checks it lies inside.
+// The older formats have no offsets in their descriptors: the fields follow
+// one another.  Visual FoxPro's are read, but several libraries write 0
+// (for all fields, or the first) or offsets that overlap; when the lengths
+// add up to the record length such fields are read one after another too,
+// and the reader says so once.
+void placeFields(TableHeader& header, bool vfp, int recordLength, const std::string& fileName) {
+    auto& descriptors = header.descriptors;
+    bool running = !vfp;
+    if (vfp) {
+        const FieldDescriptor* zero = nullptr;
+        for (const auto& d : descriptors)
+            if (d.offset == 0 && !zero) zero = &d;
+        std::vector<const FieldDescriptor*> byOffset;
+        for (const auto& d : descriptors) byOffset.push_back(&d);
+        std::stable_sort(byOffset.begin(), byOffset.end(),
+                         [](const auto* a, const auto* b) { return a->offset < b->offset; });
+        std::pair<const FieldDescriptor*, const FieldDescriptor*> overlap{nullptr, nullptr};
+        for (std::size_t i = 1; i < byOffset.size() && !overlap.first; ++i)
+            if (byOffset[i]->offset < byOffset[i - 1]->offset + byOffset[i - 1]->width)
+                overlap = {byOffset[i - 1], byOffset[i]};
+        if (zero || overlap.first) {
+            const int total = lengthsAddUp(descriptors);
+            auto index = [&](const FieldDescriptor* d) {
+                return static_cast<std::size_t>(d - descriptors.data());
+            };
+            if (total != recordLength) {
+                // A field that runs out of the record says most.
+                for (std::size_t i = 0; i < descriptors.size(); ++i)
+                    if (descriptors[i].offset + descriptors[i].width > recordLength)
+                        failHeader(fileName, fieldLabel(descriptors[i], i) +
+                                                 " lies past the end of the " +
+                                                 std::to_string(recordLength) + "-byte record");
+                failHeader(fileName,
+                           (zero ? fieldLabel(*zero, index(zero)) + " has displacement 0"
+                                 : fieldLabel(*overlap.first, index(overlap.first)) + " and " +
+                                       fieldLabel(*overlap.second, index(overlap.second)) +
+                                       " overlap") +
+                               " and the field lengths add up to " + std::to_string(total) +
+                               " bytes, not the " + std::to_string(recordLength) +
+                               "-byte record");
+            }
+            header.warnings.push_back(
+                fileName + ": field displacements are " + (zero ? "0" : "overlapping") +
+                "; the fields are read one after another (their lengths add up to the record)");
+            running = true;
+        }
+    }
+    int runningOffset = 1;
+    for (std::size_t i = 0; i < descriptors.size(); ++i) {
+        auto& d = descriptors[i];
+        if (running) d.offset = runningOffset;
+        runningOffset += d.width;
+        if (d.offset < 1 || d.offset + d.width > recordLength)
+            failHeader(fileName, fieldLabel(d, i) + " lies past the end of the " +
+                                     std::to_string(recordLength) + "-byte record");
+    }
+}
+
 }  // namespace
 
 TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::string& fileName,
-                             std::vector<std::string> longNames) {
+                             std::vector<std::string> longNames, const CodePageSetting& setting) {
     const std::uint8_t* data = file.data();
     const std::size_t size = file.size();
     auto fail = [&fileName](const std::string& problem) { failHeader(fileName, problem); };
@@ -66,21 +166,33 @@ TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::stri
     if (static_cast<std::size_t>(header.headerLength) > size)
         fail("header says " + std::to_string(header.headerLength) +
              " header bytes but the file has only " + std::to_string(size) + " (truncated)");
-    if (recordLength == 0) fail("record length is 0");
 
-    int codePage = dbf::codePageOfMark(header.codePageMark, header.fileType);
+    int codePage = 0;
+    if (setting.codePage != 0) {
+        codePage = setting.codePage;
+        header.codePageOrigin = setting.origin;
+    } else if (header.codePageMark != 0) {
+        codePage = dbf::codePageOfMark(header.codePageMark);
+        header.codePageOrigin = CodePageOrigin::Mark;
+    } else {
+        codePage = dbf::defaultCodePage(header.fileType);
+        header.codePageOrigin = CodePageOrigin::Default;
+    }
     header.codePageConvertible = canConvertCodePage(codePage);
     if (!header.codePageConvertible) {
-        header.warnings.push_back(fileName + ": code page mark " + hexByte(header.codePageMark) +
-                                  (codePage != dbf::kCodePageUnknown
-                                       ? " (code page " + std::to_string(codePage) + ")"
-                                       : std::string(" (unknown)")) +
-                                  " cannot be converted; its text is read byte for byte");
+        const std::string named = codePage != dbf::kCodePageUnknown
+                                      ? "code page " + std::to_string(codePage)
+                                      : std::string("unknown");
+        header.warnings.push_back(
+            fileName + ": " +
+            (header.codePageOrigin == CodePageOrigin::Mark
+                 ? "code page mark " + hexByte(header.codePageMark) + " (" + named + ")"
+                 : named) +
+            " cannot be converted; its text is read byte for byte");
     }
 
     // Field descriptors run from offset 32 to the 0x0D terminator, within the
     // stated header length.
-    int runningOffset = 1;
     for (std::size_t pos = dbf::kHeaderSize;
          pos + dbf::kDescriptorSize <= static_cast<std::size_t>(header.headerLength) &&
          data[pos] != dbf::kDescriptorTerminator;
@@ -98,17 +210,11 @@ TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::stri
         desc.decimals = d[dbf::kDescriptorDecimals];
         // dBase III descriptors carry garbage where Visual FoxPro keeps the
         // offset and flags: only Visual FoxPro's are read.
-        desc.offset = vfp ? static_cast<int>(dbf::le32(d + dbf::kDescriptorOffset)) : runningOffset;
+        desc.offset = vfp ? static_cast<int>(dbf::le32(d + dbf::kDescriptorOffset)) : 0;
         desc.flags = vfp ? d[dbf::kDescriptorFlags] : 0;
         desc.autoNext = dbf::le32(d + dbf::kDescriptorAutoNext);
         desc.autoStep = d[dbf::kDescriptorAutoStep];
-        std::string label = "field ";
-        if (desc.name.empty()) {
-            label += '#';
-            label += std::to_string(header.descriptors.size() + 1);
-        } else {
-            label += desc.name;
-        }
+        const std::string label = fieldLabel(desc, header.descriptors.size());
         if (!dbf::isKnownFieldLetter(desc.letter)) {
             const auto b = static_cast<std::uint8_t>(desc.letter);
             std::string shown = hexByte(b);
@@ -128,13 +234,14 @@ TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::stri
             desc.width != dbf::kMemoRefBinaryWidth && desc.width != dbf::kMemoRefTextWidth)
             fail(label + " of type " + std::string(1, desc.letter) + " has length " +
                  std::to_string(desc.width) + " (a memo reference has 4 or 10)");
-        if (desc.offset < 1 || desc.offset + desc.width > recordLength)
-            fail(label + " lies past the end of the " + std::to_string(recordLength) +
-                 "-byte record");
-        runningOffset += desc.width;
         header.descriptors.push_back(std::move(desc));
     }
-    if (header.descriptors.empty()) fail("table has no fields");
+    // Said whatever the record length: a header of no fields is what the file is.
+    if (header.descriptors.empty()) fail("a table without fields");
+    if (recordLength == 0) fail("record length is 0");
+
+    widenClipperFields(header.descriptors, recordLength);
+    placeFields(header, vfp, recordLength, fileName);
 
     header.layout.fileType = header.fileType;
     header.layout.codePage = codePage;

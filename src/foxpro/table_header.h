@@ -24,14 +24,30 @@ struct FieldDescriptor {
     std::array<std::uint8_t, 32> raw{};  // the 32 descriptor bytes as stored
 };
 
+// Where the code page a table's text is read in comes from.
+enum class CodePageOrigin {
+    Mark,      // the header's code page mark
+    Chosen,    // the user's choice for the tables of a source
+    CpgFile,   // a .cpg file beside an unmarked table
+    Utf8Text,  // an unmarked table whose non-ASCII text is all UTF-8
+    Default,   // unmarked: 1252 for Visual FoxPro, 437 for the older formats
+};
+
+// A code page decided outside the header (codePage 0: the header decides).
+struct CodePageSetting {
+    int codePage = 0;
+    CodePageOrigin origin = CodePageOrigin::Chosen;
+};
+
 // What the header of a .dbf says, checked against itself and the file size.
 struct TableHeader {
     std::uint8_t fileType = 0;
     std::uint8_t codePageMark = 0;
     std::uint8_t tableFlags = 0;
-    // False when the code page mark names no code page the C library can
-    // convert: the table's text is then read byte for byte.
+    // False when the code page names none the system can convert: the
+    // table's text is then read byte for byte.
     bool codePageConvertible = true;
+    CodePageOrigin codePageOrigin = CodePageOrigin::Mark;
     int headerLength = 0;
     // The visible fields (no _NullFlags) with null and varlength bits.
     TableLayout layout;
@@ -49,9 +65,11 @@ struct TableHeader {
 // file (the whole file, or at least its header when the record count is
 // not needed), so that reading a record never touches bytes outside it.
 // longNames, when not empty, renames the visible fields in order (a
-// container's long names).  Throws FoxProError(kErrorFile, "<fileName>:
-// <problem>") for a header that cannot be read.
+// container's long names); codePage, when it names one, overrides the mark.
+// Throws FoxProError(kErrorFile, "<fileName>: <problem>") for a header that
+// cannot be read.
 TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::string& fileName,
-                             std::vector<std::string> longNames);
+                             std::vector<std::string> longNames,
+                             const CodePageSetting& codePage = {});
 
 }  // namespace quorvel::foxpro

@@ -45,6 +45,7 @@ void TableReader::fail(const std::string& problem) const {
 
 void TableReader::parse(std::vector<std::string> longNames) {
     header_ = parseTableHeader({data_, size_}, fileName_, std::move(longNames));
+    warnings_ = header_.warnings;
 }
 
 int TableReader::findField(std::string_view name) const {
@@ -372,14 +373,44 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
         default:
             break;
     }
-    // Memo fields: M is text, G/W/P and a dBase B are binary.
-    if (f.memo) {
-        MemoContent m =
-            memo({recordBytes, static_cast<std::size_t>(header_.layout.recordLength)}, index);
-        if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
-        return Value::bytes(std::move(m.data));
-    }
+    if (f.memo) return memoValue(recordBytes, index);
     fail("field " + f.name + " has a type that cannot be read");
+}
+
+// Memo fields: M is text, G/W/P and a dBase B are binary.
+Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
+    const FieldInfo& f = header_.layout.fields[static_cast<std::size_t>(index)];
+    const std::span<const std::uint8_t> record{
+        recordBytes, static_cast<std::size_t>(header_.layout.recordLength)};
+    const std::uint32_t block = memoBlock(record, index);
+    if (block == 0) return f.letter == 'M' ? Value::text("") : Value::bytes("");
+    const MemoFile& file = memoFile();
+    MemoContent m;
+    try {
+        m = file.read(block);
+    } catch (const FoxProError& e) {
+        // Which record: known when the bytes are the map's.
+        std::string where = "field " + f.name;
+        const std::uint8_t* first = data_ + header_.headerLength;
+        if (recordBytes >= first && recordBytes < data_ + size_)
+            where = "record " +
+                    std::to_string((recordBytes - first) / header_.layout.recordLength + 1) +
+                    ", " + where;
+        if (f.letter == 'M')
+            throw FoxProError(e.number(), e.description() + " (" + fileName_ + ", " + where + ")");
+        // Binary memos are never compared, and writers of other programs
+        // leave references into the memo file's header or past its end:
+        // such a value reads as empty, so that the table still opens, and
+        // the first one is reported.
+        if (!binaryMemoWarned_) {
+            binaryMemoWarned_ = true;
+            warnings_.push_back(fileName_ + ": " + where + " refers to no binary memo (" +
+                                e.description() + "); such values read as empty");
+        }
+        return Value::bytes("");
+    }
+    if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
+    return Value::bytes(std::move(m.data));
 }
 
 }  // namespace quorvel::foxpro

@@ -72,9 +72,10 @@ class TableReader {
     // The container backlink of a Visual FoxPro table ("" for a free table).
     std::string backlink() const;
 
-    // Things tolerated while opening ("header says 10 records but the file
-    // holds 8"), each naming the file.
-    const std::vector<std::string>& warnings() const { return header_.warnings; }
+    // Things tolerated ("header says 10 records but the file holds 8"), each
+    // naming the file: those found while opening, then the first binary memo
+    // that could not be read (read as empty) once a read has met one.
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
     // ---- Stored records, deleted ones included ----
     // Records the file holds whole: the smaller of the header's count and
@@ -112,7 +113,8 @@ class TableReader {
     bool isNull(std::span<const std::uint8_t> record, int field) const;
     // Memo block reference of a memo field (0 when none).
     std::uint32_t memoBlock(std::span<const std::uint8_t> record, int field) const;
-    // The memo a memo field refers to, read from the memo file.
+    // The memo a memo field refers to, read from the memo file.  Throws
+    // when it cannot be read (value() is lenient with binary memos).
     MemoContent memo(std::span<const std::uint8_t> record, int field) const;
     MemoContent memoAt(std::uint32_t block) const;
 
@@ -127,6 +129,7 @@ class TableReader {
     [[noreturn]] void fail(const std::string& problem) const;
     const MemoFile& memoFile() const;
     std::string decodeStoredText(std::string_view bytes) const;
+    Value memoValue(const std::uint8_t* record, int field) const;
     Value decode(const std::uint8_t* record, int field) const;
     std::vector<std::uint32_t> scanDeleted() const;
     const DeletedRecords& deletedRecords() const;
@@ -140,6 +143,8 @@ class TableReader {
     bool memoFromBytes_ = false;
 
     TableHeader header_;
+    mutable std::vector<std::string> warnings_;
+    mutable bool binaryMemoWarned_ = false;
     mutable std::shared_ptr<const DeletedRecords> deleted_;
     mutable std::unique_ptr<MemoFile> memo_;
     mutable bool memoLooked_ = false;

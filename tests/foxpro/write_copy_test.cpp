@@ -105,6 +105,26 @@ TEST_F(WriteCopyTest, OlderFormatsBecomeVisualFoxProWithTheSameValues) {
     EXPECT_EQ(copy.field(2).width, 4);  // block number, no longer 10 digits
 }
 
+// Layouts of other writers that the reader tolerates come out of a copy in
+// the form the reader needs no tolerance for (or, for a character field
+// longer than 255, in the one form there is).
+TEST_F(WriteCopyTest, CopiesOfOddLayoutsReadTheSame) {
+    TableBuilder zero(0x30);
+    zero.zeroFieldOffsets().field("A", 'C', 2).field("B", 'N', 3);
+    zero.record({Cell::text("xy"), Cell::number("7")});
+    zero.write(src_.file("zero.dbf"));
+    TableBuilder clipper(0x03);
+    clipper.field("LONG", 'C', 300).field("B", 'N', 3);
+    clipper.record({Cell::text(std::string(300, 'z')), Cell::number("8")});
+    clipper.write(src_.file("clipper.dbf"));
+    for (const std::string name : {"zero", "clipper"}) {
+        src_.execute("SELECT * FROM " + name + " INTO TABLE " + name + "2");
+        TableReader copy(src_.file(name + "2.dbf"));
+        EXPECT_TRUE(copy.warnings().empty()) << name;
+        EXPECT_EQ(readRows(src_.file(name + "2.dbf")), readRows(src_.file(name + ".dbf")));
+    }
+}
+
 TEST_F(WriteCopyTest, ReplacesAFreeTableOfThatNameWithItsCompanions) {
     calls().write(src_.file("calls.dbf"));
     TableBuilder old(0x30);

@@ -150,6 +150,10 @@ TableBuilder& TableBuilder::zeroFieldOffsets(bool zero) {
     zeroOffsets_ = zero;
     return *this;
 }
+TableBuilder& TableBuilder::storedOffsets(std::vector<std::uint32_t> offsets) {
+    storedOffsets_ = std::move(offsets);
+    return *this;
+}
 TableBuilder& TableBuilder::headerRecordCount(std::uint32_t count) {
     headerCountSet_ = true;
     headerCount_ = count;
@@ -329,9 +333,13 @@ std::vector<std::uint8_t> TableBuilder::tableBytes() const {
         std::memcpy(&out[pos], name.data(), std::min<std::size_t>(name.size(), 10));
         out[pos + 11] = static_cast<std::uint8_t>(letter);
         // dBase III writers leave garbage here; 0 when asked, else the offset.
-        putLe(&out[pos + 12], zeroOffsets_ ? 0 : static_cast<std::uint64_t>(offset), 4);
+        const std::size_t index = (pos - 32) / 32;
+        const std::uint64_t stored = index < storedOffsets_.size() ? storedOffsets_[index]
+                                     : zeroOffsets_                ? 0
+                                                                   : static_cast<std::uint64_t>(offset);
+        putLe(&out[pos + 12], stored, 4);
         out[pos + 16] = static_cast<std::uint8_t>(width);
-        out[pos + 17] = static_cast<std::uint8_t>(decimals);
+        out[pos + 17] = static_cast<std::uint8_t>(letter == 'C' && width > 255 ? width >> 8 : decimals);
         out[pos + 18] = flags;
         if ((flags & 0x0C) == 0x0C) {
             putLe(&out[pos + 19], 1, 4);

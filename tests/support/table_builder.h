@@ -10,6 +10,9 @@
 //   t.record({Cell::text("Bob"), Cell::null(), Cell::none()}, /*deleted=*/true);
 //   t.write(dir.file("orders.dbf"));   // and orders.fpt
 //
+// A C field wider than 255 is stored as Clipper does: length byte + 256 x
+// decimals byte.
+//
 // File types 0x03, 0x30, 0x31, 0x32, 0x83 (.dbt) and 0xF5 (.fpt).  Visual
 // FoxPro tables get a _NullFlags column when a field is nullable or V/Q,
 // with bits handed out as Visual FoxPro does.
@@ -79,6 +82,9 @@ class TableBuilder {
                         std::uint8_t flags = 0);
     // Stores the descriptors' field offsets as 0 (as old writers do), or not.
     TableBuilder& zeroFieldOffsets(bool zero = true);
+    // Stores these offsets in the descriptors, one per field in order,
+    // whatever the record layout is (writers that get them wrong).
+    TableBuilder& storedOffsets(std::vector<std::uint32_t> offsets);
     // Header record count other than the number of records given (damage).
     TableBuilder& headerRecordCount(std::uint32_t count);
     // Memo-file extension, ".fpt" / ".dbt" by default; ".FPT" to test case.
@@ -116,6 +122,7 @@ class TableBuilder {
     std::uint8_t fileType_;
     std::uint8_t codePageMark_ = 0x03;
     bool zeroOffsets_ = false;
+    std::vector<std::uint32_t> storedOffsets_;
     bool headerCountSet_ = false;
     std::uint32_t headerCount_ = 0;
     std::string memoExtension_;
