@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "foxpro/code_page.h"
+#include "foxpro/code_page_name.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql.h"
@@ -30,6 +32,7 @@ struct ConnectionString {
     bool hasDataSource = false;
     std::string dataSource;
     std::string collatingSequence;
+    std::string codePage;
 };
 
 // key=value pairs separated by ';'.  A value may be quoted with '"' (a
@@ -90,6 +93,8 @@ ConnectionString parseConnectionString(const std::string& text) {
             result.dataSource = value;
         } else if (key == "collating sequence") {
             result.collatingSequence = value;
+        } else if (key == "code page") {
+            result.codePage = value;
         }
         // Other keys (user id, password, ...) mean nothing to free tables.
     }
@@ -109,8 +114,18 @@ void Connection::open(const std::string& connectionString) {
                           "Provider cannot be found. It may not be properly installed.");
     if (!cs.hasDataSource || cs.dataSource.empty())
         throw FoxProError(kErrorInvalidArgument, "connection string names no Data Source");
+    int codePage = 0;
+    if (!cs.codePage.empty()) {
+        codePage = codePageNamed(cs.codePage);
+        if (codePage == 0)
+            throw FoxProError(kErrorInvalidArgument,
+                              "connection string: '" + cs.codePage + "' names no code page");
+        if (!canConvertCodePage(codePage))
+            throw FoxProError(kErrorInvalidArgument, "code page " + codePageName(codePage) +
+                                                         " cannot be converted on this system");
+    }
     source_.reset();
-    source_ = DataSource::open(cs.dataSource);
+    source_ = DataSource::open(cs.dataSource, codePage);
 }
 
 void Connection::close() {

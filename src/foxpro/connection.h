@@ -13,7 +13,9 @@ class DataSource;  // what an open connection reads from: a folder or a containe
 inline constexpr int kModeReadWrite = 3;
 
 // Stand-in for the outside data-access connection: opened from a connection
-// string "Provider=vfpoledb.1;Data Source=...;Collating Sequence=...;".
+// string "Provider=vfpoledb.1;Data Source=...;Collating Sequence=...;", to
+// which "Code Page=<number or name>;" may add the code page of every table
+// the connection reads and writes (code_page_name.h).
 // A data source that is a folder gives its free tables; a .dbc file gives
 // the tables of that container.  Source tables are only ever opened for
 // reading; only a table that a statement creates or names as its target is

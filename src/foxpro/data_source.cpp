@@ -119,10 +119,11 @@ std::string fileNameOf(const std::string& path) {
 
 DataSource::~DataSource() = default;
 
-std::unique_ptr<DataSource> DataSource::open(const std::string& path) {
+std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePage) {
     if (path.empty()) throw FoxProError(kErrorFile, "the data source is empty");
     std::unique_ptr<DataSource> source(new DataSource());
     source->path_ = path;
+    source->codePage_ = codePage;
     std::string real = path;
     // Windows-style separators in a path typed for the original platform.
     if (!isDirectory(real) && !isRegularFile(real) && real.find('\\') != std::string::npos) {
@@ -241,7 +242,7 @@ std::string DataSource::tablePath(std::string_view name) const {
 }
 
 std::unique_ptr<TableReader> DataSource::openTable(std::string_view name) const {
-    return std::make_unique<TableReader>(tablePath(name), longFieldNames(name));
+    return std::make_unique<TableReader>(tablePath(name), longFieldNames(name), codePage_);
 }
 
 std::vector<std::string> DataSource::longFieldNames(std::string_view tableName) const {

@@ -25,15 +25,19 @@ std::string fileNameOf(const std::string& path);
 class DataSource {
   public:
     // A folder gives its free tables; a file (whatever its extension) is read
-    // as a container.  Throws "<path>: no such file or folder" when missing;
-    // a damaged container throws the reader's error.
-    static std::unique_ptr<DataSource> open(const std::string& path);
+    // as a container.  codePage, when not 0, is the code page of every table
+    // the source opens, whatever their headers say (the user's choice).
+    // Throws "<path>: no such file or folder" when missing; a damaged
+    // container throws the reader's error.
+    static std::unique_ptr<DataSource> open(const std::string& path, int codePage = 0);
 
     ~DataSource();
     DataSource(const DataSource&) = delete;
     DataSource& operator=(const DataSource&) = delete;
 
     bool isContainer() const { return container_; }
+    // The chosen code page of the source's tables, 0 when each decides.
+    int codePage() const { return codePage_; }
     const std::string& path() const { return path_; }  // as given
     // The folder that holds the tables: the folder itself, or the container's folder.
     const std::string& folder() const { return folder_; }
@@ -75,6 +79,7 @@ class DataSource {
     };
 
     bool container_ = false;
+    int codePage_ = 0;
     std::string path_;
     std::string folder_;
     std::vector<ContainerTable> tables_;  // container only

@@ -417,8 +417,8 @@ class Encoder {
 }  // namespace
 
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
-                         const std::string& tableName) {
-    return Encoder(field, storage, value, tableName).run();
+                         const std::string& where) {
+    return Encoder(field, storage, value, where).run();
 }
 
 EncodedField blankField(const FieldInfo& field) {

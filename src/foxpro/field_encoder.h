@@ -31,10 +31,11 @@ struct EncodedField {
 // datetimes (or ISO texts) into D, T; logicals into L; binary and text into
 // Q, G, W, P; NULL only into a nullable field.  An empty text gives the
 // field's blank value.  Throws FoxProError(kErrorInvalidArgument) naming
-// tableName, the field and the value when the value does not fit: too long,
-// too wide, out of range, not a date, a character the code page lacks.
+// where (the table and the record: "new.dbf, record 3"), the field and the
+// value when the value does not fit: too long, too wide, out of range, not a
+// date, a character the code page lacks (never written as '?').
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
-                         const std::string& tableName);
+                         const std::string& where);
 
 // The value of a field that an INSERT does not list: null when the field is
 // nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "foxpro/code_page_name.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/last_update.h"
@@ -198,6 +199,21 @@ void TableCopier::plan() {
     sameRecords_ = vfp_;
 }
 
+// The copy keeps the code page its source is read in.  A source's own mark
+// goes over as it is; a code page that came from elsewhere (the format's
+// default for an unmarked table, a .cpg file, the text, the user) is named
+// by its mark, so that the copy reads the same without a guess; a code
+// page no mark names (UTF-8) gets mark 0 and a .cpg file.
+std::uint8_t TableCopier::codePageMark() const {
+    if (src_.codePageOrigin() == CodePageOrigin::Mark) return src_.codePageMark();
+    return dbf::markOfCodePage(src_.layout().codePage);
+}
+
+std::string TableCopier::cpgText() const {
+    if (codePageMark() != 0) return "";
+    return codePageName(src_.layout().codePage);
+}
+
 std::vector<std::uint8_t> TableCopier::buildHeader(std::uint32_t count) const {
     std::size_t length =
         dbf::kHeaderSize + descriptors_.size() * dbf::kDescriptorSize + 1 + dbf::kBacklinkSize;
@@ -211,11 +227,7 @@ std::vector<std::uint8_t> TableCopier::buildHeader(std::uint32_t count) const {
     dbf::putLe16(&h[dbf::kHeaderLength], static_cast<std::uint16_t>(length));
     dbf::putLe16(&h[dbf::kHeaderRecordLength], static_cast<std::uint16_t>(recordLength_));
     h[dbf::kHeaderTableFlags] = hasMemo_ ? dbf::kTableFlagMemo : 0;
-    // Mark 0 means 1252 in Visual FoxPro but 437 in the older formats:
-    // name the code page so that the copy reads the same.
-    std::uint8_t mark = src_.codePageMark();
-    if (mark == 0 && !vfp_) mark = dbf::markOfCodePage(dbf::codePageOfMark(0, type));
-    h[dbf::kHeaderCodePageMark] = mark;
+    h[dbf::kHeaderCodePageMark] = codePageMark();
     std::size_t at = dbf::kHeaderSize;
     for (const auto& raw : descriptors_) {
         std::memcpy(&h[at], raw.data(), raw.size());

@@ -22,6 +22,9 @@ class TableCopier {
     void write(FileSink& table, FileSink* memoSink);
 
     bool hasMemo() const { return hasMemo_; }
+    // The text of the .cpg file the copy needs beside it ("UTF-8"), "" when
+    // its header's code page mark says its code page.
+    std::string cpgText() const;
 
   private:
     struct CopyField {
@@ -34,6 +37,7 @@ class TableCopier {
 
     void plan();
     std::vector<std::uint8_t> buildHeader(std::uint32_t count) const;
+    std::uint8_t codePageMark() const;
 
     const TableReader& src_;
     std::optional<std::int64_t> recno_;

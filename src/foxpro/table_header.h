@@ -48,6 +48,9 @@ struct TableHeader {
     // table's text is then read byte for byte.
     bool codePageConvertible = true;
     CodePageOrigin codePageOrigin = CodePageOrigin::Mark;
+    // Default origin only: the text looked at for a code page holds bytes
+    // above 0x7F, which the default may well read as the wrong letters.
+    bool nonAsciiText = false;
     int headerLength = 0;
     // The visible fields (no _NullFlags) with null and varlength bits.
     TableLayout layout;

@@ -6,26 +6,30 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/civil_date.h"
 #include "foxpro/code_page.h"
+#include "foxpro/cpg_file.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/decimal_text.h"
 #include "foxpro/deleted_records.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/mapped_file.h"
+#include "foxpro/text_guess.h"
 
 namespace quorvel::foxpro {
 
-TableReader::TableReader(const std::string& path, std::vector<std::string> longNames)
+TableReader::TableReader(const std::string& path, std::vector<std::string> longNames,
+                         int codePage)
     : path_(path), fileName_(fileNameOf(path)) {
     file_ = std::make_unique<MappedFile>(path, fileName_);
     data_ = file_->data();
     size_ = file_->size();
-    parse(std::move(longNames));
+    parse(std::move(longNames), CodePageSetting{codePage, CodePageOrigin::Chosen});
 }
 
 std::unique_ptr<TableReader> TableReader::fromBytes(std::string name,
                                                     std::span<const std::uint8_t> table,
-                                                    std::span<const std::uint8_t> memo) {
+                                                    std::span<const std::uint8_t> memo,
+                                                    const CodePageSetting& codePage) {
     std::unique_ptr<TableReader> reader(new TableReader());
     reader->fileName_ = name;
     reader->path_ = std::move(name);
@@ -33,7 +37,7 @@ std::unique_ptr<TableReader> TableReader::fromBytes(std::string name,
     reader->size_ = table.size();
     reader->memoBytes_ = memo;
     reader->memoFromBytes_ = !memo.empty();
-    reader->parse({});
+    reader->parse({}, codePage);
     return reader;
 }
 
@@ -43,9 +47,28 @@ void TableReader::fail(const std::string& problem) const {
     throw FoxProError(kErrorFile, fileName_ + ": " + problem);
 }
 
-void TableReader::parse(std::vector<std::string> longNames) {
-    header_ = parseTableHeader({data_, size_}, fileName_, std::move(longNames));
+void TableReader::parse(std::vector<std::string> longNames, CodePageSetting codePage) {
+    header_ = parseTableHeader({data_, size_}, fileName_, longNames, codePage);
+    std::vector<std::string> notes;
+    // A table without a mark (and without a choice) may still say what it
+    // is: a .cpg file beside it, or text that is all UTF-8.
+    if (header_.codePageOrigin == CodePageOrigin::Default && !path_.empty() && file_) {
+        CpgFile cpg = readCpgFile(path_);
+        if (!cpg.warning.empty()) notes.push_back(std::move(cpg.warning));
+        if (cpg.codePage != 0)
+            header_ = parseTableHeader({data_, size_}, fileName_, longNames,
+                                       {cpg.codePage, CodePageOrigin::CpgFile});
+    }
+    if (header_.codePageOrigin == CodePageOrigin::Default) {
+        const TextGuess guess = guessText(*this, file_ ? &file_->stamp() : nullptr);
+        if (guess.utf8)
+            header_ = parseTableHeader({data_, size_}, fileName_, longNames,
+                                       {kCodePageUtf8, CodePageOrigin::Utf8Text});
+        else
+            header_.nonAsciiText = guess.nonAscii;
+    }
     warnings_ = header_.warnings;
+    warnings_.insert(warnings_.end(), notes.begin(), notes.end());
 }
 
 int TableReader::findField(std::string_view name) const {
@@ -157,6 +180,19 @@ bool TableReader::isNull(std::span<const std::uint8_t> record, int index) const 
     const std::uint8_t flags =
         record[static_cast<std::size_t>(header_.layout.nullFlagsOffset + f.nullBit / 8)];
     return (flags >> (f.nullBit % 8)) & 1;
+}
+
+std::string_view TableReader::storedText(std::span<const std::uint8_t> record, int index) const {
+    const FieldInfo& f = field(index);
+    const auto* p = reinterpret_cast<const char*>(record.data()) + f.offset;
+    auto len = static_cast<std::size_t>(f.width);
+    if (f.varLengthBit >= 0) {
+        const std::uint8_t flags =
+            record[static_cast<std::size_t>(header_.layout.nullFlagsOffset + f.varLengthBit / 8)];
+        if ((flags >> (f.varLengthBit % 8)) & 1)
+            len = std::min<std::size_t>(static_cast<std::uint8_t>(p[len - 1]), len - 1);
+    }
+    return {p, len};
 }
 
 std::uint32_t TableReader::memoBlock(std::span<const std::uint8_t> record, int index) const {

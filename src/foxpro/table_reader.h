@@ -31,14 +31,22 @@ class MappedFile;
 class TableReader {
   public:
     // Opens the file read-only.  longNames, when not empty, renames the
-    // visible fields in order (a container's long names).
-    explicit TableReader(const std::string& path, std::vector<std::string> longNames = {});
+    // visible fields in order (a container's long names).  codePage, when
+    // not 0, is the code page of the table's text whatever its header says
+    // (the user's choice).  Otherwise the code page mark decides; a table
+    // without one is read in the code page of a .cpg file beside it, else
+    // as UTF-8 when its non-ASCII text is all UTF-8 (text_guess.h), else in
+    // the format's default (1252 for Visual FoxPro, 437 before).
+    explicit TableReader(const std::string& path, std::vector<std::string> longNames = {},
+                         int codePage = 0);
 
     // Reads a table held in memory (and its memo file, when given); name is
-    // used in messages.  The bytes must outlive the reader.
+    // used in messages.  The bytes must outlive the reader.  A code page
+    // given overrides the header's; there is no .cpg file to look for.
     static std::unique_ptr<TableReader> fromBytes(std::string name,
                                                   std::span<const std::uint8_t> table,
-                                                  std::span<const std::uint8_t> memo = {});
+                                                  std::span<const std::uint8_t> memo = {},
+                                                  const CodePageSetting& codePage = {});
 
     ~TableReader();
     TableReader(const TableReader&) = delete;
@@ -51,9 +59,15 @@ class TableReader {
     std::uint8_t codePageMark() const { return header_.codePageMark; }
     std::uint8_t tableFlags() const { return header_.tableFlags; }
     int headerLength() const { return header_.headerLength; }
-    // False when the table's code page mark names no code page the C library
-    // can convert: its text is then read byte for byte as U+0000..U+00FF.
+    // False when the table's code page is none the system can convert: its
+    // text is then read byte for byte as U+0000..U+00FF.
     bool codePageConvertible() const { return header_.codePageConvertible; }
+    // Where layout().codePage comes from.
+    CodePageOrigin codePageOrigin() const { return header_.codePageOrigin; }
+    // True for a table read in the format's default code page for want of
+    // any other sign, whose text holds characters beyond ASCII: they may
+    // well be the wrong ones.
+    bool unmarkedNonAsciiText() const { return header_.nonAsciiText; }
 
     // The visible fields (no _NullFlags) with null and varlength bits.
     const TableLayout& layout() const { return header_.layout; }
@@ -111,6 +125,9 @@ class TableReader {
                       field);
     }
     bool isNull(std::span<const std::uint8_t> record, int field) const;
+    // The stored bytes of a C or V field, not decoded (a V field cut to its
+    // length).
+    std::string_view storedText(std::span<const std::uint8_t> record, int field) const;
     // Memo block reference of a memo field (0 when none).
     std::uint32_t memoBlock(std::span<const std::uint8_t> record, int field) const;
     // The memo a memo field refers to, read from the memo file.  Throws
@@ -125,7 +142,7 @@ class TableReader {
 
   private:
     TableReader() = default;
-    void parse(std::vector<std::string> longNames);
+    void parse(std::vector<std::string> longNames, CodePageSetting codePage);
     [[noreturn]] void fail(const std::string& problem) const;
     const MemoFile& memoFile() const;
     std::string decodeStoredText(std::string_view bytes) const;

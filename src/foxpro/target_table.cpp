@@ -10,7 +10,7 @@
 
 namespace quorvel::foxpro {
 
-TargetTable::TargetTable(std::string path)
+TargetTable::TargetTable(std::string path, int codePage)
     : path_(std::move(path)), sink_(FileSink::openExisting(path_, fileNameOf(path_))) {
     stamp_ = fileStampOf(sink_.fd());
     fileSize_ = static_cast<std::uint64_t>(stamp_.size);
@@ -27,6 +27,17 @@ TargetTable::TargetTable(std::string path)
     // The reader validates the header and works out the layout; it sees
     // no records here, so its count comes from the file size below.
     header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_);
+    // Text goes in as it is read: in the chosen code page, or, for a table
+    // without a mark, in the one a reader of the whole file settles on (a
+    // .cpg file beside it, text that is all UTF-8).
+    if (codePage != 0) {
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {},
+                                         {codePage, CodePageOrigin::Chosen});
+    } else if (header_->codePageMark() == 0) {
+        const TableReader whole(path_);
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {},
+                                         {whole.layout().codePage, whole.codePageOrigin()});
+    }
     recordLength_ = static_cast<std::uint64_t>(header_->layout().recordLength);
     std::uint32_t headerCount = dbf::le32(headerBytes_.data() + dbf::kHeaderRecordCount);
     std::uint64_t room = (fileSize_ - headerBytes_.size()) / recordLength_;
@@ -46,6 +57,15 @@ std::vector<std::uint8_t> TargetTable::readRecord(std::int64_t index) {
 // with the reader (deleted_records.h).
 std::int64_t TargetTable::liveIndex(std::int64_t n) {
     if (n <= 0) return -1;
+    return deletedRecords().liveIndex(n);
+}
+
+std::int64_t TargetTable::liveCount() {
+    return deletedRecords().liveCount();
+}
+
+const DeletedRecords& TargetTable::deletedRecords() {
+    if (deleted_) return *deleted_;
     auto scan = [this] {
         std::vector<std::uint32_t> deleted;
         // Delete flags in chunks of whole records.
@@ -62,7 +82,8 @@ std::int64_t TargetTable::liveIndex(std::int64_t n) {
         }
         return deleted;
     };
-    return deletedRecordsOf(stamp_, storedCount_, scan)->liveIndex(n);
+    deleted_ = deletedRecordsOf(stamp_, storedCount_, scan);
+    return *deleted_;
 }
 
 void TargetTable::keepDeletedList(std::int64_t storedCount) {

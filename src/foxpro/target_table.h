@@ -21,7 +21,9 @@ namespace quorvel::foxpro {
 // count disagrees with its size.
 class TargetTable {
   public:
-    explicit TargetTable(std::string path);
+    // codePage, when not 0, is the code page its text is written in
+    // whatever the header says (the user's choice for the source).
+    explicit TargetTable(std::string path, int codePage = 0);
 
     const std::string& path() const { return path_; }
     const std::string& name() const { return header_->fileName(); }
@@ -43,6 +45,7 @@ class TargetTable {
 
     // Stored index of the n-th live record, -1 when there is none.
     std::int64_t liveIndex(std::int64_t n);
+    std::int64_t liveCount();
     // After our own write (no delete flag changed), the deleted list stays right.
     void keepDeletedList(std::int64_t storedCount);
 
@@ -55,6 +58,7 @@ class TargetTable {
 
   private:
     void checkWritable(std::uint32_t headerCount) const;
+    const DeletedRecords& deletedRecords();
 
     std::string path_;
     FileSink sink_;
@@ -64,6 +68,7 @@ class TargetTable {
     std::unique_ptr<TableReader> header_;
     std::uint64_t recordLength_ = 1;
     std::int64_t storedCount_ = 0;
+    std::shared_ptr<const DeletedRecords> deleted_;
 };
 
 }  // namespace quorvel::foxpro

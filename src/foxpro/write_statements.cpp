@@ -133,13 +133,20 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
     // The copy is a Visual FoxPro table: its memo file is an .fpt.
     std::string memoFile = memoFileName(targetFile, dbf::MemoKind::Fpt);
     if (copier.hasMemo()) memoSink = &files.create(memoFile);
-    // Companions of a replaced table that no longer fit it: a memo file in
-    // another letter case (or none needed now) and its structural index.
     std::string stem = targetFile.substr(0, targetFile.size() - 4);
+    // A code page that no header mark can name is said by a .cpg file.
+    const std::string cpgText = copier.cpgText();
+    const std::string cpgFile = stem + (targetFile.ends_with(".DBF") ? ".CPG" : ".cpg");
+    if (!cpgText.empty()) files.create(cpgFile).append(cpgText + "\r\n");
+    // Companions of a replaced table that no longer fit it: a memo file in
+    // another letter case (or none needed now), its structural index, and a
+    // .cpg file that would name another code page than the copy's.
     for (const std::string& old :
-         {findMemoFile(target, dbf::MemoKind::Fpt), findFileNoCase(folder, stem + ".cdx")}) {
+         {findMemoFile(target, dbf::MemoKind::Fpt), findFileNoCase(folder, stem + ".cdx"),
+          findFileNoCase(folder, stem + ".cpg")}) {
         if (old.empty()) continue;
         if (copier.hasMemo() && fileNameOf(old) == memoFile) continue;
+        if (!cpgText.empty() && fileNameOf(old) == cpgFile) continue;
         files.removeAfterCommit(old);
     }
     copier.write(tableSink, memoSink);
@@ -147,7 +154,7 @@ void executeCopy(DataSource& source, const SelectStatement& statement) {
 }
 
 void executeUpdate(DataSource& source, const UpdateStatement& statement) {
-    TargetTable table(writeTargetPath(source, statement.table));
+    TargetTable table(writeTargetPath(source, statement.table), source.codePage());
     const TableReader& header = table.header();
     int fieldIndex = findTargetField(header, statement.field);
     if (fieldIndex < 0)
@@ -157,7 +164,8 @@ void executeUpdate(DataSource& source, const UpdateStatement& statement) {
         throw FoxProError(kErrorNoCurrentRecord,
                           table.name() + ": no record " + std::to_string(statement.recno));
     const FieldInfo& field = header.field(fieldIndex);
-    EncodedField value = encodeField(field, table.textStorage(), statement.value, table.name());
+    EncodedField value = encodeField(field, table.textStorage(), statement.value,
+                                     table.name() + ", record " + std::to_string(statement.recno));
 
     std::vector<std::uint8_t> record = table.readRecord(index);
     RecordEditor editor(table);
@@ -169,7 +177,7 @@ void executeUpdate(DataSource& source, const UpdateStatement& statement) {
 }
 
 void executeInsert(DataSource& source, const InsertStatement& statement) {
-    TargetTable table(writeTargetPath(source, statement.table));
+    TargetTable table(writeTargetPath(source, statement.table), source.codePage());
     const TableReader& header = table.header();
     const int fieldCount = header.fieldCount();
 
@@ -201,14 +209,15 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
 
     // Every value is converted before anything is written.
     TextStorage storage = table.textStorage();
+    const std::string where =
+        table.name() + ", new record " + std::to_string(table.liveCount() + 1);
     std::vector<EncodedField> encoded(static_cast<std::size_t>(fieldCount));
     std::vector<bool> given(static_cast<std::size_t>(fieldCount), false);
     for (int i = 0; i < fieldCount; ++i)
         encoded[static_cast<std::size_t>(i)] = blankField(header.field(i));
     for (std::size_t k = 0; k < target.size(); ++k) {
         auto i = static_cast<std::size_t>(target[k]);
-        encoded[i] =
-            encodeField(header.field(target[k]), storage, statement.values[k], table.name());
+        encoded[i] = encodeField(header.field(target[k]), storage, statement.values[k], where);
         given[i] = true;
     }
     // Autoincrement fields not given take the next value, which advances.

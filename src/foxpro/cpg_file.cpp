@@ -1,0 +1,61 @@
+#include "foxpro/cpg_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "foxpro/code_page.h"
+#include "foxpro/code_page_name.h"
+#include "foxpro/data_source.h"
+
+namespace quorvel::foxpro {
+
+namespace {
+
+// A .cpg holds one short line; more than this is no .cpg.
+constexpr std::size_t kMaxCpgBytes = 256;
+
+// The line as a message may show it: printable ASCII, others as '?'.
+std::string shown(const std::string& line) {
+    std::string out;
+    for (char c : line.substr(0, 40)) out.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    return out;
+}
+
+}  // namespace
+
+CpgFile readCpgFile(const std::string& tablePath) {
+    CpgFile result;
+    std::string stem = fileNameOf(tablePath);
+    if (const auto dot = stem.rfind('.'); dot != std::string::npos) stem.resize(dot);
+    const std::string path = findFileNoCase(parentFolder(tablePath), stem + ".cpg");
+    if (path.empty()) return result;
+    const std::string name = fileNameOf(path);
+
+    // Opened without waiting (a FIFO of that name must not hang the read),
+    // and read only when it is a regular file.
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buffer[kMaxCpgBytes + 1];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) text.assign(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd >= 0) ::close(fd);
+    if (text.size() > kMaxCpgBytes) {
+        result.warning = name + ": longer than a code page name; ignored";
+        return result;
+    }
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // a UTF-8 byte order mark
+    text = text.substr(0, text.find_first_of("\r\n"));
+    const int codePage = codePageNamed(text);
+    if (codePage == 0 || !canConvertCodePage(codePage)) {
+        result.warning = name + ": '" + shown(text) + "' names no code page that can be read; ignored";
+        return result;
+    }
+    result.codePage = codePage;
+    return result;
+}
+
+}  // namespace quorvel::foxpro
