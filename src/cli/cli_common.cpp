@@ -2,8 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <set>
+
 #include "foxpro/code_page.h"
+#include "foxpro/code_page_name.h"
 #include "foxpro/connection.h"
+#include "foxpro/data_source.h"
+#include "foxpro/foxpro_error.h"
 #include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
@@ -57,18 +62,65 @@ void warn(const std::string& verb, const std::string& message) {
     std::fprintf(stderr, "quorvel-cli %s: warning: %s\n", verb.c_str(), oneLine(message).c_str());
 }
 
+const char* const kEncodingHelp =
+    "  --encoding NAME  read the tables in code page NAME whatever they say: a number\n"
+    "                   (866, 1251, 65001) or an iconv name (CP866, UTF-8, KOI8-R)\n";
+
 bool helpRequested(const std::vector<std::string>& args, const char* usage) {
     for (const auto& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(usage, stdout);
+            std::fputs(kEncodingHelp, stdout);
             return true;
         }
     }
     return false;
 }
 
+int takeEncoding(std::vector<std::string>& args, std::string& error) {
+    int codePage = 0;
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name;
+        if (args[i] == "--") {
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        if (args[i] == "--encoding") {
+            if (i + 1 >= args.size()) {
+                error = "--encoding needs a code page (try --help)";
+                return 0;
+            }
+            name = args[++i];
+        } else if (args[i].rfind("--encoding=", 0) == 0) {
+            name = args[i].substr(11);
+        } else {
+            rest.push_back(args[i]);
+            continue;
+        }
+        codePage = foxpro::codePageNamed(name);
+        if (codePage == 0) {
+            error = "--encoding: '" + name + "' names no code page";
+            return 0;
+        }
+        if (!foxpro::canConvertCodePage(codePage)) {
+            error = "--encoding: code page " + foxpro::codePageName(codePage) +
+                    " cannot be converted on this system";
+            return 0;
+        }
+    }
+    args = std::move(rest);
+    return codePage;
+}
+
+void warnOnce(const std::string& verb, const std::string& message) {
+    static std::set<std::string> said;
+    if (said.insert(message).second) warn(verb, message);
+}
+
 void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader) {
     static bool codePageWarned = false;
+    static bool unmarkedWarned = false;
     for (const auto& w : reader.warnings()) {
         const bool aboutCodePage =
             !reader.codePageConvertible() && w.find("code page") != std::string::npos;
@@ -76,14 +128,31 @@ void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader) 
             if (codePageWarned) continue;
             codePageWarned = true;
         }
-        warn(verb, w);
+        warnOnce(verb, w);
+    }
+    if (reader.unmarkedNonAsciiText() && !unmarkedWarned) {
+        unmarkedWarned = true;
+        warn(verb, reader.fileName() + ": no code page mark: read as " +
+                       foxpro::codePageName(reader.layout().codePage) +
+                       "; choose one with --encoding");
+    }
+}
+
+void warnAboutTable(const std::string& verb, const std::string& connectionString,
+                    const std::string& table) {
+    try {
+        foxpro::Connection connection;
+        connection.open(connectionString);
+        warnAboutTable(verb, *connection.source().openTable(table));
+    } catch (const foxpro::FoxProError&) {
     }
 }
 
 void printRows(foxpro::Connection& connection, const std::string& sql,
-               const foxpro::TextLocale& locale) {
+               const foxpro::TextLocale& locale, const std::string& verb) {
     foxpro::Recordset rs;
     rs.open(sql, connection, foxpro::kOpenStatic, foxpro::kLockOptimistic);
+    warnAboutTable(verb, rs.table());
     const int n = rs.fieldCount();
     std::vector<std::string> row(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
@@ -93,19 +162,22 @@ void printRows(foxpro::Connection& connection, const std::string& sql,
             row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
         writeCsvRow(stdout, row);
     }
+    // What reading the rows has tolerated (a binary memo read as empty).
+    warnAboutTable(verb, rs.table());
 }
 
-data::SourceDescriptor sourceOf(const std::string& argument) {
+data::SourceDescriptor sourceOf(const std::string& argument, int codePage) {
     struct stat st {};
     data::SourceDescriptor source;
     source.optionDBC = ::stat(argument.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     (source.optionDBC ? source.dbcPath : source.folderText) = argument;
+    source.codePage = codePage;
     return source;
 }
 
-void openSource(foxpro::Connection& connection, const std::string& source) {
+void openSource(foxpro::Connection& connection, const std::string& source, int codePage) {
     connection.setMode(foxpro::kModeReadWrite);
-    connection.open(data::connectionString(sourceOf(source)));
+    connection.open(data::connectionString(sourceOf(source, codePage)));
 }
 
 }  // namespace quorvel::cli

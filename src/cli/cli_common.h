@@ -29,31 +29,53 @@ void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields);
 // breaks inside the message become blanks) and returns the failure status 2.
 int failure(const std::string& verb, const std::string& message);
 
-// True when the arguments ask for help (--help, -h); prints usage to
-// standard output then.
+// True when the arguments ask for help (--help, -h); prints usage and the
+// options every verb takes (encodingHelp) to standard output then.
 bool helpRequested(const std::vector<std::string>& args, const char* usage);
 
-// Prints a warning line on standard error.
-void warn(const std::string& verb, const std::string& message);
+// The lines of --help on --encoding, which every verb takes.
+extern const char* const kEncodingHelp;
 
-// Warns once per run when a table's code page cannot be converted (its text
-// is then read byte for byte), and passes on the reader's other warnings
-// (a record count that disagrees with the file size).
+// Takes every "--encoding NAME" and "--encoding=NAME" out of args: the code
+// page the verb reads its tables in (0 when not given: each table says).
+// NAME is a code page number (866) or an iconv name (CP866, UTF-8).  Sets
+// error, and gives 0, for a missing, unknown or unconvertible NAME.
+int takeEncoding(std::vector<std::string>& args, std::string& error);
+
+// Prints a warning line on standard error; warnOnce only the first time a
+// run meets that text.
+void warn(const std::string& verb, const std::string& message);
+void warnOnce(const std::string& verb, const std::string& message);
+
+// Passes on what reading the table has tolerated (a record count that
+// disagrees with the file size, ...), each text once per run.  Warns once
+// per run when a table's code page cannot be converted (its text is then
+// read byte for byte), and once when a table without a code page mark holds
+// text beyond ASCII ("no code page mark: read as 437; choose one with
+// --encoding").
 void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader);
 
+// The same for TABLE of SOURCE as opened with its connection string, before
+// another part of the program reads it; a table that cannot be opened gives
+// no warning (its reader reports the failure).
+void warnAboutTable(const std::string& verb, const std::string& connectionString,
+                    const std::string& table);
+
 // Prints the rows of a SELECT as CSV: a header line with the field names,
-// then one line per record, values in their text forms.  Throws FoxProError.
+// then one line per record, values in their text forms; then the table's
+// warnings (warnAboutTable).  Throws FoxProError.
 void printRows(foxpro::Connection& connection, const std::string& sql,
-               const foxpro::TextLocale& locale);
+               const foxpro::TextLocale& locale, const std::string& verb);
 
 // The source a SOURCE argument names, by the rule of every verb: an
 // existing regular file is a database container (whatever its name ends
 // in), anything else a folder of free tables; a path that is neither fails
-// when it is opened.  The path is kept byte for byte.
-data::SourceDescriptor sourceOf(const std::string& argument);
+// when it is opened.  The path is kept byte for byte.  codePage as
+// takeEncoding gives it.
+data::SourceDescriptor sourceOf(const std::string& argument, int codePage = 0);
 
 // Opens a connection to SOURCE (sourceOf) with the program's connection
-// string.  Throws FoxProError.
-void openSource(foxpro::Connection& connection, const std::string& source);
+// string; codePage as takeEncoding gives it.  Throws FoxProError.
+void openSource(foxpro::Connection& connection, const std::string& source, int codePage);
 
 }  // namespace quorvel::cli

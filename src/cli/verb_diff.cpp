@@ -19,7 +19,8 @@ namespace quorvel::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quorvel-cli diff SOURCE1 TABLE1 SOURCE2 TABLE2 [--report FILE] [-z]\n";
+    "Usage: quorvel-cli diff SOURCE1 TABLE1 SOURCE2 TABLE2 [--report FILE] [-z] "
+    "[--encoding NAME]\n";
 
 constexpr const char* kHelp =
     "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 record by record and prints\n"
@@ -28,8 +29,9 @@ constexpr const char* kHelp =
     "\n"
     "  --report FILE  also write the text report (field differences first, CR LF)\n"
     "  -z             end every line with a NUL byte instead of a line feed\n"
+    "  --encoding NAME  read both tables in code page NAME (see below)\n"
     "\n"
-    "Exit status: 0 no differences, 1 differences, 2 could not compare.\n";
+    "Exit status: 0 no differences, 1 differences, 2 could not compare.\n\n";
 
 // The error reports of the engine, kept for standard error instead of boxes.
 class CollectingDialogs : public frame::Dialogs {
@@ -88,11 +90,17 @@ int fail(const std::string& problem) {
     return failure("diff", problem);
 }
 
-int runDiff(const std::vector<std::string>& args) {
-    if (helpRequested(args, kUsage)) {
+int runDiff(std::vector<std::string> args) {
+    for (const auto& a : args) {
+        if (a != "--help" && a != "-h") continue;
+        std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);
+        std::fputs(kEncodingHelp, stdout);
         return 0;
     }
+    std::string encodingError;
+    const int codePage = takeEncoding(args, encodingError);
+    if (!encodingError.empty()) return fail(encodingError);
     std::vector<std::string> positional;
     std::string reportPath;
     bool haveReport = false;
@@ -123,8 +131,10 @@ int runDiff(const std::vector<std::string>& args) {
     }
     if (haveReport && reportPath.empty()) return fail("--report needs a file name");
 
-    const data::SourceDescriptor source1 = sourceOf(positional[0]);
-    const data::SourceDescriptor source2 = sourceOf(positional[2]);
+    const data::SourceDescriptor source1 = sourceOf(positional[0], codePage);
+    const data::SourceDescriptor source2 = sourceOf(positional[2], codePage);
+    warnAboutTable("diff", data::connectionString(source1), positional[1]);
+    warnAboutTable("diff", data::connectionString(source2), positional[3]);
     const foxpro::TextLocale locale = localeFromEnvironment();
     CollectingDialogs dialogs;
     ProgressLine progress(isatty(STDERR_FILENO) == 1);
@@ -139,6 +149,7 @@ int runDiff(const std::vector<std::string>& args) {
     // Failures the walk went on after (a record count that could not be
     // read, say) do not change the lines, but a script should see them.
     for (const auto& report : dialogs.reports) warn("diff", report);
+    for (const auto& w : result.warnings) warnOnce("diff", w);
 
     const char end = nulTerminated ? '\0' : '\n';
     std::string out;

@@ -20,12 +20,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quorvel-cli merge SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME [--changes-only | "
-    "--added-only]\n"
+    "--added-only] [--encoding NAME]\n"
     "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 and creates NEWNAME in SOURCE1's folder:\n"
     "a copy of TABLE1 with TABLE2's changed field values and added records applied.\n"
     "  --changes-only  apply only the changed field values\n"
     "  --added-only    apply only the added records\n"
-    "A SOURCE is a folder of free tables or a .dbc database container.\n"
+    "A SOURCE is a folder of free tables or a .dbc database container.  NEWNAME keeps\n"
+    "TABLE1's code page; text of TABLE2 is converted into it, and a value it cannot hold\n"
+    "fails its difference.\n"
     "Exit status: 0 table made and every difference applied, 1 some differences failed,\n"
     "2 no table made.\n";
 
@@ -45,15 +47,16 @@ class CliDialogs : public frame::Dialogs {
     }
 };
 
-int runMerge(const std::vector<std::string>& args) {
+int runMerge(std::vector<std::string> args) {
+    if (helpRequested(args, kUsage)) return 0;
+    std::string encodingError;
+    const int codePage = takeEncoding(args, encodingError);
+    if (!encodingError.empty()) return failure("merge", encodingError);
     std::vector<std::string> positional;
     bool fieldChanges = true;
     bool addedRecords = true;
     for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--changes-only") {
+        if (arg == "--changes-only") {
             addedRecords = false;
         } else if (arg == "--added-only") {
             fieldChanges = false;
@@ -74,10 +77,12 @@ int runMerge(const std::vector<std::string>& args) {
     }
 
     results::MergeRequest request;
-    request.source1 = sourceOf(positional[0]);
+    request.source1 = sourceOf(positional[0], codePage);
     request.Table1Name = positional[1];
-    request.source2 = sourceOf(positional[2]);
+    request.source2 = sourceOf(positional[2], codePage);
     request.Table2Name = positional[3];
+    warnAboutTable("merge", data::connectionString(request.source1), request.Table1Name);
+    warnAboutTable("merge", data::connectionString(request.source2), request.Table2Name);
     request.newTableName = positional[4];
 
     CliDialogs dialogs;
@@ -89,6 +94,7 @@ int runMerge(const std::vector<std::string>& args) {
                      differences.failure.c_str());
         return 2;
     }
+    for (const auto& w : differences.warnings) warnOnce("merge", w);
 
     const results::ListOfKind fieldList(differences.differences,
                                         compare::LineList::FieldDifferences, fieldChanges);

@@ -16,7 +16,7 @@ namespace quorvel::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quorvel-cli sql SOURCE STATEMENT\n"
+    "Usage: quorvel-cli sql SOURCE STATEMENT [--encoding NAME]\n"
     "Runs STATEMENT on a connection to SOURCE (a folder of free tables or a .dbc file).\n"
     "A SELECT prints its rows as CSV like 'show'; any other statement prints nothing.\n"
     "Statements (keywords in any case, names bare or in [brackets]):\n"
@@ -26,11 +26,15 @@ constexpr const char* kUsage =
     "  INSERT INTO [t] [([f], ...)] VALUES(value, ...)\n"
     "RECNO() = n is the n-th record, deleted records not counted.  Values: 'text' ('' for an\n"
     "apostrophe), numbers (1.5, -2e3), True, False, NULL, {^2020-12-31}, {^2020-12-31 13:02:03},\n"
-    "0hCAFE.  Only the table a statement creates or names as its target is written.\n"
+    "0hCAFE.  Only the table a statement creates or names as its target is written; text\n"
+    "goes in in the code page the table is read in, and what it cannot hold is refused.\n"
     "Exit status 0 on success, 2 on failure.\n";
 
-int run(const std::vector<std::string>& args) {
+int run(std::vector<std::string> args) {
     if (helpRequested(args, kUsage)) return 0;
+    std::string error;
+    const int codePage = takeEncoding(args, error);
+    if (!error.empty()) return failure("sql", error);
     if (args.size() != 2) return failure("sql", "expected SOURCE STATEMENT (try --help)");
     try {
         const foxpro::TextLocale locale = localeFromEnvironment();
@@ -39,13 +43,13 @@ int run(const std::vector<std::string>& args) {
         // before the source is even opened.
         const foxpro::Statement statement = foxpro::parseStatement(sql);
         foxpro::Connection connection;
-        openSource(connection, args[0]);
+        openSource(connection, args[0], codePage);
         const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
         if (select && select->count) {
             writeCsvRow(stdout, {"cnt"});
             writeCsvRow(stdout, {foxpro::textForm(connection.execute(sql), locale)});
         } else if (select && !select->intoTable) {
-            printRows(connection, sql, locale);
+            printRows(connection, sql, locale, "sql");
         } else {
             connection.execute(sql);
         }

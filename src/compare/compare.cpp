@@ -10,6 +10,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/recordset.h"
+#include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
 #include "frame/error_trap.h"
 
@@ -263,6 +264,9 @@ class Walk {
             });
             reported(kStepWalk, [&] { walk(); });
         }
+        for (const Recordset* cursor : {&cursor1_, &cursor2_})
+            if (cursor->isOpen())
+                for (const auto& w : cursor->table().warnings()) result_.warnings.push_back(w);
         trap_.at(kStepClose, [&] { close(); });
         return std::move(result_);
     }

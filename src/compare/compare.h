@@ -44,6 +44,9 @@ struct CompareResult {
     // CouldNotCompare: one line naming the file or table and the problem
     // ("calls.dbf: memo file not found").  Empty when completed.
     std::string failure;
+    // What reading the two tables tolerated, each naming its file (a record
+    // count that disagrees with the file size, a binary memo read as empty).
+    std::vector<std::string> warnings;
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.

@@ -16,7 +16,7 @@ bool needsQuotes(const std::string& value) {
 
 }  // namespace
 
-std::string connectionString(const std::string& dataSource, bool isContainer) {
+std::string connectionString(const std::string& dataSource, bool isContainer, int codePage) {
     std::string source;
     if (needsQuotes(dataSource)) {
         source.reserve(dataSource.size() + 4);
@@ -30,7 +30,8 @@ std::string connectionString(const std::string& dataSource, bool isContainer) {
         source = dataSource;
     }
     return "Provider=vfpoledb.1;Data Source=" + source +
-           (isContainer ? ";Collating Sequence=machine;" : ";Collating Sequence=general;");
+           (isContainer ? ";Collating Sequence=machine;" : ";Collating Sequence=general;") +
+           (codePage != 0 ? "Code Page=" + std::to_string(codePage) + ";" : std::string());
 }
 
 }  // namespace quorvel::data

@@ -129,4 +129,9 @@ std::int64_t Recordset::position() const {
     return position_;
 }
 
+const TableReader& Recordset::table() const {
+    requireOpen();
+    return *reader_;
+}
+
 }  // namespace quorvel::foxpro

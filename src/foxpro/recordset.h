@@ -51,6 +51,10 @@ class Recordset {
     // The current row's position among the live records, 1-based.
     std::int64_t position() const;
 
+    // The table read: its header facts and what reading it has tolerated
+    // so far (TableReader::warnings()).
+    const TableReader& table() const;
+
   private:
     void requireOpen() const;
     void requireRow() const;
