@@ -393,6 +393,41 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     EXPECT_EQ(made[1][1], Value::decimal("2"));
 }
 
+// The new table keeps Table #1's code page (866); Table #2's text (1251)
+// is converted into it, and what 866 cannot hold fails its line, naming
+// the field and the record, instead of turning into '?'.
+TEST_F(MergeTest, TextOfTableTwoIsConvertedIntoTableOnesCodePage) {
+    TableBuilder t1(0x30);
+    t1.codePageMark(0x65).field("NAME", 'C', 6);
+    t1.record({Cell::text("\x8c\xa8\xe0")});  // Мир
+    t1.record({Cell::text("ab")});
+    t1.write(dir.file("t1.dbf"));
+    TableBuilder t2(0x30);
+    t2.codePageMark(0xC9).field("NAME", 'C', 6);
+    t2.record({Cell::text("\xcc\xe8\xf0\xfb")});  // Миры
+    t2.record({Cell::text("\x88")});                  // €
+    t2.record({Cell::text("\xc4\xe0")});             // Да
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    std::vector<std::string> failed;
+    MergeCallbacks callbacks;
+    callbacks.failed = [&](const std::string&, const std::string& description) {
+        failed.push_back(description);
+    };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
+
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_THAT(failed, ElementsAre("t1new.dbf, record 2: value '€     ' does not fit field NAME "
+                                    "(C 6): code page 866 cannot hold €"));
+    const auto bytes = test::readFile(dir.file("t1new.dbf"));
+    const std::string stored(bytes.begin(), bytes.end());
+    EXPECT_NE(stored.find("\x8c\xa8\xe0\xeb  "), std::string::npos);  // Миры in 866
+    EXPECT_NE(stored.find("\x84\xa0    "), std::string::npos);          // Да in 866
+    EXPECT_EQ(rows("t1new")[0][0], Value::text("Миры  "));
+}
+
 TEST_F(MergeTest, DeletedRecordsBeforeNDoNotShiftTheTarget) {
     // Stored order with deleted records in different places of both tables:
     // position N counts live records only, in the copy and in Table #2.
