@@ -283,8 +283,7 @@ std::string encodeText(int codePage, std::string_view utf8, std::vector<std::str
     out.reserve(utf8.size());
     const bool utf8Table = codePage == kCodePageUtf8;
     CodePageConverter* conv = isMultiByte(codePage) ? converter(codePage) : nullptr;
-    const SingleByteTable* table =
-        conv || utf8Table ? nullptr : &singleByteTable(codePage);
+    const SingleByteTable* table = conv || utf8Table ? nullptr : &singleByteTable(codePage);
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t c = 0;
         const std::size_t len = readUtf8(utf8, i, c);

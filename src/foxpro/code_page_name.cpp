@@ -14,21 +14,40 @@ struct NamedCodePage {
 };
 
 constexpr NamedCodePage kNames[] = {
-    {"UTF8", kCodePageUtf8}, {"ASCII", 20127},        {"USASCII", 20127},
-    {"KOI8R", 20866},        {"KOI8U", 21866},        {"GBK", 936},
-    {"GB2312", 936},         {"EUCCN", 936},          {"GB18030", 54936},
-    {"BIG5", 950},           {"SHIFTJIS", 932},       {"SJIS", 932},
-    {"MSKANJI", 932},        {"EUCJP", 20932},        {"EUCKR", 51949},
-    {"UHC", 949},            {"JOHAB", 1361},         {"TIS620", 874},
-    {"MAC", 10000},          {"MACINTOSH", 10000},    {"MACROMAN", 10000},
-    {"MACCYRILLIC", 10007},  {"MACCENTRALEUROPE", 10029},
-    {"LATIN1", 28591},       {"LATIN2", 28592},       {"LATIN3", 28593},
-    {"LATIN4", 28594},       {"LATIN5", 28599},       {"LATIN9", 28605},
+    {"UTF8", kCodePageUtf8},
+    {"ASCII", 20127},
+    {"USASCII", 20127},
+    {"KOI8R", 20866},
+    {"KOI8U", 21866},
+    {"GBK", 936},
+    {"GB2312", 936},
+    {"EUCCN", 936},
+    {"GB18030", 54936},
+    {"BIG5", 950},
+    {"SHIFTJIS", 932},
+    {"SJIS", 932},
+    {"MSKANJI", 932},
+    {"EUCJP", 20932},
+    {"EUCKR", 51949},
+    {"UHC", 949},
+    {"JOHAB", 1361},
+    {"TIS620", 874},
+    {"MAC", 10000},
+    {"MACINTOSH", 10000},
+    {"MACROMAN", 10000},
+    {"MACCYRILLIC", 10007},
+    {"MACCENTRALEUROPE", 10029},
+    {"LATIN1", 28591},
+    {"LATIN2", 28592},
+    {"LATIN3", 28593},
+    {"LATIN4", 28594},
+    {"LATIN5", 28599},
+    {"LATIN9", 28605},
 };
 
 // Prefixes that a code page number follows.
-constexpr const char* kNumberPrefixes[] = {"CP", "WINDOWS", "WIN", "ANSI", "IBM", "OEM", "MSDOS",
-                                           "DOS"};
+constexpr const char* kNumberPrefixes[] = {"CP",  "WINDOWS", "WIN",   "ANSI",
+                                           "IBM", "OEM",     "MSDOS", "DOS"};
 
 constexpr KnownCodePage kKnown[] = {
     {437, "US MS-DOS"},

@@ -51,7 +51,8 @@ CpgFile readCpgFile(const std::string& tablePath) {
     text = text.substr(0, text.find_first_of("\r\n"));
     const int codePage = codePageNamed(text);
     if (codePage == 0 || !canConvertCodePage(codePage)) {
-        result.warning = name + ": '" + shown(text) + "' names no code page that can be read; ignored";
+        result.warning =
+            name + ": '" + shown(text) + "' names no code page that can be read; ignored";
         return result;
     }
     result.codePage = codePage;

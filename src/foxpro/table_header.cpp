@@ -111,14 +111,13 @@ void placeFields(TableHeader& header, bool vfp, int recordLength, const std::str
                         failHeader(fileName, fieldLabel(descriptors[i], i) +
                                                  " lies past the end of the " +
                                                  std::to_string(recordLength) + "-byte record");
-                failHeader(fileName,
-                           (zero ? fieldLabel(*zero, index(zero)) + " has displacement 0"
-                                 : fieldLabel(*overlap.first, index(overlap.first)) + " and " +
-                                       fieldLabel(*overlap.second, index(overlap.second)) +
-                                       " overlap") +
-                               " and the field lengths add up to " + std::to_string(total) +
-                               " bytes, not the " + std::to_string(recordLength) +
-                               "-byte record");
+                failHeader(
+                    fileName,
+                    (zero ? fieldLabel(*zero, index(zero)) + " has displacement 0"
+                          : fieldLabel(*overlap.first, index(overlap.first)) + " and " +
+                                fieldLabel(*overlap.second, index(overlap.second)) + " overlap") +
+                        " and the field lengths add up to " + std::to_string(total) +
+                        " bytes, not the " + std::to_string(recordLength) + "-byte record");
             }
             header.warnings.push_back(
                 fileName + ": field displacements are " + (zero ? "0" : "overlapping") +

@@ -17,8 +17,7 @@
 
 namespace quorvel::foxpro {
 
-TableReader::TableReader(const std::string& path, std::vector<std::string> longNames,
-                         int codePage)
+TableReader::TableReader(const std::string& path, std::vector<std::string> longNames, int codePage)
     : path_(path), fileName_(fileNameOf(path)) {
     file_ = std::make_unique<MappedFile>(path, fileName_);
     data_ = file_->data();
@@ -430,8 +429,8 @@ Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
         const std::uint8_t* first = data_ + header_.headerLength;
         if (recordBytes >= first && recordBytes < data_ + size_)
             where = "record " +
-                    std::to_string((recordBytes - first) / header_.layout.recordLength + 1) +
-                    ", " + where;
+                    std::to_string((recordBytes - first) / header_.layout.recordLength + 1) + ", " +
+                    where;
         if (f.letter == 'M')
             throw FoxProError(e.number(), e.description() + " (" + fileName_ + ", " + where + ")");
         // Binary memos are never compared, and writers of other programs

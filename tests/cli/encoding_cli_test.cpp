@@ -43,8 +43,7 @@ TEST_F(EncodingCliTest, EveryVerbReadsItsTablesInTheChosenCodePage) {
     WriteText("right", 0x65, kMir866);
     const std::string src = dir_.path();
     EXPECT_EQ(Cli({"show", src, "wrong", "--encoding", "866"}).out, "NAME\r\nМир\r\n");
-    EXPECT_EQ(Cli({"sql", "--encoding=CP866", src, "SELECT * FROM wrong"}).out,
-              "NAME\r\nМир\r\n");
+    EXPECT_EQ(Cli({"sql", "--encoding=CP866", src, "SELECT * FROM wrong"}).out, "NAME\r\nМир\r\n");
     EXPECT_EQ(Cli({"tables", src, "--encoding", "ibm866"}).out, "right\nwrong\n");
     EXPECT_EQ(Cli({"diff", src, "wrong", src, "right"}).status, 1);
     EXPECT_EQ(Cli({"diff", src, "wrong", src, "right", "--encoding", "866"}).status, 0);

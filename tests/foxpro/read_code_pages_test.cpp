@@ -46,20 +46,20 @@ struct MarkCase {
 
 TEST(CodePageMarks, EveryLanguageDriverReadsItsText) {
     for (const MarkCase& c : std::vector<MarkCase>{
-             {0x4D, "\xd6\xd0\xce\xc4", "中文"},        // GBK
-             {0x7A, "\xd6\xd0\xce\xc4", "中文"},        // GBK (Visual FoxPro)
-             {0x4E, "\xc7\xd1\xb1\xdb", "한글"},        // 949
-             {0x4F, "\xa4\xa4\xa4\xe5", "中文"},        // Big5
-             {0x7B, "\x93\xfa\x96\x7b", "日本"},        // Shift-JIS
-             {0x13, "\x82\xa0", "あ"},                  // Shift-JIS (dBase)
-             {0x50, "\xa1", "ก"},                       // 874
-             {0x7D, "\xf9\xec\xe5\xed", "שלום"},        // 1255
-             {0x7E, "\xd3\xe1\xc7\xe3", "سلام"},        // 1256
-             {0x26, "\x8c\xa8\xe0", "Мир"},             // 866 (dBase)
-             {0x1C, "\x87", "ç"},                       // 863
-             {0x24, "\x8c", "Ô"},                       // 860
-             {0x57, "\xe9", "é"},                       // ANSI
-             {0x96, "\x80", "А"},                       // Russian Macintosh
+             {0x4D, "\xd6\xd0\xce\xc4", "中文"},  // GBK
+             {0x7A, "\xd6\xd0\xce\xc4", "中文"},  // GBK (Visual FoxPro)
+             {0x4E, "\xc7\xd1\xb1\xdb", "한글"},  // 949
+             {0x4F, "\xa4\xa4\xa4\xe5", "中文"},  // Big5
+             {0x7B, "\x93\xfa\x96\x7b", "日本"},  // Shift-JIS
+             {0x13, "\x82\xa0", "あ"},            // Shift-JIS (dBase)
+             {0x50, "\xa1", "ก"},                 // 874
+             {0x7D, "\xf9\xec\xe5\xed", "שלום"},  // 1255
+             {0x7E, "\xd3\xe1\xc7\xe3", "سلام"},  // 1256
+             {0x26, "\x8c\xa8\xe0", "Мир"},       // 866 (dBase)
+             {0x1C, "\x87", "ç"},                 // 863
+             {0x24, "\x8c", "Ô"},                 // 860
+             {0x57, "\xe9", "é"},                 // ANSI
+             {0x96, "\x80", "А"},                 // Russian Macintosh
          }) {
         SCOPED_TRACE(static_cast<int>(c.mark));
         const auto bytes = oneText(c.mark, c.bytes).tableBytes();
@@ -86,13 +86,24 @@ TEST(CodePageMarks, CutAndInvalidMultiByteSequencesKeepTheirBytes) {
 }
 
 TEST(CodePageNames, NamesOfFilesAndUsersGiveTheirCodePage) {
-    for (auto [name, cp] : std::vector<std::pair<std::string, int>>{
-             {"1251", 1251},       {"CP866", 866},           {"cp866", 866},
-             {"UTF-8", 65001},     {"utf8", 65001},          {"windows-1252", 1252},
-             {"ANSI 1251", 1251},  {" ansi_1251 \r\n", 1251}, {"IBM437", 437},
-             {"KOI8-R", 20866},    {"ISO-8859-5", 28595},    {"88591", 28591},
-             {"GBK", 936},         {"Shift_JIS", 932},       {"big5", 950},
-             {"", 0},              {"OEM", 0},               {"klingon", 0}}) {
+    for (auto [name, cp] : std::vector<std::pair<std::string, int>>{{"1251", 1251},
+                                                                    {"CP866", 866},
+                                                                    {"cp866", 866},
+                                                                    {"UTF-8", 65001},
+                                                                    {"utf8", 65001},
+                                                                    {"windows-1252", 1252},
+                                                                    {"ANSI 1251", 1251},
+                                                                    {" ansi_1251 \r\n", 1251},
+                                                                    {"IBM437", 437},
+                                                                    {"KOI8-R", 20866},
+                                                                    {"ISO-8859-5", 28595},
+                                                                    {"88591", 28591},
+                                                                    {"GBK", 936},
+                                                                    {"Shift_JIS", 932},
+                                                                    {"big5", 950},
+                                                                    {"", 0},
+                                                                    {"OEM", 0},
+                                                                    {"klingon", 0}}) {
         EXPECT_EQ(codePageNamed(name), cp) << name;
     }
 }
@@ -105,7 +116,9 @@ class CodePageFileTest : public ::testing::Test {
 
 TEST_F(CodePageFileTest, CpgFileBesideAnUnmarkedTableSetsItsCodePage) {
     oneText(0, "\xcc\xe8\xf0").write(path());  // "Мир" in 1251
-    for (const std::string cpg : {"1251", "ANSI 1251\r\n", "windows-1251", "\xEF\xBB\xBF" "CP1251"}) {
+    for (const std::string cpg : {"1251", "ANSI 1251\r\n", "windows-1251",
+                                  "\xEF\xBB\xBF"
+                                  "CP1251"}) {
         test::writeFile(dir_.file("T.CPG"), {cpg.begin(), cpg.end()});
         TableReader r(path());
         EXPECT_EQ(r.codePageOrigin(), CodePageOrigin::CpgFile) << cpg;

@@ -183,8 +183,9 @@ TEST_F(TableReadTest, MemoBlockPastTheEndOfTheMemoFileIsReported) {
     // Record 1's memo reference (VFP: 4-byte block number) -> block 100000.
     const std::size_t ref = static_cast<std::size_t>(t.headerLength()) + 1 + 5 + 4;
     test::setBytes(path(), ref, {0xA0, 0x86, 0x01, 0x00});
-    EXPECT_EQ(ReadAllError(), "orders.fpt: memo block 100000 lies past the end of the memo file "
-                              "(orders.dbf, record 1, field NOTE)");
+    EXPECT_EQ(ReadAllError(),
+              "orders.fpt: memo block 100000 lies past the end of the memo file "
+              "(orders.dbf, record 1, field NOTE)");
 }
 
 TEST_F(TableReadTest, MemoLengthPastTheEndOfTheMemoFileIsReported) {

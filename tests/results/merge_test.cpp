@@ -405,8 +405,8 @@ TEST_F(MergeTest, TextOfTableTwoIsConvertedIntoTableOnesCodePage) {
     TableBuilder t2(0x30);
     t2.codePageMark(0xC9).field("NAME", 'C', 6);
     t2.record({Cell::text("\xcc\xe8\xf0\xfb")});  // Миры
-    t2.record({Cell::text("\x88")});                  // €
-    t2.record({Cell::text("\xc4\xe0")});             // Да
+    t2.record({Cell::text("\x88")});              // €
+    t2.record({Cell::text("\xc4\xe0")});          // Да
     t2.write(dir.file("t2.dbf"));
     auto [fields, added] = compareLines();
     std::vector<std::string> failed;
@@ -424,7 +424,7 @@ TEST_F(MergeTest, TextOfTableTwoIsConvertedIntoTableOnesCodePage) {
     const auto bytes = test::readFile(dir.file("t1new.dbf"));
     const std::string stored(bytes.begin(), bytes.end());
     EXPECT_NE(stored.find("\x8c\xa8\xe0\xeb  "), std::string::npos);  // Миры in 866
-    EXPECT_NE(stored.find("\x84\xa0    "), std::string::npos);          // Да in 866
+    EXPECT_NE(stored.find("\x84\xa0    "), std::string::npos);        // Да in 866
     EXPECT_EQ(rows("t1new")[0][0], Value::text("Миры  "));
 }
 

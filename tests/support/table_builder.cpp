@@ -336,10 +336,11 @@ std::vector<std::uint8_t> TableBuilder::tableBytes() const {
         const std::size_t index = (pos - 32) / 32;
         const std::uint64_t stored = index < storedOffsets_.size() ? storedOffsets_[index]
                                      : zeroOffsets_                ? 0
-                                                                   : static_cast<std::uint64_t>(offset);
+                                                    : static_cast<std::uint64_t>(offset);
         putLe(&out[pos + 12], stored, 4);
         out[pos + 16] = static_cast<std::uint8_t>(width);
-        out[pos + 17] = static_cast<std::uint8_t>(letter == 'C' && width > 255 ? width >> 8 : decimals);
+        out[pos + 17] =
+            static_cast<std::uint8_t>(letter == 'C' && width > 255 ? width >> 8 : decimals);
         out[pos + 18] = flags;
         if ((flags & 0x0C) == 0x0C) {
             putLe(&out[pos + 19], 1, 4);
