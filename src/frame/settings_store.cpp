@@ -11,6 +11,9 @@ const char* dbcFileKey(int source) {
 const char* kindKey(int source) {
     return source == 1 ? kKeyFoxproOption : kKeyFoxproOption2;
 }
+const char* codePageKey(int source) {
+    return source == 1 ? kKeyCodePage : kKeyCodePage2;
+}
 
 std::string MemorySettingsStore::GetSetting(const std::string& key) const {
     const auto it = values_.find(key);

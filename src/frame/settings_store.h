@@ -5,13 +5,18 @@
 
 namespace quorvel::frame {
 
-// The six keys of the store (application "Velkorn", section "Quorvel").
+// The keys of the store (application "Velkorn", section "Quorvel").
 inline constexpr const char* kKeyFreeTableFolder = "FreeTableFolder";
 inline constexpr const char* kKeyFreeTableFolder2 = "FreeTableFolder2";
 inline constexpr const char* kKeyDBCFile = "DBCFile";
 inline constexpr const char* kKeyDBCFile2 = "DBCFile2";
 inline constexpr const char* kKeyFoxproOption = "FoxproOption";
 inline constexpr const char* kKeyFoxproOption2 = "FoxproOption2";
+
+// The code page chosen for the tables of a source: a Windows code page
+// number, or "" for automatic (each table says).
+inline constexpr const char* kKeyCodePage = "CodePage";
+inline constexpr const char* kKeyCodePage2 = "CodePage2";
 
 // Kind codes stored under the FoxproOption keys.
 inline constexpr const char* kKindContainer = "1";
@@ -21,6 +26,7 @@ inline constexpr const char* kKindFolder = "2";
 const char* folderKey(int source);
 const char* dbcFileKey(int source);
 const char* kindKey(int source);
+const char* codePageKey(int source);
 
 // Per-user store of string values.  A key never written reads as "".
 // SaveSetting writes through at once: there is no batching and no flush.

@@ -1,11 +1,13 @@
 #include "ui/form1.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "frame/app_info.h"
 #include "ui/form2.h"
@@ -16,7 +18,16 @@
 namespace quorvel::ui {
 namespace {
 
-const QSize kDesignSize = twipsSize(8040, 4110);
+// Each frame has a third row, the code-page choice, below the designed two
+// (480 twips each): the frames, "Next >" and the window grow by as much.
+constexpr int kCodePageRow = 480;
+const QSize kDesignSize = twipsSize(8040, 4110 + 2 * kCodePageRow);
+
+// Fills a code-page box with the choices, each carrying its code page.
+void fillCodePages(QComboBox* box) {
+    for (const auto& choice : wizard::codePageChoices())
+        box->addItem(qs(choice.caption), choice.codePage);
+}
 
 }  // namespace
 
@@ -42,7 +53,7 @@ void Form1::build() {
         addButton(this, "PushButton4", QStringLiteral("Help"), twipsRect(120, 120, 7800, 405));
 
     Frame1 = addFrame(this, "Frame1", QStringLiteral("FoxPro Login #1"),
-                      twipsRect(120, 585, 7800, 1425));
+                      twipsRect(120, 585, 7800, 1425 + kCodePageRow));
     // The labels reach to the text box (2160 instead of 2025 twips): the
     // metric-compatible Arial needs 143 pixels for the caption.
     Label1 = addLabel(Frame1, "Label1", QStringLiteral("Folder containing DBF/s:"),
@@ -56,10 +67,13 @@ void Form1::build() {
                             twipsRect(3960, 750, 2880, 405));
     PushButton12 =
         addButton(Frame1, "PushButton12", QStringLiteral("dbc"), twipsRect(6960, 750, 600, 405));
+    Label3 =
+        addLabel(Frame1, "Label3", QStringLiteral("Code page:"), twipsRect(240, 1350, 2160, 225));
+    Combo1 = addComboBox(Frame1, "Combo1", Label3, twipsRect(2400, 1290, 4455, 345));
 
     Frame2 = addFrame(this, "Frame2",
                       QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"),
-                      twipsRect(120, 2070, 7800, 1425));
+                      twipsRect(120, 2070 + kCodePageRow, 7800, 1425 + kCodePageRow));
     Label2 = addLabel(Frame2, "Label2", QStringLiteral("Folder containing DBF/s:"),
                       twipsRect(240, 330, 2160, 225));
     Text2 = addTextBox(Frame2, "Text2", twipsRect(2400, 270, 4455, 345));
@@ -71,9 +85,14 @@ void Form1::build() {
                             twipsRect(3960, 750, 2880, 405));
     PushButton7 =
         addButton(Frame2, "PushButton7", QStringLiteral("dbc"), twipsRect(6960, 750, 600, 405));
+    Label4 =
+        addLabel(Frame2, "Label4", QStringLiteral("Code page:"), twipsRect(240, 1350, 2160, 225));
+    Combo2 = addComboBox(Frame2, "Combo2", Label4, twipsRect(2400, 1290, 4455, 345));
+    fillCodePages(Combo1);
+    fillCodePages(Combo2);
 
-    PushButton2 =
-        addButton(this, "PushButton2", QStringLiteral("Next >"), twipsRect(120, 3600, 7800, 405));
+    PushButton2 = addButton(this, "PushButton2", QStringLiteral("Next >"),
+                            twipsRect(120, 3600 + 2 * kCodePageRow, 7800, 405));
 
     selectAllOnFocus(Text1);
     selectAllOnFocus(Text2);
@@ -82,18 +101,20 @@ void Form1::build() {
     setTabOrder(PushButton1, PushButton5);
     setTabOrder(PushButton5, PushButton8);
     setTabOrder(PushButton8, PushButton12);
-    setTabOrder(PushButton12, Text2);
+    setTabOrder(PushButton12, Combo1);
+    setTabOrder(Combo1, Text2);
     setTabOrder(Text2, PushButton3);
     setTabOrder(PushButton3, PushButton9);
     setTabOrder(PushButton9, PushButton6);
     setTabOrder(PushButton6, PushButton7);
-    setTabOrder(PushButton7, PushButton2);
+    setTabOrder(PushButton7, Combo2);
+    setTabOrder(Combo2, PushButton2);
     setTabOrder(PushButton2, PushButton4);
 
     installHoverRule(this,
                      {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
                       PushButton7, PushButton8, PushButton9, PushButton12},
-                     {this, Frame1, Frame2, Text1, Text2});
+                     {this, Frame1, Frame2, Text1, Text2, Combo1, Combo2});
 
     // A wider window widens the rows; the heights stay as designed.
     auto* stretch = new StretchLayout(kDesignSize);
@@ -101,7 +122,8 @@ void Form1::build() {
                          static_cast<QWidget*>(Frame2), static_cast<QWidget*>(PushButton2)}) {
         stretch->add(row, 0, 0, 1, 0);
     }
-    for (QLineEdit* box : {Text1, Text2}) stretch->add(box, 0, 0, 1, 0);
+    for (QWidget* box : std::initializer_list<QWidget*>{Text1, Text2, Combo1, Combo2})
+        stretch->add(box, 0, 0, 1, 0);
     for (QPushButton* button : {PushButton1, PushButton3, PushButton12, PushButton7}) {
         stretch->add(button, 1, 0, 0, 0);
     }
@@ -118,6 +140,11 @@ void Form1::connectHandlers() {
         QLineEdit* box = source == 1 ? Text1 : Text2;
         const QSignalBlocker blocker(box);
         box->setText(qs(text));
+    };
+    view.setCodePage = [this](int source, int codePage) {
+        QComboBox* box = codePageBox(source);
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(std::max(0, box->findData(codePage)));
     };
     view.applySystemColors = [this] { ApplySystemColors(this); };
     view.setCaption = [this](const std::string& caption) {
@@ -159,6 +186,14 @@ void Form1::connectHandlers() {
             [this](const QString& text) { model_->Text1_Change(ss(text)); });
     connect(Text2, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_->Text2_Change(ss(text)); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this,
+            [this] { model_->Combo1_Click(Combo1->currentData().toInt()); });
+    connect(Combo2, &QComboBox::currentIndexChanged, this,
+            [this] { model_->Combo2_Click(Combo2->currentData().toInt()); });
+}
+
+QComboBox* Form1::codePageBox(int source) const {
+    return source == 1 ? Combo1 : Combo2;
 }
 
 void Form1::load() {

@@ -6,6 +6,7 @@
 #include "ui/window_setup.h"
 #include "wizard/start_window_model.h"
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +41,7 @@ class Form1 : public QWidget {
     void build();
     void connectHandlers();
     void showOptions(int source);
+    QComboBox* codePageBox(int source) const;
 
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
@@ -55,6 +57,8 @@ class Form1 : public QWidget {
     QPushButton* PushButton5 = nullptr;
     QPushButton* PushButton8 = nullptr;
     QPushButton* PushButton12 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* Combo1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLabel* Label2 = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -62,6 +66,8 @@ class Form1 : public QWidget {
     QPushButton* PushButton9 = nullptr;
     QPushButton* PushButton6 = nullptr;
     QPushButton* PushButton7 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* Combo2 = nullptr;
     QPushButton* PushButton2 = nullptr;
 };
 

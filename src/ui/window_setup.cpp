@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -239,6 +240,17 @@ QLineEdit* addTextBox(QWidget* parent, const char* name, const QRect& rect) {
     box->setObjectName(QString::fromLatin1(name));
     box->setFont(arialFont(kTextPointSize, true));
     box->setGeometry(rect);
+    return box;
+}
+
+QComboBox* addComboBox(QWidget* parent, const char* name, QLabel* label, const QRect& rect) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setFont(arialFont(kTextPointSize, true));
+    box->setGeometry(rect);
+    box->setEditable(false);
+    box->setAccessibleName(label->text());
+    label->setBuddy(box);
     return box;
 }
 

@@ -11,6 +11,7 @@
 
 #include "frame/dialogs.h"
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -76,6 +77,9 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& caption
 QGroupBox* addFrame(QWidget* parent, const char* name, const QString& caption, const QRect& rect);
 QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, const QRect& rect);
 QLineEdit* addTextBox(QWidget* parent, const char* name, const QRect& rect);
+// A drop-down list that takes no typing, named after its label for
+// assistive technology (the label is its buddy).
+QComboBox* addComboBox(QWidget* parent, const char* name, QLabel* label, const QRect& rect);
 
 // Focusing the box by keyboard or mouse selects its whole text, so that
 // typing replaces it.

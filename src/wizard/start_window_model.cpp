@@ -5,6 +5,8 @@
 
 #include "data/file_services.h"
 #include "data/foxpro_source.h"
+#include "foxpro/code_page.h"
+#include "foxpro/code_page_name.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/window_helpers.h"
@@ -33,7 +35,29 @@ std::string withSeparator(std::string folder) {
     return folder;
 }
 
+// The stored choice: a code page number this system can convert, else
+// automatic (a store edited by hand, a choice from another system).
+int storedCodePage(const std::string& text) {
+    const int codePage = text.empty() ? 0 : foxpro::codePageNamed(text);
+    return codePage != 0 && foxpro::canConvertCodePage(codePage) ? codePage : 0;
+}
+
 }  // namespace
+
+const std::vector<CodePageChoice>& codePageChoices() {
+    static const std::vector<CodePageChoice> choices = [] {
+        std::vector<CodePageChoice> list{{0, "Automatic"}};
+        for (const auto& known : foxpro::knownCodePages()) {
+            if (!foxpro::canConvertCodePage(known.codePage)) continue;
+            const std::string name = foxpro::codePageName(known.codePage);
+            list.push_back({known.codePage, name == known.description
+                                                ? name
+                                                : name + " (" + known.description + ")"});
+        }
+        return list;
+    }();
+    return choices;
+}
 
 StartWindowModel::StartWindowModel(RunModel& run, frame::SettingsStore& store,
                                    frame::Dialogs& dialogs, std::string applicationFolder,
@@ -104,6 +128,12 @@ void StartWindowModel::Form_Load() {
         source(1).optionDBC = store_.GetSetting(frame::kKeyFoxproOption) != frame::kKindFolder;
         source(2).optionDBC = store_.GetSetting(frame::kKeyFoxproOption2) != frame::kKindFolder;
     });
+    trap.step([&] {
+        for (int n : {1, 2}) {
+            source(n).codePage = storedCodePage(store_.GetSetting(frame::codePageKey(n)));
+            if (view.setCodePage) view.setCodePage(n, source(n).codePage);
+        }
+    });
     bool provider = false;
     trap.step([&] { provider = environment_.providerCheck(dialogs_); });
     if (!provider) {
@@ -146,6 +176,24 @@ void StartWindowModel::Text1_Change(const std::string& text) {
 }
 void StartWindowModel::Text2_Change(const std::string& text) {
     textChange(2, text);
+}
+
+void StartWindowModel::Combo1_Click(int codePage) {
+    codePageChange(1, codePage);
+}
+void StartWindowModel::Combo2_Click(int codePage) {
+    codePageChange(2, codePage);
+}
+
+// Saved at once, like every choice of this window; the comparison and the
+// merge read it from the source descriptor.
+void StartWindowModel::codePageChange(int n, int codePage) {
+    frame::ErrorTrap trap(dialogs_, n == 1 ? "Form1.Combo1_Click" : "Form1.Combo2_Click");
+    trap.step([&] { source(n).codePage = codePage; });
+    trap.step([&] {
+        store_.SaveSetting(frame::codePageKey(number(n)),
+                           codePage == 0 ? std::string() : std::to_string(codePage));
+    });
 }
 
 void StartWindowModel::browse(int n) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/source_descriptor.h"
 #include "data/string_list.h"
@@ -19,6 +20,10 @@ struct StartWindowView {
     // handling itself (the window may also forward the signal; a text equal
     // to the model's current text is ignored).
     std::function<void(int source, const std::string& text)> setFolderText;
+    // Shows the code-page choice of source n (Combo1 / Combo2) as the entry
+    // of codePageChoices() whose code page it is, without the box's own
+    // change signal reaching the model.
+    std::function<void(int source, int codePage)> setCodePage;
     // Start-up step 1 when the skin file exists: button-face colours.
     std::function<void()> applySystemColors;
     // Start-up step 3: window caption (the product title) and icon.
@@ -47,6 +52,15 @@ struct StartupEnvironment {
     // The provider check; default data::IsProviderInstalled(dialogs).
     std::function<bool(frame::Dialogs&)> providerCheck;
 };
+
+// One entry of a source's code-page choice: "Automatic" (code page 0: each
+// table says, by its mark, a .cpg file or its text) and the code pages a
+// table may be read in.
+struct CodePageChoice {
+    int codePage;
+    std::string caption;  // "Automatic", "1251 (Russian Windows)", "UTF-8"
+};
+const std::vector<CodePageChoice>& codePageChoices();
 
 // The start window's logic.  It edits the two source descriptors of the
 // run, which every other part reads from the run model.
@@ -94,6 +108,8 @@ class StartWindowModel {
     void PushButton2_Click();   // Next >
     void Text1_Change(const std::string& text);
     void Text2_Change(const std::string& text);
+    void Combo1_Click(int codePage);  // code-page choice, source 1
+    void Combo2_Click(int codePage);  // code-page choice, source 2
 
     // The shared bodies of the twin handlers.
     void browse(int n);
@@ -101,6 +117,7 @@ class StartWindowModel {
     void showOptions(int n);
     void loadSample(int n);
     void textChange(int n, const std::string& text);
+    void codePageChange(int n, int codePage);
 
     // Puts text into the folder box of source n: the view shows it and, when
     // it differs from the current text, the change handling runs.

@@ -2,6 +2,7 @@
 // captions, fonts, keyboard order, the hover rule with the hourglass, and
 // how the lists grow with a larger window.
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -40,11 +41,12 @@ class WindowLayoutTest : public QObject {
 
     void startWindowStandsAsDesigned() {
         QWidget* form1 = &h->wizard->form1();
-        QCOMPARE(form1->size(), QSize(536, 274));
+        // The designed window plus a code-page row in each frame.
+        QCOMPARE(form1->size(), QSize(536, 338));
         auto* frame2 = Harness::control<QGroupBox>(form1, "Frame2");
         QCOMPARE(frame2->title(),
                  QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"));
-        QCOMPARE(frame2->geometry(), QRect(8, 138, 520, 95));
+        QCOMPARE(frame2->geometry(), QRect(8, 170, 520, 127));
         // Positions are relative to the frame that holds the control.
         auto* test2 = Harness::control<QPushButton>(form1, "PushButton6");
         QCOMPARE(test2->parentWidget(), frame2);
@@ -53,14 +55,25 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(test2->font().family(), QStringLiteral("Arial"));
         QCOMPARE(test2->font().pointSizeF(), 11.25);
         QVERIFY(test2->font().bold());
+        // The code-page choice: below the buttons, inside its frame, named
+        // after its label, "Automatic" first.
+        auto* combo2 = Harness::control<QComboBox>(form1, "Combo2");
+        QCOMPARE(combo2->parentWidget(), frame2);
+        QCOMPARE(combo2->geometry(), QRect(160, 86, 297, 23));
+        QVERIFY(combo2->geometry().bottom() < frame2->height());
+        QCOMPARE(combo2->accessibleName(), QStringLiteral("Code page:"));
+        QCOMPARE(combo2->itemText(0), QStringLiteral("Automatic"));
+        QCOMPARE(Harness::control<QPushButton>(form1, "PushButton2")->geometry(),
+                 QRect(8, 304, 520, 27));
         auto* label = Harness::control<QLabel>(form1, "Label1");
         QCOMPARE(label->font().pointSizeF(), 9.0);
         QVERIFY(label->font().bold());
 
         // Keyboard order from Text1 to PushButton4.
         const char* order[] = {"Text1",        "PushButton1", "PushButton5", "PushButton8",
-                               "PushButton12", "Text2",       "PushButton3", "PushButton9",
-                               "PushButton6",  "PushButton7", "PushButton2", "PushButton4"};
+                               "PushButton12", "Combo1",      "Text2",       "PushButton3",
+                               "PushButton9",  "PushButton6", "PushButton7", "Combo2",
+                               "PushButton2",  "PushButton4"};
         QWidget* at = Harness::control<QWidget>(form1, order[0]);
         for (size_t i = 1; i < std::size(order); ++i) {
             at = at->nextInFocusChain();

@@ -2,6 +2,7 @@
 // comparison run, results window with the report, new-table window with the
 // merge, and the way back through the chain.
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,6 +117,21 @@ class WizardFlowTest : public QObject {
         QVERIFY(!h->wizard->startModel().source(1).optionDBC);
         QCOMPARE(h->wizard->startModel().source(1).folderText, std::string("ab"));
         QVERIFY(!h->store.contains("FreeTableFolder2"));
+    }
+
+    // The code-page box of source 2 shows the saved choice at start-up and
+    // saves a new one into the source descriptor and the store at once.
+    void codePageChoiceIsShownAndSaved() {
+        h->store.SaveSetting("CodePage2", "1251");
+        QVERIFY(h->wizard->start());
+        auto* combo2 = Harness::control<QComboBox>(form1(), "Combo2");
+        QCOMPARE(combo2->currentText(), QStringLiteral("1251 (Russian Windows)"));
+        QCOMPARE(Harness::control<QComboBox>(form1(), "Combo1")->currentText(),
+                 QStringLiteral("Automatic"));
+        combo2->setCurrentIndex(combo2->findData(866));
+        QCOMPARE(h->wizard->startModel().source(2).codePage, 866);
+        QCOMPARE(h->store.GetSetting("CodePage2"), std::string("866"));
+        QVERIFY(!h->store.contains("CodePage"));
     }
 
     void optionWindowHandsTheContainerOver() {

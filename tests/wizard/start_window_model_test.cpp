@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -175,6 +176,43 @@ TEST_F(StartWindowTest, TypingSavesEveryTextUnderTheSourcesOwnKeys) {
     EXPECT_EQ(store.GetSetting("FreeTableFolder2"), "");
     EXPECT_EQ(store.GetSetting("FoxproOption2"), "1");
     EXPECT_FALSE(model().source(2).optionDBC);
+}
+
+// Each source's code-page choice is saved with it at once, comes back at
+// start-up (a stored value this system cannot use comes back as
+// "Automatic"), and reaches the comparison and the merge through the source
+// descriptor's connection string.
+TEST_F(StartWindowTest, CodePageChoiceIsSavedWithItsSourceAndReachesTheConnection) {
+    store.SaveSetting("CodePage", "866");
+    store.SaveSetting("CodePage2", "895");  // Kamenicky: no converter
+    std::vector<std::string> codePages;
+    model().view.setCodePage = [&](int n, int codePage) {
+        codePages.push_back(std::to_string(n) + ":" + std::to_string(codePage));
+    };
+    model().Form_Load();
+    EXPECT_THAT(codePages, ElementsAre("1:866", "2:0"));
+    EXPECT_EQ(model().source(1).codePage, 866);
+    EXPECT_THAT(data::connectionString(model().source(1)), HasSubstr(";Code Page=866;"));
+
+    model().Combo2_Click(65001);
+    EXPECT_EQ(model().source(2).codePage, 65001);
+    EXPECT_EQ(store.GetSetting("CodePage2"), "65001");
+    EXPECT_EQ(store.GetSetting("CodePage"), "866");
+    model().Combo1_Click(0);
+    EXPECT_EQ(store.GetSetting("CodePage"), "");
+    EXPECT_EQ(data::connectionString(model().source(1)).find("Code Page"), std::string::npos);
+
+    const auto& choices = codePageChoices();
+    ASSERT_FALSE(choices.empty());
+    EXPECT_EQ(choices.front().caption, "Automatic");
+    EXPECT_EQ(choices.front().codePage, 0);
+    auto has = [&](const std::string& caption) {
+        return std::any_of(choices.begin(), choices.end(),
+                           [&](const CodePageChoice& c) { return c.caption == caption; });
+    };
+    EXPECT_TRUE(has("1251 (Russian Windows)"));
+    EXPECT_TRUE(has("936 (Chinese GBK)"));
+    EXPECT_TRUE(has("UTF-8"));
 }
 
 TEST_F(StartWindowTest, SampleOfSourceTwoFillsTheBoxAndOpensTheSameFolderOnYes) {
