@@ -97,7 +97,8 @@ void placeFields(TableHeader& header, bool vfp, int recordLength, const std::str
                          [](const auto* a, const auto* b) { return a->offset < b->offset; });
         std::pair<const FieldDescriptor*, const FieldDescriptor*> overlap{nullptr, nullptr};
         for (std::size_t i = 1; i < byOffset.size() && !overlap.first; ++i)
-            if (byOffset[i]->offset < byOffset[i - 1]->offset + byOffset[i - 1]->width)
+            if (byOffset[i]->offset <
+                std::int64_t{byOffset[i - 1]->offset} + byOffset[i - 1]->width)
                 overlap = {byOffset[i - 1], byOffset[i]};
         if (zero || overlap.first) {
             const int total = lengthsAddUp(descriptors);
@@ -107,7 +108,7 @@ void placeFields(TableHeader& header, bool vfp, int recordLength, const std::str
             if (total != recordLength) {
                 // A field that runs out of the record says most.
                 for (std::size_t i = 0; i < descriptors.size(); ++i)
-                    if (descriptors[i].offset + descriptors[i].width > recordLength)
+                    if (std::int64_t{descriptors[i].offset} + descriptors[i].width > recordLength)
                         failHeader(fileName, fieldLabel(descriptors[i], i) +
                                                  " lies past the end of the " +
                                                  std::to_string(recordLength) + "-byte record");
@@ -130,7 +131,8 @@ void placeFields(TableHeader& header, bool vfp, int recordLength, const std::str
         auto& d = descriptors[i];
         if (running) d.offset = runningOffset;
         runningOffset += d.width;
-        if (d.offset < 1 || d.offset + d.width > recordLength)
+        // Offsets were read as 32-bit numbers: added up without overflow.
+        if (d.offset < 1 || std::int64_t{d.offset} + d.width > recordLength)
             failHeader(fileName, fieldLabel(d, i) + " lies past the end of the " +
                                      std::to_string(recordLength) + "-byte record");
     }

@@ -86,6 +86,9 @@ TEST_F(TableReadTest, FieldOffsetPastTheRecordIsReported) {
     WriteTable(TenRecords());
     test::setBytes(path(), Descriptor(1, 12), {200, 0, 0, 0});
     EXPECT_THAT(ReadAllError(), HasSubstr("orders.dbf: field QTY lies past the end of the"));
+    // An offset near the top of the 32-bit range must not wrap round.
+    test::setBytes(path(), Descriptor(1, 12), {0xFF, 0xFF, 0xFF, 0x7F});
+    EXPECT_THAT(ReadAllError(), HasSubstr("orders.dbf: field QTY lies past the end of the"));
 }
 
 TEST_F(TableReadTest, FieldLengthPastTheRecordIsReported) {
