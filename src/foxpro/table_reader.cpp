@@ -19,7 +19,17 @@ namespace quorvel::foxpro {
 
 TableReader::TableReader(const std::string& path, std::vector<std::string> longNames, int codePage)
     : path_(path), fileName_(fileNameOf(path)) {
-    file_ = std::make_unique<MappedFile>(path, fileName_);
+    // Locked before it is mapped; a file replaced in between is locked anew.
+    for (int attempt = 0;; ++attempt) {
+        lock_ = AdvisoryLock::takePath(path, fileName_, platform::LockMode::Shared,
+                                       AdvisoryLock::Wait::Yes);
+        file_ = std::make_unique<MappedFile>(path, fileName_);
+        const platform::FileIdentity mapped{static_cast<std::uint64_t>(file_->stamp().device),
+                                            static_cast<std::uint64_t>(file_->stamp().inode)};
+        if (!lock_ || lock_->identity() == platform::FileIdentity{} ||
+            lock_->identity() == mapped || attempt == 2)
+            break;
+    }
     data_ = file_->data();
     size_ = file_->size();
     parse(std::move(longNames), CodePageSetting{codePage, CodePageOrigin::Chosen});

@@ -3,11 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "foxpro/advisory_lock.h"
 #include "foxpro/field_info.h"
 #include "foxpro/memo_file.h"
 #include "foxpro/table_header.h"
@@ -28,6 +30,10 @@ class MappedFile;
 // the binary ("no translation") flag says: there is no session code page to
 // translate into here.  encodeText(layout().codePage, ...) gives the stored
 // bytes back.
+//
+// A reader of a file holds a shared lock on it (advisory_lock.h) while it
+// lives: a write statement of another process finishes before the reader
+// starts and waits for it to end, so no record is seen half written.
 class TableReader {
   public:
     // Opens the file read-only.  longNames, when not empty, renames the
@@ -153,6 +159,7 @@ class TableReader {
 
     std::string path_;
     std::string fileName_;
+    std::optional<AdvisoryLock> lock_;
     std::unique_ptr<MappedFile> file_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;

@@ -10,8 +10,24 @@
 
 namespace quorvel::foxpro {
 
+namespace {
+
+std::function<void(const std::string&)> gLockedWriteHook;
+
+}  // namespace
+
+void setLockedWriteHookForTesting(std::function<void(const std::string& tableFile)> hook) {
+    gLockedWriteHook = std::move(hook);
+}
+
 TargetTable::TargetTable(std::string path, int codePage)
     : path_(std::move(path)), sink_(FileSink::openExisting(path_, fileNameOf(path_))) {
+    lock_ = AdvisoryLock::take(sink_.fd(), fileNameOf(path_), platform::LockMode::Exclusive,
+                               AdvisoryLock::Wait::Yes);
+    if (!lock_) throw FoxProError(kErrorFile, fileNameOf(path_) + ": cannot be locked");
+    // Everything below is read under the lock: a stamp taken before it could
+    // be that of a state another writer has changed since, and its list of
+    // deleted records would be carried on stale.
     stamp_ = fileStampOf(sink_.fd());
     fileSize_ = static_cast<std::uint64_t>(stamp_.size);
     // Most headers fit in the first read; a long one takes a second.
@@ -43,6 +59,8 @@ TargetTable::TargetTable(std::string path, int codePage)
     std::uint64_t room = (fileSize_ - headerBytes_.size()) / recordLength_;
     storedCount_ = static_cast<std::int64_t>(std::min<std::uint64_t>(headerCount, room));
     checkWritable(headerCount);
+    // A copy: the hook may replace itself.
+    if (auto hook = gLockedWriteHook) hook(name());
 }
 
 std::vector<std::uint8_t> TargetTable::readRecord(std::int64_t index) {

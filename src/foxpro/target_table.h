@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "foxpro/advisory_lock.h"
 #include "foxpro/atomic_file.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/deleted_records.h"
@@ -13,7 +16,11 @@
 
 namespace quorvel::foxpro {
 
-// The table an UPDATE or INSERT writes, opened for writing.  Only its header
+// The table an UPDATE or INSERT writes, opened for writing and locked
+// (advisory_lock.h, exclusive) from before its header is read until it is
+// destroyed, after the statement has written the header back: two writers
+// of one table take turns, and its memo blocks are claimed under the same
+// lock.  Another process's readers and writers wait meanwhile.  Only its header
 // is parsed (by the reader, from the bytes read here) and only the record
 // concerned is read, so that a statement costs the same on a table of any
 // size.  Throws FoxProError when the table is one that is not written: a
@@ -62,6 +69,7 @@ class TargetTable {
 
     std::string path_;
     FileSink sink_;
+    std::optional<AdvisoryLock> lock_;
     FileStamp stamp_;
     std::uint64_t fileSize_ = 0;
     std::vector<std::uint8_t> headerBytes_;
@@ -70,5 +78,9 @@ class TargetTable {
     std::int64_t storedCount_ = 0;
     std::shared_ptr<const DeletedRecords> deleted_;
 };
+
+// Test hook: runs inside the locked section of every write statement, once
+// the target's header has been read, with the table's file name.
+void setLockedWriteHookForTesting(std::function<void(const std::string& tableFile)> hook);
 
 }  // namespace quorvel::foxpro

@@ -34,6 +34,17 @@ std::vector<std::string> listFolder(const std::string& folder) {
     return names;
 }
 
+std::string runOnNewConnection(const std::string& folder, const std::string& sql) {
+    try {
+        Connection c;
+        c.open("Provider=vfpoledb.1;Data Source=" + folder + ";Collating Sequence=general;");
+        c.execute(sql);
+    } catch (const FoxProError& e) {
+        return e.description();
+    }
+    return "";
+}
+
 FolderSource::FolderSource() = default;
 
 Connection& FolderSource::connection() {

@@ -18,6 +18,10 @@ std::vector<std::vector<std::string>> readRows(const std::string& dbfPath);
 // The folder's file names, sorted.
 std::vector<std::string> listFolder(const std::string& folder);
 
+// Runs sql through a connection of its own to folder: the message of its
+// failure, "" when it succeeds.
+std::string runOnNewConnection(const std::string& folder, const std::string& sql);
+
 class FolderSource {
   public:
     FolderSource();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "foxpro/platform/file_identity.h"
+#include "foxpro/platform/file_lock.h"
+
+namespace quorvel::foxpro {
+
+// A lock on a whole file (platform/file_lock.h) that this process holds, and
+// that every other part of the process knows about: a lock that would
+// conflict with one this process holds already (a statement writing a table
+// that a record set of the same program is reading) fails at once instead
+// of waiting for itself.  Other processes are waited for.
+class AdvisoryLock {
+  public:
+    enum class Wait { Yes, No };
+
+    // Locks the file open as fd; the lock keeps its own handle of the open
+    // file, so fd may be closed first.  Returns nullopt when a holder
+    // conflicts and wait is No.  Throws FoxProError(kErrorFile, "<fileName>:
+    // ...") when a holder in this process conflicts and wait is Yes, or when
+    // the lock cannot be taken.  A file system without locks gives a lock
+    // that holds nothing.
+    static std::optional<AdvisoryLock> take(int fd, const std::string& fileName,
+                                            platform::LockMode mode, Wait wait);
+    // The same for the file at path, opened for the lock alone (created
+    // when create is set).  A path that names no regular file gives a lock
+    // that holds nothing (whoever opens it for its data reports that).
+    static std::optional<AdvisoryLock> takePath(const std::string& path,
+                                                const std::string& fileName,
+                                                platform::LockMode mode, Wait wait,
+                                                bool create = false);
+
+    // The file locked (device and file number).
+    const platform::FileIdentity& identity() const { return identity_; }
+
+    AdvisoryLock(AdvisoryLock&& other) noexcept;
+    AdvisoryLock& operator=(AdvisoryLock&& other) noexcept;
+    AdvisoryLock(const AdvisoryLock&) = delete;
+    ~AdvisoryLock();
+
+  private:
+    void release() noexcept;
+    AdvisoryLock(int fd, platform::FileIdentity identity, platform::LockMode mode)
+        : fd_(fd), identity_(identity), mode_(mode) {}
+
+    int fd_ = -1;  // -1: nothing held (moved from, or no locks here)
+    platform::FileIdentity identity_;
+    platform::LockMode mode_;
+};
+
+// Test hook: runs (with the file's name) when a lock is about to wait for
+// another process, so that a test can go on once the waiter waits.
+void setLockWaitHookForTesting(std::function<void(const std::string& fileName)> hook);
+
+}  // namespace quorvel::foxpro
