@@ -10,7 +10,9 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
+#include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/table_replacement.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/window_helpers.h"
@@ -23,6 +25,8 @@ namespace {
 // does not begin with "~" and whose full path holds "dbf".
 template <typename Each>
 void forEachTableFile(const std::string& folder, Each&& each) {
+    // A table half replaced by a writer that was killed is finished first.
+    foxpro::recoverReplacements(folder.empty() ? "." : folder);
     for (const auto& name : ListFiles(folder, "*.dbf")) {
         if (!name.empty() && name[0] == '~') continue;  // editor and temporary copies
         std::string base = folder;
@@ -137,6 +141,15 @@ std::string providerMessage() {
            "(If you have any further questions please email a screenshot of this error "
            "message to " +
            frame::kSupportAddress + ")";
+}
+
+std::vector<std::string> SourceTableFiles(const SourceDescriptor& source,
+                                          const std::string& table) {
+    try {
+        return foxpro::DataSource::open(source.dataPath())->tableFiles(table);
+    } catch (const foxpro::FoxProError&) {
+        return {};
+    }
 }
 
 bool IsProviderInstalled(frame::Dialogs& dialogs, const std::function<void()>& createConnection) {

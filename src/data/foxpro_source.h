@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/source_descriptor.h"
 #include "data/string_list.h"
@@ -40,6 +41,12 @@ bool IsValidFoxProConnection(const SourceDescriptor& source, frame::Dialogs& dia
 // "FoxPro.AddTablesToFoxproListbox".
 void AddTablesToFoxproListbox(const SourceDescriptor& source, StringList& list,
                               frame::Dialogs& dialogs);
+
+// Every file of a table of the source: the table, its memo file and index,
+// and the container's files for a container source.  What the report and
+// the new table must never replace.  Empty when the source or the table
+// cannot be opened.
+std::vector<std::string> SourceTableFiles(const SourceDescriptor& source, const std::string& table);
 
 // Provider check.  createConnection stands for creating the data-access
 // connection object and throws (foxpro::FoxProError or other) when it

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_moves.h"
+#include "foxpro/table_replacement.h"
+#include "foxpro/temporary_files.h"
 
 namespace quorvel::foxpro {
 
@@ -36,6 +39,19 @@ FileSink FileSink::openExisting(const std::string& path, std::string name) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         throw FoxProError(kErrorFile, name + ": cannot open for writing: " + errorText(errno));
+    return FileSink(fd, path, std::move(name));
+}
+
+FileSink FileSink::createNew(const std::string& path, std::string name) {
+    // The mode is narrowed by the umask, as for any file the user makes.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const auto slash = path.rfind('/');
+        throw FoxProError(kErrorFile,
+                          name + ": cannot create in " +
+                              (slash == std::string::npos ? "." : path.substr(0, slash)) + ": " +
+                              errorText(errno));
+    }
     return FileSink(fd, path, std::move(name));
 }
 
@@ -230,74 +246,30 @@ NewFileSet::~NewFileSet() {
     if (committed_) return;
     for (auto& e : entries_) {
         e.sink.reset();
-        ::unlink(e.tempPath.c_str());
+        platform::removeFile(folder_ + "/" + e.tempName);
     }
 }
 
 FileSink& NewFileSet::create(const std::string& finalName) {
-    std::string pattern = folder_ + "/~quorvel-XXXXXX.tmp";
-    int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0)
-        throw FoxProError(kErrorFile,
-                          finalName + ": cannot create in " + folder_ + ": " + errorText(errno));
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    // mkstemp makes the file 0600; a table should get the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     Entry e;
     e.finalName = finalName;
-    e.finalPath = folder_ + "/" + finalName;
-    e.tempPath = pattern;
-    e.sink = std::make_unique<FileSink>(fd, pattern, finalName);
+    e.tempName = temporaryName(kNewFileSuffix);
+    e.sink = std::make_unique<FileSink>(FileSink::createNew(folder_ + "/" + e.tempName, finalName));
     entries_.push_back(std::move(e));
     return *entries_.back().sink;
 }
 
-void NewFileSet::commit() {
+void NewFileSet::commit(const std::vector<std::string>& replaced) {
     for (auto& e : entries_) {
         e.sink->sync();
         e.sink->close();
     }
-    // Each step: 'exchanged' (the temp path now holds the replaced file) or
-    // plain renamed.
-    std::vector<bool> exchanged;
-    auto undo = [&] {
-        for (std::size_t j = exchanged.size(); j-- > 0;) {
-            auto& e = entries_[j];
-            if (exchanged[j])
-                ::renameat2(AT_FDCWD, e.tempPath.c_str(), AT_FDCWD, e.finalPath.c_str(),
-                            RENAME_EXCHANGE);
-            else
-                ::rename(e.finalPath.c_str(), e.tempPath.c_str());
-        }
-    };
-    for (auto& e : entries_) {
-        int rc = ::renameat2(AT_FDCWD, e.tempPath.c_str(), AT_FDCWD, e.finalPath.c_str(),
-                             RENAME_NOREPLACE);
-        bool swapped = false;
-        if (rc != 0 && errno == EEXIST) {
-            rc = ::renameat2(AT_FDCWD, e.tempPath.c_str(), AT_FDCWD, e.finalPath.c_str(),
-                             RENAME_EXCHANGE);
-            swapped = rc == 0;
-        }
-        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // A file system without renameat2 flags: plain replacing rename,
-            // which cannot be undone but still never shows a partial file.
-            rc = ::rename(e.tempPath.c_str(), e.finalPath.c_str());
-        }
-        if (rc != 0) {
-            int err = errno;
-            undo();
-            throw FoxProError(
-                kErrorFile, e.finalName + ": cannot put the new file in place: " + errorText(err));
-        }
-        exchanged.push_back(swapped);
-    }
+    std::vector<FileMove> place;
+    for (auto e = entries_.rbegin(); e != entries_.rend(); ++e)
+        place.push_back({e->tempName, e->finalName});
+    replaceFiles(folder_, entries_.empty() ? std::string() : entries_.front().finalName, replaced,
+                 place);
     committed_ = true;
-    for (std::size_t j = 0; j < entries_.size(); ++j)
-        if (exchanged[j]) ::unlink(entries_[j].tempPath.c_str());
-    for (const auto& path : obsolete_) ::unlink(path.c_str());
 }
 
 }  // namespace quorvel::foxpro

@@ -23,6 +23,9 @@ class FileSink {
   public:
     // Opens an existing file for reading and writing (never creates it).
     static FileSink openExisting(const std::string& path, std::string name);
+    // Creates a file that must not exist yet, for reading and writing
+    // (FoxProError "<name>: cannot create in <folder>: <reason>").
+    static FileSink createNew(const std::string& path, std::string name);
 
     FileSink(int fd, std::string path, std::string name);
     FileSink(FileSink&& other) noexcept;
@@ -70,11 +73,9 @@ class FileSink {
 };
 
 // New files of one folder that appear together or not at all: each is
-// written under a temporary name ("~quorvel-XXXXXX.tmp", hidden from table
-// lists) and renamed into place by commit().  An existing file of the final
-// name is replaced; when a later rename fails the earlier ones are undone.
-// Without commit() (an exception on the way) the destructor removes every
-// temporary file.
+// written under a hidden name (temporary_files.h) and put in place by
+// commit().  Without commit() (an exception on the way) the destructor
+// removes every new file.
 class NewFileSet {
   public:
     explicit NewFileSet(std::string folder);
@@ -82,26 +83,26 @@ class NewFileSet {
     NewFileSet(const NewFileSet&) = delete;
     NewFileSet& operator=(const NewFileSet&) = delete;
 
-    // A new temporary file that commit() renames to folder/finalName.  The
-    // reference stays valid until the set is destroyed.
+    // A new file that commit() puts in place as folder/finalName.  The first
+    // one created is the table: it goes in place last.  The reference stays
+    // valid until the set is destroyed.
     FileSink& create(const std::string& finalName);
 
-    // Files to delete once the new ones are in place (stale companions of a
-    // replaced table).
-    void removeAfterCommit(std::string path) { obsolete_.push_back(std::move(path)); }
-
-    void commit();
+    // Syncs the new files and puts them in place (replaceFiles), replacing
+    // the files named in replaced (names in the folder: the table being
+    // replaced with its memo file and index).  A final name that exists and
+    // is not in replaced is not replaced: commit fails instead.  The caller
+    // holds the table name's lock (name_lock.h).
+    void commit(const std::vector<std::string>& replaced = {});
 
   private:
     struct Entry {
-        std::string finalPath;
         std::string finalName;
+        std::string tempName;
         std::unique_ptr<FileSink> sink;
-        std::string tempPath;
     };
     std::string folder_;
     std::vector<Entry> entries_;
-    std::vector<std::string> obsolete_;
     bool committed_ = false;
 };
 

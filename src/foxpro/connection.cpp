@@ -148,7 +148,7 @@ Value Connection::execute(const std::string& sql) {
     const Statement statement = parseStatement(sql);
     if (const auto* select = std::get_if<SelectStatement>(&statement)) {
         if (select->intoTable) {
-            executeCopy(src, *select);
+            executeCopy(src, *select, replaceTables_);
             return Value::null();
         }
         auto reader = src.openTable(select->table);

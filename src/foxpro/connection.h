@@ -30,6 +30,10 @@ public:
     void setMode(int mode) { mode_ = mode; }
     int mode() const { return mode_; }
 
+    // Whether SELECT ... INTO TABLE replaces an existing table of the new
+    // name (the default) or fails.
+    void setReplaceTables(bool replace) { replaceTables_ = replace; }
+
     // Keys are matched without case; a value may be quoted with '"' so that
     // it can hold ';'.  Another provider than vfpoledb(.1) fails with 3706.
     void open(const std::string& connectionString);
@@ -50,6 +54,7 @@ public:
 
 private:
     int mode_ = kModeReadWrite;
+    bool replaceTables_ = true;
     std::unique_ptr<DataSource> source_;
 };
 

@@ -9,7 +9,10 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/folder_entries.h"
 #include "foxpro/table_reader.h"
+#include "foxpro/table_replacement.h"
+#include "foxpro/temporary_files.h"
 
 namespace quorvel::foxpro {
 
@@ -132,11 +135,15 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
     }
     if (isDirectory(real)) {
         source->folder_ = real;
+        // A table half replaced by a writer that was killed is finished first.
+        recoverReplacements(source->folder_);
         return source;
     }
     if (!isRegularFile(real)) throw FoxProError(kErrorFile, path + ": no such file or folder");
     source->container_ = true;
     source->folder_ = parentFolder(real);
+    recoverReplacements(source->folder_);
+    source->containerFile_ = real;
     source->path_ = real;
     source->readContainer();
     source->path_ = path;
@@ -272,6 +279,43 @@ std::string DataSource::newTablePath(std::string_view name) const {
         endsWithNoCase(name, ".dbf") ? std::string(name) : std::string(name) + ".dbf";
     std::string found = findFileNoCase(folder_, file);
     return found.empty() ? joinPath(folder_, file) : found;
+}
+
+std::vector<std::string> DataSource::tableFiles(std::string_view name) const {
+    std::vector<std::string> files;
+    auto addNamesake = [&files](const std::string& file) {
+        const std::string folder = parentFolder(file);
+        const std::string base = fileNameOf(file);
+        const std::string stem = base.substr(0, base.rfind('.'));
+        for (const auto& entry : platform::folderEntries(folder)) {
+            const auto dot = entry.rfind('.');
+            if (dot != std::string::npos && equalsNoCase(entry.substr(0, dot), stem))
+                files.push_back(joinPath(folder, entry));
+        }
+    };
+    try {
+        addNamesake(tablePath(name));
+    } catch (const FoxProError&) {
+        return files;
+    }
+    if (container_) addNamesake(containerFile_);
+    return files;
+}
+
+void DataSource::prepareForWriting() {
+    if (prepared_) return;
+    prepared_ = true;
+    removeOrphanedFiles(folder_);
+}
+
+void DataSource::releaseHiddenTable(const std::string& name) {
+    const auto it = std::find(hidden_.begin(), hidden_.end(), name);
+    if (it != hidden_.end()) hidden_.erase(it);
+}
+
+bool DataSource::holdsHiddenTable(std::string_view name) const {
+    if (endsWithNoCase(name, ".dbf")) name.remove_suffix(4);
+    return std::find(hidden_.begin(), hidden_.end(), name) != hidden_.end();
 }
 
 }  // namespace quorvel::foxpro

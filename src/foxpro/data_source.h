@@ -68,6 +68,23 @@ class DataSource {
     // stored: folder() + "/" + name + ".dbf", or the existing file's path.
     std::string newTablePath(std::string_view name) const;
 
+    // Every file a table of this source consists of, as paths: its .dbf and
+    // whatever lies beside it under the same name (memo file, index), and
+    // for a container source the container's files too.  What a writer
+    // must never replace.  Empty when there is no such table.
+    std::vector<std::string> tableFiles(std::string_view name) const;
+
+    // Before the first write through this source: removes what writers
+    // that are gone left in the folder (temporary_files.h).  Once per source.
+    void prepareForWriting();
+
+    // Hidden table names that a NewTable of this source builds its table
+    // under: a copy may create a table of such a name, which no statement
+    // may otherwise (a leading '~' hides a table).
+    void reserveHiddenTable(const std::string& name) { hidden_.push_back(name); }
+    void releaseHiddenTable(const std::string& name);
+    bool holdsHiddenTable(std::string_view name) const;
+
   private:
     DataSource() = default;
     void readContainer();
@@ -83,6 +100,9 @@ class DataSource {
     std::string path_;
     std::string folder_;
     std::vector<ContainerTable> tables_;  // container only
+    std::string containerFile_;           // container only: the file opened
+    std::vector<std::string> hidden_;
+    bool prepared_ = false;
 };
 
 }  // namespace quorvel::foxpro

@@ -1,10 +1,8 @@
 #include "foxpro/write_statements.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "foxpro/ascii_case.h"
@@ -14,7 +12,10 @@
 #include "foxpro/field_encoder.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/last_update.h"
-#include "foxpro/memo_file.h"
+#include "foxpro/name_lock.h"
+#include "foxpro/new_table.h"
+#include "foxpro/platform/file_identity.h"
+#include "foxpro/platform/file_moves.h"
 #include "foxpro/record_editor.h"
 #include "foxpro/table_copier.h"
 #include "foxpro/table_reader.h"
@@ -24,42 +25,15 @@ namespace quorvel::foxpro {
 
 namespace {
 
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-// A new table's name becomes a file name: refuse what cannot be one, or
-// what would hide it (a leading "~" keeps a table out of every list).
-void checkNewTableName(const std::string& name) {
-    auto refuse = [&](const std::string& why) {
-        throw FoxProError(kErrorInvalidArgument, "cannot create table '" + name + "': " + why);
-    };
-    if (name.empty()) refuse("the name is empty");
-    if (name.find_first_not_of(' ') == std::string::npos) refuse("the name is blank");
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F) refuse("the name holds a control character");
-        if (std::strchr("/\\:*?\"<>|", c))
-            refuse(std::string("the name holds '") + static_cast<char>(c) +
-                   "', which a file name cannot");
-    }
-    if (name == "." || name == "..") refuse("the name is no file name");
-    if (name.front() == '~') refuse("a name starting with '~' would hide the table");
-    if (name.back() == '.' || name.back() == ' ') refuse("the name ends with a blank or a point");
-    if (name.size() + 4 > NAME_MAX) refuse("the name is too long for a file name");
+    return platform::entryExists(path);
 }
 
 // The free table a write statement names.  For a container source it is a
 // free table in the container's folder (where the copy puts new tables);
 // a table of the container itself is never written.
 std::string writeTargetPath(DataSource& source, const std::string& name) {
+    source.prepareForWriting();
     std::string path;
     if (source.isContainer()) {
         path = source.newTablePath(name);
@@ -90,67 +64,52 @@ int findTargetField(const TableReader& table, const std::string& name) {
 
 // ---------------------------------------------------------------------------
 
-void executeCopy(DataSource& source, const SelectStatement& statement) {
+void executeCopy(DataSource& source, const SelectStatement& statement, bool replace) {
     if (!statement.intoTable || statement.count)
         throw FoxProError(kErrorInvalidArgument, "unsupported statement: a copy needs INTO TABLE");
     const std::string& name = *statement.intoTable;
-    checkNewTableName(name);
+    NewTableTarget target = locateNewTable(source, name);
     std::unique_ptr<TableReader> table = source.openTable(statement.table);
-
-    std::string target = source.newTablePath(name);
-    std::string folder = parentFolder(target);
-    std::string targetFile = fileNameOf(target);
-    if (lowerAscii(targetFile.substr(targetFile.size() < 4 ? 0 : targetFile.size() - 4)) != ".dbf")
-        target += ".dbf", targetFile += ".dbf";
-    auto refuse = [&](const std::string& why) {
-        throw FoxProError(kErrorInvalidArgument, "cannot create table " + name + ": " + why);
-    };
-    if (target == table->path() || sameFile(target, table->path()) ||
-        lowerAscii(name) == lowerAscii(statement.table))
-        refuse("the statement reads from " + table->fileName());
-    if (exists(target)) {
-        struct stat st {};
-        if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            refuse(targetFile + " exists and is no table file; not replaced");
-        if (source.isContainerTable(target))
-            refuse(targetFile + " is a table of the database container " +
-                   fileNameOf(source.path()) + "; not replaced");
-        std::unique_ptr<TableReader> old;
-        try {
-            old = std::make_unique<TableReader>(target);
-        } catch (const FoxProError& e) {
-            refuse(targetFile + " exists and is not a readable table (" + e.description() +
-                   "); not replaced");
-        }
-        if (!old->backlink().empty() || (old->tableFlags() & dbf::kTableFlagContainer))
-            refuse(targetFile + " belongs to a database container; not replaced");
-    }
-
     TableCopier copier(*table, statement.recno);
-    NewFileSet files(folder);
-    FileSink& tableSink = files.create(targetFile);
-    FileSink* memoSink = nullptr;
-    // The copy is a Visual FoxPro table: its memo file is an .fpt.
-    std::string memoFile = memoFileName(targetFile, dbf::MemoKind::Fpt);
-    if (copier.hasMemo()) memoSink = &files.create(memoFile);
-    std::string stem = targetFile.substr(0, targetFile.size() - 4);
     // A code page that no header mark can name is said by a .cpg file.
     const std::string cpgText = copier.cpgText();
-    const std::string cpgFile = stem + (targetFile.ends_with(".DBF") ? ".CPG" : ".cpg");
-    if (!cpgText.empty()) files.create(cpgFile).append(cpgText + "\r\n");
-    // Companions of a replaced table that no longer fit it: a memo file in
-    // another letter case (or none needed now), its structural index, and a
-    // .cpg file that would name another code page than the copy's.
-    for (const std::string& old :
-         {findMemoFile(target, dbf::MemoKind::Fpt), findFileNoCase(folder, stem + ".cdx"),
-          findFileNoCase(folder, stem + ".cpg")}) {
-        if (old.empty()) continue;
-        if (copier.hasMemo() && fileNameOf(old) == memoFile) continue;
-        if (!cpgText.empty() && fileNameOf(old) == cpgFile) continue;
-        files.removeAfterCommit(old);
+
+    if (source.holdsHiddenTable(name)) {
+        // A NewTable's table: written under its hidden name, which only the
+        // NewTable puts in place (and removes when it is not).
+        const std::string tablePath = target.folder + "/" + target.tableFile;
+        const std::string memoPath = target.folder + "/" + target.memoFile;
+        const std::string cpgPath = target.folder + "/" + target.cpgFile;
+        FileSink tableSink = FileSink::createNew(tablePath, target.tableFile);
+        try {
+            std::optional<FileSink> memoSink;
+            if (copier.hasMemo()) memoSink.emplace(FileSink::createNew(memoPath, target.memoFile));
+            if (!cpgText.empty()) {
+                FileSink cpg = FileSink::createNew(cpgPath, target.cpgFile);
+                cpg.append(cpgText + "\r\n");
+                cpg.close();
+            }
+            copier.write(tableSink, memoSink ? &*memoSink : nullptr);
+            if (memoSink) memoSink->close();
+            tableSink.close();
+        } catch (...) {
+            for (const auto& path : {tablePath, memoPath, cpgPath}) platform::removeFile(path);
+            throw;
+        }
+        return;
     }
+
+    // The name is held from the check to the rename, so that what the check
+    // saw is what the rename replaces.
+    const auto lock = NameLock::take(target.folder, target.tableFile, AdvisoryLock::Wait::Yes);
+    source.prepareForWriting();
+    checkNewTable(source, name, target, replace, source.tableFiles(statement.table));
+    NewFileSet files(target.folder);
+    FileSink& tableSink = files.create(target.tableFile);
+    FileSink* memoSink = copier.hasMemo() ? &files.create(target.memoFile) : nullptr;
+    if (!cpgText.empty()) files.create(target.cpgFile).append(cpgText + "\r\n");
     copier.write(tableSink, memoSink);
-    files.commit();
+    files.commit(target.existing);
 }
 
 void executeUpdate(DataSource& source, const UpdateStatement& statement) {

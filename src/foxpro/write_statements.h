@@ -14,10 +14,12 @@ class DataSource;
 // SELECT * FROM [t] [WHERE RECNO() = n] INTO TABLE [n]: writes n.dbf (and
 // n.fpt when t has memo fields) in the source's folder as a free Visual
 // FoxPro table holding t's live records in stored order.  Built under a
-// temporary name and renamed into place when complete.  Replaces an
-// existing free table of that name, but never t itself, a table of a
-// container, or a file that is not a table.
-void executeCopy(DataSource& source, const SelectStatement& statement);
+// hidden name and put in place when complete (new_table.h).  With replace,
+// replaces an existing free table of that name, but never t itself (or its
+// memo file or container, whatever name or link leads to them), a table of
+// a container, or a file that is not a table.  Into the hidden name of a
+// NewTable of source, writes that table.
+void executeCopy(DataSource& source, const SelectStatement& statement, bool replace = true);
 
 // UPDATE [t] SET [f] = literal WHERE RECNO() = n: writes one field of the
 // n-th live record of the free table t.

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foxpro/name_lock.h"
+
+namespace quorvel::foxpro {
+
+class DataSource;
+
+// Where a new table goes in a source, and what is there already.
+struct NewTableTarget {
+    std::string folder;
+    std::string tableFile;  // "orders.dbf", or the existing table file's name as spelt
+    std::string memoFile;   // the memo file's name beside it ("orders.fpt", ".FPT" by ".DBF")
+    std::string cpgFile;    // the code-page file's name beside it ("orders.cpg")
+    std::vector<std::string> existing;  // files of the table there now: .dbf, memo, index, .cpg
+};
+
+// The target of a new table called name (".dbf" optional): a free table in
+// the source's folder (a container's folder for a container source).
+// Throws FoxProError(kErrorInvalidArgument, "cannot create table NAME: ...")
+// when name cannot be a table's file name; a hidden name ("~...") only when
+// the source has it reserved (NewTable).
+NewTableTarget locateNewTable(const DataSource& source, const std::string& name);
+
+// Checks that a new table may go to target before anything is written, and
+// fills target.existing.  A table of that name is replaced only when replace
+// is set and it is a readable free table; never when one of its files is
+// one of keep (the tables the writer reads, with their memo files and
+// containers), compared as files, links followed.  Throws FoxProError
+// (kErrorInvalidArgument, "cannot create table NAME: ...") otherwise.
+void checkNewTable(const DataSource& source, const std::string& name, NewTableTarget& target,
+                   bool replace, const std::vector<std::string>& keep);
+
+// A table built by statements (SELECT ... INTO TABLE, then UPDATE and
+// INSERT) under a hidden name of the folder where it goes, and put in place
+// under its own name only when it is complete: until commit() nobody sees
+// it, and an earlier table of that name stays as it was.  Holds the name
+// meanwhile, so that a second writer of it fails instead of mixing files.
+// Without commit() the destructor removes what was built.  The source must
+// outlive it.
+class NewTable {
+  public:
+    // Throws FoxProError: the name is held by another writer ("NAME.dbf is
+    // being made by another merge or copy"), or checkNewTable refuses it.
+    NewTable(DataSource& source, const std::string& name, bool replace,
+             std::vector<std::string> keep);
+    ~NewTable();
+    NewTable(const NewTable&) = delete;
+    NewTable& operator=(const NewTable&) = delete;
+
+    // The hidden name that statements use for the table until commit().
+    const std::string& name() const { return hiddenName_; }
+
+    // Puts the table on disk and then in place (table_replacement.h), memo
+    // file with it, replacing what checkNewTable allowed.  Throws
+    // FoxProError; the table is then not in place and nothing was replaced.
+    void commit();
+
+  private:
+    DataSource& source_;
+    std::string name_;
+    bool replace_;
+    std::vector<std::string> keep_;
+    NewTableTarget target_;
+    std::optional<NameLock> lock_;
+    std::string hiddenName_;
+    bool committed_ = false;
+};
+
+}  // namespace quorvel::foxpro

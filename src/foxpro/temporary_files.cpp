@@ -1,0 +1,73 @@
+#include "foxpro/temporary_files.h"
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "foxpro/advisory_lock.h"
+#include "foxpro/platform/file_identity.h"
+#include "foxpro/platform/file_moves.h"
+#include "foxpro/platform/folder_entries.h"
+#include "foxpro/platform/process_token.h"
+#include "foxpro/table_replacement.h"
+
+namespace quorvel::foxpro {
+
+std::string temporaryName(std::string_view suffix) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string name(kTemporaryPrefix);
+    name += platform::processToken();
+    name += '-';
+    for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    name += suffix;
+    return name;
+}
+
+std::optional<std::string> ownerOfTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix)) return std::nullopt;
+    name.remove_prefix(kTemporaryPrefix.size());
+    // host-pid-start-random: the owner is what comes before the third '-'.
+    std::size_t at = 0;
+    for (int dash = 0; dash < 3; ++dash) {
+        at = name.find('-', at);
+        if (at == std::string_view::npos) return std::nullopt;
+        if (dash < 2) ++at;
+    }
+    return std::string(name.substr(0, at));
+}
+
+void removeOrphanedFiles(const std::string& folder) {
+    recoverReplacements(folder);
+    std::vector<std::string> names;
+    for (auto& name : platform::folderEntries(folder))
+        if (std::string_view(name).starts_with(kTemporaryPrefix)) names.push_back(std::move(name));
+    // What a journal still names (its writer is running, or it could not
+    // be finished) belongs to it.
+    std::set<std::string> named;
+    for (const auto& name : names)
+        if (name.ends_with(kJournalSuffix))
+            for (auto& file : filesNamedByJournal(folder + "/" + name))
+                named.insert(std::move(file));
+    for (const auto& name : names) {
+        const std::string path = folder + "/" + name;
+        if (name.ends_with(kLockSuffix)) {
+            // Free when nobody holds it; removed under the lock, as its
+            // holders do.
+            try {
+                auto lock = AdvisoryLock::takePath(path, name, platform::LockMode::Exclusive,
+                                                   AdvisoryLock::Wait::No);
+                const auto now = platform::identityOfPath(path);
+                if (lock && now && *now == lock->identity()) platform::removeFile(path);
+            } catch (...) {
+            }
+            continue;
+        }
+        if (name.ends_with(kJournalSuffix) || named.count(name)) continue;
+        const auto owner = ownerOfTemporaryName(name);
+        if (owner && platform::ownerState(*owner) == platform::OwnerState::Gone)
+            platform::removeFile(path);
+    }
+}
+
+}  // namespace quorvel::foxpro
