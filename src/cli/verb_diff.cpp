@@ -10,6 +10,7 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
+#include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
@@ -167,7 +168,11 @@ int runDiff(std::vector<std::string> args) {
 
     if (haveReport) {
         try {
-            results::WriteTextFile(results::buildTextReport(result.differences), reportPath);
+            std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, positional[1]);
+            for (auto& file : data::SourceTableFiles(source2, positional[3]))
+                sourceFiles.push_back(std::move(file));
+            results::WriteTextFile(results::buildTextReport(result.differences), reportPath,
+                                   sourceFiles);
         } catch (const std::exception& e) {
             return fail(e.what());
         }

@@ -16,7 +16,7 @@ namespace quorvel::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quorvel-cli sql SOURCE STATEMENT [--encoding NAME]\n"
+    "Usage: quorvel-cli sql SOURCE STATEMENT [--encoding NAME] [--force]\n"
     "Runs STATEMENT on a connection to SOURCE (a folder of free tables or a .dbc file).\n"
     "A SELECT prints its rows as CSV like 'show'; any other statement prints nothing.\n"
     "Statements (keywords in any case, names bare or in [brackets]):\n"
@@ -28,6 +28,7 @@ constexpr const char* kUsage =
     "apostrophe), numbers (1.5, -2e3), True, False, NULL, {^2020-12-31}, {^2020-12-31 13:02:03},\n"
     "0hCAFE.  Only the table a statement creates or names as its target is written; text\n"
     "goes in in the code page the table is read in, and what it cannot hold is refused.\n"
+    "INTO TABLE refuses an existing table of the new name unless --force is given.\n"
     "Exit status 0 on success, 2 on failure.\n";
 
 int run(std::vector<std::string> args) {
@@ -35,6 +36,12 @@ int run(std::vector<std::string> args) {
     std::string error;
     const int codePage = takeEncoding(args, error);
     if (!error.empty()) return failure("sql", error);
+    bool force = false;
+    std::erase_if(args, [&force](const std::string& arg) {
+        if (arg != "--force") return false;
+        force = true;
+        return true;
+    });
     if (args.size() != 2) return failure("sql", "expected SOURCE STATEMENT (try --help)");
     try {
         const foxpro::TextLocale locale = localeFromEnvironment();
@@ -44,6 +51,7 @@ int run(std::vector<std::string> args) {
         const foxpro::Statement statement = foxpro::parseStatement(sql);
         foxpro::Connection connection;
         openSource(connection, args[0], codePage);
+        connection.setReplaceTables(force);
         const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
         if (select && select->count) {
             writeCsvRow(stdout, {"cnt"});

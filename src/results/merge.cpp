@@ -1,7 +1,7 @@
 #include "results/merge.h"
 
 #include <exception>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -9,8 +9,13 @@
 #include "compare/difference_line.h"
 #include "foxpro/ascii_case.h"
 #include "foxpro/connection.h"
+#include "foxpro/data_source.h"
 #include "foxpro/field_info.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/new_table.h"
+#include "foxpro/platform/file_identity.h"
 #include "foxpro/recordset.h"
+#include "foxpro/table_reader.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/event_pace.h"
@@ -27,6 +32,7 @@ constexpr int kStepOpenSource2 = 102;
 constexpr int kStepCopy = 104;
 constexpr int kStepUpdate = 106;
 constexpr int kStepInsert = 110;
+constexpr int kStepPutInPlace = 112;
 
 bool sameName(const std::string& a, const std::string& b) {
     return foxpro::equalsNoCase(a, b);
@@ -43,11 +49,16 @@ class Merge {
           trap_(dialogs, kMergeLocation) {}
 
     MergeOutcome run(const MergeList& fieldDifferences, const MergeList& addedDeleted) {
-        if (openSources() && copyTable1()) {
+        if (!stopRequested() && openSources() && copyTable1()) {
             updatePass(fieldDifferences);
-            if (countTicked(addedDeleted) > 0) insertPass(addedDeleted);
-            dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
-                             frame::SetApplicationTitle());
+            if (!stopRequested() && countTicked(addedDeleted) > 0) insertPass(addedDeleted);
+            if (!stopRequested())
+                outcome_.tableMade =
+                    attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
+            newTable_.reset();  // what was not put in place goes with it
+            if (outcome_.tableMade)
+                dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
+                                 frame::SetApplicationTitle());
         }
         outcome_.failures = trap_.failures();
         return outcome_;
@@ -67,6 +78,27 @@ class Merge {
 
     void pump() { pace_.pump(callbacks_.processEvents); }
 
+    bool stopRequested() {
+        if (!outcome_.stopped && callbacks_.stopRequested && callbacks_.stopRequested())
+            outcome_.stopped = true;
+        return outcome_.stopped;
+    }
+
+    // A statement on the new table.  The statements name it by its hidden
+    // name; a failure names it by the name people gave it.
+    void executeOnNewTable(const std::string& sql) {
+        try {
+            source1_.execute(sql);
+        } catch (const foxpro::FoxProError& e) {
+            std::string description = e.description();
+            const std::string& hidden = newTable_->name();
+            for (auto at = description.find(hidden); at != std::string::npos;
+                 at = description.find(hidden, at + request_.newTableName.size()))
+                description.replace(at, hidden.size(), request_.newTableName);
+            throw foxpro::FoxProError(e.number(), description);
+        }
+    }
+
     bool openSources() {
         // Without both sources nothing could be applied: a lone copy of
         // Table #1 would look like a finished merge.
@@ -75,44 +107,37 @@ class Merge {
                 source1_.open(data::connectionString(request_.source1));
             }))
             return false;
-        return attempt(kStepOpenSource2, nullptr, [&] {
-            source2_.setMode(foxpro::kModeReadWrite);
-            source2_.open(data::connectionString(request_.source2));
-        });
+        if (!attempt(kStepOpenSource2, nullptr, [&] {
+                source2_.setMode(foxpro::kModeReadWrite);
+                source2_.open(data::connectionString(request_.source2));
+            }))
+            return false;
+        // Table #2 is read line by line: held open (so locked against other
+        // programs' writes) for the whole merge, every line reads the same
+        // state of it, and its read joins this lock instead of taking one.
+        // A table that cannot be opened is reported by the lines that read it.
+        try {
+            table2Held_ = source2_.source().openTable(request_.Table2Name);
+        } catch (const foxpro::FoxProError&) {
+        }
+        return true;
     }
 
     // The copy is the one step the rest depends on: when it fails, no update
-    // or insert may touch whatever table carries the new name.
+    // or insert may touch whatever table carries the new name.  It goes to
+    // the new table's hidden name; no file of either source table may be
+    // what the new name replaces.
     bool copyTable1() {
-        outcome_.tableMade = attempt(kStepCopy, nullptr, [&] {
-            refuseReplacingTable2();
-            source1_.execute(copyStatement(request_.Table1Name, request_.newTableName));
+        const bool made = attempt(kStepCopy, nullptr, [&] {
+            std::vector<std::string> keep = source1_.source().tableFiles(request_.Table1Name);
+            for (auto& file : source2_.source().tableFiles(request_.Table2Name))
+                keep.push_back(std::move(file));
+            newTable_ = std::make_unique<foxpro::NewTable>(
+                source1_.source(), request_.newTableName, request_.replaceExisting, keep);
+            source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
         });
-        return outcome_.tableMade;
-    }
-
-    // The copy replaces an existing free table of the new name, and the
-    // merge reads Table #2 after the copy: a new name that is Table #2 (in
-    // the folder the copy writes to) would destroy a source table and then
-    // read back the copy.  Container tables are never replaced by the copy.
-    void refuseReplacingTable2() const {
-        namespace fs = std::filesystem;
-        if (request_.source2.optionDBC) return;
-        fs::path target = request_.source1.optionDBC
-                              ? fs::path(request_.source1.dbcPath).parent_path()
-                              : fs::path(request_.source1.folderText);
-        if (target.empty()) target = ".";
-        std::error_code ec;
-        if (!fs::equivalent(target, fs::path(request_.source2.folderText), ec)) return;
-        if (!sameName(withoutDbf(request_.newTableName), withoutDbf(request_.Table2Name))) return;
-        throw std::invalid_argument(request_.newTableName + ": the new table would replace " +
-                                    request_.Table2Name + " (Table #2)");
-    }
-
-    static std::string withoutDbf(const std::string& name) {
-        const std::string lower = foxpro::lowerAscii(name);
-        return lower.size() > 4 && lower.ends_with(".dbf") ? lower.substr(0, lower.size() - 4)
-                                                           : lower;
+        if (!made) newTable_.reset();
+        return made;
     }
 
     // The new table's fields, known from Table #1: the copy has its fields
@@ -164,6 +189,7 @@ class Merge {
     void updatePass(const MergeList& list) {
         for (int i = 0; i < list.count(); ++i) {
             pump();
+            if (stopRequested()) return;
             if (i >= list.count() || !list.checked(i)) continue;
             // Missing-field differences change nothing.
             const compare::Difference d = list.difference(i);
@@ -187,7 +213,7 @@ class Merge {
             const int index = record.fieldIndex(field);
             literal = sqlLiteral(record.value(index), record.field(index), target);
         }
-        source1_.execute(updateStatement(request_.newTableName, field, literal, d.record1));
+        executeOnNewTable(updateStatement(newTable_->name(), field, literal, d.record1));
     }
 
     int countTicked(const MergeList& list) {
@@ -202,6 +228,7 @@ class Merge {
     void insertPass(const MergeList& list) {
         for (int i = 0; i < list.count(); ++i) {
             pump();
+            if (stopRequested()) return;
             if (i >= list.count() || !list.checked(i)) continue;
             // Ticked Deleted differences are skipped: those records stay.
             const compare::Difference d = list.difference(i);
@@ -264,7 +291,7 @@ class Merge {
                 values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
             }
         }
-        source1_.execute(insertStatement(request_.newTableName, columns, values));
+        executeOnNewTable(insertStatement(newTable_->name(), columns, values));
     }
 
     const MergeRequest& request_;
@@ -275,6 +302,8 @@ class Merge {
     MergeOutcome outcome_;
     foxpro::Connection source1_;
     foxpro::Connection source2_;
+    std::unique_ptr<foxpro::TableReader> table2Held_;
+    std::unique_ptr<foxpro::NewTable> newTable_;  // until it is in place
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
 };
@@ -286,6 +315,16 @@ ListOfKind::ListOfKind(const compare::DifferenceList& differences, compare::Line
     : differences_(differences), ticked_(ticked) {
     for (std::size_t i = 0; i < differences.size(); ++i)
         if (compare::listOf(differences[i].kind) == list) rows_.push_back(i);
+}
+
+std::string ExistingNewTableFile(const MergeRequest& request) {
+    try {
+        const auto source = foxpro::DataSource::open(request.source1.dataPath());
+        const std::string path = source->newTablePath(request.newTableName);
+        return foxpro::platform::entryExists(path) ? path : std::string();
+    } catch (const foxpro::FoxProError&) {
+        return "";
+    }
 }
 
 MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeList& fieldDifferences,

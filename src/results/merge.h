@@ -50,6 +50,10 @@ struct MergeRequest {
     std::string Table2Name;
     data::SourceDescriptor source1;  // carries the copy, the updates and the inserts
     data::SourceDescriptor source2;  // only read from
+    // An existing table of the new name is replaced only when set (the
+    // window asks first, the command-line tool wants --force); otherwise
+    // the merge fails before it writes anything.
+    bool replaceExisting = false;
 };
 
 struct MergeCallbacks {
@@ -60,30 +64,46 @@ struct MergeCallbacks {
     // of the difference (empty for the connections and the copy) and the
     // failure's description.  May be empty.
     std::function<void(const std::string& line, const std::string& description)> failed;
+    // Asked before every line: true stops the merge there, and nothing is put
+    // in place (the program is closing, Ctrl-C).  May be empty.
+    std::function<bool()> stopRequested;
 };
 
 struct MergeOutcome {
-    bool tableMade = false;  // the copy of Table #1 was made under the new name
+    bool tableMade = false;  // the new table was put in place under its name
+    bool stopped = false;    // stopRequested stopped it: no table was put in place
     std::int64_t fieldsUpdated = 0;
     std::int64_t recordsAdded = 0;
     std::int64_t linesFailed = 0;  // ticked differences that could not be applied
     std::int64_t failures = 0;     // every reported failure, the copy and connections included
 };
 
-// The merge behind Form4's "Create": copies Table #1 under the new name
-// through source #1, applies every ticked Changed difference of
+// The merge behind Form4's "Create": copies Table #1 through source #1,
+// applies every ticked Changed difference of
 // fieldDifferences as an update of its field in record record1 with Table
 // #2's own value of that field in record record2, then inserts Table #2's
 // record record2 for every ticked Added difference of addedDeleted.  Other
 // kinds change nothing.  The differences are applied by kind, record numbers
-// and field, never by their line text.  Failures are shown as error reports
-// (location Form4.PushButton3_Click) and the merge goes on with the next
-// difference; a failed copy (or connection) ends it before any update.
-// "Done." is shown only when the table was made.  The caller keeps a second
-// merge from starting while one runs (its processEvents lets windows work).
+// and field, never by their line text.  All of it happens to a table under
+// a hidden name in the folder where the new table goes (foxpro/new_table.h),
+// which is put in place under the new name only at the end, memo file with
+// it: a merge that fails before, is stopped or is killed leaves no new table
+// and any earlier table of that name as it was.  The new table never
+// replaces a file of Table #1 or Table #2.  Failures are shown as error
+// reports (location Form4.PushButton3_Click) and the merge goes on with the
+// next difference; a failed copy (or connection) ends it before any update.
+// "Done." is shown only when the table is in place.  The caller keeps a
+// second merge from starting while one runs (its processEvents lets windows
+// work).
 MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeList& fieldDifferences,
                                const MergeList& addedDeleted, frame::Dialogs& dialogs,
                                const MergeCallbacks& callbacks = {});
+
+// The file of a table that has the new name already, where the merge would
+// put the new table; "" when there is none (or source #1 cannot be opened,
+// which the merge then reports).  What the window asks about and the
+// command-line tool refuses without --force.
+std::string ExistingNewTableFile(const MergeRequest& request);
 
 // The location under which the merge reports its failures.
 inline constexpr const char* kMergeLocation = "Form4.PushButton3_Click";

@@ -10,10 +10,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 
 #include "compare/difference_line.h"
+#include "foxpro/platform/file_identity.h"
+#include "foxpro/temporary_files.h"
 
 namespace quorvel::results {
 
@@ -102,9 +103,17 @@ std::string buildTextReport(const compare::DifferenceList& differences,
     return report;
 }
 
-void WriteTextFile(const std::string& text, const std::string& path) {
+void WriteTextFile(const std::string& text, const std::string& path,
+                   const std::vector<std::string>& sourceFiles) {
     if (path.empty()) throw std::runtime_error("no file name given for the text report");
     if (path.back() == '/') raise(path, EISDIR);
+    if (const auto identity = foxpro::platform::identityOfPath(path)) {
+        for (const auto& file : sourceFiles)
+            if (foxpro::platform::identityOfPath(file) == identity)
+                throw std::runtime_error(
+                    path + ": is " + baseOf(file) +
+                    ", a file of a compared table; not replaced by the report");
+    }
 
     // Writing through a link replaces the file it points to, not the link.
     std::string target = path;
@@ -123,16 +132,11 @@ void WriteTextFile(const std::string& text, const std::string& path) {
 
     const std::string bytes = toLocaleEncoding(text);
     const std::string folder = folderOf(target);
-    std::random_device random;
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            folder + "/." + baseOf(target) + "." + std::to_string(random() % 1000000) + ".tmp";
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) raise(path, errno);
-    }
-    if (fd < 0) raise(path, EEXIST);
+    // A hidden name that tells whose it is, so that what a killed run left
+    // is removed by a later one (foxpro/temporary_files.h).
+    const std::string temporary = folder + "/" + foxpro::temporaryName(foxpro::kNewFileSuffix);
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) raise(path, errno);
 
     auto abandon = [&](int error) {
         close(fd);

@@ -20,7 +20,10 @@ std::string buildTextReport(const compare::DifferenceList& differences,
 // on today's systems; no byte-order mark), creating the file or replacing
 // it whole.  The text goes to a temporary file in the same folder that is
 // renamed into place, so a failed write leaves any older file untouched.
+// A path that leads (by any name or link) to one of sourceFiles, the files
+// of the compared tables, is refused: the report never replaces a table.
 // Throws std::runtime_error naming the file and the system's reason.
-void WriteTextFile(const std::string& text, const std::string& path);
+void WriteTextFile(const std::string& text, const std::string& path,
+                   const std::vector<std::string>& sourceFiles = {});
 
 }  // namespace quorvel::results

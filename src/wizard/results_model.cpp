@@ -1,5 +1,6 @@
 #include "wizard/results_model.h"
 
+#include "data/foxpro_source.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"
 #include "results/text_report.h"
@@ -51,7 +52,14 @@ void ResultsModel::PushButton4_Click() {
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
     std::string report;
     trap.step([&] { report = results::buildTextReport(run_.differences(), view.processEvents); });
-    trap.step([&] { results::WriteTextFile(report, fileName); });
+    trap.step([&] {
+        // The report never goes over a file of the compared tables.
+        std::vector<std::string> sourceFiles =
+            data::SourceTableFiles(run_.source(1), run_.Table1Name);
+        for (auto& file : data::SourceTableFiles(run_.source(2), run_.Table2Name))
+            sourceFiles.push_back(std::move(file));
+        results::WriteTextFile(report, fileName, sourceFiles);
+    });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }
 

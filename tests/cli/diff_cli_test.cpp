@@ -140,6 +140,22 @@ TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {
     EXPECT_EQ(run.out, "");
 }
 
+TEST_F(DiffCliTest, TheReportNeverReplacesAFileOfTheComparedTables) {
+    const auto table = quorvel::test::readFile(folder2_.file("people.dbf"));
+    const auto memo = quorvel::test::readFile(folder2_.file("people.fpt"));
+    std::filesystem::create_symlink(folder2_.file("people.dbf"), scratch_.file("link.txt"));
+    for (const std::string& report :
+         {folder2_.file("people.dbf"), folder2_.file("people.fpt"), scratch_.file("link.txt")}) {
+        const Outcome run = diff(
+            {folder1_.path(), "people", folder2_.path(), "people", "--report", report}, scratch_);
+        EXPECT_EQ(run.status, 2) << report;
+        EXPECT_THAT(run.err, HasSubstr("a file of a compared table")) << report;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    }
+    EXPECT_EQ(quorvel::test::readFile(folder2_.file("people.dbf")), table);
+    EXPECT_EQ(quorvel::test::readFile(folder2_.file("people.fpt")), memo);
+}
+
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
     const std::string dbc = quorvel::test::writeSampleContainer(scratch_.path());
     std::filesystem::copy_file(scratch_.file("setup.dbf"), folder2_.file("setup.dbf"));

@@ -104,7 +104,7 @@ TEST_F(MergeCliTest, AFolderNamedLikeAContainerIsAFolder) {
 
 TEST_F(MergeCliTest, NoTableMadeIsExitTwo) {
     writePair();
-    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1"});
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1", "--force"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_THAT(r.err, HasSubstr("t1 was not made"));
@@ -121,6 +121,24 @@ TEST_F(MergeCliTest, NoTableMadeIsExitTwo) {
     EXPECT_EQ(r.status, 2);
     std::ifstream made(dir.file("x.dbf"));
     EXPECT_FALSE(made.good());
+}
+
+TEST_F(MergeCliTest, AnExistingTableIsReplacedOnlyWithForce) {
+    writePair();
+    TableBuilder old(0x30);
+    old.field("X", 'C', 1);
+    old.write(dir.file("orders.dbf"));
+    const auto bytes = test::readFile(dir.file("orders.dbf"));
+
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "orders"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quorvel-cli merge: " + dir.file("orders.dbf") + " exists; --force replaces it\n");
+    EXPECT_EQ(test::readFile(dir.file("orders.dbf")), bytes);
+
+    r = run({dir.path(), "t1", dir.path(), "t2", "orders", "--force", "--added-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "orders: 0 fields updated, 1 records added, 0 failed\n");
 }
 
 }  // namespace

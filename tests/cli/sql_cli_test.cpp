@@ -101,5 +101,22 @@ TEST_F(SqlCliTest, FailuresExitTwoWithTheMessage) {
     EXPECT_THAT(help.out, HasSubstr("RECNO() = n"));
 }
 
+TEST_F(SqlCliTest, ACopyReplacesAnExistingTableOnlyWithForce) {
+    ASSERT_EQ(sql({dir.path(), "SELECT * FROM t INTO TABLE n"}).status, 0);
+    ASSERT_EQ(sql({dir.path(), "UPDATE n SET qty = 7 WHERE RECNO() = 1"}).status, 0);
+    const auto made = test::readFile(dir.file("n.dbf"));
+
+    SqlRun again = sql({dir.path(), "SELECT * FROM t INTO TABLE n"});
+    EXPECT_EQ(again.status, 2);
+    EXPECT_THAT(again.err, HasSubstr("n.dbf already exists"));
+    EXPECT_EQ(std::count(again.err.begin(), again.err.end(), '\n'), 1);
+    EXPECT_EQ(test::readFile(dir.file("n.dbf")), made);
+
+    again = sql({dir.path(), "SELECT * FROM t INTO TABLE n", "--force"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(sql({dir.path(), "SELECT * FROM n WHERE RECNO() = 1"}).out,
+              "NAME,QTY,NOTE\r\nAnn  ,1.5,\"a, \"\"quoted\"\" memo\"\r\n");
+}
+
 }  // namespace
 }  // namespace quorvel::cli

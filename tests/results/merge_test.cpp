@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,9 +13,11 @@
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "foxpro/connection.h"
+#include "foxpro/new_table.h"
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
 #include "frame/app_info.h"
+#include "support/child_process.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -576,6 +579,126 @@ TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
     };
     EXPECT_EQ(read(data::connectionString(one.string(), false), "merged"),
               read(data::connectionString(s2), "customers"));
+}
+
+// What a merge leaves when it does not finish, and whom it never overwrites.
+class MergeSafetyTest : public MergeTest {
+  protected:
+    void writeOldTable(const std::string& file) {
+        TableBuilder old(0x30);
+        old.field("X", 'C', 3);
+        old.record({Cell::text("old")});
+        old.write(dir.file(file));
+    }
+    std::vector<std::string> folderNames() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    MergeRequest replacing(const std::string& newName = "t1new") const {
+        MergeRequest r = request(newName);
+        r.replaceExisting = true;
+        return r;
+    }
+};
+
+TEST_F(MergeSafetyTest, AStoppedOrKilledMergeLeavesNoTableAndTheEarlierOneAsItWas) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    writeOldTable("t1new.dbf");
+    const auto old = test::readFile(dir.file("t1new.dbf"));
+    const auto names = folderNames();
+
+    int asked = 0;
+    MergeCallbacks stopAtLine2;
+    stopAtLine2.stopRequested = [&] { return ++asked == 3; };  // the start, line 1, line 2
+    const MergeOutcome stopped =
+        MergeIntoNewTable(replacing(), fields, added, dialogs, stopAtLine2);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.tableMade);
+    EXPECT_EQ(stopped.fieldsUpdated, 1);
+    EXPECT_FALSE(doneShown());
+    EXPECT_EQ(test::readFile(dir.file("t1new.dbf")), old);
+    EXPECT_EQ(folderNames(), names);
+
+    const pid_t child = test::forkChild([&] {
+        int lines = 0;
+        MergeCallbacks killAtLine2;
+        killAtLine2.stopRequested = [&] {
+            if (++lines == 3) ::_exit(0);
+            return false;
+        };
+        MergeIntoNewTable(replacing(), fields, added, dialogs, killAtLine2);
+    });
+    ASSERT_EQ(test::waitChild(child), 0);
+    EXPECT_EQ(test::readFile(dir.file("t1new.dbf")), old);
+    EXPECT_GT(folderNames().size(), names.size());  // its hidden table, until a later run
+
+    // The next merge into that folder clears what the killed one left.
+    EXPECT_TRUE(MergeIntoNewTable(replacing(), fields, added, dialogs).tableMade);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+    EXPECT_EQ(folderNames(), names);
+}
+
+TEST_F(MergeSafetyTest, AnExistingTableIsReplacedOnlyWhenAsked) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    writeOldTable("T1NEW.DBF");
+    const auto old = test::readFile(dir.file("T1NEW.DBF"));
+
+    EXPECT_FALSE(MergeIntoNewTable(request(), fields, added, dialogs).tableMade);
+    ASSERT_EQ(errorReports().size(), 1u);
+    EXPECT_THAT(errorReports()[0], HasSubstr("T1NEW.DBF already exists in " + dir.path()));
+    EXPECT_FALSE(doneShown());
+    EXPECT_EQ(test::readFile(dir.file("T1NEW.DBF")), old);
+    EXPECT_EQ(ExistingNewTableFile(request()), dir.file("T1NEW.DBF"));
+
+    EXPECT_TRUE(MergeIntoNewTable(replacing(), fields, added, dialogs).tableMade);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeSafetyTest, TableTwoReachedThroughALinkIsNeverReplaced) {
+    writeSmallPair();
+    const auto t2 = test::readFile(dir.file("t2.dbf"));
+    std::filesystem::create_symlink("t2.dbf", dir.file("link.dbf"));
+    std::filesystem::create_symlink(".", dir.file("same"));
+    auto [fields, added] = compareLines("t1", "link");
+
+    // Table #2 through a link to its file, and through a link to its folder.
+    MergeRequest viaFile = replacing("t2");
+    viaFile.Table2Name = "link";
+    MergeRequest viaFolder = replacing("t2");
+    viaFolder.source2.folderText = dir.file("same");
+    for (const MergeRequest& r : {viaFile, viaFolder}) {
+        dialogs.messages.clear();
+        EXPECT_FALSE(MergeIntoNewTable(r, fields, added, dialogs).tableMade);
+        ASSERT_EQ(errorReports().size(), 1u);
+        EXPECT_THAT(errorReports()[0], HasSubstr("which it reads from"));
+        EXPECT_EQ(test::readFile(dir.file("t2.dbf")), t2);
+    }
+}
+
+TEST_F(MergeSafetyTest, TwoMergesIntoOneNameNeverMix) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    test::Turn held, release;
+    const pid_t other = test::forkChild([&] {
+        foxpro::Connection c;
+        c.open(data::connectionString(folder()));
+        foxpro::NewTable table(c.source(), "t1new", false, {});
+        held.give();
+        release.take();
+    });
+    ASSERT_EQ(held.take(), '.');
+    EXPECT_FALSE(MergeIntoNewTable(request(), fields, added, dialogs).tableMade);
+    ASSERT_EQ(errorReports().size(), 1u);
+    EXPECT_THAT(errorReports()[0], HasSubstr("t1new.dbf is being made by another merge or copy"));
+    release.give();
+    ASSERT_EQ(test::waitChild(other), 0);
+    EXPECT_TRUE(MergeIntoNewTable(request(), fields, added, dialogs).tableMade);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
 }
 
 }  // namespace
