@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
         data::SourceDescriptor source;
         source.optionDBC = false;
         source.folderText = folder;
-        const results::MergeRequest request{"t1new", "t1", "t2", source, source};
+        // Every run after the first replaces the table the one before made.
+        const results::MergeRequest request{"t1new", "t1", "t2", source, source, true};
 
         foxpro::Connection c;
         c.open(data::connectionString(source));
