@@ -10,9 +10,14 @@ namespace quorvel::foxpro {
 
 namespace {
 
+// The locks this process holds on one file.  Shared locks taken by path
+// share one lock of the system, on a handle kept here while any of them
+// lives: the program's readers of one file (the merge reads a record of
+// Table #2 per line) cost a stat each, not an open, a lock and a close.
 struct Held {
     int shared = 0;
     int exclusive = 0;
+    int sharedFd = -1;  // the pooled shared lock's handle, -1 when none
 };
 
 std::mutex gMutex;
@@ -30,7 +35,7 @@ bool conflicts(const Held& held, platform::LockMode mode) {
 }  // namespace
 
 void setLockWaitHookForTesting(std::function<void(const std::string& fileName)> hook) {
-    std::lock_guard lock(gMutex);
+    std::lock_guard guard(gMutex);
     gWaitHook = std::move(hook);
 }
 
@@ -38,70 +43,105 @@ std::optional<AdvisoryLock> AdvisoryLock::take(int fd, const std::string& fileNa
                                                platform::LockMode mode, Wait wait) {
     const auto identity = platform::identityOfFile(fd);
     if (!identity) throw FoxProError(kErrorFile, fileName + ": cannot be locked");
-    std::function<void(const std::string&)> hook;
-    {
-        std::lock_guard lock(gMutex);
-        auto it = gHeld.find(keyOf(*identity));
-        if (it != gHeld.end() && conflicts(it->second, mode)) {
-            if (wait == Wait::No) return std::nullopt;
-            throw FoxProError(kErrorFile,
-                              fileName + ": in use by another operation of this program");
-        }
-        hook = gWaitHook;
-    }
-    const int own = platform::duplicateHandle(fd);
-    if (own < 0) throw FoxProError(kErrorFile, fileName + ": cannot be locked");
-    std::error_code error;
-    platform::LockResult result = platform::lockFile(own, mode, false, error);
-    if (result == platform::LockResult::Busy && wait == Wait::Yes) {
-        if (hook) hook(fileName);
-        result = platform::lockFile(own, mode, true, error);
-    }
-    switch (result) {
-        case platform::LockResult::Locked:
-            break;
-        case platform::LockResult::Unsupported:
-            platform::closeHandle(own);
-            return AdvisoryLock(-1, *identity, mode);
-        case platform::LockResult::Busy:
-            platform::closeHandle(own);
-            return std::nullopt;
-        case platform::LockResult::Failed:
-            platform::closeHandle(own);
-            throw FoxProError(kErrorFile, fileName + ": cannot be locked: " + error.message());
-    }
-    std::lock_guard lock(gMutex);
-    Held& held = gHeld[keyOf(*identity)];
-    ++(mode == platform::LockMode::Shared ? held.shared : held.exclusive);
-    return AdvisoryLock(own, *identity, mode);
+    return lock(fd, false, *identity, fileName, mode, wait);
 }
 
 std::optional<AdvisoryLock> AdvisoryLock::takePath(const std::string& path,
                                                    const std::string& fileName,
                                                    platform::LockMode mode, Wait wait,
                                                    bool create) {
-    std::error_code error;
-    const int fd = platform::openForLock(path, mode, create, error);
-    if (fd < 0 && error)
-        throw FoxProError(kErrorFile, fileName + ": cannot open: " + error.message());
-    if (fd < 0) return AdvisoryLock(-1, {}, mode);
-    try {
-        auto lock = take(fd, fileName, mode, wait);
-        platform::closeHandle(fd);
-        return lock;
-    } catch (...) {
-        platform::closeHandle(fd);
-        throw;
+    const bool shared = mode == platform::LockMode::Shared;
+    if (shared) {
+        if (const auto identity = platform::identityOfPath(path)) {
+            std::lock_guard guard(gMutex);
+            auto it = gHeld.find(keyOf(*identity));
+            if (it != gHeld.end() && it->second.sharedFd >= 0 && it->second.exclusive == 0) {
+                ++it->second.shared;
+                return AdvisoryLock(-1, false, true, *identity, mode);
+            }
+        }
     }
+    std::error_code error;
+    platform::FileIdentity identity;
+    const int fd = platform::openForLock(path, mode, create, identity, error);
+    if (fd < 0 && error) {
+        const auto slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+        throw FoxProError(
+            kErrorFile,
+            fileName + (create ? ": cannot create in " + folder : std::string(": cannot open")) +
+                ": " + error.message());
+    }
+    if (fd < 0) return AdvisoryLock(-1, false, false, {}, mode);
+    auto taken = lock(fd, true, identity, fileName, mode, wait);
+    if (shared && taken && taken->held_) {
+        // Into the pool: the handle stays with the file's entry.
+        std::lock_guard guard(gMutex);
+        Held& held = gHeld[keyOf(identity)];
+        if (held.sharedFd < 0) {
+            held.sharedFd = std::exchange(taken->fd_, -1);
+            taken->ownsFd_ = false;
+        }
+    }
+    return taken;
+}
+
+std::optional<AdvisoryLock> AdvisoryLock::lock(int fd, bool ownsFd,
+                                               const platform::FileIdentity& identity,
+                                               const std::string& fileName, platform::LockMode mode,
+                                               Wait wait) {
+    auto giveUp = [&] {
+        if (ownsFd) platform::closeHandle(fd);
+    };
+    std::function<void(const std::string&)> hook;
+    {
+        std::lock_guard guard(gMutex);
+        auto it = gHeld.find(keyOf(identity));
+        if (it != gHeld.end() && conflicts(it->second, mode)) {
+            giveUp();
+            if (wait == Wait::No) return std::nullopt;
+            throw FoxProError(kErrorFile,
+                              fileName + ": in use by another operation of this program");
+        }
+        hook = gWaitHook;
+    }
+    std::error_code error;
+    platform::LockResult result = platform::lockFile(fd, mode, false, error);
+    if (result == platform::LockResult::Busy && wait == Wait::Yes) {
+        if (hook) hook(fileName);
+        result = platform::lockFile(fd, mode, true, error);
+    }
+    switch (result) {
+        case platform::LockResult::Locked:
+            break;
+        case platform::LockResult::Unsupported:
+            return AdvisoryLock(fd, ownsFd, false, identity, mode);
+        case platform::LockResult::Busy:
+            giveUp();
+            return std::nullopt;
+        case platform::LockResult::Failed:
+            giveUp();
+            throw FoxProError(kErrorFile, fileName + ": cannot be locked: " + error.message());
+    }
+    std::lock_guard guard(gMutex);
+    Held& held = gHeld[keyOf(identity)];
+    ++(mode == platform::LockMode::Shared ? held.shared : held.exclusive);
+    return AdvisoryLock(fd, ownsFd, true, identity, mode);
 }
 
 AdvisoryLock::AdvisoryLock(AdvisoryLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), identity_(other.identity_), mode_(other.mode_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      ownsFd_(other.ownsFd_),
+      held_(std::exchange(other.held_, false)),
+      identity_(other.identity_),
+      mode_(other.mode_) {}
 
 AdvisoryLock& AdvisoryLock::operator=(AdvisoryLock&& other) noexcept {
     if (this != &other) {
         release();
         fd_ = std::exchange(other.fd_, -1);
+        ownsFd_ = other.ownsFd_;
+        held_ = std::exchange(other.held_, false);
         identity_ = other.identity_;
         mode_ = other.mode_;
     }
@@ -113,17 +153,24 @@ AdvisoryLock::~AdvisoryLock() {
 }
 
 void AdvisoryLock::release() noexcept {
-    if (fd_ < 0) return;
-    {
-        std::lock_guard lock(gMutex);
-        auto it = gHeld.find(keyOf(identity_));
-        if (it != gHeld.end()) {
-            --(mode_ == platform::LockMode::Shared ? it->second.shared : it->second.exclusive);
-            if (it->second.shared == 0 && it->second.exclusive == 0) gHeld.erase(it);
+    if (held_) {
+        int pooled = -1;
+        {
+            std::lock_guard guard(gMutex);
+            auto it = gHeld.find(keyOf(identity_));
+            if (it != gHeld.end()) {
+                Held& held = it->second;
+                --(mode_ == platform::LockMode::Shared ? held.shared : held.exclusive);
+                if (held.shared == 0) pooled = std::exchange(held.sharedFd, -1);
+                if (held.shared == 0 && held.exclusive == 0) gHeld.erase(it);
+            }
         }
+        // A handle of the lock's own unlocks as it closes.
+        if (!ownsFd_ && fd_ >= 0) platform::unlockFile(fd_);
+        platform::closeHandle(pooled);
+        held_ = false;
     }
-    platform::unlockFile(fd_);
-    platform::closeHandle(fd_);
+    if (ownsFd_ && fd_ >= 0) platform::closeHandle(fd_);
     fd_ = -1;
 }
 

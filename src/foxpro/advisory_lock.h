@@ -18,23 +18,24 @@ class AdvisoryLock {
   public:
     enum class Wait { Yes, No };
 
-    // Locks the file open as fd; the lock keeps its own handle of the open
-    // file, so fd may be closed first.  Returns nullopt when a holder
-    // conflicts and wait is No.  Throws FoxProError(kErrorFile, "<fileName>:
-    // ...") when a holder in this process conflicts and wait is Yes, or when
-    // the lock cannot be taken.  A file system without locks gives a lock
-    // that holds nothing.
+    // Locks the file open as fd, which the caller keeps open for longer than
+    // the lock.  Returns nullopt when a holder conflicts and wait is No.
+    // Throws FoxProError(kErrorFile, "<fileName>: ...") when a holder in this
+    // process conflicts and wait is Yes, or when the lock cannot be taken.
+    // A file system without locks gives a lock that holds nothing.
     static std::optional<AdvisoryLock> take(int fd, const std::string& fileName,
                                             platform::LockMode mode, Wait wait);
     // The same for the file at path, opened for the lock alone (created
-    // when create is set).  A path that names no regular file gives a lock
-    // that holds nothing (whoever opens it for its data reports that).
+    // when create is set) and closed with it ("<fileName>: cannot open: ..."
+    // or "<fileName>: cannot create in <folder>: ..." when it cannot be).  A path that names no
+    // regular file gives a lock that holds nothing and has no identity (whoever opens it for its
+    // data reports that).
     static std::optional<AdvisoryLock> takePath(const std::string& path,
                                                 const std::string& fileName,
                                                 platform::LockMode mode, Wait wait,
                                                 bool create = false);
 
-    // The file locked (device and file number).
+    // The file locked (device and file number); zeros when none was.
     const platform::FileIdentity& identity() const { return identity_; }
 
     AdvisoryLock(AdvisoryLock&& other) noexcept;
@@ -43,11 +44,18 @@ class AdvisoryLock {
     ~AdvisoryLock();
 
   private:
+    static std::optional<AdvisoryLock> lock(int fd, bool ownsFd,
+                                            const platform::FileIdentity& identity,
+                                            const std::string& fileName, platform::LockMode mode,
+                                            Wait wait);
     void release() noexcept;
-    AdvisoryLock(int fd, platform::FileIdentity identity, platform::LockMode mode)
-        : fd_(fd), identity_(identity), mode_(mode) {}
+    AdvisoryLock(int fd, bool ownsFd, bool held, platform::FileIdentity identity,
+                 platform::LockMode mode)
+        : fd_(fd), ownsFd_(ownsFd), held_(held), identity_(identity), mode_(mode) {}
 
-    int fd_ = -1;  // -1: nothing held (moved from, or no locks here)
+    int fd_ = -1;          // -1 once moved from
+    bool ownsFd_ = false;  // the handle is the lock's own (takePath): closing it unlocks
+    bool held_ = false;    // false: a file system without locks, or no regular file
     platform::FileIdentity identity_;
     platform::LockMode mode_;
 };

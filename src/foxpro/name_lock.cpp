@@ -4,10 +4,8 @@
 #include <utility>
 
 #include "foxpro/ascii_case.h"
-#include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
-#include "foxpro/platform/file_lock.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/temporary_files.h"
 
@@ -28,21 +26,12 @@ std::optional<NameLock> NameLock::take(const std::string& folder, const std::str
     // taken on a file that is no longer the one at path is worth nothing,
     // and is taken again on the new one.
     for (;;) {
-        std::error_code error;
-        const int fd = platform::openForLock(path, platform::LockMode::Exclusive, true, error);
-        if (fd < 0)
-            throw FoxProError(
-                kErrorFile, "cannot create " + fileName + " in " + folder + ": " +
-                                (error ? error.message() : "the folder holds " + fileNameOf(path)));
-        std::optional<AdvisoryLock> lock;
-        try {
-            lock = AdvisoryLock::take(fd, fileName, platform::LockMode::Exclusive, wait);
-        } catch (...) {
-            platform::closeHandle(fd);
-            throw;
-        }
-        platform::closeHandle(fd);
+        auto lock = AdvisoryLock::takePath(path, fileName, platform::LockMode::Exclusive, wait,
+                                           /*create=*/true);
         if (!lock) return std::nullopt;
+        if (lock->identity() == platform::FileIdentity{})
+            throw FoxProError(kErrorFile, fileName + ": cannot be locked: " + folder + " holds " +
+                                              lockFileName(fileName) + ", which is no file");
         const auto now = platform::identityOfPath(path);
         if (now && *now == lock->identity()) return NameLock(path, std::move(*lock));
     }

@@ -61,7 +61,8 @@ void unlockFile(int fd) {
     applyLock(fd, F_UNLCK, false);
 }
 
-int openForLock(const std::string& path, LockMode mode, bool create, std::error_code& error) {
+int openForLock(const std::string& path, LockMode mode, bool create, FileIdentity& identity,
+                std::error_code& error) {
     error.clear();
     int flags = (mode == LockMode::Shared ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_CLOEXEC;
     if (create) flags |= O_CREAT;
@@ -75,11 +76,9 @@ int openForLock(const std::string& path, LockMode mode, bool create, std::error_
         ::close(fd);
         return -1;
     }
+    identity =
+        FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return fd;
-}
-
-int duplicateHandle(int fd) {
-    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
 void closeHandle(int fd) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <system_error>
 
+#include "foxpro/platform/file_identity.h"
+
 namespace quorvel::foxpro::platform {
 
 enum class LockMode { Shared, Exclusive };
@@ -28,13 +30,11 @@ void unlockFile(int fd);
 // A handle of the file at path to hold a lock through: read-only for a
 // shared lock, read-write for an exclusive one; create makes a missing
 // file.  Never blocks (a FIFO is opened without waiting for a writer).
-// -1 and error when it cannot be opened; -1 and no error when path is no
-// regular file (there is nothing to lock).
-int openForLock(const std::string& path, LockMode mode, bool create, std::error_code& error);
+// Gives the file's identity.  -1 and error when it cannot be opened; -1 and
+// no error when path is no regular file (there is nothing to lock).
+int openForLock(const std::string& path, LockMode mode, bool create, FileIdentity& identity,
+                std::error_code& error);
 
-// A second handle of the same open file, which keeps the file open and
-// its lock held after the first is closed; -1 when none can be made.
-int duplicateHandle(int fd);
 void closeHandle(int fd);
 
 }  // namespace quorvel::foxpro::platform
