@@ -28,8 +28,12 @@ std::pair<std::uint64_t, std::uint64_t> keyOf(const platform::FileIdentity& id) 
     return {id.device, id.inode};
 }
 
+// A writer of this process that reads its own table (the code page of a
+// table without a mark is read from its text) reads under its own lock: a
+// shared lock beside this process's exclusive one is granted without one of
+// the system.  Everything else that meets a lock of this process conflicts.
 bool conflicts(const Held& held, platform::LockMode mode) {
-    return held.exclusive > 0 || (mode == platform::LockMode::Exclusive && held.shared > 0);
+    return mode == platform::LockMode::Exclusive && (held.exclusive > 0 || held.shared > 0);
 }
 
 }  // namespace
@@ -55,7 +59,7 @@ std::optional<AdvisoryLock> AdvisoryLock::takePath(const std::string& path,
         if (const auto identity = platform::identityOfPath(path)) {
             std::lock_guard guard(gMutex);
             auto it = gHeld.find(keyOf(*identity));
-            if (it != gHeld.end() && it->second.sharedFd >= 0 && it->second.exclusive == 0) {
+            if (it != gHeld.end() && (it->second.exclusive > 0 || it->second.sharedFd >= 0)) {
                 ++it->second.shared;
                 return AdvisoryLock(-1, false, true, *identity, mode);
             }
@@ -102,6 +106,11 @@ std::optional<AdvisoryLock> AdvisoryLock::lock(int fd, bool ownsFd,
             if (wait == Wait::No) return std::nullopt;
             throw FoxProError(kErrorFile,
                               fileName + ": in use by another operation of this program");
+        }
+        if (it != gHeld.end() && it->second.exclusive > 0) {
+            giveUp();
+            ++it->second.shared;
+            return AdvisoryLock(-1, false, true, identity, mode);
         }
         hook = gWaitHook;
     }

@@ -13,7 +13,8 @@ namespace quorvel::foxpro {
 // that every other part of the process knows about: a lock that would
 // conflict with one this process holds already (a statement writing a table
 // that a record set of the same program is reading) fails at once instead
-// of waiting for itself.  Other processes are waited for.
+// of waiting for itself; a writer's own reads of its table go on under its
+// lock.  Other processes are waited for.
 class AdvisoryLock {
   public:
     enum class Wait { Yes, No };
