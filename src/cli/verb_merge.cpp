@@ -79,7 +79,7 @@ class CliDialogs : public frame::Dialogs {
         if (!quiet && icon == frame::MessageIcon::Exclamation)
             std::fprintf(stderr, "quorvel-cli merge: %s\n",
                          text.substr(0, text.find("\r\n")).c_str());
-        return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
+        return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
     }
 };
 

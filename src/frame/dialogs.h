@@ -4,7 +4,8 @@
 
 namespace quorvel::frame {
 
-enum class MessageButtons { Ok, YesNo };
+// YesNoDefaultNo: a question whose safe answer is No (Enter gives No).
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageIcon { None, Exclamation };
 enum class Answer { Ok, Yes, No };
 

@@ -115,6 +115,7 @@ void Form4::connectModel() {
     view.showResults = [this] { wizard_.form3().show(); };
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };
+    view.ending = [this] { return wizard_.ending(); };
 
     connect(Text1, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_.Text1_Change(ss(text)); });

@@ -40,10 +40,10 @@ frame::Answer QtDialogs::message(const std::string& text, frame::MessageButtons 
     QMessageBox box(
         icon == frame::MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
         qs(caption), qs(displayText(text)),
-        buttons == frame::MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                : QMessageBox::Ok,
+        buttons == frame::MessageButtons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No,
         owner_);
     box.setTextFormat(Qt::PlainText);  // file names and failure texts are never markup
+    if (buttons == frame::MessageButtons::YesNoDefaultNo) box.setDefaultButton(QMessageBox::No);
     const int pressed = box.exec();
     if (buttons == frame::MessageButtons::Ok) return frame::Answer::Ok;
     return pressed == QMessageBox::Yes ? frame::Answer::Yes : frame::Answer::No;

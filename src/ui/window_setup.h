@@ -118,7 +118,7 @@ class WindowDialogs : public frame::Dialogs {
     frame::Answer message(const std::string& text, frame::MessageButtons buttons,
                           frame::MessageIcon icon, const std::string& caption) override {
         if (silent())
-            return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
+            return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
         return inner_.message(text, buttons, icon, caption);
     }
     std::string openFileName(const frame::FileDialogRequest& request) override {

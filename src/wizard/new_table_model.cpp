@@ -1,5 +1,7 @@
 #include "wizard/new_table_model.h"
 
+#include "foxpro/data_source.h"
+#include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"
 #include "results/merge.h"
@@ -91,8 +93,19 @@ void NewTableModel::PushButton3_Click() {
         request.Table2Name = run_.Table2Name;
         request.source1 = run_.source(1);
         request.source2 = run_.source(2);
+        const std::string existing = results::ExistingNewTableFile(request);
+        if (!existing.empty()) {
+            const frame::Answer answer = dialogs_.message(
+                "A table named " + newTableName_ + " already exists in " +
+                    foxpro::parentFolder(existing) + ". Replace it?",
+                frame::MessageButtons::YesNoDefaultNo, frame::MessageIcon::None,
+                frame::SetApplicationTitle());
+            if (answer != frame::Answer::Yes) return;
+            request.replaceExisting = true;
+        }
         results::MergeCallbacks callbacks;
         callbacks.processEvents = view.processEvents;
+        callbacks.stopRequested = view.ending;
         results::MergeIntoNewTable(request, WindowList(run_.fieldDifferences()),
                                    WindowList(run_.addedDeleted()), dialogs_, callbacks);
     });

@@ -20,6 +20,9 @@ struct NewTableView {
     std::function<void()> showResults;  // "< Back": Form3
     std::function<void()> hide;
     std::function<void()> processEvents;  // while the merge runs
+    // True once the program is ending: a merge running then stops, and
+    // nothing is put in place.
+    std::function<bool()> ending;
 };
 
 // The new-table window's logic: the run's two lists with their ticks, the
@@ -46,7 +49,9 @@ class NewTableModel {
     void PushButton5_Click();                    // Select All, added/deleted
     void PushButton6_Click();                    // Unselect All, added/deleted
     void PushButton2_Click();                    // "< Back"
-    // "Create": the merge of the ticked differences; ignored while busy.
+    // "Create": the merge of the ticked differences; ignored while busy.  A
+    // table of the new name that exists already is replaced only when the
+    // user says Yes to the question, asked before anything is written.
     void PushButton3_Click();
 
   private:

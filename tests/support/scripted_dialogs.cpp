@@ -17,7 +17,7 @@ frame::Answer ScriptedDialogs::message(const std::string& text, frame::MessageBu
     messages.push_back({text, buttons, icon, caption});
     frame::Answer answer;
     if (popFront(answers, answer)) return answer;
-    return buttons == frame::MessageButtons::YesNo ? frame::Answer::No : frame::Answer::Ok;
+    return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
 }
 
 std::string ScriptedDialogs::openFileName(const frame::FileDialogRequest& request) {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -209,6 +210,48 @@ TEST_F(WindowModelsTest, CreateMergesTheTickedDifferencesUnderTheTypedName) {
     EXPECT_THAT(texts(run.fieldDifferences()),
                 ElementsAre("Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
     EXPECT_THAT(texts(run.addedDeleted()), IsEmpty());
+}
+
+TEST_F(WindowModelsTest, CreateAsksBeforeReplacingATableAndNoWritesNothing) {
+    compare();
+    TableBuilder old(0x30);
+    old.field("X", 'C', 3).record({Cell::text("old")});
+    old.write(dir.file("made.dbf"));
+    const auto bytes = test::readFile(dir.file("made.dbf"));
+    const auto listing = [this] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto before = listing();
+    newTable.Text1_Change("made");
+
+    newTable.PushButton3_Click();  // no answer given: No
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "A table named made already exists in " + dir.path() + ". Replace it?");
+    EXPECT_EQ(dialogs.messages[0].buttons, frame::MessageButtons::YesNoDefaultNo);
+    EXPECT_EQ(test::readFile(dir.file("made.dbf")), bytes);
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(newTable.newTableName(), "made");
+    EXPECT_TRUE(run.fieldDifferences().checked(0) && run.addedDeleted().checked(0));
+
+    // Closing the program during the merge stops it: nothing is put in place.
+    int asked = 0;
+    newTable.view.ending = [&asked] { return ++asked > 2; };
+    dialogs.answers.push_back(frame::Answer::Yes);
+    newTable.PushButton3_Click();
+    EXPECT_EQ(test::readFile(dir.file("made.dbf")), bytes);
+    EXPECT_EQ(listing(), before);
+
+    newTable.view.ending = nullptr;
+    dialogs.answers.push_back(frame::Answer::Yes);
+    newTable.PushButton3_Click();
+    EXPECT_EQ(dialogs.messageTexts().back(), "Done.");
+    EXPECT_NE(test::readFile(dir.file("made.dbf")), bytes);
+    EXPECT_EQ(listing(), before);
 }
 
 TEST_F(WindowModelsTest, OneBusyStateKeepsSecondWorkAndBackOut) {
