@@ -16,6 +16,7 @@ function(quorvel_add_test name)
   target_compile_definitions(${name} PRIVATE
     QUORVEL_FIXTURES="${QUORVEL_FIXTURES}"
     QUORVEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    QUORVEL_VERSION="${PROJECT_VERSION}"
     QUORVEL_CLI_PATH="$<TARGET_FILE:quorvel-cli>")
   add_dependencies(${name} quorvel-cli)
   set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;QUORVEL_FIXTURES=${QUORVEL_FIXTURES}")

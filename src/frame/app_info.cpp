@@ -2,6 +2,9 @@
 
 namespace quorvel::frame {
 
+// Given by the build, from the project's version, to this file alone.
+const char* const kVersion = QUORVEL_VERSION;
+
 std::string SetApplicationTitle(const std::string& productTitle) {
     std::string title = productTitle;
     while (title.size() > 40) {
