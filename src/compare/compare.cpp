@@ -63,6 +63,7 @@ class Pacer {
     void report(std::int64_t p) const {
         if (callbacks_.progress)
             callbacks_.progress(value(p), "Processing field: " + std::to_string(p));
+        if (callbacks_.counted) callbacks_.counted(p, count_);
     }
 
     // Units: a record pair compared by its bytes counts one, a decoded

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -25,6 +26,10 @@ struct CompareCallbacks {
     // "Processing field: " + the number of record pairs done.  Called when
     // the walk starts, before every processEvents and once at the end.
     std::function<void(int value, const std::string& text)> progress;
+    // The same moments as numbers, for a progress display of its own: the
+    // record pairs walked so far and Table #1's record count (0 when it
+    // could not be read; Table #2 may have more records).
+    std::function<void(std::int64_t pairs, std::int64_t recordCount)> counted;
     // Lets pending window events run; called about every kEventIntervalMs of
     // work, never once per field.
     std::function<void()> processEvents;

@@ -362,6 +362,7 @@ TEST_F(CompareTest, ProgressStaysWithinRangeAndNeverGoesBack) {
     struct Step {
         int value;
         std::string text;
+        std::int64_t pairs = -1, count = -1;
     };
     for (const auto& [count1, count2] : {std::pair{0, 3}, std::pair{2, 5}, std::pair{4, 2}}) {
         write1(names(std::vector<std::string>(count1, "a")));
@@ -371,8 +372,18 @@ TEST_F(CompareTest, ProgressStaysWithinRangeAndNeverGoesBack) {
         callbacks.progress = [&](int value, const std::string& text) {
             steps.push_back({value, text});
         };
+        // The numbers come with every step of the bar, and say what its text says.
+        callbacks.counted = [&](std::int64_t pairs, std::int64_t count) {
+            ASSERT_FALSE(steps.empty());
+            steps.back().pairs = pairs;
+            steps.back().count = count;
+        };
         EXPECT_TRUE(run(callbacks).completed());
         ASSERT_GE(steps.size(), 2u);
+        for (const Step& step : steps) {
+            EXPECT_EQ(step.text, "Processing field: " + std::to_string(step.pairs));
+            EXPECT_EQ(step.count, count1);
+        }
         EXPECT_EQ(steps.front().value, compare::ProgressStart);
         EXPECT_EQ(steps.front().text, "Processing field: 0");
         EXPECT_EQ(steps.back().text,
