@@ -12,11 +12,32 @@
 #include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
+#include "results/text_report.h"
 
 namespace quorvel::cli {
 
 foxpro::TextLocale localeFromEnvironment() {
     return foxpro::TextLocale::fromEnvironment();
+}
+
+const OptionSpec kLocalizedOption{"localized", 0, "",
+                                  "values in the forms of the current locale\n"
+                                  "(LC_ALL, LC_NUMERIC, LC_TIME) instead of the C\n"
+                                  "forms (1234.5, 2020-12-31)"};
+
+foxpro::TextLocale textLocale(const Arguments& args) {
+    return args.has(kLocalizedOption.name) ? localeFromEnvironment() : foxpro::TextLocale::c();
+}
+
+void writeTextTo(const std::string& text, const std::string& path,
+                 const std::vector<std::string>& sourceFiles) {
+    if (path != "-") {
+        results::WriteTextFile(text, path, sourceFiles);
+        return;
+    }
+    // Failures of standard output are found when the tool closes it.
+    const std::string bytes = results::textFileBytes(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 std::string csvRow(const std::vector<std::string>& fields) {
@@ -62,54 +83,19 @@ void warn(const std::string& verb, const std::string& message) {
     std::fprintf(stderr, "quorvel-cli %s: warning: %s\n", verb.c_str(), oneLine(message).c_str());
 }
 
-const char* const kEncodingHelp =
-    "  --encoding NAME  read the tables in code page NAME whatever they say: a number\n"
-    "                   (866, 1251, 65001) or an iconv name (CP866, UTF-8, KOI8-R)\n";
+const OptionSpec kEncodingOption{"encoding", 0, "NAME",
+                                 "read the tables in code page NAME whatever they\n"
+                                 "say: a number (866, 1251, 65001) or an iconv name\n"
+                                 "(CP866, UTF-8, KOI8-R)"};
 
-bool helpRequested(const std::vector<std::string>& args, const char* usage) {
-    for (const auto& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(usage, stdout);
-            std::fputs(kEncodingHelp, stdout);
-            return true;
-        }
-    }
-    return false;
-}
-
-int takeEncoding(std::vector<std::string>& args, std::string& error) {
-    int codePage = 0;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name;
-        if (args[i] == "--") {
-            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-            break;
-        }
-        if (args[i] == "--encoding") {
-            if (i + 1 >= args.size()) {
-                error = "--encoding needs a code page (try --help)";
-                return 0;
-            }
-            name = args[++i];
-        } else if (args[i].rfind("--encoding=", 0) == 0) {
-            name = args[i].substr(11);
-        } else {
-            rest.push_back(args[i]);
-            continue;
-        }
-        codePage = foxpro::codePageNamed(name);
-        if (codePage == 0) {
-            error = "--encoding: '" + name + "' names no code page";
-            return 0;
-        }
-        if (!foxpro::canConvertCodePage(codePage)) {
-            error = "--encoding: code page " + foxpro::codePageName(codePage) +
-                    " cannot be converted on this system";
-            return 0;
-        }
-    }
-    args = std::move(rest);
+int codePageOf(const Arguments& args) {
+    if (!args.has(kEncodingOption.name)) return 0;
+    const std::string name = args.value(kEncodingOption.name);
+    const int codePage = foxpro::codePageNamed(name);
+    if (codePage == 0) throw UsageError("--encoding: '" + name + "' names no code page");
+    if (!foxpro::canConvertCodePage(codePage))
+        throw UsageError("--encoding: code page " + foxpro::codePageName(codePage) +
+                         " cannot be converted on this system");
     return codePage;
 }
 

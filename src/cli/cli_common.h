@@ -1,12 +1,13 @@
 #pragma once
 
 // Helpers shared by the verbs of quorvel-cli: locale, CSV output, errors,
-// --help and the once-only code-page warning.
+// output files, --encoding and the once-only code-page warning.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 
@@ -20,6 +21,17 @@ namespace quorvel::cli {
 // The text forms' locale from LC_ALL / LC_NUMERIC / LC_TIME / LANG.
 foxpro::TextLocale localeFromEnvironment();
 
+// --localized, of the verbs that print values: the environment's forms
+// instead of the C forms (decimal point, ISO dates) that other programs read.
+extern const OptionSpec kLocalizedOption;
+foxpro::TextLocale textLocale(const Arguments& args);
+
+// Writes text to path, or to standard output when path is "-".  A file is
+// replaced whole, and never one of sourceFiles (results::WriteTextFile).  Throws std::runtime_error
+// naming the file and the problem.
+void writeTextTo(const std::string& text, const std::string& path,
+                 const std::vector<std::string>& sourceFiles = {});
+
 // One CSV record (RFC 4180): a field holding ',', '"', CR or LF is quoted,
 // '"' doubled; records end with CRLF.
 std::string csvRow(const std::vector<std::string>& fields);
@@ -29,18 +41,12 @@ void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields);
 // breaks inside the message become blanks) and returns the failure status 2.
 int failure(const std::string& verb, const std::string& message);
 
-// True when the arguments ask for help (--help, -h); prints usage and the
-// options every verb takes (encodingHelp) to standard output then.
-bool helpRequested(const std::vector<std::string>& args, const char* usage);
-
-// The lines of --help on --encoding, which every verb takes.
-extern const char* const kEncodingHelp;
-
-// Takes every "--encoding NAME" and "--encoding=NAME" out of args: the code
-// page the verb reads its tables in (0 when not given: each table says).
-// NAME is a code page number (866) or an iconv name (CP866, UTF-8).  Sets
-// error, and gives 0, for a missing, unknown or unconvertible NAME.
-int takeEncoding(std::vector<std::string>& args, std::string& error);
+// --encoding NAME, which every verb takes, and the code page it names: the
+// one the verb reads its tables in (0 when not given: each table says).
+// NAME is a code page number (866) or an iconv name (CP866, UTF-8).  An
+// unknown or unconvertible NAME throws UsageError.
+extern const OptionSpec kEncodingOption;
+int codePageOf(const Arguments& args);
 
 // Prints a warning line on standard error; warnOnce only the first time a
 // run meets that text.
@@ -71,11 +77,11 @@ void printRows(foxpro::Connection& connection, const std::string& sql,
 // existing regular file is a database container (whatever its name ends
 // in), anything else a folder of free tables; a path that is neither fails
 // when it is opened.  The path is kept byte for byte.  codePage as
-// takeEncoding gives it.
+// codePageOf gives it.
 data::SourceDescriptor sourceOf(const std::string& argument, int codePage = 0);
 
 // Opens a connection to SOURCE (sourceOf) with the program's connection
-// string; codePage as takeEncoding gives it.  Throws FoxProError.
+// string; codePage as codePageOf gives it.  Throws FoxProError.
 void openSource(foxpro::Connection& connection, const std::string& source, int codePage);
 
 }  // namespace quorvel::cli

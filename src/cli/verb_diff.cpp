@@ -1,12 +1,16 @@
 // quorvel-cli diff: the comparison of the wizard, for scripts.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/cli_common.h"
+#include "cli/difference_formats.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
@@ -19,20 +23,33 @@ namespace quorvel::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: quorvel-cli diff SOURCE1 TABLE1 SOURCE2 TABLE2 [--report FILE] [-z] "
-    "[--encoding NAME]\n";
-
-constexpr const char* kHelp =
+constexpr const char* kDescription =
     "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 record by record and prints\n"
-    "one difference line per difference, in comparison order.\n"
-    "A SOURCE is a folder of free tables or a .dbc database container.\n"
+    "one difference per line, in comparison order.\n"
+    "A SOURCE is a folder of free tables or a .dbc database container.\n";
+
+constexpr const char* kDetails =
+    "Formats:\n"
+    "  text  the difference lines of the windows and the report\n"
+    "  json  JSON Lines, one object per difference: {\"kind\": \"changed\" | \"added\" |\n"
+    "        \"deleted\" | \"missing_field\", \"record1\", \"record2\", \"field\", \"old\",\n"
+    "        \"new\"}; what a kind lacks is null (a null value too), distinct from \"\"\n"
+    "  csv   header kind,record1,record2,field,old,new, then one record per\n"
+    "        difference (RFC 4180); what a kind lacks is empty\n"
+    "json and csv give values in the C forms (1234.5, 2020-12-31 13:02:03); text in\n"
+    "the forms of the current locale, as the windows show them.\n"
     "\n"
-    "  --report FILE  also write the text report (field differences first, CR LF)\n"
-    "  -z             end every line with a NUL byte instead of a line feed\n"
-    "  --encoding NAME  read both tables in code page NAME (see below)\n"
-    "\n"
-    "Exit status: 0 no differences, 1 differences, 2 could not compare.\n\n";
+    "Exit status: 0 no differences, 1 differences, 2 could not compare (or a usage\n"
+    "error, or standard output could not be written).\n";
+
+enum class Format { Text, Json, Csv };
+
+Format formatNamed(const std::string& name) {
+    if (name == "text") return Format::Text;
+    if (name == "json") return Format::Json;
+    if (name == "csv") return Format::Csv;
+    throw UsageError("--format: '" + name + "' is not one of text, json, csv");
+}
 
 // The error reports of the engine, kept for standard error instead of boxes.
 class CollectingDialogs : public frame::Dialogs {
@@ -46,16 +63,16 @@ class CollectingDialogs : public frame::Dialogs {
     std::vector<std::string> reports;
 };
 
-// Redraws one progress line on a terminal, a few times a second.
+// Redraws one progress line on a terminal, a few times a second, from the
+// counts the comparison hands over.
 class ProgressLine {
   public:
     explicit ProgressLine(bool enabled)
         : enabled_(enabled), start_(Clock::now()), last_(start_ - std::chrono::seconds(1)) {}
 
-    void update(int value, const std::string& text) {
-        value_ = value;
-        const auto colon = text.rfind(' ');
-        done_ = colon == std::string::npos ? 0 : std::stoll(text.substr(colon + 1));
+    void update(std::int64_t pairs, std::int64_t recordCount) {
+        done_ = pairs;
+        total_ = recordCount;
     }
 
     void draw() {
@@ -65,7 +82,14 @@ class ProgressLine {
         last_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
-        std::fprintf(stderr, "\r\033[K%3d%%  %lld records  %.0f records/s", value_, done_, rate);
+        std::fputs("\r\033[K", stderr);
+        // Table #2 may run on past Table #1's count: the share stops at 100%.
+        if (total_ > 0)
+            std::fprintf(stderr, "%3lld%%  ",
+                         static_cast<long long>(std::min<std::int64_t>(100, done_ * 100 / total_)));
+        std::fprintf(stderr, "%lld", static_cast<long long>(done_));
+        if (total_ > 0) std::fprintf(stderr, " of %lld", static_cast<long long>(total_));
+        std::fprintf(stderr, " records  %.0f records/s", rate);
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -82,8 +106,8 @@ class ProgressLine {
     bool enabled_;
     Clock::time_point start_;
     Clock::time_point last_;
-    int value_ = 0;
-    long long done_ = 0;
+    std::int64_t done_ = 0;
+    std::int64_t total_ = 0;
     bool drawn_ = false;
 };
 
@@ -91,60 +115,65 @@ int fail(const std::string& problem) {
     return failure("diff", problem);
 }
 
-int runDiff(std::vector<std::string> args) {
-    for (const auto& a : args) {
-        if (a != "--help" && a != "-h") continue;
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
-        std::fputs(kEncodingHelp, stdout);
-        return 0;
-    }
-    std::string encodingError;
-    const int codePage = takeEncoding(args, encodingError);
-    if (!encodingError.empty()) return fail(encodingError);
-    std::vector<std::string> positional;
-    std::string reportPath;
-    bool haveReport = false;
-    bool nulTerminated = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "-z" || arg == "--null") {
-            nulTerminated = true;
-        } else if (arg == "--report") {
-            if (i + 1 >= args.size()) return fail("--report needs a file name");
-            reportPath = args[++i];
-            haveReport = true;
-        } else if (arg.rfind("--report=", 0) == 0) {
-            reportPath = arg.substr(9);
-            haveReport = true;
-        } else if (arg == "--") {
-            positional.insert(positional.end(), args.begin() + i + 1, args.end());
-            break;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return fail("unknown option '" + arg + "' (try --help)");
-        } else {
-            positional.push_back(arg);
+// Writes the differences in the format to standard output, in pieces.
+void printDifferences(const compare::DifferenceList& differences, Format format,
+                      bool nulTerminated) {
+    std::string out;
+    bool exact = true;
+    if (format == Format::Csv) appendCsvHeader(out);
+    for (const compare::Difference d : differences) {
+        switch (format) {
+            case Format::Text:
+                compare::appendLineText(out, d);
+                out += nulTerminated ? '\0' : '\n';
+                break;
+            case Format::Json:
+                exact = appendJsonLine(out, d) && exact;
+                break;
+            case Format::Csv:
+                appendCsvLine(out, d);
+                break;
+        }
+        if (out.size() >= (1u << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
         }
     }
-    if (positional.size() != 4) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (haveReport && reportPath.empty()) return fail("--report needs a file name");
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (!exact)
+        warn("diff", "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
+}
 
-    const data::SourceDescriptor source1 = sourceOf(positional[0], codePage);
-    const data::SourceDescriptor source2 = sourceOf(positional[2], codePage);
-    warnAboutTable("diff", data::connectionString(source1), positional[1]);
-    warnAboutTable("diff", data::connectionString(source2), positional[3]);
-    const foxpro::TextLocale locale = localeFromEnvironment();
+int runDiff(const Arguments& args) {
+    const Format format = formatNamed(args.value("format", "text"));
+    const bool nulTerminated = args.has("null");
+    const bool haveReport = args.has("report");
+    const std::string reportPath = args.value("report");
+    if (nulTerminated && format != Format::Text)
+        throw UsageError("-z goes with --format text only");
+    if (reportPath == "-" && (nulTerminated || format != Format::Text))
+        throw UsageError("--report - puts the report on standard output in place of the lines");
+    if (haveReport && reportPath.empty()) throw UsageError("--report needs a file name");
+
+    const std::vector<std::string>& operands = args.operands;
+    const int codePage = codePageOf(args);
+    const data::SourceDescriptor source1 = sourceOf(operands[0], codePage);
+    const data::SourceDescriptor source2 = sourceOf(operands[2], codePage);
+    warnAboutTable("diff", data::connectionString(source1), operands[1]);
+    warnAboutTable("diff", data::connectionString(source2), operands[3]);
+    // The formats for programs take the C forms; the lines are for people.
+    const foxpro::TextLocale locale =
+        format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
     CollectingDialogs dialogs;
     ProgressLine progress(isatty(STDERR_FILENO) == 1);
     compare::CompareCallbacks callbacks;
-    callbacks.progress = [&](int value, const std::string& text) { progress.update(value, text); };
+    callbacks.counted = [&](std::int64_t pairs, std::int64_t count) {
+        progress.update(pairs, count);
+    };
     callbacks.processEvents = [&] { progress.draw(); };
 
-    compare::CompareResult result = compare::Compare(source1, source2, positional[1], positional[3],
-                                                     locale, dialogs, callbacks);
+    compare::CompareResult result =
+        compare::Compare(source1, source2, operands[1], operands[3], locale, dialogs, callbacks);
     progress.erase();
     if (!result.completed()) return fail(result.failure);
     // Failures the walk went on after (a record count that could not be
@@ -152,27 +181,14 @@ int runDiff(std::vector<std::string> args) {
     for (const auto& report : dialogs.reports) warn("diff", report);
     for (const auto& w : result.warnings) warnOnce("diff", w);
 
-    const char end = nulTerminated ? '\0' : '\n';
-    std::string out;
-    for (const compare::Difference d : result.differences) {
-        compare::appendLineText(out, d);
-        out += end;
-        if (out.size() >= (1u << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return fail("cannot write the lines to standard output");
-
+    if (reportPath != "-") printDifferences(result.differences, format, nulTerminated);
     if (haveReport) {
         try {
-            std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, positional[1]);
-            for (auto& file : data::SourceTableFiles(source2, positional[3]))
+            // The report never replaces a file of the compared tables.
+            std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, operands[1]);
+            for (auto& file : data::SourceTableFiles(source2, operands[3]))
                 sourceFiles.push_back(std::move(file));
-            results::WriteTextFile(results::buildTextReport(result.differences), reportPath,
-                                   sourceFiles);
+            writeTextTo(results::buildTextReport(result.differences), reportPath, sourceFiles);
         } catch (const std::exception& e) {
             return fail(e.what());
         }
@@ -180,8 +196,23 @@ int runDiff(std::vector<std::string> args) {
     return result.differences.empty() ? 0 : 1;
 }
 
-const VerbRegistration registration{
-    {"diff", "compare two tables and print their difference lines", runDiff}};
+const VerbRegistration registration{{
+    "diff",
+    "compare two tables and print their differences",
+    "SOURCE1 TABLE1 SOURCE2 TABLE2",
+    4,
+    4,
+    {{"format", 0, "FORMAT", "text (the default), json or csv: see below"},
+     {"report", 0, "FILE",
+      "also write the text report (field differences\n"
+      "first, CR LF); '-': to standard output, in place\n"
+      "of the lines"},
+     {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
+     kEncodingOption},
+    kDescription,
+    kDetails,
+    runDiff,
+}};
 
 }  // namespace
 

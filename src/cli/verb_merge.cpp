@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
@@ -20,20 +21,17 @@ namespace quorvel::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: quorvel-cli merge SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME [--changes-only | "
-    "--added-only] [--encoding NAME] [--force]\n"
-    "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 and creates NEWNAME in SOURCE1's folder:\n"
-    "a copy of TABLE1 with TABLE2's changed field values and added records applied.\n"
-    "  --changes-only  apply only the changed field values\n"
-    "  --added-only    apply only the added records\n"
-    "  --force         replace an existing table named NEWNAME\n"
-    "A SOURCE is a folder of free tables or a .dbc database container.  NEWNAME keeps\n"
-    "TABLE1's code page; text of TABLE2 is converted into it, and a value it cannot hold\n"
-    "fails its difference.  NEWNAME appears only when the merge is complete; Ctrl-C\n"
-    "stops it without a table.\n"
-    "Exit status: 0 table made and every difference applied, 1 some differences failed,\n"
-    "2 no table made.\n";
+constexpr const char* kDescription =
+    "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 and creates NEWNAME in\n"
+    "SOURCE1's folder: a copy of TABLE1 with TABLE2's changed field values and added\n"
+    "records applied.  A SOURCE is a folder of free tables or a .dbc container.\n"
+    "NEWNAME keeps TABLE1's code page; text of TABLE2 is converted into it, and a\n"
+    "value it cannot hold fails its difference.  NEWNAME appears only when the merge\n"
+    "is complete; Ctrl-C stops it without a table.\n";
+
+constexpr const char* kDetails =
+    "Exit status: 0 table made and every difference applied, 1 some differences\n"
+    "failed, 2 no table made (or a usage error).\n";
 
 // Set by SIGINT, SIGTERM and SIGHUP while the merge runs: it then stops at
 // the next line and leaves no table behind.
@@ -83,37 +81,13 @@ class CliDialogs : public frame::Dialogs {
     }
 };
 
-int runMerge(std::vector<std::string> args) {
-    if (helpRequested(args, kUsage)) return 0;
-    std::string encodingError;
-    const int codePage = takeEncoding(args, encodingError);
-    if (!encodingError.empty()) return failure("merge", encodingError);
-    std::vector<std::string> positional;
-    bool fieldChanges = true;
-    bool addedRecords = true;
-    bool force = false;
-    for (const auto& arg : args) {
-        if (arg == "--changes-only") {
-            addedRecords = false;
-        } else if (arg == "--added-only") {
-            fieldChanges = false;
-        } else if (arg == "--force") {
-            force = true;
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "quorvel-cli merge: unknown option '%s'\n%s", arg.c_str(), kUsage);
-            return 2;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 5 || (!fieldChanges && !addedRecords)) {
-        std::fputs(!fieldChanges && !addedRecords
-                       ? "quorvel-cli merge: --changes-only and --added-only exclude each other\n"
-                       : "quorvel-cli merge: expected five arguments\n",
-                   stderr);
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+int runMerge(const Arguments& args) {
+    const int codePage = codePageOf(args);
+    const bool fieldChanges = !args.has("added-only");
+    const bool addedRecords = !args.has("changes-only");
+    if (!fieldChanges && !addedRecords)
+        throw UsageError("--changes-only and --added-only exclude each other");
+    const std::vector<std::string>& positional = args.operands;
 
     results::MergeRequest request;
     request.source1 = sourceOf(positional[0], codePage);
@@ -123,16 +97,12 @@ int runMerge(std::vector<std::string> args) {
     warnAboutTable("merge", data::connectionString(request.source1), request.Table1Name);
     warnAboutTable("merge", data::connectionString(request.source2), request.Table2Name);
     request.newTableName = positional[4];
-    request.replaceExisting = force;
+    request.replaceExisting = args.has("force");
     // Refused before the comparison, which may take long; the merge checks
     // again when it creates the table.
-    if (!force) {
+    if (!request.replaceExisting) {
         const std::string existing = results::ExistingNewTableFile(request);
-        if (!existing.empty()) {
-            std::fprintf(stderr, "quorvel-cli merge: %s exists; --force replaces it\n",
-                         existing.c_str());
-            return 2;
-        }
+        if (!existing.empty()) return failure("merge", existing + " exists; --force replaces it");
     }
 
     CliDialogs dialogs;
@@ -182,9 +152,20 @@ int runMerge(std::vector<std::string> args) {
     return outcome.linesFailed > 0 ? 1 : 0;
 }
 
-const VerbRegistration registration{
-    Verb{"merge", "compare two tables and build a new table from Table #1 plus the differences",
-         runMerge}};
+const VerbRegistration registration{{
+    "merge",
+    "compare two tables and build a new table from Table #1 plus the differences",
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME",
+    5,
+    5,
+    {{"changes-only", 0, "", "apply only the changed field values"},
+     {"added-only", 0, "", "apply only the added records"},
+     {"force", 0, "", "replace an existing table named NEWNAME"},
+     kEncodingOption},
+    kDescription,
+    kDetails,
+    runMerge,
+}};
 
 }  // namespace
 

@@ -11,31 +11,36 @@ namespace quorvel::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: quorvel-cli show SOURCE TABLE [--encoding NAME]\n"
-    "Prints TABLE of SOURCE as CSV (RFC 4180): a header line with the field names, then one\n"
-    "line per record (deleted records left out), values in their text forms under the current\n"
-    "locale (LC_ALL / LC_NUMERIC / LC_TIME).  Binary values are shown as 0h and hex digits.\n";
+constexpr const char* kDescription =
+    "Prints TABLE of SOURCE as CSV (RFC 4180): a header line with the field names,\n"
+    "then one line per record (deleted records left out), values in their C forms\n"
+    "(1234.5, 2020-12-31, 2020-12-31 13:02:03, True) unless --localized.  Binary\n"
+    "values are shown as 0h and hex digits.\n";
 
-int run(std::vector<std::string> args) {
-    if (helpRequested(args, kUsage)) return 0;
-    std::string error;
-    const int codePage = takeEncoding(args, error);
-    if (!error.empty()) return failure("show", error);
-    if (args.size() != 2) return failure("show", "expected SOURCE TABLE (try --help)");
+int run(const Arguments& args) {
+    const int codePage = codePageOf(args);
     try {
-        const foxpro::TextLocale locale = localeFromEnvironment();
+        const foxpro::TextLocale locale = textLocale(args);
         foxpro::Connection connection;
-        openSource(connection, args[0], codePage);
-        printRows(connection, "SELECT * FROM [" + args[1] + "]", locale, "show");
-        if (std::fflush(stdout) != 0) return failure("show", "cannot write to standard output");
+        openSource(connection, args.operands[0], codePage);
+        printRows(connection, "SELECT * FROM [" + args.operands[1] + "]", locale, "show");
         return 0;
     } catch (const foxpro::FoxProError& e) {
         return failure("show", e.description());
     }
 }
 
-const VerbRegistration kRegistration{{"show", "print a table as CSV", run}};
+const VerbRegistration kRegistration{{
+    "show",
+    "print a table as CSV",
+    "SOURCE TABLE",
+    2,
+    2,
+    {kLocalizedOption, kEncodingOption},
+    kDescription,
+    "Exit status: 0 success, 2 failure.\n",
+    run,
+}};
 
 }  // namespace
 

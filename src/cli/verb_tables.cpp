@@ -11,21 +11,16 @@ namespace quorvel::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: quorvel-cli tables SOURCE [--encoding NAME]\n"
-    "Lists the tables of SOURCE, one a line: for a folder of free tables the .dbf file names\n"
-    "without extension (names starting with '~' left out), for a .dbc database container its\n"
-    "tables in container order.\n";
+constexpr const char* kDescription =
+    "Lists the tables of SOURCE, one a line: for a folder of free tables the .dbf\n"
+    "file names without extension (names starting with '~' left out), for a .dbc\n"
+    "database container its tables in container order.\n";
 
-int run(std::vector<std::string> args) {
-    if (helpRequested(args, kUsage)) return 0;
-    std::string error;
-    const int codePage = takeEncoding(args, error);
-    if (!error.empty()) return failure("tables", error);
-    if (args.size() != 1) return failure("tables", "expected one SOURCE (try --help)");
+int run(const Arguments& args) {
+    const int codePage = codePageOf(args);
     try {
         foxpro::Connection connection;
-        openSource(connection, args[0], codePage);
+        openSource(connection, args.operands[0], codePage);
         for (const auto& name : connection.tableNames()) std::printf("%s\n", name.c_str());
         return 0;
     } catch (const foxpro::FoxProError& e) {
@@ -33,7 +28,17 @@ int run(std::vector<std::string> args) {
     }
 }
 
-const VerbRegistration kRegistration{{"tables", "list the tables of a source", run}};
+const VerbRegistration kRegistration{{
+    "tables",
+    "list the tables of a source",
+    "SOURCE",
+    1,
+    1,
+    {kEncodingOption},
+    kDescription,
+    "Exit status: 0 success, 2 failure.\n",
+    run,
+}};
 
 }  // namespace
 

@@ -103,6 +103,10 @@ std::string buildTextReport(const compare::DifferenceList& differences,
     return report;
 }
 
+std::string textFileBytes(const std::string& text) {
+    return toLocaleEncoding(text);
+}
+
 void WriteTextFile(const std::string& text, const std::string& path,
                    const std::vector<std::string>& sourceFiles) {
     if (path.empty()) throw std::runtime_error("no file name given for the text report");
@@ -130,7 +134,7 @@ void WriteTextFile(const std::string& text, const std::string& path,
         }
     }
 
-    const std::string bytes = toLocaleEncoding(text);
+    const std::string bytes = textFileBytes(text);
     const std::string folder = folderOf(target);
     // A hidden name that tells whose it is, so that what a killed run left
     // is removed by a later one (foxpro/temporary_files.h).

@@ -26,4 +26,8 @@ std::string buildTextReport(const compare::DifferenceList& differences,
 void WriteTextFile(const std::string& text, const std::string& path,
                    const std::vector<std::string>& sourceFiles = {});
 
+// The bytes that WriteTextFile writes for text: the text in the encoding of
+// the user's locale, a character that encoding cannot hold as "?".
+std::string textFileBytes(const std::string& text);
+
 }  // namespace quorvel::results

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <tuple>
 
 #include "support/cli_runner.h"
+#include "support/python_runner.h"
 #include "support/table_builder.h"
 
 namespace {
@@ -162,6 +165,78 @@ TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
     const Outcome run = diff({dbc, "setup", folder2_.path(), "setup"}, scratch_);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
+}
+
+// The machine-readable formats, read back by Python's json and csv modules:
+// the six keys in order, null apart from "", every kind, values in the C
+// forms whatever the locale, and CSV that says the same as JSON.
+TEST_F(DiffCliTest, JsonAndCsvReadBackByJsonAndCsvReaders) {
+    if (!quorvel::test::pythonCanImport("json")) GTEST_SKIP() << "no python3";
+    TableBuilder t1(0x30), t2(0x30);
+    t1.codePageMark(0x03);  // Windows-1252
+    t2.codePageMark(0x03);
+    t1.field("NAME", 'C', 4, 0, 0x02).field("NOTE", 'M', 4).field("QTY", 'N', 6, 2);
+    t1.field("GONE", 'C', 1);
+    t2.field("NAME", 'C', 4, 0, 0x02).field("NOTE", 'M', 4).field("QTY", 'N', 6, 2);
+    t1.record({Cell::text("Ann"), Cell::memo("say \"hi\" \\ \r\nbye"), Cell::number("1.50"),
+               Cell::text("x")});
+    t2.record({Cell::text("Ann"),
+               Cell::memo("Gr\xfc\xdf"
+                          "e"),
+               Cell::number("-2.25")});
+    t1.record({Cell::null(), Cell::none(), Cell::number("0"), Cell::text("y")});
+    t2.record({Cell::text("Bo"), Cell::memo("x"), Cell::number("0")});
+    t1.record({Cell::text("Cy"), Cell::none(), Cell::number("0"), Cell::text("z")});
+    t1.write(folder1_.file("f.dbf"));
+    t2.write(folder2_.file("f.dbf"));
+
+    std::vector<std::string> files;
+    for (const auto& [format, first, second] :
+         {std::tuple{"json", folder1_.path(), folder2_.path()},
+          std::tuple{"csv", folder1_.path(), folder2_.path()},
+          std::tuple{"json", folder2_.path(), folder1_.path()}}) {
+        // A decimal comma in the environment changes nothing here.
+        const Outcome run =
+            quorvel::test::runCli({"diff", "--format", format, first, "f", second, "f"}, scratch_,
+                                  {"LC_ALL=de_DE.UTF-8"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        files.push_back(scratch_.file(std::to_string(files.size())));
+        std::ofstream(files.back(), std::ios::binary) << run.out;
+    }
+    bool ok = false;
+    const std::string out = quorvel::test::runPython(R"(
+import csv, json, sys
+keys = ['kind', 'record1', 'record2', 'field', 'old', 'new']
+def objects(path):
+    with open(path, encoding='utf-8') as f:
+        for line in f:
+            o = json.loads(line)
+            assert list(o.keys()) == keys, o.keys()
+            yield o
+forward = list(objects(sys.argv[1]))
+with open(sys.argv[2], encoding='utf-8', newline='') as f:
+    rows = list(csv.reader(f))
+assert rows[0] == keys, rows[0]
+as_text = [['' if o[k] is None else str(o[k]) for k in keys] for o in forward]
+assert rows[1:] == as_text, (rows[1:], as_text)
+for o in forward + list(objects(sys.argv[3])):
+    print('|'.join(repr(o[k]) for k in keys))
+)",
+                                                     &ok, files);
+    ASSERT_TRUE(ok) << out;
+    EXPECT_EQ(out,
+              "'changed'|1|1|'NOTE'|'say \"hi\" \\\\ \\r\\nbye'|'Grüße'\n"
+              "'changed'|1|1|'QTY'|'1.5'|'-2.25'\n"
+              "'missing_field'|1|1|'GONE'|None|None\n"
+              "'changed'|2|2|'NAME'|None|'Bo  '\n"
+              "'changed'|2|2|'NOTE'|''|'x'\n"
+              "'missing_field'|2|2|'GONE'|None|None\n"
+              "'deleted'|3|None|None|None|None\n"
+              "'changed'|1|1|'NOTE'|'Grüße'|'say \"hi\" \\\\ \\r\\nbye'\n"
+              "'changed'|1|1|'QTY'|'-2.25'|'1.5'\n"
+              "'changed'|2|2|'NAME'|'Bo  '|None\n"
+              "'changed'|2|2|'NOTE'|'x'|''\n"
+              "'added'|None|3|None|None|None\n");
 }
 
 }  // namespace

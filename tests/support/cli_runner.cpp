@@ -9,12 +9,13 @@ extern char** environ;
 namespace quorvel::test {
 
 CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
-              const std::vector<std::string>& env) {
+              const std::vector<std::string>& env, const std::string& stdoutFile) {
     const std::string outPath = scratch.file("cli-stdout"), errPath = scratch.file("cli-stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1,
+                                     stdoutFile.empty() ? outPath.c_str() : stdoutFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     std::vector<std::string> all = {QUORVEL_CLI_PATH};
@@ -41,7 +42,7 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    run.out = readText(outPath);
+    run.out = stdoutFile.empty() ? readText(outPath) : std::string();
     run.err = readText(errPath);
     return run;
 }

@@ -16,8 +16,9 @@ struct CliRun {
 // Runs the built quorvel-cli with the arguments (no shell in between),
 // standard output and error going to files in the scratch folder — so not
 // to a terminal — and returns what it printed.  `env` entries ("LC_ALL=x")
-// replace or extend the test's own environment.
+// replace or extend the test's own environment.  stdoutFile, when given,
+// takes standard output instead (/dev/full; `out` is then empty).
 CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
-              const std::vector<std::string>& env = {});
+              const std::vector<std::string>& env = {}, const std::string& stdoutFile = {});
 
 }  // namespace quorvel::test
