@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 namespace quorvel::frame {
@@ -54,6 +55,13 @@ std::string skinPath(const std::string& appFolder) {
 
 std::string sampleFolder(const std::string& appFolder, int source) {
     return join(appFolder, source == 1 ? "Samples" : "Samples1");
+}
+
+std::string userDataFolder() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') return join(dataHome, "quorvel");
+    const char* home = std::getenv("HOME");
+    return join(home != nullptr && home[0] != '\0' ? home : ".", ".local/share/quorvel");
 }
 
 bool ApplySkin(const std::string& appFolder) {

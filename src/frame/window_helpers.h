@@ -21,6 +21,11 @@ std::string handCursorPath(const std::string& appFolder);            // appFolde
 std::string skinPath(const std::string& appFolder);                  // appFolder + "/x/o.cjs"
 std::string sampleFolder(const std::string& appFolder, int source);  // "/Samples", "/Samples1"
 
+// The program's folder among the user's data: $XDG_DATA_HOME/quorvel, or
+// ~/.local/share/quorvel when that is not set (a relative value is ignored,
+// as the base-directory rules ask).
+std::string userDataFolder();
+
 // The skin step that this platform can do: true when the skin file exists,
 // in which case the start window takes the button-face colours (the only
 // step without a skin component).  False: the window keeps its colours.

@@ -5,6 +5,7 @@
 
 #include "data/file_services.h"
 #include "data/foxpro_source.h"
+#include "data/sample_folder.h"
 #include "foxpro/code_page.h"
 #include "foxpro/code_page_name.h"
 #include "frame/app_info.h"
@@ -69,6 +70,8 @@ StartWindowModel::StartWindowModel(RunModel& run, frame::SettingsStore& store,
       environment_(std::move(environment)),
       applicationTitle_(frame::SetApplicationTitle()) {
     if (!environment_.drawOneToHundred) environment_.drawOneToHundred = drawFromTimeOfDay;
+    if (environment_.userDataFolder.empty()) environment_.userDataFolder = frame::userDataFolder();
+    if (!environment_.folderWritable) environment_.folderWritable = data::isWritableFolder;
     if (!environment_.providerCheck) {
         environment_.providerCheck = [](frame::Dialogs& d) { return data::IsProviderInstalled(d); };
     }
@@ -226,10 +229,18 @@ void StartWindowModel::showOptions(int n) {
 
 void StartWindowModel::loadSample(int n) {
     frame::ErrorTrap trap(dialogs_, n == 1 ? "Form1.PushButton5_Click" : "Form1.PushButton9_Click");
-    const std::string folder = frame::sampleFolder(appFolder_, number(n));
+    std::string folder = frame::sampleFolder(appFolder_, number(n));
     trap.step([&] { store_.SaveSetting(frame::kindKey(number(n)), frame::kKindFolder); });
     trap.step([&] { source(n).optionDBC = false; });
-    trap.step([&] { putFolderText(n, folder); });
+    trap.step([&] {
+        // An installed program's samples lie in a folder the user cannot
+        // write to, where "Create" could not make its table: a copy of
+        // them in the user's data is used instead.
+        folder = data::usableSampleFolder(
+            folder, frame::sampleFolder(environment_.userDataFolder, number(n)),
+            environment_.folderWritable);
+        putFolderText(n, folder);
+    });
     frame::Answer answer = frame::Answer::No;
     trap.step([&] {
         answer = dialogs_.message(

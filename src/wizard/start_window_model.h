@@ -51,6 +51,13 @@ struct StartupEnvironment {
     std::function<int()> drawOneToHundred;
     // The provider check; default data::IsProviderInstalled(dialogs).
     std::function<bool(frame::Dialogs&)> providerCheck;
+    // Where the samples are copied when the shipped ones cannot be written
+    // to (their copies go into Samples and Samples1 there); default
+    // frame::userDataFolder().
+    std::string userDataFolder;
+    // Whether new tables can be made in a folder; default
+    // data::isWritableFolder.
+    std::function<bool(const std::string&)> folderWritable;
 };
 
 // One entry of a source's code-page choice: "Automatic" (code page 0: each

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 #include "frame/app_info.h"
@@ -16,6 +18,8 @@
 namespace quorvel::wizard {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -39,6 +43,10 @@ class StartWindowTest : public ::testing::Test {
             StartupEnvironment env;
             env.drawOneToHundred = [this] { return draw; };
             env.providerCheck = [this](frame::Dialogs&) { return provider; };
+            env.userDataFolder = userData.path();
+            env.folderWritable = [this](const std::string& folder) {
+                return readOnly.count(folder) == 0;
+            };
             model_ = std::make_unique<StartWindowModel>(run, store, dialogs, app.path(), env);
             auto& v = model_->view;
             v.setFolderText = [this](int n, const std::string& text) {
@@ -69,6 +77,8 @@ class StartWindowTest : public ::testing::Test {
     bool provider = true;
     std::vector<std::string> shown, captions;
     std::vector<int> options;
+    test::TempFolder userData;
+    std::set<std::string> readOnly;  // folders taken as not writable
     int systemColors = 0, handCursors = 0, tableChoices = 0, quits = 0;
 
   private:
@@ -234,6 +244,39 @@ TEST_F(StartWindowTest, SampleOfSourceTwoFillsTheBoxAndOpensTheSameFolderOnYes) 
     model().PushButton5_Click();  // answered No by default
     EXPECT_EQ(store.GetSetting("FreeTableFolder"), app.path() + "/Samples");
     EXPECT_EQ(dialogs.opened.size(), 1u);
+}
+
+// Shipped samples that cannot be written to are copied once into the
+// user's data; that copy is used from then on, the user's changes kept.
+TEST_F(StartWindowTest, SamplesInAFolderThatCannotBeWrittenAreCopiedOnce) {
+    const std::string shipped = app.file("Samples"), copy = userData.file("Samples");
+    ::mkdir(shipped.c_str(), 0755);
+    touch(shipped + "/orders.dbf");
+    touch(shipped + "/orders.fpt");
+    readOnly.insert(shipped);
+    model().PushButton5_Click();
+    EXPECT_EQ(store.GetSetting("FreeTableFolder"), copy);
+    EXPECT_EQ(test::readText(copy + "/orders.fpt"), "x");
+    EXPECT_EQ(test::readText(copy + "/orders.dbf"), "x");
+    std::ofstream(copy + "/orders.dbf") << "changed by the user";
+    model().Text1_Change("elsewhere");
+    model().PushButton5_Click();
+    EXPECT_EQ(store.GetSetting("FreeTableFolder"), copy);
+    EXPECT_EQ(test::readText(copy + "/orders.dbf"), "changed by the user");
+    // The second source's samples go to their own copy; a copy that cannot
+    // be made is reported and the box keeps its text.
+    const std::string shipped2 = app.file("Samples1");
+    ::mkdir(shipped2.c_str(), 0755);
+    readOnly.insert(shipped2);
+    touch(userData.file("Samples1"));  // a file where the copy's folder would go
+    model().PushButton9_Click();
+    EXPECT_EQ(store.GetSetting("FreeTableFolder2"), "");
+    EXPECT_THAT(dialogs.messageTexts(),
+                Contains(AllOf(HasSubstr(userData.file("Samples1") + ": cannot copy the samples"),
+                               HasSubstr("Form1.PushButton9_Click"))));
+    // The half-made copy is gone: Samples and the file in the way remain.
+    const std::filesystem::directory_iterator entries(userData.path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);
 }
 
 TEST_F(StartWindowTest, TestConnectionShowsTheHourglassAndAnswers) {
