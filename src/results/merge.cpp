@@ -49,9 +49,12 @@ class Merge {
           trap_(dialogs, kMergeLocation) {}
 
     MergeOutcome run(const MergeList& fieldDifferences, const MergeList& addedDeleted) {
+        total_ = countTicked(fieldDifferences) + countTicked(addedDeleted);
+        report();
         if (!stopRequested() && openSources() && copyTable1()) {
             updatePass(fieldDifferences);
             if (!stopRequested() && countTicked(addedDeleted) > 0) insertPass(addedDeleted);
+            report();
             if (!stopRequested())
                 outcome_.tableMade =
                     attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
@@ -76,7 +79,18 @@ class Merge {
         return false;
     }
 
-    void pump() { pace_.pump(callbacks_.processEvents); }
+    // Between lines: the progress and the window's events, at the one pace.
+    void pump() {
+        if (!callbacks_.processEvents && !callbacks_.progress) return;
+        if (!pace_.due()) return;
+        report();
+        if (callbacks_.processEvents) callbacks_.processEvents();
+        pace_.done();
+    }
+
+    void report() const {
+        if (callbacks_.progress) callbacks_.progress(done_, total_);
+    }
 
     bool stopRequested() {
         if (!outcome_.stopped && callbacks_.stopRequested && callbacks_.stopRequested())
@@ -132,8 +146,8 @@ class Merge {
             std::vector<std::string> keep = source1_.source().tableFiles(request_.Table1Name);
             for (auto& file : source2_.source().tableFiles(request_.Table2Name))
                 keep.push_back(std::move(file));
-            newTable_ = std::make_unique<foxpro::NewTable>(
-                source1_.source(), request_.newTableName, request_.replaceExisting, keep);
+            newTable_ = std::make_unique<foxpro::NewTable>(source1_.source(), request_.newTableName,
+                                                           request_.replaceExisting, keep);
             source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
         });
         if (!made) newTable_.reset();
@@ -191,6 +205,7 @@ class Merge {
             pump();
             if (stopRequested()) return;
             if (i >= list.count() || !list.checked(i)) continue;
+            ++done_;
             // Missing-field differences change nothing.
             const compare::Difference d = list.difference(i);
             if (d.kind != compare::DifferenceKind::Changed) continue;
@@ -230,6 +245,7 @@ class Merge {
             pump();
             if (stopRequested()) return;
             if (i >= list.count() || !list.checked(i)) continue;
+            ++done_;
             // Ticked Deleted differences are skipped: those records stay.
             const compare::Difference d = list.difference(i);
             if (d.kind != compare::DifferenceKind::Added) continue;
@@ -304,6 +320,8 @@ class Merge {
     foxpro::Connection source2_;
     std::unique_ptr<foxpro::TableReader> table2Held_;
     std::unique_ptr<foxpro::NewTable> newTable_;  // until it is in place
+    std::int64_t done_ = 0;                       // ticked lines reached
+    std::int64_t total_ = 0;                      // ticked lines of both lists, at the start
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
 };

@@ -65,8 +65,13 @@ struct MergeCallbacks {
     // failure's description.  May be empty.
     std::function<void(const std::string& line, const std::string& description)> failed;
     // Asked before every line: true stops the merge there, and nothing is put
-    // in place (the program is closing, Ctrl-C).  May be empty.
+    // in place (the program is closing, Ctrl-C, "Stop").  May be empty.
     std::function<bool()> stopRequested;
+    // Told how far the merge has got: the ticked lines it has reached and
+    // the ticked lines of both lists when it started (a tick changed later
+    // may make done pass total).  Called at the start, with processEvents,
+    // and at the end.  May be empty.
+    std::function<void(std::int64_t done, std::int64_t total)> progress;
 };
 
 struct MergeOutcome {

@@ -95,20 +95,38 @@ void NewTableModel::PushButton3_Click() {
         request.source2 = run_.source(2);
         const std::string existing = results::ExistingNewTableFile(request);
         if (!existing.empty()) {
-            const frame::Answer answer = dialogs_.message(
-                "A table named " + newTableName_ + " already exists in " +
-                    foxpro::parentFolder(existing) + ". Replace it?",
-                frame::MessageButtons::YesNoDefaultNo, frame::MessageIcon::None,
-                frame::SetApplicationTitle());
+            const frame::Answer answer =
+                dialogs_.message("A table named " + newTableName_ + " already exists in " +
+                                     foxpro::parentFolder(existing) + ". Replace it?",
+                                 frame::MessageButtons::YesNoDefaultNo, frame::MessageIcon::None,
+                                 frame::SetApplicationTitle());
             if (answer != frame::Answer::Yes) return;
             request.replaceExisting = true;
         }
         results::MergeCallbacks callbacks;
         callbacks.processEvents = view.processEvents;
-        callbacks.stopRequested = view.ending;
+        callbacks.progress = view.showMergeProgress;
+        // "Stop", or the program closing.
+        callbacks.stopRequested = [this] {
+            return stopRequested_ || (view.ending && view.ending());
+        };
+        merging_ = true;
+        stopRequested_ = false;
+        // The progress display goes away however the merge ends.
+        struct Ending {
+            NewTableModel& model;
+            ~Ending() {
+                model.merging_ = false;
+                if (model.view.endMergeProgress) model.view.endMergeProgress();
+            }
+        } ending{*this};
         results::MergeIntoNewTable(request, WindowList(run_.fieldDifferences()),
                                    WindowList(run_.addedDeleted()), dialogs_, callbacks);
     });
+}
+
+void NewTableModel::PushButton7_Click() {
+    if (merging_) stopRequested_ = true;
 }
 
 }  // namespace quorvel::wizard

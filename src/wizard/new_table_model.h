@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -23,6 +24,10 @@ struct NewTableView {
     // True once the program is ending: a merge running then stops, and
     // nothing is put in place.
     std::function<bool()> ending;
+    // While "Create" runs: how far the merge has got (ticked lines reached
+    // of those ticked), and its end.
+    std::function<void(std::int64_t done, std::int64_t total)> showMergeProgress;
+    std::function<void()> endMergeProgress;
 };
 
 // The new-table window's logic: the run's two lists with their ticks, the
@@ -53,6 +58,10 @@ class NewTableModel {
     // table of the new name that exists already is replaced only when the
     // user says Yes to the question, asked before anything is written.
     void PushButton3_Click();
+    // "Stop", shown while the merge runs: it stops before its next line and
+    // leaves no table.
+    void PushButton7_Click();
+    bool merging() const { return merging_; }
 
   private:
     void setAll(ResultList& list, bool checked, const char* location);
@@ -61,6 +70,8 @@ class NewTableModel {
     frame::Dialogs& dialogs_;
     std::string newTableName_;
     std::string captionText_;
+    bool merging_ = false;
+    bool stopRequested_ = false;
 };
 
 }  // namespace quorvel::wizard

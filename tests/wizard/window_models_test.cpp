@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <set>
+#include <thread>
 #include <utility>
 
 #include "foxpro/text_locale.h"
+#include "frame/event_pace.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 #include "wizard/new_table_model.h"
@@ -23,6 +27,7 @@ using test::TableBuilder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 std::vector<std::string> texts(const ResultList& list) {
     std::vector<std::string> out;
@@ -252,6 +257,59 @@ TEST_F(WindowModelsTest, CreateAsksBeforeReplacingATableAndNoWritesNothing) {
     EXPECT_EQ(dialogs.messageTexts().back(), "Done.");
     EXPECT_NE(test::readFile(dir.file("made.dbf")), bytes);
     EXPECT_EQ(listing(), before);
+}
+
+// "Create" shows how far it has got and can be stopped; a stopped merge
+// leaves no table, not even the copy of Table #1 it had made.
+TEST_F(WindowModelsTest, CreateShowsProgressAndStopLeavesNoTable) {
+    compare();  // two field differences and one added record
+    std::vector<std::pair<std::int64_t, std::int64_t>> shown;
+    int ends = 0;
+    newTable.view.showMergeProgress = [&](std::int64_t done, std::int64_t total) {
+        shown.emplace_back(done, total);
+    };
+    newTable.view.endMergeProgress = [&] { ++ends; };
+    newTable.Text1_Change("whole");
+    newTable.PushButton3_Click();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), std::make_pair(std::int64_t{0}, std::int64_t{3}));
+    EXPECT_EQ(shown.back(), std::make_pair(std::int64_t{3}, std::int64_t{3}));
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(newTable.merging());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("whole.dbf")));
+
+    // "Stop" pressed while the events run between two lines, after the
+    // copy was made (a slow start makes the events due at the first line):
+    // the folder is left as it was before "Create".
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = entries();
+    bool copyMade = false;
+    newTable.view.showMergeProgress = [&](std::int64_t, std::int64_t) {
+        std::this_thread::sleep_for(frame::kEventInterval + std::chrono::milliseconds(5));
+    };
+    newTable.view.processEvents = [&] {
+        copyMade = entries().size() > before.size();
+        newTable.PushButton7_Click();
+    };
+    dialogs.messages.clear();
+    newTable.Text1_Change("stopped");
+    newTable.PushButton3_Click();
+    EXPECT_TRUE(copyMade);
+    EXPECT_THAT(dialogs.messageTexts(), IsEmpty());  // no "Done."
+    EXPECT_EQ(ends, 2);
+    EXPECT_EQ(entries(), before);
+    // Stop outside a merge does nothing to the next one.
+    newTable.view.showMergeProgress = nullptr;
+    newTable.view.processEvents = nullptr;
+    newTable.PushButton7_Click();
+    newTable.Text1_Change("after");
+    newTable.PushButton3_Click();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("after.dbf")));
 }
 
 TEST_F(WindowModelsTest, OneBusyStateKeepsSecondWorkAndBackOut) {
