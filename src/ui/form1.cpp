@@ -97,6 +97,22 @@ void Form1::build() {
     selectAllOnFocus(Text1);
     selectAllOnFocus(Text2);
 
+    // Alt+letter, one letter per control of the window: the twin controls
+    // of the second source take other letters of the same captions.
+    setMnemonic(PushButton4, 'H');
+    setMnemonic(Label1, 'F', Text1);
+    setMnemonic(PushButton5, 'L');
+    setMnemonic(PushButton8, 'T');
+    setMnemonic(PushButton12, 'd');
+    setMnemonic(Label3, 'C', Combo1);
+    setMnemonic(Label2, 'o', Text2);
+    setMnemonic(PushButton9, 'S');
+    setMnemonic(PushButton6, 'e');
+    setMnemonic(PushButton7, 'b');
+    setMnemonic(Label4, 'p', Combo2);
+    setMnemonic(PushButton2, 'N');
+    installWindowKeys(this, {PushButton2}, {});
+
     setTabOrder(Text1, PushButton1);
     setTabOrder(PushButton1, PushButton5);
     setTabOrder(PushButton5, PushButton8);
@@ -163,7 +179,7 @@ void Form1::connectHandlers() {
     };
     view.showTableChoice = [this] {
         movedOn_ = true;
-        wizard_.form2().show();
+        wizard_.showInPlaceOf(wizard_.form2(), *this);
         hide();
     };
     view.showOptions = [this](int source) { showOptions(source); };

@@ -57,6 +57,12 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     ProgressBar1->setFont(arialFont(kTextPointSize, true));
     setProgress(0, wizard::kProgressBarText);
 
+    setMnemonic(PushButton2, 'B');
+    setMnemonic(PushButton3, 'N');
+    setMnemonic(Label2, '1', List1);
+    setMnemonic(Label3, '2', List2);
+    installWindowKeys(this, {PushButton3}, {PushButton2});
+
     setTabOrder(PushButton2, List1);
     setTabOrder(List1, List2);
     setTabOrder(List2, PushButton3);
@@ -99,8 +105,8 @@ void Form2::connectModel() {
     };
     view.select = [this](int list, int row) { (list == 1 ? List1 : List2)->setCurrentRow(row); };
     view.setProgress = [this](int value, const std::string& text) { setProgress(value, text); };
-    view.showStartWindow = [this] { wizard_.form1().show(); };
-    view.showResults = [this] { wizard_.form3().show(); };
+    view.showStartWindow = [this] { wizard_.showInPlaceOf(wizard_.form1(), *this); };
+    view.showResults = [this] { wizard_.showInPlaceOf(wizard_.form3(), *this); };
     view.hide = [this] { hide(); };
     view.setNewTableName = [this](const std::string& name) {
         wizard_.form4().model().setNewTableName(name);

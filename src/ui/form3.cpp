@@ -67,6 +67,11 @@ Form3::Form3(Wizard& wizard)
         addButton(this, "PushButton3", QStringLiteral("Create New Table Based On Differences"),
                   twipsRect(120, 3990, 7800, 405));
 
+    setMnemonic(PushButton2, 'B');
+    setMnemonic(PushButton4, 'S');
+    setMnemonic(PushButton3, 'C');
+    installWindowKeys(this, {PushButton3}, {PushButton2});
+
     setTabOrder(PushButton2, ListView1);
     setTabOrder(ListView1, ListView2);
     setTabOrder(ListView2, PushButton4);
@@ -81,8 +86,8 @@ Form3::Form3(Wizard& wizard)
 
     wizard::ResultsView& view = model_.view;
     view.setUp = [this] { setUpWindow(this); };
-    view.showTableChoice = [this] { wizard_.form2().show(); };
-    view.showNewTable = [this] { wizard_.form4().show(); };
+    view.showTableChoice = [this] { wizard_.showInPlaceOf(wizard_.form2(), *this); };
+    view.showNewTable = [this] { wizard_.showInPlaceOf(wizard_.form4(), *this); };
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_.PushButton2_Click(); });

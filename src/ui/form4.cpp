@@ -5,9 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTreeView>
+#include <algorithm>
 
 #include "ui/form3.h"
 #include "ui/wizard.h"
@@ -16,6 +19,9 @@ namespace quorvel::ui {
 namespace {
 
 const QSize kDesignSize = twipsSize(8040, 6585);
+
+// The bar's scale: differences may outnumber an int's range.
+constexpr int kProgressSteps = 1000;
 
 // The program's own windows, as opposed to message boxes and file dialogs.
 bool isWizardWindow(const QWidget* window) {
@@ -63,6 +69,29 @@ Form4::Form4(Wizard& wizard)
     PushButton3 =
         addButton(this, "PushButton3", QStringLiteral("Create"), twipsRect(4080, 6060, 3840, 405));
 
+    ProgressBar1 = new QProgressBar(Frame1);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(twipsRect(240, 405, 5500, 405));
+    ProgressBar1->setRange(0, kProgressSteps);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setFont(arialFont(kTextPointSize, true));
+    ProgressBar1->hide();
+    PushButton7 =
+        addButton(Frame1, "PushButton7", QStringLiteral("Stop"), twipsRect(5860, 405, 1680, 405));
+    PushButton7->hide();
+
+    setMnemonic(PushButton1, 'S');
+    setMnemonic(PushButton4, 'U');
+    setMnemonic(PushButton5, 'l');
+    setMnemonic(PushButton6, 'n');
+    setMnemonic(Frame2, 'T');
+    setMnemonic(PushButton2, 'B');
+    setMnemonic(PushButton3, 'C');
+    setMnemonic(PushButton7, 'o');
+    // While the merge runs, Escape stops it rather than leaving the window.
+    installWindowKeys(this, {PushButton3}, {PushButton7, PushButton2});
+
     setTabOrder(ListView1, PushButton1);
     setTabOrder(PushButton1, PushButton4);
     setTabOrder(PushButton4, ListView2);
@@ -71,10 +100,12 @@ Form4::Form4(Wizard& wizard)
     setTabOrder(PushButton6, Text1);
     setTabOrder(Text1, PushButton2);
     setTabOrder(PushButton2, PushButton3);
+    setTabOrder(PushButton3, PushButton7);
 
-    installHoverRule(this,
-                     {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6},
-                     {this, Frame1, Frame2, Frame3, ListView1, ListView2, Label1, Text1});
+    installHoverRule(
+        this,
+        {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7},
+        {this, Frame1, Frame2, Frame3, ListView1, ListView2, Label1, Text1, ProgressBar1});
 
     // Wider: everything widens; taller: the lists share the extra height and
     // what lies below them moves down.
@@ -87,6 +118,8 @@ Form4::Form4(Wizard& wizard)
     stretch_.add(PushButton6, 0.5, 1, 0.5, 0);
     stretch_.add(Frame1, 0, 1, 1, 0);
     stretch_.add(Label1, 0, 0, 1, 0);
+    stretch_.add(ProgressBar1, 0, 0, 1, 0);
+    stretch_.add(PushButton7, 1, 0, 0, 0);
     stretch_.add(Frame2, 0, 1, 1, 0);
     stretch_.add(Text1, 0, 0, 1, 0);
     stretch_.add(PushButton2, 0, 1, 0.5, 0);
@@ -112,10 +145,14 @@ void Form4::connectModel() {
         Text1->setText(qs(name));
     };
     view.setCaptionText = [this](const std::string& caption) { Label1->setText(qs(caption)); };
-    view.showResults = [this] { wizard_.form3().show(); };
+    view.showResults = [this] { wizard_.showInPlaceOf(wizard_.form3(), *this); };
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };
     view.ending = [this] { return wizard_.ending(); };
+    view.showMergeProgress = [this](std::int64_t done, std::int64_t total) {
+        showMergeProgress(done, total);
+    };
+    view.endMergeProgress = [this] { endMergeProgress(); };
 
     connect(Text1, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_.Text1_Change(ss(text)); });
@@ -128,6 +165,28 @@ void Form4::connectModel() {
     click(PushButton6, &wizard::NewTableModel::PushButton6_Click);
     click(PushButton2, &wizard::NewTableModel::PushButton2_Click);
     click(PushButton3, &wizard::NewTableModel::PushButton3_Click);
+    click(PushButton7, &wizard::NewTableModel::PushButton7_Click);
+}
+
+void Form4::showMergeProgress(std::int64_t done, std::int64_t total) {
+    if (!ProgressBar1->isVisible()) {
+        Label1->hide();
+        ProgressBar1->show();
+        PushButton7->show();
+    }
+    const QLocale locale;
+    // The text first: whoever follows the value sees the matching text.
+    ProgressBar1->setFormat(QStringLiteral("Applying %1 of %2")
+                                .arg(locale.toString(static_cast<qlonglong>(done)),
+                                     locale.toString(static_cast<qlonglong>(total))));
+    ProgressBar1->setValue(
+        total > 0 ? static_cast<int>(std::min(done, total) * kProgressSteps / total) : 0);
+}
+
+void Form4::endMergeProgress() {
+    ProgressBar1->hide();
+    PushButton7->hide();
+    Label1->show();
 }
 
 void Form4::load() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTreeView;
 
@@ -44,6 +46,8 @@ class Form4 : public QWidget {
   private:
     void connectModel();
     void watchActiveWindow();
+    void showMergeProgress(std::int64_t done, std::int64_t total);
+    void endMergeProgress();
 
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
@@ -68,6 +72,9 @@ class Form4 : public QWidget {
     QLineEdit* Text1 = nullptr;
     QPushButton* PushButton2 = nullptr;
     QPushButton* PushButton3 = nullptr;
+    // Shown in Label1's place while "Create" runs.
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* PushButton7 = nullptr;  // "Stop"
 };
 
 }  // namespace quorvel::ui

@@ -29,6 +29,10 @@ Form5::Form5(wizard::StartWindowModel& start, int source, QWidget* owner)
         addButton(this, "PushButton1", QStringLiteral("OK"), twipsRect(2280, 1245, 1800, 405));
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("Cancel"), twipsRect(4200, 1245, 1800, 405));
+    setMnemonic(Label1, 'D', Text1);
+    setMnemonic(PushButton1, 'O');
+    setMnemonic(PushButton2, 'C');
+    installWindowKeys(this, {PushButton1}, {PushButton2});
     setTabOrder(Text1, PushButton5);
     setTabOrder(PushButton5, PushButton1);
     setTabOrder(PushButton1, PushButton2);

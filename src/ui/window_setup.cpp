@@ -1,14 +1,17 @@
 #include "ui/window_setup.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -216,6 +219,7 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& caption
     button->setFont(arialFont(kButtonPointSize, true));
     button->setGeometry(rect);
     button->setAutoDefault(false);
+    button->setAccessibleName(caption);
     return button;
 }
 
@@ -232,6 +236,7 @@ QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, cons
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(arialFont(kTextPointSize, true));
     label->setGeometry(rect);
+    label->setAccessibleName(caption);
     return label;
 }
 
@@ -252,6 +257,94 @@ QComboBox* addComboBox(QWidget* parent, const char* name, QLabel* label, const Q
     box->setAccessibleName(label->text());
     label->setBuddy(box);
     return box;
+}
+
+QString withoutMnemonic(const QString& caption) {
+    QString plain;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+        plain += caption[i];
+    }
+    return plain;
+}
+
+namespace {
+
+// The caption with "&" before the first `letter`; the caption unchanged
+// when it has no such letter.
+QString marked(const QString& caption, QChar letter) {
+    const qsizetype at = caption.indexOf(letter);
+    if (at < 0) return caption;
+    return caption.left(at) + QLatin1Char('&') + caption.mid(at);
+}
+
+}  // namespace
+
+void setMnemonic(QAbstractButton* button, QChar letter) {
+    button->setAccessibleName(withoutMnemonic(button->text()));
+    button->setText(marked(button->text(), letter));
+}
+
+void setMnemonic(QLabel* label, QChar letter, QWidget* buddy) {
+    label->setAccessibleName(withoutMnemonic(label->text()));
+    label->setText(marked(label->text(), letter));
+    label->setBuddy(buddy);
+}
+
+void setMnemonic(QGroupBox* frame, QChar letter) {
+    frame->setAccessibleName(withoutMnemonic(frame->title()));
+    frame->setTitle(marked(frame->title(), letter));
+}
+
+namespace {
+
+class WindowKeys : public QObject {
+  public:
+    WindowKeys(QWidget* window, QList<QPointer<QPushButton>> forward,
+               QList<QPointer<QPushButton>> back)
+        : QObject(window), window_(window), forward_(std::move(forward)), back_(std::move(back)) {}
+
+  protected:
+    // Sees the keys that no control of the window took for itself.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != window_ || event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        QPushButton* target = nullptr;
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            target = focused != nullptr && focused->window() == window_ ? focused
+                                                                        : firstUsable(forward_);
+        } else if (key->key() == Qt::Key_Escape) {
+            target = firstUsable(back_);
+        } else {
+            return false;
+        }
+        if (target != nullptr) target->click();
+        return true;
+    }
+
+  private:
+    static QPushButton* firstUsable(const QList<QPointer<QPushButton>>& buttons) {
+        for (const auto& button : buttons)
+            if (button && button->isVisible() && button->isEnabled()) return button;
+        return nullptr;
+    }
+
+    QWidget* window_;
+    QList<QPointer<QPushButton>> forward_;
+    QList<QPointer<QPushButton>> back_;
+};
+
+}  // namespace
+
+void installWindowKeys(QWidget* window, std::initializer_list<QPushButton*> forward,
+                       std::initializer_list<QPushButton*> back) {
+    QList<QPointer<QPushButton>> forwardList, backList;
+    for (QPushButton* button : forward) forwardList.append(button);
+    for (QPushButton* button : back) backList.append(button);
+    window->installEventFilter(new WindowKeys(window, forwardList, backList));
 }
 
 namespace {

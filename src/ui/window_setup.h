@@ -12,6 +12,7 @@
 #include "frame/dialogs.h"
 
 class QComboBox;
+class QAbstractButton;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -80,6 +81,23 @@ QLineEdit* addTextBox(QWidget* parent, const char* name, const QRect& rect);
 // A drop-down list that takes no typing, named after its label for
 // assistive technology (the label is its buddy).
 QComboBox* addComboBox(QWidget* parent, const char* name, QLabel* label, const QRect& rect);
+
+// Keyboard mnemonics: an "&" put before the first `letter` of the caption,
+// so that Alt+letter presses the button (or, for a label, focuses its buddy;
+// for a frame, its first control).  The caption people see and the
+// accessible name stay the caption itself, the letter underlined.
+void setMnemonic(QAbstractButton* button, QChar letter);
+void setMnemonic(QLabel* label, QChar letter, QWidget* buddy);
+void setMnemonic(QGroupBox* frame, QChar letter);
+// A caption as shown: mnemonic markers taken out ("&&" stays one "&").
+QString withoutMnemonic(const QString& caption);
+
+// The keys of a dialog on a window of its own: Enter presses the focused
+// push button, or else the first visible and enabled button of `forward`;
+// Escape presses the first visible and enabled button of `back` (none: the
+// key does nothing).
+void installWindowKeys(QWidget* window, std::initializer_list<QPushButton*> forward,
+                       std::initializer_list<QPushButton*> back);
 
 // Focusing the box by keyboard or mouse selects its whole text, so that
 // typing replaces it.

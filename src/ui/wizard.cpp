@@ -75,6 +75,11 @@ void Wizard::end() {
     }
 }
 
+void Wizard::showInPlaceOf(QWidget& next, const QWidget& current) {
+    if (&next != &current && current.isVisible()) next.move(current.pos());
+    next.show();
+}
+
 void Wizard::processEvents() {
     QCoreApplication::processEvents();
 }

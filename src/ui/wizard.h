@@ -71,6 +71,11 @@ class Wizard {
     // Lets pending window events run (the logic throttles its calls).
     void processEvents();
 
+    // Shows `next` where `current` stands (same place, so the same screen),
+    // as the wizard's next or previous step; where current is not shown,
+    // next opens where the window system puts it.
+    void showInPlaceOf(QWidget& next, const QWidget& current);
+
   private:
     WizardEnvironment env_;
     wizard::RunModel run_;

@@ -2,12 +2,15 @@
 // captions, fonts, keyboard order, the hover rule with the hourglass, and
 // how the lists grow with a larger window.
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QtTest>
@@ -16,6 +19,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
+#include "ui/form5.h"
 #include "window_harness.h"
 
 using quorvel::ui_test::Harness;
@@ -51,7 +55,8 @@ class WindowLayoutTest : public QObject {
         auto* test2 = Harness::control<QPushButton>(form1, "PushButton6");
         QCOMPARE(test2->parentWidget(), frame2);
         QCOMPARE(test2->geometry(), QRect(264, 50, 192, 27));
-        QCOMPARE(test2->text(), QStringLiteral("Test Connection"));
+        QCOMPARE(ui::withoutMnemonic(test2->text()), QStringLiteral("Test Connection"));
+        QCOMPARE(test2->accessibleName(), QStringLiteral("Test Connection"));
         QCOMPARE(test2->font().family(), QStringLiteral("Arial"));
         QCOMPARE(test2->font().pointSizeF(), 11.25);
         QVERIFY(test2->font().bold());
@@ -99,7 +104,7 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(list->toolTip(),
                  QStringLiteral("Double-click item to remove it. Move | line to right and out of "
                                 "window to reveal full names."));
-        QCOMPARE(Harness::control<QPushButton>(form3, "PushButton3")->text(),
+        QCOMPARE(Harness::control<QPushButton>(form3, "PushButton3")->accessibleName(),
                  QStringLiteral("Create New Table Based On Differences"));
 
         QWidget* form4 = &h->wizard->form4();
@@ -109,6 +114,41 @@ class WindowLayoutTest : public QObject {
         auto* caption = Harness::control<QLabel>(form4, "Label1");
         QCOMPARE(caption->palette().color(QPalette::Window), QColor(Qt::white));
         QVERIFY(caption->autoFillBackground());
+    }
+
+    // Every window's mnemonics are distinct, and a caption with its marker
+    // shows (and is named) as the caption itself.
+    void mnemonicsDoNotClashAndKeepTheCaptions() {
+        ui::Form5 options(h->wizard->startModel(), 2, &h->wizard->form1());
+        int marked = 0;
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{&h->wizard->form1(), &h->wizard->form2(),
+                                             &h->wizard->form3(), &h->wizard->form4(), &options}) {
+            QMap<QKeySequence, QString> taken;
+            for (QWidget* control : window->findChildren<QWidget*>()) {
+                if (control->window() != window) continue;  // the option window's own
+                QString caption;
+                if (auto* button = qobject_cast<QAbstractButton*>(control))
+                    caption = button->text();
+                else if (auto* label = qobject_cast<QLabel*>(control))
+                    caption = label->text();
+                else if (auto* frame = qobject_cast<QGroupBox*>(control))
+                    caption = frame->title();
+                const QKeySequence key = QKeySequence::mnemonic(caption);
+                if (key.isEmpty()) continue;
+                ++marked;
+                const QString name = window->objectName() + "." + control->objectName();
+                QVERIFY2(!taken.contains(key),
+                         qPrintable(name + " and " + taken.value(key) + ": " + caption));
+                taken.insert(key, name);
+                QCOMPARE(control->accessibleName(), ui::withoutMnemonic(caption));
+                QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
+            }
+        }
+        QCOMPARE(marked, 12 + 4 + 3 + 8 + 3);
+        QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
+                 QStringLiteral("&Next >"));
+        QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));
     }
 
     void listsGrowWithTheWindow() {

@@ -47,6 +47,14 @@ class WizardFlowTest : public QObject {
         QVERIFY(form2()->isVisible());
     }
 
+    // A key pressed with the focus on the control, as a person types it.
+    static void press(QWidget* control, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        control->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(control->window()));
+        control->setFocus();
+        QTest::keyClick(control, key, modifiers);
+    }
+
     // Picks a table in both lists and runs the comparison.
     void runComparison(const QString& table1, const QString& table2) {
         auto* list1 = Harness::control<QListWidget>(form2(), "List1");
@@ -306,6 +314,74 @@ class WizardFlowTest : public QObject {
         QVERIFY(form1()->isVisible());
         QVERIFY(!form2()->isVisible());
         QCOMPARE(h->ends, 0);
+    }
+
+    // Enter presses the focused button or else the window's way forward,
+    // Escape its way back; each window opens where the one before stood.
+    void enterAndEscapeWalkTheWizardInPlace() {
+        QVERIFY(h->wizard->start());
+        form1()->move(140, 90);
+        const QPoint place = form1()->pos();
+        h->click(form1(), "PushButton5");
+        h->click(form1(), "PushButton9");
+        auto* help = Harness::control<QPushButton>(form1(), "PushButton4");
+        press(help, Qt::Key_Return);
+        QVERIFY(h->dialogs.lastMessage().starts_with("Questions?"));
+        QVERIFY(form1()->isVisible());
+
+        press(Harness::control<QLineEdit>(form1(), "Text1"), Qt::Key_Return);
+        QVERIFY(form2()->isVisible());
+        QVERIFY(!form1()->isVisible());
+        QCOMPARE(form2()->pos(), place);
+
+        auto* list1 = Harness::control<QListWidget>(form2(), "List1");
+        auto* list2 = Harness::control<QListWidget>(form2(), "List2");
+        list1->findItems("products", Qt::MatchExactly).front()->setSelected(true);
+        list2->findItems("products", Qt::MatchExactly).front()->setSelected(true);
+        press(list1, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(form3()->isVisible());
+        QCOMPARE(form3()->pos(), place);
+
+        auto* results = Harness::control<QTreeView>(form3(), "ListView1");
+        press(results, Qt::Key_Return);
+        QVERIFY(form4()->isVisible());
+        QCOMPARE(form4()->pos(), place);
+        // Keys with a modifier are the controls' own.
+        press(Harness::control<QLineEdit>(form4(), "Text1"), Qt::Key_Escape, Qt::ShiftModifier);
+        QVERIFY(form4()->isVisible());
+        press(Harness::control<QLineEdit>(form4(), "Text1"), Qt::Key_Escape);
+        QVERIFY(form3()->isVisible());
+        QVERIFY(!form4()->isVisible());
+        press(results, Qt::Key_Escape);
+        QVERIFY(form2()->isVisible());
+        QCOMPARE(h->wizard->form3().fieldList().count(), 0);  // "< Back" emptied the lists
+        press(list2, Qt::Key_Escape);
+        QVERIFY(form1()->isVisible());
+        QCOMPARE(form1()->pos(), place);
+        // The start window has no way back: Escape leaves it open.
+        press(Harness::control<QLineEdit>(form1(), "Text1"), Qt::Key_Escape);
+        QVERIFY(form1()->isVisible());
+        QCOMPARE(h->ends, 0);
+
+        // The option window: Escape is "Cancel" (the source becomes a folder
+        // again), Enter "OK".
+        h->store.SaveSetting("FoxproOption2", "1");
+        QTimer::singleShot(0, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                press(Harness::control<QLineEdit>(modal, "Text1"), Qt::Key_Escape);
+        });
+        h->click(form1(), "PushButton7");
+        QCOMPARE(h->store.GetSetting("FoxproOption2"), std::string("2"));
+        QTimer::singleShot(0, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                auto* box = Harness::control<QLineEdit>(modal, "Text1");
+                box->setText("shop.dbc");
+                press(box, Qt::Key_Return);
+            }
+        });
+        h->click(form1(), "PushButton7");
+        QCOMPARE(h->store.GetSetting("FoxproOption2"), std::string("1"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void savedValidSourcesGoStraightToTableChoice() {
