@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the program need,
-# and only those that are missing.  Usage: install-deps.sh [extra packages]
+# Installs the Debian packages that a task needs, and only those missing.
+#   install-deps.sh run      building and running the programs
+#   install-deps.sh test     that, plus the tests' libraries, readers and checkers
+#   install-deps.sh package  that of run, plus what builds and checks the package
+# Further arguments are extra packages.
 set -euo pipefail
 
-packages=(g++ cmake locales ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev fonts-liberation python3 python3-dbf python3-dbfread)
+task="${1:-test}"
+shift || true
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation)
+case "$task" in
+  run) ;;
+  test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales python3 python3-dbf
+                   python3-dbfread desktop-file-utils appstream) ;;
+  package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
+  *) echo "usage: install-deps.sh run|test|package [packages...]" >&2; exit 2 ;;
+esac
 packages+=("$@")
 
 missing=()
@@ -21,7 +32,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# A locale with a decimal comma, for the tests of locale-dependent text.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+# The tests of locale-dependent text need a locale with a decimal comma.
+if [ "$task" = test ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8; its tests will be skipped" >&2
 fi

@@ -11,8 +11,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   flags=(-DQUORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
 fi
 
-scripts/install-deps.sh
-cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
+scripts/install-deps.sh test
+cmake -S . -B "$build" -G Ninja -DQUORVEL_TESTS=ON "${flags[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)"
