@@ -8,10 +8,12 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh package
 build=build-package
 # Debian's hardening and optimisation flags, as a package build uses them.
+# Given to CMake explicitly: it reads CXXFLAGS only when it first configures
+# a folder, and CPPFLAGS never.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
-export CXXFLAGS="$CPPFLAGS $CXXFLAGS"  # CMake reads no CPPFLAGS
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" \
+  -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/quorvel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
