@@ -27,7 +27,6 @@ using test::TableBuilder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::Not;
 
 std::vector<std::string> texts(const ResultList& list) {
     std::vector<std::string> out;
