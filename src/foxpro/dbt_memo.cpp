@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "foxpro/mapped_file.h"
+#include "foxpro/platform/mapped_file.h"
 
 namespace quorvel::foxpro {
 

@@ -1,26 +1,11 @@
 #include "foxpro/deleted_records.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
 
 namespace quorvel::foxpro {
-
-FileStamp fileStampOf(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return {};
-    return fileStampOf(st);
-}
-
-FileStamp fileStampOf(const struct stat& st) {
-    auto ns = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    return FileStamp{st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
-}
 
 DeletedRecords::DeletedRecords(std::int64_t storedCount, std::vector<std::uint32_t> deleted)
     : storedCount_(storedCount),
@@ -60,10 +45,10 @@ struct Entry {
 constexpr std::size_t kMaxEntries = 64;
 
 std::mutex gMutex;
-std::map<std::pair<dev_t, ino_t>, Entry> gEntries;
+std::map<std::pair<std::uint64_t, std::uint64_t>, Entry> gEntries;
 std::uint64_t gUses = 0;
 
-std::pair<dev_t, ino_t> keyOf(const FileStamp& stamp) {
+std::pair<std::uint64_t, std::uint64_t> keyOf(const FileStamp& stamp) {
     return {stamp.device, stamp.inode};
 }
 

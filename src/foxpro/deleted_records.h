@@ -1,30 +1,13 @@
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "foxpro/platform/file_stamp.h"
+
 namespace quorvel::foxpro {
-
-// One state of a file: its identity (device, inode) and what changes with
-// every write (size, modification time to the nanosecond).  The change time
-// too: a tool may set the modification time back after writing, but not it.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-// The stamp of an open file; a stamp of zeros when fstat fails.
-FileStamp fileStampOf(int fd);
-FileStamp fileStampOf(const struct stat& st);
 
 // Where the deleted records of one state of a table are: what "the n-th
 // live record" (RECNO() = n, COUNT(*)) needs without reading the delete

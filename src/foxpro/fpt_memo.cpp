@@ -1,6 +1,6 @@
 #include "foxpro/fpt_memo.h"
 
-#include "foxpro/mapped_file.h"
+#include "foxpro/platform/mapped_file.h"
 
 namespace quorvel::foxpro {
 

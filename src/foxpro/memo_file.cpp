@@ -5,7 +5,7 @@
 #include "foxpro/dbt_memo.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/fpt_memo.h"
-#include "foxpro/mapped_file.h"
+#include "foxpro/platform/mapped_file.h"
 
 namespace quorvel::foxpro {
 
@@ -32,13 +32,21 @@ MemoFile::~MemoFile() = default;
 
 void MemoFile::readBytes(std::uint64_t length) const {
     if (!owner_) return;
+    owner_->checkFault();
     read_ += length + dbf::kFptBlockHeaderSize;
     if (read_ < kReleaseStep) return;
     owner_->release(0, owner_->size());
     read_ = 0;
+    owner_->checkUnchanged();
+}
+
+void MemoFile::checkUnchanged() const {
+    if (owner_) owner_->checkUnchanged();
 }
 
 void MemoFile::fail(const std::string& problem) const {
+    // What looks damaged may be zeros read past a new end of the file.
+    if (owner_) owner_->checkFault();
     throw FoxProError(kErrorFile, name_ + ": " + problem);
 }
 

@@ -32,8 +32,14 @@ class MemoFile {
     const std::string& name() const { return name_; }
     int blockSize() const { return static_cast<int>(blockSize_); }
 
-    // The memo stored at block (not 0).
+    // The memo stored at block (not 0).  A memo file that shrank or was
+    // written over since it was mapped throws "<name> changed while it was
+    // being read" rather than give what was read.
     virtual MemoContent read(std::uint32_t block) const = 0;
+
+    // Throws that error when the file changed since it was mapped (nothing
+    // for bytes the caller lent).
+    void checkUnchanged() const;
 
   protected:
     // bytes stay valid as long as owner (or, without one, as long as the
@@ -41,9 +47,11 @@ class MemoFile {
     MemoFile(std::string name, std::span<const std::uint8_t> bytes,
              std::unique_ptr<MappedFile> owner);
 
-    // Memos are read in no particular order: after every kReleaseStep bytes
-    // read, the whole map is given back (pages read again come from the
-    // page cache).  Bytes the caller lent (no owner) are not ours to drop.
+    // Called after every memo read: the read is checked against a fault of
+    // the map.  Memos are read in no particular order: after every
+    // kReleaseStep bytes read, the whole map is given back (pages read
+    // again come from the page cache) and the file checked for a change.
+    // Bytes the caller lent (no owner) are not ours to drop.
     void readBytes(std::uint64_t length) const;
 
     [[noreturn]] void fail(const std::string& problem) const;

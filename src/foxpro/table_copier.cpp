@@ -1,11 +1,8 @@
 #include "foxpro/table_copier.h"
 
-#include <fcntl.h>
 #include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "foxpro/code_page_name.h"
@@ -43,10 +40,11 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     const auto rl = static_cast<std::size_t>(src_.layout().recordLength);
 
     // Records go over unchanged: long runs of live records are copied by
-    // the kernel from the source file, short ones (between deleted
-    // records) gathered from the reader's map into one write.
+    // the kernel from the source file (the one the reader opened, not
+    // whatever its name holds now), short ones (between deleted records)
+    // gathered from the reader's map into one write.
     constexpr std::uint64_t kKernelCopy = 1 << 20;
-    int fd = -1;
+    const FileReader* sourceFile = src_.file();
     std::vector<struct iovec> pieces;
     std::uint64_t gathered = 0;
     auto writePieces = [&] {
@@ -56,7 +54,7 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     };
     auto copyRun = [&](std::int64_t index, std::int64_t length) {
         const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
-        if (bytes < kKernelCopy) {
+        if (bytes < kKernelCopy || !sourceFile) {
             pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
                               static_cast<std::size_t>(bytes)});
             gathered += bytes;
@@ -64,11 +62,7 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
             return;
         }
         writePieces();
-        if (fd < 0) fd = ::open(src_.path().c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            throw FoxProError(kErrorFile,
-                              src_.fileName() + ": cannot open: " + std::strerror(errno));
-        table.appendFromFile(fd,
+        table.appendFromFile(sourceFile->descriptor(),
                              static_cast<std::uint64_t>(src_.headerLength()) +
                                  static_cast<std::uint64_t>(index) * rl,
                              bytes);
@@ -113,6 +107,11 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     // of a stretch are read, its runs of live records written, and its
     // pages given back, so that the copy's memory does not grow with the
     // source.  A run that goes on past a stretch is written in parts.
+    //
+    // A source that shrinks or is written over meanwhile makes the copy
+    // fail with the reader's "changed while it was being read", whatever
+    // failed first: the write of bytes the map no longer has, the kernel
+    // copy that found the file ended, or a check of the reader.
     const std::int64_t perStretch =
         std::max<std::int64_t>(1, static_cast<std::int64_t>((4u << 20) / rl));
     try {
@@ -133,11 +132,11 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
             writePieces();
             src_.walkedTo(stretchEnd);
         }
-    } catch (...) {
-        if (fd >= 0) ::close(fd);
+        src_.checkUnchanged();
+    } catch (const FoxProError&) {
+        src_.checkUnchanged();
         throw;
     }
-    if (fd >= 0) ::close(fd);
     if (count > 0xFFFFFFFFll)
         throw FoxProError(kErrorFile, src_.fileName() + ": too many records to copy");
     std::uint8_t stored[4];

@@ -12,7 +12,6 @@
 #include "foxpro/decimal_text.h"
 #include "foxpro/deleted_records.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/mapped_file.h"
 #include "foxpro/text_guess.h"
 
 namespace quorvel::foxpro {
@@ -32,7 +31,14 @@ TableReader::TableReader(const std::string& path, std::vector<std::string> longN
     }
     data_ = file_->data();
     size_ = file_->size();
-    parse(std::move(longNames), CodePageSetting{codePage, CodePageOrigin::Chosen});
+    try {
+        parse(std::move(longNames), CodePageSetting{codePage, CodePageOrigin::Chosen});
+    } catch (const FoxProError&) {
+        // A header read as zeros past a new end of the file is no damage.
+        file_->checkFault();
+        throw;
+    }
+    file_->checkFault();
 }
 
 std::unique_ptr<TableReader> TableReader::fromBytes(std::string name,
@@ -53,6 +59,8 @@ std::unique_ptr<TableReader> TableReader::fromBytes(std::string name,
 TableReader::~TableReader() = default;
 
 void TableReader::fail(const std::string& problem) const {
+    // What looks damaged may be zeros read past a new end of the file.
+    if (file_) file_->checkFault();
     throw FoxProError(kErrorFile, fileName_ + ": " + problem);
 }
 
@@ -112,7 +120,9 @@ std::span<const std::uint8_t> TableReader::storedRecord(std::int64_t index) cons
 }
 
 bool TableReader::isDeleted(std::int64_t index) const {
-    return storedRecord(index)[0] == dbf::kRecordDeleted;
+    const bool deleted = storedRecord(index)[0] == dbf::kRecordDeleted;
+    if (file_) file_->checkFault();
+    return deleted;
 }
 
 std::int64_t TableReader::nextLive(std::int64_t from) const {
@@ -122,8 +132,14 @@ std::int64_t TableReader::nextLive(std::int64_t from) const {
         static_cast<std::size_t>(header_.headerLength) + static_cast<std::size_t>(from) * rl;
     if (file_) file_->walkedTo(offset);
     const std::uint8_t* p = data_ + offset;
-    for (std::int64_t i = from; i < header_.storedCount; ++i, p += rl)
-        if (*p != dbf::kRecordDeleted) return i;
+    for (std::int64_t i = from; i < header_.storedCount; ++i, p += rl) {
+        if (*p != dbf::kRecordDeleted) {
+            if (file_) file_->checkFault();
+            return i;
+        }
+    }
+    // The end of a walk: what it read is good only if the file is.
+    checkUnchanged();
     return header_.storedCount;
 }
 
@@ -151,6 +167,9 @@ std::vector<std::uint32_t> TableReader::scanDeleted() const {
                            static_cast<std::size_t>(header_.headerLength) +
                                static_cast<std::size_t>(last) * rl);
     }
+    // The list is kept for the file's state: never one read from a file
+    // that changed meanwhile.
+    checkUnchanged();
     return deleted;
 }
 
@@ -241,7 +260,14 @@ const MemoFile& TableReader::memoFile() const {
             if (!memoPath.empty()) {
                 auto mapped = std::make_unique<MappedFile>(memoPath, fileNameOf(memoPath));
                 std::span<const std::uint8_t> bytes(mapped->data(), mapped->size());
-                memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
+                const MappedFile& file = *mapped;
+                try {
+                    memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
+                } catch (const FoxProError&) {
+                    file.checkFault();
+                    throw;
+                }
+                file.checkFault();
             }
         }
     }
@@ -264,6 +290,11 @@ int TableReader::memoBlockSize() const {
     } catch (const FoxProError&) {
         return 0;
     }
+}
+
+void TableReader::checkUnchanged() const {
+    if (file_) file_->checkUnchanged();
+    if (memo_) memo_->checkUnchanged();
 }
 
 MemoContent TableReader::memoAt(std::uint32_t block) const {
@@ -308,7 +339,9 @@ Value TableReader::value(std::span<const std::uint8_t> record, int index) const 
                           "name or ordinal.");
     if (record.size() != static_cast<std::size_t>(header_.layout.recordLength))
         throw FoxProError(kErrorInvalidArgument, fileName_ + ": record of the wrong length");
-    return decode(record.data(), index);
+    Value value = decode(record.data(), index);
+    if (file_) file_->checkFault();
+    return value;
 }
 
 Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {

@@ -12,19 +12,25 @@
 #include "foxpro/advisory_lock.h"
 #include "foxpro/field_info.h"
 #include "foxpro/memo_file.h"
+#include "foxpro/platform/mapped_file.h"
 #include "foxpro/table_header.h"
 #include "foxpro/value.h"
 
 namespace quorvel::foxpro {
 
 class DeletedRecords;
-class MappedFile;
 
 // Read-only view of one .dbf table through a memory map.  The header and
 // field layout are validated when the reader is built, so that reading a
 // record never touches bytes outside the file; every failure throws
 // FoxProError(kErrorFile, "<file>: <problem>").  A missing memo file is an
 // error only when a memo is read.
+//
+// A table (or memo file) that shrinks or is written over while it is read
+// throws FoxProError(kErrorFile, "<file> changed while it was being read")
+// instead of handing on what it read: when a value, a delete flag or a memo
+// leaves the reader, at every step of a walk, every few megabytes and at
+// the end of a walk.  Records appended meanwhile are not read.
 //
 // Text of C, V and M fields is decoded from the table's code page, whatever
 // the binary ("no translation") flag says: there is no session code page to
@@ -125,10 +131,12 @@ class TableReader {
     // field (0 <= field < fieldCount()), which the caller has checked: the
     // record set's path, without checking them again.
     Value valueAt(std::int64_t index, int field) const {
-        return decode(data_ + header_.headerLength +
-                          static_cast<std::size_t>(index) *
-                              static_cast<std::size_t>(header_.layout.recordLength),
-                      field);
+        Value value = decode(data_ + header_.headerLength +
+                                 static_cast<std::size_t>(index) *
+                                     static_cast<std::size_t>(header_.layout.recordLength),
+                             field);
+        if (file_) file_->checkFault();
+        return value;
     }
     bool isNull(std::span<const std::uint8_t> record, int field) const;
     // The stored bytes of a C or V field, not decoded (a V field cut to its
@@ -145,6 +153,15 @@ class TableReader {
     // fields) and its block size (0 when none).
     std::string memoPath() const;
     int memoBlockSize() const;
+
+    // Throws the error above when the table file, or the memo file once it
+    // is open, changed since it was opened; for a reader whose bytes were
+    // read while another process could change the file (a copy made by the
+    // kernel from file(), a byte comparison of storedRecord()).
+    void checkUnchanged() const;
+    // The table file (nullptr for a table held in memory), for copying its
+    // bytes without reading them through the map.
+    const FileReader* file() const { return file_ ? &file_->file() : nullptr; }
 
   private:
     TableReader() = default;

@@ -1,0 +1,23 @@
+#include "foxpro/platform/file_stamp.h"
+
+#include <sys/stat.h>
+
+#include "foxpro/platform/stat_stamp.h"
+
+namespace quorvel::foxpro {
+
+FileStamp stampOfStat(const struct stat& st) {
+    auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return FileStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                     static_cast<std::int64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
+FileStamp fileStampOf(int descriptor) {
+    struct stat st {};
+    if (::fstat(descriptor, &st) != 0) return {};
+    return stampOfStat(st);
+}
+
+}  // namespace quorvel::foxpro

@@ -1,0 +1,19 @@
+#include "foxpro/platform/regular_file.h"
+
+#include <sys/stat.h>
+
+namespace quorvel::foxpro {
+
+PathKind pathKind(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::RegularFile;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Other;
+}
+
+std::string notRegularFileText(const std::string& displayName) {
+    return displayName + " is not a regular file";
+}
+
+}  // namespace quorvel::foxpro
