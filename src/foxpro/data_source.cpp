@@ -1,7 +1,6 @@
 #include "foxpro/data_source.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/folder_entries.h"
+#include "foxpro/platform/regular_file.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/table_replacement.h"
 #include "foxpro/temporary_files.h"
@@ -31,16 +31,6 @@ std::string joinPath(const std::string& folder, std::string_view name) {
     if (folder.empty()) return std::string(name);
     if (folder.back() == '/') return folder + std::string(name);
     return folder + "/" + std::string(name);
-}
-
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A path relative to folder, written with '\' or '/', each component found
@@ -129,17 +119,23 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
     source->codePage_ = codePage;
     std::string real = path;
     // Windows-style separators in a path typed for the original platform.
-    if (!isDirectory(real) && !isRegularFile(real) && real.find('\\') != std::string::npos) {
+    if (pathKind(real) == PathKind::Missing && real.find('\\') != std::string::npos) {
         std::replace(real.begin(), real.end(), '\\', '/');
         while (real.size() > 1 && real.back() == '/') real.pop_back();
     }
-    if (isDirectory(real)) {
-        source->folder_ = real;
-        // A table half replaced by a writer that was killed is finished first.
-        recoverReplacements(source->folder_);
-        return source;
+    switch (pathKind(real)) {
+        case PathKind::Folder:
+            source->folder_ = real;
+            // A table half replaced by a writer that was killed is finished first.
+            recoverReplacements(source->folder_);
+            return source;
+        case PathKind::Missing:
+            throw FoxProError(kErrorFile, path + ": no such file or folder");
+        case PathKind::Other:
+            throw FoxProError(kErrorFile, notRegularFileText(path));
+        case PathKind::RegularFile:
+            break;
     }
-    if (!isRegularFile(real)) throw FoxProError(kErrorFile, path + ": no such file or folder");
     source->container_ = true;
     source->folder_ = parentFolder(real);
     recoverReplacements(source->folder_);
@@ -243,7 +239,11 @@ std::string DataSource::tablePath(std::string_view name) const {
         const std::string file =
             endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
         std::string found = findFileNoCase(folder_, file);
-        if (!found.empty() && isRegularFile(found)) return found;
+        const PathKind kind = found.empty() ? PathKind::Missing : pathKind(found);
+        if (kind == PathKind::RegularFile) return found;
+        // Left out of the table list, but named: say what it is.
+        if (kind != PathKind::Missing)
+            throw FoxProError(kErrorFile, notRegularFileText(fileNameOf(found)));
     }
     throw FoxProError(kErrorFile, "no table named " + std::string(name) + " in " + path_);
 }

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -286,6 +287,27 @@ TEST_F(ContainerTest, MissingTableFileIsNamedWhenOpened) {
     std::string text;
     EXPECT_EQ(errorNumber([&] { c.execute("SELECT COUNT(*) FROM lines"); }, &text), kErrorFile);
     EXPECT_EQ(text, "shop.dbc: the file of table Lines is missing");
+}
+
+// A FIFO would block the open for ever: each is refused by name instead.
+TEST_F(ContainerTest, FifoWhereAFileIsExpectedIsRefusedNotWaitedOn) {
+    auto fifo = [&](const std::string& name) {
+        std::filesystem::remove(dir_.file(name));
+        ASSERT_EQ(::mkfifo(dir_.file(name).c_str(), 0600), 0);
+    };
+    const std::string open = "Provider=vfpoledb.1;Data Source=" + dir_.file("shop.dbc") + ";";
+    std::string text;
+    fifo("lines.dbf");  // a table the container names
+    Connection c;
+    c.open(open);
+    EXPECT_EQ(errorNumber([&] { c.execute("SELECT COUNT(*) FROM lines"); }, &text), kErrorFile);
+    EXPECT_EQ(text, "lines.dbf is not a regular file");
+    fifo("shop.dct");
+    EXPECT_EQ(errorNumber([&] { c.open(open); }, &text), kErrorFile);
+    EXPECT_EQ(text, "shop.dct is not a regular file");
+    fifo("shop.dbc");
+    EXPECT_EQ(errorNumber([&] { c.open(open); }, &text), kErrorFile);
+    EXPECT_EQ(text, dir_.file("shop.dbc") + " is not a regular file");
 }
 
 TEST_F(ContainerTest, FileThatIsNoContainerIsRefused) {
