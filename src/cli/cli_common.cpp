@@ -12,6 +12,7 @@
 #include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
+#include "frame/printable_text.h"
 #include "results/text_report.h"
 
 namespace quorvel::cli {
@@ -65,22 +66,19 @@ void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields) {
     std::fwrite(row.data(), 1, row.size(), out);
 }
 
-namespace {
-std::string oneLine(std::string text) {
-    for (auto& c : text)
-        if (c == '\r' || c == '\n') c = ' ';
-    return text;
+void printMessage(const std::string& verb, const std::string& message) {
+    std::fprintf(stderr, "quorvel-cli %s: %s\n", verb.c_str(),
+                 frame::printableText(message).c_str());
 }
-}  // namespace
 
 int failure(const std::string& verb, const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "quorvel-cli %s: %s\n", verb.c_str(), oneLine(message).c_str());
+    printMessage(verb, message);
     return 2;
 }
 
 void warn(const std::string& verb, const std::string& message) {
-    std::fprintf(stderr, "quorvel-cli %s: warning: %s\n", verb.c_str(), oneLine(message).c_str());
+    printMessage(verb, "warning: " + message);
 }
 
 const OptionSpec kEncodingOption{"encoding", 0, "NAME",

@@ -37,8 +37,12 @@ void writeTextTo(const std::string& text, const std::string& path,
 std::string csvRow(const std::vector<std::string>& fields);
 void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields);
 
-// Prints "quorvel-cli VERB: message" as one line on standard error (line
-// breaks inside the message become blanks) and returns the failure status 2.
+// Prints "quorvel-cli VERB: message" as one line on standard error, control
+// characters in the message shown escaped ("\n", "\x1b"): names from files
+// and arguments never break it over lines or reach the terminal raw.
+void printMessage(const std::string& verb, const std::string& message);
+
+// Prints the message as printMessage does and returns the failure status 2.
 int failure(const std::string& verb, const std::string& message);
 
 // --encoding NAME, which every verb takes, and the code page it names: the
@@ -48,8 +52,8 @@ int failure(const std::string& verb, const std::string& message);
 extern const OptionSpec kEncodingOption;
 int codePageOf(const Arguments& args);
 
-// Prints a warning line on standard error; warnOnce only the first time a
-// run meets that text.
+// Prints "quorvel-cli VERB: warning: message" the same way; warnOnce only
+// the first time a run meets that text.
 void warn(const std::string& verb, const std::string& message);
 void warnOnce(const std::string& verb, const std::string& message);
 

@@ -75,8 +75,7 @@ class CliDialogs : public frame::Dialogs {
     frame::Answer message(const std::string& text, frame::MessageButtons buttons,
                           frame::MessageIcon icon, const std::string& /*caption*/) override {
         if (!quiet && icon == frame::MessageIcon::Exclamation)
-            std::fprintf(stderr, "quorvel-cli merge: %s\n",
-                         text.substr(0, text.find("\r\n")).c_str());
+            printMessage("merge", text.substr(0, text.find("\r\n")));
         return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
     }
 };
@@ -110,9 +109,7 @@ int runMerge(const Arguments& args) {
         compare::Compare(request.source1, request.source2, request.Table1Name, request.Table2Name,
                          foxpro::TextLocale::fromEnvironment(), dialogs);
     if (!differences.completed()) {
-        std::fprintf(stderr, "quorvel-cli merge: could not compare: %s\n",
-                     differences.failure.c_str());
-        return 2;
+        return failure("merge", "could not compare: " + differences.failure);
     }
     for (const auto& w : differences.warnings) warnOnce("merge", w);
 
@@ -123,10 +120,7 @@ int runMerge(const Arguments& args) {
 
     results::MergeCallbacks callbacks;
     callbacks.failed = [](const std::string& line, const std::string& description) {
-        if (line.empty())
-            std::fprintf(stderr, "quorvel-cli merge: %s\n", description.c_str());
-        else
-            std::fprintf(stderr, "quorvel-cli merge: %s: %s\n", line.c_str(), description.c_str());
+        printMessage("merge", line.empty() ? description : line + ": " + description);
     };
     callbacks.stopRequested = [] { return gStop != 0; };
     dialogs.quiet = true;
@@ -137,13 +131,10 @@ int runMerge(const Arguments& args) {
         outcome = results::MergeIntoNewTable(request, fieldList, addedList, dialogs, callbacks);
     }
     if (outcome.stopped) {
-        std::fprintf(stderr, "quorvel-cli merge: stopped; %s was not made\n",
-                     request.newTableName.c_str());
-        return 2;
+        return failure("merge", "stopped; " + request.newTableName + " was not made");
     }
     if (!outcome.tableMade) {
-        std::fprintf(stderr, "quorvel-cli merge: %s was not made\n", request.newTableName.c_str());
-        return 2;
+        return failure("merge", request.newTableName + " was not made");
     }
     std::printf("%s: %lld fields updated, %lld records added, %lld failed\n",
                 request.newTableName.c_str(), static_cast<long long>(outcome.fieldsUpdated),

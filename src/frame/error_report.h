@@ -6,7 +6,8 @@
 
 namespace quorvel::frame {
 
-// The error report's text: the failure text, CR LF, "in Tablinder2021/08/31."
+// The error report's text: the failure text (control characters escaped,
+// printable_text.h), CR LF, "in Tablinder2021/08/31."
 // + location + " " + "at line " + step, CR CR, and the request to mail a
 // screenshot to the support address.
 std::string errorReportText(const std::string& description, const std::string& location, int step);

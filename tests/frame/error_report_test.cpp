@@ -7,6 +7,7 @@
 
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
+#include "frame/printable_text.h"
 #include "support/scripted_dialogs.h"
 
 namespace quorvel::frame {
@@ -25,6 +26,32 @@ TEST(ErrorReportTest, MessageHasTheFixedLayout) {
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(dialogs.messages[0].caption, "Application Error");
 }
+
+// Names in the failure text cannot add lines to the report or control a
+// terminal; the report's own line breaks stay.
+TEST(ErrorReportTest, FailureTextIsShownWithItsControlCharactersEscaped) {
+    EXPECT_EQ(errorReportText("no field named a\nb\x1b[2J", "Form4.PushButton1_Click", 100),
+              "no field named a\\nb\\x1b[2J\r\nin Tablinder2021/08/31.Form4.PushButton1_Click at "
+              "line 100\r\rPlease email screenshot of this message to support@quorvel.example");
+}
+
+struct Escape {
+    std::string in, out;
+};
+class PrintableTextTest : public ::testing::TestWithParam<Escape> {};
+
+TEST_P(PrintableTextTest, ControlCharactersAreEscapedAndTheRestKept) {
+    EXPECT_EQ(printableText(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, PrintableTextTest,
+    ::testing::Values(Escape{"orders.dbf", "orders.dbf"},
+                      Escape{"a\r\nb\tc", "a\\r\\nb\\tc"},
+                      Escape{std::string("\0\x01\x1b\x7f", 4), "\\x00\\x01\\x1b\\x7f"},
+                      Escape{"C:\\data\\ä€", "C:\\data\\ä€"},  // backslashes and UTF-8 kept
+                      Escape{"\xc2\x9b" "31m \xc2\xa0", "\\u009b31m \xc2\xa0"},  // C1 CSI; NBSP kept
+                      Escape{"bad \xff\xc2", "bad \xff\xc2"}));  // no UTF-8: kept as it is
 
 TEST(ErrorTrapTest, NumbersStepsByTwoReportsFailuresAndGoesOn) {
     test::ScriptedDialogs dialogs;
