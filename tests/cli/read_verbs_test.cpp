@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <clocale>
@@ -97,13 +98,50 @@ TEST_F(VerbTest, FailuresExitTwoWithOneLineNamingTheProblem) {
     t.field("NOTE", 'M', 4).record({Cell::memo("x")});
     const std::string memo = t.write(src + "/calls.dbf");
     std::filesystem::remove(memo);
-    for (const Case& c : {Case{{"tables", dir_.file("nowhere")}, "nowhere: no such file or folder"},
-                          Case{{"show", src, "nothere"}, "no table named nothere in " + src},
-                          Case{{"show", src, "calls"}, "calls.dbf: memo file not found"}}) {
+    // FIFOs where files are expected are refused, not waited on.
+    const std::string fifoMemo = t.write(src + "/notes.dbf");
+    std::filesystem::remove(fifoMemo);
+    for (const std::string& fifo : {fifoMemo, src + "/orders.dbf", dir_.file("shop.dbc")})
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const Case& c :
+         {Case{{"tables", dir_.file("nowhere")}, "nowhere: no such file or folder"},
+          Case{{"show", src, "nothere"}, "no table named nothere in " + src},
+          Case{{"show", src, "calls"}, "calls.dbf: memo file not found"},
+          // Control characters in names are shown escaped.
+          Case{{"show", src, "x\ny\x1b[31m"}, "no table named x\\ny\\x1b[31m in " + src},
+          Case{{"show", src, "orders"}, "show: orders.dbf is not a regular file"},
+          Case{{"show", src, "notes"}, "show: notes.fpt is not a regular file"},
+          Case{{"sql", src, "SELECT * FROM notes"}, "sql: notes.fpt is not a regular file"},
+          Case{{"diff", src, "notes", src, "notes"}, "diff: notes.fpt is not a regular file"},
+          Case{{"tables", dir_.file("shop.dbc")}, "shop.dbc is not a regular file"}}) {
         const test::CliRun r = Cli(c.args);
         EXPECT_EQ(r.status, 2) << c.message;
         EXPECT_THAT(r.err, HasSubstr(c.message));
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+// The table is cut short 4 MB into the walk, while the tool is held there.
+TEST_F(VerbTest, TableThatShrinksWhileShownOrComparedExitsTwo) {
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', 100);
+    for (int i = 0; i < 90000; ++i) t.record({Cell::text("n" + std::to_string(i))});
+    struct Case {
+        std::vector<std::string> args;
+        std::string file;
+    };
+    for (const Case& c : {Case{{"show", src, "orders"}, "orders.dbf"},
+                          Case{{"diff", src, "orders", src, "orders2"}, "orders2.dbf"}}) {
+        t.write(src + "/orders.dbf");
+        t.write(src + "/orders2.dbf");
+        const auto r = test::runCliHeldAtRelease(c.args, dir_, c.file,
+                                                 [&] { test::truncateTo(src + "/" + c.file, 5000); });
+        if (!r) GTEST_SKIP() << "this system does not let a test trace its child";
+        ASSERT_TRUE(r->held) << c.file;
+        EXPECT_EQ(r->status, 2);
+        EXPECT_EQ(r->err,
+                  "quorvel-cli " + c.args[0] + ": " + c.file + " changed while it was being read\n");
     }
 }
 

@@ -1,8 +1,16 @@
 #include "support/cli_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 extern char** environ;
 
@@ -43,6 +51,73 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     }
     posix_spawn_file_actions_destroy(&actions);
     run.out = stdoutFile.empty() ? readText(outPath) : std::string();
+    run.err = readText(errPath);
+    return run;
+}
+
+namespace {
+
+// True when address lies in process pid's map of a file called fileName.
+bool inMapOf(pid_t pid, std::uint64_t address, const std::string& fileName) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        unsigned long long begin = 0, end = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx", &begin, &end) != 2) continue;
+        if (address < begin || address >= end) continue;
+        const auto slash = line.rfind('/');
+        return slash != std::string::npos && line.substr(slash + 1) == fileName;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>& args,
+                                              const TempFolder& scratch,
+                                              const std::string& fileName,
+                                              const std::function<void()>& meanwhile) {
+    const std::string outPath = scratch.file("cli-stdout"), errPath = scratch.file("cli-stderr");
+    std::vector<std::string> all = {QUORVEL_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(126);
+        ::raise(SIGSTOP);
+        ::execv(QUORVEL_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFSTOPPED(status)) return std::nullopt;  // tracing refused
+    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr,
+             PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEEXEC | PTRACE_O_EXITKILL);
+    HeldCliRun run;
+    int signal = 0;
+    // Stopped at every system call until the one looked for, then let run.
+    while (::ptrace(run.held ? PTRACE_CONT : PTRACE_SYSCALL, pid, nullptr, signal) == 0) {
+        signal = 0;
+        if (::waitpid(pid, &status, 0) < 0 || WIFEXITED(status) || WIFSIGNALED(status)) break;
+        if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
+            __ptrace_syscall_info info{};
+            if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
+                info.op == PTRACE_SYSCALL_INFO_ENTRY && info.entry.nr == SYS_madvise &&
+                info.entry.args[2] == MADV_DONTNEED && inMapOf(pid, info.entry.args[0], fileName)) {
+                meanwhile();
+                run.held = true;
+            }
+        } else if (status >> 16 == 0) {
+            signal = WSTOPSIG(status);  // a signal for the tool (not the exec event): passed on
+        }
+    }
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readText(outPath);
     run.err = readText(errPath);
     return run;
 }

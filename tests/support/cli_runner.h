@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +22,20 @@ struct CliRun {
 // takes standard output instead (/dev/full; `out` is then empty).
 CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
               const std::vector<std::string>& env = {}, const std::string& stdoutFile = {});
+
+// Runs the tool as runCli does (without extra environment), traced: the
+// first time it gives back pages of its map of a file called fileName
+// (which a walk over a table does every 4 MB), it is held inside that call
+// while `meanwhile` runs, then let go.  So a test can change a file at a
+// known point of a read, without timing.  nullopt when this system does
+// not let a process trace its child; `held` is false when the tool never
+// got there.
+struct HeldCliRun : CliRun {
+    bool held = false;
+};
+std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>& args,
+                                              const TempFolder& scratch,
+                                              const std::string& fileName,
+                                              const std::function<void()>& meanwhile);
 
 }  // namespace quorvel::test
