@@ -9,7 +9,7 @@
 
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/regular_file.h"
-#include "foxpro/platform/stat_stamp.h"
+#include "foxpro/platform/stat_stamp_posix.h"
 
 namespace quorvel::foxpro {
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "foxpro/platform/stat_stamp.h"
+#include "foxpro/platform/stat_stamp_posix.h"
 
 namespace quorvel::foxpro {
 
