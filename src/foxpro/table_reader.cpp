@@ -260,14 +260,10 @@ const MemoFile& TableReader::memoFile() const {
             if (!memoPath.empty()) {
                 auto mapped = std::make_unique<MappedFile>(memoPath, fileNameOf(memoPath));
                 std::span<const std::uint8_t> bytes(mapped->data(), mapped->size());
-                const MappedFile& file = *mapped;
-                try {
-                    memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
-                } catch (const FoxProError&) {
-                    file.checkFault();
-                    throw;
-                }
-                file.checkFault();
+                // A header read past a new end of the file is reported as
+                // such by the memo file itself (MemoFile::fail), a block
+                // size read so by its first read.
+                memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
             }
         }
     }
