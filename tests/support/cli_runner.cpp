@@ -100,8 +100,9 @@ std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>& ar
              PTRACE_O_TRACESYSGOOD | PTRACE_O_TRACEEXEC | PTRACE_O_EXITKILL);
     HeldCliRun run;
     int signal = 0;
-    // Stopped at every system call until the one looked for, then let run.
-    while (::ptrace(run.held ? PTRACE_CONT : PTRACE_SYSCALL, pid, nullptr, signal) == 0) {
+    // Stopped at every system call until the one looked for, then let go
+    // untraced (a leak checker, say, cannot work under a tracer).
+    while (::ptrace(PTRACE_SYSCALL, pid, nullptr, signal) == 0) {
         signal = 0;
         if (::waitpid(pid, &status, 0) < 0 || WIFEXITED(status) || WIFSIGNALED(status)) break;
         if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
@@ -111,6 +112,9 @@ std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>& ar
                 info.entry.args[2] == MADV_DONTNEED && inMapOf(pid, info.entry.args[0], fileName)) {
                 meanwhile();
                 run.held = true;
+                ::ptrace(PTRACE_DETACH, pid, nullptr, 0);
+                ::waitpid(pid, &status, 0);
+                break;
             }
         } else if (status >> 16 == 0) {
             signal = WSTOPSIG(status);  // a signal for the tool (not the exec event): passed on
