@@ -53,7 +53,8 @@ Bytes take(Bytes& rest) {
 
 void writeFile(const std::string& path, Bytes bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // The table "t" of folder, with its memo file under each memo extension.

@@ -33,15 +33,16 @@ FieldInfo field(char letter, int width, int decimals = 0, bool nullable = true) 
 // One field of each kind a literal can be written into.
 const std::vector<FieldInfo>& fields() {
     static const std::vector<FieldInfo> all = {
-        field('C', 10), field('V', 10),    field('N', 8, 2), field('N', 20, 0), field('F', 12, 4),
-        field('I', 4),  field('B', 8, 2),  field('Y', 8),    field('D', 8),     field('T', 8),
-        field('L', 1),  field('M', 4),     field('W', 4),    field('Q', 6),     field('C', 3, 0, false)};
+        field('C', 10),    field('V', 10), field('N', 8, 2),       field('N', 20, 0),
+        field('F', 12, 4), field('I', 4),  field('B', 8, 2),       field('Y', 8),
+        field('D', 8),     field('T', 8),  field('L', 1),          field('M', 4),
+        field('W', 4),     field('Q', 6),  field('C', 3, 0, false)};
     return all;
 }
 
 void encodeEverywhere(const Literal& literal) {
-    for (const TextStorage storage : {TextStorage{1252, true}, TextStorage{1251, true},
-                                      TextStorage{437, false}}) {
+    for (const TextStorage storage :
+         {TextStorage{1252, true}, TextStorage{1251, true}, TextStorage{437, false}}) {
         for (const FieldInfo& f : fields()) {
             try {
                 const EncodedField e = encodeField(f, storage, literal, "fuzz");

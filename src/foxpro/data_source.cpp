@@ -119,21 +119,22 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
     source->codePage_ = codePage;
     std::string real = path;
     // Windows-style separators in a path typed for the original platform.
-    if (pathKind(real) == PathKind::Missing && real.find('\\') != std::string::npos) {
+    if (platform::pathKind(real) == platform::PathKind::Missing &&
+        real.find('\\') != std::string::npos) {
         std::replace(real.begin(), real.end(), '\\', '/');
         while (real.size() > 1 && real.back() == '/') real.pop_back();
     }
-    switch (pathKind(real)) {
-        case PathKind::Folder:
+    switch (platform::pathKind(real)) {
+        case platform::PathKind::Folder:
             source->folder_ = real;
             // A table half replaced by a writer that was killed is finished first.
             recoverReplacements(source->folder_);
             return source;
-        case PathKind::Missing:
+        case platform::PathKind::Missing:
             throw FoxProError(kErrorFile, path + ": no such file or folder");
-        case PathKind::Other:
-            throw FoxProError(kErrorFile, notRegularFileText(path));
-        case PathKind::RegularFile:
+        case platform::PathKind::Other:
+            throw FoxProError(kErrorFile, platform::notRegularFileText(path));
+        case platform::PathKind::RegularFile:
             break;
     }
     source->container_ = true;
@@ -202,7 +203,7 @@ std::vector<std::string> DataSource::tableNames() const {
         const std::string name(e->d_name);
         if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
             continue;
-        if (!isRegularFile(joinPath(folder_, name))) continue;
+        if (!platform::isRegularFile(joinPath(folder_, name))) continue;
         names.push_back(name.substr(0, name.size() - 4));
     }
     ::closedir(d);
@@ -239,11 +240,12 @@ std::string DataSource::tablePath(std::string_view name) const {
         const std::string file =
             endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
         std::string found = findFileNoCase(folder_, file);
-        const PathKind kind = found.empty() ? PathKind::Missing : pathKind(found);
-        if (kind == PathKind::RegularFile) return found;
+        const platform::PathKind kind =
+            found.empty() ? platform::PathKind::Missing : platform::pathKind(found);
+        if (kind == platform::PathKind::RegularFile) return found;
         // Left out of the table list, but named: say what it is.
-        if (kind != PathKind::Missing)
-            throw FoxProError(kErrorFile, notRegularFileText(fileNameOf(found)));
+        if (kind != platform::PathKind::Missing)
+            throw FoxProError(kErrorFile, platform::notRegularFileText(fileNameOf(found)));
     }
     throw FoxProError(kErrorFile, "no table named " + std::string(name) + " in " + path_);
 }

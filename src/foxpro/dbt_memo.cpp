@@ -7,7 +7,7 @@
 namespace quorvel::foxpro {
 
 DbtMemo::DbtMemo(std::string name, std::span<const std::uint8_t> bytes,
-                 std::unique_ptr<MappedFile> owner, bool dBase4)
+                 std::unique_ptr<platform::MappedFile> owner, bool dBase4)
     : MemoFile(std::move(name), bytes, std::move(owner)), dBase4_(dBase4) {
     if (dBase4_) {
         blockSize_ = bytes_.size() >= dbf::kDbt4BlockSize + 2

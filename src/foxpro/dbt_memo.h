@@ -11,7 +11,7 @@ namespace quorvel::foxpro {
 class DbtMemo : public MemoFile {
   public:
     DbtMemo(std::string name, std::span<const std::uint8_t> bytes,
-            std::unique_ptr<MappedFile> owner, bool dBase4);
+            std::unique_ptr<platform::MappedFile> owner, bool dBase4);
 
     MemoContent read(std::uint32_t block) const override;
 

@@ -9,6 +9,10 @@
 
 namespace quorvel::foxpro {
 
+// A file's state, as the platform layer reads it.
+using platform::FileStamp;
+using platform::fileStampOf;
+
 // Where the deleted records of one state of a table are: what "the n-th
 // live record" (RECNO() = n, COUNT(*)) needs without reading the delete
 // flags again.

@@ -5,7 +5,7 @@
 namespace quorvel::foxpro {
 
 FptMemo::FptMemo(std::string name, std::span<const std::uint8_t> bytes,
-                 std::unique_ptr<MappedFile> owner)
+                 std::unique_ptr<platform::MappedFile> owner)
     : MemoFile(std::move(name), bytes, std::move(owner)) {
     if (bytes_.size() < dbf::kFptHeaderSize)
         fail("memo file header is truncated (" + std::to_string(bytes_.size()) + " bytes)");

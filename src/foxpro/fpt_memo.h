@@ -9,7 +9,7 @@ namespace quorvel::foxpro {
 class FptMemo : public MemoFile {
   public:
     FptMemo(std::string name, std::span<const std::uint8_t> bytes,
-            std::unique_ptr<MappedFile> owner);
+            std::unique_ptr<platform::MappedFile> owner);
 
     MemoContent read(std::uint32_t block) const override;
 };

@@ -25,7 +25,7 @@ std::string findMemoFile(const std::string& tablePath, dbf::MemoKind kind) {
 }
 
 MemoFile::MemoFile(std::string name, std::span<const std::uint8_t> bytes,
-                   std::unique_ptr<MappedFile> owner)
+                   std::unique_ptr<platform::MappedFile> owner)
     : name_(std::move(name)), bytes_(bytes), owner_(std::move(owner)) {}
 
 MemoFile::~MemoFile() = default;
@@ -34,7 +34,7 @@ void MemoFile::readBytes(std::uint64_t length) const {
     if (!owner_) return;
     owner_->checkFault();
     read_ += length + dbf::kFptBlockHeaderSize;
-    if (read_ < kReleaseStep) return;
+    if (read_ < platform::kReleaseStep) return;
     owner_->release(0, owner_->size());
     read_ = 0;
     owner_->checkUnchanged();
@@ -56,7 +56,7 @@ void MemoFile::pastEnd(std::uint32_t block) const {
 
 std::unique_ptr<MemoFile> openMemoFile(std::string name, dbf::MemoKind kind,
                                        std::span<const std::uint8_t> bytes,
-                                       std::unique_ptr<MappedFile> owner) {
+                                       std::unique_ptr<platform::MappedFile> owner) {
     switch (kind) {
         case dbf::MemoKind::Fpt:
             return std::make_unique<FptMemo>(std::move(name), bytes, std::move(owner));

@@ -9,7 +9,9 @@
 
 namespace quorvel::foxpro {
 
+namespace platform {
 class MappedFile;
+}
 
 // A memo's stored content.
 struct MemoContent {
@@ -45,7 +47,7 @@ class MemoFile {
     // bytes stay valid as long as owner (or, without one, as long as the
     // caller who lent them wants).
     MemoFile(std::string name, std::span<const std::uint8_t> bytes,
-             std::unique_ptr<MappedFile> owner);
+             std::unique_ptr<platform::MappedFile> owner);
 
     // Called after every memo read: the read is checked against a fault of
     // the map.  Memos are read in no particular order: after every
@@ -59,7 +61,7 @@ class MemoFile {
 
     std::string name_;
     std::span<const std::uint8_t> bytes_;
-    std::unique_ptr<MappedFile> owner_;
+    std::unique_ptr<platform::MappedFile> owner_;
     std::uint32_t blockSize_ = 0;
 
   private:
@@ -81,6 +83,6 @@ std::string findMemoFile(const std::string& tablePath, dbf::MemoKind kind);
 // file's header is unusable.
 std::unique_ptr<MemoFile> openMemoFile(std::string name, dbf::MemoKind kind,
                                        std::span<const std::uint8_t> bytes,
-                                       std::unique_ptr<MappedFile> owner);
+                                       std::unique_ptr<platform::MappedFile> owner);
 
 }  // namespace quorvel::foxpro

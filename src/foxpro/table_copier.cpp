@@ -44,7 +44,7 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     // whatever its name holds now), short ones (between deleted records)
     // gathered from the reader's map into one write.
     constexpr std::uint64_t kKernelCopy = 1 << 20;
-    const FileReader* sourceFile = src_.file();
+    const platform::FileReader* sourceFile = src_.file();
     std::vector<struct iovec> pieces;
     std::uint64_t gathered = 0;
     auto writePieces = [&] {

@@ -22,9 +22,8 @@ TableReader::TableReader(const std::string& path, std::vector<std::string> longN
     for (int attempt = 0;; ++attempt) {
         lock_ = AdvisoryLock::takePath(path, fileName_, platform::LockMode::Shared,
                                        AdvisoryLock::Wait::Yes);
-        file_ = std::make_unique<MappedFile>(path, fileName_);
-        const platform::FileIdentity mapped{static_cast<std::uint64_t>(file_->stamp().device),
-                                            static_cast<std::uint64_t>(file_->stamp().inode)};
+        file_ = std::make_unique<platform::MappedFile>(path, fileName_);
+        const platform::FileIdentity mapped{file_->stamp().device, file_->stamp().inode};
         if (!lock_ || lock_->identity() == platform::FileIdentity{} ||
             lock_->identity() == mapped || attempt == 2)
             break;
@@ -155,7 +154,7 @@ std::vector<std::uint32_t> TableReader::scanDeleted() const {
     const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
     const std::uint8_t* base = data_ + header_.headerLength;
     // In stretches, each released once its flags are read.
-    const std::int64_t perStretch = std::max<std::int64_t>(1, kReleaseStep / rl);
+    const std::int64_t perStretch = std::max<std::int64_t>(1, platform::kReleaseStep / rl);
     for (std::int64_t first = 0; first < header_.storedCount; first += perStretch) {
         const std::int64_t last = std::min(header_.storedCount, first + perStretch);
         for (std::int64_t i = first; i < last; ++i)
@@ -258,7 +257,8 @@ const MemoFile& TableReader::memoFile() const {
         } else if (!path_.empty()) {
             const std::string memoPath = findMemoFile(path_, kind);
             if (!memoPath.empty()) {
-                auto mapped = std::make_unique<MappedFile>(memoPath, fileNameOf(memoPath));
+                auto mapped =
+                    std::make_unique<platform::MappedFile>(memoPath, fileNameOf(memoPath));
                 std::span<const std::uint8_t> bytes(mapped->data(), mapped->size());
                 // A header read past a new end of the file is reported as
                 // such by the memo file itself (MemoFile::fail), a block

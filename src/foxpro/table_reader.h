@@ -161,7 +161,7 @@ class TableReader {
     void checkUnchanged() const;
     // The table file (nullptr for a table held in memory), for copying its
     // bytes without reading them through the map.
-    const FileReader* file() const { return file_ ? &file_->file() : nullptr; }
+    const platform::FileReader* file() const { return file_ ? &file_->file() : nullptr; }
 
   private:
     TableReader() = default;
@@ -177,7 +177,7 @@ class TableReader {
     std::string path_;
     std::string fileName_;
     std::optional<AdvisoryLock> lock_;
-    std::unique_ptr<MappedFile> file_;
+    std::unique_ptr<platform::MappedFile> file_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     std::span<const std::uint8_t> memoBytes_;  // fromBytes only

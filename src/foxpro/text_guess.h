@@ -5,7 +5,9 @@
 namespace quorvel::foxpro {
 
 class TableReader;
+namespace platform {
 struct FileStamp;
+}
 
 // How much of a table's text the guess looks at: enough to decide, little
 // enough to cost nothing next to reading the table.
@@ -24,6 +26,6 @@ struct TextGuess {
 // that cut text to the field's width in bytes leave such ends.  Memos that
 // cannot be read are passed over.  With a stamp, the answer is kept for the
 // process while the file keeps that stamp.  Never throws.
-TextGuess guessText(const TableReader& table, const FileStamp* stamp);
+TextGuess guessText(const TableReader& table, const platform::FileStamp* stamp);
 
 }  // namespace quorvel::foxpro

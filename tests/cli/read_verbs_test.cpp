@@ -135,13 +135,13 @@ TEST_F(VerbTest, TableThatShrinksWhileShownOrComparedExitsTwo) {
                           Case{{"diff", src, "orders", src, "orders2"}, "orders2.dbf"}}) {
         t.write(src + "/orders.dbf");
         t.write(src + "/orders2.dbf");
-        const auto r = test::runCliHeldAtRelease(c.args, dir_, c.file,
-                                                 [&] { test::truncateTo(src + "/" + c.file, 5000); });
+        const auto r = test::runCliHeldAtRelease(
+            c.args, dir_, c.file, [&] { test::truncateTo(src + "/" + c.file, 5000); });
         if (!r) GTEST_SKIP() << "this system does not let a test trace its child";
         ASSERT_TRUE(r->held) << c.file;
         EXPECT_EQ(r->status, 2);
-        EXPECT_EQ(r->err,
-                  "quorvel-cli " + c.args[0] + ": " + c.file + " changed while it was being read\n");
+        EXPECT_EQ(r->err, "quorvel-cli " + c.args[0] + ": " + c.file +
+                              " changed while it was being read\n");
     }
 }
 

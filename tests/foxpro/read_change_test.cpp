@@ -102,7 +102,7 @@ TEST_F(ReadChangeTest, MemoFileThatShrinksIsNamed) {
     TableReader r(path());
     ASSERT_EQ(r.memoAt(r.memoBlock(r.storedRecord(0), 1)).data, std::string(40, 'a'));
     test::truncateTo(dir_.file("orders.fpt"), 512);
-    EXPECT_EQ(WalkError(r), "orders.fpt changed while it was being read");
+    EXPECT_THAT(WalkError(r), ::testing::StartsWith("orders.fpt changed while it was being read"));
 }
 
 TEST_F(ReadChangeTest, RecordSetNeverReachesItsEndAfterTheTableShrank) {

@@ -46,11 +46,10 @@ TEST_P(PrintableTextTest, ControlCharactersAreEscapedAndTheRestKept) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, PrintableTextTest,
-    ::testing::Values(Escape{"orders.dbf", "orders.dbf"},
-                      Escape{"a\r\nb\tc", "a\\r\\nb\\tc"},
+    ::testing::Values(Escape{"orders.dbf", "orders.dbf"}, Escape{"a\r\nb\tc", "a\\r\\nb\\tc"},
                       Escape{std::string("\0\x01\x1b\x7f", 4), "\\x00\\x01\\x1b\\x7f"},
                       Escape{"C:\\data\\ä€", "C:\\data\\ä€"},  // backslashes and UTF-8 kept
-                      Escape{"\xc2\x9b" "31m \xc2\xa0", "\\u009b31m \xc2\xa0"},  // C1 CSI; NBSP kept
+                      Escape{"\xc2\x9b[31m \xc2\xa0", "\\u009b[31m \xc2\xa0"},  // C1 CSI; NBSP kept
                       Escape{"bad \xff\xc2", "bad \xff\xc2"}));  // no UTF-8: kept as it is
 
 TEST(ErrorTrapTest, NumbersStepsByTwoReportsFailuresAndGoesOn) {

@@ -5,7 +5,7 @@
 
 #include "foxpro/platform/file_stamp.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 // A regular file opened for reading only (source tables are never written).
 // Anything else where a file is expected (a FIFO, a socket, a device, a
@@ -40,4 +40,4 @@ class FileReader {
     int fd_ = -1;
 };
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

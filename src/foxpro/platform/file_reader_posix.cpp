@@ -1,5 +1,3 @@
-#include "foxpro/platform/file_reader.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,10 +6,11 @@
 #include <cstring>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/platform/stat_stamp_posix.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 FileReader::FileReader(const std::string& path, std::string displayName)
     : path_(path), displayName_(std::move(displayName)) {
@@ -50,4 +49,4 @@ bool FileReader::changedSinceOpen() const {
     return !stampOfStat(named).sameFile(stamp_);
 }
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 // One state of a file: its identity (device, inode) and what changes with
 // every write (size, modification time to the nanosecond).  The change time
@@ -24,4 +24,4 @@ struct FileStamp {
 // zeros when it cannot be read.
 FileStamp fileStampOf(int descriptor);
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

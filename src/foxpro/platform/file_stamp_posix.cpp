@@ -1,10 +1,9 @@
-#include "foxpro/platform/file_stamp.h"
-
 #include <sys/stat.h>
 
+#include "foxpro/platform/file_stamp.h"
 #include "foxpro/platform/stat_stamp_posix.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 FileStamp stampOfStat(const struct stat& st) {
     auto ns = [](const timespec& t) {
@@ -20,4 +19,4 @@ FileStamp fileStampOf(int descriptor) {
     return stampOfStat(st);
 }
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstddef>
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 // The process-wide guard of the read-only file maps (used by MappedFile
 // only).  A read of a guarded map past the end of its file (which shrank
@@ -17,4 +17,4 @@ namespace quorvel::foxpro {
 int guardMap(const void* begin, std::size_t length, std::atomic<bool>* faulted);
 void unguardMap(int entry);
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

@@ -1,5 +1,3 @@
-#include "foxpro/platform/map_guard.h"
-
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -7,7 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-namespace quorvel::foxpro {
+#include "foxpro/platform/map_guard.h"
+
+namespace quorvel::foxpro::platform {
 
 namespace {
 
@@ -109,4 +109,4 @@ void unguardMap(int index) {
     entry.taken.store(false, std::memory_order_release);
 }
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

@@ -7,7 +7,7 @@
 
 #include "foxpro/platform/file_reader.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 // A walk gives back the pages of the map it has passed every so many bytes,
 // so that its resident memory stays about this size whatever the table's.
@@ -68,4 +68,4 @@ class MappedFile {
     int guard_ = -1;  // the map's entry in the process-wide guard
 };
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

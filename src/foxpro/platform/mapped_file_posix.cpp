@@ -1,5 +1,3 @@
-#include "foxpro/platform/mapped_file.h"
-
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,8 +7,9 @@
 
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/map_guard.h"
+#include "foxpro/platform/mapped_file.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 namespace {
 
@@ -76,4 +75,4 @@ void MappedFile::walkedTo(std::size_t offset) {
     }
 }
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

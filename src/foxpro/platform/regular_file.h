@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 // What a path names, links followed.  Anything but a regular file or a
 // folder (a FIFO, a socket, a device) is Other: opening it to read could
@@ -22,4 +22,4 @@ inline bool isFolder(const std::string& path) {
 // "<displayName> is not a regular file".
 std::string notRegularFileText(const std::string& displayName);
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

@@ -1,8 +1,8 @@
-#include "foxpro/platform/regular_file.h"
-
 #include <sys/stat.h>
 
-namespace quorvel::foxpro {
+#include "foxpro/platform/regular_file.h"
+
+namespace quorvel::foxpro::platform {
 
 PathKind pathKind(const std::string& path) {
     struct stat st {};
@@ -16,4 +16,4 @@ std::string notRegularFileText(const std::string& displayName) {
     return displayName + " is not a regular file";
 }
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform

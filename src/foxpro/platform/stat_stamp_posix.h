@@ -5,8 +5,8 @@
 
 #include "foxpro/platform/file_stamp.h"
 
-namespace quorvel::foxpro {
+namespace quorvel::foxpro::platform {
 
 FileStamp stampOfStat(const struct stat& st);
 
-}  // namespace quorvel::foxpro
+}  // namespace quorvel::foxpro::platform
