@@ -8,6 +8,7 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/table_reader.h"
@@ -203,7 +204,7 @@ std::vector<std::string> DataSource::tableNames() const {
         const std::string name(e->d_name);
         if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
             continue;
-        if (!platform::isRegularFile(joinPath(folder_, name))) continue;
+        if (!platform::namesRegularFile(joinPath(folder_, name))) continue;
         names.push_back(name.substr(0, name.size() - 4));
     }
     ::closedir(d);

@@ -23,9 +23,8 @@ TableReader::TableReader(const std::string& path, std::vector<std::string> longN
         lock_ = AdvisoryLock::takePath(path, fileName_, platform::LockMode::Shared,
                                        AdvisoryLock::Wait::Yes);
         file_ = std::make_unique<platform::MappedFile>(path, fileName_);
-        const platform::FileIdentity mapped{file_->stamp().device, file_->stamp().inode};
         if (!lock_ || lock_->identity() == platform::FileIdentity{} ||
-            lock_->identity() == mapped || attempt == 2)
+            lock_->identity() == file_->stamp().identity() || attempt == 2)
             break;
     }
     data_ = file_->data();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/platform/stat_stamp_posix.h"
@@ -44,9 +45,8 @@ bool FileReader::changedSinceOpen() const {
     const FileStamp now = stampOfStat(st);
     if (now.size < stamp_.size) return true;
     if (now.size == stamp_.size && now.mtimeNs != stamp_.mtimeNs) return true;
-    struct stat named {};
-    if (::stat(path_.c_str(), &named) != 0) return true;
-    return !stampOfStat(named).sameFile(stamp_);
+    const std::optional<FileIdentity> named = identityOfPath(path_);
+    return !named || *named != stamp_.identity();
 }
 
 }  // namespace quorvel::foxpro::platform

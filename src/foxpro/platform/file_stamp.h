@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "foxpro/platform/file_identity.h"
+
 namespace quorvel::foxpro::platform {
 
 // One state of a file: its identity (device, inode) and what changes with
@@ -15,9 +17,7 @@ struct FileStamp {
     std::int64_t ctimeNs = 0;
     bool operator==(const FileStamp&) const = default;
 
-    bool sameFile(const FileStamp& other) const {
-        return device == other.device && inode == other.inode;
-    }
+    FileIdentity identity() const { return FileIdentity{device, inode}; }
 };
 
 // The stamp of an open file (a descriptor of this platform); a stamp of

@@ -11,13 +11,6 @@ enum class PathKind { Missing, RegularFile, Folder, Other };
 
 PathKind pathKind(const std::string& path);
 
-inline bool isRegularFile(const std::string& path) {
-    return pathKind(path) == PathKind::RegularFile;
-}
-inline bool isFolder(const std::string& path) {
-    return pathKind(path) == PathKind::Folder;
-}
-
 // The message for a path that names no regular file where one is expected:
 // "<displayName> is not a regular file".
 std::string notRegularFileText(const std::string& displayName);
