@@ -84,8 +84,7 @@ void printVerbHelp(const Verb& verb) {
 int usageError(const Verb* verb, const std::string& problem) {
     std::fflush(stdout);
     const std::string who = verb ? "quorvel-cli " + verb->name : "quorvel-cli";
-    std::fprintf(stderr, "%s: %s\n", who.c_str(),
-                 quorvel::frame::printableText(problem).c_str());
+    std::fprintf(stderr, "%s: %s\n", who.c_str(), quorvel::frame::printableText(problem).c_str());
     if (verb) {
         printVerbUsage(*verb, stderr);
         std::fprintf(stderr, "Try 'quorvel-cli help %s' for more information.\n",
