@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 
 #include "frame/app_info.h"
@@ -38,6 +39,14 @@ TEST(ErrorReportTest, FailureTextIsShownWithItsControlCharactersEscaped) {
 struct Escape {
     std::string in, out;
 };
+void PrintTo(const Escape& e, std::ostream* os) {  // ASCII, for test names
+    for (const unsigned char c : e.out) {
+        if (c >= 0x20 && c < 0x7F)
+            *os << c;
+        else
+            *os << "\\x" << std::hex << static_cast<int>(c) << std::dec;
+    }
+}
 class PrintableTextTest : public ::testing::TestWithParam<Escape> {};
 
 TEST_P(PrintableTextTest, ControlCharactersAreEscapedAndTheRestKept) {
