@@ -5,6 +5,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/mapped_file.h"
 #include "foxpro/sql.h"
 #include "foxpro/table_reader.h"
 
@@ -75,6 +76,41 @@ void Recordset::moveNext() {
         current_ = reader_->nextLive(current_ + 1);
     }
     ++position_;
+}
+
+void Recordset::moveTo(std::int64_t position) {
+    requireOpen();
+    // A short way from the current row is walked: a lookup reads the delete
+    // flags of the whole table the first time.
+    constexpr std::int64_t kWalkLimit = 64;
+    const std::int64_t stored = reader_->storedCount();
+    if (filtered_) {
+        current_ = position == filterPosition_ && filterIndex_ >= 0 ? filterIndex_ : stored;
+    } else if (position == 1) {
+        current_ = reader_->nextLive(0);
+    } else if (current_ < stored && position > position_ && position - position_ <= kWalkLimit) {
+        for (std::int64_t p = position_; p < position && current_ < stored; ++p)
+            current_ = reader_->nextLive(current_ + 1);
+    } else if (current_ < stored && position >= 1 && position < position_ &&
+               position_ - position <= kWalkLimit) {
+        for (std::int64_t p = position_; p > position;) {
+            --current_;
+            if (!reader_->isDeleted(current_)) --p;
+        }
+    } else {
+        const std::int64_t index = position >= 1 ? reader_->liveIndex(position) : -1;
+        // A walk that skips ahead by less than a release step gives back
+        // what it passed, as a walk does; a jump further (a lookup in
+        // another order) leaves the pages alone, since giving back a range
+        // costs more than it saves when the next jump may land in it.
+        if (index > current_ && current_ < stored &&
+            static_cast<std::size_t>(index - current_) *
+                    static_cast<std::size_t>(reader_->layout().recordLength) <=
+                platform::kReleaseStep)
+            reader_->walkedTo(index);
+        current_ = index >= 0 ? index : stored;
+    }
+    position_ = position;
 }
 
 bool Recordset::eof() const {

@@ -35,6 +35,11 @@ class Recordset {
 
     void moveFirst();
     void moveNext();
+    // To the position-th live record (1-based), or to the end when there is
+    // none.  A record a few rows away is reached by walking there (forward
+    // as moveNext() walks, giving back the pages it has passed); any other
+    // by a lookup in the table's list of deleted records.
+    void moveTo(std::int64_t position);
     bool eof() const;  // after the last row, and at once for an empty result
 
     int fieldCount() const;
