@@ -1,0 +1,218 @@
+#include "compare/hash_alignment.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "compare/record_hash.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+// The work budget: sorting a stretch costs its length, Myers' diff its
+// length per edit.  Enough for dozens of levels of anchors over the whole
+// sequences; a pair in reverse order finds one anchor per level and would
+// otherwise go on for n levels.
+constexpr std::int64_t kBudgetPerHash = 32;
+constexpr std::int64_t kBudgetBase = std::int64_t{1} << 20;
+// A stretch without a hash that occurs once on each side takes as anchors
+// the hashes that occur equally often on both sides, up to this often (two
+// copies of a record on each side pair first with first).
+constexpr std::size_t kRareCount = 8;
+// Myers' diff gives up beyond this many insertions and deletions.
+constexpr std::int64_t kMaxEdits = 1000;
+
+struct Range {
+    std::uint32_t a0, a1, b0, b1;
+};
+
+class Aligner {
+  public:
+    Aligner(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b)
+        : a_(a),
+          b_(b),
+          budget_(kBudgetPerHash * static_cast<std::int64_t>(a.size() + b.size()) + kBudgetBase),
+          partner_(a.size(), 0) {}
+
+    std::vector<Match> run() {
+        std::vector<Range> pending{
+            {0, static_cast<std::uint32_t>(a_.size()), 0, static_cast<std::uint32_t>(b_.size())}};
+        while (!pending.empty()) {
+            const Range r = pending.back();
+            pending.pop_back();
+            align(r, pending);
+        }
+        // The ranges are done out of order: the matches are read back in
+        // the order of the first sequence.
+        std::vector<Match> matches;
+        for (std::uint32_t i = 0; i < partner_.size(); ++i)
+            if (partner_[i] != 0) matches.push_back({i, partner_[i] - 1});
+        return matches;
+    }
+
+  private:
+    void match(std::uint32_t i, std::uint32_t j) { partner_[i] = j + 1; }
+
+    void align(Range r, std::vector<Range>& pending) {
+        while (r.a0 < r.a1 && r.b0 < r.b1 && a_[r.a0] == b_[r.b0]) match(r.a0++, r.b0++);
+        while (r.a0 < r.a1 && r.b0 < r.b1 && a_[r.a1 - 1] == b_[r.b1 - 1]) match(--r.a1, --r.b1);
+        if (r.a0 == r.a1 || r.b0 == r.b1) return;
+        const std::int64_t size = std::int64_t{r.a1 - r.a0} + (r.b1 - r.b0);
+        if (budget_ < size) return;
+        budget_ -= size;
+
+        std::vector<Match> anchors;
+        if (!findAnchors(r, anchors)) return;  // nothing in common: one stretch
+        if (anchors.empty()) {
+            myers(r);
+            return;
+        }
+        std::uint32_t a = r.a0;
+        std::uint32_t b = r.b0;
+        for (const Match& m : anchors) {
+            match(m.index1, m.index2);
+            if (m.index1 > a && m.index2 > b) pending.push_back({a, m.index1, b, m.index2});
+            a = m.index1 + 1;
+            b = m.index2 + 1;
+        }
+        if (a < r.a1 && b < r.b1) pending.push_back({a, r.a1, b, r.b1});
+    }
+
+    // Anchors of the range along their longest increasing run; false when
+    // the two sides share no hash at all.
+    bool findAnchors(const Range& r, std::vector<Match>& anchors) {
+        sorted1_.clear();
+        sorted2_.clear();
+        for (std::uint32_t i = r.a0; i < r.a1; ++i) sorted1_.emplace_back(a_[i], i);
+        for (std::uint32_t j = r.b0; j < r.b1; ++j) sorted2_.emplace_back(b_[j], j);
+        sortByHash(sorted1_);
+        sortByHash(sorted2_);
+
+        std::vector<Match> unique;
+        std::vector<Match> rare;
+        bool shared = false;
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < sorted1_.size() && j < sorted2_.size()) {
+            const std::uint64_t h1 = sorted1_[i].first;
+            const std::uint64_t h2 = sorted2_[j].first;
+            std::size_t end1 = i;
+            std::size_t end2 = j;
+            if (h1 <= h2)
+                while (end1 < sorted1_.size() && sorted1_[end1].first == h1) ++end1;
+            if (h2 <= h1)
+                while (end2 < sorted2_.size() && sorted2_[end2].first == h2) ++end2;
+            if (h1 == h2) {
+                shared = true;
+                const std::size_t count = end1 - i;
+                if (count == 1 && end2 - j == 1) {
+                    unique.push_back({sorted1_[i].second, sorted2_[j].second});
+                } else if (count == end2 - j && count <= kRareCount) {
+                    for (std::size_t k = 0; k < count; ++k)
+                        rare.push_back({sorted1_[i + k].second, sorted2_[j + k].second});
+                }
+            }
+            i = end1;
+            j = end2;
+        }
+        if (!shared) return false;
+        std::vector<Match>& candidates = unique.empty() ? rare : unique;
+        std::sort(candidates.begin(), candidates.end(),
+                  [](const Match& x, const Match& y) { return x.index1 < y.index1; });
+        anchors = longestIncreasing(candidates);
+        return true;
+    }
+
+    // The longest run of candidates (sorted by index1) whose index2 also
+    // increases: patience sorting, n log n.
+    static std::vector<Match> longestIncreasing(const std::vector<Match>& candidates) {
+        std::vector<std::size_t> tails;  // candidate ending the best run of each length
+        std::vector<std::size_t> previous(candidates.size());
+        for (std::size_t c = 0; c < candidates.size(); ++c) {
+            const auto pos = std::lower_bound(
+                tails.begin(), tails.end(), candidates[c].index2,
+                [&](std::size_t t, std::uint32_t value) { return candidates[t].index2 < value; });
+            previous[c] = pos == tails.begin() ? c : *(pos - 1);
+            if (pos == tails.end())
+                tails.push_back(c);
+            else
+                *pos = c;
+        }
+        std::vector<Match> run;
+        if (tails.empty()) return run;
+        for (std::size_t c = tails.back();; c = previous[c]) {
+            run.push_back(candidates[c]);
+            if (previous[c] == c) break;
+        }
+        std::reverse(run.begin(), run.end());
+        return run;
+    }
+
+    // Myers' greedy diff over the range, kept only when it needs at most
+    // maxEdits insertions and deletions.
+    void myers(const Range& r) {
+        const int n = static_cast<int>(r.a1 - r.a0);
+        const int m = static_cast<int>(r.b1 - r.b0);
+        const std::int64_t size = std::int64_t{n} + m;
+        const int maxEdits = static_cast<int>(std::min({kMaxEdits, size, budget_ / size}));
+        if (maxEdits < 1) return;
+        const int offset = maxEdits + 1;
+        std::vector<int> v(static_cast<std::size_t>(2 * maxEdits + 3), 0);
+        std::vector<std::vector<int>> trace;
+        auto at = [&](std::vector<int>& row, int k) -> int& {
+            return row[static_cast<std::size_t>(k + offset)];
+        };
+        for (int d = 0; d <= maxEdits; ++d) {
+            trace.push_back(v);
+            for (int k = -d; k <= d; k += 2) {
+                int x = (k == -d || (k != d && at(v, k - 1) < at(v, k + 1))) ? at(v, k + 1)
+                                                                             : at(v, k - 1) + 1;
+                int y = x - k;
+                while (x < n && y < m && a_[r.a0 + x] == b_[r.b0 + y]) {
+                    ++x;
+                    ++y;
+                }
+                at(v, k) = x;
+                if (x >= n && y >= m) {
+                    budget_ -= size * (d + 1);
+                    backtrack(r, trace, n, m, offset);
+                    return;
+                }
+            }
+        }
+        budget_ -= size * maxEdits;
+    }
+
+    void backtrack(const Range& r, std::vector<std::vector<int>>& trace, int x, int y, int offset) {
+        for (int d = static_cast<int>(trace.size()) - 1; d >= 0; --d) {
+            const std::vector<int>& v = trace[static_cast<std::size_t>(d)];
+            auto at = [&](int k) { return v[static_cast<std::size_t>(k + offset)]; };
+            const int k = x - y;
+            const int previousK = (k == -d || (k != d && at(k - 1) < at(k + 1))) ? k + 1 : k - 1;
+            const int previousX = at(previousK);
+            const int previousY = previousX - previousK;
+            while (x > previousX && y > previousY) {
+                --x;
+                --y;
+                match(r.a0 + static_cast<std::uint32_t>(x), r.b0 + static_cast<std::uint32_t>(y));
+            }
+            x = previousX;
+            y = previousY;
+        }
+    }
+
+    std::span<const std::uint64_t> a_;
+    std::span<const std::uint64_t> b_;
+    std::int64_t budget_;
+    std::vector<std::uint32_t> partner_;  // per position of a: 1 + its match in b, 0 for none
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted1_;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted2_;
+};
+
+}  // namespace
+
+std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b) {
+    return Aligner(a, b).run();
+}
+
+}  // namespace quorvel::compare

@@ -1,0 +1,221 @@
+#include "compare/record_hash.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "foxpro/text_form.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+using foxpro::Value;
+
+std::uint64_t dateNumber(const foxpro::Date& d) {
+    return static_cast<std::uint64_t>(d.year) * 10000 + static_cast<std::uint64_t>(d.month) * 100 +
+           static_cast<std::uint64_t>(d.day);
+}
+
+std::uint64_t secondOfDay(const foxpro::DateTime& dt) {
+    return static_cast<std::uint64_t>(dt.hour) * 3600 + static_cast<std::uint64_t>(dt.minute) * 60 +
+           static_cast<std::uint64_t>(dt.second);
+}
+
+// Drops the zeros after the point and a point with nothing after it, and
+// writes minus zero as zero: the canonical form of decimals ("12.50" ->
+// "12.5", "-0.0" -> "0").
+void trimDecimal(std::string& text, std::size_t start) {
+    if (text.find('.', start) != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.') text.pop_back();
+    }
+    if (text.compare(start, std::string::npos, "-0") == 0) text.replace(start, 2, "0");
+}
+
+// A number in the canonical decimal form of N and F values, whatever its
+// kind, so that numbers compare by value across N, F, I, Y and B.
+void appendCanonicalNumber(std::string& out, const Value& value) {
+    const std::size_t start = out.size();
+    switch (value.kind()) {
+        case Value::Kind::Decimal:
+            out += value.str();
+            return;
+        case Value::Kind::Integer:
+            out += std::to_string(value.asInteger());
+            return;
+        case Value::Kind::Currency: {
+            const std::int64_t v = value.asInteger();
+            const std::uint64_t magnitude =
+                v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+            if (v < 0) out += '-';
+            out += std::to_string(magnitude / 10000);
+            char fraction[8];
+            std::snprintf(fraction, sizeof fraction, ".%04u",
+                          static_cast<unsigned>(magnitude % 10000));
+            out += fraction;
+            trimDecimal(out, start);
+            return;
+        }
+        case Value::Kind::Double: {
+            // The shortest decimal that reads back as the same double.
+            char digits[400];
+            const auto result = std::to_chars(digits, digits + sizeof digits, value.asDouble(),
+                                              std::chars_format::fixed);
+            out.append(digits, result.ptr);
+            trimDecimal(out, start);
+            return;
+        }
+        default:
+            out += value.str();
+            return;
+    }
+}
+
+void appendTrimmed(std::string& out, std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    out += text;
+}
+
+}  // namespace
+
+void sortByHash(std::vector<HashedRecord>& records) {
+    if (records.size() < 4096) {
+        std::sort(records.begin(), records.end());
+        return;
+    }
+    // Two stable counting passes, over bits 42..52 and then 53..63, leave
+    // the records in order of their top 22 bits and, within that, of
+    // position.
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    std::vector<HashedRecord> other(records.size());
+    for (const int shift : {64 - 2 * kDigitBits, 64 - kDigitBits}) {
+        std::vector<std::size_t> next(kBuckets + 1, 0);
+        for (const auto& r : records) ++next[((r.first >> shift) & (kBuckets - 1)) + 1];
+        for (std::size_t b = 1; b <= kBuckets; ++b) next[b] += next[b - 1];
+        for (const auto& r : records) other[next[(r.first >> shift) & (kBuckets - 1)]++] = r;
+        records.swap(other);
+    }
+    // Each run of equal top bits is then sorted on its own: a few records
+    // for hashes, but any number for numbers that are no hashes.
+    constexpr int kTopShift = 64 - 2 * kDigitBits;
+    for (auto run = records.begin(); run != records.end();) {
+        const std::uint64_t top = run->first >> kTopShift;
+        auto end = run + 1;
+        while (end != records.end() && end->first >> kTopShift == top) ++end;
+        if (end - run > 1 && !std::is_sorted(run, end)) std::sort(run, end);
+        run = end;
+    }
+}
+
+void addTypedValue(Hasher& hasher, const Value& value) {
+    hasher.add(static_cast<std::uint64_t>(value.kind()));
+    switch (value.kind()) {
+        case Value::Kind::Null:
+            return;
+        case Value::Kind::Text:
+        case Value::Kind::Bytes:
+        case Value::Kind::Decimal:
+            hasher.add(value.str());
+            return;
+        case Value::Kind::Integer:
+        case Value::Kind::Currency:
+        case Value::Kind::Logical:
+            hasher.add(static_cast<std::uint64_t>(value.asInteger()));
+            return;
+        case Value::Kind::Double: {
+            const double d = value.asDouble() == 0 ? 0.0 : value.asDouble();
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &d, sizeof bits);
+            hasher.add(bits);
+            return;
+        }
+        case Value::Kind::Date:
+            hasher.add(dateNumber(value.asDate()));
+            return;
+        case Value::Kind::DateTime:
+            hasher.add(dateNumber(value.asDateTime().date));
+            hasher.add(secondOfDay(value.asDateTime()));
+            return;
+    }
+}
+
+KeyKind keyKindOf(int typeCode) {
+    switch (typeCode) {
+        case foxpro::kTypeInteger:
+        case foxpro::kTypeDouble:
+        case foxpro::kTypeCurrency:
+        case foxpro::kTypeNumeric:
+            return KeyKind::Number;
+        case foxpro::kTypeDate:
+        case foxpro::kTypeTimestamp:
+            return KeyKind::Time;
+        case foxpro::kTypeBoolean:
+            return KeyKind::Logical;
+        default:
+            return typeCode >= foxpro::kTypeVarBinary ? KeyKind::Binary : KeyKind::Text;
+    }
+}
+
+void appendKeyText(std::string& out, const Value& value, bool byText,
+                   const foxpro::TextLocale& locale) {
+    // One letter for the value's class, then its text with its length in
+    // front, so that no two keys of several fields run together alike:
+    // "N4:12.5", "S3:abc", "0" for null.
+    if (value.isNull()) {
+        out += '0';
+        return;
+    }
+    char letter = 'S';
+    std::string text;
+    if (byText) {
+        appendTrimmed(text, foxpro::textForm(value, locale));
+    } else {
+        switch (value.kind()) {
+            case Value::Kind::Decimal:
+            case Value::Kind::Integer:
+            case Value::Kind::Currency:
+            case Value::Kind::Double:
+                letter = 'N';
+                appendCanonicalNumber(text, value);
+                break;
+            case Value::Kind::Text:
+                appendTrimmed(text, value.str());
+                break;
+            case Value::Kind::Bytes:
+                letter = 'B';
+                text = value.str();
+                break;
+            case Value::Kind::Date:
+                letter = 'D';
+                text = std::to_string(dateNumber(value.asDate()) * 100000);
+                break;
+            case Value::Kind::DateTime:
+                letter = 'D';
+                text = std::to_string(dateNumber(value.asDateTime().date) * 100000 +
+                                      secondOfDay(value.asDateTime()));
+                break;
+            case Value::Kind::Logical:
+                letter = 'L';
+                text = value.asLogical() ? "1" : "0";
+                break;
+            case Value::Kind::Null:
+                break;
+        }
+    }
+    out += letter;
+    out += std::to_string(text.size());
+    out += ':';
+    out += text;
+}
+
+std::string keyDisplayText(const Value& value, const foxpro::TextLocale& locale) {
+    if (value.isNull()) return ".NULL.";
+    std::string text;
+    appendTrimmed(text, foxpro::textForm(value, locale));
+    return text;
+}
+
+}  // namespace quorvel::compare

@@ -1,0 +1,139 @@
+// The pieces of content pairing on plain numbers: the common subsequence of
+// two hash sequences, the pairing inside a stretch, the sort by hash.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "compare/hash_alignment.h"
+#include "compare/record_hash.h"
+#include "compare/stretch_pairing.h"
+
+namespace quorvel::compare {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The length of a longest common subsequence, by the textbook table.
+std::size_t lcsLength(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>& b) {
+    std::vector<std::vector<std::size_t>> t(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = a.size(); i-- > 0;)
+        for (std::size_t j = b.size(); j-- > 0;)
+            t[i][j] = a[i] == b[j] ? t[i + 1][j + 1] + 1 : std::max(t[i + 1][j], t[i][j + 1]);
+    return t[0][0];
+}
+
+// Matches must pair equal hashes and increase on both sides.
+void expectCommonSubsequence(const std::vector<std::uint64_t>& a,
+                             const std::vector<std::uint64_t>& b, const std::vector<Match>& m) {
+    for (std::size_t k = 0; k < m.size(); ++k) {
+        ASSERT_LT(m[k].index1, a.size());
+        ASSERT_LT(m[k].index2, b.size());
+        EXPECT_EQ(a[m[k].index1], b[m[k].index2]);
+        if (k > 0) {
+            EXPECT_GT(m[k].index1, m[k - 1].index1);
+            EXPECT_GT(m[k].index2, m[k - 1].index2);
+        }
+    }
+}
+
+TEST(AlignHashesTest, EditedSequencesOfDistinctRecordsAlignAsLongAsPossible) {
+    // Distinct records edited here and there (removed, inserted, changed,
+    // moved): the alignment is a longest common subsequence.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::uint64_t> a(rng() % 60);
+        std::iota(a.begin(), a.end(), 1000);
+        std::vector<std::uint64_t> b = a;
+        for (int edits = static_cast<int>(rng() % 6); edits > 0 && !b.empty(); --edits) {
+            const std::size_t at = rng() % b.size();
+            switch (rng() % 4) {
+                case 0:
+                    b.erase(b.begin() + static_cast<std::ptrdiff_t>(at));
+                    break;
+                case 1:
+                    b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), 5000 + rng() % 100);
+                    break;
+                case 2:
+                    b[at] = 9000 + rng() % 100;
+                    break;
+                default:
+                    std::rotate(b.begin() + static_cast<std::ptrdiff_t>(at),
+                                b.begin() + static_cast<std::ptrdiff_t>(at) + 1, b.end());
+            }
+        }
+        const std::vector<Match> m = alignHashes(a, b);
+        expectCommonSubsequence(a, b, m);
+        EXPECT_EQ(m.size(), lcsLength(a, b));
+    }
+}
+
+TEST(AlignHashesTest, RepeatedRecordsStillAlign) {
+    // No record occurs once on each side: pairs of copies anchor, and
+    // Myers' diff aligns what has no anchor.
+    const std::vector<std::uint64_t> a = {1, 7, 8, 7, 8, 3};
+    const std::vector<std::uint64_t> b = {2, 7, 8, 7, 8, 4};
+    EXPECT_THAT(alignHashes(a, b), ElementsAre(Match{1, 1}, Match{2, 2}, Match{3, 3}, Match{4, 4}));
+    const std::vector<std::uint64_t> c = {5, 6, 5, 6, 5};
+    const std::vector<std::uint64_t> d = {6, 5, 6, 5, 6};
+    const std::vector<Match> m = alignHashes(c, d);
+    expectCommonSubsequence(c, d, m);
+    EXPECT_EQ(m.size(), lcsLength(c, d));
+}
+
+TEST(AlignHashesTest, NothingInCommonOrReversedEndsWithAValidAlignment) {
+    // Sizes at which work growing with the square of the length would not
+    // end within the test's time.
+    constexpr std::uint64_t kCount = 400000;
+    std::vector<std::uint64_t> a(kCount);
+    std::iota(a.begin(), a.end(), 1);
+    std::vector<std::uint64_t> changed(kCount);
+    std::iota(changed.begin(), changed.end(), kCount + 1);
+    std::vector<std::uint64_t> reversed(a.rbegin(), a.rend());
+    EXPECT_THAT(alignHashes(a, changed), IsEmpty());
+    const std::vector<Match> m = alignHashes(a, reversed);
+    expectCommonSubsequence(a, reversed, m);
+    EXPECT_FALSE(m.empty());
+}
+
+// Field hashes of records, one row per record.
+std::vector<std::uint64_t> rows(std::initializer_list<std::vector<std::uint64_t>> records) {
+    std::vector<std::uint64_t> out;
+    for (const auto& r : records) out.insert(out.end(), r.begin(), r.end());
+    return out;
+}
+
+TEST(PairStretchTest, PairsInOrderForTheMostEqualValuesAndOnlyWhenHalfAgree) {
+    // Record 0 of Table #1 looks most like record 1 of Table #2; record 1
+    // agrees with nothing in half its fields: Deleted.
+    EXPECT_THAT(pairStretch(rows({{1, 2, 3, 4}, {5, 6, 7, 8}}),
+                            rows({{9, 9, 9, 4}, {1, 2, 3, 9}, {5, 9, 9, 9}}), 4),
+                ElementsAre(Match{0, 1}));
+    // Two ways to pair that hold as many equal values: the earlier pair wins.
+    EXPECT_THAT(pairStretch(rows({{1, 2}}), rows({{1, 9}, {9, 2}}), 2), ElementsAre(Match{0, 0}));
+    // Crossing pairs are not allowed: the better of the two is kept.
+    EXPECT_THAT(pairStretch(rows({{1, 2, 3}, {4, 5, 6}}), rows({{4, 5, 6}, {1, 2, 9}}), 3),
+                ElementsAre(Match{1, 0}));
+    EXPECT_THAT(pairFirstWithFirst(3, 2), ElementsAre(Match{0, 0}, Match{1, 1}));
+}
+
+TEST(SortByHashTest, OrdersByHashThenPosition) {
+    std::mt19937_64 rng(3);
+    for (const std::size_t size : {std::size_t{10}, std::size_t{100000}}) {
+        std::vector<HashedRecord> records;
+        for (std::uint32_t i = 0; i < size; ++i)
+            records.emplace_back(i % 7 == 0 ? 42 : rng() >> (i % 3 == 0 ? 40 : 0), i);
+        std::vector<HashedRecord> expected = records;
+        std::sort(expected.begin(), expected.end());
+        sortByHash(records);
+        EXPECT_EQ(records, expected);
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::compare
