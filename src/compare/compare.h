@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "compare/difference_list.h"
+#include "compare/pairing.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
@@ -28,7 +30,8 @@ struct CompareCallbacks {
     std::function<void(int value, const std::string& text)> progress;
     // The same moments as numbers, for a progress display of its own: the
     // record pairs walked so far and Table #1's record count (0 when it
-    // could not be read; Table #2 may have more records).
+    // could not be read; Table #2 may have more records).  Key and content
+    // pairing read each table twice: their steps so far and of the whole.
     std::function<void(std::int64_t pairs, std::int64_t recordCount)> counted;
     // Lets pending window events run; called about every kEventIntervalMs of
     // work, never once per field.
@@ -52,6 +55,10 @@ struct CompareResult {
     // What reading the two tables tolerated, each naming its file (a record
     // count that disagrees with the file size, a binary memo read as empty).
     std::vector<std::string> warnings;
+    // Key pairing: the key values held by more than one record of a table,
+    // once each.  The comparison went on: the k-th record of such a value
+    // in Table #1 was paired with the k-th in Table #2.
+    std::vector<DuplicateKey> duplicateKeys;
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.
@@ -59,17 +66,19 @@ struct CompareResult {
 };
 
 // The entry point: compares table1 of source1 with table2 of source2.
-// Records are paired by position in stored order (deleted records skipped),
-// fields by name without case (the k-th field of a name in Table #1 with the
-// k-th field of that name in Table #2), the field list taken from Table #1.
-// Value texts follow textForm under the given locale.  Failures are shown
-// through dialogs as error reports (locations "Compare1.Compare" and
-// "Compare1.CompareTables"); a failure that leaves the tables not compared
-// also sets CouldNotCompare.  Never throws.
+// Records are paired as `pairing` says: by position in stored order
+// (deleted records skipped; the default), by key fields or by content
+// (pairing_walks.h); fields by name without case (the k-th field of a name
+// in Table #1 with the k-th field of that name in Table #2), the field list
+// taken from Table #1.  Value texts follow textForm under the given locale.
+// Failures are shown through dialogs as error reports (locations
+// "Compare1.Compare" and "Compare1.CompareTables"); a failure that leaves
+// the tables not compared (a key field that a table lacks, say) also sets
+// CouldNotCompare.  Never throws.
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
                       const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
-                      const CompareCallbacks& callbacks = {});
+                      const CompareCallbacks& callbacks = {}, const RecordPairing& pairing = {});
 
 // The walk itself, with the progress scale starting at progressStart;
 // Compare calls it with ProgressStart.  Never throws.
@@ -77,6 +86,13 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const data::SourceDescriptor& source2, const std::string& table1,
                             const std::string& table2, const foxpro::TextLocale& locale,
                             frame::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
-                            int progressStart = ProgressStart);
+                            int progressStart = ProgressStart, const RecordPairing& pairing = {});
+
+// The fields that Table #1 and Table #2 share (names compared without
+// case), as Table #1 spells them and in its column order: the key fields a
+// user may choose.  Throws FoxProError when a source or table cannot be read.
+std::vector<std::string> sharedFieldNames(const data::SourceDescriptor& source1,
+                                          const data::SourceDescriptor& source2,
+                                          const std::string& table1, const std::string& table2);
 
 }  // namespace quorvel::compare

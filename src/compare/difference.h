@@ -19,7 +19,8 @@ struct Difference {
     DifferenceKind kind = DifferenceKind::Changed;
     // Record numbers (1-based, deleted records not counted) in Table #1 and
     // Table #2; 0 where the kind has no record there (Added: no record1,
-    // Deleted: no record2).
+    // Deleted: no record2, a Missing-field line of key or content pairing,
+    // which stands once for the tables: neither).
     std::int64_t record1 = 0;
     std::int64_t record2 = 0;
     // Changed and MissingField: the field's position in Table #1 (0-based)

@@ -84,8 +84,10 @@ void DifferenceList::addChanged(std::int64_t record1, std::int64_t record2, int 
 void DifferenceList::addMissingField(std::int64_t record1, std::int64_t record2, int field) {
     Entry e;
     e.kind = DifferenceKind::MissingField;
-    e.record1 = recordNumber(record1);
-    e.record2 = recordNumber(record2);
+    // 0 and 0: a line that stands once for the whole table.
+    const bool once = record1 == 0 && record2 == 0;
+    e.record1 = once ? 0 : recordNumber(record1);
+    e.record2 = once ? 0 : recordNumber(record2);
     e.field = fieldPosition(field);
     entries_.push_back(e);
 }

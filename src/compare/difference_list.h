@@ -34,7 +34,8 @@ class DifferenceList {
 
     // Record numbers are 1-based and below 2^32 (a table holds no more
     // records); field is a position in fieldNames().  Throws
-    // std::out_of_range otherwise.
+    // std::out_of_range otherwise.  A Missing-field difference that stands
+    // once for the tables, not for a record pair, has record numbers 0 and 0.
     void addDeleted(std::int64_t record1);
     void addAdded(std::int64_t record2);
     void addChanged(std::int64_t record1, std::int64_t record2, int field, std::string_view value1,

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "compare/difference_line.h"
+#include "compare/record_hash.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 
@@ -51,9 +52,10 @@ class CompareTest : public ::testing::Test {
     void write2(const TableBuilder& t) { t.write(folder2_.file("t2.dbf")); }
 
     compare::CompareResult run(const compare::CompareCallbacks& callbacks = {},
-                               const std::string& table2 = "t2") {
+                               const std::string& table2 = "t2",
+                               const compare::RecordPairing& pairing = {}) {
         return compare::Compare(folderSource(folder1_.path()), folderSource(folder2_.path()), "t1",
-                                table2, foxpro::TextLocale::c(), dialogs_, callbacks);
+                                table2, foxpro::TextLocale::c(), dialogs_, callbacks, pairing);
     }
 
     // The line texts of a comparison that must complete without any report.
@@ -455,6 +457,75 @@ TEST_F(CompareTest, DifferencesCarryKindRecordsFieldAndNulls) {
     EXPECT_EQ(d[2].record1, 2);
     EXPECT_EQ(d[2].record2, 0);
     EXPECT_EQ(d[2].table2, "t2");
+}
+
+// --- Key and content pairing ---------------------------------------------
+
+TEST_F(CompareTest, KeyValuesCompareByValueAcrossTypes) {
+    // Every record of Table #1 finds its partner in the reversed Table #2:
+    // text without trailing blanks (C(5) against C(3)), a date against the
+    // datetime of its midnight, currency against N, I against B, nulls.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("NAME", 'C', 5).field("DAY", 'D', 8).field("AMOUNT", 'Y', 8);
+    t1.field("N", 'I', 4).field("OPT", 'N', 3, 0, 0x02);
+    t2.field("name", 'C', 3).field("DAY", 'T', 8).field("AMOUNT", 'N', 8, 3);
+    t2.field("N", 'B', 8).field("OPT", 'N', 3, 0, 0x02);
+    const char* const names[] = {"ab", "abc", ""};
+    for (int i = 0; i < 3; ++i)
+        t1.record({Cell::text(names[i]), Cell::date(2020, 1, 2 + i), Cell::currency(125000 + i),
+                   Cell::integer32(i), i == 1 ? Cell::null() : Cell::number("7")});
+    char amount[16];
+    for (int i = 2; i >= 0; --i) {
+        std::snprintf(amount, sizeof amount, "12.500%d", i);
+        t2.record({Cell::text(names[i]), Cell::dateTime(2020, 1, 2 + i, 0, 0, 0),
+                   Cell::number(std::string(amount).substr(0, 7)), Cell::real64(i),
+                   i == 1 ? Cell::null() : Cell::number("7")});
+    }
+    write1(t1);
+    write2(t2);
+    const compare::RecordPairing byKey{compare::Pairing::Key,
+                                       {"name", "day", "Amount", "n", "opt"}};
+    const compare::CompareResult result = run({}, "t2", byKey);
+    ASSERT_TRUE(result.completed()) << result.failure;
+    for (const compare::Difference d : result.differences)
+        EXPECT_EQ(d.kind, compare::DifferenceKind::Changed) << compare::lineText(d);
+    EXPECT_TRUE(result.duplicateKeys.empty());
+}
+
+TEST_F(CompareTest, EqualHashesOfUnequalRecordsAreSettledByTheirRecords) {
+    // With every hash alike, the pairings must compare the records
+    // themselves and come to what full hashes give.
+    write1(names({"a", "b", "c"}));
+    write2(names({"b", "a", "d"}));
+    const compare::RecordPairing byKey{compare::Pairing::Key, {"NAME"}};
+    const compare::RecordPairing byContent{compare::Pairing::Content, {}};
+    const std::vector<std::string> key = texts(run({}, "t2", byKey).differences);
+    const std::vector<std::string> content = texts(run({}, "t2", byContent).differences);
+    EXPECT_THAT(key, ElementsAre("Record 3 deleted from t2", "Record 3 added to t2"));
+    // b pairs with b; a before it is Deleted; c, then a and d of Table #2
+    // make the last stretch: its Added lines after its Deleted one.
+    EXPECT_THAT(content, ElementsAre("Record 1 deleted from t2", "Record 3 deleted from t2",
+                                     "Record 2 added to t2", "Record 3 added to t2"));
+    compare::recordHashMask = 0;
+    EXPECT_EQ(texts(run({}, "t2", byKey).differences), key);
+    EXPECT_EQ(texts(run({}, "t2", byContent).differences), content);
+    // One record on each side with keys that share the hash: no pair.
+    write1(names({"a"}));
+    write2(names({"b"}));
+    EXPECT_THAT(texts(run({}, "t2", byKey).differences),
+                ElementsAre("Record 1 deleted from t2", "Record 1 added to t2"));
+    compare::recordHashMask = ~std::uint64_t{0};
+}
+
+TEST_F(CompareTest, UnknownKeyFieldNamesTheFieldAndTheTable) {
+    write1(names({"a"}));
+    TableBuilder t2(0x30);
+    t2.field("OTHER", 'C', 3).record({Cell::text("a")});
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"name"}});
+    EXPECT_FALSE(result.completed());
+    EXPECT_EQ(result.failure, "key field name not found in Table #2 (t2)");
 }
 
 }  // namespace

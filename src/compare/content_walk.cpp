@@ -1,0 +1,164 @@
+// Content pairing: a common subsequence of equal records found over record
+// hashes, every match confirmed by comparing its two records before the
+// stretch in front of it is given its lines.
+
+#include "compare/hash_alignment.h"
+#include "compare/pairing_walks.h"
+#include "compare/stretch_pairing.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+using foxpro::Recordset;
+
+class ContentWalk {
+  public:
+    ContentWalk(TablePair& tables, DifferenceList& out, WalkPacer& pacer)
+        : tables_(tables), out_(out), pacer_(pacer) {}
+
+    void run() {
+        tables_.addMissingFieldLines(out_);
+        std::vector<Match> matches;
+        {
+            // Tables of one layout are aligned by their stored bytes first
+            // (no decoding), then what that leaves between two matches by
+            // their values.
+            const bool stored = tables_.byBytes();
+            const std::vector<std::uint64_t> hashes1 = hashTable(1, stored);
+            const std::vector<std::uint64_t> hashes2 = hashTable(2, stored);
+            count1_ = static_cast<std::int64_t>(hashes1.size());
+            count2_ = static_cast<std::int64_t>(hashes2.size());
+            matches = alignHashes(hashes1, hashes2);
+        }
+        if (tables_.byBytes()) matches = alignGapsByValue(matches);
+        // A match whose records differ (equal hashes of unequal records)
+        // joins the stretch around it.
+        std::int64_t start1 = 1;
+        std::int64_t start2 = 1;
+        for (const Match& m : matches) {
+            const std::int64_t n1 = std::int64_t{m.index1} + 1;
+            const std::int64_t n2 = std::int64_t{m.index2} + 1;
+            tables_.cursor1().moveTo(n1);
+            tables_.cursor2().moveTo(n2);
+            if (!tables_.currentEqual()) continue;
+            stretch(start1, n1, start2, n2);
+            pacer_.work(done_ += 2, 1);
+            start1 = n1 + 1;
+            start2 = n2 + 1;
+        }
+        stretch(start1, count1_ + 1, start2, count2_ + 1);
+    }
+
+  private:
+    Recordset& cursor(int side) { return side == 1 ? tables_.cursor1() : tables_.cursor2(); }
+
+    std::vector<std::uint64_t> hashTable(int side, bool stored) {
+        std::vector<std::uint64_t> hashes;
+        Recordset& c = cursor(side);
+        for (c.moveFirst(); !c.eof(); c.moveNext()) {
+            hashes.push_back(stored ? tables_.currentStoredHash(side) : tables_.currentHash(side));
+            pacer_.work(++done_, stored ? 1 : static_cast<int>(tables_.comparedCount()));
+        }
+        return hashes;
+    }
+
+    // The value hashes of records [from, to) of a side.
+    std::vector<std::uint64_t> valueHashes(int side, std::int64_t from, std::int64_t to) {
+        std::vector<std::uint64_t> hashes;
+        for (std::int64_t n = from; n < to; ++n) {
+            cursor(side).moveTo(n);
+            hashes.push_back(tables_.currentHash(side));
+            pacer_.work(done_, static_cast<int>(tables_.comparedCount()));
+        }
+        return hashes;
+    }
+
+    // The matches found by stored bytes, with those found by value between
+    // every two of them (and before the first, after the last) added.
+    std::vector<Match> alignGapsByValue(const std::vector<Match>& byBytes) {
+        std::vector<Match> matches;
+        std::int64_t from1 = 1;
+        std::int64_t from2 = 1;
+        auto gap = [&](std::int64_t to1, std::int64_t to2) {
+            if (to1 > from1 && to2 > from2) {
+                for (const Match& m :
+                     alignHashes(valueHashes(1, from1, to1), valueHashes(2, from2, to2)))
+                    matches.push_back({static_cast<std::uint32_t>(from1 - 1 + m.index1),
+                                       static_cast<std::uint32_t>(from2 - 1 + m.index2)});
+            }
+        };
+        for (const Match& m : byBytes) {
+            gap(std::int64_t{m.index1} + 1, std::int64_t{m.index2} + 1);
+            matches.push_back(m);
+            from1 = std::int64_t{m.index1} + 2;
+            from2 = std::int64_t{m.index2} + 2;
+        }
+        gap(count1_ + 1, count2_ + 1);
+        return matches;
+    }
+
+    // The hashes of the compared fields of records [from, to) of a side.
+    std::vector<std::uint64_t> fieldHashes(int side, std::int64_t from, std::int64_t to) {
+        std::vector<std::uint64_t> hashes;
+        for (std::int64_t n = from; n < to; ++n) {
+            cursor(side).moveTo(n);
+            tables_.currentFieldHashes(side, hashes);
+        }
+        return hashes;
+    }
+
+    // The lines of the stretch of records [from1, to1) of Table #1 and
+    // [from2, to2) of Table #2: each record of Table #1 with its partner's
+    // Changed lines or as Deleted, then the Added records of Table #2.
+    void stretch(std::int64_t from1, std::int64_t to1, std::int64_t from2, std::int64_t to2) {
+        const auto rows1 = static_cast<std::size_t>(to1 - from1);
+        const auto rows2 = static_cast<std::size_t>(to2 - from2);
+        if (rows1 == 0 && rows2 == 0) return;
+        std::vector<Match> pairs;
+        if (rows1 > 0 && rows2 > 0) {
+            if (rows1 <= kStretchLimit && rows2 <= kStretchLimit) {
+                pairs = pairStretch(fieldHashes(1, from1, to1), fieldHashes(2, from2, to2),
+                                    tables_.comparedCount());
+            } else {
+                pairs = pairFirstWithFirst(rows1, rows2);
+            }
+        }
+        std::vector<bool> paired2(rows2, false);
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < rows1; ++i) {
+            const std::int64_t n1 = from1 + static_cast<std::int64_t>(i);
+            int units = 1;
+            if (next < pairs.size() && pairs[next].index1 == i) {
+                const std::int64_t n2 = from2 + pairs[next].index2;
+                paired2[pairs[next].index2] = true;
+                ++next;
+                tables_.cursor1().moveTo(n1);
+                tables_.cursor2().moveTo(n2);
+                units = tables_.compareCurrent(out_, n1, n2, false);
+            } else {
+                out_.addDeleted(n1);
+            }
+            pacer_.work(++done_, units);
+        }
+        for (std::size_t j = 0; j < rows2; ++j) {
+            if (!paired2[j]) out_.addAdded(from2 + static_cast<std::int64_t>(j));
+            pacer_.work(++done_, 1);
+        }
+    }
+
+    TablePair& tables_;
+    DifferenceList& out_;
+    WalkPacer& pacer_;
+    std::int64_t count1_ = 0;
+    std::int64_t count2_ = 0;
+    std::int64_t done_ = 0;
+};
+
+}  // namespace
+
+void walkByContent(TablePair& tables, DifferenceList& out, WalkPacer& pacer) {
+    ContentWalk(tables, out, pacer).run();
+}
+
+}  // namespace quorvel::compare

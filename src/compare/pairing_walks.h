@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "compare/difference_list.h"
+#include "compare/pairing.h"
+#include "compare/table_pair.h"
+#include "compare/walk_pacer.h"
+#include "foxpro/text_locale.h"
+
+namespace quorvel::compare {
+
+// The walks of key and content pairing over two open tables, both in two
+// passes: the first reads each table once and keeps a hash and a record
+// number per record, never a record; the second compares the pairs found,
+// reading their records again.  Both add the Missing-field lines first, once
+// per field, then the record lines.  The pacer's scale is set here (two
+// steps per record of each table).  Failures of the tables throw.
+
+// Key pairing: the k-th record of Table #1 (stored order) with a key value
+// pairs with the k-th record of Table #2 with that value.  Lines: Table #1
+// in stored order (each record's Changed lines in field order, or its
+// Deleted line), then the Added lines in Table #2's order.  Key values held
+// by more than one record of a table are added to duplicates, once each, in
+// the order in which Table #1 (then Table #2) first holds them.  A key field
+// missing from either table throws std::invalid_argument naming the field
+// and the table.
+void walkByKey(TablePair& tables, const std::vector<std::string>& keyFields,
+               const std::string& table1, const std::string& table2,
+               const foxpro::TextLocale& locale, DifferenceList& out,
+               std::vector<DuplicateKey>& duplicates, WalkPacer& pacer);
+
+// Content pairing: a longest common subsequence of equal records
+// (alignHashes over record hashes, each match confirmed by comparing the
+// records), the stretches between them paired by pairStretch (or first with
+// first beyond kStretchLimit).  Lines in Table #1's record order, each
+// stretch's Added lines after that stretch's records of Table #1.
+void walkByContent(TablePair& tables, DifferenceList& out, WalkPacer& pacer);
+
+}  // namespace quorvel::compare

@@ -1,0 +1,282 @@
+#include "compare/table_pair.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "compare/field_name.h"
+#include "compare/record_hash.h"
+#include "foxpro/text_form.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+using foxpro::FieldInfo;
+using foxpro::Recordset;
+using foxpro::Value;
+
+// A value's text: the text form of the table-access layer, null empty.
+std::string valueText(const Value& value, const foxpro::TextLocale& locale) {
+    if (value.isNull()) return {};
+    return foxpro::textForm(value, locale);
+}
+
+// Whether two values of a field pair agree by the rules of the comparison:
+// values of different types by their texts, binary data of one type always,
+// others by the typed comparison, null equal only to null.
+bool valuesEqual(const Value& a, int typeA, const Value& b, int typeB,
+                 const foxpro::TextLocale& locale) {
+    if (typeA != typeB) return valueText(a, locale) == valueText(b, locale);
+    if (typeA >= foxpro::kTypeVarBinary) return true;
+    if (!a.isNull() && !b.isNull()) return a == b;
+    return a.isNull() && b.isNull();
+}
+
+std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& cursor2) {
+    std::vector<std::string> names2;
+    for (int j = 0; j < cursor2.fieldCount(); ++j)
+        names2.push_back(upperFieldName(cursor2.field(j).name));
+    std::vector<std::string> names1;
+    std::vector<FieldPair> pairs;
+    for (int i = 0; i < fieldList.fieldCount(); ++i) {
+        const FieldInfo& info = fieldList.field(i);
+        std::string upper = upperFieldName(info.name);
+        const auto occurrence = std::count(names1.begin(), names1.end(), upper);
+        names1.push_back(upper);
+        FieldPair pair;
+        pair.index1 = i;
+        pair.type1 = info.typeCode;
+        pair.memo = info.memo;
+        pair.offset = info.offset;
+        pair.width = info.width;
+        std::int64_t seen = 0;
+        for (int j = 0; j < static_cast<int>(names2.size()); ++j) {
+            if (names2[j] != upper) continue;
+            if (seen++ == occurrence) {
+                pair.index2 = j;
+                pair.type2 = cursor2.field(j).typeCode;
+                break;
+            }
+        }
+        pairs.push_back(pair);
+    }
+    return pairs;
+}
+
+}  // namespace
+
+TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& cursor2,
+                     const foxpro::TextLocale& locale)
+    : fieldList_(fieldList), cursor1_(cursor1), cursor2_(cursor2), locale_(locale) {
+    pairs_ = pairFields(fieldList, cursor2);
+    bool identity = pairs_.size() == static_cast<std::size_t>(cursor2.fieldCount());
+    for (const auto& pair : pairs_) {
+        if (pair.index2 != pair.index1) identity = false;
+        if (pair.compared()) compared_.push_back(pair);
+        if (pair.memo && pair.type1 < foxpro::kTypeVarBinary) memos_.push_back(pair);
+    }
+    planHashes();
+    const foxpro::TableLayout& layout = cursor1.layout();
+    byBytes_ = identity && foxpro::sameLayout(layout, cursor2.layout());
+    if (!byBytes_) return;
+    // The byte ranges that decide the values of every field that is
+    // neither a memo (its bytes are a block number) nor binary (never
+    // compared), plus the null flags.
+    std::vector<ByteRange> wanted;
+    for (const auto& pair : pairs_) {
+        if (pair.memo || pair.type1 >= foxpro::kTypeVarBinary) continue;
+        wanted.push_back({pair.offset, pair.width});
+    }
+    if (layout.nullFlagsOffset >= 0)
+        wanted.push_back({layout.nullFlagsOffset, layout.nullFlagsWidth});
+    std::sort(wanted.begin(), wanted.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    for (const auto& r : wanted) {
+        if (r.length <= 0) continue;
+        if (!ranges_.empty() && ranges_.back().offset + ranges_.back().length == r.offset)
+            ranges_.back().length += r.length;
+        else
+            ranges_.push_back(r);
+    }
+    nullFlagsOffset_ = layout.nullFlagsOffset;
+    nullFlagsWidth_ = layout.nullFlagsWidth;
+}
+
+std::vector<std::string> TablePair::fieldNames1() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < fieldList_.fieldCount(); ++i) names.push_back(fieldList_.field(i).name);
+    return names;
+}
+
+bool TablePair::bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b,
+                           int offset, int length) const {
+    if (offset < 0 || static_cast<std::size_t>(offset + length) > a.size() ||
+        static_cast<std::size_t>(offset + length) > b.size())
+        return false;
+    return std::memcmp(a.data() + offset, b.data() + offset, static_cast<std::size_t>(length)) == 0;
+}
+
+void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1,
+                             std::int64_t n2) {
+    const Value a = cursor1_.value(pair.index1);
+    const Value b = cursor2_.value(pair.index2);
+    if (valuesEqual(a, pair.type1, b, pair.type2, locale_)) return;
+    std::string textA;
+    std::string textB;
+    if (pair.type1 == pair.type2 && pair.type1 == foxpro::kTypeBoolean && !a.isNull() &&
+        !b.isNull()) {
+        // Two logicals of one type are written as -1 and 0.
+        textA = a.asLogical() ? "-1" : "0";
+        textB = b.asLogical() ? "-1" : "0";
+    } else {
+        textA = valueText(a, locale_);
+        textB = valueText(b, locale_);
+    }
+    out.addChanged(n1, n2, pair.index1, textA, a.isNull(), textB, b.isNull());
+}
+
+bool TablePair::fieldEqual(const FieldPair& pair) {
+    return valuesEqual(cursor1_.value(pair.index1), pair.type1, cursor2_.value(pair.index2),
+                       pair.type2, locale_);
+}
+
+int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
+                              bool missingFieldLines) {
+    int units = 1;
+    if (byBytes_) {
+        const auto raw1 = cursor1_.rawRecord();
+        const auto raw2 = cursor2_.rawRecord();
+        bool equal = true;
+        for (const auto& r : ranges_) {
+            if (!bytesEqual(raw1, raw2, r.offset, r.length)) {
+                equal = false;
+                break;
+            }
+        }
+        if (equal) {
+            for (const auto& pair : memos_) compareField(out, pair, n1, n2);
+            return units + static_cast<int>(memos_.size());
+        }
+        // Decode only the fields whose bytes (or null flags) differ.
+        const bool flagsEqual =
+            nullFlagsOffset_ < 0 || bytesEqual(raw1, raw2, nullFlagsOffset_, nullFlagsWidth_);
+        for (const auto& pair : pairs_) {
+            if (!pair.memo && flagsEqual && bytesEqual(raw1, raw2, pair.offset, pair.width))
+                continue;
+            compareField(out, pair, n1, n2);
+            ++units;
+        }
+        return units;
+    }
+    for (const auto& pair : pairs_) {
+        if (pair.missing()) {
+            if (missingFieldLines) out.addMissingField(n1, n2, pair.index1);
+        } else {
+            compareField(out, pair, n1, n2);
+        }
+    }
+    return units + static_cast<int>(pairs_.size());
+}
+
+void TablePair::addMissingFieldLines(DifferenceList& out) const {
+    for (const auto& pair : pairs_)
+        if (pair.missing()) out.addMissingField(0, 0, pair.index1);
+}
+
+bool TablePair::currentEqual() {
+    if (byBytes_) {
+        const auto raw1 = cursor1_.rawRecord();
+        const auto raw2 = cursor2_.rawRecord();
+        bool equal = true;
+        for (const auto& r : ranges_) {
+            if (!bytesEqual(raw1, raw2, r.offset, r.length)) {
+                equal = false;
+                break;
+            }
+        }
+        if (equal) {
+            for (const auto& pair : memos_)
+                if (!fieldEqual(pair)) return false;
+            return true;
+        }
+    }
+    for (const auto& pair : compared_)
+        if (!fieldEqual(pair)) return false;
+    return true;
+}
+
+void TablePair::planHashes() {
+    const foxpro::TableLayout& layout1 = cursor1_.layout();
+    const foxpro::TableLayout& layout2 = cursor2_.layout();
+    for (const auto& pair : compared_) {
+        const FieldInfo& f1 = cursor1_.field(pair.index1);
+        const FieldInfo& f2 = cursor2_.field(pair.index2);
+        const bool raw = pair.type1 == pair.type2 && f1.letter == f2.letter &&
+                         ((f1.letter == 'C' && layout1.codePage == layout2.codePage) ||
+                          f1.letter == 'I' || f1.letter == 'Y');
+        const bool byText = pair.type1 != pair.type2;
+        hash1_.push_back({pair.index1, raw, byText, f1.offset, f1.width, f1.nullBit});
+        hash2_.push_back({pair.index2, raw, byText, f2.offset, f2.width, f2.nullBit});
+    }
+}
+
+// Calls add(hasher-feeding function) once per compared field of the side's
+// current record.
+template <typename Add>
+void TablePair::hashFields(int side, Add&& add) {
+    const Recordset& cursor = side == 1 ? cursor1_ : cursor2_;
+    const std::vector<HashField>& plan = side == 1 ? hash1_ : hash2_;
+    const int nullFlags = cursor.layout().nullFlagsOffset;
+    std::span<const std::uint8_t> raw;
+    for (const HashField& f : plan) {
+        if (f.raw) {
+            if (raw.empty()) raw = cursor.rawRecord();
+            const bool null =
+                f.nullBit >= 0 &&
+                ((raw[static_cast<std::size_t>(nullFlags + f.nullBit / 8)] >> (f.nullBit % 8)) & 1);
+            add([&](Hasher& h) {
+                if (null) {
+                    h.add(std::uint64_t{0x6E756C6C});  // "null"
+                } else {
+                    h.add(std::uint64_t{0x726177});  // "raw"
+                    h.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + f.offset,
+                                           static_cast<std::size_t>(f.width)));
+                }
+            });
+        } else if (f.byText) {
+            const std::string text = valueText(cursor.value(f.index), locale_);
+            add([&](Hasher& h) { h.add(text); });
+        } else {
+            const Value value = cursor.value(f.index);
+            add([&](Hasher& h) { addTypedValue(h, value); });
+        }
+    }
+}
+
+std::uint64_t TablePair::currentHash(int side) {
+    Hasher record;
+    hashFields(side, [&](auto&& feed) { feed(record); });
+    return recordHash(record);
+}
+
+std::uint64_t TablePair::currentStoredHash(int side) {
+    const Recordset& cursor = side == 1 ? cursor1_ : cursor2_;
+    const auto raw = cursor.rawRecord();
+    Hasher record;
+    for (const auto& r : ranges_)
+        record.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + r.offset,
+                                    static_cast<std::size_t>(r.length)));
+    for (const auto& pair : memos_) addTypedValue(record, cursor.value(pair.index1));
+    return recordHash(record);
+}
+
+void TablePair::currentFieldHashes(int side, std::vector<std::uint64_t>& out) {
+    hashFields(side, [&](auto&& feed) {
+        Hasher field;
+        feed(field);
+        out.push_back(field.value());
+    });
+}
+
+}  // namespace quorvel::compare

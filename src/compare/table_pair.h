@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "compare/difference_list.h"
+#include "foxpro/recordset.h"
+#include "foxpro/text_locale.h"
+
+namespace quorvel::compare {
+
+// One field of Table #1 and its partner in Table #2: the k-th field of a
+// name (without case) pairs with the k-th field of that name, so that
+// duplicate names are each compared once.
+struct FieldPair {
+    int index1 = 0;
+    int index2 = -1;  // -1: Table #2 lacks the field
+    int type1 = 0;
+    int type2 = 0;
+    bool memo = false;
+    int offset = 0;  // in the record, for the byte comparison of equal layouts
+    int width = 0;
+
+    bool missing() const { return index2 < 0; }
+    // Whether the field decides if two records are equal: the comparison
+    // never compares a field Table #2 lacks, nor binary data of one type.
+    bool compared() const {
+        return index2 >= 0 && !(type1 == type2 && type1 >= foxpro::kTypeVarBinary);
+    }
+};
+
+// The two open tables of a comparison, their fields paired, and what is
+// compared of one record of each: the record each cursor stands on.  The
+// field list is Table #1's.  Copies nothing of the records: values are read
+// from the cursors when asked for.
+class TablePair {
+  public:
+    TablePair(const foxpro::Recordset& fieldList, foxpro::Recordset& cursor1,
+              foxpro::Recordset& cursor2, const foxpro::TextLocale& locale);
+    TablePair(const TablePair&) = delete;
+    TablePair& operator=(const TablePair&) = delete;
+
+    foxpro::Recordset& cursor1() { return cursor1_; }
+    foxpro::Recordset& cursor2() { return cursor2_; }
+    const std::vector<FieldPair>& fields() const { return pairs_; }
+    // The pairs that decide whether two records are equal.
+    std::size_t comparedCount() const { return compared_.size(); }
+
+    // Table #1's field names as it spells them, in column order.
+    std::vector<std::string> fieldNames1() const;
+
+    // Adds the Changed differences of the two current records, as record n1
+    // of Table #1 and record n2 of Table #2, in Table #1's column order;
+    // with missingFieldLines also a Missing-field line for every field that
+    // Table #2 lacks, in its place.  Returns the units of work done (one
+    // for the pair, one per decoded field).
+    int compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
+                       bool missingFieldLines);
+
+    // A Missing-field line (records 0 and 0) for every field that Table #2
+    // lacks, in Table #1's column order.
+    void addMissingFieldLines(DifferenceList& out) const;
+
+    // True when compareCurrent would add no Changed difference.
+    bool currentEqual();
+
+    // The hash of the current record of Table #1 (side 1) or Table #2 over
+    // the compared fields, so that records equal by currentEqual hash alike.
+    std::uint64_t currentHash(int side);
+
+    // Tables of one layout whose fields pair by position: records whose
+    // compared bytes agree hold equal values.
+    bool byBytes() const { return byBytes_; }
+    // For byBytes() tables only: the hash of the current record's compared
+    // bytes (and memo contents).  Records of equal hashes are nearly always
+    // equal; equal records may still hash apart (a number written with
+    // other blanks, say), so a caller looks for those by currentHash.
+    // Reads the stored bytes only, which is many times faster.
+    std::uint64_t currentStoredHash(int side);
+    // The same field by field: one hash per compared field appended to out,
+    // equal for two values that compare equal.
+    void currentFieldHashes(int side, std::vector<std::uint64_t>& out);
+
+  private:
+    struct ByteRange {
+        int offset;
+        int length;
+    };
+
+    // How one side's value of a compared field goes into a hash.
+    struct HashField {
+        int index = 0;
+        // Its stored bytes as they stand: a C field of one code page on both
+        // sides (decoding keeps every byte apart, so equal texts are equal
+        // bytes) or an I or Y field; no decoding, no copy.
+        bool raw = false;
+        bool byText = false;  // the two sides differ in type: by text form
+        int offset = 0;
+        int width = 0;
+        int nullBit = -1;
+    };
+    void planHashes();
+    template <typename Add>
+    void hashFields(int side, Add&& add);
+
+    void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
+    bool fieldEqual(const FieldPair& pair);
+    bool bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, int offset,
+                    int length) const;
+
+    const foxpro::Recordset& fieldList_;
+    foxpro::Recordset& cursor1_;
+    foxpro::Recordset& cursor2_;
+    const foxpro::TextLocale& locale_;
+    std::vector<FieldPair> pairs_;
+    std::vector<FieldPair> compared_;
+    std::vector<FieldPair> memos_;  // content to compare even when the bytes agree
+    // Records of equal layouts whose compared bytes agree hold equal values,
+    // memo contents aside: they need no decoding.
+    bool byBytes_ = false;
+    std::vector<HashField> hash1_;
+    std::vector<HashField> hash2_;
+    std::vector<ByteRange> ranges_;
+    int nullFlagsOffset_ = -1;
+    int nullFlagsWidth_ = 0;
+};
+
+}  // namespace quorvel::compare
