@@ -150,6 +150,38 @@ void printRows(foxpro::Connection& connection, const std::string& sql,
     warnAboutTable(verb, rs.table());
 }
 
+const OptionSpec kKeyOption{"key", 0, "FIELD[,FIELD...]",
+                            "pair records by these fields of both tables\n"
+                            "(names without case): numbers by value across\n"
+                            "N, F, I, Y and B, text without trailing blanks,\n"
+                            "dates by value, null equal to null; the k-th\n"
+                            "record of a key value in TABLE1 pairs with the\n"
+                            "k-th in TABLE2.  Key values held by more than\n"
+                            "one record are named on standard error"};
+const OptionSpec kAlignOption{"align", 0, "",
+                              "pair records by content: a longest common run\n"
+                              "of equal records, the records between two equal\n"
+                              "ones paired by their equal field values (first\n"
+                              "with first when more than 1000 stand between\n"
+                              "them on a side, or once weighing has cost 16\n"
+                              "record comparisons per record).  Without either,\n"
+                              "the n-th record pairs with the n-th"};
+
+compare::RecordPairing pairingOf(const Arguments& args) {
+    compare::RecordPairing pairing;
+    if (args.has(kKeyOption.name)) {
+        if (args.has(kAlignOption.name)) throw UsageError("--key and --align exclude each other");
+        pairing.by = compare::Pairing::Key;
+        for (const std::string& list : args.values(kKeyOption.name))
+            for (auto& name : compare::splitKeyFields(list))
+                pairing.keyFields.push_back(std::move(name));
+        if (pairing.keyFields.empty()) throw UsageError("--key needs a field name");
+    } else if (args.has(kAlignOption.name)) {
+        pairing.by = compare::Pairing::Content;
+    }
+    return pairing;
+}
+
 data::SourceDescriptor sourceOf(const std::string& argument, int codePage) {
     struct stat st {};
     data::SourceDescriptor source;

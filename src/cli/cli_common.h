@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "compare/pairing.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 
@@ -52,7 +53,15 @@ int failure(const std::string& verb, const std::string& message);
 extern const OptionSpec kEncodingOption;
 int codePageOf(const Arguments& args);
 
-// Prints "quorvel-cli VERB: warning: message" the same way; warnOnce only
+// --key FIELD[,FIELD...] and --align, of diff and merge, and the pairing
+// they ask for: by key fields (every --key's fields, in order), by content,
+// or by position when neither is given.  Both together, or --key without a
+// field name, throw UsageError.
+extern const OptionSpec kKeyOption;
+extern const OptionSpec kAlignOption;
+compare::RecordPairing pairingOf(const Arguments& args);
+
+// Prints "quorvel-cli VERB: warning: message" as printMessage does; warnOnce only
 // the first time a run meets that text.
 void warn(const std::string& verb, const std::string& message);
 void warnOnce(const std::string& verb, const std::string& message);

@@ -157,6 +157,7 @@ int runDiff(const Arguments& args) {
 
     const std::vector<std::string>& operands = args.operands;
     const int codePage = codePageOf(args);
+    const compare::RecordPairing pairing = pairingOf(args);
     const data::SourceDescriptor source1 = sourceOf(operands[0], codePage);
     const data::SourceDescriptor source2 = sourceOf(operands[2], codePage);
     warnAboutTable("diff", data::connectionString(source1), operands[1]);
@@ -172,10 +173,12 @@ int runDiff(const Arguments& args) {
     };
     callbacks.processEvents = [&] { progress.draw(); };
 
-    compare::CompareResult result =
-        compare::Compare(source1, source2, operands[1], operands[3], locale, dialogs, callbacks);
+    compare::CompareResult result = compare::Compare(source1, source2, operands[1], operands[3],
+                                                     locale, dialogs, callbacks, pairing);
     progress.erase();
     if (!result.completed()) return fail(result.failure);
+    for (const auto& duplicate : result.duplicateKeys)
+        warn("diff", compare::duplicateKeyText(duplicate));
     // Failures the walk went on after (a record count that could not be
     // read, say) do not change the lines, but a script should see them.
     for (const auto& report : dialogs.reports) warn("diff", report);
@@ -208,6 +211,8 @@ const VerbRegistration registration{{
       "first, CR LF); '-': to standard output, in place\n"
       "of the lines"},
      {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
+     kKeyOption,
+     kAlignOption,
      kEncodingOption},
     kDescription,
     kDetails,

@@ -24,7 +24,9 @@ namespace {
 constexpr const char* kDescription =
     "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 and creates NEWNAME in\n"
     "SOURCE1's folder: a copy of TABLE1 with TABLE2's changed field values and added\n"
-    "records applied.  A SOURCE is a folder of free tables or a .dbc container.\n"
+    "records applied: a changed field of a pair takes TABLE2's value into the\n"
+    "pair's record of TABLE1, an added record is TABLE2's record.\n"
+    "A SOURCE is a folder of free tables or a .dbc container.\n"
     "NEWNAME keeps TABLE1's code page; text of TABLE2 is converted into it, and a\n"
     "value it cannot hold fails its difference.  NEWNAME appears only when the merge\n"
     "is complete; Ctrl-C stops it without a table.\n";
@@ -66,22 +68,30 @@ class StopOnSignals {
 };
 
 // Error reports go to standard error as their first line (the failure
-// itself); the rest of the report text is meant for a window.  While the
-// merge runs its failures are printed with their line instead.
+// itself); the rest of the report text is meant for a window.  The
+// comparison's reports are held back: a comparison that fails is told in
+// one line, one that goes on has them printed after it.  While the merge
+// runs its failures are printed with their line instead.
 class CliDialogs : public frame::Dialogs {
   public:
     bool quiet = false;
+    bool holdBack = false;
+    std::vector<std::string> heldBack;
 
     frame::Answer message(const std::string& text, frame::MessageButtons buttons,
                           frame::MessageIcon icon, const std::string& /*caption*/) override {
-        if (!quiet && icon == frame::MessageIcon::Exclamation)
-            printMessage("merge", text.substr(0, text.find("\r\n")));
+        const std::string first = text.substr(0, text.find("\r\n"));
+        if (holdBack)
+            heldBack.push_back(first);
+        else if (!quiet && icon == frame::MessageIcon::Exclamation)
+            printMessage("merge", first);
         return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
     }
 };
 
 int runMerge(const Arguments& args) {
     const int codePage = codePageOf(args);
+    const compare::RecordPairing pairing = pairingOf(args);
     const bool fieldChanges = !args.has("added-only");
     const bool addedRecords = !args.has("changes-only");
     if (!fieldChanges && !addedRecords)
@@ -105,13 +115,18 @@ int runMerge(const Arguments& args) {
     }
 
     CliDialogs dialogs;
+    dialogs.holdBack = true;
     const compare::CompareResult differences =
         compare::Compare(request.source1, request.source2, request.Table1Name, request.Table2Name,
-                         foxpro::TextLocale::fromEnvironment(), dialogs);
+                         foxpro::TextLocale::fromEnvironment(), dialogs, {}, pairing);
     if (!differences.completed()) {
         return failure("merge", "could not compare: " + differences.failure);
     }
+    dialogs.holdBack = false;
+    for (const auto& report : dialogs.heldBack) warn("merge", report);
     for (const auto& w : differences.warnings) warnOnce("merge", w);
+    for (const auto& duplicate : differences.duplicateKeys)
+        warn("merge", compare::duplicateKeyText(duplicate));
 
     const results::ListOfKind fieldList(differences.differences,
                                         compare::LineList::FieldDifferences, fieldChanges);
@@ -152,6 +167,8 @@ const VerbRegistration registration{{
     {{"changes-only", 0, "", "apply only the changed field values"},
      {"added-only", 0, "", "apply only the added records"},
      {"force", 0, "", "replace an existing table named NEWNAME"},
+     kKeyOption,
+     kAlignOption,
      kEncodingOption},
     kDescription,
     kDetails,

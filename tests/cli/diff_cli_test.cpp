@@ -159,6 +159,40 @@ TEST_F(DiffCliTest, TheReportNeverReplacesAFileOfTheComparedTables) {
     EXPECT_EQ(quorvel::test::readFile(folder2_.file("people.fpt")), memo);
 }
 
+TEST_F(DiffCliTest, KeyAndAlignPairRecordsAndNameDuplicatesAndUnknownFields) {
+    // Table #2 lacks Bob (record 2) and has Ann twice.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("ID", 'N', 3).field("NAME", 'C', 4);
+    t2.field("id", 'I', 4).field("NAME", 'C', 4);
+    t1.record({Cell::number("1"), Cell::text("Ann")})
+        .record({Cell::number("2"), Cell::text("Bob")});
+    t1.record({Cell::number("3"), Cell::text("Cy")});
+    t2.record({Cell::integer32(1), Cell::text("Ann")})
+        .record({Cell::integer32(3), Cell::text("Cy")});
+    t2.record({Cell::integer32(1), Cell::text("Ann2")});
+    t1.write(folder1_.file("ids.dbf"));
+    t2.write(folder2_.file("ids.dbf"));
+    const std::string a = folder1_.path(), b = folder2_.path();
+
+    Outcome run = diff({a, "ids", b, "ids", "--key", "ID"}, scratch_);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Record 2 deleted from ids\nRecord 3 added to ids\n");
+    EXPECT_EQ(
+        run.err,
+        "quorvel-cli diff: warning: Key 1 is not unique: 1 record in Table #1, 2 in Table #2\n");
+
+    run = diff({"--align", a, "ids", b, "ids"}, scratch_);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Record 2 deleted from ids\nRecord 3 added to ids\n");
+
+    run = diff({a, "ids", b, "ids", "--key=id,nope"}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "quorvel-cli diff: key field nope not found in Table #1 (ids)\n");
+    run = diff({a, "ids", b, "ids", "--key", "ID", "--align"}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("--key and --align exclude each other"));
+}
+
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
     const std::string dbc = quorvel::test::writeSampleContainer(scratch_.path());
     std::filesystem::copy_file(scratch_.file("setup.dbf"), folder2_.file("setup.dbf"));

@@ -48,6 +48,29 @@ class MergeCliTest : public ::testing::Test {
     }
 };
 
+TEST_F(MergeCliTest, KeyPairingUpdatesThePairedRecord) {
+    // Table #2 sorted the other way: by key, Ann's record 1 takes 9.5 from
+    // Table #2's record 2; by position every field would change.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("NAME", 'C', 8).field("QTY", 'N', 5, 1);
+    t1.record({Cell::text("Ann"), Cell::number("1.5")})
+        .record({Cell::text("Bob"), Cell::number("2.0")});
+    t2.record({Cell::text("Bob"), Cell::number("2.0")})
+        .record({Cell::text("Ann"), Cell::number("9.5")});
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1new", "--key", "name"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "t1new: 1 fields updated, 0 records added, 0 failed\n");
+    r = test::runCli({"show", dir.path(), "t1new"}, dir);
+    EXPECT_EQ(r.out, "NAME,QTY\r\nAnn     ,9.5\r\nBob     ,2\r\n");
+
+    r = run({dir.path(), "t1", dir.path(), "t2", "t1new2", "--key", "QTYX"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quorvel-cli merge: could not compare: key field QTYX not found in Table #1 (t1)\n");
+}
+
 TEST_F(MergeCliTest, SummaryCountsAndExitStatusOneWhenALineFails) {
     writePair();
     const CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1new"});
