@@ -1,5 +1,7 @@
 #include "frame/settings_store.h"
 
+#include "foxpro/ascii_case.h"
+
 namespace quorvel::frame {
 
 const char* folderKey(int source) {
@@ -13,6 +15,16 @@ const char* kindKey(int source) {
 }
 const char* codePageKey(int source) {
     return source == 1 ? kKeyCodePage : kKeyCodePage2;
+}
+
+std::string keyFieldsKey(const std::string& table1, const std::string& table2) {
+    auto part = [](const std::string& name) {
+        std::string text = foxpro::lowerAscii(name);
+        for (char& c : text)
+            if (c == '/' || c == '\\') c = '_';
+        return text;
+    };
+    return "KeyFields/" + part(table1) + "/" + part(table2);
 }
 
 std::string MemorySettingsStore::GetSetting(const std::string& key) const {

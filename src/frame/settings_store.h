@@ -18,6 +18,15 @@ inline constexpr const char* kKeyFoxproOption2 = "FoxproOption2";
 inline constexpr const char* kKeyCodePage = "CodePage";
 inline constexpr const char* kKeyCodePage2 = "CodePage2";
 
+// The table-choice window's record pairing: the last choice ("Position",
+// "Key" or "Content") and, per pair of tables, the key fields last ticked
+// (names joined by ",").
+inline constexpr const char* kKeyPairRecordsBy = "PairRecordsBy";
+// "KeyFields/" + Table #1's name + "/" + Table #2's name, names in lower
+// case (tables are named without regard to case) with '/' and '\' made '_'
+// (the store reads them as group separators).
+std::string keyFieldsKey(const std::string& table1, const std::string& table2);
+
 // Kind codes stored under the FoxproOption keys.
 inline constexpr const char* kKindContainer = "1";
 inline constexpr const char* kKindFolder = "2";

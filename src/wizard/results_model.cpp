@@ -14,6 +14,13 @@ void ResultsModel::Form_Load() {
     });
 }
 
+void ResultsModel::Form_Activate() {
+    frame::ErrorTrap trap(dialogs_, "Form3.Form_Activate");
+    trap.step([&] {
+        if (view.setPairingText) view.setPairingText(compare::pairingDescription(run_.pairing));
+    });
+}
+
 void ResultsModel::PushButton2_Click() {
     if (run_.busy.active()) return;
     frame::ErrorTrap trap(dialogs_, "Form3.PushButton2_Click");

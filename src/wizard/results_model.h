@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "frame/dialogs.h"
 #include "wizard/run_model.h"
@@ -15,6 +16,8 @@ struct ResultsView {
     std::function<void()> showNewTable;     // "Create New Table ...": Form4
     std::function<void()> hide;
     std::function<void()> processEvents;  // while the report is built
+    // Label1: which pairing made the lines ("Records paired by content").
+    std::function<void(const std::string& text)> setPairingText;
 };
 
 // The results window's logic: the run's two lists, the text report, and the
@@ -28,6 +31,8 @@ class ResultsModel {
     ResultsView view;
 
     void Form_Load();
+    // Each time the window is shown: says how the run's records were paired.
+    void Form_Activate();
     // "< Back": empties the lists of both windows; ignored while busy (a
     // save or merge reads them).
     void PushButton2_Click();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "compare/difference_list.h"
+#include "compare/pairing.h"
 #include "data/source_descriptor.h"
 #include "frame/busy.h"
 #include "wizard/result_list.h"
@@ -29,6 +30,8 @@ class RunModel {
     // Names of Table #1 and Table #2 of the latest run.
     std::string Table1Name;
     std::string Table2Name;
+    // How the records of the differences shown were paired.
+    compare::RecordPairing pairing;
 
     const compare::DifferenceList& differences() const { return differences_; }
     ResultList& fieldDifferences() { return fieldDifferences_; }  // ListView1 of both windows

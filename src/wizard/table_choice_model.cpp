@@ -1,6 +1,7 @@
 #include "wizard/table_choice_model.h"
 
 #include "compare/compare.h"
+#include "foxpro/ascii_case.h"
 #include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"
@@ -8,8 +9,116 @@
 namespace quorvel::wizard {
 
 TableChoiceModel::TableChoiceModel(RunModel& run, frame::Dialogs& dialogs,
-                                   const foxpro::TextLocale& locale)
-    : run_(run), dialogs_(dialogs), locale_(locale) {}
+                                   const foxpro::TextLocale& locale, frame::SettingsStore& store)
+    : run_(run), dialogs_(dialogs), locale_(locale), store_(store) {}
+
+std::string duplicateKeysMessage(const std::vector<compare::DuplicateKey>& duplicates) {
+    std::string text =
+        "Some key values are not unique. The first record of such a value in Table #1 is "
+        "paired with the first in Table #2, the second with the second, and so on.";
+    for (std::size_t i = 0; i < duplicates.size() && i < kDuplicatesShown; ++i)
+        text += "\r\n" + compare::duplicateKeyText(duplicates[i]);
+    if (duplicates.size() > kDuplicatesShown)
+        text += "\r\n... and " + std::to_string(duplicates.size() - kDuplicatesShown) +
+                " more key values";
+    return text;
+}
+
+std::vector<std::string> TableChoiceModel::tickedKeyFields() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < keyFields_.size(); ++i)
+        if (ticked_[i]) names.push_back(keyFields_[i]);
+    return names;
+}
+
+std::string TableChoiceModel::chosenTable(int list) const {
+    std::string name = list == 1 ? run_.Table1Name : run_.Table2Name;
+    if (view.selectedEntries)
+        for (const std::string& entry : view.selectedEntries(list)) name = entry;
+    return name;
+}
+
+void TableChoiceModel::showKeyFields() {
+    if (view.setKeyFields) view.setKeyFields(keyFields_, ticked_);
+}
+
+void TableChoiceModel::refreshKeyFields() {
+    const std::string table1 = chosenTable(1);
+    const std::string table2 = chosenTable(2);
+    fieldsTable1_ = table1;
+    fieldsTable2_ = table2;
+    keyFields_.clear();
+    ticked_.clear();
+    if (!table1.empty() && !table2.empty()) {
+        try {
+            keyFields_ = compare::sharedFieldNames(run_.source(1), run_.source(2), table1, table2);
+        } catch (const std::exception&) {
+            // A table that cannot be read offers no fields; the comparison
+            // tells why when it runs.
+        }
+        const std::vector<std::string> saved =
+            compare::splitKeyFields(store_.GetSetting(frame::keyFieldsKey(table1, table2)));
+        for (const auto& field : keyFields_) {
+            bool tick = false;
+            for (const auto& name : saved) tick = tick || foxpro::equalsNoCase(name, field);
+            ticked_.push_back(tick);
+        }
+    }
+    showKeyFields();
+}
+
+void TableChoiceModel::List1_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form2.List1_Click");
+    trap.step([&] { refreshKeyFields(); });
+}
+
+void TableChoiceModel::List2_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form2.List2_Click");
+    trap.step([&] { refreshKeyFields(); });
+}
+
+void TableChoiceModel::choosePairing(compare::Pairing by) {
+    pairing_ = by;
+    store_.SaveSetting(frame::kKeyPairRecordsBy, std::string(compare::pairingWord(by)));
+}
+
+void TableChoiceModel::Option1_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form2.Option1_Click");
+    trap.step([&] { choosePairing(compare::Pairing::Position); });
+}
+
+void TableChoiceModel::Option2_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form2.Option2_Click");
+    trap.step([&] { choosePairing(compare::Pairing::Key); });
+}
+
+void TableChoiceModel::Option3_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form2.Option3_Click");
+    trap.step([&] { choosePairing(compare::Pairing::Content); });
+}
+
+void TableChoiceModel::List3_ItemCheck(int row, bool ticked) {
+    if (row < 0 || static_cast<std::size_t>(row) >= keyFields_.size()) return;
+    if (run_.busy.active()) {
+        // The run has taken its key fields: the list shows them as they were.
+        showKeyFields();
+        return;
+    }
+    frame::ErrorTrap trap(dialogs_, "Form2.List3_ItemCheck");
+    trap.step([&] {
+        ticked_[static_cast<std::size_t>(row)] = ticked;
+        store_.SaveSetting(frame::keyFieldsKey(fieldsTable1_, fieldsTable2_),
+                           compare::joinKeyFields(tickedKeyFields()));
+    });
+}
+
+void TableChoiceModel::reportDuplicates(const std::vector<compare::DuplicateKey>& duplicates) {
+    if (duplicates.empty()) return;
+    dialogs_.message(duplicateKeysMessage(duplicates), frame::MessageButtons::Ok,
+                     frame::MessageIcon::None, frame::SetApplicationTitle());
+}
 
 void TableChoiceModel::setProgress(int value, const std::string& text) {
     if (view.setProgress) view.setProgress(value, text);
@@ -22,6 +131,11 @@ void TableChoiceModel::Form_Load() {
     });
     trap.step([&] {
         if (!tables2_.empty() && view.select) view.select(2, 0);
+    });
+    trap.step([&] {
+        pairing_ = compare::pairingFromWord(store_.GetSetting(frame::kKeyPairRecordsBy));
+        if (view.setPairing) view.setPairing(pairing_);
+        refreshKeyFields();
     });
 }
 
@@ -62,6 +176,19 @@ void TableChoiceModel::PushButton3_Click() {
                          frame::MessageIcon::None, title);
         return;
     }
+    compare::RecordPairing pairing;
+    pairing.by = pairing_;
+    if (pairing.by == compare::Pairing::Key) {
+        trap.step([&] {
+            refreshKeyFields();
+            pairing.keyFields = tickedKeyFields();
+        });
+        if (pairing.keyFields.empty()) {
+            dialogs_.message("You forgot to tick a key field", frame::MessageButtons::Ok,
+                             frame::MessageIcon::None, title);
+            return;
+        }
+    }
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
 
     compare::CompareResult result;
@@ -75,7 +202,8 @@ void TableChoiceModel::PushButton3_Click() {
             setProgress(value, text);
         };
         callbacks.processEvents = view.processEvents;
-        result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks);
+        result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks,
+                                  pairing);
     });
 
     // Closed while the walk ran: the windows are gone, nothing more to show.
@@ -87,6 +215,9 @@ void TableChoiceModel::PushButton3_Click() {
         setProgress(0, kProgressBarText);
         return;
     }
+    // Told before the results: the run went on and paired them in order.
+    trap.step([&] { reportDuplicates(result.duplicateKeys); });
+    if (ending()) return;
     if (result.differences.empty()) {
         dialogs_.message(
             "No differences between the two tables were found. The tables appear to be identical.",
@@ -95,7 +226,10 @@ void TableChoiceModel::PushButton3_Click() {
         return;
     }
 
-    trap.step([&] { run_.showDifferences(std::move(result.differences), view.processEvents); });
+    trap.step([&] {
+        run_.pairing = pairing;
+        run_.showDifferences(std::move(result.differences), view.processEvents);
+    });
     trap.step([&] {
         dialogs_.setPointer(frame::Pointer::Default);
         setProgress(0, kProgressBarText);

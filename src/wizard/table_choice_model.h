@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "compare/pairing.h"
 #include "data/string_list.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
+#include "frame/settings_store.h"
 #include "wizard/run_model.h"
 
 namespace quorvel::wizard {
@@ -33,6 +35,13 @@ struct TableChoiceView {
     std::function<void()> processEvents;
     // True once the program is ending (a window was closed during the run).
     std::function<bool()> ending;
+    // "Pair records by:": checks the option button of the pairing
+    // (Option1 Position, Option2 Key fields, Option3 Content).
+    std::function<void(compare::Pairing by)> setPairing;
+    // The key-field list (List3): the fields both chosen tables share, each
+    // with its tick; empty while a table is missing on either side.
+    std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& ticked)>
+        setKeyFields;
 };
 
 // The table-choice window's logic: Table #1 and Table #2 are picked from the
@@ -40,7 +49,9 @@ struct TableChoiceView {
 // moves on to the results window.
 class TableChoiceModel {
   public:
-    TableChoiceModel(RunModel& run, frame::Dialogs& dialogs, const foxpro::TextLocale& locale);
+    // The store keeps the pairing and the key fields of each pair of tables.
+    TableChoiceModel(RunModel& run, frame::Dialogs& dialogs, const foxpro::TextLocale& locale,
+                     frame::SettingsStore& store);
     TableChoiceModel(const TableChoiceModel&) = delete;
     TableChoiceModel& operator=(const TableChoiceModel&) = delete;
 
@@ -49,20 +60,56 @@ class TableChoiceModel {
     // The table list of source n (List1 / List2); the start window fills it.
     data::StringList& tableList(int n) { return n == 1 ? tables1_ : tables2_; }
 
-    void Form_Load();
+    void Form_Load();          // also restores the last pairing
     void PushButton2_Click();  // "< Back"; ignored while a run is going on
     void PushButton3_Click();  // "Next >": the comparison run; ignored while busy
+    // A table was picked in List1 / List2: the key-field list follows the
+    // chosen pair.
+    void List1_Click();
+    void List2_Click();
+    // The options of "Pair records by:"; saved at once.
+    void Option1_Click();  // Position
+    void Option2_Click();  // Key fields
+    void Option3_Click();  // Content
+    // A key field's tick changed (row of the key-field list); saved at once
+    // for the chosen pair of tables.  Ignored while a run is going on.
+    void List3_ItemCheck(int row, bool ticked);
+
+    compare::Pairing pairing() const { return pairing_; }
+    const std::vector<std::string>& keyFields() const { return keyFields_; }
+    // The ticked key fields, in the list's order.
+    std::vector<std::string> tickedKeyFields() const;
 
   private:
     void setProgress(int value, const std::string& text);
     bool ending() const { return view.ending && view.ending(); }
+    void choosePairing(compare::Pairing by);
+    // The table chosen on a side: the list's selected entry, else the name
+    // of the latest run ("Next >" compares that pair then).
+    std::string chosenTable(int list) const;
+    // Fills the key-field list for the chosen pair (read anew: the sources
+    // may have changed), ticks from the store.
+    void refreshKeyFields();
+    void showKeyFields();
+    void reportDuplicates(const std::vector<compare::DuplicateKey>& duplicates);
 
     RunModel& run_;
     frame::Dialogs& dialogs_;
     const foxpro::TextLocale& locale_;
+    frame::SettingsStore& store_;
     data::StringList tables1_;
     data::StringList tables2_;
+    compare::Pairing pairing_ = compare::Pairing::Position;
+    std::string fieldsTable1_;  // the pair the key-field list is for
+    std::string fieldsTable2_;
+    std::vector<std::string> keyFields_;
+    std::vector<bool> ticked_;
 };
+
+// The message shown before the results when key values are not unique:
+// one line per value (at most kDuplicatesShown, then how many more).
+inline constexpr std::size_t kDuplicatesShown = 10;
+std::string duplicateKeysMessage(const std::vector<compare::DuplicateKey>& duplicates);
 
 // The progress bar's resting text.
 inline constexpr const char* kProgressBarText = "Progress Bar";

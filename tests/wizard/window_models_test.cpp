@@ -90,7 +90,8 @@ class WindowModelsTest : public ::testing::Test {
     HookedDialogs dialogs;
     RunModel run;
     foxpro::TextLocale locale = foxpro::TextLocale::c();
-    TableChoiceModel choice{run, dialogs, locale};
+    frame::MemorySettingsStore store;
+    TableChoiceModel choice{run, dialogs, locale, store};
     ResultsModel results{run, dialogs};
     NewTableModel newTable{run, dialogs};
     std::vector<std::string> selected1, selected2, log;
@@ -121,6 +122,81 @@ TEST_F(WindowModelsTest, RunSortsDifferencesByKindAndPreparesTheNewTable) {
               "(Table #2).");
     EXPECT_THAT(log, ElementsAre("show results", "hide choice"));
     EXPECT_EQ(dialogs.pointer(), frame::Pointer::Default);
+}
+
+TEST_F(WindowModelsTest, PairingAndKeyFieldsAreRememberedPerPairOfTables) {
+    std::vector<std::string> shownFields;
+    std::vector<bool> shownTicks;
+    compare::Pairing shownPairing = compare::Pairing::Position;
+    choice.view.setPairing = [&](compare::Pairing by) { shownPairing = by; };
+    choice.view.setKeyFields = [&](const std::vector<std::string>& fields,
+                                   const std::vector<bool>& ticks) {
+        shownFields = fields;
+        shownTicks = ticks;
+    };
+    store.SaveSetting(frame::kKeyPairRecordsBy, "Key");
+    store.SaveSetting(frame::keyFieldsKey("T1", "t2"), "qty");
+    choice.Form_Load();
+    EXPECT_EQ(shownPairing, compare::Pairing::Key);
+    EXPECT_THAT(shownFields, IsEmpty());  // no table chosen yet
+
+    // Both chosen: the fields both share, ticked as last time for this pair.
+    selected1 = {"t1"};
+    choice.List1_Click();
+    EXPECT_THAT(shownFields, IsEmpty());
+    selected2 = {"t2"};
+    choice.List2_Click();
+    EXPECT_THAT(shownFields, ElementsAre("CITY", "QTY"));
+    EXPECT_THAT(shownTicks, ElementsAre(false, true));
+    choice.List3_ItemCheck(0, true);
+    EXPECT_EQ(store.GetSetting(frame::keyFieldsKey("t1", "t2")), "CITY,QTY");
+    choice.Option3_Click();
+    EXPECT_EQ(store.GetSetting(frame::kKeyPairRecordsBy), "Content");
+
+    // Another pair has ticks of its own (none yet).
+    selected2 = {"t1"};
+    choice.List2_Click();
+    EXPECT_THAT(shownTicks, ElementsAre(false, false));
+}
+
+TEST_F(WindowModelsTest, KeyRunNeedsAKeyFieldTellsDuplicatesAndNamesItsPairing) {
+    // Paris twice in Table #1: paired with the one Paris of Table #2 first.
+    TableBuilder t3(0x30);
+    t3.field("CITY", 'C', 8).field("QTY", 'N', 3);
+    t3.record({Cell::text("Paris"), Cell::number("1")});
+    t3.record({Cell::text("Rome"), Cell::number("5")});
+    t3.record({Cell::text("Paris"), Cell::number("9")});
+    t3.write(dir.file("t3.dbf"));
+    TableBuilder t4(0x30);
+    t4.field("CITY", 'C', 8).field("QTY", 'N', 3);
+    t4.record({Cell::text("Rome"), Cell::number("3")});
+    t4.record({Cell::text("Paris"), Cell::number("1")});
+    t4.write(dir.file("t4.dbf"));
+    std::string label;
+    results.view.setPairingText = [&](const std::string& text) { label = text; };
+    selected1 = {"t3"};
+    selected2 = {"t4"};
+
+    choice.Option2_Click();
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(), ElementsAre("You forgot to tick a key field"));
+    EXPECT_THAT(log, IsEmpty());
+
+    dialogs.messages.clear();
+    choice.List1_Click();
+    choice.List3_ItemCheck(0, true);  // CITY
+    choice.PushButton3_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_THAT(dialogs.messages[0].text, HasSubstr("not unique"));
+    EXPECT_THAT(dialogs.messages[0].text,
+                HasSubstr("Key Paris is not unique: 2 records in Table #1, 1 in Table #2"));
+    EXPECT_THAT(texts(run.fieldDifferences()),
+                ElementsAre("Record 2, Field \"QTY\" has changed from \"5\" to \"3\""));
+    EXPECT_THAT(texts(run.addedDeleted()), ElementsAre("Record 3 deleted from t4"));
+    // A Changed line of records at different places shows Table #2's number.
+    EXPECT_EQ(run.fieldDifferences().difference(0).record2, 1);
+    results.Form_Activate();
+    EXPECT_EQ(label, "Records paired by key fields: CITY");
 }
 
 TEST_F(WindowModelsTest, IdenticalTablesAreSaidAndTheWindowStays) {
