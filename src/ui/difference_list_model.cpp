@@ -51,6 +51,14 @@ QVariant DifferenceListModel::data(const QModelIndex& index, int role) const {
         case Qt::CheckStateRole:
             if (!checkable_) return {};
             return list_.checked(index.row()) ? Qt::Checked : Qt::Unchecked;
+        case Qt::ToolTipRole: {
+            // A pair of records at different places: the line gives Table
+            // #1's number, the tooltip Table #2's.  Other rows show the
+            // list's own tooltip.
+            const compare::Difference d = list_.difference(index.row());
+            if (d.kind != compare::DifferenceKind::Changed || d.record1 == d.record2) return {};
+            return QStringLiteral("Record %1 in Table #2").arg(d.record2);
+        }
         default:
             return {};
     }

@@ -6,6 +6,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <tuple>
 
 #include "ui/form1.h"
 #include "ui/form3.h"
@@ -15,7 +18,7 @@
 namespace quorvel::ui {
 namespace {
 
-const QSize kDesignSize = twipsSize(8040, 3915);
+const QSize kDesignSize = twipsSize(8040, 5280);
 
 }  // namespace
 
@@ -23,7 +26,8 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form2"));
     dialogs_ = std::make_unique<WindowDialogs>(wizard.dialogs(), this,
                                                [&wizard] { return wizard.ending(); });
-    model_ = std::make_unique<wizard::TableChoiceModel>(wizard.run(), *dialogs_, wizard.locale());
+    model_ = std::make_unique<wizard::TableChoiceModel>(wizard.run(), *dialogs_, wizard.locale(),
+                                                        wizard.store());
     setFont(arialFont(kTextPointSize, true));
     resize(kDesignSize);
     setMinimumSize(kDesignSize);
@@ -46,11 +50,34 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List2->setObjectName(QStringLiteral("List2"));
     List1->setGeometry(twipsRect(240, 600, 3600, 1410));
     List2->setGeometry(twipsRect(3960, 600, 3600, 1410));
+    // How records are paired: three options on the left, the key fields
+    // that both chosen tables share on the right.
+    Frame2 = addFrame(this, "Frame2", QStringLiteral("Pair records by:"),
+                      twipsRect(120, 2880, 7800, 1260));
+    int optionTop = 300;
+    for (auto [option, name, caption] : {std::tuple{&Option1, "Option1", "Position"},
+                                         std::tuple{&Option2, "Option2", "Key fields"},
+                                         std::tuple{&Option3, "Option3", "Content"}}) {
+        *option = new QRadioButton(QString::fromLatin1(caption), Frame2);
+        (*option)->setObjectName(QString::fromLatin1(name));
+        (*option)->setFont(arialFont(kTextPointSize, true));
+        (*option)->setGeometry(twipsRect(240, optionTop, 1800, 285));
+        optionTop += 300;
+    }
+    Option1->setChecked(true);
+    List3 = new QListWidget(Frame2);
+    List3->setObjectName(QStringLiteral("List3"));
+    List3->setAccessibleName(QStringLiteral("Key fields"));
+    List3->setToolTip(QStringLiteral("The fields both tables share: tick the key fields"));
+    List3->setFont(arialFont(kTextPointSize, true));
+    List3->setSelectionMode(QAbstractItemView::NoSelection);
+    List3->setGeometry(twipsRect(2160, 270, 5400, 870));
     PushButton3 =
-        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(120, 2890, 7800, 405));
+        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(120, 4255, 7800, 405));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(twipsRect(120, 3420, 7800, 405));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress Bar"));
+    ProgressBar1->setGeometry(twipsRect(120, 4785, 7800, 405));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
@@ -65,20 +92,29 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
 
     setTabOrder(PushButton2, List1);
     setTabOrder(List1, List2);
-    setTabOrder(List2, PushButton3);
+    setTabOrder(List2, Option1);
+    setTabOrder(Option1, Option2);
+    setTabOrder(Option2, Option3);
+    setTabOrder(Option3, List3);
+    setTabOrder(List3, PushButton3);
+    List1->setAccessibleName(QStringLiteral("Table #1:"));
+    List2->setAccessibleName(QStringLiteral("Table #2"));
 
     mirror(model_->tableList(1), List1);
     mirror(model_->tableList(2), List2);
 
-    installHoverRule(this, {PushButton2, PushButton3}, {this, Frame1, List1, List2});
+    installHoverRule(this, {PushButton2, PushButton3},
+                     {this, Frame1, List1, List2, Frame2, Option1, Option2, Option3, List3});
 
     // Wider: everything widens, the two lists share the extra width.
-    // Taller: the lists take the extra height.
+    // Taller: the table lists take the extra height.
     stretch_.add(PushButton2, 0, 0, 1, 0);
     stretch_.add(Frame1, 0, 0, 1, 1);
     stretch_.add(Label3, 0.5, 0, 0, 0);
     stretch_.add(List1, 0, 0, 0.5, 1);
     stretch_.add(List2, 0.5, 0, 0.5, 1);
+    stretch_.add(Frame2, 0, 1, 1, 0);
+    stretch_.add(List3, 0, 0, 1, 0);
     stretch_.add(PushButton3, 0, 1, 1, 0);
     stretch_.add(ProgressBar1, 0, 1, 1, 0);
 
@@ -116,9 +152,34 @@ void Form2::connectModel() {
     };
     view.processEvents = [this] { wizard_.processEvents(); };
     view.ending = [this] { return wizard_.ending(); };
+    view.setPairing = [this](compare::Pairing by) {
+        (by == compare::Pairing::Key       ? Option2
+         : by == compare::Pairing::Content ? Option3
+                                           : Option1)
+            ->setChecked(true);
+    };
+    view.setKeyFields = [this](const std::vector<std::string>& fields,
+                               const std::vector<bool>& ticked) {
+        // Filled without announcing every tick as the user's.
+        const QSignalBlocker blocker(List3);
+        List3->clear();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            auto* item = new QListWidgetItem(qs(fields[i]), List3);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            item->setCheckState(ticked[i] ? Qt::Checked : Qt::Unchecked);
+        }
+    };
 
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_->PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { model_->PushButton3_Click(); });
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] { model_->List1_Click(); });
+    connect(List2, &QListWidget::itemSelectionChanged, this, [this] { model_->List2_Click(); });
+    connect(Option1, &QRadioButton::clicked, this, [this] { model_->Option1_Click(); });
+    connect(Option2, &QRadioButton::clicked, this, [this] { model_->Option2_Click(); });
+    connect(Option3, &QRadioButton::clicked, this, [this] { model_->Option3_Click(); });
+    connect(List3, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        model_->List3_ItemCheck(List3->row(item), item->checkState() == Qt::Checked);
+    });
 }
 
 void Form2::load() {

@@ -12,6 +12,7 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QRadioButton;
 
 namespace quorvel::ui {
 
@@ -53,6 +54,11 @@ class Form2 : public QWidget {
     QLabel* Label3 = nullptr;
     QListWidget* List1 = nullptr;
     QListWidget* List2 = nullptr;
+    QGroupBox* Frame2 = nullptr;  // "Pair records by:"
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QRadioButton* Option3 = nullptr;
+    QListWidget* List3 = nullptr;  // the key fields, each with a check box
     QPushButton* PushButton3 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 };

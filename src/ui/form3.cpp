@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -12,7 +13,7 @@
 namespace quorvel::ui {
 namespace {
 
-const QSize kDesignSize = twipsSize(8040, 4500);
+const QSize kDesignSize = twipsSize(8040, 4800);
 constexpr int kColumnWidthTwips = 6500;
 
 }  // namespace
@@ -59,13 +60,14 @@ Form3::Form3(Wizard& wizard)
 
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 120, 7800, 405));
-    ListView1 = addDifferenceList(this, "ListView1", fields_, twipsRect(120, 630, 7800, 1335));
-    ListView2 = addDifferenceList(this, "ListView2", added_, twipsRect(120, 2060, 7800, 1335));
+    Label1 = addLabel(this, "Label1", QString(), twipsRect(120, 600, 7800, 255));
+    ListView1 = addDifferenceList(this, "ListView1", fields_, twipsRect(120, 930, 7800, 1335));
+    ListView2 = addDifferenceList(this, "ListView2", added_, twipsRect(120, 2360, 7800, 1335));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Save Results to Text File"),
-                            twipsRect(120, 3480, 7800, 405));
+                            twipsRect(120, 3780, 7800, 405));
     PushButton3 =
         addButton(this, "PushButton3", QStringLiteral("Create New Table Based On Differences"),
-                  twipsRect(120, 3990, 7800, 405));
+                  twipsRect(120, 4290, 7800, 405));
 
     setMnemonic(PushButton2, 'B');
     setMnemonic(PushButton4, 'S');
@@ -79,6 +81,7 @@ Form3::Form3(Wizard& wizard)
     installHoverRule(this, {PushButton2, PushButton3, PushButton4}, {this, ListView1, ListView2});
 
     stretch_.add(PushButton2, 0, 0, 1, 0);
+    stretch_.add(Label1, 0, 0, 1, 0);
     stretch_.add(ListView1, 0, 0, 1, 0.5);
     stretch_.add(ListView2, 0, 0.5, 1, 0.5);
     stretch_.add(PushButton4, 0, 1, 1, 0);
@@ -90,6 +93,7 @@ Form3::Form3(Wizard& wizard)
     view.showNewTable = [this] { wizard_.showInPlaceOf(wizard_.form4(), *this); };
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };
+    view.setPairingText = [this](const std::string& text) { Label1->setText(qs(text)); };
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_.PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { model_.PushButton3_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { model_.PushButton4_Click(); });
@@ -104,6 +108,11 @@ void Form3::load() {
 void Form3::closeEvent(QCloseEvent* event) {
     event->accept();
     wizard_.end();
+}
+
+void Form3::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    model_.Form_Activate();
 }
 
 void Form3::resizeEvent(QResizeEvent* event) {

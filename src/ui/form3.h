@@ -7,6 +7,7 @@
 #include "ui/window_setup.h"
 #include "wizard/results_model.h"
 
+class QLabel;
 class QPushButton;
 class QTreeView;
 
@@ -40,6 +41,7 @@ class Form3 : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     Wizard& wizard_;
@@ -50,6 +52,7 @@ class Form3 : public QWidget {
     StretchLayout stretch_;
 
     QPushButton* PushButton2 = nullptr;
+    QLabel* Label1 = nullptr;  // how the records were paired
     QTreeView* ListView1 = nullptr;
     QTreeView* ListView2 = nullptr;
     QPushButton* PushButton4 = nullptr;

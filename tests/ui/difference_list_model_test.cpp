@@ -57,6 +57,22 @@ class DifferenceListModelTest : public QObject {
         QCOMPARE(other.rowCount(), 2);
     }
 
+    void tooltipGivesTableTwosRecordWhenThePairIsApart() {
+        DifferenceList d("t", {"A"});
+        d.addChanged(4, 9, 0, "x", false, "y", false);
+        d.addChanged(5, 5, 0, "x", false, "y", false);
+        d.addAdded(2);
+        ResultList list(d);
+        for (std::size_t i = 0; i < 3; ++i) list.append(i);
+        list.flush();
+        DifferenceListModel model("Field Differences", false, list);
+        QCOMPARE(model.data(model.index(0), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Record 9 in Table #2"));
+        // Otherwise the list's own tooltip shows.
+        QVERIFY(!model.data(model.index(1), Qt::ToolTipRole).isValid());
+        QVERIFY(!model.data(model.index(2), Qt::ToolTipRole).isValid());
+    }
+
     void checkStatesOnlyWhereThereAreCheckBoxes() {
         const DifferenceList d = someDifferences();
         ResultList list(d);

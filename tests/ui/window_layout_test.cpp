@@ -13,6 +13,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QtTest>
 
 #include "ui/form1.h"
@@ -89,17 +90,34 @@ class WindowLayoutTest : public QObject {
 
     void laterWindowsStandAsDesigned() {
         QWidget* form2 = &h->wizard->form2();
-        QCOMPARE(form2->size(), QSize(536, 261));
+        QCOMPARE(form2->size(), QSize(536, 352));
         QCOMPARE(Harness::control<QListWidget>(form2, "List2")->geometry(),
                  QRect(264, 40, 240, 94));
+        // "Pair records by:" between the table lists and "Next >".
+        auto* pairing = Harness::control<QGroupBox>(form2, "Frame2");
+        QCOMPARE(pairing->title(), QStringLiteral("Pair records by:"));
+        QCOMPARE(pairing->geometry(), QRect(8, 192, 520, 84));
+        auto* position = Harness::control<QRadioButton>(form2, "Option1");
+        QCOMPARE(position->text(), QStringLiteral("Position"));
+        QVERIFY(position->isChecked());
+        QCOMPARE(Harness::control<QRadioButton>(form2, "Option2")->text(),
+                 QStringLiteral("Key fields"));
+        QCOMPARE(Harness::control<QRadioButton>(form2, "Option3")->text(),
+                 QStringLiteral("Content"));
+        QCOMPARE(Harness::control<QListWidget>(form2, "List3")->accessibleName(),
+                 QStringLiteral("Key fields"));
+        QVERIFY(Harness::control<QPushButton>(form2, "PushButton3")->geometry().top() >
+                pairing->geometry().bottom());
         auto* bar = Harness::control<QProgressBar>(form2, "ProgressBar1");
         QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
         QCOMPARE(form2->windowTitle(), QStringLiteral("Quorvel"));
 
         QWidget* form3 = &h->wizard->form3();
-        QCOMPARE(form3->size(), QSize(536, 300));
+        QCOMPARE(form3->size(), QSize(536, 320));
+        // The pairing's label between "< Back" and the first list.
+        QCOMPARE(Harness::control<QLabel>(form3, "Label1")->geometry(), QRect(8, 40, 520, 17));
         auto* list = Harness::control<QTreeView>(form3, "ListView1");
-        QCOMPARE(list->geometry(), QRect(8, 42, 520, 89));
+        QCOMPARE(list->geometry(), QRect(8, 62, 520, 89));
         QCOMPARE(list->header()->sectionSize(0), 433);
         QCOMPARE(list->toolTip(),
                  QStringLiteral("Double-click item to remove it. Move | line to right and out of "
@@ -166,7 +184,7 @@ class WindowLayoutTest : public QObject {
         QCOMPARE(list2->width(), before2.width() + 100);
         QCOMPARE(list2->y(), before2.y() + 100);
         // The buttons below keep their distance to the bottom edge.
-        QCOMPARE(form3->height() - create->geometry().bottom(), 300 - (266 + 27 - 1));
+        QCOMPARE(form3->height() - create->geometry().bottom(), 320 - (286 + 27 - 1));
         // No overlap: the second list starts below the first.
         QVERIFY(list2->geometry().top() > list1->geometry().bottom());
     }

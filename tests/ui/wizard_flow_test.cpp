@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -188,6 +189,31 @@ class WizardFlowTest : public QObject {
         QCOMPARE(h->dialogs.lastMessage(), std::string("You forgot to select Table #1"));
         QVERIFY(form2()->isVisible());
         QVERIFY(!h->wizard->hasForm3());
+    }
+
+    void pairingByKeyFieldsFromTheTableChoice() {
+        reachTableChoice();
+        auto* list3 = Harness::control<QListWidget>(form2(), "List3");
+        QCOMPARE(list3->count(), 0);
+        auto* list1 = Harness::control<QListWidget>(form2(), "List1");
+        auto* list2 = Harness::control<QListWidget>(form2(), "List2");
+        list1->findItems("products", Qt::MatchExactly).front()->setSelected(true);
+        list2->findItems("products", Qt::MatchExactly).front()->setSelected(true);
+        // The fields both tables share, none ticked yet.
+        QVERIFY(list3->count() > 3);
+        QCOMPARE(list3->item(0)->text(), QStringLiteral("PRODID"));
+        QCOMPARE(list3->item(0)->checkState(), Qt::Unchecked);
+        QTest::mouseClick(Harness::control<QRadioButton>(form2(), "Option2"), Qt::LeftButton);
+        QCOMPARE(h->store.GetSetting(frame::kKeyPairRecordsBy), std::string("Key"));
+        list3->item(0)->setCheckState(Qt::Checked);
+        QCOMPARE(h->store.GetSetting(frame::keyFieldsKey("products", "products")),
+                 std::string("PRODID"));
+        h->dialogs.messages.clear();
+        h->click(form2(), "PushButton3");
+        QVERIFY2(h->dialogs.messages.empty(), h->dialogs.lastMessage().c_str());
+        QVERIFY(form3()->isVisible());
+        QCOMPARE(Harness::control<QLabel>(form3(), "Label1")->text(),
+                 QStringLiteral("Records paired by key fields: PRODID"));
     }
 
     void identicalTablesStayInTableChoice() {
