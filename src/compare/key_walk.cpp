@@ -10,6 +10,7 @@
 #include "compare/field_name.h"
 #include "compare/pairing_walks.h"
 #include "compare/record_hash.h"
+#include "foxpro/code_page.h"
 
 namespace quorvel::compare {
 
@@ -30,10 +31,10 @@ struct KeyField {
     int index2 = -1;
     bool byText = false;  // the two sides are of different kinds
     // Read from the stored bytes, without decoding: I or Y on both sides,
-    // or C of one code page on both (decoding keeps every byte apart, so
-    // equal texts are equal bytes), trailing blanks dropped.
+    // or C on both (its bytes when they are ASCII, which is their own text,
+    // trailing blanks dropped, written as appendKeyText writes the text).
     bool stored = false;
-    bool trimBlanks = false;
+    bool text = false;
     StoredKey stored1;
     StoredKey stored2;
 };
@@ -68,11 +69,9 @@ class KeyWalk {
             const foxpro::FieldInfo& f1 = tables_.cursor1().field(key.index1);
             const foxpro::FieldInfo& f2 = tables_.cursor2().field(key.index2);
             key.byText = keyKindOf(f1.typeCode) != keyKindOf(f2.typeCode);
-            key.trimBlanks = f1.letter == 'C';
+            key.text = f1.letter == 'C';
             key.stored = f1.letter == f2.letter &&
-                         (f1.letter == 'I' || f1.letter == 'Y' ||
-                          (f1.letter == 'C' && tables_.cursor1().layout().codePage ==
-                                                   tables_.cursor2().layout().codePage));
+                         (f1.letter == 'I' || f1.letter == 'Y' || f1.letter == 'C');
             key.stored1 = {f1.offset, f1.width, f1.nullBit};
             key.stored2 = {f2.offset, f2.width, f2.nullBit};
             keys_.push_back(key);
@@ -118,13 +117,14 @@ class KeyWalk {
             }
             std::string_view bytes(reinterpret_cast<const char*>(raw.data()) + at.offset,
                                    static_cast<std::size_t>(at.width));
-            if (key.trimBlanks)
+            if (!key.text) {
+                appendKeyPart(text, 'R', bytes);  // I or Y: the number's stored bytes
+            } else if (foxpro::isAscii(bytes)) {
                 while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
-            // 'R', two bytes of length, the bytes.
-            text += 'R';
-            text += static_cast<char>(bytes.size() & 0xFF);
-            text += static_cast<char>(bytes.size() >> 8);
-            text += bytes;
+                appendKeyPart(text, 'S', bytes);
+            } else {
+                appendKeyText(text, c.value(side == 1 ? key.index1 : key.index2), false, locale_);
+            }
         }
     }
 

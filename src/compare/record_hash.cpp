@@ -110,22 +110,37 @@ void sortByHash(std::vector<HashedRecord>& records) {
     }
 }
 
+void addTypedText(Hasher& hasher, Value::Kind kind, std::string_view text) {
+    hasher.add(static_cast<std::uint64_t>(kind));
+    hasher.add(text);
+}
+
+void addTypedWhole(Hasher& hasher, Value::Kind kind, std::int64_t value) {
+    hasher.add(static_cast<std::uint64_t>(kind));
+    hasher.add(static_cast<std::uint64_t>(value));
+}
+
+void addTypedNull(Hasher& hasher) {
+    hasher.add(static_cast<std::uint64_t>(Value::Kind::Null));
+}
+
 void addTypedValue(Hasher& hasher, const Value& value) {
-    hasher.add(static_cast<std::uint64_t>(value.kind()));
     switch (value.kind()) {
         case Value::Kind::Null:
+            addTypedNull(hasher);
             return;
         case Value::Kind::Text:
         case Value::Kind::Bytes:
         case Value::Kind::Decimal:
-            hasher.add(value.str());
+            addTypedText(hasher, value.kind(), value.str());
             return;
         case Value::Kind::Integer:
         case Value::Kind::Currency:
         case Value::Kind::Logical:
-            hasher.add(static_cast<std::uint64_t>(value.asInteger()));
+            addTypedWhole(hasher, value.kind(), value.asInteger());
             return;
         case Value::Kind::Double: {
+            hasher.add(static_cast<std::uint64_t>(value.kind()));
             const double d = value.asDouble() == 0 ? 0.0 : value.asDouble();
             std::uint64_t bits = 0;
             std::memcpy(&bits, &d, sizeof bits);
@@ -133,9 +148,11 @@ void addTypedValue(Hasher& hasher, const Value& value) {
             return;
         }
         case Value::Kind::Date:
+            hasher.add(static_cast<std::uint64_t>(value.kind()));
             hasher.add(dateNumber(value.asDate()));
             return;
         case Value::Kind::DateTime:
+            hasher.add(static_cast<std::uint64_t>(value.kind()));
             hasher.add(dateNumber(value.asDateTime().date));
             hasher.add(secondOfDay(value.asDateTime()));
             return;
@@ -162,8 +179,8 @@ KeyKind keyKindOf(int typeCode) {
 void appendKeyText(std::string& out, const Value& value, bool byText,
                    const foxpro::TextLocale& locale) {
     // One letter for the value's class, then its text with its length in
-    // front, so that no two keys of several fields run together alike:
-    // "N4:12.5", "S3:abc", "0" for null.
+    // front (four bytes), so that no two keys of several fields run
+    // together alike: 'N' 4 "12.5", 'S' 3 "abc", '0' for null.
     if (value.isNull()) {
         out += '0';
         return;
@@ -205,9 +222,13 @@ void appendKeyText(std::string& out, const Value& value, bool byText,
                 break;
         }
     }
+    appendKeyPart(out, letter, text);
+}
+
+void appendKeyPart(std::string& out, char letter, std::string_view text) {
     out += letter;
-    out += std::to_string(text.size());
-    out += ':';
+    const auto size = static_cast<std::uint32_t>(text.size());
+    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((size >> shift) & 0xFF);
     out += text;
 }
 

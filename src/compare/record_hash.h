@@ -76,6 +76,12 @@ void sortByHash(std::vector<HashedRecord>& records);
 // that values equal by that comparison (same kind, same value; null equal
 // to null) add the same words.  Doubles are added by value (0 and -0 alike).
 void addTypedValue(Hasher& hasher, const foxpro::Value& value);
+// The same for values read straight from stored bytes, adding what
+// addTypedValue adds for the Value they make: text (Text and Bytes), whole
+// numbers (Integer, Currency: amount x 10000, Logical), null.
+void addTypedText(Hasher& hasher, foxpro::Value::Kind kind, std::string_view text);
+void addTypedWhole(Hasher& hasher, foxpro::Value::Kind kind, std::int64_t value);
+void addTypedNull(Hasher& hasher);
 
 // How a key field compares: numbers by value across N, F, I, Y and B,
 // character data without trailing blanks, dates and datetimes by value (a
@@ -90,6 +96,11 @@ KeyKind keyKindOf(int typeCode);
 // values are equal as keys.  byText: the two sides are of different kinds.
 void appendKeyText(std::string& out, const foxpro::Value& value, bool byText,
                    const foxpro::TextLocale& locale);
+
+// One part of a key text as appendKeyText writes it: the class letter ('S'
+// for text), the length, the text.  What a key read from stored bytes
+// writes, so that it agrees with a decoded one.
+void appendKeyPart(std::string& out, char letter, std::string_view text);
 
 // A key value as a person reads it in a message: its text form without
 // trailing blanks, ".NULL." for null.

@@ -6,6 +6,8 @@
 
 #include "compare/field_name.h"
 #include "compare/record_hash.h"
+#include "foxpro/code_page.h"
+#include "foxpro/dbf_format.h"
 #include "foxpro/text_form.h"
 
 namespace quorvel::compare {
@@ -207,17 +209,14 @@ bool TablePair::currentEqual() {
 }
 
 void TablePair::planHashes() {
-    const foxpro::TableLayout& layout1 = cursor1_.layout();
-    const foxpro::TableLayout& layout2 = cursor2_.layout();
     for (const auto& pair : compared_) {
         const FieldInfo& f1 = cursor1_.field(pair.index1);
         const FieldInfo& f2 = cursor2_.field(pair.index2);
         const bool raw = pair.type1 == pair.type2 && f1.letter == f2.letter &&
-                         ((f1.letter == 'C' && layout1.codePage == layout2.codePage) ||
-                          f1.letter == 'I' || f1.letter == 'Y');
+                         (f1.letter == 'C' || f1.letter == 'I' || f1.letter == 'Y');
         const bool byText = pair.type1 != pair.type2;
-        hash1_.push_back({pair.index1, raw, byText, f1.offset, f1.width, f1.nullBit});
-        hash2_.push_back({pair.index2, raw, byText, f2.offset, f2.width, f2.nullBit});
+        hash1_.push_back({pair.index1, raw, f1.letter, byText, f1.offset, f1.width, f1.nullBit});
+        hash2_.push_back({pair.index2, raw, f2.letter, byText, f2.offset, f2.width, f2.nullBit});
     }
 }
 
@@ -235,15 +234,27 @@ void TablePair::hashFields(int side, Add&& add) {
             const bool null =
                 f.nullBit >= 0 &&
                 ((raw[static_cast<std::size_t>(nullFlags + f.nullBit / 8)] >> (f.nullBit % 8)) & 1);
-            add([&](Hasher& h) {
-                if (null) {
-                    h.add(std::uint64_t{0x6E756C6C});  // "null"
-                } else {
-                    h.add(std::uint64_t{0x726177});  // "raw"
-                    h.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + f.offset,
-                                           static_cast<std::size_t>(f.width)));
-                }
-            });
+            const std::uint8_t* p = raw.data() + f.offset;
+            const std::string_view bytes(reinterpret_cast<const char*>(p),
+                                         static_cast<std::size_t>(f.width));
+            if (null) {
+                add([&](Hasher& h) { addTypedNull(h); });
+            } else if (f.letter == 'I') {
+                add([&](Hasher& h) {
+                    addTypedWhole(h, Value::Kind::Integer,
+                                  static_cast<std::int32_t>(foxpro::dbf::le32(p)));
+                });
+            } else if (f.letter == 'Y') {
+                add([&](Hasher& h) {
+                    addTypedWhole(h, Value::Kind::Currency,
+                                  static_cast<std::int64_t>(foxpro::dbf::le64(p)));
+                });
+            } else if (foxpro::isAscii(bytes)) {
+                add([&](Hasher& h) { addTypedText(h, Value::Kind::Text, bytes); });
+            } else {
+                const Value value = cursor.value(f.index);
+                add([&](Hasher& h) { addTypedValue(h, value); });
+            }
         } else if (f.byText) {
             const std::string text = valueText(cursor.value(f.index), locale_);
             add([&](Hasher& h) { h.add(text); });

@@ -91,10 +91,11 @@ class TablePair {
     // How one side's value of a compared field goes into a hash.
     struct HashField {
         int index = 0;
-        // Its stored bytes as they stand: a C field of one code page on both
-        // sides (decoding keeps every byte apart, so equal texts are equal
-        // bytes) or an I or Y field; no decoding, no copy.
+        // Read from its stored bytes, without a Value: a C field (its bytes
+        // when they are ASCII, which is their own text, else its decoded
+        // text, hashed alike), or an I or Y field on both sides.
         bool raw = false;
+        char letter = 'C';
         bool byText = false;  // the two sides differ in type: by text form
         int offset = 0;
         int width = 0;

@@ -8,6 +8,8 @@
 // that text read and written again gives back the stored bytes.  The
 // system's converters sit behind platform/code_page_converter.h.
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,22 @@ inline constexpr int kCodePageUtf8 = 65001;
 // Code page 0 (none known) and, for instance, 895 (Kamenicky) give false;
 // their text is read byte for byte as U+0000..U+00FF.
 bool canConvertCodePage(int codePage);
+
+// True when every byte is ASCII: such text reads the same, byte for byte,
+// in every code page (it is its own UTF-8), so it needs no conversion and
+// equal bytes are equal text.  Checked a word at a time.
+inline bool isAscii(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    std::uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; n > 0; ++p, --n) high |= static_cast<std::uint8_t>(*p);
+    return (high & 0x8080808080808080u) == 0;
+}
 
 // Appends the UTF-8 form of bytes stored in the code page to out.  Never
 // fails.

@@ -301,22 +301,6 @@ MemoContent TableReader::memo(std::span<const std::uint8_t> record, int index) c
     return memoAt(memoBlock(record, index));
 }
 
-namespace {
-// True when no byte has its top bit set, read eight bytes at a time.
-bool isAscii(std::string_view bytes) {
-    const char* p = bytes.data();
-    std::size_t n = bytes.size();
-    std::uint64_t high = 0;
-    for (; n >= 8; p += 8, n -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        high |= word;
-    }
-    for (; n > 0; ++p, --n) high |= static_cast<std::uint8_t>(*p);
-    return (high & 0x8080808080808080u) == 0;
-}
-}  // namespace
-
 std::string TableReader::decodeStoredText(std::string_view bytes) const {
     // Most stored text is ASCII, which reads the same in every code page:
     // copied as it stands, with no conversion.

@@ -492,6 +492,26 @@ TEST_F(CompareTest, KeyValuesCompareByValueAcrossTypes) {
     EXPECT_TRUE(result.duplicateKeys.empty());
 }
 
+TEST_F(CompareTest, KeyAndContentPairingSeeTextNotBytesAcrossCodePages) {
+    // "Müller" stored in code page 1252 (0xFC) and in 850 (0x81): one text.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.codePageMark(0x03).field("NAME", 'C', 8).field("QTY", 'N', 3);
+    t2.codePageMark(0x02).field("NAME", 'C', 8).field("QTY", 'N', 3);
+    t1.record({Cell::text("M\xFCller"), Cell::number("1")});
+    t1.record({Cell::text("Smith"), Cell::number("2")});
+    t2.record({Cell::text("Smith"), Cell::number("2")});
+    t2.record({Cell::text("M\x81ller"), Cell::number("1")});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult byKey =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"NAME"}});
+    EXPECT_TRUE(byKey.identical()) << ::testing::PrintToString(texts(byKey.differences));
+    // By content Smith is the common record; Müller moved before it.
+    EXPECT_THAT(
+        texts(run({}, "t2", compare::RecordPairing{compare::Pairing::Content, {}}).differences),
+        ElementsAre("Record 1 deleted from t2", "Record 2 added to t2"));
+}
+
 TEST_F(CompareTest, EqualHashesOfUnequalRecordsAreSettledByTheirRecords) {
     // With every hash alike, the pairings must compare the records
     // themselves and come to what full hashes give.
