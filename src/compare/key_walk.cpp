@@ -11,6 +11,7 @@
 #include "compare/pairing_walks.h"
 #include "compare/record_hash.h"
 #include "foxpro/code_page.h"
+#include "foxpro/table_reader.h"
 
 namespace quorvel::compare {
 
@@ -80,11 +81,18 @@ class KeyWalk {
 
     void run(std::vector<DuplicateKey>& duplicates) {
         tables_.addMissingFieldLines(out_);
-        std::vector<HashedRecord> sorted1 = hashTable(1);
-        std::vector<HashedRecord> sorted2 = hashTable(2);
+        // Key hashes carry the record's position in their low bits: half the
+        // memory to sort.  Two keys whose hashes then agree are told apart
+        // by their values as any two of equal hashes are.
+        const std::int64_t most = std::max(tables_.cursor1().table().storedCount(),
+                                           tables_.cursor2().table().storedCount());
+        while (positionBits_ < 32 && (std::int64_t{1} << positionBits_) < most) ++positionBits_;
+        std::vector<std::uint64_t> sorted1 = hashTable(1);
+        std::vector<std::uint64_t> sorted2 = hashTable(2);
+        sortBoth(sorted1, sorted2);
         group(sorted1, sorted2);
-        std::vector<HashedRecord>().swap(sorted1);
-        std::vector<HashedRecord>().swap(sorted2);
+        std::vector<std::uint64_t>().swap(sorted1);
+        std::vector<std::uint64_t>().swap(sorted2);
         std::stable_sort(duplicates_.begin(), duplicates_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto& d : duplicates_) duplicates.push_back(std::move(d.second));
@@ -94,38 +102,65 @@ class KeyWalk {
   private:
     Recordset& cursor(int side) { return side == 1 ? tables_.cursor1() : tables_.cursor2(); }
 
-    // The canonical key text of the current record of a side: equal for
-    // two records exactly when their keys are.
-    void keyText(int side, std::string& text) {
-        text.clear();
+    // One key field's part of the current record of a side, as keyPart
+    // gives it: its letter and its text, which lies in the record's bytes
+    // or in scratch.
+    std::pair<char, std::string_view> keyFieldPart(int side, const KeyField& key,
+                                                   std::string& scratch) {
         Recordset& c = cursor(side);
-        std::span<const std::uint8_t> raw;
-        for (const KeyField& key : keys_) {
-            if (!key.stored) {
-                appendKeyText(text, c.value(side == 1 ? key.index1 : key.index2), key.byText,
-                              locale_);
-                continue;
-            }
-            if (raw.empty()) raw = c.rawRecord();
+        if (key.stored) {
+            const auto raw = c.rawRecord();
             const StoredKey& at = side == 1 ? key.stored1 : key.stored2;
             const int nullFlags = c.layout().nullFlagsOffset;
             if (at.nullBit >= 0 &&
                 ((raw[static_cast<std::size_t>(nullFlags + at.nullBit / 8)] >> (at.nullBit % 8)) &
-                 1)) {
-                text += '0';
-                continue;
-            }
+                 1))
+                return {'0', std::string_view()};
             std::string_view bytes(reinterpret_cast<const char*>(raw.data()) + at.offset,
                                    static_cast<std::size_t>(at.width));
-            if (!key.text) {
-                appendKeyPart(text, 'R', bytes);  // I or Y: the number's stored bytes
-            } else if (foxpro::isAscii(bytes)) {
+            if (!key.text) return {'R', bytes};  // I or Y: the number's stored bytes
+            if (foxpro::isAscii(bytes)) {
                 while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
-                appendKeyPart(text, 'S', bytes);
-            } else {
-                appendKeyText(text, c.value(side == 1 ? key.index1 : key.index2), false, locale_);
+                return {'S', bytes};
             }
         }
+        const char letter =
+            keyPart(c.value(side == 1 ? key.index1 : key.index2), key.byText, locale_, scratch);
+        return {letter, std::string_view(scratch)};
+    }
+
+    // The key parts of the current record of a side, each to
+    // part(letter, text).
+    template <typename Part>
+    void keyParts(int side, Part&& part) {
+        for (const KeyField& key : keys_) {
+            const auto [letter, text] = keyFieldPart(side, key, scratch1_);
+            part(letter, text);
+        }
+    }
+
+    // Whether the current records of the two sides hold equal keys.
+    bool keysEqual() {
+        for (const KeyField& key : keys_)
+            if (keyFieldPart(1, key, scratch1_) != keyFieldPart(2, key, scratch2_)) return false;
+        return true;
+    }
+
+    // The canonical key text of the current record of a side: equal for
+    // two records exactly when their keys are.
+    void keyText(int side, std::string& text) {
+        text.clear();
+        keyParts(side,
+                 [&](char letter, std::string_view part) { appendKeyPart(text, letter, part); });
+    }
+
+    std::uint64_t keyHash(int side) {
+        Hasher hasher;
+        keyParts(side, [&](char letter, std::string_view part) {
+            hasher.add(static_cast<std::uint64_t>(static_cast<unsigned char>(letter)));
+            hasher.add(part);
+        });
+        return recordHash(hasher);
     }
 
     std::string displayText(int side) {
@@ -138,43 +173,70 @@ class KeyWalk {
         return text;
     }
 
-    // Every record's key hash and number, sorted by hash (then number).
-    std::vector<HashedRecord> hashTable(int side) {
-        std::vector<HashedRecord> hashed;
+    std::uint64_t positionMask() const { return (std::uint64_t{1} << positionBits_) - 1; }
+    std::uint32_t positionOf(std::uint64_t packed) const {
+        return static_cast<std::uint32_t>(packed & positionMask());
+    }
+
+    // Every record's key hash with its number (0-based) in the low bits,
+    // sorted.
+    std::vector<std::uint64_t> hashTable(int side) {
+        std::vector<std::uint64_t> hashed;
         Recordset& c = cursor(side);
-        std::string text;
         std::uint32_t n = 0;
         for (c.moveFirst(); !c.eof(); c.moveNext()) {
-            keyText(side, text);
-            Hasher hasher;
-            hasher.add(text);
-            hashed.emplace_back(recordHash(hasher), n++);
+            hashed.push_back((keyHash(side) & ~positionMask()) | n++);
             pacer_.work(++done_, 1);
         }
         (side == 1 ? count1_ : count2_) = n;
-        sortByHash(hashed);
         return hashed;
     }
 
-    void group(const std::vector<HashedRecord>& sorted1, const std::vector<HashedRecord>& sorted2) {
+    // Sorts both tables' packed hashes.  Where Table #2 starts with the keys
+    // of Table #1 in the same order (the same table changed here and there,
+    // or both sorted by the key), that common start is one list for both,
+    // sorted once and merged with the rest of each side.
+    void sortBoth(std::vector<std::uint64_t>& hashed1, std::vector<std::uint64_t>& hashed2) const {
+        std::size_t common = 0;
+        while (common < hashed1.size() && common < hashed2.size() &&
+               hashed1[common] == hashed2[common])
+            ++common;
+        if (common < 4096) {
+            sortPacked(hashed1);
+            sortPacked(hashed2);
+            return;
+        }
+        std::vector<std::uint64_t> start(hashed1.begin(), hashed1.begin() + common);
+        sortPacked(start);
+        for (std::vector<std::uint64_t>* hashed : {&hashed1, &hashed2}) {
+            std::vector<std::uint64_t> rest(hashed->begin() + common, hashed->end());
+            sortPacked(rest);
+            hashed->resize(start.size() + rest.size());
+            std::merge(start.begin(), start.end(), rest.begin(), rest.end(), hashed->begin());
+        }
+    }
+
+    void group(const std::vector<std::uint64_t>& sorted1,
+               const std::vector<std::uint64_t>& sorted2) {
         partner1_.assign(count1_, 0);
         settled1_.assign(count1_, false);
         paired2_.assign(count2_, false);
+        const std::uint64_t high = ~positionMask();
         std::size_t i = 0;
         std::size_t j = 0;
         while (i < sorted1.size() || j < sorted2.size()) {
-            const std::uint64_t h = j == sorted2.size() ? sorted1[i].first
-                                    : i == sorted1.size()
-                                        ? sorted2[j].first
-                                        : std::min(sorted1[i].first, sorted2[j].first);
+            const std::uint64_t h = j == sorted2.size()   ? sorted1[i] & high
+                                    : i == sorted1.size() ? sorted2[j] & high
+                                                          : std::min(sorted1[i], sorted2[j]) & high;
             std::size_t end1 = i;
             std::size_t end2 = j;
-            while (end1 < sorted1.size() && sorted1[end1].first == h) ++end1;
-            while (end2 < sorted2.size() && sorted2[end2].first == h) ++end2;
+            while (end1 < sorted1.size() && (sorted1[end1] & high) == h) ++end1;
+            while (end2 < sorted2.size() && (sorted2[end2] & high) == h) ++end2;
             if (end1 - i <= 1 && end2 - j <= 1) {
                 // Unique on both sides: a pair whose keys are compared when
                 // the pair is, or a record without partner.
-                if (end1 > i && end2 > j) pair(sorted1[i].second, sorted2[j].second, false);
+                if (end1 > i && end2 > j)
+                    pair(positionOf(sorted1[i]), positionOf(sorted2[j]), false);
             } else {
                 settle({sorted1.data() + i, end1 - i}, {sorted2.data() + j, end2 - j});
             }
@@ -194,7 +256,7 @@ class KeyWalk {
     // Table #1 pairs with the k-th of that value in Table #2, and a value
     // held more than once on a side is a duplicate.  The records come in
     // stored order.
-    void settle(std::span<const HashedRecord> members1, std::span<const HashedRecord> members2) {
+    void settle(std::span<const std::uint64_t> members1, std::span<const std::uint64_t> members2) {
         struct Value {
             std::string key;
             std::string display;
@@ -214,8 +276,8 @@ class KeyWalk {
             }
             (side == 1 ? it->records1 : it->records2).push_back(record);
         };
-        for (const auto& m : members1) place(1, m.second);
-        for (const auto& m : members2) place(2, m.second);
+        for (const std::uint64_t m : members1) place(1, positionOf(m));
+        for (const std::uint64_t m : members2) place(2, positionOf(m));
         for (Value& v : values) {
             const std::size_t paired = std::min(v.records1.size(), v.records2.size());
             for (std::size_t k = 0; k < paired; ++k) pair(v.records1[k], v.records2[k], true);
@@ -234,8 +296,6 @@ class KeyWalk {
     void compareInOrder() {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
-        std::string key1;
-        std::string key2;
         std::int64_t n1 = 0;
         for (c1.moveFirst(); !c1.eof(); c1.moveNext()) {
             ++n1;
@@ -243,14 +303,10 @@ class KeyWalk {
             std::uint32_t n2 = index < partner1_.size() ? partner1_[index] : 0;
             if (n2 != 0) {
                 c2.moveTo(n2);
-                if (!settled1_[index]) {
+                if (!settled1_[index] && !keysEqual()) {
                     // Equal hashes of different keys: two records without partner.
-                    keyText(1, key1);
-                    keyText(2, key2);
-                    if (key1 != key2) {
-                        paired2_[n2 - 1] = false;
-                        n2 = 0;
-                    }
+                    paired2_[n2 - 1] = false;
+                    n2 = 0;
                 }
             }
             int units = 1;
@@ -271,7 +327,10 @@ class KeyWalk {
     DifferenceList& out_;
     WalkPacer& pacer_;
     std::vector<KeyField> keys_;
+    std::string scratch1_;  // decoded key parts
+    std::string scratch2_;
     std::int64_t done_ = 0;
+    int positionBits_ = 1;
     std::uint32_t count1_ = 0;
     std::uint32_t count2_ = 0;
     std::vector<std::uint32_t> partner1_;  // 1-based record of Table #2, 0: none

@@ -80,34 +80,53 @@ void appendTrimmed(std::string& out, std::string_view text) {
 
 }  // namespace
 
-void sortByHash(std::vector<HashedRecord>& records) {
-    if (records.size() < 4096) {
-        std::sort(records.begin(), records.end());
+namespace {
+
+std::uint64_t hashOf(const HashedRecord& r) {
+    return r.first;
+}
+std::uint64_t hashOf(std::uint64_t packed) {
+    return packed;
+}
+
+// Two stable counting passes, over bits 42..52 and then 53..63, leave the
+// items in order of their top 22 bits and, within that, as they came; each
+// run of equal top bits is then sorted on its own: a few items for hashes,
+// but any number for numbers that are no hashes.
+template <typename Item>
+void sortByTopBits(std::vector<Item>& items) {
+    if (items.size() < 4096) {
+        std::sort(items.begin(), items.end());
         return;
     }
-    // Two stable counting passes, over bits 42..52 and then 53..63, leave
-    // the records in order of their top 22 bits and, within that, of
-    // position.
     constexpr int kDigitBits = 11;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    std::vector<HashedRecord> other(records.size());
+    std::vector<Item> other(items.size());
     for (const int shift : {64 - 2 * kDigitBits, 64 - kDigitBits}) {
         std::vector<std::size_t> next(kBuckets + 1, 0);
-        for (const auto& r : records) ++next[((r.first >> shift) & (kBuckets - 1)) + 1];
+        for (const auto& r : items) ++next[((hashOf(r) >> shift) & (kBuckets - 1)) + 1];
         for (std::size_t b = 1; b <= kBuckets; ++b) next[b] += next[b - 1];
-        for (const auto& r : records) other[next[(r.first >> shift) & (kBuckets - 1)]++] = r;
-        records.swap(other);
+        for (const auto& r : items) other[next[(hashOf(r) >> shift) & (kBuckets - 1)]++] = r;
+        items.swap(other);
     }
-    // Each run of equal top bits is then sorted on its own: a few records
-    // for hashes, but any number for numbers that are no hashes.
     constexpr int kTopShift = 64 - 2 * kDigitBits;
-    for (auto run = records.begin(); run != records.end();) {
-        const std::uint64_t top = run->first >> kTopShift;
+    for (auto run = items.begin(); run != items.end();) {
+        const std::uint64_t top = hashOf(*run) >> kTopShift;
         auto end = run + 1;
-        while (end != records.end() && end->first >> kTopShift == top) ++end;
+        while (end != items.end() && hashOf(*end) >> kTopShift == top) ++end;
         if (end - run > 1 && !std::is_sorted(run, end)) std::sort(run, end);
         run = end;
     }
+}
+
+}  // namespace
+
+void sortByHash(std::vector<HashedRecord>& records) {
+    sortByTopBits(records);
+}
+
+void sortPacked(std::vector<std::uint64_t>& packed) {
+    sortByTopBits(packed);
 }
 
 void addTypedText(Hasher& hasher, Value::Kind kind, std::string_view text) {
@@ -176,53 +195,40 @@ KeyKind keyKindOf(int typeCode) {
     }
 }
 
-void appendKeyText(std::string& out, const Value& value, bool byText,
-                   const foxpro::TextLocale& locale) {
-    // One letter for the value's class, then its text with its length in
-    // front (four bytes), so that no two keys of several fields run
-    // together alike: 'N' 4 "12.5", 'S' 3 "abc", '0' for null.
-    if (value.isNull()) {
-        out += '0';
-        return;
-    }
-    char letter = 'S';
-    std::string text;
+char keyPart(const Value& value, bool byText, const foxpro::TextLocale& locale, std::string& text) {
+    text.clear();
+    if (value.isNull()) return '0';
     if (byText) {
         appendTrimmed(text, foxpro::textForm(value, locale));
-    } else {
-        switch (value.kind()) {
-            case Value::Kind::Decimal:
-            case Value::Kind::Integer:
-            case Value::Kind::Currency:
-            case Value::Kind::Double:
-                letter = 'N';
-                appendCanonicalNumber(text, value);
-                break;
-            case Value::Kind::Text:
-                appendTrimmed(text, value.str());
-                break;
-            case Value::Kind::Bytes:
-                letter = 'B';
-                text = value.str();
-                break;
-            case Value::Kind::Date:
-                letter = 'D';
-                text = std::to_string(dateNumber(value.asDate()) * 100000);
-                break;
-            case Value::Kind::DateTime:
-                letter = 'D';
-                text = std::to_string(dateNumber(value.asDateTime().date) * 100000 +
-                                      secondOfDay(value.asDateTime()));
-                break;
-            case Value::Kind::Logical:
-                letter = 'L';
-                text = value.asLogical() ? "1" : "0";
-                break;
-            case Value::Kind::Null:
-                break;
-        }
+        return 'S';
     }
-    appendKeyPart(out, letter, text);
+    switch (value.kind()) {
+        case Value::Kind::Decimal:
+        case Value::Kind::Integer:
+        case Value::Kind::Currency:
+        case Value::Kind::Double:
+            appendCanonicalNumber(text, value);
+            return 'N';
+        case Value::Kind::Text:
+            appendTrimmed(text, value.str());
+            return 'S';
+        case Value::Kind::Bytes:
+            text = value.str();
+            return 'B';
+        case Value::Kind::Date:
+            text = std::to_string(dateNumber(value.asDate()) * 100000);
+            return 'D';
+        case Value::Kind::DateTime:
+            text = std::to_string(dateNumber(value.asDateTime().date) * 100000 +
+                                  secondOfDay(value.asDateTime()));
+            return 'D';
+        case Value::Kind::Logical:
+            text = value.asLogical() ? "1" : "0";
+            return 'L';
+        case Value::Kind::Null:
+            break;
+    }
+    return '0';
 }
 
 void appendKeyPart(std::string& out, char letter, std::string_view text) {

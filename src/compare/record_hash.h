@@ -71,6 +71,9 @@ inline std::uint64_t recordHash(const Hasher& hasher) {
 // third of the time of a comparison sort for a million.
 using HashedRecord = std::pair<std::uint64_t, std::uint32_t>;
 void sortByHash(std::vector<HashedRecord>& records);
+// The same for hashes that carry the position in their low bits (half the
+// memory to move; the hash keeps the high bits).
+void sortPacked(std::vector<std::uint64_t>& packed);
 
 // Adds a value as the typed comparison sees it: its kind and its value, so
 // that values equal by that comparison (same kind, same value; null equal
@@ -92,14 +95,17 @@ void addTypedNull(Hasher& hasher);
 enum class KeyKind : std::uint8_t { Number, Text, Time, Logical, Binary };
 KeyKind keyKindOf(int typeCode);
 
-// The canonical text of a key value, appended to out: equal exactly when the
-// values are equal as keys.  byText: the two sides are of different kinds.
-void appendKeyText(std::string& out, const foxpro::Value& value, bool byText,
-                   const foxpro::TextLocale& locale);
+// The canonical form of a key value: a letter for its class ('N' number,
+// 'S' text, 'D' date and time, 'L' logical, 'B' binary, '0' null) and its
+// text, which it returns and puts into text.  Two values are equal as keys
+// exactly when both agree.  byText: the field's two sides are of different
+// kinds.
+char keyPart(const foxpro::Value& value, bool byText, const foxpro::TextLocale& locale,
+             std::string& text);
 
-// One part of a key text as appendKeyText writes it: the class letter ('S'
-// for text), the length, the text.  What a key read from stored bytes
-// writes, so that it agrees with a decoded one.
+// A key part appended to out: its letter, the text's length (four bytes),
+// the text, so that the parts of a key of several fields never run
+// together alike.
 void appendKeyPart(std::string& out, char letter, std::string_view text);
 
 // A key value as a person reads it in a message: its text form without

@@ -512,6 +512,29 @@ TEST_F(CompareTest, KeyAndContentPairingSeeTextNotBytesAcrossCodePages) {
         ElementsAre("Record 1 deleted from t2", "Record 2 added to t2"));
 }
 
+TEST_F(CompareTest, LongTablesInOneKeyOrderAndAKeyAgainAtTheEnd) {
+    // Thousands of records in one order on both sides, one changed; Table
+    // #2 then holds key 10 a second time and one key of its own.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("NAME", 'C', 6);
+    for (int i = 1; i <= 5000; ++i) {
+        t1.record({Cell::integer32(i), Cell::text("n" + std::to_string(i))});
+        t2.record({Cell::integer32(i), Cell::text(i == 4000 ? "x" : "n" + std::to_string(i))});
+    }
+    t2.record({Cell::integer32(10), Cell::text("again")});
+    t2.record({Cell::integer32(6000), Cell::text("new")});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"ID"}});
+    EXPECT_THAT(texts(result.differences),
+                ElementsAre("Record 4000, Field \"NAME\" has changed from \"n4000 \" to \"x     \"",
+                            "Record 5001 added to t2", "Record 5002 added to t2"));
+    ASSERT_EQ(result.duplicateKeys.size(), 1u);
+    EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+              "Key 10 is not unique: 1 record in Table #1, 2 in Table #2");
+}
+
 TEST_F(CompareTest, EqualHashesOfUnequalRecordsAreSettledByTheirRecords) {
     // With every hash alike, the pairings must compare the records
     // themselves and come to what full hashes give.
