@@ -10,6 +10,8 @@
 #            added): --key ID must give the lines of position pairing
 #   changed  every record changed: neither pairing may go quadratic
 #   reversed Table #2 in reverse order: --key reads it out of order
+#   sparse   every record changed but every 1000th: --align weighs stretches
+#            of 999 records a side until its budget is spent
 #
 # usage: bench/pairing_bench.sh BUILD_FOLDER [DATA_FOLDER]
 # (run from the repository root; DATA_FOLDER defaults to bench-data)
@@ -22,7 +24,7 @@ runs=${RUNS:-5}
 p=$data/pairing
 c=$data/compare
 
-if [ ! -f "$p/reversed/bench.dbf" ]; then
+if [ ! -f "$p/sparse/bench.dbf" ]; then
     echo "writing the pairing tables to $p ..."
     /usr/bin/python3 "$here/pairing_bench_gen.py" "$p"
 fi
@@ -52,7 +54,9 @@ hyperfine -i --warmup 1 --runs "$runs" --export-json "$data/pairing-hyperfine.js
     -n "key changed" "$cli diff $p/1 bench $p/changed bench --key ID > /dev/null" \
     -n "align changed" "$cli diff $p/1 bench $p/changed bench --align > /dev/null" \
     -n "key reversed" "$cli diff $p/1 bench $p/reversed bench --key ID > /dev/null" \
-    -n "align reversed" "$cli diff $p/1 bench $p/reversed bench --align > /dev/null"
+    -n "align reversed" "$cli diff $p/1 bench $p/reversed bench --align > /dev/null" \
+    -n "position sparse" "$cli diff $p/1 bench $p/sparse bench > /dev/null" \
+    -n "align sparse" "$cli diff $p/1 bench $p/sparse bench --align > /dev/null"
 
 /usr/bin/python3 - "$data/pairing-hyperfine.json" <<'PY'
 import json, sys
@@ -65,6 +69,8 @@ print("key compare: %.2fx cat of the pair (position: %.2fx)"
 print("align compare: %.2fx cat of the pair" % (m["align compare"] / m["cat compare"]))
 print("every record changed: key %.2fx, align %.2fx the time of position pairing"
       % (m["key changed"] / m["position changed"], m["align changed"] / m["position changed"]))
+print("all but every 1000th changed: align %.2fx the time of position pairing"
+      % (m["align sparse"] / m["position sparse"]))
 PY
 
 peak() {
@@ -79,3 +85,4 @@ peak "$p/1" bench "$p/changed" bench --key ID
 peak "$p/1" bench "$p/changed" bench --align
 peak "$p/1" bench "$p/reversed" bench --key ID
 peak "$p/1" bench "$p/reversed" bench --align
+peak "$p/1" bench "$p/sparse" bench --align

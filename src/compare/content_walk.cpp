@@ -2,6 +2,8 @@
 // hashes, every match confirmed by comparing its two records before the
 // stretch in front of it is given its lines.
 
+#include <algorithm>
+
 #include "compare/hash_alignment.h"
 #include "compare/pairing_walks.h"
 #include "compare/stretch_pairing.h"
@@ -117,7 +119,12 @@ class ContentWalk {
         if (rows1 == 0 && rows2 == 0) return;
         std::vector<Match> pairs;
         if (rows1 > 0 && rows2 > 0) {
-            if (rows1 <= kStretchLimit && rows2 <= kStretchLimit) {
+            const std::size_t budget =
+                std::max(kStretchWorkPerRecord * static_cast<std::size_t>(count1_ + count2_),
+                         kStretchLimit * kStretchLimit);
+            if (rows1 <= kStretchLimit && rows2 <= kStretchLimit &&
+                stretchWork_ + rows1 * rows2 <= budget) {
+                stretchWork_ += rows1 * rows2;
                 pairs = pairStretch(fieldHashes(1, from1, to1), fieldHashes(2, from2, to2),
                                     tables_.comparedCount());
             } else {
@@ -153,6 +160,7 @@ class ContentWalk {
     std::int64_t count1_ = 0;
     std::int64_t count2_ = 0;
     std::int64_t done_ = 0;
+    std::size_t stretchWork_ = 0;  // record comparisons of the stretches weighed so far
 };
 
 }  // namespace

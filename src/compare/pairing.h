@@ -28,6 +28,13 @@ struct RecordPairing {
 // other side's first, and so on.  Comparing every record of one side with
 // every record of the other costs limit x limit record comparisons.
 inline constexpr std::size_t kStretchLimit = 1000;
+// The record comparisons all stretches of one comparison may cost: this
+// many per record of the two tables (at least kStretchLimit squared, one
+// stretch of the limit's size).  Tables where nearly every record changed
+// but every few hundredth would otherwise compare each of a million records
+// with hundreds of others; once the budget is spent, the remaining
+// stretches pair first with first too.
+inline constexpr std::size_t kStretchWorkPerRecord = 16;
 
 // The words that name a pairing in the settings store ("Position", "Key",
 // "Content"); an unknown word reads as Position.

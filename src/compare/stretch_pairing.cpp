@@ -23,11 +23,27 @@ std::vector<Match> pairStretch(std::span<const std::uint64_t> fields1,
     const std::size_t width = m + 1;
     std::vector<std::int32_t> best((n + 1) * width, 0);
     auto at = [&](std::size_t i, std::size_t j) -> std::int32_t& { return best[i * width + j]; };
+    // Table #2's hashes field by field, so that one record of Table #1 is
+    // counted against all of them a field at a time (a loop the compiler
+    // runs several records wide).
+    // Thirty-two bits of each hash tell values apart well enough to weigh
+    // pairs (the lines come from comparing the values).
+    std::vector<std::uint32_t> columns(fields * m);
+    for (std::size_t j = 0; j < m; ++j)
+        for (std::size_t f = 0; f < fields; ++f)
+            columns[f * m + j] = static_cast<std::uint32_t>(fields2[j * fields + f]);
+    std::vector<std::uint32_t> equal(m);
     for (std::size_t i = n; i-- > 0;) {
+        std::fill(equal.begin(), equal.end(), 0);
+        for (std::size_t f = 0; f < fields; ++f) {
+            const auto a = static_cast<std::uint32_t>(fields1[i * fields + f]);
+            const std::uint32_t* column = columns.data() + f * m;
+            for (std::size_t j = 0; j < m; ++j) equal[j] += column[j] == a ? 1u : 0u;
+        }
         for (std::size_t j = m; j-- > 0;) {
             std::int32_t value = std::max(at(i + 1, j), at(i, j + 1));
-            if (const std::int32_t w = weight(i, j); w > 0)
-                value = std::max(value, w + at(i + 1, j + 1));
+            if (equal[j] > 0 && 2 * equal[j] >= fields)
+                value = std::max(value, static_cast<std::int32_t>(equal[j]) + at(i + 1, j + 1));
             at(i, j) = value;
         }
     }

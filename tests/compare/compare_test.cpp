@@ -535,6 +535,35 @@ TEST_F(CompareTest, LongTablesInOneKeyOrderAndAKeyAgainAtTheEnd) {
               "Key 10 is not unique: 1 record in Table #1, 2 in Table #2");
 }
 
+TEST_F(CompareTest, ContentStretchBeyondTheLimitPairsFirstWithFirst) {
+    // No record is equal on both sides: one stretch.  Within the limit
+    // each record pairs with its changed self one place down; beyond it the
+    // first pairs with the first.
+    auto write = [&](int count) {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("A", 'C', 2).field("B", 'C', 2);
+        t2.record({Cell::integer32(0), Cell::text("zz"), Cell::text("zz")});
+        for (int i = 1; i <= count; ++i) {
+            t1.record({Cell::integer32(i), Cell::text("a"), Cell::text("b")});
+            t2.record({Cell::integer32(i), Cell::text("a"), Cell::text("c")});
+        }
+        write1(t1);
+        write2(t2);
+    };
+    const compare::RecordPairing byContent{compare::Pairing::Content, {}};
+    write(3);
+    EXPECT_THAT(texts(run({}, "t2", byContent).differences),
+                ElementsAre("Record 1, Field \"B\" has changed from \"b \" to \"c \"",
+                            "Record 2, Field \"B\" has changed from \"b \" to \"c \"",
+                            "Record 3, Field \"B\" has changed from \"b \" to \"c \"",
+                            "Record 1 added to t2"));
+    write(static_cast<int>(compare::kStretchLimit) + 1);
+    const std::vector<std::string> lines = texts(run({}, "t2", byContent).differences);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Record 1, Field \"ID\" has changed from \"1\" to \"0\"");
+    EXPECT_EQ(lines.back(), "Record 1002 added to t2");
+}
+
 TEST_F(CompareTest, EqualHashesOfUnequalRecordsAreSettledByTheirRecords) {
     // With every hash alike, the pairings must compare the records
     // themselves and come to what full hashes give.
