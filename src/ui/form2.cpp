@@ -88,6 +88,9 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setMnemonic(PushButton3, 'N');
     setMnemonic(Label2, '1', List1);
     setMnemonic(Label3, '2', List2);
+    setMnemonic(Option1, 'P');
+    setMnemonic(Option2, 'K');
+    setMnemonic(Option3, 'C');
     installWindowKeys(this, {PushButton3}, {PushButton2});
 
     setTabOrder(PushButton2, List1);
