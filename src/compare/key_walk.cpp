@@ -87,16 +87,29 @@ class KeyWalk {
         const std::int64_t most = std::max(tables_.cursor1().table().storedCount(),
                                            tables_.cursor2().table().storedCount());
         while (positionBits_ < 32 && (std::int64_t{1} << positionBits_) < most) ++positionBits_;
-        std::vector<std::uint64_t> sorted1 = hashTable(1);
-        std::vector<std::uint64_t> sorted2 = hashTable(2);
-        sortBoth(sorted1, sorted2);
-        group(sorted1, sorted2);
-        std::vector<std::uint64_t>().swap(sorted1);
-        std::vector<std::uint64_t>().swap(sorted2);
+        std::vector<std::uint64_t> common;
+        std::vector<std::uint64_t> rest1;
+        std::vector<std::uint64_t> rest2;
+        {
+            std::vector<std::uint64_t> hashed1;
+            std::vector<std::uint64_t> hashed2;
+            walkInStep(hashed1, hashed2);
+            // The start both tables hold in the same order is one list.
+            common.assign(hashed1.begin(), hashed1.begin() + inStep_);
+            rest1.assign(hashed1.begin() + inStep_, hashed1.end());
+            rest2.assign(hashed2.begin() + inStep_, hashed2.end());
+        }
+        sortPacked(common);
+        sortPacked(rest1);
+        sortPacked(rest2);
+        group(common, rest1, rest2);
+        std::vector<std::uint64_t>().swap(common);
+        std::vector<std::uint64_t>().swap(rest1);
+        std::vector<std::uint64_t>().swap(rest2);
         std::stable_sort(duplicates_.begin(), duplicates_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto& d : duplicates_) duplicates.push_back(std::move(d.second));
-        compareInOrder();
+        compareRest();
     }
 
   private:
@@ -178,70 +191,78 @@ class KeyWalk {
         return static_cast<std::uint32_t>(packed & positionMask());
     }
 
-    // Every record's key hash with its number (0-based) in the low bits,
-    // sorted.
-    std::vector<std::uint64_t> hashTable(int side) {
-        std::vector<std::uint64_t> hashed;
-        Recordset& c = cursor(side);
+    // Reads both tables side by side for their key hashes, each with its
+    // record's number (0-based) in the low bits.  While the keys at one
+    // position agree (one table changed here and there, or both in key
+    // order) the records there pair with each other whatever else the
+    // tables hold: a key's occurrences before that point stand at the same
+    // places on both sides, so its k-th record pairs with its k-th.  Those
+    // pairs are compared at once.
+    void walkInStep(std::vector<std::uint64_t>& hashed1, std::vector<std::uint64_t>& hashed2) {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        const std::uint64_t high = ~positionMask();
+        bool inStep = true;
         std::uint32_t n = 0;
-        for (c.moveFirst(); !c.eof(); c.moveNext()) {
-            hashed.push_back((keyHash(side) & ~positionMask()) | n++);
-            pacer_.work(++done_, 1);
+        for (c1.moveFirst(), c2.moveFirst(); !c1.eof() || !c2.eof(); ++n) {
+            const bool has1 = !c1.eof();
+            const bool has2 = !c2.eof();
+            const std::uint64_t h1 = has1 ? keyHash(1) & high : 0;
+            const std::uint64_t h2 = has2 ? keyHash(2) & high : 0;
+            if (has1) hashed1.push_back(h1 | n);
+            if (has2) hashed2.push_back(h2 | n);
+            pacer_.work(done_ += (has1 ? 1 : 0) + (has2 ? 1 : 0), 1);
+            inStep = inStep && has1 && has2 && h1 == h2 && keysEqual();
+            if (inStep) {
+                const int units =
+                    tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
+                ++inStep_;
+                pacer_.work(done_ += 2, units);
+            }
+            if (has1) c1.moveNext();
+            if (has2) c2.moveNext();
         }
-        (side == 1 ? count1_ : count2_) = n;
-        return hashed;
+        count1_ = static_cast<std::uint32_t>(hashed1.size());
+        count2_ = static_cast<std::uint32_t>(hashed2.size());
     }
 
-    // Sorts both tables' packed hashes.  Where Table #2 starts with the keys
-    // of Table #1 in the same order (the same table changed here and there,
-    // or both sorted by the key), that common start is one list for both,
-    // sorted once and merged with the rest of each side.
-    void sortBoth(std::vector<std::uint64_t>& hashed1, std::vector<std::uint64_t>& hashed2) const {
-        std::size_t common = 0;
-        while (common < hashed1.size() && common < hashed2.size() &&
-               hashed1[common] == hashed2[common])
-            ++common;
-        if (common < 4096) {
-            sortPacked(hashed1);
-            sortPacked(hashed2);
-            return;
-        }
-        std::vector<std::uint64_t> start(hashed1.begin(), hashed1.begin() + common);
-        sortPacked(start);
-        for (std::vector<std::uint64_t>* hashed : {&hashed1, &hashed2}) {
-            std::vector<std::uint64_t> rest(hashed->begin() + common, hashed->end());
-            sortPacked(rest);
-            hashed->resize(start.size() + rest.size());
-            std::merge(start.begin(), start.end(), rest.begin(), rest.end(), hashed->begin());
-        }
-    }
-
-    void group(const std::vector<std::uint64_t>& sorted1,
-               const std::vector<std::uint64_t>& sorted2) {
+    // Groups the records by key hash: the in-step start (common, one entry
+    // for a pair already made) and the rest of each table, each sorted.
+    void group(const std::vector<std::uint64_t>& common, const std::vector<std::uint64_t>& rest1,
+               const std::vector<std::uint64_t>& rest2) {
         partner1_.assign(count1_, 0);
         settled1_.assign(count1_, false);
         paired2_.assign(count2_, false);
         const std::uint64_t high = ~positionMask();
         std::size_t i = 0;
-        std::size_t j = 0;
-        while (i < sorted1.size() || j < sorted2.size()) {
-            const std::uint64_t h = j == sorted2.size()   ? sorted1[i] & high
-                                    : i == sorted1.size() ? sorted2[j] & high
-                                                          : std::min(sorted1[i], sorted2[j]) & high;
-            std::size_t end1 = i;
-            std::size_t end2 = j;
-            while (end1 < sorted1.size() && (sorted1[end1] & high) == h) ++end1;
-            while (end2 < sorted2.size() && (sorted2[end2] & high) == h) ++end2;
-            if (end1 - i <= 1 && end2 - j <= 1) {
-                // Unique on both sides: a pair whose keys are compared when
-                // the pair is, or a record without partner.
-                if (end1 > i && end2 > j)
-                    pair(positionOf(sorted1[i]), positionOf(sorted2[j]), false);
+        std::size_t j1 = 0;
+        std::size_t j2 = 0;
+        while (i < common.size() || j1 < rest1.size() || j2 < rest2.size()) {
+            std::uint64_t h = ~std::uint64_t{0};
+            if (i < common.size()) h = std::min(h, common[i] & high);
+            if (j1 < rest1.size()) h = std::min(h, rest1[j1] & high);
+            if (j2 < rest2.size()) h = std::min(h, rest2[j2] & high);
+            auto end = [&](const std::vector<std::uint64_t>& list, std::size_t at) {
+                while (at < list.size() && (list[at] & high) == h) ++at;
+                return at;
+            };
+            const std::size_t endCommon = end(common, i);
+            const std::size_t end1 = end(rest1, j1);
+            const std::size_t end2 = end(rest2, j2);
+            const std::size_t inCommon = endCommon - i;
+            if (inCommon + end1 - j1 <= 1 && inCommon + end2 - j2 <= 1) {
+                // Unique on both sides: paired in step already, a pair whose
+                // keys are compared when the pair is, or a record without
+                // partner.
+                if (end1 > j1 && end2 > j2)
+                    pair(positionOf(rest1[j1]), positionOf(rest2[j2]), false);
             } else {
-                settle({sorted1.data() + i, end1 - i}, {sorted2.data() + j, end2 - j});
+                settle({common.data() + i, inCommon}, {rest1.data() + j1, end1 - j1},
+                       {rest2.data() + j2, end2 - j2});
             }
-            i = end1;
-            j = end2;
+            i = endCommon;
+            j1 = end1;
+            j2 = end2;
         }
     }
 
@@ -252,55 +273,62 @@ class KeyWalk {
     }
 
     // A group of records whose key hashes agree, more than one on a side:
-    // their key values are read and compared, the k-th record of a value in
-    // Table #1 pairs with the k-th of that value in Table #2, and a value
-    // held more than once on a side is a duplicate.  The records come in
-    // stored order.
-    void settle(std::span<const std::uint64_t> members1, std::span<const std::uint64_t> members2) {
+    // their key values are read and compared; the k-th record of a value in
+    // the rest of Table #1 pairs with the k-th of that value in the rest of
+    // Table #2 (the in-step pairs hold as many of it on both sides), and a
+    // value held more than once on a side is a duplicate.  The records come
+    // in stored order.
+    void settle(std::span<const std::uint64_t> common, std::span<const std::uint64_t> members1,
+                std::span<const std::uint64_t> members2) {
         struct Value {
             std::string key;
             std::string display;
+            std::int64_t first = -1;  // where Table #1, else Table #2, first holds it
+            std::int64_t inStep = 0;  // pairs of it made in step
             std::vector<std::uint32_t> records1;
             std::vector<std::uint32_t> records2;
         };
         std::vector<Value> values;  // nearly always one: more only on a hash collision
         std::string text;
-        auto place = [&](int side, std::uint32_t record) {
+        auto place = [&](int side, std::uint32_t record, bool paired) {
             cursor(side).moveTo(std::int64_t{record} + 1);
             keyText(side, text);
             auto it = std::find_if(values.begin(), values.end(),
                                    [&](const Value& v) { return v.key == text; });
             if (it == values.end()) {
-                values.push_back({text, displayText(side), {}, {}});
+                values.push_back({text, displayText(side), -1, 0, {}, {}});
                 it = values.end() - 1;
             }
-            (side == 1 ? it->records1 : it->records2).push_back(record);
+            if (it->first < 0)
+                it->first = side == 1 ? std::int64_t{record} : std::int64_t{count1_} + record;
+            if (paired)
+                ++it->inStep;
+            else
+                (side == 1 ? it->records1 : it->records2).push_back(record);
         };
-        for (const std::uint64_t m : members1) place(1, positionOf(m));
-        for (const std::uint64_t m : members2) place(2, positionOf(m));
+        for (const std::uint64_t m : common) place(1, positionOf(m), true);
+        for (const std::uint64_t m : members1) place(1, positionOf(m), false);
+        for (const std::uint64_t m : members2) place(2, positionOf(m), false);
         for (Value& v : values) {
             const std::size_t paired = std::min(v.records1.size(), v.records2.size());
             for (std::size_t k = 0; k < paired; ++k) pair(v.records1[k], v.records2[k], true);
-            if (v.records1.size() <= 1 && v.records2.size() <= 1) continue;
-            DuplicateKey duplicate{std::move(v.display),
-                                   static_cast<std::int64_t>(v.records1.size()),
-                                   static_cast<std::int64_t>(v.records2.size())};
-            // Reported in the order in which Table #1, then Table #2, first holds them.
-            const std::uint64_t first = v.records1.empty()
-                                            ? std::uint64_t{count1_} + v.records2.front()
-                                            : v.records1.front();
-            duplicates_.emplace_back(first, std::move(duplicate));
+            const std::int64_t count1 = v.inStep + static_cast<std::int64_t>(v.records1.size());
+            const std::int64_t count2 = v.inStep + static_cast<std::int64_t>(v.records2.size());
+            if (count1 <= 1 && count2 <= 1) continue;
+            duplicates_.emplace_back(v.first, DuplicateKey{std::move(v.display), count1, count2});
         }
     }
 
-    void compareInOrder() {
+    // The records of Table #1 after the in-step start, each with its
+    // partner's Changed lines or as Deleted, then the Added records of
+    // Table #2 in its order.
+    void compareRest() {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
-        std::int64_t n1 = 0;
-        for (c1.moveFirst(); !c1.eof(); c1.moveNext()) {
-            ++n1;
+        for (std::int64_t n1 = std::int64_t{inStep_} + 1; n1 <= count1_; ++n1) {
             const auto index = static_cast<std::size_t>(n1 - 1);
-            std::uint32_t n2 = index < partner1_.size() ? partner1_[index] : 0;
+            std::uint32_t n2 = partner1_[index];
+            c1.moveTo(n1);
             if (n2 != 0) {
                 c2.moveTo(n2);
                 if (!settled1_[index] && !keysEqual()) {
@@ -316,7 +344,7 @@ class KeyWalk {
                 out_.addDeleted(n1);
             pacer_.work(++done_, units);
         }
-        for (std::uint32_t j = 0; j < count2_; ++j) {
+        for (std::uint32_t j = inStep_; j < count2_; ++j) {
             if (!paired2_[j]) out_.addAdded(std::int64_t{j} + 1);
             pacer_.work(++done_, 1);
         }
@@ -331,6 +359,7 @@ class KeyWalk {
     std::string scratch2_;
     std::int64_t done_ = 0;
     int positionBits_ = 1;
+    std::uint32_t inStep_ = 0;  // records paired in step at the start of both tables
     std::uint32_t count1_ = 0;
     std::uint32_t count2_ = 0;
     std::vector<std::uint32_t> partner1_;  // 1-based record of Table #2, 0: none
