@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "foxpro/platform/regular_file.h"
 #include "frame/window_helpers.h"
 
 namespace quorvel::frame {
@@ -155,6 +156,9 @@ CursorImage parseCursor(const std::string& data, const std::string& name) {
 }
 
 CursorImage readCursorFile(const std::string& path) {
+    // A FIFO or device under the cursor's name would block start-up on open.
+    if (foxpro::platform::pathKind(path) == foxpro::platform::PathKind::Other)
+        throw std::runtime_error(foxpro::platform::notRegularFileText(path));
     std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error(path + ": cannot open the cursor file");
     std::ostringstream content;

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -76,6 +77,19 @@ TEST(CursorFileTest, MissingHandFileGivesNoImageAndADamagedOneThrows) {
     std::ofstream(dir.file("HAND-M.CUR"), std::ios::binary) << shippedCursor();
     ASSERT_TRUE(LoadHandCursor(dir.path()).has_value());
     EXPECT_EQ(LoadHandCursor(dir.path())->hotX, 6);
+
+    test::TempFolder fifoDir;
+    ASSERT_EQ(::mkfifo(fifoDir.file("HAND-M.CUR").c_str(), 0600), 0);
+    EXPECT_THROW(
+        {
+            try {
+                LoadHandCursor(fifoDir.path());
+            } catch (const std::runtime_error& e) {
+                EXPECT_THAT(e.what(), HasSubstr("is not a regular file"));
+                throw;
+            }
+        },
+        std::runtime_error);
 }
 
 }  // namespace
