@@ -239,7 +239,8 @@ class Encoder {
             if (drop > digits.size()) return std::string("0");
             bool roundUp = drop > 0 && digits[digits.size() - drop] >= '5';
             digits.resize(digits.size() - drop);
-            if (digits.empty()) digits = "0";
+            if (digits.empty())
+                digits.assign(1, '0');  // not = "0": GCC 12 warns falsely of overlap
             if (roundUp) {
                 int i = static_cast<int>(digits.size()) - 1;
                 while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
@@ -270,9 +271,9 @@ class Encoder {
         if (f_.decimals > 0) {
             auto d = static_cast<std::size_t>(f_.decimals);
             if (text.size() < d + 1) text.insert(0, d + 1 - text.size(), '0');
-            text.insert(text.size() - d, ".");
+            text.insert(text.size() - d, 1, '.');
         }
-        if (parts->negative && *digits != "0") text.insert(0, "-");
+        if (parts->negative && *digits != "0") text.insert(text.begin(), '-');
         if (text.size() > width) fail("too wide");
         e.bytes.assign(width - text.size(), ' ');
         e.bytes += text;
@@ -400,9 +401,9 @@ class Encoder {
         for (char c : v_.text)
             if (c != ' ') t += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (t == "TRUE" || t == "T" || t == ".T." || t == "Y" || t == "YES")
-            e.bytes = "T";
+            e.bytes.assign(1, 'T');
         else if (t == "FALSE" || t == "F" || t == ".F." || t == "N" || t == "NO")
-            e.bytes = "F";
+            e.bytes.assign(1, 'F');
         else
             fail("not a logical value");
         return e;
