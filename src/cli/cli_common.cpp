@@ -182,6 +182,45 @@ compare::RecordPairing pairingOf(const Arguments& args) {
     return pairing;
 }
 
+const OptionSpec kIgnoreOption{"ignore", 0, "FIELD[,FIELD...]",
+                               "leave these fields of TABLE1 out (names without\n"
+                               "case): no changed or missing-field lines; a merge\n"
+                               "keeps TABLE1's values and adds TABLE2's"};
+const OptionSpec kIgnoreTrailingBlanksOption{"ignore-trailing-blanks", 0, "",
+                                             "compare C, V and M values without their\n"
+                                             "trailing blanks"};
+const OptionSpec kIgnoreCaseOption{"ignore-case", 0, "",
+                                   "compare C, V and M values without regard to\n"
+                                   "case (lines show the values as stored)"};
+const OptionSpec kToleranceOption{"tolerance", 0, "X",
+                                  "N, F, I, Y and B values at most X apart (X >= 0,\n"
+                                  "decimal point) compare equal"};
+const OptionSpec kSchemaOption{"schema", 0, "",
+                               "first the lines of how the structures differ:\n"
+                               "fields only in TABLE2, and fields whose type,\n"
+                               "width or decimals changed"};
+
+compare::CompareOptions compareOptionsOf(const Arguments& args) {
+    compare::CompareOptions options;
+    if (args.has(kIgnoreOption.name)) {
+        for (const std::string& list : args.values(kIgnoreOption.name))
+            for (auto& name : compare::splitKeyFields(list))
+                options.ignoredFields.push_back(std::move(name));
+        if (options.ignoredFields.empty()) throw UsageError("--ignore needs a field name");
+    }
+    options.ignoreTrailingBlanks = args.has(kIgnoreTrailingBlanksOption.name);
+    options.ignoreCase = args.has(kIgnoreCaseOption.name);
+    if (args.has(kToleranceOption.name)) {
+        const std::string text = args.value(kToleranceOption.name);
+        options.tolerance = compare::toleranceFromText(text);
+        if (options.tolerance.empty())
+            throw UsageError("--tolerance: '" + text +
+                             "' is not a number of at least 0 written with a decimal point");
+    }
+    options.structure = args.has(kSchemaOption.name);
+    return options;
+}
+
 data::SourceDescriptor sourceOf(const std::string& argument, int codePage) {
     struct stat st {};
     data::SourceDescriptor source;

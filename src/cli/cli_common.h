@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "compare/compare_options.h"
 #include "compare/pairing.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
@@ -60,6 +61,18 @@ int codePageOf(const Arguments& args);
 extern const OptionSpec kKeyOption;
 extern const OptionSpec kAlignOption;
 compare::RecordPairing pairingOf(const Arguments& args);
+
+// --ignore FIELD[,FIELD...], --ignore-trailing-blanks, --ignore-case and
+// --tolerance X, of diff and merge, and --schema of diff; the options they
+// ask for (every --ignore's fields, in order).  A tolerance that is not a
+// number of at least 0 with a decimal point, or --ignore without a field
+// name, throw UsageError.
+extern const OptionSpec kIgnoreOption;
+extern const OptionSpec kIgnoreTrailingBlanksOption;
+extern const OptionSpec kIgnoreCaseOption;
+extern const OptionSpec kToleranceOption;
+extern const OptionSpec kSchemaOption;
+compare::CompareOptions compareOptionsOf(const Arguments& args);
 
 // Prints "quorvel-cli VERB: warning: message" as printMessage does; warnOnce only
 // the first time a run meets that text.

@@ -136,10 +136,11 @@ bool appendJsonText(std::string& out, const std::optional<std::string_view>& tex
 
 }  // namespace
 
-bool appendJsonLine(std::string& out, const compare::Difference& difference) {
-    const Fields f = fieldsOf(difference);
+namespace {
+
+bool appendJson(std::string& out, const char* kind, const Fields& f) {
     out += "{\"kind\":\"";
-    out += kindName(difference.kind);
+    out += kind;
     out += "\",\"record1\":";
     appendJsonNumber(out, f.record1);
     out += ",\"record2\":";
@@ -154,20 +155,50 @@ bool appendJsonLine(std::string& out, const compare::Difference& difference) {
     return exact;
 }
 
-void appendCsvHeader(std::string& out) {
-    out += csvRow({"kind", "record1", "record2", "field", "old", "new"});
-}
-
-void appendCsvLine(std::string& out, const compare::Difference& difference) {
-    const Fields f = fieldsOf(difference);
+void appendCsv(std::string& out, const char* kind, const Fields& f) {
     const auto number = [](const std::optional<std::int64_t>& n) {
         return n ? std::to_string(*n) : std::string();
     };
     const auto text = [](const std::optional<std::string_view>& t) {
         return t ? std::string(*t) : std::string();
     };
-    out += csvRow({kindName(difference.kind), number(f.record1), number(f.record2), text(f.field),
-                   text(f.oldValue), text(f.newValue)});
+    out += csvRow({kind, number(f.record1), number(f.record2), text(f.field), text(f.oldValue),
+                   text(f.newValue)});
+}
+
+const char* structureKindName(compare::StructureKind kind) {
+    return kind == compare::StructureKind::OnlyInTable2 ? "field_only_in_table2"
+                                                        : "field_definition_changed";
+}
+
+Fields fieldsOf(const compare::StructureDifference& d) {
+    Fields f;
+    f.field = d.field;
+    if (d.kind == compare::StructureKind::DefinitionChanged) f.oldValue = d.oldType;
+    f.newValue = d.newType;
+    return f;
+}
+
+}  // namespace
+
+bool appendJsonLine(std::string& out, const compare::Difference& difference) {
+    return appendJson(out, kindName(difference.kind), fieldsOf(difference));
+}
+
+bool appendJsonLine(std::string& out, const compare::StructureDifference& difference) {
+    return appendJson(out, structureKindName(difference.kind), fieldsOf(difference));
+}
+
+void appendCsvHeader(std::string& out) {
+    out += csvRow({"kind", "record1", "record2", "field", "old", "new"});
+}
+
+void appendCsvLine(std::string& out, const compare::Difference& difference) {
+    appendCsv(out, kindName(difference.kind), fieldsOf(difference));
+}
+
+void appendCsvLine(std::string& out, const compare::StructureDifference& difference) {
+    appendCsv(out, structureKindName(difference.kind), fieldsOf(difference));
 }
 
 }  // namespace quorvel::cli

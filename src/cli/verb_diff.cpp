@@ -36,6 +36,9 @@ constexpr const char* kDetails =
     "        \"new\"}; what a kind lacks is null (a null value too), distinct from \"\"\n"
     "  csv   header kind,record1,record2,field,old,new, then one record per\n"
     "        difference (RFC 4180); what a kind lacks is empty\n"
+    "--schema's lines come first, of kinds \"field_only_in_table2\" and\n"
+    "\"field_definition_changed\", with field, old (null for the first) and new\n"
+    "(\"N(10,2)\", \"M\").\n"
     "json and csv give values in the C forms (1234.5, 2020-12-31 13:02:03); text in\n"
     "the forms of the current locale, as the windows show them.\n"
     "\n"
@@ -115,12 +118,27 @@ int fail(const std::string& problem) {
     return failure("diff", problem);
 }
 
-// Writes the differences in the format to standard output, in pieces.
-void printDifferences(const compare::DifferenceList& differences, Format format,
-                      bool nulTerminated) {
+// Writes the structure differences, then the differences, in the format to
+// standard output, in pieces.
+void printDifferences(const compare::CompareResult& result, Format format, bool nulTerminated) {
+    const compare::DifferenceList& differences = result.differences;
     std::string out;
     bool exact = true;
     if (format == Format::Csv) appendCsvHeader(out);
+    for (const auto& s : result.structure) {
+        switch (format) {
+            case Format::Text:
+                out += compare::structureLineText(s, differences.table2());
+                out += nulTerminated ? '\0' : '\n';
+                break;
+            case Format::Json:
+                exact = appendJsonLine(out, s) && exact;
+                break;
+            case Format::Csv:
+                appendCsvLine(out, s);
+                break;
+        }
+    }
     for (const compare::Difference d : differences) {
         switch (format) {
             case Format::Text:
@@ -158,6 +176,7 @@ int runDiff(const Arguments& args) {
     const std::vector<std::string>& operands = args.operands;
     const int codePage = codePageOf(args);
     const compare::RecordPairing pairing = pairingOf(args);
+    const compare::CompareOptions options = compareOptionsOf(args);
     const data::SourceDescriptor source1 = sourceOf(operands[0], codePage);
     const data::SourceDescriptor source2 = sourceOf(operands[2], codePage);
     warnAboutTable("diff", data::connectionString(source1), operands[1]);
@@ -174,7 +193,7 @@ int runDiff(const Arguments& args) {
     callbacks.processEvents = [&] { progress.draw(); };
 
     compare::CompareResult result = compare::Compare(source1, source2, operands[1], operands[3],
-                                                     locale, dialogs, callbacks, pairing);
+                                                     locale, dialogs, callbacks, pairing, options);
     progress.erase();
     if (!result.completed()) return fail(result.failure);
     for (const auto& duplicate : result.duplicateKeys)
@@ -184,19 +203,20 @@ int runDiff(const Arguments& args) {
     for (const auto& report : dialogs.reports) warn("diff", report);
     for (const auto& w : result.warnings) warnOnce("diff", w);
 
-    if (reportPath != "-") printDifferences(result.differences, format, nulTerminated);
+    if (reportPath != "-") printDifferences(result, format, nulTerminated);
     if (haveReport) {
         try {
             // The report never replaces a file of the compared tables.
             std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, operands[1]);
             for (auto& file : data::SourceTableFiles(source2, operands[3]))
                 sourceFiles.push_back(std::move(file));
-            writeTextTo(results::buildTextReport(result.differences), reportPath, sourceFiles);
+            writeTextTo(results::buildTextReport(result.differences, result.structure), reportPath,
+                        sourceFiles);
         } catch (const std::exception& e) {
             return fail(e.what());
         }
     }
-    return result.differences.empty() ? 0 : 1;
+    return result.differences.empty() && result.structure.empty() ? 0 : 1;
 }
 
 const VerbRegistration registration{{
@@ -213,6 +233,11 @@ const VerbRegistration registration{{
      {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
      kKeyOption,
      kAlignOption,
+     kIgnoreOption,
+     kIgnoreTrailingBlanksOption,
+     kIgnoreCaseOption,
+     kToleranceOption,
+     kSchemaOption,
      kEncodingOption},
     kDescription,
     kDetails,

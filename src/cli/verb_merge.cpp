@@ -92,6 +92,7 @@ class CliDialogs : public frame::Dialogs {
 int runMerge(const Arguments& args) {
     const int codePage = codePageOf(args);
     const compare::RecordPairing pairing = pairingOf(args);
+    const compare::CompareOptions options = compareOptionsOf(args);
     const bool fieldChanges = !args.has("added-only");
     const bool addedRecords = !args.has("changes-only");
     if (!fieldChanges && !addedRecords)
@@ -118,7 +119,7 @@ int runMerge(const Arguments& args) {
     dialogs.holdBack = true;
     const compare::CompareResult differences =
         compare::Compare(request.source1, request.source2, request.Table1Name, request.Table2Name,
-                         foxpro::TextLocale::fromEnvironment(), dialogs, {}, pairing);
+                         foxpro::TextLocale::fromEnvironment(), dialogs, {}, pairing, options);
     if (!differences.completed()) {
         return failure("merge", "could not compare: " + differences.failure);
     }
@@ -169,6 +170,10 @@ const VerbRegistration registration{{
      {"force", 0, "", "replace an existing table named NEWNAME"},
      kKeyOption,
      kAlignOption,
+     kIgnoreOption,
+     kIgnoreTrailingBlanksOption,
+     kIgnoreCaseOption,
+     kToleranceOption,
      kEncodingOption},
     kDescription,
     kDetails,

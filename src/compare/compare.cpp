@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <stdexcept>
 #include <utility>
 
 #include "compare/field_name.h"
@@ -61,13 +62,14 @@ class Walk {
     Walk(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
          const std::string& table1, const std::string& table2, const foxpro::TextLocale& locale,
          frame::Dialogs& dialogs, const CompareCallbacks& callbacks, int progressStart,
-         const RecordPairing& pairing)
+         const RecordPairing& pairing, const CompareOptions& options)
         : source1_(source1),
           source2_(source2),
           table1_(table1),
           table2_(table2),
           locale_(locale),
           pairing_(pairing),
+          options_(options),
           trap_(dialogs, kLocationCompareTables),
           pacer_(callbacks, progressStart) {}
 
@@ -163,8 +165,23 @@ class Walk {
         return false;
     }
 
+    // Every ignored field must be one of Table #1's.
+    void checkIgnoredFields() const {
+        for (const auto& name : options_.ignoredFields) {
+            const std::string upper = upperFieldName(name);
+            bool found = false;
+            for (int i = 0; i < fieldList_.fieldCount() && !found; ++i)
+                found = upperFieldName(fieldList_.field(i).name) == upper;
+            if (!found)
+                throw std::invalid_argument("ignored field " + name + " not found in Table #1 (" +
+                                            table1_ + ")");
+        }
+    }
+
     void walk() {
-        TablePair tables(fieldList_, cursor1_, cursor2_, locale_);
+        checkIgnoredFields();
+        TablePair tables(fieldList_, cursor1_, cursor2_, locale_, options_);
+        if (options_.structure) result_.structure = tables.structureDifferences();
         auto& differences = result_.differences;
         differences = DifferenceList(table2_, tables.fieldNames1());
         pacer_.report(0);
@@ -245,6 +262,7 @@ class Walk {
     const std::string& table2_;
     const foxpro::TextLocale& locale_;
     const RecordPairing& pairing_;
+    const CompareOptions& options_;
     frame::ErrorTrap trap_;
     WalkPacer pacer_;
 
@@ -262,22 +280,25 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const data::SourceDescriptor& source2, const std::string& table1,
                             const std::string& table2, const foxpro::TextLocale& locale,
                             frame::Dialogs& dialogs, const CompareCallbacks& callbacks,
-                            int progressStart, const RecordPairing& pairing) {
-    Walk walk(source1, source2, table1, table2, locale, dialogs, callbacks, progressStart, pairing);
+                            int progressStart, const RecordPairing& pairing,
+                            const CompareOptions& options) {
+    Walk walk(source1, source2, table1, table2, locale, dialogs, callbacks, progressStart, pairing,
+              options);
     return walk.run();
 }
 
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
                       const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
-                      const CompareCallbacks& callbacks, const RecordPairing& pairing) {
+                      const CompareCallbacks& callbacks, const RecordPairing& pairing,
+                      const CompareOptions& options) {
     // Step 100 set the progress start; 102 is the walk, which traps its own
     // failures: only running out of memory gets here.
     CompareResult result;
     frame::ErrorTrap trap(dialogs, kLocationCompare);
     if (!trap.at(102, [&] {
             result = CompareTables(source1, source2, table1, table2, locale, dialogs, callbacks,
-                                   ProgressStart, pairing);
+                                   ProgressStart, pairing, options);
         })) {
         result = CompareResult{};
         result.status = CompareStatus::CouldNotCompare;

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "compare/compare_options.h"
 #include "compare/difference_list.h"
 #include "compare/pairing.h"
+#include "compare/structure_difference.h"
 #include "data/source_descriptor.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
@@ -59,6 +61,9 @@ struct CompareResult {
     // once each.  The comparison went on: the k-th record of such a value
     // in Table #1 was paired with the k-th in Table #2.
     std::vector<DuplicateKey> duplicateKeys;
+    // With the structure option: how the two tables' structures differ
+    // (TablePair::structureDifferences).  Never part of differences.
+    std::vector<StructureDifference> structure;
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.
@@ -71,6 +76,8 @@ struct CompareResult {
 // (pairing_walks.h); fields by name without case (the k-th field of a name
 // in Table #1 with the k-th field of that name in Table #2), the field list
 // taken from Table #1.  Value texts follow textForm under the given locale.
+// The options leave fields out and loosen the value rules; an ignored field
+// that Table #1 lacks leaves the tables not compared (CouldNotCompare).
 // Failures are shown through dialogs as error reports (locations
 // "Compare1.Compare" and "Compare1.CompareTables"); a failure that leaves
 // the tables not compared (a key field that a table lacks, say) also sets
@@ -78,7 +85,8 @@ struct CompareResult {
 CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceDescriptor& source2,
                       const std::string& table1, const std::string& table2,
                       const foxpro::TextLocale& locale, frame::Dialogs& dialogs,
-                      const CompareCallbacks& callbacks = {}, const RecordPairing& pairing = {});
+                      const CompareCallbacks& callbacks = {}, const RecordPairing& pairing = {},
+                      const CompareOptions& options = {});
 
 // The walk itself, with the progress scale starting at progressStart;
 // Compare calls it with ProgressStart.  Never throws.
@@ -86,7 +94,8 @@ CompareResult CompareTables(const data::SourceDescriptor& source1,
                             const data::SourceDescriptor& source2, const std::string& table1,
                             const std::string& table2, const foxpro::TextLocale& locale,
                             frame::Dialogs& dialogs, const CompareCallbacks& callbacks = {},
-                            int progressStart = ProgressStart, const RecordPairing& pairing = {});
+                            int progressStart = ProgressStart, const RecordPairing& pairing = {},
+                            const CompareOptions& options = {});
 
 // The fields that Table #1 and Table #2 share (names compared without
 // case), as Table #1 spells them and in its column order: the key fields a

@@ -3,12 +3,14 @@
 #include <string>
 #include <string_view>
 
+#include "compare/case_fold.h"
+
 namespace quorvel::compare {
 
 // A field name in upper case, for pairing fields without regard to case.
-// Names are UTF-8 (long names of a container may hold any letter); ASCII,
-// Latin-1, Latin Extended-A, Greek and Cyrillic letters are folded, other
-// characters are kept as they are.
-std::string upperFieldName(std::string_view name);
+// Names are UTF-8 (long names of a container may hold any letter).
+inline std::string upperFieldName(std::string_view name) {
+    return upperText(name);
+}
 
 }  // namespace quorvel::compare

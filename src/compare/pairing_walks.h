@@ -34,8 +34,8 @@ void walkByKey(TablePair& tables, const std::vector<std::string>& keyFields,
 // Content pairing: a longest common subsequence of equal records
 // (alignHashes over record hashes, each match confirmed by comparing the
 // records), the stretches between them paired by pairStretch (or first with
-// first beyond kStretchLimit, and once kStretchWorkPerRecord is spent).  Lines in Table #1's record order, each
-// stretch's Added lines after that stretch's records of Table #1.
+// first beyond kStretchLimit, and once kStretchWorkPerRecord is spent).  Lines in Table #1's record
+// order, each stretch's Added lines after that stretch's records of Table #1.
 void walkByContent(TablePair& tables, DifferenceList& out, WalkPacer& pacer);
 
 }  // namespace quorvel::compare

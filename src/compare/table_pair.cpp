@@ -35,7 +35,8 @@ bool valuesEqual(const Value& a, int typeA, const Value& b, int typeB,
     return a.isNull() && b.isNull();
 }
 
-std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& cursor2) {
+std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& cursor2,
+                                  const std::vector<std::string>& ignored) {
     std::vector<std::string> names2;
     for (int j = 0; j < cursor2.fieldCount(); ++j)
         names2.push_back(upperFieldName(cursor2.field(j).name));
@@ -61,7 +62,8 @@ std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& c
                 break;
             }
         }
-        pairs.push_back(pair);
+        if (std::find(ignored.begin(), ignored.end(), upper) == ignored.end())
+            pairs.push_back(pair);
     }
     return pairs;
 }
@@ -69,12 +71,22 @@ std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& c
 }  // namespace
 
 TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& cursor2,
-                     const foxpro::TextLocale& locale)
-    : fieldList_(fieldList), cursor1_(cursor1), cursor2_(cursor2), locale_(locale) {
-    pairs_ = pairFields(fieldList, cursor2);
-    bool identity = pairs_.size() == static_cast<std::size_t>(cursor2.fieldCount());
-    for (const auto& pair : pairs_) {
+                     const foxpro::TextLocale& locale, const CompareOptions& options)
+    : fieldList_(fieldList),
+      cursor1_(cursor1),
+      cursor2_(cursor2),
+      locale_(locale),
+      rules_(options),
+      valueRules_(options.valueRules()) {
+    std::vector<std::string> ignored;
+    for (const auto& name : options.ignoredFields) ignored.push_back(upperFieldName(name));
+    // The layouts agree field for field whatever is ignored: an ignored
+    // field only drops out of the byte ranges compared.
+    bool identity = fieldList.fieldCount() == cursor2.fieldCount();
+    for (const auto& pair : pairFields(fieldList, cursor2, {}))
         if (pair.index2 != pair.index1) identity = false;
+    pairs_ = pairFields(fieldList, cursor2, ignored);
+    for (const auto& pair : pairs_) {
         if (pair.compared()) compared_.push_back(pair);
         if (pair.memo && pair.type1 < foxpro::kTypeVarBinary) memos_.push_back(pair);
     }
@@ -119,11 +131,16 @@ bool TablePair::bytesEqual(std::span<const std::uint8_t> a, std::span<const std:
     return std::memcmp(a.data() + offset, b.data() + offset, static_cast<std::size_t>(length)) == 0;
 }
 
+bool TablePair::valuesEqual(const Value& a, int typeA, const Value& b, int typeB) const {
+    if (valueRules_) return rules_.equal(a, typeA, b, typeB, locale_);
+    return compare::valuesEqual(a, typeA, b, typeB, locale_);
+}
+
 void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1,
                              std::int64_t n2) {
     const Value a = cursor1_.value(pair.index1);
     const Value b = cursor2_.value(pair.index2);
-    if (valuesEqual(a, pair.type1, b, pair.type2, locale_)) return;
+    if (valuesEqual(a, pair.type1, b, pair.type2)) return;
     std::string textA;
     std::string textB;
     if (pair.type1 == pair.type2 && pair.type1 == foxpro::kTypeBoolean && !a.isNull() &&
@@ -140,7 +157,7 @@ void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::in
 
 bool TablePair::fieldEqual(const FieldPair& pair) {
     return valuesEqual(cursor1_.value(pair.index1), pair.type1, cursor2_.value(pair.index2),
-                       pair.type2, locale_);
+                       pair.type2);
 }
 
 int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
@@ -186,6 +203,28 @@ void TablePair::addMissingFieldLines(DifferenceList& out) const {
         if (pair.missing()) out.addMissingField(0, 0, pair.index1);
 }
 
+std::vector<StructureDifference> TablePair::structureDifferences() const {
+    std::vector<StructureDifference> out;
+    std::vector<bool> paired(static_cast<std::size_t>(cursor2_.fieldCount()), false);
+    for (const auto& pair : pairFields(fieldList_, cursor2_, {}))
+        if (!pair.missing()) paired[static_cast<std::size_t>(pair.index2)] = true;
+    for (int j = 0; j < cursor2_.fieldCount(); ++j)
+        if (!paired[static_cast<std::size_t>(j)])
+            out.push_back({StructureKind::OnlyInTable2,
+                           cursor2_.field(j).name,
+                           {},
+                           fieldTypeText(cursor2_.field(j))});
+    for (const auto& pair : pairs_) {
+        if (pair.missing()) continue;
+        std::string old = fieldTypeText(fieldList_.field(pair.index1));
+        std::string now = fieldTypeText(cursor2_.field(pair.index2));
+        if (old != now)
+            out.push_back({StructureKind::DefinitionChanged, fieldList_.field(pair.index1).name,
+                           std::move(old), std::move(now)});
+    }
+    return out;
+}
+
 bool TablePair::currentEqual() {
     if (byBytes_) {
         const auto raw1 = cursor1_.rawRecord();
@@ -215,8 +254,13 @@ void TablePair::planHashes() {
         const bool raw = pair.type1 == pair.type2 && f1.letter == f2.letter &&
                          (f1.letter == 'C' || f1.letter == 'I' || f1.letter == 'Y');
         const bool byText = pair.type1 != pair.type2;
-        hash1_.push_back({pair.index1, raw, f1.letter, byText, f1.offset, f1.width, f1.nullBit});
-        hash2_.push_back({pair.index2, raw, f2.letter, byText, f2.offset, f2.width, f2.nullBit});
+        const bool textRuled = rules_.textRuled(pair.type1) || rules_.textRuled(pair.type2);
+        const bool anyNumber =
+            rules_.toleranceRuled(pair.type1) && rules_.toleranceRuled(pair.type2);
+        hash1_.push_back({pair.index1, raw, f1.letter, byText, textRuled, anyNumber, f1.offset,
+                          f1.width, f1.nullBit});
+        hash2_.push_back({pair.index2, raw, f2.letter, byText, textRuled, anyNumber, f2.offset,
+                          f2.width, f2.nullBit});
     }
 }
 
@@ -229,7 +273,9 @@ void TablePair::hashFields(int side, Add&& add) {
     const int nullFlags = cursor.layout().nullFlagsOffset;
     std::span<const std::uint8_t> raw;
     for (const HashField& f : plan) {
-        if (f.raw) {
+        if (f.anyNumber || f.textRuled) {
+            hashRuled(f, cursor, add);
+        } else if (f.raw) {
             if (raw.empty()) raw = cursor.rawRecord();
             const bool null =
                 f.nullBit >= 0 &&
@@ -262,6 +308,26 @@ void TablePair::hashFields(int side, Add&& add) {
             const Value value = cursor.value(f.index);
             add([&](Hasher& h) { addTypedValue(h, value); });
         }
+    }
+}
+
+// A field the options compare by other rules: a number within a tolerance
+// of another hashes as any number does (only null apart), a text as the text
+// rules compare it.
+template <typename Add>
+void TablePair::hashRuled(const HashField& f, const Recordset& cursor, Add&& add) {
+    const Value value = cursor.value(f.index);
+    if (f.anyNumber) {
+        const bool null = value.isNull();
+        add([&](Hasher& h) { null ? addTypedNull(h) : h.add(std::uint64_t{1}); });
+    } else if (f.byText) {
+        const std::string text = rules_.comparedText(valueText(value, locale_));
+        add([&](Hasher& h) { h.add(text); });
+    } else if (value.kind() == Value::Kind::Text) {
+        const std::string text = rules_.comparedText(value.str());
+        add([&](Hasher& h) { addTypedText(h, Value::Kind::Text, text); });
+    } else {
+        add([&](Hasher& h) { addTypedValue(h, value); });
     }
 }
 

@@ -4,7 +4,10 @@
 #include <span>
 #include <vector>
 
+#include "compare/compare_options.h"
 #include "compare/difference_list.h"
+#include "compare/structure_difference.h"
+#include "compare/value_rules.h"
 #include "foxpro/recordset.h"
 #include "foxpro/text_locale.h"
 
@@ -33,11 +36,14 @@ struct FieldPair {
 // The two open tables of a comparison, their fields paired, and what is
 // compared of one record of each: the record each cursor stands on.  The
 // field list is Table #1's.  Copies nothing of the records: values are read
-// from the cursors when asked for.
+// from the cursors when asked for.  The options' ignored fields are left
+// out of every field list but fieldNames1(); values compare by the options'
+// rules (ValueRules).
 class TablePair {
   public:
     TablePair(const foxpro::Recordset& fieldList, foxpro::Recordset& cursor1,
-              foxpro::Recordset& cursor2, const foxpro::TextLocale& locale);
+              foxpro::Recordset& cursor2, const foxpro::TextLocale& locale,
+              const CompareOptions& options = {});
     TablePair(const TablePair&) = delete;
     TablePair& operator=(const TablePair&) = delete;
 
@@ -61,6 +67,11 @@ class TablePair {
     // A Missing-field line (records 0 and 0) for every field that Table #2
     // lacks, in Table #1's column order.
     void addMissingFieldLines(DifferenceList& out) const;
+
+    // The fields of Table #2 that no field of Table #1 pairs with (in Table
+    // #2's column order), then the compared pairs whose definitions differ
+    // (in Table #1's).
+    std::vector<StructureDifference> structureDifferences() const;
 
     // True when compareCurrent would add no Changed difference.
     bool currentEqual();
@@ -96,17 +107,22 @@ class TablePair {
         // text, hashed alike), or an I or Y field on both sides.
         bool raw = false;
         char letter = 'C';
-        bool byText = false;  // the two sides differ in type: by text form
+        bool byText = false;     // the two sides differ in type: by text form
+        bool textRuled = false;  // its text goes in as the text rules compare it
+        bool anyNumber = false;  // a tolerance makes every number hash alike
         int offset = 0;
         int width = 0;
         int nullBit = -1;
     };
     void planHashes();
     template <typename Add>
+    void hashRuled(const HashField& f, const foxpro::Recordset& cursor, Add&& add);
+    template <typename Add>
     void hashFields(int side, Add&& add);
 
     void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
     bool fieldEqual(const FieldPair& pair);
+    bool valuesEqual(const foxpro::Value& a, int typeA, const foxpro::Value& b, int typeB) const;
     bool bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, int offset,
                     int length) const;
 
@@ -114,6 +130,8 @@ class TablePair {
     foxpro::Recordset& cursor1_;
     foxpro::Recordset& cursor2_;
     const foxpro::TextLocale& locale_;
+    ValueRules rules_;
+    bool valueRules_ = false;  // values compare by other than the plain rules
     std::vector<FieldPair> pairs_;
     std::vector<FieldPair> compared_;
     std::vector<FieldPair> memos_;  // content to compare even when the bytes agree

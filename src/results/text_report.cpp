@@ -96,8 +96,18 @@ std::string baseOf(const std::string& path) {
 
 std::string buildTextReport(const compare::DifferenceList& differences,
                             const std::function<void()>& processEvents) {
+    return buildTextReport(differences, {}, processEvents);
+}
+
+std::string buildTextReport(const compare::DifferenceList& differences,
+                            const std::vector<compare::StructureDifference>& structure,
+                            const std::function<void()>& processEvents) {
     std::string report;
     if (processEvents) processEvents();
+    for (const auto& s : structure) {
+        report += compare::structureLineText(s, differences.table2());
+        report += "\r\n";
+    }
     appendList(report, differences, compare::LineList::FieldDifferences, processEvents);
     appendList(report, differences, compare::LineList::AddedDeleted, processEvents);
     return report;

@@ -2,18 +2,24 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "compare/difference_list.h"
+#include "compare/structure_difference.h"
 
 namespace quorvel::results {
 
 // The text report: the line of every field difference (Changed and Missing
 // field), then of every added or deleted record, each in walk order and
 // followed by CR LF; the lists are told apart by kind, never by the text.
+// The structure differences, when given, come first, one line each.
 // No differences give the empty string.  processEvents (optional) runs
 // before the first line and at every 100th line of each list (lines 100,
 // 200, ... counted from 1).
 std::string buildTextReport(const compare::DifferenceList& differences,
+                            const std::function<void()>& processEvents = {});
+std::string buildTextReport(const compare::DifferenceList& differences,
+                            const std::vector<compare::StructureDifference>& structure,
                             const std::function<void()>& processEvents = {});
 
 // Writes text (UTF-8) to path in the encoding of the user's locale (UTF-8

@@ -193,6 +193,72 @@ TEST_F(DiffCliTest, KeyAndAlignPairRecordsAndNameDuplicatesAndUnknownFields) {
     EXPECT_THAT(run.err, HasSubstr("--key and --align exclude each other"));
 }
 
+TEST_F(DiffCliTest, ComparisonOptionsAndStructureLines) {
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("ID", 'N', 3).field("NAME", 'C', 4).field("QTY", 'N', 6, 2).field("NOTE", 'C', 3);
+    t2.field("ID", 'N', 3).field("NAME", 'C', 6).field("QTY", 'N', 6, 2).field("NOTE", 'C', 3);
+    t2.field("EXTRA", 'I', 4);
+    t1.record({Cell::number("1"), Cell::text("Ann"), Cell::number("1.00"), Cell::text("a")});
+    t2.record({Cell::number("1"), Cell::text("ANN"), Cell::number("1.05"), Cell::text("b"),
+               Cell::integer32(0)});
+    t1.write(folder1_.file("o.dbf"));
+    t2.write(folder2_.file("o.dbf"));
+    const std::string a = folder1_.path(), b = folder2_.path();
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        std::string out;
+    } cases[] = {
+        {{},
+         1,
+         "Record 1, Field \"NAME\" has changed from \"Ann \" to \"ANN   \"\n"
+         "Record 1, Field \"QTY\" has changed from \"1\" to \"1.05\"\n"
+         "Record 1, Field \"NOTE\" has changed from \"a  \" to \"b  \"\n"},
+        {{"--ignore-case", "--ignore=note"},
+         1,
+         "Record 1, Field \"NAME\" has changed from \"Ann \" to \"ANN   \"\n"
+         "Record 1, Field \"QTY\" has changed from \"1\" to \"1.05\"\n"},
+        {{"--ignore-case", "--ignore-trailing-blanks", "--tolerance", "0.04", "--ignore", "NOTE"},
+         1,
+         "Record 1, Field \"QTY\" has changed from \"1\" to \"1.05\"\n"},
+        {{"--ignore-case", "--ignore-trailing-blanks", "--tolerance", "0.05", "--ignore", "NOTE"},
+         0,
+         ""},
+        {{"--schema", "--ignore", "note,qty", "--key", "ID", "--ignore-case",
+          "--ignore-trailing-blanks"},
+         1,
+         "Field \"EXTRA\" is only in o\nField \"NAME\" changed from C(4) to C(6)\n"},
+        {{"--schema", "--format", "json", "--ignore", "NAME,QTY,NOTE"},
+         1,
+         "{\"kind\":\"field_only_in_table2\",\"record1\":null,\"record2\":null,"
+         "\"field\":\"EXTRA\",\"old\":null,\"new\":\"I\"}\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {a, "o", b, "o"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome run = diff(args, scratch_);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.out, c.out);
+    }
+
+    Outcome run = diff({a, "o", b, "o", "--ignore", "ID,nope"}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "quorvel-cli diff: ignored field nope not found in Table #1 (o)\n");
+    for (const char* tolerance : {"-1", "1,5", "x"}) {
+        run = diff({a, "o", b, "o", "--tolerance", tolerance}, scratch_);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_THAT(run.err, HasSubstr("--tolerance"));
+    }
+    // The report gives the structure lines first too.
+    run =
+        diff({a, "o", b, "o", "--schema", "--ignore-case", "--report", scratch_.file("report.txt")},
+             scratch_);
+    std::ifstream in(scratch_.file("report.txt"), std::ios::binary);
+    const std::string report((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(report.substr(0, report.find("Record")),
+              "Field \"EXTRA\" is only in o\r\nField \"NAME\" changed from C(4) to C(6)\r\n");
+}
+
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
     const std::string dbc = quorvel::test::writeSampleContainer(scratch_.path());
     std::filesystem::copy_file(scratch_.file("setup.dbf"), folder2_.file("setup.dbf"));

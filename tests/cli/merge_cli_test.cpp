@@ -71,6 +71,17 @@ TEST_F(MergeCliTest, KeyPairingUpdatesThePairedRecord) {
               "quorvel-cli merge: could not compare: key field QTYX not found in Table #1 (t1)\n");
 }
 
+TEST_F(MergeCliTest, OptionsDecideWhichDifferencesAreApplied) {
+    writePair();
+    // NAME is left out and QTY within the tolerance: only CODE changes, and
+    // the added record comes whole from Table #2.
+    const CliRun merged = run({dir.path(), "t1", dir.path(), "t2", "new", "--ignore", "name",
+                               "--tolerance", "0.5", "--changes-only"});
+    EXPECT_EQ(merged.out, "new: 1 fields updated, 0 records added, 1 failed\n") << merged.err;
+    const CliRun shown = test::runCli({"show", dir.path(), "new"}, dir);
+    EXPECT_EQ(shown.out, "NAME,QTY,CODE\r\nAnn     ,1.5,1\r\nBob     ,2,2\r\n") << shown.err;
+}
+
 TEST_F(MergeCliTest, SummaryCountsAndExitStatusOneWhenALineFails) {
     writePair();
     const CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1new"});

@@ -1,4 +1,5 @@
-// Key and content pairing end to end: generated pairs of tables (records
+// Key and content pairing end to end (and position pairing under the
+// comparison options): generated pairs of tables (records
 // removed, inserted, changed, reordered; duplicate and null keys; keys of
 // different types), compared and merged with every line ticked, then
 // checked against what an independent reader (python3-dbfread) and an
@@ -13,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "compare/compare.h"
@@ -33,15 +35,29 @@ using test::TableBuilder;
 // after a line "MERGE" whatever the merged table gets wrong.
 constexpr const char* kExpected = R"PY(
 import collections, decimal, difflib, os, sys, dbfread
-folder, t1, t2, merged, mode, keys = sys.argv[1:]
+folder, t1, t2, merged, mode, keys, opts = sys.argv[1:]
+o = dict((p.split('=') + [''])[:2] for p in opts.split(';') if p)
+ignored = set(o.get('ignore', '').upper().split(',')) - {''}
+tol = decimal.Decimal(o.get('tol', '0'))
+class Near:
+    # A number equal to every number at most tol away from it.
+    def __init__(self, v): self.v = decimal.Decimal(repr(v))
+    def __eq__(self, other): return isinstance(other, Near) and abs(self.v - other.v) <= tol
+    def __hash__(self): return 0
+def cmp(v):
+    if isinstance(v, str):
+        if 'trim' in o: v = v.rstrip(' ')
+        if 'case' in o: v = v.upper()
+    elif 'tol' in o and isinstance(v, (int, float)) and not isinstance(v, bool): return Near(v)
+    return v
 def load(name):
     t = dbfread.DBF(os.path.join(folder, name + '.dbf'), load=True)
     fields = [f.name.upper() for f in t.fields if f.name != '_NullFlags']
     return fields, [{k.upper(): v for k, v in r.items()} for r in t.records]
 f1, r1 = load(t1)
 f2, r2 = load(t2)
-common = [f for f in f1 if f in f2]
-out = ['M ' + f for f in f1 if f not in f2]
+common = [f for f in f1 if f in f2 and f not in ignored]
+out = ['M ' + f for f in f1 if f not in f2 and f not in ignored]
 def keyof(v):
     if v is None: return ('null',)
     if isinstance(v, str): return ('text', v.rstrip(' '))
@@ -66,9 +82,13 @@ if mode == 'key':
     dups = [firsts[f] for f in sorted(firsts)]
     order1 = [[i] for i in range(len(r1))]
     added = [[j for j in range(len(r2)) if j not in set(partner.values())]]
+elif mode == 'position':
+    partner = {i: i for i in range(min(len(r1), len(r2)))}
+    order1 = [[i] for i in range(len(r1))]
+    added = [list(range(len(r1), len(r2)))]
 else:
-    s1 = [tuple(r[f] for f in common) for r in r1]
-    s2 = [tuple(r[f] for f in common) for r in r2]
+    s1 = [tuple(cmp(r[f]) for f in common) for r in r1]
+    s2 = [tuple(cmp(r[f]) for f in common) for r in r2]
     def stretch(a0, a1, b0, b1):
         # In order, one with one, most equal values; a pair counts when at
         # least half its fields are equal; the earlier of equal choices.
@@ -99,13 +119,13 @@ else:
         order1.append(list(range(i, i + size)))
         added.append([])
         a, b = i + size, j + size
-for rows1, rows2 in zip(order1, added) if mode != 'key' else [(sum(order1, []), added[0])]:
+for rows1, rows2 in zip(order1, added) if mode == 'content' else [(sum(order1, []), added[0])]:
     for i in rows1:
         if i not in partner:
             out.append('D %d' % (i + 1))
             continue
         for f in common:
-            if r1[i][f] != r2[partner[i]][f]:
+            if cmp(r1[i][f]) != cmp(r2[partner[i]][f]):
                 out.append('C %d %d %s' % (i + 1, partner[i] + 1, f))
     out.extend('A %d' % (j + 1) for j in rows2)
 print('\n'.join(out + dups))
@@ -143,7 +163,26 @@ struct Case {
     bool nullKeys = false;
     bool noteInTable2 = true;
     std::function<void(std::vector<Row>& t1, std::vector<Row>& t2)> edit;
+    // Comparison options as the script takes them: "ignore=NOTE,OK;trim;case;tol=0.05".
+    const char* options = "";
+    int nameWidth2 = 12;
 };
+
+// The options a case's text names.
+compare::CompareOptions optionsOf(std::string_view text) {
+    compare::CompareOptions options;
+    while (!text.empty()) {
+        const std::string_view word = text.substr(0, text.find(';'));
+        text.remove_prefix(std::min(text.size(), word.size() + 1));
+        if (word.starts_with("ignore="))
+            options.ignoredFields = compare::splitKeyFields(word.substr(7));
+        if (word == "trim") options.ignoreTrailingBlanks = true;
+        if (word == "case") options.ignoreCase = true;
+        if (word.starts_with("tol="))
+            options.tolerance = compare::toleranceFromText(word.substr(4));
+    }
+    return options;
+}
 
 Row freshRow(int id, std::mt19937& rng) {
     static const char* const kNotes[] = {"short", "it's \"long\"\r\nsecond line", "order deleted"};
@@ -156,10 +195,13 @@ Row freshRow(int id, std::mt19937& rng) {
 }
 
 void writeTable(const std::string& path, const std::vector<Row>& rows, char keyLetter,
-                bool nullKeys, bool note) {
+                bool nullKeys, bool note, int nameWidth = 12) {
     TableBuilder t(0x30);
     t.field("ID", keyLetter, keyLetter == 'I' ? 4 : 8, 0, nullKeys ? 0x02 : 0);
-    t.field("NAME", 'C', 12).field("PRICE", 'N', 9, 2).field("DAY", 'D', 8).field("OK", 'L', 1);
+    t.field("NAME", 'C', nameWidth)
+        .field("PRICE", 'N', 9, 2)
+        .field("DAY", 'D', 8)
+        .field("OK", 'L', 1);
     if (note) t.field("NOTE", 'M', 4);
     for (const Row& r : rows) {
         Cell id = !r.id              ? Cell::null()
@@ -255,6 +297,42 @@ const std::vector<Case>& cases() {
              t2[10].name = "x";
              t2.push_back(Row{77, "appended", 0, 2, true, ""});
          }},
+        {"position: NOTE ignored", Pairing::Position, 'N', 'N', false, true,
+         [](std::vector<Row>&, std::vector<Row>& t2) {
+             for (int i : {2, 9, 17}) t2[i].note = "ignored";
+             t2[9].name = "changed";
+             t2.push_back(Row{88, "appended", 0, 2, true, "new"});
+         },
+         "ignore=note"},
+        {"key: NOTE and OK ignored, case folded", Pairing::Key, 'N', 'N', false, true,
+         [](std::vector<Row>&, std::vector<Row>& t2) {
+             std::rotate(t2.begin(), t2.begin() + 7, t2.end());
+             for (int i : {1, 4, 11}) t2[i].name = "NAME" + std::to_string(*t2[i].id);
+             for (int i : {3, 4}) t2[i].ok = !t2[i].ok;
+             t2[6].note = "ignored";
+             t2[8].name = "Other";
+             t2.erase(t2.begin() + 20);
+         },
+         "ignore=NOTE,ok;case"},
+        {"content: C(12) against C(10), blanks, case and a tolerance", Pairing::Content, 'N', 'N',
+         false, true,
+         [](std::vector<Row>&, std::vector<Row>& t2) {
+             t2.erase(t2.begin() + 12);
+             t2.insert(t2.begin() + 20, Row{901, "inserted", 5, 5, true, "new"});
+             for (int i : {2, 7, 25}) t2[i].name = "NAME" + std::to_string(*t2[i].id);
+             for (int i : {3, 8, 30}) t2[i].cents += 5;
+             t2[15].cents += 9;
+             t2[33].name = "renamed";
+         },
+         "trim;case;tol=0.05", 10},
+        {"key: N against I, a tolerance alone", Pairing::Key, 'N', 'I', false, true,
+         [](std::vector<Row>&, std::vector<Row>& t2) {
+             std::swap(t2[0], t2[5]);
+             t2[1].cents += 10;
+             t2[2].cents -= 11;
+             t2[3].name = "NAME4";
+         },
+         "tol=0.1"},
     };
     return all;
 }
@@ -281,7 +359,7 @@ TEST_P(PairingRoundTripTest, LinesAndMergeMatchAnIndependentPairing) {
         std::vector<Row> t2 = t1;
         c.edit(t1, t2);
         writeTable(dir.file("t1.dbf"), t1, c.key1, c.nullKeys, true);
-        writeTable(dir.file("t2.dbf"), t2, c.key2, c.nullKeys, c.noteInTable2);
+        writeTable(dir.file("t2.dbf"), t2, c.key2, c.nullKeys, c.noteInTable2, c.nameWidth2);
 
         data::SourceDescriptor source;
         source.optionDBC = false;
@@ -290,8 +368,9 @@ TEST_P(PairingRoundTripTest, LinesAndMergeMatchAnIndependentPairing) {
         compare::RecordPairing pairing{c.by, c.by == compare::Pairing::Key
                                                  ? std::vector<std::string>{"id"}
                                                  : std::vector<std::string>{}};
-        const compare::CompareResult result = compare::Compare(
-            source, source, "t1", "t2", foxpro::TextLocale::c(), dialogs, {}, pairing);
+        const compare::CompareResult result =
+            compare::Compare(source, source, "t1", "t2", foxpro::TextLocale::c(), dialogs, {},
+                             pairing, optionsOf(c.options));
         ASSERT_TRUE(result.completed()) << result.failure;
         const ListOfKind fields(result.differences, compare::LineList::FieldDifferences, true);
         const ListOfKind added(result.differences, compare::LineList::AddedDeleted, true);
@@ -304,7 +383,10 @@ TEST_P(PairingRoundTripTest, LinesAndMergeMatchAnIndependentPairing) {
         const std::string expected =
             test::runPython(kExpected, &ok,
                             {dir.path(), "t1", "t2", "merged",
-                             c.by == compare::Pairing::Key ? "key" : "content", "ID"});
+                             c.by == compare::Pairing::Key       ? "key"
+                             : c.by == compare::Pairing::Content ? "content"
+                                                                 : "position",
+                             "ID", c.options});
         ASSERT_TRUE(ok) << expected;
         const std::size_t merge = expected.find("MERGE\n");
         ASSERT_NE(merge, std::string::npos) << expected;

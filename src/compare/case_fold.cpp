@@ -1,4 +1,4 @@
-#include "compare/field_name.h"
+#include "compare/case_fold.h"
 
 #include <cstdint>
 
@@ -11,11 +11,17 @@ char32_t upperCodePoint(char32_t c) {
     if (c < 0x80) return c;
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
     if (c == 0xFF) return 0x178;
+    if (c == 0xB5) return 0x39C;  // micro sign: Greek capital mu
+    if (c == 0x131) return U'I';  // dotless i
     // Latin Extended-A pairs: upper case on the even code point in
     // 0100..0137 and 014A..0177, on the odd one in 0139..0148 and 0179..017E.
     if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : c - 1;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
+    if (c >= 0x3B1 && c <= 0x3CB) return c == 0x3C2 ? 0x3A3 : c - 0x20;  // final sigma too
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
     if (c >= 0x430 && c <= 0x44F) return c - 0x20;
     if (c >= 0x450 && c <= 0x45F) return c - 0x50;
     return c;
@@ -41,7 +47,7 @@ void appendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::string upperFieldName(std::string_view name) {
+std::string upperText(std::string_view name) {
     std::string out;
     out.reserve(name.size());
     std::size_t i = 0;
