@@ -334,4 +334,15 @@ std::vector<std::string> sharedFieldNames(const data::SourceDescriptor& source1,
     return shared;
 }
 
+std::vector<std::string> tableFieldNames(const data::SourceDescriptor& source,
+                                         const std::string& table) {
+    Connection connection;
+    connection.open(data::connectionString(source));
+    Recordset fields;
+    fields.open("SELECT * FROM [" + table + "]", connection);
+    std::vector<std::string> names;
+    for (int i = 0; i < fields.fieldCount(); ++i) names.push_back(fields.field(i).name);
+    return names;
+}
+
 }  // namespace quorvel::compare

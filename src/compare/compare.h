@@ -104,4 +104,10 @@ std::vector<std::string> sharedFieldNames(const data::SourceDescriptor& source1,
                                           const data::SourceDescriptor& source2,
                                           const std::string& table1, const std::string& table2);
 
+// Table #1's field names as it spells them, in column order: the fields the
+// comparison may leave out.  Throws FoxProError when the source or table
+// cannot be read.
+std::vector<std::string> tableFieldNames(const data::SourceDescriptor& source,
+                                         const std::string& table);
+
 }  // namespace quorvel::compare

@@ -34,4 +34,11 @@ struct CompareOptions {
 // number of at least 0 in that form (no sign, exponent or blanks).
 std::string toleranceFromText(std::string_view text);
 
+// The options as one text, for a settings store and back:
+// "ignore=NOTE,STAMP;trim;case;tol=0.05;schema", each word only when its
+// option is on ("" for none).  Unknown words and a tolerance that is no
+// number read as off.
+std::string optionsText(const CompareOptions& options);
+CompareOptions optionsFromText(std::string_view text);
+
 }  // namespace quorvel::compare

@@ -17,14 +17,26 @@ const char* codePageKey(int source) {
     return source == 1 ? kKeyCodePage : kKeyCodePage2;
 }
 
-std::string keyFieldsKey(const std::string& table1, const std::string& table2) {
+namespace {
+
+std::string pairKey(const char* group, const std::string& table1, const std::string& table2) {
     auto part = [](const std::string& name) {
         std::string text = foxpro::lowerAscii(name);
         for (char& c : text)
             if (c == '/' || c == '\\') c = '_';
         return text;
     };
-    return "KeyFields/" + part(table1) + "/" + part(table2);
+    return group + ("/" + part(table1)) + "/" + part(table2);
+}
+
+}  // namespace
+
+std::string keyFieldsKey(const std::string& table1, const std::string& table2) {
+    return pairKey("KeyFields", table1, table2);
+}
+
+std::string compareOptionsKey(const std::string& table1, const std::string& table2) {
+    return pairKey("CompareOptions", table1, table2);
 }
 
 std::string MemorySettingsStore::GetSetting(const std::string& key) const {

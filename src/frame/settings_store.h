@@ -26,6 +26,9 @@ inline constexpr const char* kKeyPairRecordsBy = "PairRecordsBy";
 // case (tables are named without regard to case) with '/' and '\' made '_'
 // (the store reads them as group separators).
 std::string keyFieldsKey(const std::string& table1, const std::string& table2);
+// The comparison options of the Options dialog per pair of tables (a text of
+// compare::optionsText): "CompareOptions/" + the two names as above.
+std::string compareOptionsKey(const std::string& table1, const std::string& table2);
 
 // Kind codes stored under the FoxproOption keys.
 inline constexpr const char* kKindContainer = "1";

@@ -4,6 +4,7 @@
 #include "frame/busy.h"
 #include "frame/error_trap.h"
 #include "results/text_report.h"
+#include "wizard/options_model.h"
 
 namespace quorvel::wizard {
 
@@ -18,6 +19,8 @@ void ResultsModel::Form_Activate() {
     frame::ErrorTrap trap(dialogs_, "Form3.Form_Activate");
     trap.step([&] {
         if (view.setPairingText) view.setPairingText(compare::pairingDescription(run_.pairing));
+        if (view.setStructureText)
+            view.setStructureText(structureSummary(run_.structure, run_.Table2Name));
     });
 }
 
@@ -58,7 +61,9 @@ void ResultsModel::PushButton4_Click() {
     if (fileName.empty()) return;
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
     std::string report;
-    trap.step([&] { report = results::buildTextReport(run_.differences(), view.processEvents); });
+    trap.step([&] {
+        report = results::buildTextReport(run_.differences(), run_.structure, view.processEvents);
+    });
     trap.step([&] {
         // The report never goes over a file of the compared tables.
         std::vector<std::string> sourceFiles =

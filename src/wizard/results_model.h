@@ -18,6 +18,9 @@ struct ResultsView {
     std::function<void()> processEvents;  // while the report is built
     // Label1: which pairing made the lines ("Records paired by content").
     std::function<void(const std::string& text)> setPairingText;
+    // Label2: the structure differences as one short text (structureSummary),
+    // empty when there are none.
+    std::function<void(const std::string& text)> setStructureText;
 };
 
 // The results window's logic: the run's two lists, the text report, and the

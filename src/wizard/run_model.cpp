@@ -30,6 +30,7 @@ void RunModel::clearDifferences() {
     fieldDifferences_.clear();
     addedDeleted_.clear();
     differences_.clear();
+    structure.clear();
 }
 
 }  // namespace quorvel::wizard

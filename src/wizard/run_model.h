@@ -5,6 +5,7 @@
 
 #include "compare/difference_list.h"
 #include "compare/pairing.h"
+#include "compare/structure_difference.h"
 #include "data/source_descriptor.h"
 #include "frame/busy.h"
 #include "wizard/result_list.h"
@@ -32,6 +33,8 @@ class RunModel {
     std::string Table2Name;
     // How the records of the differences shown were paired.
     compare::RecordPairing pairing;
+    // The structure differences of the latest run (empty unless asked for).
+    std::vector<compare::StructureDifference> structure;
 
     const compare::DifferenceList& differences() const { return differences_; }
     ResultList& fieldDifferences() { return fieldDifferences_; }  // ListView1 of both windows
@@ -44,7 +47,7 @@ class RunModel {
     void showDifferences(compare::DifferenceList differences,
                          const std::function<void()>& processEvents = {});
 
-    // Empties both lists and drops the differences.
+    // Empties both lists and drops the differences and structure differences.
     void clearDifferences();
 
     frame::Busy busy;

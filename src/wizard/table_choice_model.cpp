@@ -165,17 +165,8 @@ void TableChoiceModel::PushButton3_Click() {
         for (const std::string& entry : view.selectedEntries(1)) table1 = entry;
         for (const std::string& entry : view.selectedEntries(2)) table2 = entry;
     });
+    if (!bothChosen(table1, table2)) return;
     const std::string title = frame::SetApplicationTitle();
-    if (table1.empty()) {
-        dialogs_.message("You forgot to select Table #1", frame::MessageButtons::Ok,
-                         frame::MessageIcon::None, title);
-        return;
-    }
-    if (table2.empty()) {
-        dialogs_.message("You forgot to select Table #2", frame::MessageButtons::Ok,
-                         frame::MessageIcon::None, title);
-        return;
-    }
     compare::RecordPairing pairing;
     pairing.by = pairing_;
     if (pairing.by == compare::Pairing::Key) {
@@ -202,8 +193,9 @@ void TableChoiceModel::PushButton3_Click() {
             setProgress(value, text);
         };
         callbacks.processEvents = view.processEvents;
+        const compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
         result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks,
-                                  pairing);
+                                  pairing, options);
     });
 
     // Closed while the walk ran: the windows are gone, nothing more to show.
@@ -218,7 +210,7 @@ void TableChoiceModel::PushButton3_Click() {
     // Told before the results: the run went on and paired them in order.
     trap.step([&] { reportDuplicates(result.duplicateKeys); });
     if (ending()) return;
-    if (result.differences.empty()) {
+    if (result.differences.empty() && result.structure.empty()) {
         dialogs_.message(
             "No differences between the two tables were found. The tables appear to be identical.",
             frame::MessageButtons::Ok, frame::MessageIcon::None, title);
@@ -229,6 +221,7 @@ void TableChoiceModel::PushButton3_Click() {
     trap.step([&] {
         run_.pairing = pairing;
         run_.showDifferences(std::move(result.differences), view.processEvents);
+        run_.structure = std::move(result.structure);
     });
     trap.step([&] {
         dialogs_.setPointer(frame::Pointer::Default);
@@ -248,6 +241,39 @@ void TableChoiceModel::PushButton3_Click() {
         if (view.hide) view.hide();
     });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
+}
+
+bool TableChoiceModel::bothChosen(const std::string& table1, const std::string& table2) {
+    const std::string title = frame::SetApplicationTitle();
+    if (table1.empty()) {
+        dialogs_.message("You forgot to select Table #1", frame::MessageButtons::Ok,
+                         frame::MessageIcon::None, title);
+        return false;
+    }
+    if (table2.empty()) {
+        dialogs_.message("You forgot to select Table #2", frame::MessageButtons::Ok,
+                         frame::MessageIcon::None, title);
+        return false;
+    }
+    return true;
+}
+
+void TableChoiceModel::PushButton4_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form2.PushButton4_Click");
+    const std::string table1 = chosenTable(1);
+    const std::string table2 = chosenTable(2);
+    if (!bothChosen(table1, table2)) return;
+    std::vector<std::string> fields;
+    if (!trap.step([&] { fields = compare::tableFieldNames(run_.source(1), table1); })) return;
+    OptionsModel options(store_, table1, table2, std::move(fields));
+    // The dialog comes back with its choices until they can be saved.
+    while (view.editOptions && view.editOptions(options)) {
+        const std::string problem = options.accept();
+        if (problem.empty()) break;
+        dialogs_.message(problem, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                         frame::SetApplicationTitle());
+    }
 }
 
 }  // namespace quorvel::wizard

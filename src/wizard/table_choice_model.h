@@ -9,6 +9,7 @@
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/settings_store.h"
+#include "wizard/options_model.h"
 #include "wizard/run_model.h"
 
 namespace quorvel::wizard {
@@ -42,6 +43,10 @@ struct TableChoiceView {
     // with its tick; empty while a table is missing on either side.
     std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& ticked)>
         setKeyFields;
+    // "Options...": shows the Options dialog with the model's choices, modal.
+    // Returns true when the user pressed OK, with the choices written back
+    // into the model; false when the dialog was cancelled.
+    std::function<bool(OptionsModel& options)> editOptions;
 };
 
 // The table-choice window's logic: Table #1 and Table #2 are picked from the
@@ -63,6 +68,9 @@ class TableChoiceModel {
     void Form_Load();          // also restores the last pairing
     void PushButton2_Click();  // "< Back"; ignored while a run is going on
     void PushButton3_Click();  // "Next >": the comparison run; ignored while busy
+    // "Options...": the comparison options of the chosen pair of tables,
+    // saved when the dialog is left with OK; ignored while busy.
+    void PushButton4_Click();
     // A table was picked in List1 / List2: the key-field list follows the
     // chosen pair.
     void List1_Click();
@@ -91,6 +99,8 @@ class TableChoiceModel {
     // may have changed), ticks from the store.
     void refreshKeyFields();
     void showKeyFields();
+    // Tells that a table is missing on a side; true when both are chosen.
+    bool bothChosen(const std::string& table1, const std::string& table2);
     void reportDuplicates(const std::vector<compare::DuplicateKey>& duplicates);
 
     RunModel& run_;

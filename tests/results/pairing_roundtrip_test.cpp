@@ -163,26 +163,10 @@ struct Case {
     bool nullKeys = false;
     bool noteInTable2 = true;
     std::function<void(std::vector<Row>& t1, std::vector<Row>& t2)> edit;
-    // Comparison options as the script takes them: "ignore=NOTE,OK;trim;case;tol=0.05".
+    // Comparison options as optionsText writes them, which the script reads too.
     const char* options = "";
     int nameWidth2 = 12;
 };
-
-// The options a case's text names.
-compare::CompareOptions optionsOf(std::string_view text) {
-    compare::CompareOptions options;
-    while (!text.empty()) {
-        const std::string_view word = text.substr(0, text.find(';'));
-        text.remove_prefix(std::min(text.size(), word.size() + 1));
-        if (word.starts_with("ignore="))
-            options.ignoredFields = compare::splitKeyFields(word.substr(7));
-        if (word == "trim") options.ignoreTrailingBlanks = true;
-        if (word == "case") options.ignoreCase = true;
-        if (word.starts_with("tol="))
-            options.tolerance = compare::toleranceFromText(word.substr(4));
-    }
-    return options;
-}
 
 Row freshRow(int id, std::mt19937& rng) {
     static const char* const kNotes[] = {"short", "it's \"long\"\r\nsecond line", "order deleted"};
@@ -370,7 +354,7 @@ TEST_P(PairingRoundTripTest, LinesAndMergeMatchAnIndependentPairing) {
                                                  : std::vector<std::string>{}};
         const compare::CompareResult result =
             compare::Compare(source, source, "t1", "t2", foxpro::TextLocale::c(), dialogs, {},
-                             pairing, optionsOf(c.options));
+                             pairing, compare::optionsFromText(c.options));
         ASSERT_TRUE(result.completed()) << result.failure;
         const ListOfKind fields(result.differences, compare::LineList::FieldDifferences, true);
         const ListOfKind added(result.differences, compare::LineList::AddedDeleted, true);

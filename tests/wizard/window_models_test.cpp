@@ -199,6 +199,65 @@ TEST_F(WindowModelsTest, KeyRunNeedsAKeyFieldTellsDuplicatesAndNamesItsPairing) 
     EXPECT_EQ(label, "Records paired by key fields: CITY");
 }
 
+TEST_F(WindowModelsTest, OptionsAreAskedUntilValidRememberedPerPairAndUsedByTheRun) {
+    std::vector<std::string> shownFields;
+    std::vector<bool> shownTicks;
+    std::vector<std::string> answers = {"x", "0.5"};  // a bad tolerance first
+    choice.view.editOptions = [&](OptionsModel& options) {
+        shownFields = options.fields;
+        shownTicks = options.compared;
+        if (answers.empty()) return false;  // cancelled
+        options.compared = {false, true};   // CITY left out
+        options.ignoreCase = true;
+        options.structure = true;
+        options.tolerance = answers.front();
+        answers.erase(answers.begin());
+        return true;
+    };
+    selected1 = {"t1"};
+    choice.PushButton4_Click();
+    EXPECT_THAT(dialogs.messageTexts(), ElementsAre("You forgot to select Table #2"));
+    dialogs.messages.clear();
+    selected2 = {"t2"};
+    choice.PushButton4_Click();
+    EXPECT_THAT(dialogs.messageTexts(), ElementsAre(kToleranceMessage));
+    EXPECT_THAT(shownFields, ElementsAre("CITY", "QTY"));
+    EXPECT_EQ(store.GetSetting(frame::compareOptionsKey("t1", "t2")),
+              "ignore=CITY;case;tol=0.5;schema");
+    // Shown again, ticks as saved; a cancel saves nothing.
+    choice.PushButton4_Click();
+    EXPECT_THAT(shownTicks, ElementsAre(false, true));
+    // Another pair starts with every field ticked and every option off.
+    selected2 = {"t1"};
+    choice.PushButton4_Click();
+    EXPECT_THAT(shownTicks, ElementsAre(true, true));
+    EXPECT_EQ(store.GetSetting(frame::compareOptionsKey("t1", "t1")), "");
+
+    // The run: CITY left out, QTY 1 against 2 still apart, no structure
+    // differences; then QTY within a tolerance of 1, and C(8) against C(9)
+    // holding one word in two cases.
+    dialogs.messages.clear();
+    compare();
+    EXPECT_THAT(texts(run.fieldDifferences()),
+                ElementsAre("Record 1, Field \"QTY\" has changed from \"1\" to \"2\""));
+    std::string structure = "-";
+    results.view.setStructureText = [&](const std::string& text) { structure = text; };
+    results.Form_Activate();
+    EXPECT_EQ(structure, "");
+
+    TableBuilder t3(0x30);
+    t3.field("CITY", 'C', 9).field("QTY", 'N', 3);
+    t3.record({Cell::text("PARIS"), Cell::number("2")});
+    t3.write(dir.file("t3.dbf"));
+    store.SaveSetting(frame::compareOptionsKey("t1", "t3"), "trim;case;tol=1;schema");
+    selected2 = {"t3"};
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messages, IsEmpty());
+    EXPECT_THAT(texts(run.fieldDifferences()), IsEmpty());
+    results.Form_Activate();
+    EXPECT_EQ(structure, "Structure: Field \"CITY\" changed from C(8) to C(9)");
+}
+
 TEST_F(WindowModelsTest, IdenticalTablesAreSaidAndTheWindowStays) {
     selected1 = {"t1"};
     selected2 = {"t1"};
