@@ -13,6 +13,7 @@
 #include "ui/form1.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
+#include "ui/options_dialog.h"
 #include "ui/wizard.h"
 
 namespace quorvel::ui {
@@ -72,8 +73,10 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List3->setFont(arialFont(kTextPointSize, true));
     List3->setSelectionMode(QAbstractItemView::NoSelection);
     List3->setGeometry(twipsRect(2160, 270, 5400, 870));
+    PushButton4 = addButton(this, "PushButton4", QStringLiteral("Options\u2026"),
+                            twipsRect(120, 4255, 1800, 405));
     PushButton3 =
-        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(120, 4255, 7800, 405));
+        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(2040, 4255, 5880, 405));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setAccessibleName(QStringLiteral("Progress Bar"));
@@ -86,6 +89,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
 
     setMnemonic(PushButton2, 'B');
     setMnemonic(PushButton3, 'N');
+    setMnemonic(PushButton4, 'O');
     setMnemonic(Label2, '1', List1);
     setMnemonic(Label3, '2', List2);
     setMnemonic(Option1, 'P');
@@ -99,14 +103,15 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setTabOrder(Option1, Option2);
     setTabOrder(Option2, Option3);
     setTabOrder(Option3, List3);
-    setTabOrder(List3, PushButton3);
+    setTabOrder(List3, PushButton4);
+    setTabOrder(PushButton4, PushButton3);
     List1->setAccessibleName(QStringLiteral("Table #1:"));
     List2->setAccessibleName(QStringLiteral("Table #2"));
 
     mirror(model_->tableList(1), List1);
     mirror(model_->tableList(2), List2);
 
-    installHoverRule(this, {PushButton2, PushButton3},
+    installHoverRule(this, {PushButton2, PushButton3, PushButton4},
                      {this, Frame1, List1, List2, Frame2, Option1, Option2, Option3, List3});
 
     // Wider: everything widens, the two lists share the extra width.
@@ -118,6 +123,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     stretch_.add(List2, 0.5, 0, 0.5, 1);
     stretch_.add(Frame2, 0, 1, 1, 0);
     stretch_.add(List3, 0, 0, 1, 0);
+    stretch_.add(PushButton4, 0, 1, 0, 0);
     stretch_.add(PushButton3, 0, 1, 1, 0);
     stretch_.add(ProgressBar1, 0, 1, 1, 0);
 
@@ -161,6 +167,9 @@ void Form2::connectModel() {
                                            : Option1)
             ->setChecked(true);
     };
+    view.editOptions = [this](wizard::OptionsModel& options) {
+        return OptionsDialog::edit(options, this);
+    };
     view.setKeyFields = [this](const std::vector<std::string>& fields,
                                const std::vector<bool>& ticked) {
         // Filled without announcing every tick as the user's.
@@ -175,6 +184,7 @@ void Form2::connectModel() {
 
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_->PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { model_->PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { model_->PushButton4_Click(); });
     connect(List1, &QListWidget::itemSelectionChanged, this, [this] { model_->List1_Click(); });
     connect(List2, &QListWidget::itemSelectionChanged, this, [this] { model_->List2_Click(); });
     connect(Option1, &QRadioButton::clicked, this, [this] { model_->Option1_Click(); });

@@ -61,7 +61,8 @@ Form3::Form3(Wizard& wizard)
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 120, 7800, 405));
     Label1 = addLabel(this, "Label1", QString(), twipsRect(120, 600, 7800, 255));
-    ListView1 = addDifferenceList(this, "ListView1", fields_, twipsRect(120, 930, 7800, 1335));
+    Label2 = addLabel(this, "Label2", QString(), twipsRect(120, 870, 7800, 255));
+    ListView1 = addDifferenceList(this, "ListView1", fields_, twipsRect(120, 1155, 7800, 1110));
     ListView2 = addDifferenceList(this, "ListView2", added_, twipsRect(120, 2360, 7800, 1335));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Save Results to Text File"),
                             twipsRect(120, 3780, 7800, 405));
@@ -82,6 +83,7 @@ Form3::Form3(Wizard& wizard)
 
     stretch_.add(PushButton2, 0, 0, 1, 0);
     stretch_.add(Label1, 0, 0, 1, 0);
+    stretch_.add(Label2, 0, 0, 1, 0);
     stretch_.add(ListView1, 0, 0, 1, 0.5);
     stretch_.add(ListView2, 0, 0.5, 1, 0.5);
     stretch_.add(PushButton4, 0, 1, 1, 0);
@@ -94,6 +96,13 @@ Form3::Form3(Wizard& wizard)
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };
     view.setPairingText = [this](const std::string& text) { Label1->setText(qs(text)); };
+    view.setStructureText = [this](const std::string& text) {
+        // One line; the whole text, however long, in the tooltip.
+        Label2->setText(qs(text));
+        Label2->setToolTip(qs(text));
+        Label2->setAccessibleName(text.empty() ? QStringLiteral("Structure differences")
+                                               : qs(text));
+    };
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_.PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { model_.PushButton3_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { model_.PushButton4_Click(); });

@@ -53,6 +53,7 @@ class Form3 : public QWidget {
 
     QPushButton* PushButton2 = nullptr;
     QLabel* Label1 = nullptr;  // how the records were paired
+    QLabel* Label2 = nullptr;  // the structure differences, when asked for
     QTreeView* ListView1 = nullptr;
     QTreeView* ListView2 = nullptr;
     QPushButton* PushButton4 = nullptr;

@@ -3,6 +3,7 @@
 // how the lists grow with a larger window.
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -21,6 +22,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/form5.h"
+#include "ui/options_dialog.h"
 #include "window_harness.h"
 
 using quorvel::ui_test::Harness;
@@ -108,6 +110,10 @@ class WindowLayoutTest : public QObject {
                  QStringLiteral("Key fields"));
         QVERIFY(Harness::control<QPushButton>(form2, "PushButton3")->geometry().top() >
                 pairing->geometry().bottom());
+        // "Options…" beside "Next >".
+        auto* options = Harness::control<QPushButton>(form2, "PushButton4");
+        QCOMPARE(options->accessibleName(), QStringLiteral("Options\u2026"));
+        QCOMPARE(options->geometry(), QRect(8, 284, 120, 27));
         auto* bar = Harness::control<QProgressBar>(form2, "ProgressBar1");
         QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
         QCOMPARE(form2->windowTitle(), QStringLiteral("Quorvel"));
@@ -117,7 +123,9 @@ class WindowLayoutTest : public QObject {
         // The pairing's label between "< Back" and the first list.
         QCOMPARE(Harness::control<QLabel>(form3, "Label1")->geometry(), QRect(8, 40, 520, 17));
         auto* list = Harness::control<QTreeView>(form3, "ListView1");
-        QCOMPARE(list->geometry(), QRect(8, 62, 520, 89));
+        // The structure differences' line between it and the first list.
+        QCOMPARE(Harness::control<QLabel>(form3, "Label2")->geometry(), QRect(8, 58, 520, 17));
+        QCOMPARE(list->geometry(), QRect(8, 77, 520, 74));
         QCOMPARE(list->header()->sectionSize(0), 433);
         QCOMPARE(list->toolTip(),
                  QStringLiteral("Double-click item to remove it. Move | line to right and out of "
@@ -134,14 +142,46 @@ class WindowLayoutTest : public QObject {
         QVERIFY(caption->autoFillBackground());
     }
 
+    // The Options dialog shows the saved choices of the pair, names every
+    // control, and gives back what the user changed.
+    void optionsDialogShowsAndGivesBackTheChoices() {
+        frame::MemorySettingsStore store;
+        store.SaveSetting(frame::compareOptionsKey("t1", "t2"), "ignore=qty;case;tol=0.5");
+        quorvel::wizard::OptionsModel choices(store, "t1", "t2", {"NAME", "QTY"});
+        ui::OptionsDialog dialog(choices, nullptr);
+        auto* fields = Harness::control<QListWidget>(&dialog, "List1");
+        QCOMPARE(fields->count(), 2);
+        QCOMPARE(fields->item(0)->checkState(), Qt::Checked);
+        QCOMPARE(fields->item(1)->checkState(), Qt::Unchecked);
+        auto* tolerance = Harness::control<QLineEdit>(&dialog, "Text1");
+        QCOMPARE(tolerance->text(), QStringLiteral("0.5"));
+        QVERIFY(Harness::control<QCheckBox>(&dialog, "Check2")->isChecked());
+        for (QWidget* control : dialog.findChildren<QWidget*>())
+            if (control->focusPolicy() != Qt::NoFocus && !qobject_cast<QLabel*>(control))
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+
+        fields->item(0)->setCheckState(Qt::Unchecked);
+        fields->item(1)->setCheckState(Qt::Checked);
+        Harness::control<QCheckBox>(&dialog, "Check1")->setChecked(true);
+        Harness::control<QCheckBox>(&dialog, "Check3")->setChecked(true);
+        tolerance->setText(QStringLiteral(" 2 "));
+        dialog.writeBack();
+        QCOMPARE(choices.accept(), std::string());
+        QCOMPARE(store.GetSetting(frame::compareOptionsKey("T1", "T2")),
+                 std::string("ignore=NAME;trim;case;tol=2;schema"));
+    }
+
     // Every window's mnemonics are distinct, and a caption with its marker
     // shows (and is named) as the caption itself.
     void mnemonicsDoNotClashAndKeepTheCaptions() {
         ui::Form5 options(h->wizard->startModel(), 2, &h->wizard->form1());
+        frame::MemorySettingsStore store;
+        quorvel::wizard::OptionsModel choices(store, "t1", "t2", {"NAME", "QTY"});
+        ui::OptionsDialog compareOptions(choices, &h->wizard->form2());
         int marked = 0;
-        for (QWidget* window :
-             std::initializer_list<QWidget*>{&h->wizard->form1(), &h->wizard->form2(),
-                                             &h->wizard->form3(), &h->wizard->form4(), &options}) {
+        for (QWidget* window : std::initializer_list<QWidget*>{
+                 &h->wizard->form1(), &h->wizard->form2(), &h->wizard->form3(), &h->wizard->form4(),
+                 &options, &compareOptions}) {
             QMap<QKeySequence, QString> taken;
             for (QWidget* control : window->findChildren<QWidget*>()) {
                 if (control->window() != window) continue;  // the option window's own
@@ -163,7 +203,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 12 + 7 + 3 + 8 + 3);
+        QCOMPARE(marked, 12 + 8 + 3 + 8 + 3 + 5);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));
