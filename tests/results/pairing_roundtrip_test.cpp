@@ -309,6 +309,12 @@ const std::vector<Case>& cases() {
              t2[33].name = "renamed";
          },
          "trim;case;tol=0.05", 10},
+        {"content: NOTE, which Table #2 lacks, ignored", Pairing::Content, 'N', 'N', false, false,
+         [](std::vector<Row>&, std::vector<Row>& t2) {
+             t2.erase(t2.begin() + 6);
+             t2[18].ok = !t2[18].ok;
+         },
+         "ignore=NOTE"},
         {"key: N against I, a tolerance alone", Pairing::Key, 'N', 'I', false, true,
          [](std::vector<Row>&, std::vector<Row>& t2) {
              std::swap(t2[0], t2[5]);
