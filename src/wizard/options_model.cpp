@@ -1,5 +1,6 @@
 #include "wizard/options_model.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "compare/field_name.h"
@@ -57,6 +58,18 @@ std::string OptionsModel::accept() {
 compare::CompareOptions OptionsModel::saved(const frame::SettingsStore& store,
                                             const std::string& table1, const std::string& table2) {
     return compare::optionsFromText(store.GetSetting(frame::compareOptionsKey(table1, table2)));
+}
+
+compare::CompareOptions OptionsModel::saved(const frame::SettingsStore& store,
+                                            const std::string& table1, const std::string& table2,
+                                            const std::vector<std::string>& fields1) {
+    compare::CompareOptions options = saved(store, table1, table2);
+    std::erase_if(options.ignoredFields, [&](const std::string& name) {
+        return std::none_of(fields1.begin(), fields1.end(), [&](const std::string& field) {
+            return compare::upperFieldName(field) == compare::upperFieldName(name);
+        });
+    });
+    return options;
 }
 
 std::string structureSummary(const std::vector<compare::StructureDifference>& structure,

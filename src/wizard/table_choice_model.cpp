@@ -193,7 +193,10 @@ void TableChoiceModel::PushButton3_Click() {
             setProgress(value, text);
         };
         callbacks.processEvents = view.processEvents;
-        const compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
+        compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
+        if (!options.ignoredFields.empty())
+            options = OptionsModel::saved(store_, table1, table2,
+                                          compare::tableFieldNames(source1, table1));
         result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks,
                                   pairing, options);
     });
