@@ -91,6 +91,7 @@ TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& 
         if (pair.memo && pair.type1 < foxpro::kTypeVarBinary) memos_.push_back(pair);
     }
     planHashes();
+    planFieldBytes();
     const foxpro::TableLayout& layout = cursor1.layout();
     byBytes_ = identity && foxpro::sameLayout(layout, cursor2.layout());
     if (!byBytes_) return;
@@ -115,6 +116,81 @@ TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& 
     }
     nullFlagsOffset_ = layout.nullFlagsOffset;
     nullFlagsWidth_ = layout.nullFlagsWidth;
+}
+
+void TablePair::planFieldBytes() {
+    const foxpro::TableLayout& a = cursor1_.layout();
+    const foxpro::TableLayout& b = cursor2_.layout();
+    flagsOffset1_ = a.nullFlagsOffset;
+    flagsOffset2_ = b.nullFlagsOffset;
+    // The older formats store B fields and memo references otherwise.
+    const bool sameFormat = foxpro::dbf::isVisualFoxPro(static_cast<std::uint8_t>(a.fileType)) ==
+                            foxpro::dbf::isVisualFoxPro(static_cast<std::uint8_t>(b.fileType));
+    for (auto* list : {&pairs_, &compared_}) {
+        for (auto& pair : *list) {
+            if (!pair.compared() || pair.memo) continue;
+            const FieldInfo& x = cursor1_.field(pair.index1);
+            const FieldInfo& y = cursor2_.field(pair.index2);
+            const bool text = x.letter == 'C' || x.letter == 'V';
+            pair.byBytes = sameFormat && x.letter == y.letter && x.typeCode == y.typeCode &&
+                           x.width == y.width && x.decimals == y.decimals &&
+                           x.nullable == y.nullable && x.binary == y.binary && !y.memo &&
+                           (x.nullBit < 0) == (y.nullBit < 0) &&
+                           (x.varLengthBit < 0) == (y.varLengthBit < 0) &&
+                           (!text || x.binary || a.codePage == b.codePage);
+            pair.offset2 = y.offset;
+            pair.nullBit1 = x.nullBit;
+            pair.nullBit2 = y.nullBit;
+            pair.varBit1 = x.varLengthBit;
+            pair.varBit2 = y.varLengthBit;
+        }
+    }
+    for (std::size_t i = 0; i < pairs_.size(); ++i) {
+        const FieldPair& pair = pairs_[i];
+        const bool flags = pair.nullBit1 >= 0 || pair.varBit1 >= 0;
+        if (pair.byBytes && !runs_.empty() && runs_.back().byBytes &&
+            runs_.back().offset1 + runs_.back().length == pair.offset &&
+            runs_.back().offset2 + runs_.back().length == pair.offset2) {
+            FieldRun& run = runs_.back();
+            ++run.count;
+            run.length += pair.width;
+            run.flags = run.flags || flags;
+            continue;
+        }
+        runs_.push_back({i, 1, pair.byBytes, flags, pair.offset, pair.offset2, pair.width});
+    }
+}
+
+namespace {
+
+// Bit `bit` of a record's null flags; false when the record has none.
+bool flagBit(std::span<const std::uint8_t> raw, int flagsOffset, int bit) {
+    if (bit < 0 || flagsOffset < 0) return false;
+    const auto at = static_cast<std::size_t>(flagsOffset + bit / 8);
+    return at < raw.size() && ((raw[at] >> (bit % 8)) & 1) != 0;
+}
+
+}  // namespace
+
+bool TablePair::flagsEqual(const FieldPair& pair, std::span<const std::uint8_t> raw1,
+                           std::span<const std::uint8_t> raw2) const {
+    return flagBit(raw1, flagsOffset1_, pair.nullBit1) ==
+               flagBit(raw2, flagsOffset2_, pair.nullBit2) &&
+           flagBit(raw1, flagsOffset1_, pair.varBit1) == flagBit(raw2, flagsOffset2_, pair.varBit2);
+}
+
+bool TablePair::runEqual(const FieldRun& run, std::span<const std::uint8_t> raw1,
+                         std::span<const std::uint8_t> raw2) const {
+    const auto length = static_cast<std::size_t>(run.length);
+    if (static_cast<std::size_t>(run.offset1) + length > raw1.size() ||
+        static_cast<std::size_t>(run.offset2) + length > raw2.size())
+        return false;
+    if (std::memcmp(raw1.data() + run.offset1, raw2.data() + run.offset2, length) != 0)
+        return false;
+    if (run.flags)
+        for (std::size_t i = run.first; i < run.first + run.count; ++i)
+            if (!flagsEqual(pairs_[i], raw1, raw2)) return false;
+    return true;
 }
 
 std::vector<std::string> TablePair::fieldNames1() const {
@@ -188,14 +264,23 @@ int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t
         }
         return units;
     }
-    for (const auto& pair : pairs_) {
-        if (pair.missing()) {
-            if (missingFieldLines) out.addMissingField(n1, n2, pair.index1);
-        } else {
-            compareField(out, pair, n1, n2);
+    const auto raw1 = cursor1_.rawRecord();
+    const auto raw2 = cursor2_.rawRecord();
+    for (const FieldRun& run : runs_) {
+        if (run.byBytes && runEqual(run, raw1, raw2)) continue;
+        for (std::size_t i = run.first; i < run.first + run.count; ++i) {
+            const FieldPair& pair = pairs_[i];
+            if (pair.missing()) {
+                if (missingFieldLines) out.addMissingField(n1, n2, pair.index1);
+            } else if (!pair.byBytes || run.count == 1 ||
+                       !runEqual({i, 1, true, run.flags, pair.offset, pair.offset2, pair.width},
+                                 raw1, raw2)) {
+                compareField(out, pair, n1, n2);
+                ++units;
+            }
         }
     }
-    return units + static_cast<int>(pairs_.size());
+    return units;
 }
 
 void TablePair::addMissingFieldLines(DifferenceList& out) const {
@@ -242,8 +327,20 @@ bool TablePair::currentEqual() {
             return true;
         }
     }
-    for (const auto& pair : compared_)
-        if (!fieldEqual(pair)) return false;
+    const auto raw1 = cursor1_.rawRecord();
+    const auto raw2 = cursor2_.rawRecord();
+    for (const FieldRun& run : runs_) {
+        if (run.byBytes && runEqual(run, raw1, raw2)) continue;
+        for (std::size_t i = run.first; i < run.first + run.count; ++i) {
+            const FieldPair& pair = pairs_[i];
+            if (!pair.compared()) continue;
+            if (pair.byBytes && run.count > 1 &&
+                runEqual({i, 1, true, run.flags, pair.offset, pair.offset2, pair.width}, raw1,
+                         raw2))
+                continue;
+            if (!fieldEqual(pair)) return false;
+        }
+    }
     return true;
 }
 

@@ -24,6 +24,15 @@ struct FieldPair {
     bool memo = false;
     int offset = 0;  // in the record, for the byte comparison of equal layouts
     int width = 0;
+    // Both sides store the field alike (type, width, decimals, flags, code
+    // page): equal bytes with equal null and length bits are equal values,
+    // so the pair is decoded only when they differ.
+    bool byBytes = false;
+    int offset2 = 0;
+    int nullBit1 = -1;
+    int nullBit2 = -1;
+    int varBit1 = -1;
+    int varBit2 = -1;
 
     bool missing() const { return index2 < 0; }
     // Whether the field decides if two records are equal: the comparison
@@ -123,6 +132,23 @@ class TablePair {
     void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
     bool fieldEqual(const FieldPair& pair);
     bool valuesEqual(const foxpro::Value& a, int typeA, const foxpro::Value& b, int typeB) const;
+    // Consecutive pairs of pairs_; when byBytes, each of them is, and their
+    // bytes lie back to back on both sides: one comparison for all.
+    struct FieldRun {
+        std::size_t first = 0;
+        std::size_t count = 0;
+        bool byBytes = false;
+        bool flags = false;  // some pair has a null or length bit
+        int offset1 = 0;
+        int offset2 = 0;
+        int length = 0;
+    };
+    // For a byBytes pair or run: whether the stored bytes and flag bits agree.
+    bool flagsEqual(const FieldPair& pair, std::span<const std::uint8_t> raw1,
+                    std::span<const std::uint8_t> raw2) const;
+    bool runEqual(const FieldRun& run, std::span<const std::uint8_t> raw1,
+                  std::span<const std::uint8_t> raw2) const;
+    void planFieldBytes();
     bool bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, int offset,
                     int length) const;
 
@@ -141,6 +167,9 @@ class TablePair {
     std::vector<HashField> hash1_;
     std::vector<HashField> hash2_;
     std::vector<ByteRange> ranges_;
+    std::vector<FieldRun> runs_;
+    int flagsOffset1_ = -1;
+    int flagsOffset2_ = -1;
     int nullFlagsOffset_ = -1;
     int nullFlagsWidth_ = 0;
 };

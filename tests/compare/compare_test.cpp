@@ -252,6 +252,40 @@ TEST_F(CompareTest, NumbersCompareByValueNotByHowTheyAreStored) {
     EXPECT_THAT(lines(), IsEmpty());
 }
 
+TEST_F(CompareTest, FieldsStoredAlikeInOtherLayoutsCompareByValueWhereTheirBytesDiffer) {
+    // Table #2 has a field of its own first: every other field lies elsewhere
+    // in its records and has another null bit.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("R", 'B', 8, 2).field("N", 'N', 5, 1).field("C", 'C', 3, 0, 0x02);
+    t1.field("K", 'C', 2);
+    t2.field("X", 'C', 2, 0, 0x02).field("R", 'B', 8, 2).field("N", 'N', 5, 1);
+    t2.field("C", 'C', 3, 0, 0x02).field("K", 'C', 2);
+    // Bytes that differ, values that agree: signed zero, blank against zero, nulls.
+    t1.record({Cell::real64(0.0), Cell::blank(), Cell::null(), Cell::text("a")});
+    t2.record(
+        {Cell::null(), Cell::real64(-0.0), Cell::number("0.0"), Cell::null(), Cell::text("a")});
+    // Bytes that agree, a null bit that does not.
+    t1.record({Cell::real64(1.0), Cell::number("1.0"), Cell::blank(), Cell::text("b")});
+    t2.record(
+        {Cell::blank(), Cell::real64(1.0), Cell::number("1.0"), Cell::null(), Cell::text("c")});
+    write1(t1);
+    write2(t2);
+    EXPECT_THAT(lines(), ElementsAre("Record 2, Field \"C\" has changed from \"   \" to \"\"",
+                                     "Record 2, Field \"K\" has changed from \"b \" to \"c \""));
+
+    // Equal bytes in two code pages are other texts.
+    TableBuilder cp1(0x30), cp2(0x30);
+    cp1.codePageMark(0x03).field("NAME", 'C', 3).field("QTY", 'N', 3);
+    cp2.codePageMark(0x02).field("NAME", 'C', 3).field("Q2", 'N', 3);
+    cp1.record({Cell::text("\xFC"), Cell::number("1")});
+    cp2.record({Cell::text("\xFC"), Cell::number("1")});
+    write1(cp1);
+    write2(cp2);
+    EXPECT_THAT(lines(), ElementsAre("Record 1, Field \"NAME\" has changed from \"\xC3\xBC  \" to "
+                                     "\"\xC2\xB3  \"",
+                                     " Field \"QTY\" not exist "));
+}
+
 TEST_F(CompareTest, MemosCompareByContentNotByBlockNumber) {
     TableBuilder t1(0x30), t2(0x30);
     t1.field("ID", 'I', 4).field("NOTE", 'M', 4);
