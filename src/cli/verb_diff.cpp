@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -41,6 +44,9 @@ constexpr const char* kDetails =
     "(\"N(10,2)\", \"M\").\n"
     "json and csv give values in the C forms (1234.5, 2020-12-31 13:02:03); text in\n"
     "the forms of the current locale, as the windows show them.\n"
+    "\n"
+    "Lines are printed as the comparison finds them; when it cannot go on, those\n"
+    "found so far are printed and the report file is not written.\n"
     "\n"
     "Exit status: 0 no differences, 1 differences, 2 could not compare (or a usage\n"
     "error, or standard output could not be written).\n";
@@ -118,49 +124,64 @@ int fail(const std::string& problem) {
     return failure("diff", problem);
 }
 
-// Writes the structure differences, then the differences, in the format to
-// standard output, in pieces.
-void printDifferences(const compare::CompareResult& result, Format format, bool nulTerminated) {
-    const compare::DifferenceList& differences = result.differences;
-    std::string out;
-    bool exact = true;
-    if (format == Format::Csv) appendCsvHeader(out);
-    for (const auto& s : result.structure) {
-        switch (format) {
+// Writes differences in the format to standard output as they come, in
+// pieces.
+class LinePrinter {
+  public:
+    LinePrinter(Format format, bool nulTerminated) : format_(format), nul_(nulTerminated) {
+        if (format == Format::Csv) appendCsvHeader(out_);
+    }
+
+    void addStructure(const compare::StructureDifference& s, const std::string& table2) {
+        switch (format_) {
             case Format::Text:
-                out += compare::structureLineText(s, differences.table2());
-                out += nulTerminated ? '\0' : '\n';
+                out_ += compare::structureLineText(s, table2);
+                out_ += nul_ ? '\0' : '\n';
                 break;
             case Format::Json:
-                exact = appendJsonLine(out, s) && exact;
+                exact_ = appendJsonLine(out_, s) && exact_;
                 break;
             case Format::Csv:
-                appendCsvLine(out, s);
+                appendCsvLine(out_, s);
                 break;
         }
     }
-    for (const compare::Difference d : differences) {
-        switch (format) {
+
+    void add(const compare::Difference& d) {
+        switch (format_) {
             case Format::Text:
-                compare::appendLineText(out, d);
-                out += nulTerminated ? '\0' : '\n';
+                compare::appendLineText(out_, d);
+                out_ += nul_ ? '\0' : '\n';
                 break;
             case Format::Json:
-                exact = appendJsonLine(out, d) && exact;
+                exact_ = appendJsonLine(out_, d) && exact_;
                 break;
             case Format::Csv:
-                appendCsvLine(out, d);
+                appendCsvLine(out_, d);
                 break;
         }
-        if (out.size() >= (1u << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
+        if (out_.size() >= (1u << 16)) flush();
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (!exact)
-        warn("diff", "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
-}
+
+    void finish() {
+        flush();
+        if (!exact_)
+            warn("diff",
+                 "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
+    }
+
+  private:
+    void flush() {
+        if (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size())
+            throw std::runtime_error("standard output could not be written");
+        out_.clear();
+    }
+
+    Format format_;
+    bool nul_;
+    bool exact_ = true;
+    std::string out_;
+};
 
 int runDiff(const Arguments& args) {
     const Format format = formatNamed(args.value("format", "text"));
@@ -184,6 +205,32 @@ int runDiff(const Arguments& args) {
     // The formats for programs take the C forms; the lines are for people.
     const foxpro::TextLocale locale =
         format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
+    // The report is opened first, so that a report that cannot be written
+    // is told before the comparison, and is put in place only when the
+    // comparison completed.
+    std::optional<results::TextReportFile> reportFile;
+    if (haveReport && reportPath != "-") {
+        try {
+            // The report never replaces a file of the compared tables.
+            std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, operands[1]);
+            for (auto& file : data::SourceTableFiles(source2, operands[3]))
+                sourceFiles.push_back(std::move(file));
+            reportFile.emplace(reportPath, sourceFiles);
+        } catch (const std::exception& e) {
+            return fail(e.what());
+        }
+    }
+    std::optional<results::TextReportStream> report;
+    if (reportFile)
+        report.emplace([&](std::string_view bytes) { reportFile->write(bytes); });
+    else if (haveReport)
+        report.emplace([](std::string_view bytes) {
+            if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+                throw std::runtime_error("standard output could not be written");
+        });
+    std::optional<LinePrinter> lines;
+    if (reportPath != "-") lines.emplace(format, nulTerminated);
+
     CollectingDialogs dialogs;
     ProgressLine progress(isatty(STDERR_FILENO) == 1);
     compare::CompareCallbacks callbacks;
@@ -191,32 +238,47 @@ int runDiff(const Arguments& args) {
         progress.update(pairs, count);
     };
     callbacks.processEvents = [&] { progress.draw(); };
+    // Every line is written as the comparison finds it: memory stays flat
+    // however many there are.
+    callbacks.differenceFound = [&](const compare::Difference& d) {
+        if (lines) lines->add(d);
+        if (report) report->add(d);
+    };
+    callbacks.keepDifferences = false;
+    callbacks.structureFound = [&](const std::vector<compare::StructureDifference>& structure) {
+        for (const auto& s : structure) {
+            if (lines) lines->addStructure(s, operands[3]);
+            if (report) report->addStructure(s, operands[3]);
+        }
+    };
 
     compare::CompareResult result = compare::Compare(source1, source2, operands[1], operands[3],
                                                      locale, dialogs, callbacks, pairing, options);
     progress.erase();
-    if (!result.completed()) return fail(result.failure);
+    if (!result.completed()) {
+        // The lines found before the failure are out in part already: all
+        // of them go out, and the exit status says that they are not all.
+        // The report is not put in place.
+        try {
+            if (lines) lines->finish();
+        } catch (const std::exception&) {
+        }
+        return fail(result.failure);
+    }
+    try {
+        if (lines) lines->finish();
+        if (report) report->finish();
+        if (reportFile) reportFile->commit();
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
     for (const auto& duplicate : result.duplicateKeys)
         warn("diff", compare::duplicateKeyText(duplicate));
     // Failures the walk went on after (a record count that could not be
     // read, say) do not change the lines, but a script should see them.
     for (const auto& report : dialogs.reports) warn("diff", report);
     for (const auto& w : result.warnings) warnOnce("diff", w);
-
-    if (reportPath != "-") printDifferences(result, format, nulTerminated);
-    if (haveReport) {
-        try {
-            // The report never replaces a file of the compared tables.
-            std::vector<std::string> sourceFiles = data::SourceTableFiles(source1, operands[1]);
-            for (auto& file : data::SourceTableFiles(source2, operands[3]))
-                sourceFiles.push_back(std::move(file));
-            writeTextTo(results::buildTextReport(result.differences, result.structure), reportPath,
-                        sourceFiles);
-        } catch (const std::exception& e) {
-            return fail(e.what());
-        }
-    }
-    return result.differences.empty() && result.structure.empty() ? 0 : 1;
+    return result.differences.found() == 0 && result.structure.empty() ? 0 : 1;
 }
 
 const VerbRegistration registration{{

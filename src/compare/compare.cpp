@@ -70,6 +70,7 @@ class Walk {
           locale_(locale),
           pairing_(pairing),
           options_(options),
+          callbacks_(callbacks),
           trap_(dialogs, kLocationCompareTables),
           pacer_(callbacks, progressStart) {}
 
@@ -181,9 +182,14 @@ class Walk {
     void walk() {
         checkIgnoredFields();
         TablePair tables(fieldList_, cursor1_, cursor2_, locale_, options_);
-        if (options_.structure) result_.structure = tables.structureDifferences();
+        if (options_.structure) {
+            result_.structure = tables.structureDifferences();
+            if (callbacks_.structureFound) callbacks_.structureFound(result_.structure);
+        }
         auto& differences = result_.differences;
         differences = DifferenceList(table2_, tables.fieldNames1());
+        if (callbacks_.differenceFound)
+            differences.setSink(callbacks_.differenceFound, callbacks_.keepDifferences);
         pacer_.report(0);
         switch (pairing_.by) {
             case Pairing::Key:
@@ -263,6 +269,7 @@ class Walk {
     const foxpro::TextLocale& locale_;
     const RecordPairing& pairing_;
     const CompareOptions& options_;
+    const CompareCallbacks& callbacks_;
     frame::ErrorTrap trap_;
     WalkPacer pacer_;
 

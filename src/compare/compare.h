@@ -38,6 +38,16 @@ struct CompareCallbacks {
     // Lets pending window events run; called about every kEventIntervalMs of
     // work, never once per field.
     std::function<void()> processEvents;
+    // Told of every difference as the walk finds it, in walk order (its
+    // texts valid during the call).  With keepDifferences false the result's
+    // list then holds none of them (its found() still counts them), so that
+    // a caller that writes them out uses flat memory.  A throw ends the walk
+    // as CouldNotCompare.
+    std::function<void(const Difference&)> differenceFound;
+    bool keepDifferences = true;
+    // With the structure option: told of the structure differences before
+    // the first difference is found.
+    std::function<void(const std::vector<StructureDifference>&)> structureFound;
 };
 
 enum class CompareStatus {
@@ -67,7 +77,7 @@ struct CompareResult {
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.
-    bool identical() const { return completed() && differences.empty(); }
+    bool identical() const { return completed() && differences.found() == 0; }
 };
 
 // The entry point: compares table1 of source1 with table2 of source2.

@@ -29,6 +29,22 @@ Difference DifferenceList::operator[](std::size_t index) const {
     return d;
 }
 
+void DifferenceList::setSink(Sink sink, bool keep) {
+    sink_ = std::move(sink);
+    keep_ = keep;
+}
+
+// After every add: the count, then the sink.
+void DifferenceList::added() {
+    ++found_;
+    if (!sink_) return;
+    sink_((*this)[entries_.size() - 1]);
+    if (keep_) return;
+    // The capacity stays: the next differences reuse it.
+    entries_.clear();
+    texts_.clear();
+}
+
 std::uint32_t DifferenceList::recordNumber(std::int64_t record) {
     if (record < 1 || record > std::numeric_limits<std::uint32_t>::max())
         throw std::out_of_range("record number " + std::to_string(record) + " out of range");
@@ -46,6 +62,7 @@ void DifferenceList::addDeleted(std::int64_t record1) {
     e.kind = DifferenceKind::Deleted;
     e.record1 = recordNumber(record1);
     entries_.push_back(e);
+    added();
 }
 
 void DifferenceList::addAdded(std::int64_t record2) {
@@ -53,6 +70,7 @@ void DifferenceList::addAdded(std::int64_t record2) {
     e.kind = DifferenceKind::Added;
     e.record2 = recordNumber(record2);
     entries_.push_back(e);
+    added();
 }
 
 void DifferenceList::addChanged(std::int64_t record1, std::int64_t record2, int field,
@@ -79,6 +97,7 @@ void DifferenceList::addChanged(std::int64_t record1, std::int64_t record2, int 
         texts_.resize(e.text);
         throw;
     }
+    added();
 }
 
 void DifferenceList::addMissingField(std::int64_t record1, std::int64_t record2, int field) {
@@ -90,9 +109,11 @@ void DifferenceList::addMissingField(std::int64_t record1, std::int64_t record2,
     e.record2 = once ? 0 : recordNumber(record2);
     e.field = fieldPosition(field);
     entries_.push_back(e);
+    added();
 }
 
 void DifferenceList::clear() {
+    found_ = 0;
     std::vector<Entry>().swap(entries_);
     std::string().swap(texts_);
 }

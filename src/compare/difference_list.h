@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -23,8 +24,18 @@ class DifferenceList {
     // spells them, by position.
     DifferenceList(std::string table2, std::vector<std::string> fieldNames);
 
+    // The differences the list holds; see found() for those passed on.
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
+    // Every difference added since the list was made, held or not.
+    std::size_t found() const { return found_; }
+
+    // Hands every difference to sink as it is added (its texts valid during
+    // the call); with keep false the list then lets it go, so that its
+    // memory stays flat however many there are.  A sink that throws leaves
+    // the difference in the list.
+    using Sink = std::function<void(const Difference&)>;
+    void setSink(Sink sink, bool keep);
     // The difference at index (< size()).  Its texts are views into this
     // list, valid until the list is changed.
     Difference operator[](std::size_t index) const;
@@ -83,12 +94,16 @@ class DifferenceList {
     static_assert(sizeof(Entry) == 32);
 
     static std::uint32_t recordNumber(std::int64_t record);
+    void added();
     std::int32_t fieldPosition(int field) const;
 
     std::string table2_;
     std::vector<std::string> fieldNames_;
     std::vector<Entry> entries_;
     std::string texts_;
+    std::size_t found_ = 0;
+    Sink sink_;
+    bool keep_ = true;
 };
 
 }  // namespace quorvel::compare

@@ -21,6 +21,8 @@ namespace quorvel::results {
 namespace {
 
 constexpr int kLinesPerEventPass = 100;
+// What is gathered before it goes to a file or the caller.
+constexpr std::size_t kWriteBlock = std::size_t{1} << 16;
 
 void appendList(std::string& report, const compare::DifferenceList& differences,
                 compare::LineList list, const std::function<void()>& processEvents) {
@@ -117,8 +119,8 @@ std::string textFileBytes(const std::string& text) {
     return toLocaleEncoding(text);
 }
 
-void WriteTextFile(const std::string& text, const std::string& path,
-                   const std::vector<std::string>& sourceFiles) {
+TextReportFile::TextReportFile(const std::string& path, const std::vector<std::string>& sourceFiles)
+    : path_(path), target_(path) {
     if (path.empty()) throw std::runtime_error("no file name given for the text report");
     if (path.back() == '/') raise(path, EISDIR);
     if (const auto identity = foxpro::platform::identityOfPath(path)) {
@@ -130,55 +132,176 @@ void WriteTextFile(const std::string& text, const std::string& path,
     }
 
     // Writing through a link replaces the file it points to, not the link.
-    std::string target = path;
     struct stat info {};
     bool exists = false;
     if (lstat(path.c_str(), &info) == 0) {
         if (S_ISLNK(info.st_mode)) {
             char resolved[PATH_MAX];
-            if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
+            if (realpath(path.c_str(), resolved) != nullptr) target_ = resolved;
         }
-        if (stat(target.c_str(), &info) == 0) {
+        if (stat(target_.c_str(), &info) == 0) {
             if (S_ISDIR(info.st_mode)) raise(path, EISDIR);
             exists = S_ISREG(info.st_mode);
         }
     }
 
-    const std::string bytes = textFileBytes(text);
-    const std::string folder = folderOf(target);
     // A hidden name that tells whose it is, so that what a killed run left
     // is removed by a later one (foxpro/temporary_files.h).
-    const std::string temporary = folder + "/" + foxpro::temporaryName(foxpro::kNewFileSuffix);
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) raise(path, errno);
-
-    auto abandon = [&](int error) {
-        close(fd);
-        unlink(temporary.c_str());
-        raise(path, error);
-    };
+    temporary_ = folderOf(target_) + "/" + foxpro::temporaryName(foxpro::kNewFileSuffix);
+    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) raise(path, errno);
     // A replaced report keeps the permissions of the one it replaces.
-    if (exists && fchmod(fd, info.st_mode & 07777) != 0) abandon(errno);
+    if (exists && fchmod(fd_, info.st_mode & 07777) != 0) abandon(errno);
+}
+
+TextReportFile::~TextReportFile() {
+    if (fd_ < 0) return;
+    close(fd_);
+    unlink(temporary_.c_str());
+}
+
+void TextReportFile::abandon(int error) {
+    close(fd_);
+    fd_ = -1;
+    unlink(temporary_.c_str());
+    raise(path_, error);
+}
+
+void TextReportFile::write(std::string_view bytes) {
+    if (fd_ < 0) throw std::logic_error("report file written after commit");
+    if (buffer_.size() + bytes.size() < kWriteBlock) {
+        buffer_.append(bytes);
+        return;
+    }
+    flush();
+    writeAll(bytes);
+}
+
+void TextReportFile::flush() {
+    writeAll(buffer_);
+    buffer_.clear();
+}
+
+void TextReportFile::writeAll(std::string_view bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR) continue;
             abandon(errno);
         }
         written += static_cast<std::size_t>(n);
     }
-    if (fsync(fd) != 0) abandon(errno);
+}
+
+void TextReportFile::commit() {
+    flush();
+    if (fsync(fd_) != 0) abandon(errno);
+    const int fd = fd_;
+    fd_ = -1;
     if (close(fd) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
-        raise(path, error);
+        unlink(temporary_.c_str());
+        raise(path_, error);
     }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
-        raise(path, error);
+        unlink(temporary_.c_str());
+        raise(path_, error);
     }
+}
+
+TextReportStream::TextReportStream(std::function<void(std::string_view)> out)
+    : out_(std::move(out)) {}
+
+TextReportStream::~TextReportStream() {
+    if (scratch_) std::fclose(scratch_);
+}
+
+void TextReportStream::addStructure(const compare::StructureDifference& structure,
+                                    std::string_view table2) {
+    first_ += compare::structureLineText(structure, table2);
+    first_ += "\r\n";
+}
+
+void TextReportStream::add(const compare::Difference& difference) {
+    if (compare::listOf(difference.kind) == compare::LineList::FieldDifferences) {
+        compare::appendLineText(first_, difference);
+        first_ += "\r\n";
+        if (first_.size() >= kWriteBlock) flushFirst();
+    } else {
+        compare::appendLineText(later_, difference);
+        later_ += "\r\n";
+        if (later_.size() >= kWriteBlock) flushLater();
+    }
+}
+
+void TextReportStream::flushFirst() {
+    if (!first_.empty()) out_(toLocaleEncoding(first_));
+    first_.clear();
+}
+
+void TextReportStream::flushLater() {
+    if (later_.empty()) return;
+    if (!scratch_) scratch_ = std::tmpfile();
+    const std::string bytes = toLocaleEncoding(later_);
+    if (!scratch_ || std::fwrite(bytes.data(), 1, bytes.size(), scratch_) != bytes.size())
+        throw std::runtime_error(std::string("the report's scratch file: ") + std::strerror(errno));
+    later_.clear();
+}
+
+void TextReportStream::finish() {
+    flushFirst();
+    if (!scratch_) {
+        if (!later_.empty()) out_(toLocaleEncoding(later_));
+        later_.clear();
+        return;
+    }
+    flushLater();
+    if (std::fflush(scratch_) != 0 || std::fseek(scratch_, 0, SEEK_SET) != 0)
+        throw std::runtime_error(std::string("the report's scratch file: ") + std::strerror(errno));
+    std::string block(kWriteBlock, '\0');
+    while (const std::size_t n = std::fread(block.data(), 1, block.size(), scratch_))
+        out_(std::string_view(block.data(), n));
+    if (std::ferror(scratch_))
+        throw std::runtime_error(std::string("the report's scratch file: ") + std::strerror(errno));
+    std::fclose(scratch_);
+    scratch_ = nullptr;
+}
+
+void WriteTextReport(const compare::DifferenceList& differences,
+                     const std::vector<compare::StructureDifference>& structure,
+                     const std::string& path, const std::vector<std::string>& sourceFiles,
+                     const std::function<void()>& processEvents) {
+    TextReportFile file(path, sourceFiles);
+    if (processEvents) processEvents();
+    std::string lines;
+    for (const auto& s : structure) {
+        lines += compare::structureLineText(s, differences.table2());
+        lines += "\r\n";
+    }
+    for (const auto list : {compare::LineList::FieldDifferences, compare::LineList::AddedDeleted}) {
+        std::size_t line = 0;
+        for (const compare::Difference d : differences) {
+            if (compare::listOf(d.kind) != list) continue;
+            if (++line % kLinesPerEventPass == 0 && processEvents) processEvents();
+            compare::appendLineText(lines, d);
+            lines += "\r\n";
+            if (lines.size() >= kWriteBlock) {
+                file.write(toLocaleEncoding(lines));
+                lines.clear();
+            }
+        }
+    }
+    file.write(toLocaleEncoding(lines));
+    file.commit();
+}
+
+void WriteTextFile(const std::string& text, const std::string& path,
+                   const std::vector<std::string>& sourceFiles) {
+    TextReportFile file(path, sourceFiles);
+    file.write(textFileBytes(text));
+    file.commit();
 }
 
 }  // namespace quorvel::results

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "compare/difference_list.h"
@@ -21,6 +24,70 @@ std::string buildTextReport(const compare::DifferenceList& differences,
 std::string buildTextReport(const compare::DifferenceList& differences,
                             const std::vector<compare::StructureDifference>& structure,
                             const std::function<void()>& processEvents = {});
+
+// A report file written piece by piece: the pieces go to a hidden file in
+// the folder of path, which commit() puts in place whole, as WriteTextFile
+// does; destroyed without commit() (a failure on the way) it leaves no file
+// and any older report as it was.  The checks of WriteTextFile come first,
+// in the constructor.  Throws std::runtime_error naming path and the reason.
+class TextReportFile {
+  public:
+    TextReportFile(const std::string& path, const std::vector<std::string>& sourceFiles = {});
+    ~TextReportFile();
+    TextReportFile(const TextReportFile&) = delete;
+    TextReportFile& operator=(const TextReportFile&) = delete;
+
+    // Bytes as they go into the file (textFileBytes already applied).
+    void write(std::string_view bytes);
+    void commit();
+
+  private:
+    void flush();
+    void writeAll(std::string_view bytes);
+    [[noreturn]] void abandon(int error);
+
+    std::string path_;
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::string buffer_;
+};
+
+// The report's lines as a comparison finds them, in the report's order: a
+// field difference's line goes out at once, an added or deleted record's
+// waits in an unnamed scratch file until finish(), so that memory stays flat
+// however many lines there are.  out receives the bytes in the encoding of
+// the user's locale, in pieces of whole lines.
+class TextReportStream {
+  public:
+    explicit TextReportStream(std::function<void(std::string_view bytes)> out);
+    ~TextReportStream();
+    TextReportStream(const TextReportStream&) = delete;
+    TextReportStream& operator=(const TextReportStream&) = delete;
+
+    // A structure difference's line: before the first add().
+    void addStructure(const compare::StructureDifference& structure, std::string_view table2);
+    void add(const compare::Difference& difference);
+    // Hands out what is left, the added and deleted records' lines last.
+    void finish();
+
+  private:
+    void flushFirst();
+    void flushLater();
+
+    std::function<void(std::string_view)> out_;
+    std::string first_;  // field differences not yet handed out
+    std::string later_;  // added and deleted records not yet in the scratch file
+    std::FILE* scratch_ = nullptr;
+};
+
+// The report of a list (the structure differences first), written to path
+// as WriteTextFile writes it, line by line instead of as one text.
+// processEvents as for buildTextReport.
+void WriteTextReport(const compare::DifferenceList& differences,
+                     const std::vector<compare::StructureDifference>& structure,
+                     const std::string& path, const std::vector<std::string>& sourceFiles = {},
+                     const std::function<void()>& processEvents = {});
 
 // Writes text (UTF-8) to path in the encoding of the user's locale (UTF-8
 // on today's systems; no byte-order mark), creating the file or replacing

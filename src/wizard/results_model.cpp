@@ -60,17 +60,18 @@ void ResultsModel::PushButton4_Click() {
     });
     if (fileName.empty()) return;
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
-    std::string report;
-    trap.step([&] {
-        report = results::buildTextReport(run_.differences(), run_.structure, view.processEvents);
-    });
-    trap.step([&] {
-        // The report never goes over a file of the compared tables.
-        std::vector<std::string> sourceFiles =
-            data::SourceTableFiles(run_.source(1), run_.Table1Name);
+    // The report never goes over a file of the compared tables.
+    std::vector<std::string> sourceFiles;
+    const bool known = trap.step([&] {
+        sourceFiles = data::SourceTableFiles(run_.source(1), run_.Table1Name);
         for (auto& file : data::SourceTableFiles(run_.source(2), run_.Table2Name))
             sourceFiles.push_back(std::move(file));
-        results::WriteTextFile(report, fileName, sourceFiles);
+    });
+    // Written line by line from the list, never as one text.
+    trap.step([&] {
+        if (!known) return;
+        results::WriteTextReport(run_.differences(), run_.structure, fileName, sourceFiles,
+                                 view.processEvents);
     });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }

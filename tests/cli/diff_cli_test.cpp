@@ -16,6 +16,7 @@ using quorvel::test::TableBuilder;
 using quorvel::test::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using Outcome = quorvel::test::CliRun;
 
@@ -120,6 +121,31 @@ TEST_F(DiffCliTest, UsageAndReportErrorsExitWithTwo) {
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err, HasSubstr("report.txt"));
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+}
+
+TEST_F(DiffCliTest, AComparisonThatFailsMidwayLeavesTheOlderReport) {
+    // Record 3's memo lies past the end of the cut memo file: records 1
+    // and 2 have given their lines by then.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("NAME", 'C', 5).field("NOTE", 'M', 4);
+    for (const char* name : {"a", "b", "c"}) {
+        t1.record({Cell::text(name), Cell::memo("x")});
+        t2.record({Cell::text("z"), Cell::memo(std::string(600, 'y'))});
+    }
+    t1.write(folder1_.file("cut.dbf"));
+    t2.write(folder2_.file("cut.dbf"));
+    std::filesystem::resize_file(folder2_.file("cut.fpt"),
+                                 std::filesystem::file_size(folder2_.file("cut.fpt")) - 700);
+    const std::string report = scratch_.file("report.txt");
+    std::ofstream(report) << "old";
+    const Outcome run =
+        diff({folder1_.path(), "cut", folder2_.path(), "cut", "--report", report}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.out, HasSubstr("Record 2, Field \"NAME\""));
+    EXPECT_THAT(run.out, Not(HasSubstr("Record 3")));
+    EXPECT_EQ(quorvel::test::readText(report), "old");
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_.path()))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
 TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {

@@ -73,5 +73,29 @@ TEST(DifferenceListTest, KeepsBothRecordNumbersNullsAndTextsOfEachDifference) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST(DifferenceListTest, ASinkSeesEachDifferenceAsAddedAndTheListNeedNotKeepIt) {
+    DifferenceList list("t2", {"A"});
+    std::vector<std::string> seen;
+    list.setSink([&](const Difference& d) { seen.push_back(lineText(d)); }, false);
+    list.addChanged(1, 1, 0, "x", false, "y", false);
+    list.addDeleted(2);
+    list.addMissingField(0, 0, 0);
+    EXPECT_THAT(seen, ElementsAre("Record 1, Field \"A\" has changed from \"x\" to \"y\"",
+                                  "Record 2 deleted from t2", " Field \"A\" not exist "));
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.found(), 3u);
+
+    // Kept, and kept when the sink fails.
+    list.setSink(
+        [&](const Difference& d) {
+            if (d.kind == DifferenceKind::Added) throw std::runtime_error("full");
+        },
+        true);
+    list.addDeleted(3);
+    EXPECT_THROW(list.addAdded(4), std::runtime_error);
+    EXPECT_THAT(texts(list), ElementsAre("Record 3 deleted from t2", "Record 4 added to t2"));
+    EXPECT_EQ(list.found(), 5u);
+}
+
 }  // namespace
 }  // namespace quorvel::compare

@@ -58,6 +58,47 @@ TEST(TextReportTest, EventsRunBeforeTheFirstLineAndAtEveryHundredthOfEachList) {
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 400);
 }
 
+TEST(TextReportTest, LinesStreamedOrWrittenFromTheListGiveTheReportsBytes) {
+    // Enough lines of both lists, interleaved, to pass through the scratch
+    // file and the blocks in which lines go out.
+    compare::DifferenceList d("t2", {"F"});
+    for (int i = 1; i <= 6000; ++i) {
+        d.addAdded(i);
+        d.addChanged(i, i, 0, std::to_string(i), false, "new", false);
+        if (i % 7 == 0) d.addDeleted(i);
+    }
+    const std::vector<compare::StructureDifference> structure{
+        {compare::StructureKind::OnlyInTable2, "EXTRA", {}, "C(5)"}};
+    const std::string expected = results::buildTextReport(d, structure);
+    std::string streamed;
+    std::size_t pieces = 0;
+    {
+        results::TextReportStream stream([&](std::string_view bytes) {
+            streamed.append(bytes);
+            ++pieces;
+        });
+        stream.addStructure(structure[0], d.table2());
+        for (const compare::Difference difference : d) stream.add(difference);
+        stream.finish();
+    }
+    EXPECT_EQ(streamed, expected);
+    EXPECT_GT(pieces, 3u);
+
+    TempFolder folder;
+    const std::string path = folder.file("report.txt");
+    results::WriteTextReport(d, structure, path);
+    EXPECT_EQ(quorvel::test::readText(path), expected);
+    EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.txt"));
+
+    // A report file not committed leaves nothing, and no older report changed.
+    {
+        results::TextReportFile file(path);
+        file.write("partial");
+    }
+    EXPECT_EQ(quorvel::test::readText(path), expected);
+    EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.txt"));
+}
+
 TEST(TextReportTest, WriteTextFileReplacesTheWholeFileAndLeavesNoTemporary) {
     TempFolder folder;
     const std::string path = folder.file("report.txt");
