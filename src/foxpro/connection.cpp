@@ -2,12 +2,14 @@
 
 #include <variant>
 
+#include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/code_page_name.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql.h"
 #include "foxpro/table_reader.h"
+#include "foxpro/target_table.h"
 #include "foxpro/write_statements.h"
 
 namespace quorvel::foxpro {
@@ -124,12 +126,29 @@ void Connection::open(const std::string& connectionString) {
             throw FoxProError(kErrorInvalidArgument, "code page " + codePageName(codePage) +
                                                          " cannot be converted on this system");
     }
+    releaseTable();
     source_.reset();
     source_ = DataSource::open(cs.dataSource, codePage);
 }
 
 void Connection::close() {
+    releaseTable();
     source_.reset();
+}
+
+void Connection::holdTable(const std::string& table) {
+    releaseTable();
+    heldName_ = table;
+}
+
+void Connection::releaseTable() {
+    held_.reset();
+    heldName_.clear();
+}
+
+TargetTable& Connection::writeTarget(const std::string& table) {
+    if (!held_) held_ = openWriteTarget(source(), table);
+    return *held_;
 }
 
 DataSource& Connection::source() const {
@@ -148,6 +167,8 @@ Value Connection::execute(const std::string& sql) {
     const Statement statement = parseStatement(sql);
     if (const auto* select = std::get_if<SelectStatement>(&statement)) {
         if (select->intoTable) {
+            // A held table that the copy replaces is let go first.
+            if (!heldName_.empty() && equalsNoCase(*select->intoTable, heldName_)) releaseTable();
             executeCopy(src, *select, replaceTables_);
             return Value::null();
         }
@@ -160,10 +181,17 @@ Value Connection::execute(const std::string& sql) {
         return reader->value(reader->storedRecord(index), 0);
     }
     if (const auto* update = std::get_if<UpdateStatement>(&statement)) {
-        executeUpdate(src, *update);
+        if (!heldName_.empty() && equalsNoCase(update->table, heldName_))
+            executeUpdate(writeTarget(update->table), *update);
+        else
+            executeUpdate(src, *update);
         return Value::null();
     }
-    executeInsert(src, std::get<InsertStatement>(statement));
+    const auto& insert = std::get<InsertStatement>(statement);
+    if (!heldName_.empty() && equalsNoCase(insert.table, heldName_))
+        executeInsert(writeTarget(insert.table), insert);
+    else
+        executeInsert(src, insert);
     return Value::null();
 }
 

@@ -9,6 +9,7 @@
 namespace quorvel::foxpro {
 
 class DataSource;  // what an open connection reads from: a folder or a container
+class TargetTable;
 
 inline constexpr int kModeReadWrite = 3;
 
@@ -21,7 +22,7 @@ inline constexpr int kModeReadWrite = 3;
 // reading; only a table that a statement creates or names as its target is
 // written.  Failures throw FoxProError.
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -45,6 +46,14 @@ public:
     // first row; for any other it is null.
     Value execute(const std::string& sql);
 
+    // Keeps the table that UPDATE and INSERT statements name `table` (name
+    // without case) open, and locked against other writers, from the first
+    // such statement until releaseTable() or close(): a batch of statements
+    // on one table reads its header and delete flags once, not once each.
+    // Only what these statements write changes the table meanwhile.
+    void holdTable(const std::string& table);
+    void releaseTable();
+
     // Table names of the source: file names without extension for a folder
     // (names starting with "~" left out), container order for a .dbc.
     std::vector<std::string> tableNames() const;
@@ -52,10 +61,14 @@ public:
     // The open source; throws kErrorObjectClosed when not open.
     DataSource& source() const;
 
-private:
+  private:
     int mode_ = kModeReadWrite;
     bool replaceTables_ = true;
+    TargetTable& writeTarget(const std::string& table);
+
     std::unique_ptr<DataSource> source_;
+    std::string heldName_;
+    std::unique_ptr<TargetTable> held_;
 };
 
 }  // namespace quorvel::foxpro

@@ -47,12 +47,12 @@ TargetTable::TargetTable(std::string path, int codePage)
     // without a mark, in the one a reader of the whole file settles on (a
     // .cpg file beside it, text that is all UTF-8).
     if (codePage != 0) {
-        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {},
-                                         {codePage, CodePageOrigin::Chosen});
+        codePage_ = {codePage, CodePageOrigin::Chosen};
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {}, codePage_);
     } else if (header_->codePageMark() == 0) {
         const TableReader whole(path_);
-        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {},
-                                         {whole.layout().codePage, whole.codePageOrigin()});
+        codePage_ = {whole.layout().codePage, whole.codePageOrigin()};
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {}, codePage_);
     }
     recordLength_ = static_cast<std::uint64_t>(header_->layout().recordLength);
     std::uint32_t headerCount = dbf::le32(headerBytes_.data() + dbf::kHeaderRecordCount);
@@ -105,14 +105,35 @@ const DeletedRecords& TargetTable::deletedRecords() {
 }
 
 void TargetTable::keepDeletedList(std::int64_t storedCount) {
-    carryDeletedRecords(stamp_, fileStampOf(sink_.fd()), storedCount);
+    // The state written is the one the next statement on this table starts from.
+    const FileStamp after = fileStampOf(sink_.fd());
+    carryDeletedRecords(stamp_, after, storedCount);
+    stamp_ = after;
+}
+
+void TargetTable::appended(const std::uint8_t (&head)[8],
+                           const std::vector<std::pair<std::size_t, std::uint32_t>>& autoNext,
+                           std::uint64_t fileSize) {
+    std::memcpy(headerBytes_.data(), head, sizeof head);
+    for (const auto& [d, next] : autoNext)
+        dbf::putLe32(headerBytes_.data() + dbf::kHeaderSize + d * dbf::kDescriptorSize +
+                         dbf::kDescriptorAutoNext,
+                     next);
+    // The descriptors are parsed once: the advanced values need a new parse.
+    if (!autoNext.empty())
+        header_ = TableReader::fromBytes(fileNameOf(path_), headerBytes_, {}, codePage_);
+    ++storedCount_;
+    fileSize_ = fileSize;
+    if (deleted_) deleted_ = std::make_shared<DeletedRecords>(*deleted_, storedCount_);
 }
 
 void TargetTable::touchDate() {
     std::uint8_t date[3];
     putToday(date);
-    if (std::memcmp(date, headerBytes_.data() + dbf::kHeaderUpdateDate, 3) != 0)
+    if (std::memcmp(date, headerBytes_.data() + dbf::kHeaderUpdateDate, 3) != 0) {
         sink_.writeAt(dbf::kHeaderUpdateDate, date, 3);
+        std::memcpy(headerBytes_.data() + dbf::kHeaderUpdateDate, date, 3);
+    }
 }
 
 std::string TargetTable::memoPath() const {

@@ -56,6 +56,14 @@ class TargetTable {
     // After our own write (no delete flag changed), the deleted list stays right.
     void keepDeletedList(std::int64_t storedCount);
 
+    // After an INSERT has appended one live record: the header's first bytes
+    // as written (date and count), the autoincrement values it advanced
+    // (descriptor, next value) and the file's size, so that the next
+    // statement on this open table starts from them.
+    void appended(const std::uint8_t (&head)[8],
+                  const std::vector<std::pair<std::size_t, std::uint32_t>>& autoNext,
+                  std::uint64_t fileSize);
+
     // Header bytes 1..3, rewritten only when the day has changed.
     void touchDate();
 
@@ -74,6 +82,7 @@ class TargetTable {
     std::uint64_t fileSize_ = 0;
     std::vector<std::uint8_t> headerBytes_;
     std::unique_ptr<TableReader> header_;
+    CodePageSetting codePage_;
     std::uint64_t recordLength_ = 1;
     std::int64_t storedCount_ = 0;
     std::shared_ptr<const DeletedRecords> deleted_;

@@ -112,8 +112,19 @@ void executeCopy(DataSource& source, const SelectStatement& statement, bool repl
     files.commit(target.existing);
 }
 
+std::unique_ptr<TargetTable> openWriteTarget(DataSource& source, const std::string& table) {
+    return std::make_unique<TargetTable>(writeTargetPath(source, table), source.codePage());
+}
+
 void executeUpdate(DataSource& source, const UpdateStatement& statement) {
-    TargetTable table(writeTargetPath(source, statement.table), source.codePage());
+    executeUpdate(*openWriteTarget(source, statement.table), statement);
+}
+
+void executeInsert(DataSource& source, const InsertStatement& statement) {
+    executeInsert(*openWriteTarget(source, statement.table), statement);
+}
+
+void executeUpdate(TargetTable& table, const UpdateStatement& statement) {
     const TableReader& header = table.header();
     int fieldIndex = findTargetField(header, statement.field);
     if (fieldIndex < 0)
@@ -135,8 +146,7 @@ void executeUpdate(DataSource& source, const UpdateStatement& statement) {
     table.keepDeletedList(table.storedCount());
 }
 
-void executeInsert(DataSource& source, const InsertStatement& statement) {
-    TargetTable table(writeTargetPath(source, statement.table), source.codePage());
+void executeInsert(TargetTable& table, const InsertStatement& statement) {
     const TableReader& header = table.header();
     const int fieldCount = header.fieldCount();
 
@@ -218,6 +228,10 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
         oldTail.resize(static_cast<std::size_t>(std::min<std::uint64_t>(oldSize - at, rl + 1)));
         sink.readAt(at, oldTail.data(), oldTail.size());
     }
+    std::uint8_t head[8];
+    std::memcpy(head, header.headerBytes().data(), sizeof head);
+    putToday(head + dbf::kHeaderUpdateDate);
+    dbf::putLe32(head + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
     try {
         sink.writeAt(at, record.data(), record.size());
         for (const auto& [d, next] : autoNext) {
@@ -226,10 +240,6 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
             sink.writeAt(dbf::kHeaderSize + d * dbf::kDescriptorSize + dbf::kDescriptorAutoNext,
                          word, 4);
         }
-        std::uint8_t head[8];
-        std::memcpy(head, header.headerBytes().data(), sizeof head);
-        putToday(head + dbf::kHeaderUpdateDate);
-        dbf::putLe32(head + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
         sink.writeAt(0, head, sizeof head);
     } catch (const FoxProError&) {
         try {
@@ -245,6 +255,7 @@ void executeInsert(DataSource& source, const InsertStatement& statement) {
         }
         throw;
     }
+    table.appended(head, autoNext, std::max<std::uint64_t>(oldSize, at + record.size()));
     table.keepDeletedList(count + 1);
 }
 

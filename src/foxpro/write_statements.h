@@ -1,10 +1,14 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "foxpro/sql.h"
 
 namespace quorvel::foxpro {
 
 class DataSource;
+class TargetTable;
 
 // The statements that write, run against the tables of an open source.
 // Each either completes or changes nothing, and throws FoxProError with a
@@ -28,5 +32,14 @@ void executeUpdate(DataSource& source, const UpdateStatement& statement);
 // INSERT INTO [t] [(f, ...)] VALUES(...): appends one live record to the
 // free table t; columns not listed are blank (null where nullable).
 void executeInsert(DataSource& source, const InsertStatement& statement);
+
+// The free table t of source opened (and locked) for the write statements,
+// as each of them opens it.
+std::unique_ptr<TargetTable> openWriteTarget(DataSource& source, const std::string& table);
+
+// The same two statements on a table already open: a batch of them reads
+// its header and delete flags once.
+void executeUpdate(TargetTable& table, const UpdateStatement& statement);
+void executeInsert(TargetTable& table, const InsertStatement& statement);
 
 }  // namespace quorvel::foxpro

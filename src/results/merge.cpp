@@ -55,6 +55,9 @@ class Merge {
             updatePass(fieldDifferences);
             if (!stopRequested() && countTicked(addedDeleted) > 0) insertPass(addedDeleted);
             report();
+            // The new table is let go before it moves or goes.
+            table2Rows_.reset();
+            source1_.releaseTable();
             if (!stopRequested())
                 outcome_.tableMade =
                     attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
@@ -149,6 +152,8 @@ class Merge {
             newTable_ = std::make_unique<foxpro::NewTable>(source1_.source(), request_.newTableName,
                                                            request_.replaceExisting, keep);
             source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
+            // The updates and inserts that follow find it open.
+            source1_.holdTable(newTable_->name());
         });
         if (!made) newTable_.reset();
         return made;
@@ -186,14 +191,20 @@ class Merge {
         throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
     }
 
-    // Record n of Table #2, read through source #2 with the record
-    // selector, as the comparison counts records (the n-th live one in
-    // stored order).  The record set is the caller's, open for one line: no
-    // more than one record of Table #2 is held.
-    void readTable2Record(foxpro::Recordset& record, std::int64_t n) {
-        record.open("SELECT * FROM [" + request_.Table2Name + "] WHERE " + recordSelector(n),
-                    source2_, foxpro::kOpenStatic, foxpro::kLockOptimistic);
-        if (record.eof()) throw noRecord(n);
+    // Record n of Table #2 as the comparison counts records (the n-th live
+    // one in stored order), read through source #2 by one record set for
+    // the whole merge: lines in record order walk it, others look the
+    // record up; no more than one record of Table #2 is held.
+    foxpro::Recordset& readTable2Record(std::int64_t n) {
+        if (!table2Rows_) {
+            auto rows = std::make_unique<foxpro::Recordset>();
+            rows->open("SELECT * FROM [" + request_.Table2Name + "]", source2_, foxpro::kOpenStatic,
+                       foxpro::kLockOptimistic);
+            table2Rows_ = std::move(rows);
+        }
+        table2Rows_->moveTo(n);
+        if (table2Rows_->eof()) throw noRecord(n);
+        return *table2Rows_;
     }
 
     std::runtime_error noRecord(std::int64_t n) const {
@@ -221,13 +232,9 @@ class Merge {
     void updateField(const compare::Difference& d) {
         const std::string field(d.fieldName);
         const foxpro::FieldInfo& target = targetField(d);
-        std::string literal;
-        {
-            foxpro::Recordset record;
-            readTable2Record(record, d.record2);
-            const int index = record.fieldIndex(field);
-            literal = sqlLiteral(record.value(index), record.field(index), target);
-        }
+        const foxpro::Recordset& record = readTable2Record(d.record2);
+        const int index = record.fieldIndex(field);
+        const std::string literal = sqlLiteral(record.value(index), record.field(index), target);
         executeOnNewTable(updateStatement(newTable_->name(), field, literal, d.record1));
     }
 
@@ -296,16 +303,13 @@ class Merge {
     void insertRecord(std::int64_t n) {
         std::vector<std::string> columns;
         std::vector<std::string> values;
-        {
-            foxpro::Recordset record;
-            readTable2Record(record, n);
-            const ColumnMap& map = columnMap(record);
-            for (std::size_t k = 0; k < map.target.size(); ++k) {
-                pump();
-                if (!map.sameColumns) columns.push_back(map.target[k]->name);
-                const int j = map.sourceIndex[k];
-                values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
-            }
+        const foxpro::Recordset& record = readTable2Record(n);
+        const ColumnMap& map = columnMap(record);
+        for (std::size_t k = 0; k < map.target.size(); ++k) {
+            pump();
+            if (!map.sameColumns) columns.push_back(map.target[k]->name);
+            const int j = map.sourceIndex[k];
+            values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
         }
         executeOnNewTable(insertStatement(newTable_->name(), columns, values));
     }
@@ -319,9 +323,10 @@ class Merge {
     foxpro::Connection source1_;
     foxpro::Connection source2_;
     std::unique_ptr<foxpro::TableReader> table2Held_;
-    std::unique_ptr<foxpro::NewTable> newTable_;  // until it is in place
-    std::int64_t done_ = 0;                       // ticked lines reached
-    std::int64_t total_ = 0;                      // ticked lines of both lists, at the start
+    std::unique_ptr<foxpro::Recordset> table2Rows_;  // Table #2's records, opened on first use
+    std::unique_ptr<foxpro::NewTable> newTable_;     // until it is in place
+    std::int64_t done_ = 0;                          // ticked lines reached
+    std::int64_t total_ = 0;                         // ticked lines of both lists, at the start
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
 };

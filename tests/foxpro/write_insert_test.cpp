@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 
 #include "foxpro/atomic_file.h"
 #include "foxpro/foxpro_error.h"
@@ -118,6 +119,45 @@ TEST_F(WriteInsertTest, AutoincrementTakesTheNextValue) {
     EXPECT_EQ(rows[2][0], "10");
     TableReader r(src_.file("auto.dbf"));
     EXPECT_EQ(r.descriptors()[0].autoNext, 3u);
+}
+
+TEST_F(WriteInsertTest, AHeldTableTakesABatchOfStatementsAsSeparateOnesWould) {
+    for (const char* ext : {".dbf", ".fpt"})
+        std::filesystem::copy_file(src_.file(std::string("t") + ext),
+                                   src_.file(std::string("u") + ext));
+    TableBuilder a(0x31);
+    a.field("ID", 'I', 4, 0, 0x0C).field("NAME", 'C', 4);
+    a.write(src_.file("auto.dbf"));
+    test::setBytes(src_.file("auto.dbf"), 32 + 19, {1, 0, 0, 0, 1});
+
+    // Updates after inserts reach the records the inserts appended (after
+    // a deleted one); memo blocks and autoincrement values carry on.
+    const auto batch = [&](const std::string& table) {
+        src_.execute("INSERT INTO [" + table + "] VALUES('a', NULL, 1, True, 'memo a', '')");
+        src_.execute("UPDATE [" + table + "] SET [NAME] = 'b' WHERE RECNO() = 2");
+        src_.execute("UPDATE [" + table + "] SET [NOTE] = 'longer memo' WHERE RECNO() = 1");
+        src_.execute("INSERT INTO [" + table + "] (name, note) VALUES('c', 'memo c')");
+        src_.execute("UPDATE [" + table + "] SET [QTY] = '7.5' WHERE RECNO() = 3");
+    };
+    batch("t");
+    src_.connection().holdTable("U");
+    batch("u");
+    src_.connection().holdTable("auto");
+    src_.execute("INSERT INTO auto (name) VALUES('a')");
+    src_.execute("INSERT INTO auto (name) VALUES('b')");
+    src_.connection().releaseTable();
+    EXPECT_EQ(test::readFile(src_.file("u.dbf")), test::readFile(src_.file("t.dbf")));
+    EXPECT_EQ(test::readFile(src_.file("u.fpt")), test::readFile(src_.file("t.fpt")));
+    EXPECT_THAT(readRows(src_.file("u.dbf"))[2],
+                ElementsAre("c     ", "<null>", "7.5", "False", "memo c", "<null>"));
+    // Let go: another connection writes it, and the count it left is right.
+    EXPECT_EQ(
+        writetest::runOnNewConnection(src_.dir().path(), "INSERT INTO auto (name) VALUES('c')"),
+        "");
+    auto rows = readRows(src_.file("auto.dbf"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][0], "2");
+    EXPECT_EQ(rows[2][0], "3");
 }
 
 }  // namespace
