@@ -163,6 +163,20 @@ void TablePair::planFieldBytes() {
 
 namespace {
 
+// Equal bytes, for the short runs of a field or two that tables of other
+// layouts compare: eight bytes a step, without a library call per field.
+bool sameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    for (; n >= 8; n -= 8, a += 8, b += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return false;
+    }
+    for (; n > 0; --n)
+        if (*a++ != *b++) return false;
+    return true;
+}
+
 // Bit `bit` of a record's null flags; false when the record has none.
 bool flagBit(std::span<const std::uint8_t> raw, int flagsOffset, int bit) {
     if (bit < 0 || flagsOffset < 0) return false;
@@ -185,8 +199,7 @@ bool TablePair::runEqual(const FieldRun& run, std::span<const std::uint8_t> raw1
     if (static_cast<std::size_t>(run.offset1) + length > raw1.size() ||
         static_cast<std::size_t>(run.offset2) + length > raw2.size())
         return false;
-    if (std::memcmp(raw1.data() + run.offset1, raw2.data() + run.offset2, length) != 0)
-        return false;
+    if (!sameBytes(raw1.data() + run.offset1, raw2.data() + run.offset2, length)) return false;
     if (run.flags)
         for (std::size_t i = run.first; i < run.first + run.count; ++i)
             if (!flagsEqual(pairs_[i], raw1, raw2)) return false;
