@@ -59,6 +59,6 @@ while p.poll() is None:
             mapped = max(mapped, int(line.split()[1]))
     time.sleep(0.01)
 reader.join()
-print("difference lines: %d; sampled peak: anonymous %d MB, mapped table pages %d MB"
-      % (count[0], anon // 1024, mapped // 1024))
+print("difference lines: %d; sampled peak: anonymous %d kB, mapped table pages %d kB"
+      % (count[0], anon, mapped))
 PY
