@@ -463,6 +463,34 @@ TEST_F(MergeTest, DeletedRecordsBeforeNDoNotShiftTheTarget) {
     EXPECT_EQ(rows("t1new"), rows("t2"));
 }
 
+TEST_F(MergeTest, LinesInAnyOrderReadTheirOwnRecordsOfTableTwo) {
+    // Every record changed, Table #2 with deleted records here and there;
+    // the lines reach Table #2's records backwards, forwards, near and far.
+    TableBuilder t1(0x30), t2(0x30);
+    t1.field("NAME", 'C', 6);
+    t2.field("NAME", 'C', 6);
+    constexpr int kRecords = 300;
+    for (int r = 1; r <= kRecords; ++r) {
+        t1.record({Cell::text("a" + std::to_string(r))});
+        if (r % 7 == 0) t2.record({Cell::text("gone")}, true);
+        t2.record({Cell::text("b" + std::to_string(r))});
+    }
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(fields.count(), kRecords);
+    std::vector<TestLines::Line> order;
+    for (int i = kRecords - 1; i >= 0; i -= 3) order.push_back(fields.lines[i]);
+    for (int i = 0; i < kRecords; i += 3) order.push_back(fields.lines[i]);
+    for (int i = 1; i < kRecords; i += 3) order.push_back(fields.lines[i]);
+    fields.lines = order;
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.fieldsUpdated, kRecords);
+    EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
 TEST_F(MergeTest, InsertsMatchColumnsByNameWhenTableTwoIsLaidOutDifferently) {
     TableBuilder t1(0x30);
     t1.field("ID", 'I', 4).field("NAME", 'C', 6).field("PRICE", 'N', 8, 2);
