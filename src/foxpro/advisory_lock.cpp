@@ -17,7 +17,7 @@ namespace {
 struct Held {
     int shared = 0;
     int exclusive = 0;
-    int sharedFd = -1;  // the pooled shared lock's handle, -1 when none
+    platform::NativeHandle sharedFd = platform::kNoHandle;  // the pooled shared lock's handle
 };
 
 std::mutex gMutex;
@@ -43,7 +43,7 @@ void setLockWaitHookForTesting(std::function<void(const std::string& fileName)> 
     gWaitHook = std::move(hook);
 }
 
-std::optional<AdvisoryLock> AdvisoryLock::take(int fd, const std::string& fileName,
+std::optional<AdvisoryLock> AdvisoryLock::take(platform::NativeHandle fd, const std::string& fileName,
                                                platform::LockMode mode, Wait wait) {
     const auto identity = platform::identityOfFile(fd);
     if (!identity) throw FoxProError(kErrorFile, fileName + ": cannot be locked");
@@ -59,16 +59,16 @@ std::optional<AdvisoryLock> AdvisoryLock::takePath(const std::string& path,
         if (const auto identity = platform::identityOfPath(path)) {
             std::lock_guard guard(gMutex);
             auto it = gHeld.find(keyOf(*identity));
-            if (it != gHeld.end() && (it->second.exclusive > 0 || it->second.sharedFd >= 0)) {
+            if (it != gHeld.end() && (it->second.exclusive > 0 || it->second.sharedFd != platform::kNoHandle)) {
                 ++it->second.shared;
-                return AdvisoryLock(-1, false, true, *identity, mode);
+                return AdvisoryLock(platform::kNoHandle, false, true, *identity, mode);
             }
         }
     }
     std::error_code error;
     platform::FileIdentity identity;
-    const int fd = platform::openForLock(path, mode, create, identity, error);
-    if (fd < 0 && error) {
+    const platform::NativeHandle fd = platform::openForLock(path, mode, create, identity, error);
+    if (fd == platform::kNoHandle && error) {
         const auto slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
         throw FoxProError(
@@ -76,21 +76,21 @@ std::optional<AdvisoryLock> AdvisoryLock::takePath(const std::string& path,
             fileName + (create ? ": cannot create in " + folder : std::string(": cannot open")) +
                 ": " + error.message());
     }
-    if (fd < 0) return AdvisoryLock(-1, false, false, {}, mode);
+    if (fd == platform::kNoHandle) return AdvisoryLock(platform::kNoHandle, false, false, {}, mode);
     auto taken = lock(fd, true, identity, fileName, mode, wait);
     if (shared && taken && taken->held_) {
         // Into the pool: the handle stays with the file's entry.
         std::lock_guard guard(gMutex);
         Held& held = gHeld[keyOf(identity)];
-        if (held.sharedFd < 0) {
-            held.sharedFd = std::exchange(taken->fd_, -1);
+        if (held.sharedFd == platform::kNoHandle) {
+            held.sharedFd = std::exchange(taken->fd_, platform::kNoHandle);
             taken->ownsFd_ = false;
         }
     }
     return taken;
 }
 
-std::optional<AdvisoryLock> AdvisoryLock::lock(int fd, bool ownsFd,
+std::optional<AdvisoryLock> AdvisoryLock::lock(platform::NativeHandle fd, bool ownsFd,
                                                const platform::FileIdentity& identity,
                                                const std::string& fileName, platform::LockMode mode,
                                                Wait wait) {
@@ -110,7 +110,7 @@ std::optional<AdvisoryLock> AdvisoryLock::lock(int fd, bool ownsFd,
         if (it != gHeld.end() && it->second.exclusive > 0) {
             giveUp();
             ++it->second.shared;
-            return AdvisoryLock(-1, false, true, identity, mode);
+            return AdvisoryLock(platform::kNoHandle, false, true, identity, mode);
         }
         hook = gWaitHook;
     }
@@ -139,7 +139,7 @@ std::optional<AdvisoryLock> AdvisoryLock::lock(int fd, bool ownsFd,
 }
 
 AdvisoryLock::AdvisoryLock(AdvisoryLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : fd_(std::exchange(other.fd_, platform::kNoHandle)),
       ownsFd_(other.ownsFd_),
       held_(std::exchange(other.held_, false)),
       identity_(other.identity_),
@@ -148,7 +148,7 @@ AdvisoryLock::AdvisoryLock(AdvisoryLock&& other) noexcept
 AdvisoryLock& AdvisoryLock::operator=(AdvisoryLock&& other) noexcept {
     if (this != &other) {
         release();
-        fd_ = std::exchange(other.fd_, -1);
+        fd_ = std::exchange(other.fd_, platform::kNoHandle);
         ownsFd_ = other.ownsFd_;
         held_ = std::exchange(other.held_, false);
         identity_ = other.identity_;
@@ -163,24 +163,24 @@ AdvisoryLock::~AdvisoryLock() {
 
 void AdvisoryLock::release() noexcept {
     if (held_) {
-        int pooled = -1;
+        platform::NativeHandle pooled = platform::kNoHandle;
         {
             std::lock_guard guard(gMutex);
             auto it = gHeld.find(keyOf(identity_));
             if (it != gHeld.end()) {
                 Held& held = it->second;
                 --(mode_ == platform::LockMode::Shared ? held.shared : held.exclusive);
-                if (held.shared == 0) pooled = std::exchange(held.sharedFd, -1);
+                if (held.shared == 0) pooled = std::exchange(held.sharedFd, platform::kNoHandle);
                 if (held.shared == 0 && held.exclusive == 0) gHeld.erase(it);
             }
         }
         // A handle of the lock's own unlocks as it closes.
-        if (!ownsFd_ && fd_ >= 0) platform::unlockFile(fd_);
+        if (!ownsFd_ && fd_ != platform::kNoHandle) platform::unlockFile(fd_);
         platform::closeHandle(pooled);
         held_ = false;
     }
-    if (ownsFd_ && fd_ >= 0) platform::closeHandle(fd_);
-    fd_ = -1;
+    if (ownsFd_ && fd_ != platform::kNoHandle) platform::closeHandle(fd_);
+    fd_ = platform::kNoHandle;
 }
 
 }  // namespace quorvel::foxpro

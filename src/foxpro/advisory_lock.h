@@ -19,12 +19,12 @@ class AdvisoryLock {
   public:
     enum class Wait { Yes, No };
 
-    // Locks the file open as fd, which the caller keeps open for longer than
+    // Locks the open file, which the caller keeps open for longer than
     // the lock.  Returns nullopt when a holder conflicts and wait is No.
     // Throws FoxProError(kErrorFile, "<fileName>: ...") when a holder in this
     // process conflicts and wait is Yes, or when the lock cannot be taken.
     // A file system without locks gives a lock that holds nothing.
-    static std::optional<AdvisoryLock> take(int fd, const std::string& fileName,
+    static std::optional<AdvisoryLock> take(platform::NativeHandle file, const std::string& fileName,
                                             platform::LockMode mode, Wait wait);
     // The same for the file at path, opened for the lock alone (created
     // when create is set) and closed with it ("<fileName>: cannot open: ..."
@@ -45,16 +45,16 @@ class AdvisoryLock {
     ~AdvisoryLock();
 
   private:
-    static std::optional<AdvisoryLock> lock(int fd, bool ownsFd,
+    static std::optional<AdvisoryLock> lock(platform::NativeHandle fd, bool ownsFd,
                                             const platform::FileIdentity& identity,
                                             const std::string& fileName, platform::LockMode mode,
                                             Wait wait);
     void release() noexcept;
-    AdvisoryLock(int fd, bool ownsFd, bool held, platform::FileIdentity identity,
+    AdvisoryLock(platform::NativeHandle fd, bool ownsFd, bool held, platform::FileIdentity identity,
                  platform::LockMode mode)
         : fd_(fd), ownsFd_(ownsFd), held_(held), identity_(identity), mode_(mode) {}
 
-    int fd_ = -1;          // -1 once moved from
+    platform::NativeHandle fd_ = platform::kNoHandle;  // kNoHandle once moved from
     bool ownsFd_ = false;  // the handle is the lock's own (takePath): closing it unlocks
     bool held_ = false;    // false: a file system without locks, or no regular file
     platform::FileIdentity identity_;

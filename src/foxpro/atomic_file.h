@@ -1,13 +1,13 @@
 #pragma once
 
-#include <sys/uio.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "foxpro/platform/output_file.h"
 
 namespace quorvel::foxpro {
 
@@ -27,15 +27,16 @@ class FileSink {
     // (FoxProError "<name>: cannot create in <folder>: <reason>").
     static FileSink createNew(const std::string& path, std::string name);
 
-    FileSink(int fd, std::string path, std::string name);
-    FileSink(FileSink&& other) noexcept;
+    FileSink(platform::OutputFile file, std::string path, std::string name);
+    FileSink(FileSink&& other) noexcept = default;
     FileSink& operator=(FileSink&&) = delete;
     FileSink(const FileSink&) = delete;
-    ~FileSink();
+    ~FileSink() = default;
 
     const std::string& path() const { return path_; }
     const std::string& name() const { return name_; }
-    int fd() const { return fd_; }
+    // The open file (for its lock and stamp).
+    platform::NativeHandle handle() const { return file_.handle(); }
 
     // Appends at the current end of what this sink has written (buffered).
     void append(const void* data, std::size_t size);
@@ -43,10 +44,11 @@ class FileSink {
     std::uint64_t appended() const { return appended_ + buffer_.size(); }
     // Appends the pieces one after the other in one system call where
     // possible (no copy through the sink's buffer).
-    void appendPieces(const struct iovec* pieces, int count);
+    void appendPieces(const platform::WritePiece* pieces, std::size_t count);
     // Appends size bytes of another file from offset, copied inside the
-    // kernel where the file system allows it.
-    void appendFromFile(int sourceFd, std::uint64_t offset, std::uint64_t size);
+    // kernel where the system allows it.
+    void appendFromFile(const platform::FileReader& source, std::uint64_t offset,
+                        std::uint64_t size);
 
     // Writes at an absolute offset (unbuffered; flushes appends first).
     void writeAt(std::uint64_t offset, const void* data, std::size_t size);
@@ -63,9 +65,9 @@ class FileSink {
 
   private:
     void writeAll(std::uint64_t offset, const char* data, std::size_t size, bool limited = true);
-    [[noreturn]] void fail(const std::string& what, int err) const;
+    [[noreturn]] void fail(const std::string& what, const std::error_code& error) const;
 
-    int fd_ = -1;
+    platform::OutputFile file_;
     std::string path_;
     std::string name_;
     std::string buffer_;

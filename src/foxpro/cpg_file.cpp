@@ -1,12 +1,10 @@
 #include "foxpro/cpg_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "foxpro/code_page.h"
 #include "foxpro/code_page_name.h"
 #include "foxpro/data_source.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_reader.h"
 
 namespace quorvel::foxpro {
 
@@ -32,17 +30,15 @@ CpgFile readCpgFile(const std::string& tablePath) {
     if (path.empty()) return result;
     const std::string name = fileNameOf(path);
 
-    // Opened without waiting (a FIFO of that name must not hang the read),
-    // and read only when it is a regular file.
+    // Read only when it is a regular file (a FIFO of that name must not
+    // hang the read); one that cannot be read is as good as none.
     std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    try {
+        const platform::FileReader file(path, name);
         char buffer[kMaxCpgBytes + 1];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) text.assign(buffer, static_cast<std::size_t>(n));
+        text.assign(buffer, file.readAt(0, buffer, sizeof buffer));
+    } catch (const FoxProError&) {
     }
-    if (fd >= 0) ::close(fd);
     if (text.size() > kMaxCpgBytes) {
         result.warning = name + ": longer than a code page name; ignored";
         return result;

@@ -1,7 +1,5 @@
 #include "foxpro/data_source.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -10,6 +8,8 @@
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/folder_entries.h"
+#include "foxpro/platform/path_names.h"
+#include "foxpro/platform/path_text.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/table_replacement.h"
@@ -30,7 +30,10 @@ std::string trimRight(std::string s) {
 
 std::string joinPath(const std::string& folder, std::string_view name) {
     if (folder.empty()) return std::string(name);
-    if (folder.back() == '/') return folder + std::string(name);
+    // "/", "C:\" and "C:" take the name as they are.
+    if (platform::lastSeparator(folder) + 1 == folder.size() ||
+        platform::rootLength(folder) == folder.size())
+        return folder + std::string(name);
     return folder + "/" + std::string(name);
 }
 
@@ -81,34 +84,30 @@ std::string tablePathProperty(const std::string& blob) {
 }  // namespace
 
 std::string findFileNoCase(const std::string& folder, std::string_view fileName) {
-    const std::string dir = folder.empty() ? "." : folder;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return "";
     std::string best;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string_view name(e->d_name);
+    for (const auto& name : platform::folderEntries(folder.empty() ? "." : folder)) {
         if (name == fileName) {
-            best = std::string(name);
+            best = name;
             break;
         }
         // Several names differing only in case: the smallest wins, so that
         // the choice does not depend on directory order.
-        if (equalsNoCase(name, fileName) && (best.empty() || name < best)) best = std::string(name);
+        if (equalsNoCase(name, fileName) && (best.empty() || name < best)) best = name;
     }
-    ::closedir(d);
     return best.empty() ? "" : joinPath(folder.empty() ? "." : folder, best);
 }
 
 std::string parentFolder(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    const std::size_t root = platform::rootLength(path);
+    const std::size_t slash = platform::lastSeparator(path);
+    if (slash == std::string::npos || slash < root) return root ? path.substr(0, root) : ".";
     return path.substr(0, slash);
 }
 
 std::string fileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t slash = platform::lastSeparator(path);
+    const std::size_t root = platform::rootLength(path);
+    return path.substr(slash == std::string::npos ? root : std::max(slash + 1, root));
 }
 
 DataSource::~DataSource() = default;
@@ -198,16 +197,15 @@ std::vector<std::string> DataSource::tableNames() const {
         for (const auto& t : tables_) names.push_back(t.name);
         return names;
     }
-    DIR* d = ::opendir(folder_.c_str());
-    if (!d) throw FoxProError(kErrorFile, path_ + ": cannot list the folder");
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name(e->d_name);
+    std::error_code error;
+    const std::vector<std::string> entries = platform::folderEntries(folder_, &error);
+    if (error) throw FoxProError(kErrorFile, path_ + ": cannot list the folder");
+    for (const auto& name : entries) {
         if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
             continue;
         if (!platform::namesRegularFile(joinPath(folder_, name))) continue;
         names.push_back(name.substr(0, name.size() - 4));
     }
-    ::closedir(d);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const std::string la = lowerAscii(a), lb = lowerAscii(b);
         return la != lb ? la < lb : a < b;
@@ -266,12 +264,15 @@ std::vector<std::string> DataSource::longFieldNames(std::string_view tableName) 
 
 bool DataSource::isContainerTable(const std::string& path) const {
     if (!container_) return false;
+    // The same file by any name; a path to no file yet by its canonical form.
+    const auto identity = platform::identityOfPath(path);
     std::error_code ec;
-    const auto wanted = std::filesystem::weakly_canonical(path, ec);
+    const auto wanted = std::filesystem::weakly_canonical(platform::pathFromText(path), ec);
     if (ec) return false;
     for (const auto& t : tables_) {
         if (t.path.empty()) continue;
-        const auto have = std::filesystem::weakly_canonical(t.path, ec);
+        if (identity && platform::identityOfPath(t.path) == identity) return true;
+        const auto have = std::filesystem::weakly_canonical(platform::pathFromText(t.path), ec);
         if (!ec && have == wanted) return true;
     }
     return false;

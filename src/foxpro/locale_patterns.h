@@ -14,4 +14,9 @@ std::string datePatternFrom(std::string_view dateFormat);
 // with seconds, using only %H %M %S ("%I:%M:%S %p" -> "%H:%M:%S").
 std::string timePatternFrom(std::string_view timeFormat);
 
+// The same from Windows' short-date and time pictures (LOCALE_SSHORTDATE,
+// LOCALE_STIMEFORMAT): "M/d/yyyy" -> "%m/%d/%Y", "h:mm:ss tt" -> "%H:%M:%S".
+std::string datePatternFromPicture(std::string_view picture);
+std::string timePatternFromPicture(std::string_view picture);
+
 }  // namespace quorvel::foxpro

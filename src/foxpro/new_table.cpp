@@ -1,6 +1,5 @@
 #include "foxpro/new_table.h"
 
-#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -19,6 +18,10 @@
 namespace quorvel::foxpro {
 
 namespace {
+
+// The longest file name that Linux file systems take (in bytes) and NTFS
+// (in UTF-16 units, of which a UTF-8 name never has more than bytes).
+constexpr std::size_t kMaxFileName = 255;
 
 [[noreturn]] void refuse(const std::string& name, const std::string& why) {
     throw FoxProError(kErrorInvalidArgument, "cannot create table " + name + ": " + why);
@@ -39,7 +42,7 @@ void checkNewTableName(const std::string& name) {
     if (name == "." || name == "..") no("the name is no file name");
     if (name.front() == '~') no("a name starting with '~' would hide the table");
     if (name.back() == '.' || name.back() == ' ') no("the name ends with a blank or a point");
-    if (name.size() + 4 > NAME_MAX) no("the name is too long for a file name");
+    if (name.size() + 4 > kMaxFileName) no("the name is too long for a file name");
 }
 
 std::string stemOf(const std::string& file) {

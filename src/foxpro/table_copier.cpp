@@ -1,7 +1,5 @@
 #include "foxpro/table_copier.h"
 
-#include <sys/uio.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -45,24 +43,24 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     // gathered from the reader's map into one write.
     constexpr std::uint64_t kKernelCopy = 1 << 20;
     const platform::FileReader* sourceFile = src_.file();
-    std::vector<struct iovec> pieces;
+    std::vector<platform::WritePiece> pieces;
     std::uint64_t gathered = 0;
     auto writePieces = [&] {
-        if (!pieces.empty()) table.appendPieces(pieces.data(), static_cast<int>(pieces.size()));
+        if (!pieces.empty()) table.appendPieces(pieces.data(), pieces.size());
         pieces.clear();
         gathered = 0;
     };
     auto copyRun = [&](std::int64_t index, std::int64_t length) {
         const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
         if (bytes < kKernelCopy || !sourceFile) {
-            pieces.push_back({const_cast<std::uint8_t*>(src_.storedRecord(index).data()),
-                              static_cast<std::size_t>(bytes)});
+            pieces.push_back(
+                {src_.storedRecord(index).data(), static_cast<std::size_t>(bytes)});
             gathered += bytes;
             if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
             return;
         }
         writePieces();
-        table.appendFromFile(sourceFile->descriptor(),
+        table.appendFromFile(*sourceFile,
                              static_cast<std::uint64_t>(src_.headerLength()) +
                                  static_cast<std::uint64_t>(index) * rl,
                              bytes);

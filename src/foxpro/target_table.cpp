@@ -22,13 +22,13 @@ void setLockedWriteHookForTesting(std::function<void(const std::string& tableFil
 
 TargetTable::TargetTable(std::string path, int codePage)
     : path_(std::move(path)), sink_(FileSink::openExisting(path_, fileNameOf(path_))) {
-    lock_ = AdvisoryLock::take(sink_.fd(), fileNameOf(path_), platform::LockMode::Exclusive,
+    lock_ = AdvisoryLock::take(sink_.handle(), fileNameOf(path_), platform::LockMode::Exclusive,
                                AdvisoryLock::Wait::Yes);
     if (!lock_) throw FoxProError(kErrorFile, fileNameOf(path_) + ": cannot be locked");
     // Everything below is read under the lock: a stamp taken before it could
     // be that of a state another writer has changed since, and its list of
     // deleted records would be carried on stale.
-    stamp_ = fileStampOf(sink_.fd());
+    stamp_ = fileStampOf(sink_.handle());
     fileSize_ = static_cast<std::uint64_t>(stamp_.size);
     // Most headers fit in the first read; a long one takes a second.
     headerBytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, 4096)));
@@ -106,7 +106,7 @@ const DeletedRecords& TargetTable::deletedRecords() {
 
 void TargetTable::keepDeletedList(std::int64_t storedCount) {
     // The state written is the one the next statement on this table starts from.
-    const FileStamp after = fileStampOf(sink_.fd());
+    const FileStamp after = fileStampOf(sink_.handle());
     carryDeletedRecords(stamp_, after, storedCount);
     stamp_ = after;
 }

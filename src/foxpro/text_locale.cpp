@@ -1,29 +1,84 @@
 #include "foxpro/text_locale.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "foxpro/locale_patterns.h"
+#include "foxpro/platform/locale_formats.h"
 
 namespace quorvel::foxpro {
 
 namespace {
 
 // The locale name a category takes from the environment, as setlocale(cat,
-// "") would: LC_ALL, then the category's variable, then LANG.
+// "") would: LC_ALL, then the category's variable, then LANG; "" when none
+// is set (the C locale, or the user's own on Windows).
 std::string environmentLocale(const char* category) {
     for (const char* var : {"LC_ALL", category, "LANG"}) {
         const char* v = std::getenv(var);
         if (v && *v) return v;
     }
-    return "C";
+    return "";
 }
 
 bool isCLocale(const std::string& name) {
     return name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+}
+
+// A date pattern of %Y %m %d and separators: without the separators left
+// over at its start from dropped parts (" %d.%m.%Y" of "%a %d.%m.%Y");
+// "%Y-%m-%d" when it has no year.
+std::string finishDatePattern(std::string out) {
+    while (!out.empty() && (out.front() == ' ' || out.front() == ',')) out.erase(0, 1);
+    return out.find("%Y") == std::string::npos ? "%Y-%m-%d" : out;
+}
+
+// A time pattern of %H %M %S and separators: trimmed, with seconds added
+// when it has none; "%H:%M:%S" when it lacks hours or minutes.
+std::string finishTimePattern(std::string out) {
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (!out.empty() && out.front() == ' ') out.erase(0, 1);
+    if (out.find("%H") == std::string::npos || out.find("%M") == std::string::npos)
+        return "%H:%M:%S";
+    if (out.find("%S") == std::string::npos) {
+        // Seconds go right after the minutes, with the separator before them.
+        const auto m = out.find("%M");
+        const auto h = out.find("%H");
+        std::string sep = h + 2 < m ? out.substr(h + 2, m - h - 2) : ":";
+        out.insert(m + 2, sep + "%S");
+    }
+    return out;
+}
+
+// Windows' date and time pictures: runs of one letter stand for a part
+// ("dd", "MMM", "yyyy", "HH"), text in single quotes is literal ('' is a
+// quote), anything else is copied.  part gives what a run of letter, count
+// letters long, becomes (nullopt: the letter is copied as it is).
+template <typename Part>
+std::string fromPicture(std::string_view picture, Part part) {
+    std::string out;
+    for (std::size_t i = 0; i < picture.size();) {
+        const char c = picture[i];
+        if (c == '\'') {
+            const std::size_t end = picture.find('\'', i + 1);
+            const std::string_view text =
+                picture.substr(i + 1, (end == std::string_view::npos ? picture.size() : end) - i - 1);
+            if (text.empty() && end != std::string_view::npos) out += '\'';
+            for (char t : text) out += t == '%' ? std::string("%%") : std::string(1, t);
+            i = end == std::string_view::npos ? picture.size() : end + 1;
+            continue;
+        }
+        std::size_t run = 1;
+        while (i + run < picture.size() && picture[i + run] == c) ++run;
+        if (const std::optional<std::string> replaced = part(c, run)) {
+            out += *replaced;
+        } else {
+            for (std::size_t k = 0; k < run; ++k) out += c == '%' ? std::string("%%") : std::string(1, c);
+        }
+        i += run;
+    }
+    return out;
 }
 
 }  // namespace
@@ -74,9 +129,7 @@ std::string datePatternFrom(std::string_view fmt) {
                 break;
         }
     }
-    // Separators left over from dropped parts ("%a %d.%m.%Y" -> " %d...").
-    while (!out.empty() && (out.front() == ' ' || out.front() == ',')) out.erase(0, 1);
-    return out.find("%Y") == std::string::npos ? "%Y-%m-%d" : out;
+    return finishDatePattern(std::move(out));
 }
 
 std::string timePatternFrom(std::string_view fmt) {
@@ -132,18 +185,44 @@ std::string timePatternFrom(std::string_view fmt) {
                 break;  // %p, %P, %Z ...: 24-hour form has no day half
         }
     }
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    while (!out.empty() && out.front() == ' ') out.erase(0, 1);
-    if (out.find("%H") == std::string::npos || out.find("%M") == std::string::npos)
-        return "%H:%M:%S";
-    if (out.find("%S") == std::string::npos) {
-        // Seconds go right after the minutes, with the separator before them.
-        const auto m = out.find("%M");
-        const auto h = out.find("%H");
-        std::string sep = h + 2 < m ? out.substr(h + 2, m - h - 2) : ":";
-        out.insert(m + 2, sep + "%S");
-    }
-    return out;
+    return finishTimePattern(std::move(out));
+}
+
+std::string datePatternFromPicture(std::string_view picture) {
+    return finishDatePattern(
+        fromPicture(picture, [](char c, std::size_t run) -> std::optional<std::string> {
+            switch (c) {
+                case 'd':
+                    return run <= 2 ? "%d" : "";  // ddd, dddd: the weekday's name, dropped
+                case 'M':
+                    return "%m";  // MMM, MMMM (the month's name) too
+                case 'y':
+                    return "%Y";
+                case 'g':
+                    return "";  // the era
+                default:
+                    return std::nullopt;
+            }
+        }));
+}
+
+std::string timePatternFromPicture(std::string_view picture) {
+    return finishTimePattern(
+        fromPicture(picture, [](char c, std::size_t) -> std::optional<std::string> {
+            switch (c) {
+                case 'h':
+                case 'H':
+                    return "%H";
+                case 'm':
+                    return "%M";
+                case 's':
+                    return "%S";
+                case 't':
+                    return "";  // AM / PM: the 24-hour form has no day half
+                default:
+                    return std::nullopt;
+            }
+        }));
 }
 
 TextLocale TextLocale::fromEnvironment() {
@@ -151,20 +230,18 @@ TextLocale TextLocale::fromEnvironment() {
     const std::string numericName = environmentLocale("LC_NUMERIC");
     const std::string timeName = environmentLocale("LC_TIME");
     if (!isCLocale(numericName)) {
-        if (locale_t loc =
-                newlocale(LC_NUMERIC_MASK, numericName.c_str(), static_cast<locale_t>(0))) {
-            const char* radix = nl_langinfo_l(RADIXCHAR, loc);
-            if (radix && *radix) result.decimalSeparator = radix;
-            freelocale(loc);
-        }
+        const std::string separator = platform::decimalSeparatorOf(numericName);
+        if (!separator.empty()) result.decimalSeparator = separator;
     }
     if (!isCLocale(timeName)) {
-        if (locale_t loc = newlocale(LC_TIME_MASK, timeName.c_str(), static_cast<locale_t>(0))) {
-            const char* d = nl_langinfo_l(D_FMT, loc);
-            const char* t = nl_langinfo_l(T_FMT, loc);
-            if (d && *d) result.datePattern = datePatternFrom(d);
-            if (t && *t) result.timePattern = timePatternFrom(t);
-            freelocale(loc);
+        if (const auto formats = platform::dateTimeFormatsOf(timeName)) {
+            const bool pictures = formats->notation == platform::FormatNotation::Pictures;
+            if (!formats->shortDate.empty())
+                result.datePattern = pictures ? datePatternFromPicture(formats->shortDate)
+                                              : datePatternFrom(formats->shortDate);
+            if (!formats->time.empty())
+                result.timePattern = pictures ? timePatternFromPicture(formats->time)
+                                              : timePatternFrom(formats->time);
         }
     }
     return result;

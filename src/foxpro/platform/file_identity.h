@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "foxpro/platform/native_handle.h"
+
 namespace quorvel::foxpro::platform {
 
 // What makes a file the same file whatever path reaches it: the device and
@@ -19,7 +21,7 @@ struct FileIdentity {
 std::optional<FileIdentity> identityOfPath(const std::string& path);
 
 // The identity of an open file; nullopt when it cannot be asked.
-std::optional<FileIdentity> identityOfFile(int fd);
+std::optional<FileIdentity> identityOfFile(NativeHandle file);
 
 // True when path names a regular file, links followed.
 bool namesRegularFile(const std::string& path);

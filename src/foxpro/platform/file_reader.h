@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "foxpro/platform/file_stamp.h"
+#include "foxpro/platform/native_handle.h"
 
 namespace quorvel::foxpro::platform {
 
@@ -23,8 +25,13 @@ class FileReader {
     const std::string& displayName() const { return displayName_; }
     // The state the file had when it was opened; stamp().size its length.
     const FileStamp& stamp() const { return stamp_; }
-    // The open file for system calls that take one (an in-kernel copy).
-    int descriptor() const { return fd_; }
+    // The open file, for the platform's calls that take one.
+    NativeHandle handle() const { return file_; }
+
+    // Reads up to size bytes from offset into data and returns how many
+    // were read: fewer only where the file ends.  Throws
+    // FoxProError(kErrorFile, "<displayName>: cannot read (<reason>)").
+    std::size_t readAt(std::uint64_t offset, void* data, std::size_t size) const;
 
     // True when the file no longer holds what it held when opened, bytes
     // added at its end aside: it is shorter, it was written over at the
@@ -37,7 +44,7 @@ class FileReader {
     std::string path_;
     std::string displayName_;
     FileStamp stamp_;
-    int fd_ = -1;
+    NativeHandle file_ = kNoHandle;
 };
 
 }  // namespace quorvel::foxpro::platform

@@ -22,26 +22,45 @@ FileReader::FileReader(const std::string& path, std::string displayName)
     const PathKind kind = pathKind(path_);
     if (kind == PathKind::Folder || kind == PathKind::Other)
         throw FoxProError(kErrorFile, notRegularFileText(displayName_));
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd_ < 0) {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         const int err = errno;
         throw FoxProError(kErrorFile, displayName_ + ": cannot open (" + std::strerror(err) + ")");
     }
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         throw FoxProError(kErrorFile, notRegularFileText(displayName_));
     }
+    file_ = fd;
     stamp_ = stampOfStat(st);
 }
 
 FileReader::~FileReader() {
-    if (fd_ >= 0) ::close(fd_);
+    if (file_ != kNoHandle) ::close(static_cast<int>(file_));
+}
+
+std::size_t FileReader::readAt(std::uint64_t offset, void* data, std::size_t size) const {
+    auto* p = static_cast<char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(static_cast<int>(file_), p + done, size - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            throw FoxProError(kErrorFile,
+                              displayName_ + ": cannot read (" + std::strerror(err) + ")");
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
 }
 
 bool FileReader::changedSinceOpen() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return true;
+    if (::fstat(static_cast<int>(file_), &st) != 0) return true;
     const FileStamp now = stampOfStat(st);
     if (now.size < stamp_.size) return true;
     if (now.size == stamp_.size && now.mtimeNs != stamp_.mtimeNs) return true;

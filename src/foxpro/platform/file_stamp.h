@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "foxpro/platform/file_identity.h"
+#include "foxpro/platform/native_handle.h"
 
 namespace quorvel::foxpro::platform {
 
@@ -20,8 +21,7 @@ struct FileStamp {
     FileIdentity identity() const { return FileIdentity{device, inode}; }
 };
 
-// The stamp of an open file (a descriptor of this platform); a stamp of
-// zeros when it cannot be read.
-FileStamp fileStampOf(int descriptor);
+// The stamp of an open file; a stamp of zeros when it cannot be read.
+FileStamp fileStampOf(NativeHandle file);
 
 }  // namespace quorvel::foxpro::platform

@@ -13,9 +13,9 @@ FileStamp stampOfStat(const struct stat& st) {
                      static_cast<std::int64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
 }
 
-FileStamp fileStampOf(int descriptor) {
+FileStamp fileStampOf(NativeHandle file) {
     struct stat st {};
-    if (::fstat(descriptor, &st) != 0) return {};
+    if (::fstat(static_cast<int>(file), &st) != 0) return {};
     return stampOfStat(st);
 }
 

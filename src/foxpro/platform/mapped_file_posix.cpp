@@ -24,7 +24,7 @@ MappedFile::MappedFile(const std::string& path, const std::string& displayName)
     : file_(path, displayName) {
     size_ = static_cast<std::size_t>(file_.stamp().size);
     if (size_ == 0) return;
-    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, file_.descriptor(), 0);
+    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, static_cast<int>(file_.handle()), 0);
     if (p == MAP_FAILED) {
         const int err = errno;
         throw FoxProError(kErrorFile,

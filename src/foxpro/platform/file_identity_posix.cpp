@@ -19,9 +19,9 @@ std::optional<FileIdentity> identityOfPath(const std::string& path) {
     return identityOf(st);
 }
 
-std::optional<FileIdentity> identityOfFile(int fd) {
+std::optional<FileIdentity> identityOfFile(NativeHandle file) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0) return std::nullopt;
+    if (::fstat(static_cast<int>(file), &st) != 0) return std::nullopt;
     return identityOf(st);
 }
 

@@ -46,9 +46,9 @@ int applyLock(int fd, short type, bool wait) {
 
 }  // namespace
 
-LockResult lockFile(int fd, LockMode mode, bool wait, std::error_code& error) {
+LockResult lockFile(NativeHandle file, LockMode mode, bool wait, std::error_code& error) {
     error.clear();
-    const int err = applyLock(fd, mode == LockMode::Shared ? F_RDLCK : F_WRLCK, wait);
+    const int err = applyLock(static_cast<int>(file), mode == LockMode::Shared ? F_RDLCK : F_WRLCK, wait);
     if (err == 0) return LockResult::Locked;
     if (err == EAGAIN || err == EACCES) return LockResult::Busy;
     if (err == ENOLCK || err == EOPNOTSUPP || err == ENOSYS || err == EINVAL)
@@ -57,32 +57,32 @@ LockResult lockFile(int fd, LockMode mode, bool wait, std::error_code& error) {
     return LockResult::Failed;
 }
 
-void unlockFile(int fd) {
-    applyLock(fd, F_UNLCK, false);
+void unlockFile(NativeHandle file) {
+    applyLock(static_cast<int>(file), F_UNLCK, false);
 }
 
-int openForLock(const std::string& path, LockMode mode, bool create, FileIdentity& identity,
-                std::error_code& error) {
+NativeHandle openForLock(const std::string& path, LockMode mode, bool create,
+                         FileIdentity& identity, std::error_code& error) {
     error.clear();
     int flags = (mode == LockMode::Shared ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_CLOEXEC;
     if (create) flags |= O_CREAT;
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
         error = std::error_code(errno, std::generic_category());
-        return -1;
+        return kNoHandle;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return -1;
+        return kNoHandle;
     }
     identity =
         FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return fd;
 }
 
-void closeHandle(int fd) {
-    if (fd >= 0) ::close(fd);
+void closeHandle(NativeHandle file) {
+    if (file != kNoHandle) ::close(static_cast<int>(file));
 }
 
 }  // namespace quorvel::foxpro::platform
