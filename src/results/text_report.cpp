@@ -1,24 +1,27 @@
 #include "results/text_report.h"
 
-#include <fcntl.h>
-#include <iconv.h>
-#include <langinfo.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "compare/difference_line.h"
+#include "foxpro/data_source.h"
 #include "foxpro/platform/file_identity.h"
+#include "foxpro/platform/file_moves.h"
+#include "foxpro/platform/output_file.h"
+#include "foxpro/platform/path_names.h"
+#include "foxpro/platform/path_text.h"
+#include "foxpro/platform/regular_file.h"
+#include "foxpro/platform/user_text.h"
 #include "foxpro/temporary_files.h"
 
 namespace quorvel::results {
 
 namespace {
+
+namespace platform = foxpro::platform;
 
 constexpr int kLinesPerEventPass = 100;
 // What is gathered before it goes to a file or the caller.
@@ -35,63 +38,14 @@ void appendList(std::string& report, const compare::DifferenceList& differences,
     }
 }
 
-[[noreturn]] void raise(const std::string& path, int error) {
-    throw std::runtime_error(path + ": " + std::strerror(error));
+[[noreturn]] void raise(const std::string& path, const std::error_code& error) {
+    throw std::runtime_error(path + ": " + error.message());
 }
 
-bool isUtf8OrAscii(const char* codeset) {
-    const std::string name = codeset ? codeset : "";
-    // The C locale's codeset only says that no locale was chosen; the text
-    // is then written as it is held, in UTF-8.
-    return name.empty() || name == "UTF-8" || name == "utf8" || name == "ANSI_X3.4-1968" ||
-           name == "ASCII" || name == "US-ASCII";
-}
+const std::error_code kIsFolder = std::make_error_code(std::errc::is_a_directory);
 
-// The text in the locale's encoding.  A character that the encoding cannot
-// hold becomes "?", so that the rest of the report still reaches the file.
 std::string toLocaleEncoding(const std::string& utf8) {
-    const char* codeset = nl_langinfo(CODESET);
-    if (isUtf8OrAscii(codeset)) return utf8;
-    iconv_t cd = iconv_open(codeset, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
-    std::string out;
-    out.resize(utf8.size() + 16);
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    std::size_t done = 0;
-    while (inLeft > 0) {
-        char* dst = out.data() + done;
-        std::size_t outLeft = out.size() - done;
-        const std::size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-        done = out.size() - outLeft;
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        // EILSEQ or EINVAL: skip one whole UTF-8 character, write "?".
-        std::size_t skip = 1;
-        while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
-        in += skip;
-        inLeft -= skip;
-        if (done == out.size()) out.resize(out.size() * 2);
-        out[done++] = '?';
-    }
-    iconv_close(cd);
-    out.resize(done);
-    return out;
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return platform::toUserTextEncoding(utf8);
 }
 
 }  // namespace
@@ -122,53 +76,54 @@ std::string textFileBytes(const std::string& text) {
 TextReportFile::TextReportFile(const std::string& path, const std::vector<std::string>& sourceFiles)
     : path_(path), target_(path) {
     if (path.empty()) throw std::runtime_error("no file name given for the text report");
-    if (path.back() == '/') raise(path, EISDIR);
-    if (const auto identity = foxpro::platform::identityOfPath(path)) {
+    if (platform::lastSeparator(path) + 1 == path.size()) raise(path, kIsFolder);
+    if (const auto identity = platform::identityOfPath(path)) {
         for (const auto& file : sourceFiles)
-            if (foxpro::platform::identityOfPath(file) == identity)
+            if (platform::identityOfPath(file) == identity)
                 throw std::runtime_error(
-                    path + ": is " + baseOf(file) +
+                    path + ": is " + foxpro::fileNameOf(file) +
                     ", a file of a compared table; not replaced by the report");
     }
 
     // Writing through a link replaces the file it points to, not the link.
-    struct stat info {};
-    bool exists = false;
-    if (lstat(path.c_str(), &info) == 0) {
-        if (S_ISLNK(info.st_mode)) {
-            char resolved[PATH_MAX];
-            if (realpath(path.c_str(), resolved) != nullptr) target_ = resolved;
-        }
-        if (stat(target_.c_str(), &info) == 0) {
-            if (S_ISDIR(info.st_mode)) raise(path, EISDIR);
-            exists = S_ISREG(info.st_mode);
-        }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_symlink(platform::pathFromText(path), ec)) {
+        const fs::path resolved = fs::canonical(platform::pathFromText(path), ec);
+        if (!ec) target_ = platform::textFromPath(resolved);
     }
+    const platform::PathKind kind = platform::pathKind(target_);
+    if (kind == platform::PathKind::Folder) raise(path, kIsFolder);
+    const bool exists = kind == platform::PathKind::RegularFile;
 
     // A hidden name that tells whose it is, so that what a killed run left
     // is removed by a later one (foxpro/temporary_files.h).
-    temporary_ = folderOf(target_) + "/" + foxpro::temporaryName(foxpro::kNewFileSuffix);
-    fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0) raise(path, errno);
+    temporary_ =
+        foxpro::parentFolder(target_) + "/" + foxpro::temporaryName(foxpro::kNewFileSuffix);
+    if (const auto error = file_.open(temporary_, platform::OutputFile::Mode::CreateNew))
+        raise(path, error);
     // A replaced report keeps the permissions of the one it replaces.
-    if (exists && fchmod(fd_, info.st_mode & 07777) != 0) abandon(errno);
+    if (exists) {
+        const fs::perms perms = fs::status(platform::pathFromText(target_), ec).permissions();
+        if (!ec) fs::permissions(platform::pathFromText(temporary_), perms, ec);
+        if (ec) abandon(ec);
+    }
 }
 
 TextReportFile::~TextReportFile() {
-    if (fd_ < 0) return;
-    close(fd_);
-    unlink(temporary_.c_str());
+    if (!file_.isOpen()) return;
+    file_.close();
+    platform::removeFile(temporary_);
 }
 
-void TextReportFile::abandon(int error) {
-    close(fd_);
-    fd_ = -1;
-    unlink(temporary_.c_str());
+void TextReportFile::abandon(const std::error_code& error) {
+    file_.close();
+    platform::removeFile(temporary_);
     raise(path_, error);
 }
 
 void TextReportFile::write(std::string_view bytes) {
-    if (fd_ < 0) throw std::logic_error("report file written after commit");
+    if (!file_.isOpen()) throw std::logic_error("report file written after commit");
     if (buffer_.size() + bytes.size() < kWriteBlock) {
         buffer_.append(bytes);
         return;
@@ -183,30 +138,19 @@ void TextReportFile::flush() {
 }
 
 void TextReportFile::writeAll(std::string_view bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            abandon(errno);
-        }
-        written += static_cast<std::size_t>(n);
-    }
+    if (const auto error = file_.writeAt(written_, bytes.data(), bytes.size())) abandon(error);
+    written_ += bytes.size();
 }
 
 void TextReportFile::commit() {
     flush();
-    if (fsync(fd_) != 0) abandon(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0) {
-        const int error = errno;
-        unlink(temporary_.c_str());
+    if (const auto error = file_.syncData()) abandon(error);
+    if (const auto error = file_.close()) {
+        platform::removeFile(temporary_);
         raise(path_, error);
     }
-    if (rename(temporary_.c_str(), target_.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary_.c_str());
+    if (const auto error = platform::moveReplacing(temporary_, target_)) {
+        platform::removeFile(temporary_);
         raise(path_, error);
     }
 }

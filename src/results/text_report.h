@@ -5,10 +5,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "compare/difference_list.h"
 #include "compare/structure_difference.h"
+#include "foxpro/platform/output_file.h"
 
 namespace quorvel::results {
 
@@ -44,12 +46,13 @@ class TextReportFile {
   private:
     void flush();
     void writeAll(std::string_view bytes);
-    [[noreturn]] void abandon(int error);
+    [[noreturn]] void abandon(const std::error_code& error);
 
     std::string path_;
     std::string target_;
     std::string temporary_;
-    int fd_ = -1;
+    foxpro::platform::OutputFile file_;
+    std::uint64_t written_ = 0;  // bytes in the file so far
     std::string buffer_;
 };
 
