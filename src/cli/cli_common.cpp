@@ -1,7 +1,5 @@
 #include "cli/cli_common.h"
 
-#include <sys/stat.h>
-
 #include <set>
 
 #include "foxpro/code_page.h"
@@ -9,6 +7,7 @@
 #include "foxpro/connection.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/regular_file.h"
 #include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
@@ -222,9 +221,9 @@ compare::CompareOptions compareOptionsOf(const Arguments& args) {
 }
 
 data::SourceDescriptor sourceOf(const std::string& argument, int codePage) {
-    struct stat st {};
     data::SourceDescriptor source;
-    source.optionDBC = ::stat(argument.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    source.optionDBC =
+        foxpro::platform::pathKind(argument) == foxpro::platform::PathKind::RegularFile;
     (source.optionDBC ? source.dbcPath : source.folderText) = argument;
     source.codePage = codePage;
     return source;

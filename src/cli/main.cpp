@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/verbs.h"
+#include "foxpro/platform/console.h"
 #include "frame/app_info.h"
 #include "frame/printable_text.h"
 
@@ -169,7 +170,9 @@ int closeStandardOutput(const std::string& who, int status) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    quorvel::foxpro::platform::prepareStandardStreams();
+    const std::vector<std::string> args =
+        quorvel::foxpro::platform::commandLineArguments(argc, argv);
     const int status = runTool(args);
     const Verb* verb = args.empty() ? nullptr : findVerb(args[0]);
     return closeStandardOutput(verb ? "quorvel-cli " + verb->name : "quorvel-cli", status);

@@ -1,5 +1,4 @@
 // quorvel-cli diff: the comparison of the wizard, for scripts.
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +14,7 @@
 #include "cli/cli_common.h"
 #include "cli/difference_formats.h"
 #include "cli/verbs.h"
+#include "foxpro/platform/console.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "data/foxpro_source.h"
@@ -232,7 +232,7 @@ int runDiff(const Arguments& args) {
     if (reportPath != "-") lines.emplace(format, nulTerminated);
 
     CollectingDialogs dialogs;
-    ProgressLine progress(isatty(STDERR_FILENO) == 1);
+    ProgressLine progress(foxpro::platform::standardErrorIsTerminal());
     compare::CompareCallbacks callbacks;
     callbacks.counted = [&](std::int64_t pairs, std::int64_t count) {
         progress.update(pairs, count);

@@ -2,8 +2,6 @@
 // Table #1 plus the differences, as Form4's "Create" does with every line
 // ticked (or only one of the two lists).
 
-#include <array>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "data/source_descriptor.h"
+#include "foxpro/platform/stop_request.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
 #include "results/merge.h"
@@ -34,38 +33,6 @@ constexpr const char* kDescription =
 constexpr const char* kDetails =
     "Exit status: 0 table made and every difference applied, 1 some differences\n"
     "failed, 2 no table made (or a usage error).\n";
-
-// Set by SIGINT, SIGTERM and SIGHUP while the merge runs: it then stops at
-// the next line and leaves no table behind.
-volatile std::sig_atomic_t gStop = 0;
-
-extern "C" void requestStop(int) {
-    gStop = 1;
-}
-
-// Stops the merge instead of the process on the usual signals, for as long
-// as it lives.
-class StopOnSignals {
-  public:
-    StopOnSignals() {
-        struct sigaction action {};
-        action.sa_handler = requestStop;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            sigaction(kSignals[i], &action, &previous_[i]);
-    }
-    ~StopOnSignals() {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            sigaction(kSignals[i], &previous_[i], nullptr);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-  private:
-    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
-    std::array<struct sigaction, 3> previous_{};
-};
 
 // Error reports go to standard error as their first line (the failure
 // itself); the rest of the report text is meant for a window.  The
@@ -138,12 +105,11 @@ int runMerge(const Arguments& args) {
     callbacks.failed = [](const std::string& line, const std::string& description) {
         printMessage("merge", line.empty() ? description : line + ": " + description);
     };
-    callbacks.stopRequested = [] { return gStop != 0; };
+    callbacks.stopRequested = [] { return foxpro::platform::StopRequests::requested(); };
     dialogs.quiet = true;
     results::MergeOutcome outcome;
     {
-        gStop = 0;
-        StopOnSignals stopOnSignals;
+        foxpro::platform::StopRequests stopRequests;
         outcome = results::MergeIntoNewTable(request, fieldList, addedList, dialogs, callbacks);
     }
     if (outcome.stopped) {

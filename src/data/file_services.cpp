@@ -1,17 +1,12 @@
 #include "data/file_services.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <memory>
 #include <stdexcept>
+#include <system_error>
 
 #include "foxpro/ascii_case.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_reader.h"
+#include "foxpro/platform/folder_entries.h"
 
 namespace quorvel::data {
 
@@ -51,32 +46,29 @@ bool matchesPattern(const std::string& name, const std::string& pattern) {
 
 bool IsExistingFile(const std::string& path) {
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(fd);
-    return regular;
+    // Opening it settles what a look at the name cannot (a file this user
+    // may not read); the reader refuses anything but a regular file without
+    // waiting on it.
+    try {
+        foxpro::platform::FileReader reader(path, path);
+        return true;
+    } catch (const foxpro::FoxProError&) {
+        return false;
+    }
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
     std::string base = folder;
     if (base.empty() || base.back() != '/') base += '/';
 
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(base.c_str()), &::closedir);
-    if (!dir) {
-        throw std::runtime_error("Cannot list folder " + folder + ": " + std::strerror(errno));
-    }
+    std::error_code error;
+    const std::vector<std::string> entries = foxpro::platform::folderEntries(base, &error);
+    if (error) throw std::runtime_error("Cannot list folder " + folder + ": " + error.message());
     std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (!matchesPattern(name, pattern)) continue;
+    for (const std::string& name : entries) {
         // Folders (also one named "archive.dbf") and anything that cannot be
-        // opened are left out; the open test settles what d_type cannot.
-        if (entry->d_type == DT_DIR) continue;
-        if (IsExistingFile(base + name)) names.push_back(name);
+        // opened are left out.
+        if (matchesPattern(name, pattern) && IsExistingFile(base + name)) names.push_back(name);
     }
     return names;
 }

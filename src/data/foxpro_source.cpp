@@ -1,7 +1,5 @@
 #include "data/foxpro_source.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -10,6 +8,7 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
+#include "foxpro/platform/regular_file.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/table_replacement.h"
@@ -63,8 +62,8 @@ std::string GetPath(const SourceDescriptor& source) {
 }
 
 bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return !path.empty() &&
+           foxpro::platform::pathKind(path) == foxpro::platform::PathKind::Folder;
 }
 
 std::string invalidFolderMessage(const std::string& folderText) {

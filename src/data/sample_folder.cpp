@@ -1,28 +1,27 @@
 #include "data/sample_folder.h"
 
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <system_error>
+
+#include "foxpro/platform/path_text.h"
+#include "foxpro/platform/process_token.h"
+#include "foxpro/platform/writable_folder.h"
 
 namespace quorvel::data {
 
 namespace fs = std::filesystem;
 
 bool isWritableFolder(const std::string& folder) {
-    struct statvfs info {};
-    return ::access(folder.c_str(), W_OK | X_OK) == 0 && ::statvfs(folder.c_str(), &info) == 0 &&
-           (info.f_flag & ST_RDONLY) == 0;
+    return foxpro::platform::isWritableFolder(folder);
 }
 
 namespace {
 
 bool isFolder(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(foxpro::platform::pathFromText(path), ec);
 }
 
 [[noreturn]] void fail(const std::string& folder, const std::error_code& ec) {
@@ -33,13 +32,16 @@ bool isFolder(const std::string& path) {
 // copied into a new folder beside target, which then takes target's name.
 void copyWhole(const std::string& shipped, const std::string& target) {
     std::error_code ec;
-    const fs::path parent = fs::path(target).parent_path();
+    const fs::path targetPath = foxpro::platform::pathFromText(target);
+    const fs::path parent = targetPath.parent_path();
     fs::create_directories(parent, ec);
     if (ec) fail(target, ec);
     fs::path temporary;
     for (std::random_device random;;) {
-        temporary = parent / ("." + fs::path(target).filename().string() + ".copy-" +
-                              std::to_string(::getpid()) + "-" + std::to_string(random() % 100000));
+        temporary = parent / foxpro::platform::pathFromText(
+                                 "." + foxpro::platform::textFromPath(targetPath.filename()) +
+                                 ".copy-" + foxpro::platform::processToken() + "-" +
+                                 std::to_string(random() % 100000));
         if (fs::create_directory(temporary, ec)) break;
         if (ec) fail(target, ec);
     }
@@ -48,7 +50,7 @@ void copyWhole(const std::string& shipped, const std::string& target) {
         fs::remove_all(temporary, ignored);
         fail(target, failure);
     };
-    for (const auto& entry : fs::directory_iterator(shipped, ec)) {
+    for (const auto& entry : fs::directory_iterator(foxpro::platform::pathFromText(shipped), ec)) {
         if (!entry.is_regular_file(ec)) continue;
         const fs::path copy = temporary / entry.path().filename();
         if (!fs::copy_file(entry.path(), copy, ec)) abandon(ec);
@@ -58,7 +60,7 @@ void copyWhole(const std::string& shipped, const std::string& target) {
         if (ec) abandon(ec);
     }
     if (ec) abandon(ec);
-    fs::rename(temporary, target, ec);
+    fs::rename(temporary, targetPath, ec);
     // Another run may have made the copy in the meantime: that one is used.
     if (ec && isFolder(target)) {
         fs::remove_all(temporary, ec);

@@ -1,34 +1,32 @@
 #include "frame/window_helpers.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+
+#include "foxpro/platform/console.h"
+#include "foxpro/platform/path_names.h"
+#include "foxpro/platform/path_text.h"
+#include "foxpro/platform/regular_file.h"
 
 namespace quorvel::frame {
 
 bool FileExists(const std::string& path) {
-    // The last-change time is readable exactly when stat succeeds.
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+    // The last-change time is readable exactly when the path names something.
+    return !path.empty() && foxpro::platform::pathKind(path) != foxpro::platform::PathKind::Missing;
 }
 
 std::string applicationFolder() {
-    char buffer[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return ".";
-    std::string exe(buffer, static_cast<size_t>(length));
-    const auto slash = exe.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : exe.substr(0, slash);
+    const std::string exe = foxpro::platform::programFilePath();
+    const auto slash = foxpro::platform::lastSeparator(exe);
+    if (exe.empty() || slash == std::string::npos) return ".";
+    // The root keeps its separator ("/", "C:\\").
+    return exe.substr(0, std::max(slash, foxpro::platform::rootLength(exe)));
 }
 
 namespace {
 bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return foxpro::platform::pathKind(path) == foxpro::platform::PathKind::Folder;
 }
 
 std::string join(const std::string& folder, const char* name) {
@@ -40,8 +38,8 @@ std::string join(const std::string& folder, const char* name) {
 std::string applicationFilesFolder(const std::string& programFolder) {
     if (FileExists(join(programFolder, "HAND-M.CUR")) || isFolder(join(programFolder, "Samples")))
         return programFolder;
-    const std::string installed =
-        std::filesystem::path(join(programFolder, "../share/quorvel")).lexically_normal().string();
+    const std::string installed = foxpro::platform::textFromPath(
+        foxpro::platform::pathFromText(join(programFolder, "../share/quorvel")).lexically_normal());
     return isFolder(installed) ? installed : programFolder;
 }
 
