@@ -20,13 +20,16 @@ foxpro::TextLocale localeFromEnvironment() {
     return foxpro::TextLocale::fromEnvironment();
 }
 
-const OptionSpec kLocalizedOption{"localized", 0, "",
-                                  "values in the forms of the current locale\n"
-                                  "(LC_ALL, LC_NUMERIC, LC_TIME) instead of the C\n"
-                                  "forms (1234.5, 2020-12-31)"};
+const OptionSpec& localizedOption() {
+    static const OptionSpec option{"localized", 0, "",
+                                   "values in the forms of the current locale\n"
+                                   "(LC_ALL, LC_NUMERIC, LC_TIME) instead of the C\n"
+                                   "forms (1234.5, 2020-12-31)"};
+    return option;
+}
 
 foxpro::TextLocale textLocale(const Arguments& args) {
-    return args.has(kLocalizedOption.name) ? localeFromEnvironment() : foxpro::TextLocale::c();
+    return args.has(localizedOption().name) ? localeFromEnvironment() : foxpro::TextLocale::c();
 }
 
 void writeTextTo(const std::string& text, const std::string& path,
@@ -80,14 +83,17 @@ void warn(const std::string& verb, const std::string& message) {
     printMessage(verb, "warning: " + message);
 }
 
-const OptionSpec kEncodingOption{"encoding", 0, "NAME",
-                                 "read the tables in code page NAME whatever they\n"
-                                 "say: a number (866, 1251, 65001) or an iconv name\n"
-                                 "(CP866, UTF-8, KOI8-R)"};
+const OptionSpec& encodingOption() {
+    static const OptionSpec option{"encoding", 0, "NAME",
+                                   "read the tables in code page NAME whatever they\n"
+                                   "say: a number (866, 1251, 65001) or an iconv name\n"
+                                   "(CP866, UTF-8, KOI8-R)"};
+    return option;
+}
 
 int codePageOf(const Arguments& args) {
-    if (!args.has(kEncodingOption.name)) return 0;
-    const std::string name = args.value(kEncodingOption.name);
+    if (!args.has(encodingOption().name)) return 0;
+    const std::string name = args.value(encodingOption().name);
     const int codePage = foxpro::codePageNamed(name);
     if (codePage == 0) throw UsageError("--encoding: '" + name + "' names no code page");
     if (!foxpro::canConvertCodePage(codePage))
@@ -149,74 +155,95 @@ void printRows(foxpro::Connection& connection, const std::string& sql,
     warnAboutTable(verb, rs.table());
 }
 
-const OptionSpec kKeyOption{"key", 0, "FIELD[,FIELD...]",
-                            "pair records by these fields of both tables\n"
-                            "(names without case): numbers by value across\n"
-                            "N, F, I, Y and B, text without trailing blanks,\n"
-                            "dates by value, null equal to null; the k-th\n"
-                            "record of a key value in TABLE1 pairs with the\n"
-                            "k-th in TABLE2.  Key values held by more than\n"
-                            "one record are named on standard error"};
-const OptionSpec kAlignOption{"align", 0, "",
-                              "pair records by content: a longest common run\n"
-                              "of equal records, the records between two equal\n"
-                              "ones paired by their equal field values (first\n"
-                              "with first when more than 1000 stand between\n"
-                              "them on a side, or once weighing has cost 16\n"
-                              "record comparisons per record).  Without either,\n"
-                              "the n-th record pairs with the n-th"};
+const OptionSpec& keyOption() {
+    static const OptionSpec option{"key", 0, "FIELD[,FIELD...]",
+                                   "pair records by these fields of both tables\n"
+                                   "(names without case): numbers by value across\n"
+                                   "N, F, I, Y and B, text without trailing blanks,\n"
+                                   "dates by value, null equal to null; the k-th\n"
+                                   "record of a key value in TABLE1 pairs with the\n"
+                                   "k-th in TABLE2.  Key values held by more than\n"
+                                   "one record are named on standard error"};
+    return option;
+}
+const OptionSpec& alignOption() {
+    static const OptionSpec option{"align", 0, "",
+                                   "pair records by content: a longest common run\n"
+                                   "of equal records, the records between two equal\n"
+                                   "ones paired by their equal field values (first\n"
+                                   "with first when more than 1000 stand between\n"
+                                   "them on a side, or once weighing has cost 16\n"
+                                   "record comparisons per record).  Without either,\n"
+                                   "the n-th record pairs with the n-th"};
+    return option;
+}
 
 compare::RecordPairing pairingOf(const Arguments& args) {
     compare::RecordPairing pairing;
-    if (args.has(kKeyOption.name)) {
-        if (args.has(kAlignOption.name)) throw UsageError("--key and --align exclude each other");
+    if (args.has(keyOption().name)) {
+        if (args.has(alignOption().name)) throw UsageError("--key and --align exclude each other");
         pairing.by = compare::Pairing::Key;
-        for (const std::string& list : args.values(kKeyOption.name))
+        for (const std::string& list : args.values(keyOption().name))
             for (auto& name : compare::splitKeyFields(list))
                 pairing.keyFields.push_back(std::move(name));
         if (pairing.keyFields.empty()) throw UsageError("--key needs a field name");
-    } else if (args.has(kAlignOption.name)) {
+    } else if (args.has(alignOption().name)) {
         pairing.by = compare::Pairing::Content;
     }
     return pairing;
 }
 
-const OptionSpec kIgnoreOption{"ignore", 0, "FIELD[,FIELD...]",
-                               "leave these fields of TABLE1 out (names without\n"
-                               "case): no changed or missing-field lines; a merge\n"
-                               "keeps TABLE1's values and adds TABLE2's"};
-const OptionSpec kIgnoreTrailingBlanksOption{"ignore-trailing-blanks", 0, "",
-                                             "compare C, V and M values without their\n"
-                                             "trailing blanks"};
-const OptionSpec kIgnoreCaseOption{"ignore-case", 0, "",
+const OptionSpec& ignoreOption() {
+    static const OptionSpec option{"ignore", 0, "FIELD[,FIELD...]",
+                                   "leave these fields of TABLE1 out (names without\n"
+                                   "case): no changed or missing-field lines; a merge\n"
+                                   "keeps TABLE1's values and adds TABLE2's"};
+    return option;
+}
+const OptionSpec& ignoreTrailingBlanksOption() {
+    static const OptionSpec option{"ignore-trailing-blanks", 0, "",
+                                   "compare C, V and M values without their\n"
+                                   "trailing blanks"};
+    return option;
+}
+const OptionSpec& ignoreCaseOption() {
+    static const OptionSpec option{"ignore-case", 0, "",
                                    "compare C, V and M values without regard to\n"
                                    "case (lines show the values as stored)"};
-const OptionSpec kToleranceOption{"tolerance", 0, "X",
-                                  "N, F, I, Y and B values at most X apart (X >= 0,\n"
-                                  "decimal point) compare equal"};
-const OptionSpec kSchemaOption{"schema", 0, "",
-                               "first the lines of how the structures differ:\n"
-                               "fields only in TABLE2, and fields whose type,\n"
-                               "width or decimals changed"};
+    return option;
+}
+const OptionSpec& toleranceOption() {
+    static const OptionSpec option{"tolerance", 0, "X",
+                                   "N, F, I, Y and B values at most X apart (X >= 0,\n"
+                                   "decimal point) compare equal"};
+    return option;
+}
+const OptionSpec& schemaOption() {
+    static const OptionSpec option{"schema", 0, "",
+                                   "first the lines of how the structures differ:\n"
+                                   "fields only in TABLE2, and fields whose type,\n"
+                                   "width or decimals changed"};
+    return option;
+}
 
 compare::CompareOptions compareOptionsOf(const Arguments& args) {
     compare::CompareOptions options;
-    if (args.has(kIgnoreOption.name)) {
-        for (const std::string& list : args.values(kIgnoreOption.name))
+    if (args.has(ignoreOption().name)) {
+        for (const std::string& list : args.values(ignoreOption().name))
             for (auto& name : compare::splitKeyFields(list))
                 options.ignoredFields.push_back(std::move(name));
         if (options.ignoredFields.empty()) throw UsageError("--ignore needs a field name");
     }
-    options.ignoreTrailingBlanks = args.has(kIgnoreTrailingBlanksOption.name);
-    options.ignoreCase = args.has(kIgnoreCaseOption.name);
-    if (args.has(kToleranceOption.name)) {
-        const std::string text = args.value(kToleranceOption.name);
+    options.ignoreTrailingBlanks = args.has(ignoreTrailingBlanksOption().name);
+    options.ignoreCase = args.has(ignoreCaseOption().name);
+    if (args.has(toleranceOption().name)) {
+        const std::string text = args.value(toleranceOption().name);
         options.tolerance = compare::toleranceFromText(text);
         if (options.tolerance.empty())
             throw UsageError("--tolerance: '" + text +
                              "' is not a number of at least 0 written with a decimal point");
     }
-    options.structure = args.has(kSchemaOption.name);
+    options.structure = args.has(schemaOption().name);
     return options;
 }
 

@@ -23,9 +23,12 @@ namespace quorvel::cli {
 // The text forms' locale from LC_ALL / LC_NUMERIC / LC_TIME / LANG.
 foxpro::TextLocale localeFromEnvironment();
 
+// The options shared by verbs are functions, so that the verbs' tables of
+// options, made before main, never copy one that is not made yet.
+
 // --localized, of the verbs that print values: the environment's forms
 // instead of the C forms (decimal point, ISO dates) that other programs read.
-extern const OptionSpec kLocalizedOption;
+const OptionSpec& localizedOption();
 foxpro::TextLocale textLocale(const Arguments& args);
 
 // Writes text to path, or to standard output when path is "-".  A file is
@@ -51,15 +54,15 @@ int failure(const std::string& verb, const std::string& message);
 // one the verb reads its tables in (0 when not given: each table says).
 // NAME is a code page number (866) or an iconv name (CP866, UTF-8).  An
 // unknown or unconvertible NAME throws UsageError.
-extern const OptionSpec kEncodingOption;
+const OptionSpec& encodingOption();
 int codePageOf(const Arguments& args);
 
 // --key FIELD[,FIELD...] and --align, of diff and merge, and the pairing
 // they ask for: by key fields (every --key's fields, in order), by content,
 // or by position when neither is given.  Both together, or --key without a
 // field name, throw UsageError.
-extern const OptionSpec kKeyOption;
-extern const OptionSpec kAlignOption;
+const OptionSpec& keyOption();
+const OptionSpec& alignOption();
 compare::RecordPairing pairingOf(const Arguments& args);
 
 // --ignore FIELD[,FIELD...], --ignore-trailing-blanks, --ignore-case and
@@ -67,11 +70,11 @@ compare::RecordPairing pairingOf(const Arguments& args);
 // ask for (every --ignore's fields, in order).  A tolerance that is not a
 // number of at least 0 with a decimal point, or --ignore without a field
 // name, throw UsageError.
-extern const OptionSpec kIgnoreOption;
-extern const OptionSpec kIgnoreTrailingBlanksOption;
-extern const OptionSpec kIgnoreCaseOption;
-extern const OptionSpec kToleranceOption;
-extern const OptionSpec kSchemaOption;
+const OptionSpec& ignoreOption();
+const OptionSpec& ignoreTrailingBlanksOption();
+const OptionSpec& ignoreCaseOption();
+const OptionSpec& toleranceOption();
+const OptionSpec& schemaOption();
 compare::CompareOptions compareOptionsOf(const Arguments& args);
 
 // Prints "quorvel-cli VERB: warning: message" as printMessage does; warnOnce only

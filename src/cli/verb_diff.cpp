@@ -14,11 +14,11 @@
 #include "cli/cli_common.h"
 #include "cli/difference_formats.h"
 #include "cli/verbs.h"
-#include "foxpro/platform/console.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
+#include "foxpro/platform/console.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
 
@@ -293,14 +293,14 @@ const VerbRegistration registration{{
       "first, CR LF); '-': to standard output, in place\n"
       "of the lines"},
      {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
-     kKeyOption,
-     kAlignOption,
-     kIgnoreOption,
-     kIgnoreTrailingBlanksOption,
-     kIgnoreCaseOption,
-     kToleranceOption,
-     kSchemaOption,
-     kEncodingOption},
+     keyOption(),
+     alignOption(),
+     ignoreOption(),
+     ignoreTrailingBlanksOption(),
+     ignoreCaseOption(),
+     toleranceOption(),
+     schemaOption(),
+     encodingOption()},
     kDescription,
     kDetails,
     runDiff,

@@ -36,7 +36,7 @@ const VerbRegistration kRegistration{{
     "SOURCE TABLE",
     2,
     2,
-    {kLocalizedOption, kEncodingOption},
+    {localizedOption(), encodingOption()},
     kDescription,
     "Exit status: 0 success, 2 failure.\n",
     run,

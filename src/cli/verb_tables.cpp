@@ -34,7 +34,7 @@ const VerbRegistration kRegistration{{
     "SOURCE",
     1,
     1,
-    {kEncodingOption},
+    {encodingOption()},
     kDescription,
     "Exit status: 0 success, 2 failure.\n",
     run,
