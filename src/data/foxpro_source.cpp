@@ -8,9 +8,9 @@
 #include "foxpro/ascii_case.h"
 #include "foxpro/code_page.h"
 #include "foxpro/connection.h"
-#include "foxpro/platform/regular_file.h"
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/regular_file.h"
 #include "foxpro/table_replacement.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
@@ -62,8 +62,7 @@ std::string GetPath(const SourceDescriptor& source) {
 }
 
 bool IsFolder(const std::string& path) {
-    return !path.empty() &&
-           foxpro::platform::pathKind(path) == foxpro::platform::PathKind::Folder;
+    return !path.empty() && foxpro::platform::pathKind(path) == foxpro::platform::PathKind::Folder;
 }
 
 std::string invalidFolderMessage(const std::string& folderText) {

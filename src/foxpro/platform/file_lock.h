@@ -19,14 +19,14 @@ enum class LockResult {
 
 // A record lock over the whole of the open file (from byte 0 on, however
 // far the file grows: POSIX record locks, which file servers map to their
-// own; on Windows LockFileEx over the same bytes).  The lock belongs to the
+// own; on Windows LockFileEx over a range far past the data, inside that
+// whole-file range, since Windows enforces its locks on reads and writes
+// through other handles).  The lock belongs to the
 // open file, not to the process: two opens of one file in one process
 // exclude each other, and closing another handle of the file does not drop
 // it.  Closing the handle releases it.  wait: block until it is granted (a
 // signal does not end the wait); otherwise Busy at once.  A shared lock
-// needs the file open for reading, an exclusive one for writing.  (Windows
-// enforces such locks on reads and writes through other handles, not on
-// maps: the table readers read through maps.)
+// needs the file open for reading, an exclusive one for writing.
 LockResult lockFile(NativeHandle file, LockMode mode, bool wait, std::error_code& error);
 
 void unlockFile(NativeHandle file);

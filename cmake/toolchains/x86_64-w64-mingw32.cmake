@@ -1,0 +1,32 @@
+# Cross-builds 64-bit Windows programs with Debian's MinGW-w64 (posix threads
+# flavour, which std::thread and std::mutex need).  The C++ runtime, libgcc and
+# winpthread are linked statically, so a program is one .exe that needs no DLL
+# beside it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(_mingw x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${_mingw}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_mingw}-g++-posix)
+set(CMAKE_RC_COMPILER ${_mingw}-windres)
+
+# Look for libraries and headers only in the MinGW tree, programs only on the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${_mingw})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# -static also takes winpthread's static archive instead of its DLL.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# ctest and gtest_discover_tests run the test programs through Wine, in a Wine
+# prefix of the build folder's own (created on first use, about 0.7 GB), quiet
+# and without a display.  Debian's wine64 package puts wine64 outside PATH.
+find_program(QUORVEL_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(QUORVEL_WINE NAMES wine64 wine)
+if(QUORVEL_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+      ${QUORVEL_WINE})
+endif()
