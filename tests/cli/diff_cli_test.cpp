@@ -149,6 +149,9 @@ TEST_F(DiffCliTest, AComparisonThatFailsMidwayLeavesTheOlderReport) {
 }
 
 TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names hold no quotes and end in no blank";
+#endif
     // "data " (a trailing blank) beside "data": each side reads its own folder.
     const std::string blank = scratch_.file("data "), plain = scratch_.file("data");
     const std::string odd = scratch_.file("p\";Data Source=other;x=\"");
@@ -170,6 +173,9 @@ TEST_F(DiffCliTest, FolderNamesReachTheTablesByteForByte) {
 }
 
 TEST_F(DiffCliTest, TheReportNeverReplacesAFileOfTheComparedTables) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows that tests do not have";
+#endif
     const auto table = quorvel::test::readFile(folder2_.file("people.dbf"));
     const auto memo = quorvel::test::readFile(folder2_.file("people.fpt"));
     std::filesystem::create_symlink(folder2_.file("people.dbf"), scratch_.file("link.txt"));

@@ -41,6 +41,9 @@ class SqlCliTest : public ::testing::Test {
 };
 
 TEST_F(SqlCliTest, CopyGoesToTheFolderAsNamedBlanksIncluded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names end in no blank";
+#endif
     const std::string blank = dir.file("data "), plain = dir.file("data");
     for (const auto& folder : {blank, plain}) std::filesystem::create_directory(folder);
     std::filesystem::copy_file(dir.file("t.dbf"), blank + "/t.dbf");

@@ -3,11 +3,11 @@
 
 #include "foxpro/deleted_records.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -65,17 +65,22 @@ std::string folderString(const std::string& folder) {
 // Another program's change to a table: bytes written in place (same file,
 // same size) and a modification time of its own.
 void writeInPlace(const std::string& path, std::size_t offset, std::uint8_t byte) {
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    if (fd < 0) throw std::runtime_error("cannot open " + path);
-    const bool written = ::pwrite(fd, &byte, 1, static_cast<off_t>(offset)) == 1;
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.put(static_cast<char>(byte));
+        if (!file.flush()) throw std::runtime_error("cannot change " + path);
+    }
     // Far from the times of the writes before it, whatever the file
     // system's clock resolution.
-    static long seconds = 1'000'000'000;
-    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    seconds += 10;
-    const bool stamped = ::futimens(fd, times) == 0;
-    ::close(fd);
-    if (!written || !stamped) throw std::runtime_error("cannot change " + path);
+    static int step = 0;
+    std::error_code ec;
+    std::filesystem::last_write_time(path,
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(24 * 365) +
+                                         std::chrono::seconds(10 * ++step),
+                                     ec);
+    if (ec) throw std::runtime_error("cannot change " + path);
 }
 
 class SharedDeletedListTest : public ::testing::Test {

@@ -3,11 +3,10 @@
 // in a signal and never with what it read; growth does no harm.  Each test
 // changes the file between two reads of one open reader.
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -64,6 +63,10 @@ class ReadChangeTest : public ::testing::Test {
 };
 
 TEST_F(ReadChangeTest, ShrinkingIsReportedWhereverTheFileNowEnds) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink or write over a file while it is mapped: a read "
+                    "never meets one";
+#endif
     Records(3000).write(path());
     // Far before the end (reads of the pages past it fault), and by one
     // record (reads there may find zeros without a fault).
@@ -76,9 +79,13 @@ TEST_F(ReadChangeTest, ShrinkingIsReportedWhereverTheFileNowEnds) {
 }
 
 TEST_F(ReadChangeTest, WrittenOverOrReplacedIsReported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink or write over a file while it is mapped: a read "
+                    "never meets one";
+#endif
     Records(3000).write(path());
-    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path().c_str(), past, 0), 0);
+    std::filesystem::last_write_time(
+        path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 10));
     std::optional<TableReader> r(std::in_place, path());
     Records(3000, 'b').write(path());  // what cp over it does, at the same length
     EXPECT_EQ(WalkError(*r), kChanged);
@@ -98,6 +105,10 @@ TEST_F(ReadChangeTest, RecordsAppendedMeanwhileAreNotReadAndDoNoHarm) {
 }
 
 TEST_F(ReadChangeTest, MemoFileThatShrinksIsNamed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink or write over a file while it is mapped: a read "
+                    "never meets one";
+#endif
     Records(3000).write(path());
     TableReader r(path());
     ASSERT_EQ(r.memoAt(r.memoBlock(r.storedRecord(0), 1)).data, std::string(40, 'a'));
@@ -106,6 +117,10 @@ TEST_F(ReadChangeTest, MemoFileThatShrinksIsNamed) {
 }
 
 TEST_F(ReadChangeTest, RecordSetNeverReachesItsEndAfterTheTableShrank) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink or write over a file while it is mapped: a read "
+                    "never meets one";
+#endif
     Records(3000).write(path());
     Connection c;
     c.open("Provider=vfpoledb.1;Data Source=" + dir_.path() + ";");
@@ -125,6 +140,10 @@ TEST_F(ReadChangeTest, RecordSetNeverReachesItsEndAfterTheTableShrank) {
 // the file no longer has) and a long run copied by the kernel (which finds
 // the file ended).  The temporary file goes with the failed copy.
 TEST_F(ReadChangeTest, CopyOfASourceThatShrankFailsAndLeavesNoFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink or write over a file while it is mapped: a read "
+                    "never meets one";
+#endif
     for (int n : {3000, 15000}) {
         Records(n, 'a', false).write(path());
         TableReader source(path());

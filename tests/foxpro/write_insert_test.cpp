@@ -6,6 +6,7 @@
 
 #include "foxpro/atomic_file.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/local_date.h"
 #include "foxpro/table_reader.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
@@ -56,12 +57,10 @@ TEST_F(WriteInsertTest, AppendsOneLiveRecordAfterTheDeletedOnes) {
     EXPECT_EQ(bytes.size(),
               static_cast<std::size_t>(t.headerLength() + 4 * t.layout().recordLength + 1));
     EXPECT_EQ(bytes.back(), 0x1A);
-    std::time_t now = std::time(nullptr);
-    std::tm today{};
-    localtime_r(&now, &today);
-    EXPECT_EQ(bytes[1], today.tm_year);  // last update: today
-    EXPECT_EQ(bytes[2], today.tm_mon + 1);
-    EXPECT_EQ(bytes[3], today.tm_mday);
+    const foxpro::platform::LocalDate today = foxpro::platform::localToday();
+    EXPECT_EQ(bytes[1], today.year - 1900);  // last update: today
+    EXPECT_EQ(bytes[2], today.month);
+    EXPECT_EQ(bytes[3], today.day);
 }
 
 TEST_F(WriteInsertTest, ColumnListLeavesTheRestBlankOrNull) {

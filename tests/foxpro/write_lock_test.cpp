@@ -44,6 +44,8 @@ class WriteLockTest : public ::testing::Test {
 };
 
 TEST_F(WriteLockTest, TwoProcessesWritingOneTableLoseNothing) {
+    if (!test::canForkChildren())
+        GTEST_SKIP() << "needs a forked second process, which Windows has not";
     // Each inserts records with memos and sets its own field of record 1:
     // without a lock, records, memo blocks and field values go lost.
     auto writer = [this](int k) {
@@ -74,6 +76,8 @@ TEST_F(WriteLockTest, TwoProcessesWritingOneTableLoseNothing) {
 }
 
 TEST_F(WriteLockTest, AWriterInsideItsStatementMakesAnotherProcessWait) {
+    if (!test::canForkChildren())
+        GTEST_SKIP() << "needs a forked second process, which Windows has not";
     test::Turn inside, go;
     const pid_t child = test::forkChild([&] {
         setLockedWriteHookForTesting([&](const std::string&) {
@@ -99,6 +103,8 @@ TEST_F(WriteLockTest, AWriterInsideItsStatementMakesAnotherProcessWait) {
 }
 
 TEST_F(WriteLockTest, AReaderOfAnotherProcessSeesTheRecordWholeOrNotAtAll) {
+    if (!test::canForkChildren())
+        GTEST_SKIP() << "needs a forked second process, which Windows has not";
     test::Turn go, waiting, seen;
     const pid_t child = test::forkChild([&] {
         go.take();

@@ -55,9 +55,7 @@ std::string pythonOn(const char* script, const std::string& module, const std::s
     bool ok = false;
     std::string probe = runPython("import " + module + "\n", &ok);
     if (!ok) return "<skip>";
-    std::string program = script;
-    program.replace(0, 0, "import sys\nsys.argv = ['x', '" + table + "']\n");
-    std::string out = runPython(program, &ok);
+    std::string out = runPython(script, &ok, {table});
     EXPECT_TRUE(ok) << out;
     return out;
 }

@@ -6,8 +6,17 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <string>
 
 namespace quorvel::test {
+
+// False where a process cannot be forked (Windows): the tests of two
+// processes at one file skip there, saying so.
+bool canForkChildren();
+
+// Makes a FIFO at path, where two processes meet by name; false where the
+// system has none in folders (Windows).
+bool makeFifo(const std::string& path);
 
 // Runs body in a forked child, which then ends with _exit: status 0 when
 // body returns, 1 when it throws.  body may end the child itself (_exit

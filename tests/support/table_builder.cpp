@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace quorvel::test {
@@ -489,9 +490,17 @@ std::string writeSampleContainer(const std::string& folder) {
 }
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate = base / ("quorvel-test-" + std::to_string(random()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate.string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempFolder::~TempFolder() {
@@ -521,15 +530,19 @@ void setBytes(const std::string& path, std::size_t offset, const std::vector<std
     auto data = readFile(path);
     if (offset + bytes.size() > data.size())
         throw std::out_of_range("setBytes past end of " + path);
-    if (!bytes.empty()) std::memcpy(&data[offset], bytes.data(), bytes.size());
-    writeFile(path, data);
+    // Written in place, as another program's edit would be (and as Windows
+    // allows while a reader has the file mapped).
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) throw std::runtime_error("cannot write " + path);
 }
 
 void flipByte(const std::string& path, std::size_t offset, std::uint8_t mask) {
     auto data = readFile(path);
     if (offset >= data.size()) throw std::out_of_range("flipByte past end of " + path);
-    data[offset] ^= mask;
-    writeFile(path, data);
+    setByte(path, offset, data[offset] ^ mask);
 }
 
 void setByte(const std::string& path, std::size_t offset, std::uint8_t value) {

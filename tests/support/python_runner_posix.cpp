@@ -1,5 +1,3 @@
-#include "support/python_runner.h"
-
 #include <sys/wait.h>
 
 #include <array>
@@ -7,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "support/python_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::test {

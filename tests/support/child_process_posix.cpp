@@ -1,12 +1,21 @@
-#include "support/child_process.h"
-
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "support/child_process.h"
+
 namespace quorvel::test {
+
+bool canForkChildren() {
+    return true;
+}
+
+bool makeFifo(const std::string& path) {
+    return ::mkfifo(path.c_str(), 0600) == 0;
+}
 
 pid_t forkChild(const std::function<void()>& body) {
     const pid_t pid = ::fork();

@@ -1,5 +1,3 @@
-#include "support/cli_runner.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +9,8 @@
 
 #include <cstdio>
 #include <fstream>
+
+#include "support/cli_runner.h"
 
 extern char** environ;
 
