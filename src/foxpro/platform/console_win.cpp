@@ -39,6 +39,11 @@ void prepareStandardStreams() {
     static char errBuffer[1 << 12];
     if (isConsole(STD_OUTPUT_HANDLE)) std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
     if (isConsole(STD_ERROR_HANDLE)) std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
+    // The progress line redraws itself with terminal sequences ("\r\033[K"),
+    // which a console takes once asked to.
+    DWORD mode = 0;
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (GetConsoleMode(err, &mode)) SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 bool standardErrorIsTerminal() {
