@@ -21,8 +21,10 @@ done
 export WINEPREFIX="$PWD/build-windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 
+wineserver="$(dirname "$wine")/wineserver"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Wine's server and services are ended with the script, not left behind.
+trap 'rm -rf "$work"; "$wineserver" -k 2>/dev/null || true' EXIT
 cases=0
 failed=0
 
@@ -54,6 +56,7 @@ for table in customers orders products; do
     same diff --format "$format" "$samples" "$table" "$changed" "$table"
   done
   same diff --align "$samples" "$table" "$changed" "$table"
+  same diff --ignore-case --ignore-trailing-blanks --schema "$samples" "$table" "$changed" "$table"
   same diff --report - "$samples" "$table" "$changed" "$table"
 done
 same sql "$samples" "SELECT * FROM customers"
