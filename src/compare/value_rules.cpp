@@ -15,22 +15,26 @@ namespace {
 
 using foxpro::Value;
 
+// GCC and Clang's 128-bit integer; __extension__ says it is wanted, so that
+// -Wpedantic stays quiet.
+__extension__ typedef __int128 Int128;
+
 // A decimal number as units of 10^-scale.
 struct ExactDecimal {
-    __int128 units = 0;
+    Int128 units = 0;
     int scale = 0;
 };
 
-// 10^36 fits an __int128 (below 1.7 x 10^38) with room for one addition.
+// 10^36 fits an Int128 (below 1.7 x 10^38) with room for one addition.
 constexpr int kMaxDigits = 36;
 
-__int128 pow10(int n) {
-    __int128 p = 1;
+Int128 pow10(int n) {
+    Int128 p = 1;
     for (int i = 0; i < n; ++i) p *= 10;
     return p;
 }
 
-int digitCount(__int128 v) {
+int digitCount(Int128 v) {
     if (v < 0) v = -v;
     int n = 0;
     while (v != 0) {
@@ -174,7 +178,7 @@ bool withinTolerance(const Value& a, const Value& b, std::string_view tolerance)
     if (x && y && t) {
         const int scale = std::max({x->scale, y->scale, t->scale});
         if (rescale(*x, scale) && rescale(*y, scale) && rescale(*t, scale)) {
-            const __int128 difference = x->units - y->units;
+            const Int128 difference = x->units - y->units;
             return (difference < 0 ? -difference : difference) <= t->units;
         }
     }

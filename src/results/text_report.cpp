@@ -14,6 +14,7 @@
 #include "foxpro/platform/path_names.h"
 #include "foxpro/platform/path_text.h"
 #include "foxpro/platform/regular_file.h"
+#include "foxpro/platform/scratch_file.h"
 #include "foxpro/platform/user_text.h"
 #include "foxpro/temporary_files.h"
 
@@ -187,7 +188,7 @@ void TextReportStream::flushFirst() {
 
 void TextReportStream::flushLater() {
     if (later_.empty()) return;
-    if (!scratch_) scratch_ = std::tmpfile();
+    if (!scratch_) scratch_ = platform::openScratchFile();
     const std::string bytes = toLocaleEncoding(later_);
     if (!scratch_ || std::fwrite(bytes.data(), 1, bytes.size(), scratch_) != bytes.size())
         throw std::runtime_error(std::string("the report's scratch file: ") + std::strerror(errno));
