@@ -68,4 +68,7 @@ class MappedFile {
     int guard_ = -1;  // the map's entry in the process-wide guard
 };
 
+// The system's memory page size: maps are given back by whole pages.
+std::size_t pageSize();
+
 }  // namespace quorvel::foxpro::platform

@@ -11,14 +11,10 @@
 
 namespace quorvel::foxpro::platform {
 
-namespace {
-
 std::size_t pageSize() {
     static const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     return size;
 }
-
-}  // namespace
 
 MappedFile::MappedFile(const std::string& path, const std::string& displayName)
     : file_(path, displayName) {
@@ -47,15 +43,6 @@ MappedFile::~MappedFile() {
     if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
 }
 
-void MappedFile::throwChanged() const {
-    throw FoxProError(kErrorFile, file_.displayName() + " changed while it was being read");
-}
-
-void MappedFile::checkUnchanged() const {
-    checkFault();
-    if (file_.changedSinceOpen()) throwChanged();
-}
-
 void MappedFile::release(std::size_t from, std::size_t to) {
     const std::size_t page = pageSize();
     from -= from % page;
@@ -63,16 +50,6 @@ void MappedFile::release(std::size_t from, std::size_t to) {
     to -= to % page;
     if (data_ && to > from)
         ::madvise(const_cast<std::uint8_t*>(data_) + from, to - from, MADV_DONTNEED);
-}
-
-void MappedFile::walkedTo(std::size_t offset) {
-    if (offset < walkMark_) {
-        walkMark_ = offset - offset % pageSize();
-    } else if (offset - walkMark_ >= kReleaseStep) {
-        release(walkMark_, offset);
-        walkMark_ = offset - offset % pageSize();
-        checkUnchanged();
-    }
 }
 
 }  // namespace quorvel::foxpro::platform

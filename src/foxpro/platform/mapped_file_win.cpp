@@ -10,8 +10,6 @@
 
 namespace quorvel::foxpro::platform {
 
-namespace {
-
 std::size_t pageSize() {
     static const std::size_t size = [] {
         SYSTEM_INFO info{};
@@ -20,8 +18,6 @@ std::size_t pageSize() {
     }();
     return size;
 }
-
-}  // namespace
 
 MappedFile::MappedFile(const std::string& path, const std::string& displayName)
     : file_(path, displayName) {
@@ -56,15 +52,6 @@ MappedFile::~MappedFile() {
         UnmapViewOfFile(data_);
 }
 
-void MappedFile::throwChanged() const {
-    throw FoxProError(kErrorFile, file_.displayName() + " changed while it was being read");
-}
-
-void MappedFile::checkUnchanged() const {
-    checkFault();
-    if (file_.changedSinceOpen()) throwChanged();
-}
-
 void MappedFile::release(std::size_t from, std::size_t to) {
     const std::size_t page = pageSize();
     from -= from % page;
@@ -73,16 +60,6 @@ void MappedFile::release(std::size_t from, std::size_t to) {
     // Unlocking pages that are not locked takes them out of the working set.
     if (data_ && to > from && !faulted_.load())
         VirtualUnlock(const_cast<std::uint8_t*>(data_) + from, to - from);
-}
-
-void MappedFile::walkedTo(std::size_t offset) {
-    if (offset < walkMark_) {
-        walkMark_ = offset - offset % pageSize();
-    } else if (offset - walkMark_ >= kReleaseStep) {
-        release(walkMark_, offset);
-        walkMark_ = offset - offset % pageSize();
-        checkUnchanged();
-    }
 }
 
 }  // namespace quorvel::foxpro::platform
