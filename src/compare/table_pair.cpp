@@ -206,6 +206,20 @@ bool TablePair::runEqual(const FieldRun& run, std::span<const std::uint8_t> raw1
     return true;
 }
 
+bool TablePair::pairBytesEqual(const FieldRun& run, std::size_t i,
+                               std::span<const std::uint8_t> raw1,
+                               std::span<const std::uint8_t> raw2) const {
+    const FieldPair& pair = pairs_[i];
+    return runEqual({i, 1, true, run.flags, pair.offset, pair.offset2, pair.width}, raw1, raw2);
+}
+
+bool TablePair::rangesEqual(std::span<const std::uint8_t> raw1,
+                            std::span<const std::uint8_t> raw2) const {
+    for (const auto& r : ranges_)
+        if (!bytesEqual(raw1, raw2, r.offset, r.length)) return false;
+    return true;
+}
+
 std::vector<std::string> TablePair::fieldNames1() const {
     std::vector<std::string> names;
     for (int i = 0; i < fieldList_.fieldCount(); ++i) names.push_back(fieldList_.field(i).name);
@@ -255,14 +269,7 @@ int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t
     if (byBytes_) {
         const auto raw1 = cursor1_.rawRecord();
         const auto raw2 = cursor2_.rawRecord();
-        bool equal = true;
-        for (const auto& r : ranges_) {
-            if (!bytesEqual(raw1, raw2, r.offset, r.length)) {
-                equal = false;
-                break;
-            }
-        }
-        if (equal) {
+        if (rangesEqual(raw1, raw2)) {
             for (const auto& pair : memos_) compareField(out, pair, n1, n2);
             return units + static_cast<int>(memos_.size());
         }
@@ -285,9 +292,7 @@ int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t
             const FieldPair& pair = pairs_[i];
             if (pair.missing()) {
                 if (missingFieldLines) out.addMissingField(n1, n2, pair.index1);
-            } else if (!pair.byBytes || run.count == 1 ||
-                       !runEqual({i, 1, true, run.flags, pair.offset, pair.offset2, pair.width},
-                                 raw1, raw2)) {
+            } else if (!pair.byBytes || run.count == 1 || !pairBytesEqual(run, i, raw1, raw2)) {
                 compareField(out, pair, n1, n2);
                 ++units;
             }
@@ -327,14 +332,7 @@ bool TablePair::currentEqual() {
     if (byBytes_) {
         const auto raw1 = cursor1_.rawRecord();
         const auto raw2 = cursor2_.rawRecord();
-        bool equal = true;
-        for (const auto& r : ranges_) {
-            if (!bytesEqual(raw1, raw2, r.offset, r.length)) {
-                equal = false;
-                break;
-            }
-        }
-        if (equal) {
+        if (rangesEqual(raw1, raw2)) {
             for (const auto& pair : memos_)
                 if (!fieldEqual(pair)) return false;
             return true;
@@ -347,10 +345,7 @@ bool TablePair::currentEqual() {
         for (std::size_t i = run.first; i < run.first + run.count; ++i) {
             const FieldPair& pair = pairs_[i];
             if (!pair.compared()) continue;
-            if (pair.byBytes && run.count > 1 &&
-                runEqual({i, 1, true, run.flags, pair.offset, pair.offset2, pair.width}, raw1,
-                         raw2))
-                continue;
+            if (pair.byBytes && run.count > 1 && pairBytesEqual(run, i, raw1, raw2)) continue;
             if (!fieldEqual(pair)) return false;
         }
     }

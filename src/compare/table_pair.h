@@ -148,6 +148,11 @@ class TablePair {
                     std::span<const std::uint8_t> raw2) const;
     bool runEqual(const FieldRun& run, std::span<const std::uint8_t> raw1,
                   std::span<const std::uint8_t> raw2) const;
+    // The i-th pair of a run alone, for a run whose bytes differ somewhere.
+    bool pairBytesEqual(const FieldRun& run, std::size_t i, std::span<const std::uint8_t> raw1,
+                        std::span<const std::uint8_t> raw2) const;
+    // For the equal-layout path: every byte range of the compared fields.
+    bool rangesEqual(std::span<const std::uint8_t> raw1, std::span<const std::uint8_t> raw2) const;
     void planFieldBytes();
     bool bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, int offset,
                     int length) const;
