@@ -90,32 +90,6 @@ std::optional<ExactDecimal> parseExact(std::string_view text) {
     return d;
 }
 
-// The number a value holds as text, or nullopt for a value that is no number.
-std::optional<std::string> numberText(const Value& value) {
-    switch (value.kind()) {
-        case Value::Kind::Integer:
-            return std::to_string(value.asInteger());
-        case Value::Kind::Decimal:
-            return value.str();
-        case Value::Kind::Currency: {
-            const std::int64_t v = value.asInteger();
-            const std::uint64_t magnitude =
-                v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-            std::string fraction = std::to_string(magnitude % 10000);
-            fraction.insert(0, 4 - fraction.size(), '0');
-            return (v < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
-        }
-        case Value::Kind::Double: {
-            if (!std::isfinite(value.asDouble())) return std::nullopt;
-            char buffer[64];
-            const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.asDouble());
-            return std::string(buffer, result.ptr);
-        }
-        default:
-            return std::nullopt;
-    }
-}
-
 // Brings d to the given scale; false when its units would not fit.
 bool rescale(ExactDecimal& d, int scale) {
     const int more = scale - d.scale;
@@ -169,8 +143,8 @@ std::string toleranceFromText(std::string_view text) {
 }
 
 bool withinTolerance(const Value& a, const Value& b, std::string_view tolerance) {
-    const auto textA = numberText(a);
-    const auto textB = numberText(b);
+    const auto textA = foxpro::exactNumberText(a);
+    const auto textB = foxpro::exactNumberText(b);
     if (!textA || !textB) return false;
     auto x = parseExact(*textA);
     auto y = parseExact(*textB);

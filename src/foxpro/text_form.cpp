@@ -1,6 +1,7 @@
 #include "foxpro/text_form.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -139,6 +140,25 @@ std::string textForm(const Value& value, const TextLocale& locale) {
             return value.asLogical() ? "True" : "False";
     }
     return "";
+}
+
+std::optional<std::string> exactNumberText(const Value& value) {
+    switch (value.kind()) {
+        case Value::Kind::Integer:
+            return std::to_string(value.asInteger());
+        case Value::Kind::Decimal:
+            return value.str();
+        case Value::Kind::Currency:
+            return currencyText(value.asInteger());
+        case Value::Kind::Double: {
+            if (!std::isfinite(value.asDouble())) return std::nullopt;
+            char buf[64];
+            const auto result = std::to_chars(buf, buf + sizeof buf, value.asDouble());
+            return std::string(buf, result.ptr);
+        }
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace quorvel::foxpro

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "foxpro/text_locale.h"
@@ -17,5 +18,11 @@ namespace quorvel::foxpro {
 // "".  In another locale numbers take its decimal separator and dates and
 // datetimes its patterns.
 std::string textForm(const Value& value, const TextLocale& locale);
+
+// The number a value holds, exactly, as SQL and the tolerance read it: "."
+// as the decimal point, no grouping, currency with up to four decimals,
+// doubles with the fewest digits that read back to the same double.
+// nullopt for a value that is no number and for a double that is not finite.
+std::optional<std::string> exactNumberText(const Value& value);
 
 }  // namespace quorvel::foxpro

@@ -1,10 +1,10 @@
 #include "results/sql_literal.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "foxpro/sql_literal.h"
 #include "foxpro/text_form.h"
@@ -123,33 +123,9 @@ std::string quotedText(const std::string& text) {
 }
 
 std::string numberText(const Value& value) {
-    switch (value.kind()) {
-        case Value::Kind::Integer:
-            return std::to_string(value.asInteger());
-        case Value::Kind::Decimal:
-            return value.str();
-        case Value::Kind::Currency: {
-            // Exact: the amount is held as ten-thousandths.
-            const std::int64_t v = value.asInteger();
-            const std::uint64_t mag = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
-            std::string out = (v < 0 ? "-" : "") + std::to_string(mag / 10000);
-            std::string frac = std::to_string(mag % 10000);
-            frac.insert(0, 4 - frac.size(), '0');
-            while (!frac.empty() && frac.back() == '0') frac.pop_back();
-            if (!frac.empty()) out += "." + frac;
-            return out;
-        }
-        case Value::Kind::Double: {
-            const double d = value.asDouble();
-            if (!std::isfinite(d)) throw std::invalid_argument("not a finite number");
-            char buf[64];
-            // Shortest text that reads back to the same double.
-            const auto res = std::to_chars(buf, buf + sizeof buf, d);
-            return std::string(buf, res.ptr);
-        }
-        default:
-            throw std::invalid_argument(describe(value) + " is not a number");
-    }
+    if (auto text = foxpro::exactNumberText(value)) return *std::move(text);
+    if (value.kind() == Value::Kind::Double) throw std::invalid_argument("not a finite number");
+    throw std::invalid_argument(describe(value) + " is not a number");
 }
 
 std::string sqlLiteral(const Value& value, const foxpro::FieldInfo& target) {
