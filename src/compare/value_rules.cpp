@@ -138,7 +138,7 @@ std::string toleranceFromText(std::string_view text) {
     while (lead + 1 < canonical.size() && canonical[lead] == '0' && canonical[lead + 1] != '.')
         ++lead;
     canonical.erase(0, lead);
-    if (canonical.empty() || canonical.front() == '.') canonical.insert(0, "0");
+    if (canonical.empty() || canonical.front() == '.') canonical.insert(canonical.begin(), '0');
     return parseExact(canonical) ? canonical : std::string();
 }
 
