@@ -16,6 +16,13 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Whether names holds name, without regard to case (as fields pair).
+bool holdsName(const std::vector<std::string>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+        return compare::upperFieldName(n) == compare::upperFieldName(name);
+    });
+}
+
 }  // namespace
 
 OptionsModel::OptionsModel(frame::SettingsStore& store, std::string table1, std::string table2,
@@ -25,12 +32,7 @@ OptionsModel::OptionsModel(frame::SettingsStore& store, std::string table1, std:
       table1_(std::move(table1)),
       table2_(std::move(table2)) {
     const compare::CompareOptions options = saved(store_, table1_, table2_);
-    for (const auto& field : fields) {
-        bool ignored = false;
-        for (const auto& name : options.ignoredFields)
-            ignored = ignored || compare::upperFieldName(name) == compare::upperFieldName(field);
-        compared.push_back(!ignored);
-    }
+    for (const auto& field : fields) compared.push_back(!holdsName(options.ignoredFields, field));
     ignoreTrailingBlanks = options.ignoreTrailingBlanks;
     ignoreCase = options.ignoreCase;
     tolerance = options.tolerance;
@@ -60,16 +62,10 @@ compare::CompareOptions OptionsModel::saved(const frame::SettingsStore& store,
     return compare::optionsFromText(store.GetSetting(frame::compareOptionsKey(table1, table2)));
 }
 
-compare::CompareOptions OptionsModel::saved(const frame::SettingsStore& store,
-                                            const std::string& table1, const std::string& table2,
-                                            const std::vector<std::string>& fields1) {
-    compare::CompareOptions options = saved(store, table1, table2);
-    std::erase_if(options.ignoredFields, [&](const std::string& name) {
-        return std::none_of(fields1.begin(), fields1.end(), [&](const std::string& field) {
-            return compare::upperFieldName(field) == compare::upperFieldName(name);
-        });
-    });
-    return options;
+void OptionsModel::forgetMissingFields(compare::CompareOptions& options,
+                                       const std::vector<std::string>& fields1) {
+    std::erase_if(options.ignoredFields,
+                  [&](const std::string& name) { return !holdsName(fields1, name); });
 }
 
 std::string structureSummary(const std::vector<compare::StructureDifference>& structure,

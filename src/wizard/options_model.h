@@ -38,11 +38,10 @@ class OptionsModel {
     static compare::CompareOptions saved(const frame::SettingsStore& store,
                                          const std::string& table1, const std::string& table2);
 
-    // The same, without the left-out fields that Table #1 (fields1) no
-    // longer has: a choice that can no longer be made must not stop a run.
-    static compare::CompareOptions saved(const frame::SettingsStore& store,
-                                         const std::string& table1, const std::string& table2,
-                                         const std::vector<std::string>& fields1);
+    // Drops the left-out fields that Table #1 (fields1) no longer has: a
+    // choice that can no longer be made must not stop a run.
+    static void forgetMissingFields(compare::CompareOptions& options,
+                                    const std::vector<std::string>& fields1);
 
   private:
     frame::SettingsStore& store_;

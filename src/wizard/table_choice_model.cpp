@@ -195,8 +195,7 @@ void TableChoiceModel::PushButton3_Click() {
         callbacks.processEvents = view.processEvents;
         compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
         if (!options.ignoredFields.empty())
-            options = OptionsModel::saved(store_, table1, table2,
-                                          compare::tableFieldNames(source1, table1));
+            OptionsModel::forgetMissingFields(options, compare::tableFieldNames(source1, table1));
         result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks,
                                   pairing, options);
     });
