@@ -11,9 +11,9 @@
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/output_file.h"
+#include "foxpro/platform/output_stream.h"
 #include "foxpro/platform/path_names.h"
 #include "foxpro/platform/path_text.h"
-#include "foxpro/platform/regular_file.h"
 #include "foxpro/platform/scratch_file.h"
 #include "foxpro/platform/user_text.h"
 #include "foxpro/temporary_files.h"
@@ -93,9 +93,19 @@ TextReportFile::TextReportFile(const std::string& path, const std::vector<std::s
         const fs::path resolved = fs::canonical(platform::pathFromText(path), ec);
         if (!ec) target_ = platform::textFromPath(resolved);
     }
-    const platform::PathKind kind = platform::pathKind(target_);
-    if (kind == platform::PathKind::Folder) raise(path, kIsFolder);
-    const bool exists = kind == platform::PathKind::RegularFile;
+    // Only a regular file is replaced: a FIFO or a device in its place is
+    // written through, and stays what it is.
+    const platform::OutputTarget out = platform::outputTargetOf(target_);
+    if (out.kind == platform::OutputKind::Refused)
+        throw std::runtime_error(path + ": is " + out.what + ", which takes no report");
+    if (out.kind == platform::OutputKind::Stream) {
+        const std::error_code error = stream_.open(target_);
+        if (error == std::errc::no_such_device_or_address)
+            throw std::runtime_error(path + ": is a FIFO that no program reads; nothing written");
+        if (error) raise(path, error);
+        return;
+    }
+    const bool exists = out.kind == platform::OutputKind::RegularFile;
 
     // A hidden name that tells whose it is, so that what a killed run left
     // is removed by a later one (foxpro/temporary_files.h).
@@ -112,19 +122,22 @@ TextReportFile::TextReportFile(const std::string& path, const std::vector<std::s
 }
 
 TextReportFile::~TextReportFile() {
+    stream_.close();
     if (!file_.isOpen()) return;
     file_.close();
     platform::removeFile(temporary_);
 }
 
 void TextReportFile::abandon(const std::error_code& error) {
+    stream_.close();
     file_.close();
-    platform::removeFile(temporary_);
+    if (!temporary_.empty()) platform::removeFile(temporary_);
     raise(path_, error);
 }
 
 void TextReportFile::write(std::string_view bytes) {
-    if (!file_.isOpen()) throw std::logic_error("report file written after commit");
+    if (!file_.isOpen() && !stream_.isOpen())
+        throw std::logic_error("report file written after commit");
     if (buffer_.size() + bytes.size() < kWriteBlock) {
         buffer_.append(bytes);
         return;
@@ -139,12 +152,18 @@ void TextReportFile::flush() {
 }
 
 void TextReportFile::writeAll(std::string_view bytes) {
-    if (const auto error = file_.writeAt(written_, bytes.data(), bytes.size())) abandon(error);
+    if (const auto error = stream_.isOpen() ? stream_.write(bytes.data(), bytes.size())
+                                            : file_.writeAt(written_, bytes.data(), bytes.size()))
+        abandon(error);
     written_ += bytes.size();
 }
 
 void TextReportFile::commit() {
     flush();
+    if (stream_.isOpen()) {
+        if (const auto error = stream_.close()) raise(path_, error);
+        return;
+    }
     if (const auto error = file_.syncData()) abandon(error);
     if (const auto error = file_.close()) {
         platform::removeFile(temporary_);

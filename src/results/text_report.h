@@ -11,6 +11,7 @@
 #include "compare/difference_list.h"
 #include "compare/structure_difference.h"
 #include "foxpro/platform/output_file.h"
+#include "foxpro/platform/output_stream.h"
 
 namespace quorvel::results {
 
@@ -30,8 +31,13 @@ std::string buildTextReport(const compare::DifferenceList& differences,
 // A report file written piece by piece: the pieces go to a hidden file in
 // the folder of path, which commit() puts in place whole, as WriteTextFile
 // does; destroyed without commit() (a failure on the way) it leaves no file
-// and any older report as it was.  The checks of WriteTextFile come first,
-// in the constructor.  Throws std::runtime_error naming path and the reason.
+// and any older report as it was.  A path that names a stream (a FIFO, a
+// pipe, a character device such as /dev/null or a terminal) is written
+// through instead, the bytes going out as they come: what went out before
+// a failure stays out.  The checks of WriteTextFile come first, in the
+// constructor, and so does the open of a stream (a FIFO that nobody reads
+// fails there, at once).  Throws std::runtime_error naming path and the
+// reason.
 class TextReportFile {
   public:
     TextReportFile(const std::string& path, const std::vector<std::string>& sourceFiles = {});
@@ -52,7 +58,8 @@ class TextReportFile {
     std::string target_;
     std::string temporary_;
     foxpro::platform::OutputFile file_;
-    std::uint64_t written_ = 0;  // bytes in the file so far
+    foxpro::platform::OutputStream stream_;  // open in place of file_ for a stream
+    std::uint64_t written_ = 0;              // bytes in the file so far
     std::string buffer_;
 };
 
@@ -96,8 +103,11 @@ void WriteTextReport(const compare::DifferenceList& differences,
 // on today's systems; no byte-order mark), creating the file or replacing
 // it whole.  The text goes to a temporary file in the same folder that is
 // renamed into place, so a failed write leaves any older file untouched.
-// A path that leads (by any name or link) to one of sourceFiles, the files
-// of the compared tables, is refused: the report never replaces a table.
+// A stream in path's place (a FIFO, a pipe, a character device) is written
+// through and stays what it is; a folder, a block device or a socket is
+// refused.  A path that leads (by any name or link) to one of sourceFiles,
+// the files of the compared tables, is refused: the report never replaces
+// a table.
 // Throws std::runtime_error naming the file and the system's reason.
 void WriteTextFile(const std::string& text, const std::string& path,
                    const std::vector<std::string>& sourceFiles = {});

@@ -1,5 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -189,6 +192,28 @@ TEST_F(DiffCliTest, TheReportNeverReplacesAFileOfTheComparedTables) {
     }
     EXPECT_EQ(quorvel::test::readFile(folder2_.file("people.dbf")), table);
     EXPECT_EQ(quorvel::test::readFile(folder2_.file("people.fpt")), memo);
+}
+
+TEST_F(DiffCliTest, AReportToAFifoWithoutReaderFailsAtOnceAndDevNullStaysADevice) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no FIFOs or /dev/null on Windows";
+#else
+    const std::string fifo = scratch_.file("report.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Outcome run =
+        diff({folder1_.path(), "people", folder2_.path(), "people", "--report", fifo}, scratch_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");  // refused before the comparison
+    EXPECT_EQ(run.err,
+              "quorvel-cli diff: " + fifo + ": is a FIFO that no program reads; nothing written\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    run = diff({folder1_.path(), "people", folder2_.path(), "people", "--report", "/dev/null"},
+               scratch_);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+#endif
 }
 
 TEST_F(DiffCliTest, KeyAndAlignPairRecordsAndNameDuplicatesAndUnknownFields) {

@@ -1,11 +1,18 @@
 #include "results/text_report.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "compare/difference_list.h"
 #include "support/table_builder.h"
@@ -149,6 +156,85 @@ TEST(TextReportTest, FailedWriteNamesFileAndReasonAndKeepsTheOlderReport) {
     EXPECT_TRUE(thrown);
     EXPECT_EQ(quorvel::test::readText(path), "old\r\n");
     EXPECT_THAT(filesIn(folder.path()), ::testing::UnorderedElementsAre("report.txt", "taken"));
+}
+
+// A FIFO or a character device in the report's place is written through
+// and stays what it is, the bytes going out as written.
+TEST(TextReportTest, AFifoOrACharacterDeviceIsWrittenThroughNotReplaced) {
+    TempFolder folder;
+    const std::string fifo = folder.file("report.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Far more than a pipe holds: the writer has to wait for the reader.
+    std::string text;
+    for (int i = 0; i < 40000; ++i) text += "Record " + std::to_string(i) + " added to t2\r\n";
+    // The reader is there first; a second write end held by the test keeps
+    // it from seeing the end before the report's writer has opened.
+    const int in = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(in, 0);
+    ASSERT_EQ(::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK), 0);
+    const int held = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(held, 0);
+    std::string got;
+    std::thread reader([&] {
+        char block[4096];
+        for (ssize_t n; (n = ::read(in, block, sizeof block)) > 0;) got.append(block, n);
+    });
+    EXPECT_NO_THROW(results::WriteTextFile(text, fifo));
+    ::close(held);
+    reader.join();
+    ::close(in);
+    EXPECT_EQ(got, text);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.fifo"));
+
+    // /dev/null by its name and through a link: it stays the device.
+    std::filesystem::create_symlink("/dev/null", folder.file("null.txt"));
+    for (const std::string& target : {std::string("/dev/null"), folder.file("null.txt")}) {
+        EXPECT_NO_THROW(results::WriteTextFile("x\r\n", target)) << target;
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.file("null.txt")));
+    EXPECT_THAT(filesIn(folder.path()), ::testing::UnorderedElementsAre("report.fifo", "null.txt"));
+}
+
+TEST(TextReportTest, AFifoThatNobodyReadsFailsAtOnceAndASocketOrFolderIsRefused) {
+    TempFolder folder;
+    const std::string fifo = folder.file("report.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        results::TextReportFile file(fifo);  // would wait for ever with a blocking open
+        FAIL() << "opened";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  fifo + ": is a FIFO that no program reads; nothing written");
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    const std::string socketPath = folder.file("report.sock");
+    sockaddr_un address{};
+    if (socketPath.size() >= sizeof address.sun_path)
+        GTEST_SKIP() << "temporary folder too deep for a socket";
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listening, 0);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_directory(folder.file("taken"));
+    const std::pair<std::string, std::string> refused[] = {
+        {socketPath, socketPath + ": is a socket, which takes no report"},
+        {folder.file("taken"), folder.file("taken") + ": is a folder, which takes no report"}};
+    for (const auto& [path, message] : refused) {
+        try {
+            results::WriteTextFile("x", path);
+            ADD_FAILURE() << path << " written";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+    ::close(listening);
+    EXPECT_TRUE(std::filesystem::is_socket(socketPath));
+    EXPECT_THAT(filesIn(folder.path()),
+                ::testing::UnorderedElementsAre("report.fifo", "report.sock", "taken"));
 }
 
 }  // namespace
