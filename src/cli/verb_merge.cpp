@@ -11,6 +11,7 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "data/source_descriptor.h"
+#include "foxpro/ascii_case.h"
 #include "foxpro/platform/stop_request.h"
 #include "foxpro/text_locale.h"
 #include "frame/dialogs.h"
@@ -76,10 +77,22 @@ int runMerge(const Arguments& args) {
     request.newTableName = positional[4];
     request.replaceExisting = args.has("force");
     // Refused before the comparison, which may take long; the merge checks
-    // again when it creates the table.
+    // again when it creates the table.  A source table is never replaced,
+    // whatever --force says.
+    if (const std::string refusal = results::NewTableNameRefusal(request); !refusal.empty())
+        return failure("merge", refusal);
     if (!request.replaceExisting) {
-        const std::string existing = results::ExistingNewTableFile(request);
-        if (!existing.empty()) return failure("merge", existing + " exists; --force replaces it");
+        // A table is named by its .dbf (which comes first); lone files of
+        // its set (a memo file, an index, a .cpg) each by its name.
+        const std::vector<std::string> existing = results::ExistingNewTableFiles(request);
+        if (existing.size() == 1 ||
+            (!existing.empty() && foxpro::lowerAscii(existing.front()).ends_with(".dbf")))
+            return failure("merge", existing.front() + " exists; --force replaces it");
+        if (!existing.empty()) {
+            std::string names;
+            for (const auto& path : existing) names += (names.empty() ? "" : ", ") + path;
+            return failure("merge", names + " exist; --force replaces them");
+        }
     }
 
     CliDialogs dialogs;
@@ -133,7 +146,8 @@ const VerbRegistration registration{{
     5,
     {{"changes-only", 0, "", "apply only the changed field values"},
      {"added-only", 0, "", "apply only the added records"},
-     {"force", 0, "", "replace an existing table named NEWNAME"},
+     {"force", 0, "",
+      "replace an existing table named NEWNAME (with its\nmemo file, index and .cpg)"},
      keyOption(),
      alignOption(),
      ignoreOption(),

@@ -29,7 +29,9 @@ constexpr const char* kDescription =
     "{^2020-12-31 13:02:03}, 0hCAFE.  Only the table a statement creates or names as\n"
     "its target is written; text goes in in the code page the table is read in, and\n"
     "what it cannot hold is refused.  INTO TABLE refuses an existing table of the new\n"
-    "name unless --force is given.\n";
+    "name, or any file of its set (memo file, index, .cpg), unless --force is given,\n"
+    "which replaces them all; a file of the set that is no regular file is never\n"
+    "replaced.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);

@@ -1,5 +1,6 @@
 #include "foxpro/new_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -50,18 +51,33 @@ std::string stemOf(const std::string& file) {
     return dot == std::string::npos ? file : file.substr(0, dot);
 }
 
-// The files of a table called stem in folder: its .dbf, memo files,
-// structural index and code-page file, whatever their letter case.
-std::vector<std::string> filesOfTable(const std::string& folder, const std::string& stem) {
-    std::vector<std::string> files;
-    for (auto& entry : platform::folderEntries(folder)) {
-        const auto dot = entry.rfind('.');
-        if (dot == std::string::npos || !equalsNoCase(entry.substr(0, dot), stem)) continue;
-        const std::string ext = lowerAscii(entry.substr(dot));
-        if (ext == ".dbf" || ext == ".fpt" || ext == ".dbt" || ext == ".cdx" || ext == ".cpg")
-            files.push_back(std::move(entry));
+// Whether file (a name) is one of the files of a table called stem: its
+// .dbf, memo files, structural index or code-page file, in any letter case.
+bool isFileOfTable(const std::string& file, const std::string& stem) {
+    const auto dot = file.rfind('.');
+    if (dot == std::string::npos || !equalsNoCase(file.substr(0, dot), stem)) return false;
+    const std::string ext = lowerAscii(file.substr(dot));
+    return ext == ".dbf" || ext == ".fpt" || ext == ".dbt" || ext == ".cdx" || ext == ".cpg";
+}
+
+bool isTableFile(const std::string& file) {
+    return lowerAscii(file).ends_with(".dbf");
+}
+
+bool sameFolder(const std::string& a, const std::string& b) {
+    const auto first = platform::identityOfPath(a);
+    const auto second = platform::identityOfPath(b);
+    return first && second ? first == second : a == b;
+}
+
+// "a.fpt", "a.cdx and a.fpt", "a.cdx, a.cpg and a.fpt".
+std::string listText(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
     }
-    return files;
+    return text;
 }
 
 }  // namespace
@@ -75,14 +91,47 @@ NewTableTarget locateNewTable(const DataSource& source, const std::string& name)
     if (!lowerAscii(target.tableFile).ends_with(".dbf")) target.tableFile += ".dbf";
     // The copy is a Visual FoxPro table: its memo file is an .fpt.
     target.memoFile = memoFileName(target.tableFile, dbf::MemoKind::Fpt);
-    target.cpgFile = stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
+    target.cpgFile =
+        stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
     return target;
+}
+
+std::vector<std::string> existingFilesOf(const NewTableTarget& target) {
+    const std::string stem = stemOf(target.tableFile);
+    std::vector<std::string> files;
+    for (auto& entry : platform::folderEntries(target.folder))
+        if (isFileOfTable(entry, stem)) files.push_back(std::move(entry));
+    // In one order whatever the folder's: the table file, other .dbf files, the rest.
+    std::sort(files.begin(), files.end());
+    std::stable_partition(files.begin(), files.end(), isTableFile);
+    const auto table = std::find(files.begin(), files.end(), target.tableFile);
+    if (table != files.end()) std::rotate(files.begin(), table, table + 1);
+    return files;
+}
+
+bool newTableIsTableOf(const NewTableTarget& target, const DataSource& source,
+                       const std::string& tableName) {
+    const std::string stem = stemOf(target.tableFile);
+    const std::string table =
+        lowerAscii(tableName).ends_with(".dbf") ? stemOf(tableName) : tableName;
+    if (equalsNoCase(stem, table) && sameFolder(source.folder(), target.folder)) return true;
+    std::vector<platform::FileIdentity> present;
+    for (const auto& file : existingFilesOf(target))
+        if (const auto identity = platform::identityOfPath(target.folder + "/" + file))
+            present.push_back(*identity);
+    for (const auto& file : source.tableFiles(tableName)) {
+        if (isFileOfTable(fileNameOf(file), stem) && sameFolder(parentFolder(file), target.folder))
+            return true;
+        const auto identity = platform::identityOfPath(file);
+        if (identity && std::find(present.begin(), present.end(), *identity) != present.end())
+            return true;
+    }
+    return false;
 }
 
 void checkNewTable(const DataSource& source, const std::string& name, NewTableTarget& target,
                    bool replace, const std::vector<std::string>& keep) {
-    target.existing = filesOfTable(target.folder, stemOf(target.tableFile));
-    const std::string tablePath = target.folder + "/" + target.tableFile;
+    target.existing = existingFilesOf(target);
     // No file of what is there may be a file the writer reads, whatever
     // name or link leads to it.
     for (const auto& file : target.existing) {
@@ -92,22 +141,37 @@ void checkNewTable(const DataSource& source, const std::string& name, NewTableTa
             if (platform::identityOfPath(read) == identity)
                 refuse(name, file + " is " + fileNameOf(read) + ", which it reads from");
     }
-    if (!platform::entryExists(tablePath)) return;
-    if (!replace) refuse(name, target.tableFile + " already exists in " + target.folder);
-    if (!platform::identityOfPath(tablePath) || !platform::namesRegularFile(tablePath))
-        refuse(name, target.tableFile + " exists and is no table file; not replaced");
-    if (source.isContainerTable(tablePath))
-        refuse(name, target.tableFile + " is a table of the database container " +
-                         fileNameOf(source.path()) + "; not replaced");
-    std::unique_ptr<TableReader> old;
-    try {
-        old = std::make_unique<TableReader>(tablePath);
-    } catch (const FoxProError& e) {
-        refuse(name, target.tableFile + " exists and is not a readable table (" + e.description() +
-                         "); not replaced");
+    // A FIFO, a device or a folder under a name of the set is never moved
+    // aside and removed, whatever the user allowed.
+    for (const auto& file : target.existing)
+        if (!platform::namesRegularFile(target.folder + "/" + file))
+            refuse(name, file + " in " + target.folder + " is not a regular file; not replaced");
+    if (target.existing.empty()) return;
+    if (!replace) {
+        // A table is named by its .dbf; lone files of the set by each name.
+        if (target.existing.front() == target.tableFile)
+            refuse(name, target.tableFile + " already exists in " + target.folder);
+        refuse(name,
+               listText(target.existing) +
+                   (target.existing.size() == 1 ? " already exists in " : " already exist in ") +
+                   target.folder);
     }
-    if (!old->backlink().empty() || (old->tableFlags() & dbf::kTableFlagContainer))
-        refuse(name, target.tableFile + " belongs to a database container; not replaced");
+    for (const auto& file : target.existing) {
+        if (!isTableFile(file)) continue;
+        const std::string tablePath = target.folder + "/" + file;
+        if (source.isContainerTable(tablePath))
+            refuse(name, file + " is a table of the database container " +
+                             fileNameOf(source.path()) + "; not replaced");
+        std::unique_ptr<TableReader> old;
+        try {
+            old = std::make_unique<TableReader>(tablePath);
+        } catch (const FoxProError& e) {
+            refuse(name, file + " exists and is not a readable table (" + e.description() +
+                             "); not replaced");
+        }
+        if (!old->backlink().empty() || (old->tableFlags() & dbf::kTableFlagContainer))
+            refuse(name, file + " belongs to a database container; not replaced");
+    }
 }
 
 NewTable::NewTable(DataSource& source, const std::string& name, bool replace,

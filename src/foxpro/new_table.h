@@ -26,12 +26,28 @@ struct NewTableTarget {
 // the source has it reserved (NewTable).
 NewTableTarget locateNewTable(const DataSource& source, const std::string& name);
 
+// The files of target's table that are there now (names in target.folder):
+// its .dbf, memo files, index and .cpg, whatever their letter case, the
+// table file first.
+std::vector<std::string> existingFilesOf(const NewTableTarget& target);
+
+// Whether the new table at target would be the table called tableName of
+// source: that name (without case, ".dbf" or not) in the same folder, or
+// one of the table's files (DataSource::tableFiles) in the same folder under
+// a name of the new table's set (without case), or, where a file of that
+// set exists, one of those files whatever name or link leads to it.
+bool newTableIsTableOf(const NewTableTarget& target, const DataSource& source,
+                       const std::string& tableName);
+
 // Checks that a new table may go to target before anything is written, and
-// fills target.existing.  A table of that name is replaced only when replace
-// is set and it is a readable free table; never when one of its files is
-// one of keep (the tables the writer reads, with their memo files and
-// containers), compared as files, links followed.  Throws FoxProError
-// (kErrorInvalidArgument, "cannot create table NAME: ...") otherwise.
+// fills target.existing.  Any file of the set there (a table, or a lone
+// memo file, index or .cpg) is replaced only when replace is set, and then
+// all of them go: no older index or .cpg stays beside the new table.  Never
+// replaced: a file of the set that is not a regular file, a .dbf that is no
+// readable free table, and any file that is one of keep (the tables the
+// writer reads, with their memo files and containers), compared as files,
+// links followed.  Throws FoxProError (kErrorInvalidArgument, "cannot create
+// table NAME: ...") otherwise.
 void checkNewTable(const DataSource& source, const std::string& name, NewTableTarget& target,
                    bool replace, const std::vector<std::string>& keep);
 

@@ -340,14 +340,39 @@ ListOfKind::ListOfKind(const compare::DifferenceList& differences, compare::Line
         if (compare::listOf(differences[i].kind) == list) rows_.push_back(i);
 }
 
-std::string ExistingNewTableFile(const MergeRequest& request) {
+std::vector<std::string> ExistingNewTableFiles(const MergeRequest& request) {
+    std::vector<std::string> paths;
     try {
         const auto source = foxpro::DataSource::open(request.source1.dataPath());
-        const std::string path = source->newTablePath(request.newTableName);
-        return foxpro::platform::entryExists(path) ? path : std::string();
+        const foxpro::NewTableTarget target = foxpro::locateNewTable(*source, request.newTableName);
+        for (const auto& file : foxpro::existingFilesOf(target))
+            paths.push_back(target.folder + "/" + file);
+    } catch (const foxpro::FoxProError&) {
+    }
+    return paths;
+}
+
+std::string NewTableNameRefusal(const MergeRequest& request) {
+    constexpr const char* kChooseAnother = ": choose another name for the new table.";
+    foxpro::NewTableTarget target;
+    try {
+        const auto source1 = foxpro::DataSource::open(request.source1.dataPath());
+        target = foxpro::locateNewTable(*source1, request.newTableName);
+        if (foxpro::newTableIsTableOf(target, *source1, request.Table1Name))
+            return request.newTableName + " is Table #1" + kChooseAnother;
     } catch (const foxpro::FoxProError&) {
         return "";
     }
+    try {
+        const auto source2 = foxpro::DataSource::open(request.source2.dataPath());
+        if (foxpro::newTableIsTableOf(target, *source2, request.Table2Name))
+            return request.newTableName + " is Table #2" + kChooseAnother;
+    } catch (const foxpro::FoxProError&) {
+    }
+    for (const auto& file : foxpro::existingFilesOf(target))
+        if (!foxpro::platform::namesRegularFile(target.folder + "/" + file))
+            return target.folder + "/" + file + " is not a regular file" + kChooseAnother;
+    return "";
 }
 
 MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeList& fieldDifferences,

@@ -50,9 +50,10 @@ struct MergeRequest {
     std::string Table2Name;
     data::SourceDescriptor source1;  // carries the copy, the updates and the inserts
     data::SourceDescriptor source2;  // only read from
-    // An existing table of the new name is replaced only when set (the
-    // window asks first, the command-line tool wants --force); otherwise
-    // the merge fails before it writes anything.
+    // An existing table of the new name, or any file of its set (a lone
+    // memo file, index or .cpg), is replaced only when set (the window asks
+    // first, the command-line tool wants --force); otherwise the merge fails
+    // before it writes anything.
     bool replaceExisting = false;
 };
 
@@ -104,11 +105,19 @@ MergeOutcome MergeIntoNewTable(const MergeRequest& request, const MergeList& fie
                                const MergeList& addedDeleted, frame::Dialogs& dialogs,
                                const MergeCallbacks& callbacks = {});
 
-// The file of a table that has the new name already, where the merge would
-// put the new table; "" when there is none (or source #1 cannot be opened,
-// which the merge then reports).  What the window asks about and the
-// command-line tool refuses without --force.
-std::string ExistingNewTableFile(const MergeRequest& request);
+// The files of the new table's set that are there already where the merge
+// would put it (NAME.dbf, its memo file, index and .cpg, as paths, the
+// table file first); none when there are none (or source #1 cannot be
+// opened, which the merge then reports).  What the window asks about and
+// the command-line tool refuses without --force.
+std::vector<std::string> ExistingNewTableFiles(const MergeRequest& request);
+
+// Why the new name is refused whatever the answer to the replace question
+// (or --force): it is Table #1 or Table #2 or a file of theirs ("NAME is
+// Table #1: choose another name for the new table."), or a file of its set
+// that is there is not a regular file.  "" when the name may be used (or a
+// source cannot be opened, which the merge then reports).
+std::string NewTableNameRefusal(const MergeRequest& request);
 
 // The location under which the merge reports its failures.
 inline constexpr const char* kMergeLocation = "Form4.PushButton3_Click";

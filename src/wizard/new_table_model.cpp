@@ -1,5 +1,9 @@
 #include "wizard/new_table_model.h"
 
+#include <string>
+#include <vector>
+
+#include "foxpro/ascii_case.h"
 #include "foxpro/data_source.h"
 #include "frame/app_info.h"
 #include "frame/busy.h"
@@ -23,6 +27,22 @@ class WindowList : public results::MergeList {
   private:
     const ResultList& list_;
 };
+
+// The question before the merge replaces what has the new name: a table
+// (its .dbf, which comes first), or files of its set without one.
+std::string replaceQuestion(const std::string& name, const std::vector<std::string>& existing) {
+    const std::string folder = foxpro::parentFolder(existing.front());
+    if (foxpro::lowerAscii(existing.front()).ends_with(".dbf"))
+        return "A table named " + name + " already exists in " + folder + ". Replace it?";
+    if (existing.size() == 1)
+        return foxpro::fileNameOf(existing.front()) + " already exists in " + folder +
+               ". Replace it?";
+    std::string names;
+    for (const auto& path : existing)
+        names += (names.empty() ? "" : ", ") + foxpro::fileNameOf(path);
+    return "Files of a table named " + name + " already exist in " + folder + " (" + names +
+           "). Replace them?";
+}
 
 }  // namespace
 
@@ -93,13 +113,17 @@ void NewTableModel::PushButton3_Click() {
         request.Table2Name = run_.Table2Name;
         request.source1 = run_.source(1);
         request.source2 = run_.source(2);
-        const std::string existing = results::ExistingNewTableFile(request);
+        // A source table is never offered for replacing.
+        if (const std::string refusal = results::NewTableNameRefusal(request); !refusal.empty()) {
+            dialogs_.message(refusal, frame::MessageButtons::Ok, frame::MessageIcon::None,
+                             frame::SetApplicationTitle());
+            return;
+        }
+        const std::vector<std::string> existing = results::ExistingNewTableFiles(request);
         if (!existing.empty()) {
-            const frame::Answer answer =
-                dialogs_.message("A table named " + newTableName_ + " already exists in " +
-                                     foxpro::parentFolder(existing) + ". Replace it?",
-                                 frame::MessageButtons::YesNoDefaultNo, frame::MessageIcon::None,
-                                 frame::SetApplicationTitle());
+            const frame::Answer answer = dialogs_.message(
+                replaceQuestion(newTableName_, existing), frame::MessageButtons::YesNoDefaultNo,
+                frame::MessageIcon::None, frame::SetApplicationTitle());
             if (answer != frame::Answer::Yes) return;
             request.replaceExisting = true;
         }

@@ -55,8 +55,10 @@ class NewTableModel {
     void PushButton6_Click();                    // Unselect All, added/deleted
     void PushButton2_Click();                    // "< Back"
     // "Create": the merge of the ticked differences; ignored while busy.  A
-    // table of the new name that exists already is replaced only when the
-    // user says Yes to the question, asked before anything is written.
+    // name that is Table #1 or Table #2 (or a file of theirs) is refused with
+    // a message, never asked about.  A table of the new name that exists
+    // already (or any file of its set) is replaced only when the user says
+    // Yes to the question, asked before anything is written.
     void PushButton3_Click();
     // "Stop", shown while the merge runs: it stops before its next line and
     // leaves no table.

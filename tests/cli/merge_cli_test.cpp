@@ -1,5 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -138,10 +141,15 @@ TEST_F(MergeCliTest, AFolderNamedLikeAContainerIsAFolder) {
 
 TEST_F(MergeCliTest, NoTableMadeIsExitTwo) {
     writePair();
+    // Onto a source table, whatever --force says, told before the comparison.
     CliRun r = run({dir.path(), "t1", dir.path(), "t2", "t1", "--force"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_THAT(r.err, HasSubstr("t1 was not made"));
+    EXPECT_EQ(r.err, "quorvel-cli merge: t1 is Table #1: choose another name for the new table.\n");
+    r = run({dir.path(), "t1", dir.path(), "t2", "T2.dbf", "--force"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quorvel-cli merge: T2.dbf is Table #2: choose another name for the new table.\n");
 
     r = run({dir.path(), "t1", dir.path(), "missing", "x"});
     EXPECT_EQ(r.status, 2);
@@ -173,6 +181,40 @@ TEST_F(MergeCliTest, AnExistingTableIsReplacedOnlyWithForce) {
     r = run({dir.path(), "t1", dir.path(), "t2", "orders", "--force", "--added-only"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "orders: 0 fields updated, 1 records added, 0 failed\n");
+}
+
+// Any file of the new table's set counts as the table: without --force a
+// lone memo file, index or .cpg is named and left as it was; with it the
+// whole set goes; a member that is no regular file stays, --force or not.
+TEST_F(MergeCliTest, LoneFilesOfTheNewSetAreReplacedOnlyWithForceAndOnlyIfRegular) {
+    writePair();
+    const std::vector<std::uint8_t> precious{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's', '\n'};
+    for (const char* file : {"n.fpt", "N.CDX", "n.cpg"}) test::writeFile(dir.file(file), precious);
+
+    CliRun r = run({dir.path(), "t1", dir.path(), "t2", "n"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "quorvel-cli merge: " + dir.file("N.CDX") + ", " + dir.file("n.cpg") + ", " +
+                         dir.file("n.fpt") + " exist; --force replaces them\n");
+    for (const char* file : {"n.fpt", "N.CDX", "n.cpg"})
+        EXPECT_EQ(test::readFile(dir.file(file)), precious) << file;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("n.dbf")));
+
+    r = run({dir.path(), "t1", dir.path(), "t2", "n", "--force", "--added-only"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Table #1 has no memo field: nothing of the old set is left.
+    for (const char* file : {"n.fpt", "N.CDX", "n.cpg"})
+        EXPECT_FALSE(std::filesystem::exists(dir.file(file))) << file;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("n.dbf")));
+
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(dir.file("p.cdx").c_str(), 0600), 0);
+    r = run({dir.path(), "t1", dir.path(), "t2", "p", "--force"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "quorvel-cli merge: " + dir.file("p.cdx") +
+                         " is not a regular file: choose another name for the new table.\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("p.cdx")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("p.dbf")));
+#endif
 }
 
 }  // namespace

@@ -1,7 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <filesystem>
 
 #include "foxpro/atomic_file.h"
+#include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/table_reader.h"
 #include "support/table_builder.h"
@@ -137,6 +143,43 @@ TEST_F(WriteCopyTest, ReplacesAFreeTableOfThatNameWithItsCompanions) {
     EXPECT_EQ(readRows(src_.file("NEW.DBF")), readRows(src_.file("calls.dbf")));
     EXPECT_THAT(listFolder(src_.dir().path()),
                 ElementsAre("NEW.DBF", "NEW.FPT", "calls.dbf", "calls.fpt"));
+}
+
+// A lone memo file, index or .cpg of the new name is a file of the table:
+// named and left alone unless replacing is allowed, then replaced with the
+// rest; one that is no regular file is never replaced.
+TEST_F(WriteCopyTest, LoneFilesOfTheNewSetAreReplacedOnlyWhenAllowedAndOnlyIfRegular) {
+    calls().write(src_.file("calls.dbf"));
+    const std::string folder = src_.dir().path();
+    const std::vector<std::uint8_t> precious{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'};
+    test::writeFile(src_.file("n.cdx"), precious);
+    test::writeFile(src_.file("N.cpg"), precious);
+    const auto before = listFolder(folder);
+    Connection careful;
+    careful.open("Provider=vfpoledb.1;Data Source=" + folder + ";");
+    careful.setReplaceTables(false);
+    try {
+        careful.execute("SELECT * FROM calls INTO TABLE n");
+        ADD_FAILURE() << "replaced";
+    } catch (const FoxProError& e) {
+        EXPECT_EQ(e.description(),
+                  "cannot create table n: N.cpg and n.cdx already exist in " + folder);
+    }
+    EXPECT_EQ(listFolder(folder), before);
+    EXPECT_EQ(test::readFile(src_.file("n.cdx")), precious);
+    EXPECT_EQ(test::readFile(src_.file("N.cpg")), precious);
+
+    src_.execute("SELECT * FROM calls INTO TABLE n");
+    EXPECT_EQ(readRows(src_.file("n.dbf")), readRows(src_.file("calls.dbf")));
+    EXPECT_THAT(listFolder(folder), ElementsAre("calls.dbf", "calls.fpt", "n.dbf", "n.fpt"));
+
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(src_.file("p.fpt").c_str(), 0600), 0);
+    EXPECT_EQ(src_.failure("SELECT * FROM calls INTO TABLE p"),
+              "cannot create table p: p.fpt in " + folder + " is not a regular file; not replaced");
+    EXPECT_TRUE(std::filesystem::is_fifo(src_.file("p.fpt")));
+    EXPECT_FALSE(std::filesystem::exists(src_.file("p.dbf")));
+#endif
 }
 
 TEST_F(WriteCopyTest, RefusalsChangeNothing) {

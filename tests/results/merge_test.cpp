@@ -681,7 +681,7 @@ TEST_F(MergeSafetyTest, AnExistingTableIsReplacedOnlyWhenAsked) {
     EXPECT_THAT(errorReports()[0], HasSubstr("T1NEW.DBF already exists in " + dir.path()));
     EXPECT_FALSE(doneShown());
     EXPECT_EQ(test::readFile(dir.file("T1NEW.DBF")), old);
-    EXPECT_EQ(ExistingNewTableFile(request()), dir.file("T1NEW.DBF"));
+    EXPECT_EQ(ExistingNewTableFiles(request()), std::vector<std::string>{dir.file("T1NEW.DBF")});
 
     EXPECT_TRUE(MergeIntoNewTable(replacing(), fields, added, dialogs).tableMade);
     EXPECT_EQ(rows("t1new"), rows("t2"));

@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -392,6 +393,60 @@ TEST_F(WindowModelsTest, CreateAsksBeforeReplacingATableAndNoWritesNothing) {
     EXPECT_EQ(dialogs.messageTexts().back(), "Done.");
     EXPECT_NE(test::readFile(dir.file("made.dbf")), bytes);
     EXPECT_EQ(listing(), before);
+}
+
+// A name that is Table #1 or Table #2 (by name without case, or by a file
+// of theirs) is refused before any question; a lone file of the new set is
+// asked about, and a file of the set that is no regular file is refused.
+TEST_F(WindowModelsTest, CreateNeverOffersASourceTableAndAsksAboutLoneFilesOfTheSet) {
+    compare();
+    std::filesystem::create_hard_link(dir.file("t2.dbf"), dir.file("same.dbf"));
+    const auto t1 = test::readFile(dir.file("t1.dbf"));
+    const auto t2 = test::readFile(dir.file("t2.dbf"));
+    const std::pair<std::string, std::string> refused[] = {{"t1", "t1 is Table #1"},
+                                                           {"T1.DBF", "T1.DBF is Table #1"},
+                                                           {"t2", "t2 is Table #2"},
+                                                           {"same", "same is Table #2"}};
+    for (const auto& [name, message] : refused) {
+        SCOPED_TRACE(name);
+        dialogs.messages.clear();
+        newTable.Text1_Change(name);
+        newTable.PushButton3_Click();
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, message + ": choose another name for the new table.");
+        EXPECT_EQ(dialogs.messages[0].buttons, frame::MessageButtons::Ok);
+    }
+    EXPECT_EQ(test::readFile(dir.file("t1.dbf")), t1);
+    EXPECT_EQ(test::readFile(dir.file("t2.dbf")), t2);
+
+    const std::vector<std::uint8_t> precious{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'};
+    test::writeFile(dir.file("made.cdx"), precious);
+    test::writeFile(dir.file("made.cpg"), precious);
+    newTable.Text1_Change("made");
+    dialogs.messages.clear();
+    newTable.PushButton3_Click();  // No
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre("Files of a table named made already exist in " + dir.path() +
+                            " (made.cdx, made.cpg). Replace them?"));
+    EXPECT_EQ(test::readFile(dir.file("made.cdx")), precious);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("made.dbf")));
+    dialogs.answers.push_back(frame::Answer::Yes);
+    newTable.PushButton3_Click();
+    EXPECT_EQ(dialogs.lastMessage(), "Done.");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("made.dbf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("made.cdx")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("made.cpg")));
+
+    ASSERT_EQ(::mkfifo(dir.file("pipe.fpt").c_str(), 0600), 0);
+    newTable.Text1_Change("pipe");
+    dialogs.messages.clear();
+    dialogs.answers.push_back(frame::Answer::Yes);  // not asked
+    newTable.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre(dir.file("pipe.fpt") +
+                            " is not a regular file: choose another name for the new table."));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe.fpt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("pipe.dbf")));
 }
 
 // "Create" shows how far it has got and can be stopped; a stopped merge
