@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -220,9 +221,14 @@ TEST(TextReportTest, AFifoThatNobodyReadsFailsAtOnceAndASocketOrFolderIsRefused)
     ASSERT_GE(listening, 0);
     ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     std::filesystem::create_directory(folder.file("taken"));
-    const std::pair<std::string, std::string> refused[] = {
+    std::vector<std::pair<std::string, std::string>> refused = {
         {socketPath, socketPath + ": is a socket, which takes no report"},
         {folder.file("taken"), folder.file("taken") + ": is a folder, which takes no report"}};
+    // A block device node of its own (of no device that exists), where the
+    // system lets this process make one.
+    const std::string block = folder.file("disk");
+    const bool haveBlock = ::mknod(block.c_str(), S_IFBLK | 0600, makedev(7, 250)) == 0;
+    if (haveBlock) refused.push_back({block, block + ": is a block device, which takes no report"});
     for (const auto& [path, message] : refused) {
         try {
             results::WriteTextFile("x", path);
@@ -233,6 +239,10 @@ TEST(TextReportTest, AFifoThatNobodyReadsFailsAtOnceAndASocketOrFolderIsRefused)
     }
     ::close(listening);
     EXPECT_TRUE(std::filesystem::is_socket(socketPath));
+    if (haveBlock) {
+        EXPECT_TRUE(std::filesystem::is_block_file(block));
+        std::filesystem::remove(block);
+    }
     EXPECT_THAT(filesIn(folder.path()),
                 ::testing::UnorderedElementsAre("report.fifo", "report.sock", "taken"));
 }
