@@ -321,10 +321,15 @@ std::optional<IndexEntry> CdxReader::seek(const IndexTag& tag, std::string_view 
     }
 }
 
+std::string structuralIndexName(const std::string& tableFileName) {
+    const auto dot = tableFileName.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : tableFileName.substr(dot);
+    const bool upper = extension.size() > 1 && extension == upperAscii(extension);
+    return tableFileName.substr(0, dot) + (upper ? ".CDX" : ".cdx");
+}
+
 std::string findStructuralIndex(const std::string& tablePath) {
-    const std::string name = fileNameOf(tablePath);
-    const auto dot = name.rfind('.');
-    return findFileNoCase(parentFolder(tablePath), name.substr(0, dot) + ".cdx");
+    return findFileNoCase(parentFolder(tablePath), structuralIndexName(fileNameOf(tablePath)));
 }
 
 }  // namespace quorvel::foxpro

@@ -103,6 +103,10 @@ class CdxReader {
     std::vector<IndexTag> tags_;
 };
 
+// The file name of a table's structural index: its stem with ".cdx", in
+// the letter case of the table's extension ("CUSTOMER.DBF" -> "CUSTOMER.CDX").
+std::string structuralIndexName(const std::string& tableFileName);
+
 // The structural index of the table at tablePath: its stem with ".cdx"
 // found without regard to case ("calls.dbf" beside "calls.CDX"), as a full
 // path; "" when there is none.
