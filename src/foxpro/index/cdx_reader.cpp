@@ -85,8 +85,10 @@ class CdxReader::Walk {
         const int trailBits = n[cdx::kLeafTrailBits];
         const int bytes = n[cdx::kLeafEntryBytes];
         const std::string where = "leaf at offset " + offsetText(offset);
-        if (bytes < 1 || bytes > cdx::kMaxEntryBytes ||
-            recordBits + dupBits + trailBits > bytes * 8 || recordBits > 32)
+        // Counts have the bits of the key length (1 to 8 for 1 to 240 bytes).
+        if (bytes < 1 || bytes > cdx::kMaxEntryBytes || recordBits > 32 || dupBits < 1 ||
+            dupBits > 8 || trailBits < 1 || trailBits > 8 ||
+            recordBits + dupBits + trailBits > bytes * 8)
             fail(where + " packs its entries in a way that cannot be read");
         if (count * static_cast<std::size_t>(bytes) > cdx::kLeafSpace)
             fail(where + " holds " + std::to_string(count) + " keys, which do not fit a node");

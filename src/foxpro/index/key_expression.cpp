@@ -97,26 +97,21 @@ KeyClassification classifyKeyExpression(std::string_view expression, const Table
     try {
         std::vector<Step> steps = parseSteps(expression);
         if (layout) typeSteps(steps, *layout, false, true);
-        // Each value on the stack: does it come from a field?
-        std::vector<bool> stack;
+        // Fields, "+" and the key functions only: every value comes from a
+        // field.
         for (const Step& s : steps) {
             switch (s.op) {
                 case Op::Field:
                     c.fields.push_back(s.name);
-                    stack.push_back(true);
                     break;
                 case Op::Concat:
-                    stack.pop_back();
-                    stack.pop_back();
-                    stack.push_back(true);
                     break;
                 case Op::Number:
                 case Op::String:
                 case Op::Logical:
                     refuse("the constant " + s.name + " is not a field");
                 case Op::Not:
-                case Op::Deleted:
-                    refuse(std::string(s.name) + " is not a key function");
+                    refuse("NOT is not a key function");
                 default: {
                     const Function* f = functionOf(s.op);
                     if (!f->pairs) refuse(std::string(f->name) + "() is not a key function");
@@ -315,8 +310,7 @@ const Item& KeyExpression::Program::run(std::span<const std::uint8_t> record) co
                 t = strText(v, s.width, s.args.size() > 1 ? static_cast<int>(s.args[1]) : 0);
                 break;
             case Op::Dtos:
-                t = v.julian == 0 && (v.kind == VKind::Date || v.ms == 0) ? std::string(8, ' ')
-                                                                          : dateText(v.julian);
+                t = v.julian == 0 ? std::string(8, ' ') : dateText(v.julian);
                 break;
             case Op::Ttoc: {
                 if (v.julian == 0 && v.ms == 0) {
