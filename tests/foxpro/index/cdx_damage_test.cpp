@@ -41,9 +41,9 @@ class CdxDamageTest : public ::testing::Test {
 
     // Opens the index, walks and seeks every tag; the error's text, "" when
     // none.
-    std::string ReadAllError() const {
+    std::string ReadAllError(const std::string& file = "") const {
         try {
-            const CdxReader index(path());
+            const CdxReader index(file.empty() ? path() : file);
             for (const IndexTag& tag : index.tags()) {
                 index.entries(tag);
                 index.seek(tag, std::string(static_cast<std::size_t>(tag.keyLength), 'z'));
@@ -101,6 +101,24 @@ TEST_F(CdxDamageTest, KeyCountsPastTheKeyLength) {
     // Every bit of the first entry set: its counts exceed the key.
     test::setBytes(path(), kFirstLeaf + 24, {0xFF, 0xFF, 0xFF});
     EXPECT_THAT(ReadAllError(), HasSubstr("counts that do not fit the key"));
+}
+
+TEST_F(CdxDamageTest, FolderIsRefused) {
+    EXPECT_THAT(ReadAllError(dir_.path()), HasSubstr("is not a regular file"));
+}
+
+TEST_F(CdxDamageTest, ShrinkingWhileReadIsReported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses to shrink a file while it is mapped";
+#endif
+    const CdxReader index(path());
+    test::truncateTo(path(), 1536);
+    try {
+        index.entries(index.tags().front());
+        ADD_FAILURE() << "no error";
+    } catch (const FoxProError& e) {
+        EXPECT_THAT(e.what(), HasSubstr("t.cdx changed while it was being read"));
+    }
 }
 
 TEST_F(CdxDamageTest, TableIsNoIndex) {
