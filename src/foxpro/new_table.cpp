@@ -13,6 +13,7 @@
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/table_replacement.h"
+#include "foxpro/table_set.h"
 #include "foxpro/temporary_files.h"
 
 namespace quorvel::foxpro {
@@ -46,21 +47,14 @@ void checkNewTableName(const std::string& name) {
 }
 
 std::string stemOf(const std::string& file) {
-    const auto dot = file.rfind('.');
-    return dot == std::string::npos ? file : file.substr(0, dot);
+    return std::string(stemOfFileName(file));
 }
 
-// The files of a table called stem in folder: its .dbf, memo files,
-// structural index and code-page file, whatever their letter case.
+// The files of a table called stem in folder (table_set.h).
 std::vector<std::string> filesOfTable(const std::string& folder, const std::string& stem) {
     std::vector<std::string> files;
-    for (auto& entry : platform::folderEntries(folder)) {
-        const auto dot = entry.rfind('.');
-        if (dot == std::string::npos || !equalsNoCase(entry.substr(0, dot), stem)) continue;
-        const std::string ext = lowerAscii(entry.substr(dot));
-        if (ext == ".dbf" || ext == ".fpt" || ext == ".dbt" || ext == ".cdx" || ext == ".cpg")
-            files.push_back(std::move(entry));
-    }
+    for (auto& entry : platform::folderEntries(folder))
+        if (isFileOfTableSet(stem, entry)) files.push_back(std::move(entry));
     return files;
 }
 
@@ -75,7 +69,8 @@ NewTableTarget locateNewTable(const DataSource& source, const std::string& name)
     if (!lowerAscii(target.tableFile).ends_with(".dbf")) target.tableFile += ".dbf";
     // The copy is a Visual FoxPro table: its memo file is an .fpt.
     target.memoFile = memoFileName(target.tableFile, dbf::MemoKind::Fpt);
-    target.cpgFile = stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
+    target.cpgFile =
+        stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
     return target;
 }
 
