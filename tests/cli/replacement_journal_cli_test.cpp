@@ -101,11 +101,11 @@ class ReplacementJournalCliTest : public ::testing::Test {
     std::string v(const std::string& name) const { return dir_.file("v/" + name); }
 
     // Every entry under the test's folder (the source folder and out/) with
-    // its bytes.
+    // its bytes, by its path from there ("v/a.dbf").
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> entries;
         for (const auto& entry : fs::recursive_directory_iterator(dir_.path()))
-            entries[entry.path().string()] =
+            entries[fs::relative(entry.path(), dir_.path()).generic_string()] =
                 entry.is_regular_file() ? test::readText(entry.path().string()) : "(folder)";
         return entries;
     }
@@ -189,10 +189,10 @@ TEST_F(ReplacementJournalCliTest, AWriteFinishesASoundJournalAndWarnsOfTheOthers
     // Every file that was there is as it was, the new tables beside them;
     // the killed copy's replacement is finished, its hidden files gone.
     auto after = snapshot();
-    for (const char* made : {"c.dbf", "d.dbf"}) EXPECT_EQ(after.erase(v(made)), 1u);
+    for (const char* made : {"v/c.dbf", "v/d.dbf"}) EXPECT_EQ(after.erase(made), 1u);
     if (killed) {
-        EXPECT_EQ(after.erase(v("dest.dbf")), 1u);
-        EXPECT_EQ(before.erase(v("dest.fpt")), 1u);
+        EXPECT_EQ(after.erase("v/dest.dbf"), 1u);
+        EXPECT_EQ(before.erase("v/dest.fpt"), 1u);
         std::erase_if(before, [&](const auto& entry) {
             const std::string name = fs::path(entry.first).filename().string();
             return name.starts_with("~quorvel-") && !name.starts_with(hiddenName(gone_, "")) &&
