@@ -8,8 +8,9 @@
 # compares out.dbf and out.fpt byte for byte with the older table and with
 # the result of an undisturbed merge:
 #   - right after the signal (the name may show no table: a killed
-#     replacement is finished by the next run that opens the folder),
-#   - after such a run (quorvel-cli tables), when only old or new may show.
+#     replacement is finished by the next run that writes into the folder),
+#   - after such a run (a one-record copy under another name, removed
+#     again), when only old or new may show.
 # After SIGINT no hidden file may remain; after SIGKILL the next merge into
 # the folder must remove what the killed one left.
 #
@@ -83,7 +84,9 @@ while [ "$try" -le "$tries" ]; do
     wait "$pid" || status=$?
     now=$(shows)
     left=$(hidden)
-    "$cli" tables "$work" > /dev/null  # a later run opens the folder
+    # A later run writes into the folder (one that only reads changes nothing).
+    "$cli" sql "$work" "SELECT * FROM t1 WHERE RECNO() = 1 INTO TABLE probe" > /dev/null
+    rm -f "$work"/probe.*
     later=$(shows)
     verdict=ok
     case "$now/$later" in

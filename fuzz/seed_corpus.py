@@ -3,8 +3,9 @@
 
 usage: fuzz/seed_corpus.py TABLE_FOLDER OUT_FOLDER
 
-Writes OUT_FOLDER/read_table, OUT_FOLDER/compare_tables and
-OUT_FOLDER/sql_parse.  Tables are cut to their first records (the header
+Writes OUT_FOLDER/read_table, OUT_FOLDER/compare_tables,
+OUT_FOLDER/sql_parse and OUT_FOLDER/journal_recovery (journals, which need
+no tables).  Tables are cut to their first records (the header
 count set to match) so that seeds stay small; each is paired with its memo
 file (same stem, .fpt or .dbt, any letter case).
 """
@@ -94,6 +95,23 @@ def main():
         "INSERT INTO [t] ([A], [B]) VALUES(False, '2020-01-02')",
     ]:
         save(os.path.join(out, "sql_parse"), statement.encode())
+    # journal_recovery_fuzz: a flag byte, then the table name and the lines
+    # ("a" aside, else place; digits expand as the target says).
+    killed_merge = "3dbf\na3dbf\t2x.old\na3fpt\t2y.old\np2n.fpt\t3fpt\np2n.dbf\t3dbf"
+    for flags, lines in [
+        (0, killed_merge),
+        (1, killed_merge),
+        (2, killed_merge),
+        (0, "3dbf\na0\t2x.old\na5\t2y.old"),
+        (0, "3dbf\np2n.dbf\t4moved.dbf"),
+        (0, "3dbf\na1\t2x.old\np2n.dbf\t3dbf"),
+        (0, "3dbf\na6x.dbf\t2x.old\np2n.dbf\t3dbf"),
+        (0, "3dbf\na3cdx\t2x.old\np2n.dbf\t3dbf"),
+        (0, "0\na3dbf\t2x.old"),
+        (4, "quorvel replacement\nname\tzz\naside\t../out/important.txt\t~quorvel-x.old\n"
+            "aside\tb.dbf\t~quorvel-y.old\nend\n"),
+    ]:
+        save(os.path.join(out, "journal_recovery"), bytes([flags]) + lines.encode())
 
 
 if __name__ == "__main__":

@@ -119,6 +119,7 @@ int runMerge(const Arguments& args) {
         printMessage("merge", line.empty() ? description : line + ": " + description);
     };
     callbacks.stopRequested = [] { return foxpro::platform::StopRequests::requested(); };
+    callbacks.warning = [](const std::string& text) { warn("merge", text); };
     dialogs.quiet = true;
     results::MergeOutcome outcome;
     {

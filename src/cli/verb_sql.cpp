@@ -7,6 +7,7 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
+#include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql.h"
 #include "foxpro/text_form.h"
@@ -35,13 +36,19 @@ constexpr const char* kDescription =
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
+    foxpro::Connection connection;
+    // What preparing the folder for a write left alone, whether the
+    // statement then succeeded or not.
+    auto warnAboutWrite = [&connection] {
+        if (connection.isOpen())
+            for (const auto& w : connection.source().writeWarnings()) warn("sql", w);
+    };
     try {
         const foxpro::TextLocale locale = textLocale(args);
         const std::string& sql = args.operands[1];
         // Parsed first, so that a statement outside the dialect is refused
         // before the source is even opened.
         const foxpro::Statement statement = foxpro::parseStatement(sql);
-        foxpro::Connection connection;
         openSource(connection, args.operands[0], codePage);
         connection.setReplaceTables(args.has("force"));
         const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
@@ -53,8 +60,10 @@ int run(const Arguments& args) {
         } else {
             connection.execute(sql);
         }
+        warnAboutWrite();
         return 0;
     } catch (const foxpro::FoxProError& e) {
+        warnAboutWrite();
         return failure("sql", e.description());
     }
 }

@@ -11,7 +11,6 @@
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/regular_file.h"
-#include "foxpro/table_replacement.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/window_helpers.h"
@@ -24,8 +23,6 @@ namespace {
 // does not begin with "~" and whose full path holds "dbf".
 template <typename Each>
 void forEachTableFile(const std::string& folder, Each&& each) {
-    // A table half replaced by a writer that was killed is finished first.
-    foxpro::recoverReplacements(folder.empty() ? "." : folder);
     for (const auto& name : ListFiles(folder, "*.dbf")) {
         if (!name.empty() && name[0] == '~') continue;  // editor and temporary copies
         std::string base = folder;

@@ -12,7 +12,6 @@
 #include "foxpro/platform/path_text.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/table_reader.h"
-#include "foxpro/table_replacement.h"
 #include "foxpro/temporary_files.h"
 
 namespace quorvel::foxpro {
@@ -127,8 +126,6 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
     switch (platform::pathKind(real)) {
         case platform::PathKind::Folder:
             source->folder_ = real;
-            // A table half replaced by a writer that was killed is finished first.
-            recoverReplacements(source->folder_);
             return source;
         case platform::PathKind::Missing:
             throw FoxProError(kErrorFile, path + ": no such file or folder");
@@ -139,7 +136,6 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
     }
     source->container_ = true;
     source->folder_ = parentFolder(real);
-    recoverReplacements(source->folder_);
     source->containerFile_ = real;
     source->path_ = real;
     source->readContainer();
@@ -309,7 +305,8 @@ std::vector<std::string> DataSource::tableFiles(std::string_view name) const {
 void DataSource::prepareForWriting() {
     if (prepared_) return;
     prepared_ = true;
-    removeOrphanedFiles(folder_);
+    if (std::string warning = removeOrphanedFiles(folder_); !warning.empty())
+        writeWarnings_.push_back(std::move(warning));
 }
 
 void DataSource::releaseHiddenTable(const std::string& name) {

@@ -74,9 +74,13 @@ class DataSource {
     // must never replace.  Empty when there is no such table.
     std::vector<std::string> tableFiles(std::string_view name) const;
 
-    // Before the first write through this source: removes what writers
-    // that are gone left in the folder (temporary_files.h).  Once per source.
+    // Before the first write through this source (never when it is only
+    // read): finishes the replacements and removes what writers that are
+    // gone left in the folder (temporary_files.h).  Once per source.
     void prepareForWriting();
+    // What that found and left alone (replacement journals it cannot
+    // trust), one text each, for the caller to show as warnings.
+    const std::vector<std::string>& writeWarnings() const { return writeWarnings_; }
 
     // Hidden table names that a NewTable of this source builds its table
     // under: a copy may create a table of such a name, which no statement
@@ -103,6 +107,7 @@ class DataSource {
     std::string containerFile_;           // container only: the file opened
     std::vector<std::string> hidden_;
     bool prepared_ = false;
+    std::vector<std::string> writeWarnings_;
 };
 
 }  // namespace quorvel::foxpro

@@ -14,6 +14,7 @@
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/table_replacement.h"
+#include "foxpro/table_set.h"
 #include "foxpro/temporary_files.h"
 
 namespace quorvel::foxpro {
@@ -47,17 +48,7 @@ void checkNewTableName(const std::string& name) {
 }
 
 std::string stemOf(const std::string& file) {
-    const auto dot = file.rfind('.');
-    return dot == std::string::npos ? file : file.substr(0, dot);
-}
-
-// Whether file (a name) is one of the files of a table called stem: its
-// .dbf, memo files, structural index or code-page file, in any letter case.
-bool isFileOfTable(const std::string& file, const std::string& stem) {
-    const auto dot = file.rfind('.');
-    if (dot == std::string::npos || !equalsNoCase(file.substr(0, dot), stem)) return false;
-    const std::string ext = lowerAscii(file.substr(dot));
-    return ext == ".dbf" || ext == ".fpt" || ext == ".dbt" || ext == ".cdx" || ext == ".cpg";
+    return std::string(stemOfFileName(file));
 }
 
 bool isTableFile(const std::string& file) {
@@ -100,7 +91,7 @@ std::vector<std::string> existingFilesOf(const NewTableTarget& target) {
     const std::string stem = stemOf(target.tableFile);
     std::vector<std::string> files;
     for (auto& entry : platform::folderEntries(target.folder))
-        if (isFileOfTable(entry, stem)) files.push_back(std::move(entry));
+        if (isFileOfTableSet(stem, entry)) files.push_back(std::move(entry));
     // In one order whatever the folder's: the table file, other .dbf files, the rest.
     std::sort(files.begin(), files.end());
     std::stable_partition(files.begin(), files.end(), isTableFile);
@@ -120,7 +111,7 @@ bool newTableIsTableOf(const NewTableTarget& target, const DataSource& source,
         if (const auto identity = platform::identityOfPath(target.folder + "/" + file))
             present.push_back(*identity);
     for (const auto& file : source.tableFiles(tableName)) {
-        if (isFileOfTable(fileNameOf(file), stem) && sameFolder(parentFolder(file), target.folder))
+        if (isFileOfTableSet(stem, fileNameOf(file)) && sameFolder(parentFolder(file), target.folder))
             return true;
         const auto identity = platform::identityOfPath(file);
         if (identity && std::find(present.begin(), present.end(), *identity) != present.end())

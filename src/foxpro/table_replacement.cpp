@@ -1,9 +1,6 @@
 #include "foxpro/table_replacement.h"
 
 #include <algorithm>
-#include <fstream>
-#include <optional>
-#include <sstream>
 
 #include "foxpro/ascii_case.h"
 #include "foxpro/atomic_file.h"
@@ -22,58 +19,6 @@ namespace {
 
 std::function<void(int)> gHook;
 
-constexpr const char* kJournalHeader = "quorvel replacement";
-
-// A journal as written: the table's name, then the renames in order, the
-// set-aside ones first.  complete: its last line was written (without it
-// the writer was killed before its first rename).
-struct Journal {
-    std::string tableName;
-    std::vector<FileMove> moves;
-    std::size_t asideCount = 0;
-    bool complete = false;
-};
-
-std::string journalText(const std::string& tableName, const std::vector<FileMove>& moves,
-                        std::size_t asideCount) {
-    // Names are free of tabs and line breaks: new names hold no control
-    // character, hidden ones are ours.
-    std::string text = std::string(kJournalHeader) + "\nname\t" + tableName + "\n";
-    for (std::size_t i = 0; i < moves.size(); ++i)
-        text += std::string(i < asideCount ? "aside\t" : "place\t") + moves[i].from + "\t" +
-                moves[i].to + "\n";
-    return text + "end\n";
-}
-
-std::optional<Journal> readJournal(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line) || line != kJournalHeader) return std::nullopt;
-    Journal journal;
-    while (std::getline(in, line)) {
-        if (line == "end") {
-            journal.complete = true;
-            break;
-        }
-        std::istringstream fields(line);
-        std::string kind, from, to;
-        std::getline(fields, kind, '\t');
-        std::getline(fields, from, '\t');
-        std::getline(fields, to, '\t');
-        if (kind == "name") {
-            journal.tableName = from;
-        } else if ((kind == "aside" || kind == "place") && !from.empty() && !to.empty()) {
-            if (kind == "aside" && journal.moves.size() != journal.asideCount) return std::nullopt;
-            journal.moves.push_back({from, to});
-            if (kind == "aside") ++journal.asideCount;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (journal.tableName.empty()) return std::nullopt;
-    return journal;
-}
-
 bool exists(const std::string& folder, const std::string& name) {
     return platform::entryExists(folder + "/" + name);
 }
@@ -90,7 +35,7 @@ void undo(const std::string& folder, const std::vector<FileMove>& moves, std::si
 // Whether rename i of a journal was made: a set-aside file exists only once
 // its rename made it; a new file has left its hidden name only by its
 // rename (nothing else removes a file that a journal names).
-bool made(const std::string& folder, const Journal& journal, std::size_t i) {
+bool made(const std::string& folder, const ReplacementJournal& journal, std::size_t i) {
     const FileMove& m = journal.moves[i];
     return i < journal.asideCount ? exists(folder, m.to)
                                   : !exists(folder, m.from) && exists(folder, m.to);
@@ -98,8 +43,9 @@ bool made(const std::string& folder, const Journal& journal, std::size_t i) {
 
 // Makes the renames still to be made.  When one cannot be made (a new file
 // has gone missing), the old table is put back instead; the journal stays
-// while anything is left half done.
-void finish(const std::string& folder, const std::string& journalPath, const Journal& journal) {
+// while anything is left half done (false).
+bool finish(const std::string& folder, const std::string& journalPath,
+            const ReplacementJournal& journal) {
     const std::size_t count = journal.moves.size();
     bool forward = true;
     for (std::size_t i = 0; i < count && forward; ++i)
@@ -109,7 +55,7 @@ void finish(const std::string& folder, const std::string& journalPath, const Jou
         platform::removeFile(journalPath);
         for (std::size_t i = 0; i < journal.asideCount; ++i)
             platform::removeFile(folder + "/" + journal.moves[i].to);
-        return;
+        return true;
     }
     bool undone = true;
     for (std::size_t i = count; i-- > 0;)
@@ -117,6 +63,26 @@ void finish(const std::string& folder, const std::string& journalPath, const Jou
             undone = false;
     platform::syncFolder(folder);
     if (undone) platform::removeFile(journalPath);
+    return undone;
+}
+
+// Writes the journal whole under a new file's hidden name, then gives it its
+// name: a journal is there whole or not at all.
+void writeJournal(const std::string& folder, const std::string& journalPath,
+                  const std::string& text) {
+    const std::string newPath = folder + "/" + temporaryName(kNewFileSuffix);
+    FileSink journal = FileSink::createNew(newPath, fileNameOf(journalPath));
+    try {
+        journal.append(text);
+        journal.sync();
+        journal.close();
+        if (auto error = platform::moveNoReplace(newPath, journalPath))
+            throw FoxProError(kErrorFile,
+                              fileNameOf(journalPath) + ": cannot write: " + error.message());
+    } catch (...) {
+        platform::removeFile(newPath);
+        throw;
+    }
 }
 
 }  // namespace
@@ -152,17 +118,7 @@ void replaceFiles(const std::string& folder, const std::string& tableName,
     for (const auto& name : asideOrder) moves.push_back({name, temporaryName(kSetAsideSuffix)});
     moves.insert(moves.end(), place.begin(), place.end());
     const std::string journalPath = folder + "/" + temporaryName(kJournalSuffix);
-    {
-        FileSink journal = FileSink::createNew(journalPath, fileNameOf(journalPath));
-        try {
-            journal.append(journalText(tableName, moves, aside.size()));
-            journal.sync();
-            journal.close();
-        } catch (...) {
-            platform::removeFile(journalPath);
-            throw;
-        }
-    }
+    writeJournal(folder, journalPath, replacementJournalText({tableName, moves, aside.size()}));
     if (auto error = platform::syncFolder(folder)) {
         platform::removeFile(journalPath);
         fail(tableName, error);
@@ -181,40 +137,43 @@ void replaceFiles(const std::string& folder, const std::string& tableName,
     for (std::size_t i = 0; i < aside.size(); ++i) platform::removeFile(folder + "/" + moves[i].to);
 }
 
-void recoverReplacements(const std::string& folder) {
-    for (const auto& name : platform::folderEntries(folder)) {
+std::string recoverReplacements(const std::string& folder) {
+    std::vector<std::string> names = platform::folderEntries(folder);
+    std::sort(names.begin(), names.end());  // the warning in an order of its own
+    std::vector<std::string> leftAlone;
+    for (const auto& name : names) {
         if (!std::string_view(name).starts_with(kTemporaryPrefix) ||
             !name.ends_with(kJournalSuffix))
             continue;
         const auto owner = ownerOfTemporaryName(name);
-        if (owner && platform::ownerState(*owner) == platform::OwnerState::Running) continue;
+        const auto state = owner ? platform::ownerState(*owner) : platform::OwnerState::Unknown;
+        if (state == platform::OwnerState::Running) continue;  // at work now
+        if (state == platform::OwnerState::Unknown) {
+            // Maybe at work on another machine that shares the folder.
+            leftAlone.push_back(name + " (its writer is on another computer or cannot be judged)");
+            continue;
+        }
         const std::string path = folder + "/" + name;
+        const JournalCheck check = readReplacementJournal(path, *owner);
+        if (!check.journal) {
+            leftAlone.push_back(name + " (" + check.problem + ")");
+            continue;
+        }
         try {
-            const auto journal = readJournal(path);
-            if (!journal) continue;  // not ours to judge
             // The name's lock: free only when its writer is gone, wherever it ran.
-            auto lock = NameLock::take(folder, journal->tableName, AdvisoryLock::Wait::No);
+            auto lock = NameLock::take(folder, check.journal->tableName, AdvisoryLock::Wait::No);
             if (!lock || !platform::entryExists(path)) continue;
-            if (!journal->complete) {
-                // Killed while writing it: no rename was made yet.
-                platform::removeFile(path);
-                continue;
-            }
-            finish(folder, path, *journal);
-        } catch (const FoxProError&) {
-            // A folder we cannot write: read as it is.
+            if (!finish(folder, path, *check.journal))
+                leftAlone.push_back(name + " (its renames could be neither finished nor undone)");
+        } catch (const FoxProError& e) {
+            leftAlone.push_back(name + " (" + e.description() + ")");
         }
     }
-}
-
-std::vector<std::string> filesNamedByJournal(const std::string& journalPath) {
-    std::vector<std::string> names;
-    if (const auto journal = readJournal(journalPath))
-        for (const auto& m : journal->moves) {
-            names.push_back(m.from);
-            names.push_back(m.to);
-        }
-    return names;
+    if (leftAlone.empty()) return "";
+    std::string warning = folder + (leftAlone.size() == 1 ? ": replacement journal left alone: "
+                                                          : ": replacement journals left alone: ");
+    for (std::size_t i = 0; i < leftAlone.size(); ++i) warning += (i ? "; " : "") + leftAlone[i];
+    return warning;
 }
 
 }  // namespace quorvel::foxpro

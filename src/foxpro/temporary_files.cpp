@@ -37,18 +37,17 @@ std::optional<std::string> ownerOfTemporaryName(std::string_view name) {
     return std::string(name.substr(0, at));
 }
 
-void removeOrphanedFiles(const std::string& folder) {
-    recoverReplacements(folder);
+std::string removeOrphanedFiles(const std::string& folder) {
+    std::string warning = recoverReplacements(folder);
     std::vector<std::string> names;
     for (auto& name : platform::folderEntries(folder))
         if (std::string_view(name).starts_with(kTemporaryPrefix)) names.push_back(std::move(name));
-    // What a journal still names (its writer is running, or it could not
-    // be finished) belongs to it.
-    std::set<std::string> named;
+    // A journal still there (its writer is running, it could not be finished,
+    // or it is not trusted) may need every file its writer left.
+    std::set<std::string> journalOwners;
     for (const auto& name : names)
         if (name.ends_with(kJournalSuffix))
-            for (auto& file : filesNamedByJournal(folder + "/" + name))
-                named.insert(std::move(file));
+            if (auto owner = ownerOfTemporaryName(name)) journalOwners.insert(std::move(*owner));
     for (const auto& name : names) {
         const std::string path = folder + "/" + name;
         if (name.ends_with(kLockSuffix)) {
@@ -63,11 +62,13 @@ void removeOrphanedFiles(const std::string& folder) {
             }
             continue;
         }
-        if (name.ends_with(kJournalSuffix) || named.count(name)) continue;
+        if (name.ends_with(kJournalSuffix)) continue;
         const auto owner = ownerOfTemporaryName(name);
-        if (owner && platform::ownerState(*owner) == platform::OwnerState::Gone)
+        if (owner && !journalOwners.count(*owner) &&
+            platform::ownerState(*owner) == platform::OwnerState::Gone)
             platform::removeFile(path);
     }
+    return warning;
 }
 
 }  // namespace quorvel::foxpro

@@ -25,10 +25,12 @@ std::string temporaryName(std::string_view suffix);
 // The owner token of a name made by temporaryName, nullopt for any other.
 std::optional<std::string> ownerOfTemporaryName(std::string_view name);
 
-// Finishes the interrupted replacements of folder (table_replacement.h),
+// Before this program writes into folder (never for a folder only read):
+// finishes the interrupted replacements of folder (table_replacement.h),
 // then removes the hidden files whose writer is gone: new and set-aside
-// files, hidden tables, and lock files nobody holds.  Files that a journal
-// still names are left to it.  Never throws: what cannot be removed stays.
-void removeOrphanedFiles(const std::string& folder);
+// files, hidden tables, and lock files nobody holds.  The files of a writer
+// whose journal is still there are left to it.  Returns recovery's warning
+// ("" when it has none).  Never throws: what cannot be removed stays.
+std::string removeOrphanedFiles(const std::string& folder);
 
 }  // namespace quorvel::foxpro

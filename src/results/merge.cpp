@@ -156,6 +156,14 @@ class Merge {
             source1_.holdTable(newTable_->name());
         });
         if (!made) newTable_.reset();
+        // Also when the copy failed: what was left alone stays so.
+        for (const auto& text : source1_.source().writeWarnings()) {
+            if (callbacks_.warning)
+                callbacks_.warning(text);
+            else
+                dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                                 frame::SetApplicationTitle());
+        }
         return made;
     }
 

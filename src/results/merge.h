@@ -73,6 +73,10 @@ struct MergeCallbacks {
     // may make done pass total).  Called at the start, with processEvents,
     // and at the end.  May be empty.
     std::function<void(std::int64_t done, std::int64_t total)> progress;
+    // Told what preparing the new table's folder left alone (replacement
+    // journals it cannot trust, foxpro/table_replacement.h), one text each.
+    // Empty: shown as a message with the exclamation icon.
+    std::function<void(const std::string& text)> warning;
 };
 
 struct MergeOutcome {

@@ -22,6 +22,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using writetest::listFolder;
 using writetest::readRows;
+using writetest::runOnNewConnection;
 using Rows = std::vector<std::vector<std::string>>;
 
 // A source table with memos and an older table "dest" (with another memo
@@ -70,9 +71,15 @@ TEST_F(WriteReplaceTest, KilledBetweenTheRenamesTheNameShowsNoMixAndALaterRunFin
             const Rows now = readRows(src_.file("dest.dbf"));
             EXPECT_TRUE(now == oldRows_ || now == newRows_);
         }
-        // A later run finishes the replacement and clears what was left.
-        Connection later;
-        later.open("Provider=vfpoledb.1;Data Source=" + folder() + ";");
+        // A run that only reads leaves it as it is; the next write finishes
+        // the replacement and clears what was left.
+        const auto left = listFolder(folder());
+        Connection reader;
+        reader.open("Provider=vfpoledb.1;Data Source=" + folder() + ";");
+        reader.execute("SELECT COUNT(*) FROM calls");
+        EXPECT_EQ(listFolder(folder()), left);
+        EXPECT_EQ(runOnNewConnection(folder(), "UPDATE calls SET NAME = 'Ann' WHERE RECNO() = 1"),
+                  "");
         EXPECT_EQ(readRows(src_.file("dest.dbf")), newRows_);
         EXPECT_THAT(listFolder(folder()),
                     ElementsAre("calls.dbf", "calls.fpt", "dest.dbf", "dest.fpt"));

@@ -670,6 +670,22 @@ TEST_F(MergeSafetyTest, AStoppedOrKilledMergeLeavesNoTableAndTheEarlierOneAsItWa
     EXPECT_EQ(folderNames(), names);
 }
 
+TEST_F(MergeSafetyTest, AJournalLeftAloneIsShownAsAWarningBeforeTheTableIsMade) {
+    writeSmallPair();
+    auto [fields, added] = compareLines();
+    // Another machine's journal: what the windows' merge cannot judge.
+    const std::string journal = "~quorvel-00000000-1-1-abcdefgh.jnl";
+    const std::string text = "quorvel replacement\nname\tt2.dbf\nplace\tt2.dbf\t../t2.dbf\nend\n";
+    test::writeFile(dir.file(journal), {text.begin(), text.end()});
+
+    EXPECT_TRUE(MergeIntoNewTable(request(), fields, added, dialogs).tableMade);
+    ASSERT_EQ(errorReports().size(), 1u);
+    EXPECT_EQ(errorReports()[0], dir.path() + ": replacement journal left alone: " + journal +
+                                     " (its writer is on another computer or cannot be judged)");
+    EXPECT_TRUE(doneShown());
+    EXPECT_EQ(test::readText(dir.file(journal)), text);
+}
+
 TEST_F(MergeSafetyTest, AnExistingTableIsReplacedOnlyWhenAsked) {
     writeSmallPair();
     auto [fields, added] = compareLines();
