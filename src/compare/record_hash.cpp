@@ -176,7 +176,8 @@ char keyPart(const Value& value, bool byText, const foxpro::TextLocale& locale, 
                                   secondOfDay(value.asDateTime()));
             return 'D';
         case Value::Kind::Logical:
-            text = value.asLogical() ? "1" : "0";
+            // Appended to the cleared text: GCC 12 takes assigning "1" for an overlap.
+            text += value.asLogical() ? '1' : '0';
             return 'L';
         case Value::Kind::Null:
             break;

@@ -117,23 +117,6 @@ TEST(CodePageMarks, DecodingTellsBytesThatAreNoCharacterApart) {
     }
 }
 
-TEST(CodePageMarks, ValuesSayWhetherTheyDecodedCleanly) {
-    TableBuilder t(0x30);
-    t.field("NAME", 'C', 3).field("NOTE", 'M', 4);
-    t.record({Cell::raw("\xc3\x83("), Cell::memo("\xc3(")});
-    const auto bytes = t.tableBytes();
-    const auto memo = t.memoBytes();
-    const auto r =
-        TableReader::fromBytes("t.dbf", bytes, memo, {kCodePageUtf8, CodePageOrigin::Chosen});
-    const auto record = r->storedRecord(0);
-    EXPECT_TRUE(r->value(record, 0).decodedCleanly());
-    const Value note = r->value(record, 1);
-    EXPECT_FALSE(note.decodedCleanly());
-    EXPECT_EQ(note.str(), "\u00c3(");  // as both read
-    EXPECT_EQ(r->markedText(record, 1), "\xff\x83\x83(");
-    EXPECT_EQ(r->markedText(record, 0), "\u00c3(");
-}
-
 // The user-defined ranges hold no character on any system's tables alike
 // (some give private-use ones): their bytes are kept, and a table reads the
 // same everywhere.
