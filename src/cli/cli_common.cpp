@@ -161,10 +161,10 @@ const OptionSpec& keyOption() {
                                    "(names without case): numbers by value across\n"
                                    "N, F, I, Y and B, text without trailing blanks\n"
                                    "(and without case with --ignore-case), dates by\n"
-                                   "value, null equal to null; the k-th\n"
-                                   "record of a key value in TABLE1 pairs with the\n"
-                                   "k-th in TABLE2.  Key values held by more than\n"
-                                   "one record are named on standard error"};
+                                   "value, null equal to null; the k-th record of a\n"
+                                   "key value in TABLE1 pairs with the k-th in\n"
+                                   "TABLE2.  Key values held by more than one record\n"
+                                   "are named on standard error"};
     return option;
 }
 const OptionSpec& alignOption() {

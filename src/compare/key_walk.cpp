@@ -42,13 +42,6 @@ struct KeyField {
     StoredKey stored2;
 };
 
-// ASCII text in upper case, as upperText has it.
-void upperAscii(std::string_view text, std::string& out) {
-    out.assign(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
 class KeyWalk {
   public:
     KeyWalk(TablePair& tables, const foxpro::TextLocale& locale, DifferenceList& out,
@@ -141,7 +134,7 @@ class KeyWalk {
             if (foxpro::isAscii(bytes)) {
                 while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
                 if (!key.fold) return {'S', bytes};
-                upperAscii(bytes, scratch);
+                scratch = upperText(bytes);
                 return {'S', std::string_view(scratch)};
             }
         }
