@@ -159,11 +159,12 @@ const OptionSpec& keyOption() {
     static const OptionSpec option{"key", 0, "FIELD[,FIELD...]",
                                    "pair records by these fields of both tables\n"
                                    "(names without case): numbers by value across\n"
-                                   "N, F, I, Y and B, text without trailing blanks,\n"
-                                   "dates by value, null equal to null; the k-th\n"
-                                   "record of a key value in TABLE1 pairs with the\n"
-                                   "k-th in TABLE2.  Key values held by more than\n"
-                                   "one record are named on standard error"};
+                                   "N, F, I, Y and B, text without trailing blanks\n"
+                                   "(and without case with --ignore-case), dates by\n"
+                                   "value, null equal to null; the k-th record of a\n"
+                                   "key value in TABLE1 pairs with the k-th in\n"
+                                   "TABLE2.  Key values held by more than one record\n"
+                                   "are named on standard error"};
     return option;
 }
 const OptionSpec& alignOption() {
@@ -203,13 +204,15 @@ const OptionSpec& ignoreOption() {
 const OptionSpec& ignoreTrailingBlanksOption() {
     static const OptionSpec option{"ignore-trailing-blanks", 0, "",
                                    "compare C, V and M values without their\n"
-                                   "trailing blanks"};
+                                   "trailing blanks (key fields of --key compare\n"
+                                   "so always)"};
     return option;
 }
 const OptionSpec& ignoreCaseOption() {
     static const OptionSpec option{"ignore-case", 0, "",
                                    "compare C, V and M values without regard to\n"
-                                   "case (lines show the values as stored)"};
+                                   "case, key fields of --key too (lines show the\n"
+                                   "values as stored)"};
     return option;
 }
 const OptionSpec& toleranceOption() {

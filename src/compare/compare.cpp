@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "compare/field_name.h"
+#include "compare/field_pairing.h"
 #include "compare/pairing_walks.h"
 #include "compare/table_pair.h"
 #include "compare/walk_pacer.h"
@@ -114,6 +115,7 @@ class Walk {
         for (const Recordset* cursor : {&cursor1_, &cursor2_})
             if (cursor->isOpen())
                 for (const auto& w : cursor->table().warnings()) result_.warnings.push_back(w);
+        for (auto& w : walkWarnings_) result_.warnings.push_back(std::move(w));
         trap_.at(kStepClose, [&] { close(); });
         return std::move(result_);
     }
@@ -166,22 +168,27 @@ class Walk {
         return false;
     }
 
-    // Every ignored field must be one of Table #1's.
-    void checkIgnoredFields() const {
-        for (const auto& name : options_.ignoredFields) {
-            const std::string upper = upperFieldName(name);
-            bool found = false;
-            for (int i = 0; i < fieldList_.fieldCount() && !found; ++i)
-                found = upperFieldName(fieldList_.field(i).name) == upper;
-            if (!found)
+    // Every ignored field must pick one of Table #1's.
+    void checkIgnoredFields(const TablePair& tables) const {
+        const std::vector<std::string> names1 = fieldNames(fieldList_);
+        const std::vector<std::string> names2 = fieldNames(cursor2_);
+        for (const auto& name : options_.ignoredFields)
+            if (pickField1(tables.fieldPairing(), names1, names2, name) < 0)
                 throw std::invalid_argument("ignored field " + name + " not found in Table #1 (" +
                                             table1_ + ")");
-        }
     }
 
     void walk() {
-        checkIgnoredFields();
         TablePair tables(fieldList_, cursor1_, cursor2_, locale_, options_);
+        // What the comparison has to say is told even when it fails later.
+        struct Told {
+            const TablePair& tables;
+            std::vector<std::string>& warnings;
+            ~Told() {
+                warnings.insert(warnings.end(), tables.warnings().begin(), tables.warnings().end());
+            }
+        } told{tables, walkWarnings_};
+        checkIgnoredFields(tables);
         if (options_.structure) {
             result_.structure = tables.structureDifferences();
             if (callbacks_.structureFound) callbacks_.structureFound(result_.structure);
@@ -279,6 +286,7 @@ class Walk {
     Recordset cursor1_;
     Recordset cursor2_;
     CompareResult result_;
+    std::vector<std::string> walkWarnings_;  // TablePair::warnings
 };
 
 }  // namespace
@@ -325,14 +333,13 @@ std::vector<std::string> sharedFieldNames(const data::SourceDescriptor& source1,
     Recordset fields2;
     fields1.open("SELECT * FROM [" + table1 + "]", connection1);
     fields2.open("SELECT * FROM [" + table2 + "]", connection2);
-    std::vector<std::string> upper2;
-    for (int j = 0; j < fields2.fieldCount(); ++j)
-        upper2.push_back(upperFieldName(fields2.field(j).name));
+    const std::vector<std::string> names1 = fieldNames(fields1);
+    const FieldPairing pairing = pairFieldNames(names1, fieldNames(fields2));
     std::vector<std::string> shared;
-    for (int i = 0; i < fields1.fieldCount(); ++i) {
-        const std::string& name = fields1.field(i).name;
+    for (std::size_t i = 0; i < names1.size(); ++i) {
+        if (pairing.partner1[i] < 0) continue;
+        const std::string& name = names1[i];
         const std::string upper = upperFieldName(name);
-        if (std::find(upper2.begin(), upper2.end(), upper) == upper2.end()) continue;
         // A name twice in Table #1 is offered once: a key field is found by name.
         bool seen = false;
         for (const auto& s : shared) seen = seen || upperFieldName(s) == upper;
@@ -347,9 +354,7 @@ std::vector<std::string> tableFieldNames(const data::SourceDescriptor& source,
     connection.open(data::connectionString(source));
     Recordset fields;
     fields.open("SELECT * FROM [" + table + "]", connection);
-    std::vector<std::string> names;
-    for (int i = 0; i < fields.fieldCount(); ++i) names.push_back(fields.field(i).name);
-    return names;
+    return fieldNames(fields);
 }
 
 }  // namespace quorvel::compare

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "compare/field_name.h"
+#include "compare/case_fold.h"
+#include "compare/field_pairing.h"
 #include "compare/pairing_walks.h"
 #include "compare/record_hash.h"
 #include "foxpro/code_page.h"
@@ -36,17 +37,10 @@ struct KeyField {
     // trailing blanks dropped, written as appendKeyText writes the text).
     bool stored = false;
     bool text = false;
+    bool fold = false;  // with --ignore-case: text parts in upper case
     StoredKey stored1;
     StoredKey stored2;
 };
-
-// The first field of a name, without case; -1 when there is none.
-int findField(const Recordset& table, const std::string& name) {
-    const std::string upper = upperFieldName(name);
-    for (int i = 0; i < table.fieldCount(); ++i)
-        if (upperFieldName(table.field(i).name) == upper) return i;
-    return -1;
-}
 
 class KeyWalk {
   public:
@@ -57,19 +51,24 @@ class KeyWalk {
     void resolve(const std::vector<std::string>& names, const std::string& table1,
                  const std::string& table2) {
         if (names.empty()) throw std::invalid_argument("no key field given");
+        const std::vector<std::string> names1 = fieldNames(tables_.cursor1());
+        const std::vector<std::string> names2 = fieldNames(tables_.cursor2());
+        const FieldPairing& pairing = tables_.fieldPairing();
         for (const auto& name : names) {
             KeyField key;
-            key.index1 = findField(tables_.cursor1(), name);
+            key.index1 = pickField1(pairing, names1, names2, name);
             if (key.index1 < 0)
                 throw std::invalid_argument("key field " + name + " not found in Table #1 (" +
                                             table1 + ")");
-            key.index2 = findField(tables_.cursor2(), name);
+            key.index2 = pairing.partner1[static_cast<std::size_t>(key.index1)];
             if (key.index2 < 0)
                 throw std::invalid_argument("key field " + name + " not found in Table #2 (" +
                                             table2 + ")");
             const foxpro::FieldInfo& f1 = tables_.cursor1().field(key.index1);
             const foxpro::FieldInfo& f2 = tables_.cursor2().field(key.index2);
             key.byText = keyKindOf(f1.typeCode) != keyKindOf(f2.typeCode);
+            key.fold = tables_.rules().foldsCase() && (tables_.rules().textRuled(f1.typeCode) ||
+                                                       tables_.rules().textRuled(f2.typeCode));
             key.text = f1.letter == 'C';
             key.stored = f1.letter == f2.letter &&
                          (f1.letter == 'I' || f1.letter == 'Y' || f1.letter == 'C');
@@ -134,11 +133,15 @@ class KeyWalk {
             if (!key.text) return {'R', bytes};  // I or Y: the number's stored bytes
             if (foxpro::isAscii(bytes)) {
                 while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
-                return {'S', bytes};
+                if (!key.fold) return {'S', bytes};
+                scratch = upperText(bytes);
+                return {'S', std::string_view(scratch)};
             }
         }
         const char letter =
-            keyPart(c.value(side == 1 ? key.index1 : key.index2), key.byText, locale_, scratch);
+            keyPart(tables_.comparedValue(side, side == 1 ? key.index1 : key.index2), key.byText,
+                    locale_, scratch);
+        if (key.fold && letter == 'S') scratch = upperText(scratch);
         return {letter, std::string_view(scratch)};
     }
 

@@ -1,10 +1,11 @@
 #include "compare/record_hash.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
+#include "compare/number_value.h"
 #include "foxpro/text_form.h"
 
 namespace quorvel::compare {
@@ -21,56 +22,6 @@ std::uint64_t dateNumber(const foxpro::Date& d) {
 std::uint64_t secondOfDay(const foxpro::DateTime& dt) {
     return static_cast<std::uint64_t>(dt.hour) * 3600 + static_cast<std::uint64_t>(dt.minute) * 60 +
            static_cast<std::uint64_t>(dt.second);
-}
-
-// Drops the zeros after the point and a point with nothing after it, and
-// writes minus zero as zero: the canonical form of decimals ("12.50" ->
-// "12.5", "-0.0" -> "0").
-void trimDecimal(std::string& text, std::size_t start) {
-    if (text.find('.', start) != std::string::npos) {
-        while (text.back() == '0') text.pop_back();
-        if (text.back() == '.') text.pop_back();
-    }
-    if (text.compare(start, std::string::npos, "-0") == 0) text.replace(start, 2, "0");
-}
-
-// A number in the canonical decimal form of N and F values, whatever its
-// kind, so that numbers compare by value across N, F, I, Y and B.
-void appendCanonicalNumber(std::string& out, const Value& value) {
-    const std::size_t start = out.size();
-    switch (value.kind()) {
-        case Value::Kind::Decimal:
-            out += value.str();
-            return;
-        case Value::Kind::Integer:
-            out += std::to_string(value.asInteger());
-            return;
-        case Value::Kind::Currency: {
-            const std::int64_t v = value.asInteger();
-            const std::uint64_t magnitude =
-                v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-            if (v < 0) out += '-';
-            out += std::to_string(magnitude / 10000);
-            char fraction[8];
-            std::snprintf(fraction, sizeof fraction, ".%04u",
-                          static_cast<unsigned>(magnitude % 10000));
-            out += fraction;
-            trimDecimal(out, start);
-            return;
-        }
-        case Value::Kind::Double: {
-            // The shortest decimal that reads back as the same double.
-            char digits[400];
-            const auto result = std::to_chars(digits, digits + sizeof digits, value.asDouble(),
-                                              std::chars_format::fixed);
-            out.append(digits, result.ptr);
-            trimDecimal(out, start);
-            return;
-        }
-        default:
-            out += value.str();
-            return;
-    }
 }
 
 void appendTrimmed(std::string& out, std::string_view text) {
@@ -160,7 +111,9 @@ void addTypedValue(Hasher& hasher, const Value& value) {
             return;
         case Value::Kind::Double: {
             hasher.add(static_cast<std::uint64_t>(value.kind()));
-            const double d = value.asDouble() == 0 ? 0.0 : value.asDouble();
+            // Minus zero as zero, every NaN as one: numbers by value.
+            double d = value.asDouble() == 0 ? 0.0 : value.asDouble();
+            if (std::isnan(d)) d = std::numeric_limits<double>::quiet_NaN();
             std::uint64_t bits = 0;
             std::memcpy(&bits, &d, sizeof bits);
             hasher.add(bits);
@@ -223,7 +176,8 @@ char keyPart(const Value& value, bool byText, const foxpro::TextLocale& locale, 
                                   secondOfDay(value.asDateTime()));
             return 'D';
         case Value::Kind::Logical:
-            text = value.asLogical() ? "1" : "0";
+            // Appended to the cleared text: GCC 12 takes assigning "1" for an overlap.
+            text += value.asLogical() ? '1' : '0';
             return 'L';
         case Value::Kind::Null:
             break;

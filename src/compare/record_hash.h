@@ -77,7 +77,8 @@ void sortPacked(std::vector<std::uint64_t>& packed);
 
 // Adds a value as the typed comparison sees it: its kind and its value, so
 // that values equal by that comparison (same kind, same value; null equal
-// to null) add the same words.  Doubles are added by value (0 and -0 alike).
+// to null) add the same words.  Doubles are added by value (0 and -0 alike,
+// every NaN alike).
 void addTypedValue(Hasher& hasher, const foxpro::Value& value);
 // The same for values read straight from stored bytes, adding what
 // addTypedValue adds for the Value they make: text (Text and Bytes), whole

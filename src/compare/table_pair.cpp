@@ -4,10 +4,13 @@
 #include <cstring>
 #include <string>
 
-#include "compare/field_name.h"
+#include "compare/field_pairing.h"
+#include "compare/number_value.h"
 #include "compare/record_hash.h"
 #include "foxpro/code_page.h"
+#include "foxpro/code_page_name.h"
 #include "foxpro/dbf_format.h"
+#include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
 
 namespace quorvel::compare {
@@ -25,45 +28,40 @@ std::string valueText(const Value& value, const foxpro::TextLocale& locale) {
 }
 
 // Whether two values of a field pair agree by the rules of the comparison:
-// values of different types by their texts, binary data of one type always,
-// others by the typed comparison, null equal only to null.
+// numbers by value, values of different types by their texts, binary data
+// of one type always, others by the typed comparison, null equal only to
+// null.
 bool valuesEqual(const Value& a, int typeA, const Value& b, int typeB,
                  const foxpro::TextLocale& locale) {
+    if (isNumber(a) && isNumber(b)) return numbersEqual(a, b);
     if (typeA != typeB) return valueText(a, locale) == valueText(b, locale);
     if (typeA >= foxpro::kTypeVarBinary) return true;
     if (!a.isNull() && !b.isNull()) return a == b;
     return a.isNull() && b.isNull();
 }
 
+bool isNumberType(int type) {
+    return type == foxpro::kTypeInteger || type == foxpro::kTypeDouble ||
+           type == foxpro::kTypeCurrency || type == foxpro::kTypeNumeric;
+}
+
+// The field pairs in Table #1's column order, those of fields left out
+// (ignored, by Table #1's index) dropped.
 std::vector<FieldPair> pairFields(const Recordset& fieldList, const Recordset& cursor2,
-                                  const std::vector<std::string>& ignored) {
-    std::vector<std::string> names2;
-    for (int j = 0; j < cursor2.fieldCount(); ++j)
-        names2.push_back(upperFieldName(cursor2.field(j).name));
-    std::vector<std::string> names1;
+                                  const FieldPairing& pairing, const std::vector<bool>& ignored) {
     std::vector<FieldPair> pairs;
     for (int i = 0; i < fieldList.fieldCount(); ++i) {
+        if (!ignored.empty() && ignored[static_cast<std::size_t>(i)]) continue;
         const FieldInfo& info = fieldList.field(i);
-        std::string upper = upperFieldName(info.name);
-        const auto occurrence = std::count(names1.begin(), names1.end(), upper);
-        names1.push_back(upper);
         FieldPair pair;
         pair.index1 = i;
         pair.type1 = info.typeCode;
         pair.memo = info.memo;
         pair.offset = info.offset;
         pair.width = info.width;
-        std::int64_t seen = 0;
-        for (int j = 0; j < static_cast<int>(names2.size()); ++j) {
-            if (names2[j] != upper) continue;
-            if (seen++ == occurrence) {
-                pair.index2 = j;
-                pair.type2 = cursor2.field(j).typeCode;
-                break;
-            }
-        }
-        if (std::find(ignored.begin(), ignored.end(), upper) == ignored.end())
-            pairs.push_back(pair);
+        pair.index2 = pairing.partner1[static_cast<std::size_t>(i)];
+        if (pair.index2 >= 0) pair.type2 = cursor2.field(pair.index2).typeCode;
+        pairs.push_back(pair);
     }
     return pairs;
 }
@@ -78,14 +76,26 @@ TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& 
       locale_(locale),
       rules_(options),
       valueRules_(options.valueRules()) {
-    std::vector<std::string> ignored;
-    for (const auto& name : options.ignoredFields) ignored.push_back(upperFieldName(name));
+    const std::vector<std::string> names1 = fieldNames(fieldList);
+    const std::vector<std::string> names2 = fieldNames(cursor2);
+    pairing_ = pairFieldNames(names1, names2);
+    std::vector<bool> ignored(names1.size(), false);
+    for (const auto& name : options.ignoredFields) {
+        const int i = pickField1(pairing_, names1, names2, name);
+        if (i >= 0) ignored[static_cast<std::size_t>(i)] = true;
+    }
+    for (const auto& [i, j] : pairing_.shortened)
+        if (!ignored[static_cast<std::size_t>(i)])
+            warnings_.push_back(shortenedPairText(names1[static_cast<std::size_t>(i)],
+                                                  names2[static_cast<std::size_t>(j)]));
+    warned1_.assign(static_cast<std::size_t>(cursor1.fieldCount()), false);
+    warned2_.assign(names2.size(), false);
     // The layouts agree field for field whatever is ignored: an ignored
     // field only drops out of the byte ranges compared.
     bool identity = fieldList.fieldCount() == cursor2.fieldCount();
-    for (const auto& pair : pairFields(fieldList, cursor2, {}))
-        if (pair.index2 != pair.index1) identity = false;
-    pairs_ = pairFields(fieldList, cursor2, ignored);
+    for (std::size_t i = 0; i < pairing_.partner1.size(); ++i)
+        if (pairing_.partner1[i] != static_cast<int>(i)) identity = false;
+    pairs_ = pairFields(fieldList, cursor2, pairing_, ignored);
     for (const auto& pair : pairs_) {
         if (pair.compared()) compared_.push_back(pair);
         if (pair.memo && pair.type1 < foxpro::kTypeVarBinary) memos_.push_back(pair);
@@ -239,11 +249,41 @@ bool TablePair::valuesEqual(const Value& a, int typeA, const Value& b, int typeB
     return compare::valuesEqual(a, typeA, b, typeB, locale_);
 }
 
+void TablePair::markUndecoded(int side, int index, Value& value) {
+    if (value.decodedCleanly()) return;
+    const Recordset& cursor = side == 1 ? cursor1_ : cursor2_;
+    std::vector<bool>& warned = side == 1 ? warned1_ : warned2_;
+    if (!warned[static_cast<std::size_t>(index)]) {
+        warned[static_cast<std::size_t>(index)] = true;
+        warnings_.push_back(cursor.table().fileName() + ": record " +
+                            std::to_string(cursor.position()) + ", field " +
+                            cursor.field(index).name + " holds bytes that code page " +
+                            foxpro::codePageName(cursor.layout().codePage) +
+                            " cannot decode; such values are compared by their bytes");
+    }
+    value = Value::text(cursor.table().markedText(cursor.rawRecord(), index));
+}
+
+Value TablePair::comparedValue(int side, int index) {
+    Value value = (side == 1 ? cursor1_ : cursor2_).value(index);
+    markUndecoded(side, index, value);
+    return value;
+}
+
+bool TablePair::comparedEqual(const FieldPair& pair, const Value& a, const Value& b) {
+    if (a.decodedCleanly() && b.decodedCleanly()) return valuesEqual(a, pair.type1, b, pair.type2);
+    Value x = a;
+    Value y = b;
+    markUndecoded(1, pair.index1, x);
+    markUndecoded(2, pair.index2, y);
+    return valuesEqual(x, pair.type1, y, pair.type2);
+}
+
 void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1,
                              std::int64_t n2) {
     const Value a = cursor1_.value(pair.index1);
     const Value b = cursor2_.value(pair.index2);
-    if (valuesEqual(a, pair.type1, b, pair.type2)) return;
+    if (comparedEqual(pair, a, b)) return;
     std::string textA;
     std::string textB;
     if (pair.type1 == pair.type2 && pair.type1 == foxpro::kTypeBoolean && !a.isNull() &&
@@ -259,8 +299,7 @@ void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::in
 }
 
 bool TablePair::fieldEqual(const FieldPair& pair) {
-    return valuesEqual(cursor1_.value(pair.index1), pair.type1, cursor2_.value(pair.index2),
-                       pair.type2);
+    return comparedEqual(pair, cursor1_.value(pair.index1), cursor2_.value(pair.index2));
 }
 
 int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
@@ -308,11 +347,8 @@ void TablePair::addMissingFieldLines(DifferenceList& out) const {
 
 std::vector<StructureDifference> TablePair::structureDifferences() const {
     std::vector<StructureDifference> out;
-    std::vector<bool> paired(static_cast<std::size_t>(cursor2_.fieldCount()), false);
-    for (const auto& pair : pairFields(fieldList_, cursor2_, {}))
-        if (!pair.missing()) paired[static_cast<std::size_t>(pair.index2)] = true;
     for (int j = 0; j < cursor2_.fieldCount(); ++j)
-        if (!paired[static_cast<std::size_t>(j)])
+        if (pairing_.partner2[static_cast<std::size_t>(j)] < 0)
             out.push_back({StructureKind::OnlyInTable2,
                            cursor2_.field(j).name,
                            {},
@@ -359,13 +395,14 @@ void TablePair::planHashes() {
         const bool raw = pair.type1 == pair.type2 && f1.letter == f2.letter &&
                          (f1.letter == 'C' || f1.letter == 'I' || f1.letter == 'Y');
         const bool byText = pair.type1 != pair.type2;
+        const bool byNumber = byText && isNumberType(pair.type1) && isNumberType(pair.type2);
         const bool textRuled = rules_.textRuled(pair.type1) || rules_.textRuled(pair.type2);
         const bool anyNumber =
             rules_.toleranceRuled(pair.type1) && rules_.toleranceRuled(pair.type2);
-        hash1_.push_back({pair.index1, raw, f1.letter, byText, textRuled, anyNumber, f1.offset,
-                          f1.width, f1.nullBit});
-        hash2_.push_back({pair.index2, raw, f2.letter, byText, textRuled, anyNumber, f2.offset,
-                          f2.width, f2.nullBit});
+        hash1_.push_back({pair.index1, raw, f1.letter, byText, byNumber, textRuled, anyNumber,
+                          f1.offset, f1.width, f1.nullBit});
+        hash2_.push_back({pair.index2, raw, f2.letter, byText, byNumber, textRuled, anyNumber,
+                          f2.offset, f2.width, f2.nullBit});
     }
 }
 
@@ -379,7 +416,7 @@ void TablePair::hashFields(int side, Add&& add) {
     std::span<const std::uint8_t> raw;
     for (const HashField& f : plan) {
         if (f.anyNumber || f.textRuled) {
-            hashRuled(f, cursor, add);
+            hashRuled(f, side, add);
         } else if (f.raw) {
             if (raw.empty()) raw = cursor.rawRecord();
             const bool null =
@@ -403,14 +440,22 @@ void TablePair::hashFields(int side, Add&& add) {
             } else if (foxpro::isAscii(bytes)) {
                 add([&](Hasher& h) { addTypedText(h, Value::Kind::Text, bytes); });
             } else {
-                const Value value = cursor.value(f.index);
+                const Value value = comparedValue(side, f.index);
                 add([&](Hasher& h) { addTypedValue(h, value); });
             }
+        } else if (f.byNumber) {
+            const Value value = cursor.value(f.index);
+            if (value.isNull()) {
+                add([&](Hasher& h) { addTypedNull(h); });
+            } else {
+                const std::string text = canonicalNumber(value);
+                add([&](Hasher& h) { addTypedText(h, Value::Kind::Decimal, text); });
+            }
         } else if (f.byText) {
-            const std::string text = valueText(cursor.value(f.index), locale_);
+            const std::string text = valueText(comparedValue(side, f.index), locale_);
             add([&](Hasher& h) { h.add(text); });
         } else {
-            const Value value = cursor.value(f.index);
+            const Value value = comparedValue(side, f.index);
             add([&](Hasher& h) { addTypedValue(h, value); });
         }
     }
@@ -420,8 +465,8 @@ void TablePair::hashFields(int side, Add&& add) {
 // of another hashes as any number does (only null apart), a text as the text
 // rules compare it.
 template <typename Add>
-void TablePair::hashRuled(const HashField& f, const Recordset& cursor, Add&& add) {
-    const Value value = cursor.value(f.index);
+void TablePair::hashRuled(const HashField& f, int side, Add&& add) {
+    const Value value = comparedValue(side, f.index);
     if (f.anyNumber) {
         const bool null = value.isNull();
         add([&](Hasher& h) { null ? addTypedNull(h) : h.add(std::uint64_t{1}); });
@@ -449,7 +494,7 @@ std::uint64_t TablePair::currentStoredHash(int side) {
     for (const auto& r : ranges_)
         record.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + r.offset,
                                     static_cast<std::size_t>(r.length)));
-    for (const auto& pair : memos_) addTypedValue(record, cursor.value(pair.index1));
+    for (const auto& pair : memos_) addTypedValue(record, comparedValue(side, pair.index1));
     return recordHash(record);
 }
 

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "compare/compare_options.h"
 #include "compare/difference_list.h"
+#include "compare/field_pairing.h"
 #include "compare/structure_difference.h"
 #include "compare/value_rules.h"
 #include "foxpro/recordset.h"
@@ -13,9 +15,7 @@
 
 namespace quorvel::compare {
 
-// One field of Table #1 and its partner in Table #2: the k-th field of a
-// name (without case) pairs with the k-th field of that name, so that
-// duplicate names are each compared once.
+// One field of Table #1 and its partner in Table #2 (field_pairing.h).
 struct FieldPair {
     int index1 = 0;
     int index2 = -1;  // -1: Table #2 lacks the field
@@ -47,7 +47,9 @@ struct FieldPair {
 // field list is Table #1's.  Copies nothing of the records: values are read
 // from the cursors when asked for.  The options' ignored fields are left
 // out of every field list but fieldNames1(); values compare by the options'
-// rules (ValueRules).
+// rules (ValueRules).  Text whose bytes did not decode cleanly compares by
+// its marked text (TableReader::markedText), which equals only text with
+// the same undecodable bytes in the same places.
 class TablePair {
   public:
     TablePair(const foxpro::Recordset& fieldList, foxpro::Recordset& cursor1,
@@ -64,6 +66,22 @@ class TablePair {
 
     // Table #1's field names as it spells them, in column order.
     std::vector<std::string> fieldNames1() const;
+    // How the fields of the two tables pair, ignored ones too.
+    const FieldPairing& fieldPairing() const { return pairing_; }
+    const ValueRules& rules() const { return rules_; }
+
+    // The value of a field of the current record of a side (1 or 2) as the
+    // comparison tells values apart: text that did not decode cleanly as
+    // its marked text.
+    foxpro::Value comparedValue(int side, int index);
+
+    // What the comparison has to say besides the differences: the fields
+    // paired by the ten characters of a header name (shortenedPairText),
+    // then, once per table and field, a value met holding bytes its code
+    // page cannot decode: "t2.dbf: record 2, field NAME holds bytes that
+    // code page UTF-8 cannot decode; such values are compared by their
+    // bytes".
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
     // Adds the Changed differences of the two current records, as record n1
     // of Table #1 and record n2 of Table #2, in Table #1's column order;
@@ -117,6 +135,7 @@ class TablePair {
         bool raw = false;
         char letter = 'C';
         bool byText = false;     // the two sides differ in type: by text form
+        bool byNumber = false;   // ... and both are numbers: by canonicalNumber
         bool textRuled = false;  // its text goes in as the text rules compare it
         bool anyNumber = false;  // a tolerance makes every number hash alike
         int offset = 0;
@@ -125,12 +144,16 @@ class TablePair {
     };
     void planHashes();
     template <typename Add>
-    void hashRuled(const HashField& f, const foxpro::Recordset& cursor, Add&& add);
+    void hashRuled(const HashField& f, int side, Add&& add);
     template <typename Add>
     void hashFields(int side, Add&& add);
 
     void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
     bool fieldEqual(const FieldPair& pair);
+    // Replaces text that did not decode cleanly by its marked text, and
+    // warns of the field the first time.
+    void markUndecoded(int side, int index, foxpro::Value& value);
+    bool comparedEqual(const FieldPair& pair, const foxpro::Value& a, const foxpro::Value& b);
     bool valuesEqual(const foxpro::Value& a, int typeA, const foxpro::Value& b, int typeB) const;
     // Consecutive pairs of pairs_; when byBytes, each of them is, and their
     // bytes lie back to back on both sides: one comparison for all.
@@ -163,6 +186,10 @@ class TablePair {
     const foxpro::TextLocale& locale_;
     ValueRules rules_;
     bool valueRules_ = false;  // values compare by other than the plain rules
+    FieldPairing pairing_;
+    std::vector<std::string> warnings_;
+    std::vector<bool> warned1_;  // per field of each side: warned of undecodable bytes
+    std::vector<bool> warned2_;
     std::vector<FieldPair> pairs_;
     std::vector<FieldPair> compared_;
     std::vector<FieldPair> memos_;  // content to compare even when the bytes agree

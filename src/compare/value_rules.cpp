@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "compare/case_fold.h"
+#include "compare/number_value.h"
 #include "foxpro/text_form.h"
 
 namespace quorvel::compare {
@@ -143,6 +144,11 @@ std::string toleranceFromText(std::string_view text) {
 }
 
 bool withinTolerance(const Value& a, const Value& b, std::string_view tolerance) {
+    // NaN and the infinities are near only to themselves.
+    const auto finite = [](const Value& v) {
+        return v.kind() != Value::Kind::Double || std::isfinite(v.asDouble());
+    };
+    if (isNumber(a) && isNumber(b) && (!finite(a) || !finite(b))) return numbersEqual(a, b);
     const auto textA = foxpro::exactNumberText(a);
     const auto textB = foxpro::exactNumberText(b);
     if (!textA || !textB) return false;
@@ -186,6 +192,7 @@ bool ValueRules::equal(const Value& a, int typeA, const Value& b, int typeB,
                        const foxpro::TextLocale& locale) const {
     const bool numbers = toleranceRuled(typeA) && toleranceRuled(typeB);
     if (numbers && !a.isNull() && !b.isNull()) return withinTolerance(a, b, tolerance_);
+    if (isNumber(a) && isNumber(b)) return numbersEqual(a, b);
     if (typeA != typeB) {
         if (textRuled(typeA) || textRuled(typeB))
             return comparedText(valueText(a, locale)) == comparedText(valueText(b, locale));

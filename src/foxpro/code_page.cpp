@@ -96,6 +96,9 @@ struct SingleByteTable {
     std::array<std::array<char, 4>, 256> utf8{};
     std::array<std::uint8_t, 256> utf8Length{};
     std::array<char32_t, 256> codePoint{};
+    // The byte is a character of the code page (else codePoint is its
+    // fallback, the character of the same number).
+    std::array<bool, 256> defined{};
     std::map<char32_t, std::uint8_t> reverse;  // code point -> byte
 };
 
@@ -104,6 +107,8 @@ std::unique_ptr<SingleByteTable> buildSingleByteTable(int codePage) {
     std::unique_ptr<CodePageConverter> converter = CodePageConverter::open(codePage);
     for (int b = 0; b < 256; ++b) {
         char32_t c = static_cast<char32_t>(b);  // fallback: the character of the same number
+        // Without a converter every byte reads as the character of its number.
+        bool defined = true;
         if (converter) {
             const char in = static_cast<char>(b);
             std::string u;
@@ -112,9 +117,11 @@ std::unique_ptr<SingleByteTable> buildSingleByteTable(int codePage) {
                 // c is the byte's one character
             } else {
                 c = static_cast<char32_t>(b);
+                defined = false;
             }
         }
         table->codePoint[b] = c;
+        table->defined[b] = defined;
         std::string u;
         appendUtf8(c, u);
         table->utf8Length[b] = static_cast<std::uint8_t>(u.size());
@@ -154,33 +161,51 @@ CodePageConverter* converter(int codePage) {
     return slot.get();
 }
 
+// Appends a byte that is no part of a character as the undecodable option says.
+void appendUndecodable(std::uint8_t b, Undecodable undecodable, std::string& out) {
+    if (undecodable == Undecodable::SameNumber) {
+        appendUtf8(b, out);
+        return;
+    }
+    out.push_back(kUndecodableMark);
+    out.push_back(static_cast<char>(0x80 | (b >> 6)));
+    out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+}
+
 // Multi-byte text: what the converter takes as whole characters goes
 // through it; a sequence it stops at (invalid, or cut off by the end of
-// the field) keeps its first byte as the character of the same number, and
-// the conversion goes on after that byte.
-void decodeMultiByte(CodePageConverter& conv, std::string_view bytes, std::string& out) {
+// the field) keeps its first byte as undecodable, and the conversion goes
+// on after that byte.  Returns whether it never stopped.
+bool decodeMultiByte(CodePageConverter& conv, std::string_view bytes, Undecodable undecodable,
+                     std::string& out) {
+    bool clean = true;
     while (!bytes.empty()) {
         const std::size_t done = conv.decode(bytes, out);
         bytes.remove_prefix(done);
         if (bytes.empty()) break;
-        appendUtf8(static_cast<std::uint8_t>(bytes.front()), out);
+        clean = false;
+        appendUndecodable(static_cast<std::uint8_t>(bytes.front()), undecodable, out);
         bytes.remove_prefix(1);
     }
+    return clean;
 }
 
 // UTF-8 as stored text: valid characters as they stand, every other byte
-// as the character of the same number.
-void decodeUtf8(std::string_view bytes, std::string& out) {
+// undecodable.  Returns whether there was none.
+bool decodeUtf8(std::string_view bytes, Undecodable undecodable, std::string& out) {
+    bool clean = true;
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t len = utf8CharLength(bytes, i);
         if (len == 0) {
-            appendUtf8(static_cast<std::uint8_t>(bytes[i]), out);
+            clean = false;
+            appendUndecodable(static_cast<std::uint8_t>(bytes[i]), undecodable, out);
             ++i;
         } else {
             out.append(bytes.data() + i, len);
             i += len;
         }
     }
+    return clean;
 }
 
 void noteUnmappable(std::vector<std::string>* unmappable, std::string_view character) {
@@ -223,27 +248,31 @@ void decodeLatin1(std::string_view bytes, std::string& out) {
     for (char ch : bytes) appendUtf8(static_cast<std::uint8_t>(ch), out);
 }
 
-void decodeText(int codePage, std::string_view bytes, std::string& out) {
+bool decodeText(int codePage, std::string_view bytes, std::string& out, Undecodable undecodable) {
     // Plain ASCII reads the same in every supported code page.
     const std::size_t ascii = asciiPrefix(bytes);
     out.append(bytes.data(), ascii);
-    if (ascii == bytes.size()) return;
+    if (ascii == bytes.size()) return true;
     bytes.remove_prefix(ascii);
-    if (codePage == kCodePageUtf8) {
-        decodeUtf8(bytes, out);
-        return;
-    }
+    if (codePage == kCodePageUtf8) return decodeUtf8(bytes, undecodable, out);
     if (isMultiByte(codePage)) {
-        if (CodePageConverter* conv = converter(codePage)) {
-            decodeMultiByte(*conv, bytes, out);
-            return;
-        }
+        if (CodePageConverter* conv = converter(codePage))
+            return decodeMultiByte(*conv, bytes, undecodable, out);
     }
     const SingleByteTable& table = singleByteTable(codePage);
+    bool clean = true;
     for (char ch : bytes) {
         const auto b = static_cast<std::uint8_t>(ch);
+        if (!table.defined[b]) {
+            clean = false;
+            if (undecodable == Undecodable::Marked) {
+                appendUndecodable(b, undecodable, out);
+                continue;
+            }
+        }
         out.append(table.utf8[b].data(), table.utf8Length[b]);
     }
+    return clean;
 }
 
 std::string decodeText(int codePage, std::string_view bytes) {

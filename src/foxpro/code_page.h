@@ -41,9 +41,26 @@ inline bool isAscii(std::string_view bytes) {
     return (high & 0x8080808080808080u) == 0;
 }
 
+// What decodeText makes of a byte that is no part of a character of the
+// code page (undefined there, or part of an invalid or cut-off sequence).
+enum class Undecodable : std::uint8_t {
+    // The character of the same number, which encodeText writes back as
+    // that byte: what a value reads as.
+    SameNumber,
+    // kUndecodableMark and the byte's two halves as 0x80 | (byte >> 6) and
+    // 0x80 | (byte & 0x3F): no character's UTF-8, so that such text equals
+    // only text with the same undecodable bytes in the same places.  For
+    // comparing, never for showing or writing.
+    Marked,
+};
+inline constexpr char kUndecodableMark = '\xFF';  // never part of valid UTF-8
+
 // Appends the UTF-8 form of bytes stored in the code page to out.  Never
-// fails.
-void decodeText(int codePage, std::string_view bytes, std::string& out);
+// fails; returns whether the bytes decoded cleanly (every byte part of a
+// character of the code page).  A code page the system cannot convert is
+// read byte for byte, which is clean: it keeps bytes apart as they are.
+bool decodeText(int codePage, std::string_view bytes, std::string& out,
+                Undecodable undecodable = Undecodable::SameNumber);
 std::string decodeText(int codePage, std::string_view bytes);
 
 // Bytes that decode as U+0000..U+00FF one for one: what a field with the

@@ -301,13 +301,26 @@ MemoContent TableReader::memo(std::span<const std::uint8_t> record, int index) c
     return memoAt(memoBlock(record, index));
 }
 
-std::string TableReader::decodeStoredText(std::string_view bytes) const {
+Value TableReader::decodeStoredText(std::string_view bytes) const {
     // Most stored text is ASCII, which reads the same in every code page:
     // copied as it stands, with no conversion.
-    if (isAscii(bytes)) return std::string(bytes);
+    if (isAscii(bytes)) return Value(Value::Kind::Text, bytes.data(), bytes.size());
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
-    decodeText(header_.layout.codePage, bytes, out);
+    if (decodeText(header_.layout.codePage, bytes, out)) return Value::text(std::move(out));
+    return Value::undecodedText(std::move(out));
+}
+
+std::string TableReader::markedText(std::span<const std::uint8_t> record, int index) const {
+    const FieldInfo& f = field(index);
+    std::string out;
+    if (f.memo) {
+        const MemoContent m = memo(record, index);
+        decodeText(header_.layout.codePage, m.data, out, Undecodable::Marked);
+    } else {
+        decodeText(header_.layout.codePage, storedText(record, index), out, Undecodable::Marked);
+    }
+    if (file_) file_->checkFault();
     return out;
 }
 
@@ -339,7 +352,7 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
     switch (f.letter) {
         case 'C':
             if (isAscii(chars)) return Value(Value::Kind::Text, chars.data(), chars.size());
-            return Value::text(decodeStoredText(chars));
+            return decodeStoredText(chars);
         case 'V':
         case 'Q': {
             std::size_t len = w;
@@ -352,7 +365,7 @@ Value TableReader::decode(const std::uint8_t* recordBytes, int index) const {
             }
             if (f.letter == 'Q') return Value(Value::Kind::Bytes, chars.data(), len);
             if (isAscii(chars.substr(0, len))) return Value(Value::Kind::Text, chars.data(), len);
-            return Value::text(decodeStoredText(chars.substr(0, len)));
+            return decodeStoredText(chars.substr(0, len));
         }
         case 'N':
         case 'F':
@@ -466,7 +479,7 @@ Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
         }
         return Value::bytes("");
     }
-    if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
+    if (f.letter == 'M') return decodeStoredText(m.data);
     return Value::bytes(std::move(m.data));
 }
 

@@ -142,6 +142,10 @@ class TableReader {
     // The stored bytes of a C or V field, not decoded (a V field cut to its
     // length).
     std::string_view storedText(std::span<const std::uint8_t> record, int field) const;
+    // The text of a C, V or M field as a comparison tells it apart: bytes
+    // its code page cannot decode written as Undecodable::Marked (for a
+    // value that did not decode cleanly).  Throws as memo() does.
+    std::string markedText(std::span<const std::uint8_t> record, int field) const;
     // Memo block reference of a memo field (0 when none).
     std::uint32_t memoBlock(std::span<const std::uint8_t> record, int field) const;
     // The memo a memo field refers to, read from the memo file.  Throws
@@ -168,7 +172,7 @@ class TableReader {
     void parse(std::vector<std::string> longNames, CodePageSetting codePage);
     [[noreturn]] void fail(const std::string& problem) const;
     const MemoFile& memoFile() const;
-    std::string decodeStoredText(std::string_view bytes) const;
+    Value decodeStoredText(std::string_view bytes) const;
     Value memoValue(const std::uint8_t* record, int field) const;
     Value decode(const std::uint8_t* record, int field) const;
     std::vector<std::uint32_t> scanDeleted() const;

@@ -59,7 +59,10 @@ class Value {
     Value() = default;  // null
 
     static Value null() { return Value(); }
-    static Value text(std::string utf8);                 // C, V, M: UTF-8, trailing blanks kept
+    static Value text(std::string utf8);  // C, V, M: UTF-8, trailing blanks kept
+    // Text whose stored bytes did not all decode in their code page, read
+    // as code_page.h's decodeText reads them.
+    static Value undecodedText(std::string utf8);
     static Value bytes(std::string raw);                 // Q, G, W, P: raw bytes
     static Value integer(std::int64_t v);                // I
     static Value decimal(std::string canonical);         // N, F: canonical decimal text (see below)
@@ -71,6 +74,11 @@ class Value {
 
     Kind kind() const { return kind_; }
     bool isNull() const { return kind_ == Kind::Null; }
+    // Text: false when some stored byte was no part of a character of its
+    // code page and reads as the character of the same number, so that the
+    // text may equal the text of other bytes; a comparison then looks at
+    // the bytes (TableReader::markedText).  True for every other value.
+    bool decodedCleanly() const { return clean_; }
 
     // Text, Bytes: the content.  Decimal: the canonical form: "-" only for
     // negative values, no leading zeros but one "0" before the point, no
@@ -98,6 +106,7 @@ class Value {
     Value(Kind kind, std::int64_t i) : kind_(kind), int_(i) {}
 
     Kind kind_ = Kind::Null;
+    bool clean_ = true;
     std::string str_;
     std::int64_t int_ = 0;
     double double_ = 0;
@@ -106,6 +115,11 @@ class Value {
 
 inline Value Value::text(std::string utf8) {
     return Value(Kind::Text, std::move(utf8));
+}
+inline Value Value::undecodedText(std::string utf8) {
+    Value v(Kind::Text, std::move(utf8));
+    v.clean_ = false;
+    return v;
 }
 inline Value Value::bytes(std::string raw) {
     return Value(Kind::Bytes, std::move(raw));

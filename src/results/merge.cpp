@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compare/difference_line.h"
+#include "compare/field_pairing.h"
 #include "foxpro/ascii_case.h"
 #include "foxpro/connection.h"
 #include "foxpro/data_source.h"
@@ -199,6 +200,18 @@ class Merge {
         throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
     }
 
+    // How Table #2's fields pair with the new table's (Table #1's), as the
+    // comparison paired them: a free copy's COMPANYNAM takes a container's
+    // companyname and the other way round.
+    const compare::FieldPairing& fieldPairing(const foxpro::Recordset& table2) {
+        if (!pairing_) {
+            std::vector<std::string> names1;
+            for (const auto& f : targetFields()) names1.push_back(f.name);
+            pairing_ = compare::pairFieldNames(names1, compare::fieldNames(table2));
+        }
+        return *pairing_;
+    }
+
     // Record n of Table #2 as the comparison counts records (the n-th live
     // one in stored order), read through source #2 by one record set for
     // the whole merge: lines in record order walk it, others look the
@@ -241,7 +254,10 @@ class Merge {
         const std::string field(d.fieldName);
         const foxpro::FieldInfo& target = targetField(d);
         const foxpro::Recordset& record = readTable2Record(d.record2);
-        const int index = record.fieldIndex(field);
+        const auto position = static_cast<std::size_t>(&target - targetFields().data());
+        const int index = fieldPairing(record).partner1[position];
+        if (index < 0)
+            throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
         const std::string literal = sqlLiteral(record.value(index), record.field(index), target);
         executeOnNewTable(updateStatement(newTable_->name(), field, literal, d.record1));
     }
@@ -271,9 +287,9 @@ class Merge {
         }
     }
 
-    // Which of Table #2's columns go where in the new table: matched by name
-    // without case, so that tables whose columns differ in order or number
-    // keep every value in its own column.
+    // Which of Table #2's columns go where in the new table: paired as the
+    // comparison pairs fields, so that tables whose columns differ in order
+    // or number keep every value in its own column.
     struct ColumnMap {
         std::vector<int> sourceIndex;                  // Table #2 column
         std::vector<const foxpro::FieldInfo*> target;  // the new table's field
@@ -283,22 +299,15 @@ class Merge {
     const ColumnMap& columnMap(const foxpro::Recordset& record) {
         if (columnMap_) return *columnMap_;
         const auto& fields = targetFields();
+        const compare::FieldPairing& pairing = fieldPairing(record);
         ColumnMap map;
         map.sameColumns = record.fieldCount() == static_cast<int>(fields.size());
         for (int j = 0; j < record.fieldCount(); ++j) {
-            const std::string& name = record.field(j).name;
-            const foxpro::FieldInfo* match = nullptr;
-            for (const auto& f : fields) {
-                if (sameName(f.name, name)) {
-                    match = &f;
-                    break;
-                }
-            }
-            if (match == nullptr || (map.sameColumns && match != &fields[j]))
-                map.sameColumns = false;
-            if (match == nullptr) continue;
+            const int i = pairing.partner2[static_cast<std::size_t>(j)];
+            if (i != j) map.sameColumns = false;
+            if (i < 0) continue;
             map.sourceIndex.push_back(j);
-            map.target.push_back(match);
+            map.target.push_back(&fields[static_cast<std::size_t>(i)]);
         }
         if (map.target.empty())
             throw std::invalid_argument(request_.newTableName + " and " + request_.Table2Name +
@@ -337,6 +346,7 @@ class Merge {
     std::int64_t total_ = 0;                         // ticked lines of both lists, at the start
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
+    std::optional<compare::FieldPairing> pairing_;
 };
 
 }  // namespace

@@ -24,6 +24,15 @@ std::string duplicateKeysMessage(const std::vector<compare::DuplicateKey>& dupli
     return text;
 }
 
+std::string warningsMessage(const std::vector<std::string>& warnings) {
+    std::string text = "Notes on the comparison:";
+    for (std::size_t i = 0; i < warnings.size() && i < kWarningsShown; ++i)
+        text += "\r\n" + warnings[i];
+    if (warnings.size() > kWarningsShown)
+        text += "\r\n... and " + std::to_string(warnings.size() - kWarningsShown) + " more";
+    return text;
+}
+
 std::vector<std::string> TableChoiceModel::tickedKeyFields() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < keyFields_.size(); ++i)
@@ -120,6 +129,12 @@ void TableChoiceModel::reportDuplicates(const std::vector<compare::DuplicateKey>
                      frame::MessageIcon::None, frame::SetApplicationTitle());
 }
 
+void TableChoiceModel::reportWarnings(const std::vector<std::string>& warnings) {
+    if (warnings.empty()) return;
+    dialogs_.message(warningsMessage(warnings), frame::MessageButtons::Ok,
+                     frame::MessageIcon::Exclamation, frame::SetApplicationTitle());
+}
+
 void TableChoiceModel::setProgress(int value, const std::string& text) {
     if (view.setProgress) view.setProgress(value, text);
 }
@@ -211,6 +226,8 @@ void TableChoiceModel::PushButton3_Click() {
     }
     // Told before the results: the run went on and paired them in order.
     trap.step([&] { reportDuplicates(result.duplicateKeys); });
+    if (ending()) return;
+    trap.step([&] { reportWarnings(result.warnings); });
     if (ending()) return;
     if (result.differences.empty() && result.structure.empty()) {
         dialogs_.message(

@@ -102,6 +102,7 @@ class TableChoiceModel {
     // Tells that a table is missing on a side; true when both are chosen.
     bool bothChosen(const std::string& table1, const std::string& table2);
     void reportDuplicates(const std::vector<compare::DuplicateKey>& duplicates);
+    void reportWarnings(const std::vector<std::string>& warnings);
 
     RunModel& run_;
     frame::Dialogs& dialogs_;
@@ -120,6 +121,12 @@ class TableChoiceModel {
 // one line per value (at most kDuplicatesShown, then how many more).
 inline constexpr std::size_t kDuplicatesShown = 10;
 std::string duplicateKeysMessage(const std::vector<compare::DuplicateKey>& duplicates);
+
+// The message shown before the results when the comparison has something
+// to say besides the differences (CompareResult::warnings): one line per
+// warning (at most kWarningsShown, then how many more).
+inline constexpr std::size_t kWarningsShown = 10;
+std::string warningsMessage(const std::vector<std::string>& warnings);
 
 // The progress bar's resting text.
 inline constexpr const char* kProgressBarText = "Progress Bar";

@@ -113,5 +113,22 @@ TEST_F(EncodingCliTest, BinaryMemoReadAsEmptyIsWarnedOnce) {
     EXPECT_EQ(Lines(diff.err), 2) << diff.err;  // one for each table
 }
 
+// C3 28 is no UTF-8 and reads as "Ã(", which C3 83 28 is: compared by their
+// bytes, with or without the text options, and said once.
+TEST_F(EncodingCliTest, BytesThatDoNotDecodeAreComparedAsBytesAndNamed) {
+    WriteText("a", 0x03, "\xc3(");
+    WriteText("b", 0x03, "\xc3\x83(");
+    const std::string src = dir_.path();
+    for (const char* option : {"--tolerance=0", "--ignore-trailing-blanks", "--ignore-case"}) {
+        const CliRun diff = Cli({"diff", src, "a", src, "b", "--encoding", "65001", option});
+        EXPECT_EQ(diff.status, 1) << option;
+        EXPECT_EQ(diff.out,
+                  "Record 1, Field \"NAME\" has changed from \"\u00c3(\" to \"\u00c3(\"\n");
+        EXPECT_EQ(diff.err,
+                  "quorvel-cli diff: warning: a.dbf: record 1, field NAME holds bytes that code "
+                  "page UTF-8 cannot decode; such values are compared by their bytes\n");
+    }
+}
+
 }  // namespace
 }  // namespace quorvel::cli

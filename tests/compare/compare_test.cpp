@@ -334,26 +334,46 @@ TEST_F(CompareTest, ValueTextsFollowTheCallersLocale) {
 
 // --- Sources ------------------------------------------------------------------
 
-TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyDiffersOnlyInTheLongNames) {
+TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyPairsLongNamesWithTheirTenCharacters) {
     data::SourceDescriptor container;
     container.optionDBC = true;
     container.dbcPath = quorvel::test::writeSampleContainer(folder1_.path());
     for (const char* file : {"customers.dbf", "setup.dbf"})
         std::filesystem::copy_file(folder1_.file(file), folder2_.file(file));
 
-    auto run2 = [&](const std::string& table) {
+    auto run2 = [&](const std::string& table, const compare::RecordPairing& pairing = {},
+                    const compare::CompareOptions& options = {}) {
         return compare::Compare(container, folderSource(folder2_.path()), table, table,
-                                foxpro::TextLocale::c(), dialogs_);
+                                foxpro::TextLocale::c(), dialogs_, {}, pairing, options);
     };
     // setup keeps its short names in the container: nothing differs.
     EXPECT_TRUE(run2("setup").identical());
-    // customers: two of the container's long names are not the header's.
+    // customers: two of the container's long names are cut in the header.
     const compare::CompareResult customers = run2("customers");
-    EXPECT_TRUE(customers.completed()) << customers.failure;
-    EXPECT_THAT(
-        texts(customers.differences),
-        ElementsAre(" Field \"customer_number\" not exist ", " Field \"company_name\" not exist ",
-                    " Field \"customer_number\" not exist ", " Field \"company_name\" not exist "));
+    EXPECT_TRUE(customers.identical()) << ::testing::PrintToString(texts(customers.differences));
+    EXPECT_THAT(customers.warnings,
+                ElementsAre("Field \"customer_number\" compared with \"CUSTOMER_N\"",
+                            "Field \"company_name\" compared with \"COMPANY_NA\""));
+
+    // An edit there is found, with key fields named either way; a field
+    // left out by its short name is left out.
+    TableBuilder copy(0x30);
+    copy.field("CUSTOMER_N", 'I', 4).field("COMPANY_NA", 'C', 20).field("CITY", 'C', 10);
+    copy.record({Cell::integer32(2), Cell::text("Blue Mill"), Cell::text("Rome")});
+    copy.record({Cell::integer32(1), Cell::text("Kaskade Coffee"), Cell::text("Paris")});
+    copy.write(folder2_.file("customers.dbf"));
+    for (const char* key : {"customer_number", "CUSTOMER_N"}) {
+        const compare::RecordPairing byKey{compare::Pairing::Key, {key}};
+        EXPECT_THAT(texts(run2("customers", byKey).differences),
+                    ElementsAre("Record 1, Field \"company_name\" has changed from \"Cascade "
+                                "Coffee      \" to \"Kaskade Coffee      \""));
+        compare::CompareOptions leftOut;
+        leftOut.ignoredFields = {"COMPANY_NA"};
+        const compare::CompareResult ignored = run2("customers", byKey, leftOut);
+        EXPECT_TRUE(ignored.identical());
+        EXPECT_THAT(ignored.warnings, ElementsAre("Field \"customer_number\" compared with "
+                                                  "\"CUSTOMER_N\""));
+    }
     EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
 }
 

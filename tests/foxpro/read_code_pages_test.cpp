@@ -85,6 +85,38 @@ TEST(CodePageMarks, CutAndInvalidMultiByteSequencesKeepTheirBytes) {
     EXPECT_EQ(decodeText(kCodePageUtf8, "\xd0\x96\xd0"), "Ж\u00d0");
 }
 
+struct CleanCase {
+    int codePage;
+    std::string bytes;
+    bool clean;
+    std::string marked;  // Undecodable::Marked
+};
+
+// Whether every byte was part of a character, and the marked form that
+// keeps undecodable bytes apart from the characters of their numbers.
+TEST(CodePageMarks, DecodingTellsBytesThatAreNoCharacterApart) {
+    for (const CleanCase& c : std::vector<CleanCase>{
+             {kCodePageUtf8, "\xc3\x83(", true, "\u00c3("},
+             {kCodePageUtf8, "\xc3(", false, "\xff\x83\x83("},
+             {kCodePageUtf8, "\xd0\x96\xd0", false, "\u0416\xff\x83\x90"},  // cut off
+             {1252, "\xe9", true, "\u00e9"},
+             {1252, "a\x81", false, "a\xff\x82\x81"},  // undefined in 1252
+             {932, "\x82\xa0", true, "\u3042"},
+             {932, "x\x82", false, "x\xff\x82\x82"},
+             {437, "\x81", true, "\u00fc"},
+             {895, "\x81", true, "\u0081"},  // no converter: read byte for byte
+         }) {
+        SCOPED_TRACE(c.codePage);
+        SCOPED_TRACE(c.bytes);
+        std::string read;
+        EXPECT_EQ(decodeText(c.codePage, c.bytes, read), c.clean);
+        EXPECT_EQ(read, decodeText(c.codePage, c.bytes));
+        std::string marked;
+        EXPECT_EQ(decodeText(c.codePage, c.bytes, marked, Undecodable::Marked), c.clean);
+        EXPECT_EQ(marked, c.marked);
+    }
+}
+
 // The user-defined ranges hold no character on any system's tables alike
 // (some give private-use ones): their bytes are kept, and a table reads the
 // same everywhere.

@@ -609,6 +609,66 @@ TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {
               read(data::connectionString(s2), "customers"));
 }
 
+// A container's table against its free copy, whose header keeps ten
+// characters of the long names: each side's field takes the other's value,
+// whichever is Table #1.
+TEST_F(MergeTest, ContainerTableAndItsFreeCopyMergeEitherWay) {
+    namespace fs = std::filesystem;
+    const fs::path one = fs::path(dir.path()) / "one";
+    const fs::path two = fs::path(dir.path()) / "two";
+    fs::create_directory(one);
+    fs::create_directory(two);
+    data::SourceDescriptor container, copy;
+    container.dbcPath = test::writeSampleContainer(one.string());
+    copy.optionDBC = false;
+    copy.folderText = two.string();
+    auto customers = [](const std::vector<std::string>& names) {
+        TableBuilder t(0x30);
+        t.field("CUSTOMER_N", 'I', 4).field("COMPANY_NA", 'C', 20).field("CITY", 'C', 10);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            t.record({Cell::integer32(static_cast<std::int32_t>(i + 1)), Cell::text(names[i]),
+                      Cell::text("Oslo")});
+        return t;
+    };
+    customers({"Cascade Coffee", "Blue Mill", "Corner Shop"})
+        .backlink("shop.dbc")
+        .write((one / "customers.dbf").string());
+    customers({"Kaskade Coffee", "Blue Mill"}).write((two / "customers.dbf").string());
+    auto companies = [](const data::SourceDescriptor& source, const std::string& table) {
+        foxpro::Connection c;
+        c.open(data::connectionString(source));
+        foxpro::Recordset rs;
+        rs.open("SELECT * FROM [" + table + "]", c);
+        std::vector<std::string> out;
+        for (; !rs.eof(); rs.moveNext()) out.push_back(rs.value(1).str());
+        return out;
+    };
+    auto merge = [&](const data::SourceDescriptor& s1, const data::SourceDescriptor& s2) {
+        auto result =
+            compare::Compare(s1, s2, "customers", "customers", foxpro::TextLocale::c(), dialogs);
+        EXPECT_TRUE(result.completed()) << result.failure;
+        found = std::move(result.differences);
+        auto [fields, added] = split(found);
+        EXPECT_EQ(fields.count(), 1);
+        return MergeIntoNewTable(MergeRequest{"merged", "customers", "customers", s1, s2}, fields,
+                                 added, dialogs);
+    };
+
+    MergeOutcome outcome = merge(container, copy);
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    data::SourceDescriptor beside = copy;
+    beside.folderText = one.string();
+    EXPECT_THAT(companies(beside, "merged"),
+                ElementsAre("Kaskade Coffee      ", "Blue Mill           ",
+                            "Corner Shop         "));  // record 3 was deleted: it stays
+
+    outcome = merge(copy, container);
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_EQ(companies(copy, "merged"), companies(container, "customers"));
+    EXPECT_THAT(errorReports(), ::testing::IsEmpty());
+}
+
 // What a merge leaves when it does not finish, and whom it never overwrites.
 class MergeSafetyTest : public MergeTest {
   protected:

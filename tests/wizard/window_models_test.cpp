@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "foxpro/code_page.h"
 #include "foxpro/text_locale.h"
 #include "frame/event_pace.h"
 #include "support/scripted_dialogs.h"
@@ -533,6 +534,30 @@ TEST_F(WindowModelsTest, OneBusyStateKeepsSecondWorkAndBackOut) {
     EXPECT_FALSE(run.busy.active());
     results.PushButton2_Click();
     EXPECT_EQ(run.fieldDifferences().count(), 0);
+}
+
+TEST_F(WindowModelsTest, RunTellsWhatTheComparisonHasToSayBeforeTheResults) {
+    // C3 28 is no UTF-8: compared by its bytes, not as the "Ã(" it reads as.
+    run.source(1).codePage = run.source(2).codePage = foxpro::kCodePageUtf8;
+    TableBuilder t5(0x30), t6(0x30);
+    t5.field("NAME", 'C', 2).record({Cell::raw("\xc3(")});
+    t6.field("NAME", 'C', 3).record({Cell::raw("\xc3\x83(")});
+    t5.write(dir.file("t5.dbf"));
+    t6.write(dir.file("t6.dbf"));
+    selected1 = {"t5"};
+    selected2 = {"t6"};
+    choice.view.showResults = [this] {
+        log.push_back("show results after " + std::to_string(dialogs.messages.size()));
+    };
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messageTexts(),
+                ElementsAre("Notes on the comparison:\r\nt5.dbf: record 1, field NAME holds bytes "
+                            "that code page UTF-8 cannot decode; such values are compared by "
+                            "their bytes"));
+    EXPECT_THAT(
+        texts(run.fieldDifferences()),
+        ElementsAre("Record 1, Field \"NAME\" has changed from \"\u00c3(\" to \"\u00c3(\""));
+    EXPECT_THAT(log, ElementsAre("show results after 1", "hide choice"));
 }
 
 }  // namespace
