@@ -51,6 +51,23 @@ TEST_F(VerbTest, TablesListsAContainerInItsOrder) {
     EXPECT_EQ(r.out, "customers\nsetup\n");
 }
 
+// A container's table names are its writer's: on a terminal their control
+// characters are escaped as messages escape them, a pipe gets the bytes.
+TEST_F(VerbTest, TablesEscapesControlCharactersOnlyOnATerminal) {
+    const std::string src = Tables();
+    test::ContainerBuilder dbc;
+    dbc.table("plain").table("red\x1b[31mname").table("two\nlines");
+    dbc.write(src + "/shop.dbc");
+    const test::CliRun piped = Cli({"tables", src + "/shop.dbc"});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, "plain\nred\x1b[31mname\ntwo\nlines\n");
+
+    const auto shown = test::runCliOnTerminal({"tables", src + "/shop.dbc"}, dir_);
+    if (!shown) GTEST_SKIP() << "no pseudo-terminal on this system";
+    EXPECT_EQ(shown->status, 0) << shown->err;
+    EXPECT_EQ(shown->out, "plain\r\nred\\x1b[31mname\r\ntwo\\nlines\r\n");
+}
+
 TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
     const std::string src = Tables();
     TableBuilder t(0x30);

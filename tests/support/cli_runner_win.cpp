@@ -14,6 +14,10 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     return run;
 }
 
+std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>&, const TempFolder&) {
+    return std::nullopt;  // a console is no pseudo-terminal a test can read
+}
+
 std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>&, const TempFolder&,
                                               const std::string&, const std::function<void()>&) {
     return std::nullopt;  // no tracing of a child here
