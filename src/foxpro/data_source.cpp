@@ -222,18 +222,26 @@ bool DataSource::hasTable(std::string_view name) const {
     }
 }
 
+const DataSource::ContainerTable* DataSource::containerTable(std::string_view name) const {
+    for (const auto& t : tables_)
+        if (equalsNoCase(t.name, name) ||
+            (endsWithNoCase(name, ".dbf") && equalsNoCase(t.name, name.substr(0, name.size() - 4))))
+            return &t;
+    return nullptr;
+}
+
+bool DataSource::namesContainerTable(std::string_view name) const {
+    return containerTable(name) != nullptr;
+}
+
 std::string DataSource::tablePath(std::string_view name) const {
     std::string_view bare = name;
     if (container_) {
-        for (const auto& t : tables_) {
-            if (!equalsNoCase(t.name, bare) &&
-                !(endsWithNoCase(bare, ".dbf") &&
-                  equalsNoCase(t.name, bare.substr(0, bare.size() - 4))))
-                continue;
-            if (t.path.empty())
-                throw FoxProError(kErrorFile, fileNameOf(path_) + ": the file of table " + t.name +
+        if (const ContainerTable* t = containerTable(bare)) {
+            if (t->path.empty())
+                throw FoxProError(kErrorFile, fileNameOf(path_) + ": the file of table " + t->name +
                                                   " is missing");
-            return t.path;
+            return t->path;
         }
     } else if (!bare.empty() && bare.find('/') == std::string_view::npos) {
         const std::string file =
@@ -254,12 +262,8 @@ std::unique_ptr<TableReader> DataSource::openTable(std::string_view name) const 
 }
 
 std::vector<std::string> DataSource::longFieldNames(std::string_view tableName) const {
-    for (const auto& t : tables_)
-        if (equalsNoCase(t.name, tableName) ||
-            (endsWithNoCase(tableName, ".dbf") &&
-             equalsNoCase(t.name, tableName.substr(0, tableName.size() - 4))))
-            return t.longNames;
-    return {};
+    const ContainerTable* t = containerTable(tableName);
+    return t ? t->longNames : std::vector<std::string>{};
 }
 
 bool DataSource::isContainerTable(const std::string& path) const {

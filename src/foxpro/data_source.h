@@ -60,6 +60,12 @@ class DataSource {
     // a free table or a table the container holds no field records for.
     std::vector<std::string> longFieldNames(std::string_view tableName) const;
 
+    // True when this is a container that lists a table of that name (a
+    // ".dbf" suffix accepted), wherever its file lies or whether it exists.
+    // Every statement resolves such a name to the container's table, never
+    // to a free table of the same name beside the container.
+    bool namesContainerTable(std::string_view name) const;
+
     // True when the file at path is one of this container's tables (false
     // for every path of a folder source).
     bool isContainerTable(const std::string& path) const;
@@ -94,6 +100,9 @@ class DataSource {
         std::string path;  // full path of the table file ("" when missing)
         std::vector<std::string> longNames;
     };
+    // The container's table of a name (brackets removed, ".dbf" accepted),
+    // nullptr when it lists none or this is a folder.
+    const ContainerTable* containerTable(std::string_view name) const;
 
     bool container_ = false;
     int codePage_ = 0;

@@ -68,6 +68,11 @@ std::vector<std::string> filesOfTable(const std::string& folder, const std::stri
 
 NewTableTarget locateNewTable(const DataSource& source, const std::string& name) {
     if (!source.holdsHiddenTable(name)) checkNewTableName(name);
+    // The name selects the container's table in every statement: a free
+    // table of that name could never be read back through this source.
+    if (source.namesContainerTable(name))
+        refuse(name, "the database container " + fileNameOf(source.path()) +
+                         " has a table of that name; not replaced");
     std::string path = source.newTablePath(name);
     NewTableTarget target;
     target.folder = parentFolder(path);
@@ -75,7 +80,8 @@ NewTableTarget locateNewTable(const DataSource& source, const std::string& name)
     if (!lowerAscii(target.tableFile).ends_with(".dbf")) target.tableFile += ".dbf";
     // The copy is a Visual FoxPro table: its memo file is an .fpt.
     target.memoFile = memoFileName(target.tableFile, dbf::MemoKind::Fpt);
-    target.cpgFile = stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
+    target.cpgFile =
+        stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
     return target;
 }
 
