@@ -83,9 +83,17 @@ std::string tablePathProperty(const std::string& blob) {
 
 }  // namespace
 
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::error_code error;
+    std::vector<std::string> names = platform::folderEntries(folder.empty() ? "." : folder, &error);
+    if (error && !platform::meansAbsent(error))
+        throw FoxProError(kErrorFile, folder + ": cannot list the folder: " + error.message());
+    return names;
+}
+
 std::string findFileNoCase(const std::string& folder, std::string_view fileName) {
     std::string best;
-    for (const auto& name : platform::folderEntries(folder.empty() ? "." : folder)) {
+    for (const auto& name : listFolder(folder)) {
         if (name == fileName) {
             best = name;
             break;
@@ -124,13 +132,15 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
         std::replace(real.begin(), real.end(), '\\', '/');
         while (real.size() > 1 && real.back() == '/') real.pop_back();
     }
-    switch (platform::pathKind(real)) {
+    std::error_code error;
+    switch (platform::pathKind(real, error)) {
         case platform::PathKind::Folder:
             source->folder_ = real;
             // A table half replaced by a writer that was killed is finished first.
             recoverReplacements(source->folder_);
             return source;
         case platform::PathKind::Missing:
+            if (error) throw FoxProError(kErrorFile, path + ": cannot open: " + error.message());
             throw FoxProError(kErrorFile, path + ": no such file or folder");
         case platform::PathKind::Other:
             throw FoxProError(kErrorFile, platform::notRegularFileText(path));
@@ -199,7 +209,8 @@ std::vector<std::string> DataSource::tableNames() const {
     }
     std::error_code error;
     const std::vector<std::string> entries = platform::folderEntries(folder_, &error);
-    if (error) throw FoxProError(kErrorFile, path_ + ": cannot list the folder");
+    if (error)
+        throw FoxProError(kErrorFile, path_ + ": cannot list the folder: " + error.message());
     for (const auto& name : entries) {
         if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
             continue;
@@ -247,9 +258,12 @@ std::string DataSource::tablePath(std::string_view name) const {
         const std::string file =
             endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
         std::string found = findFileNoCase(folder_, file);
+        std::error_code error;
         const platform::PathKind kind =
-            found.empty() ? platform::PathKind::Missing : platform::pathKind(found);
+            found.empty() ? platform::PathKind::Missing : platform::pathKind(found, error);
         if (kind == platform::PathKind::RegularFile) return found;
+        if (error)
+            throw FoxProError(kErrorFile, fileNameOf(found) + ": cannot open: " + error.message());
         // Left out of the table list, but named: say what it is.
         if (kind != platform::PathKind::Missing)
             throw FoxProError(kErrorFile, platform::notRegularFileText(fileNameOf(found)));
@@ -295,7 +309,7 @@ std::vector<std::string> DataSource::tableFiles(std::string_view name) const {
         const std::string folder = parentFolder(file);
         const std::string base = fileNameOf(file);
         const std::string stem = base.substr(0, base.rfind('.'));
-        for (const auto& entry : platform::folderEntries(folder)) {
+        for (const auto& entry : listFolder(folder)) {
             const auto dot = entry.rfind('.');
             if (dot != std::string::npos && equalsNoCase(entry.substr(0, dot), stem))
                 files.push_back(joinPath(folder, entry));

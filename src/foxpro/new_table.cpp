@@ -54,7 +54,7 @@ std::string stemOf(const std::string& file) {
 // structural index and code-page file, whatever their letter case.
 std::vector<std::string> filesOfTable(const std::string& folder, const std::string& stem) {
     std::vector<std::string> files;
-    for (auto& entry : platform::folderEntries(folder)) {
+    for (auto& entry : listFolder(folder)) {
         const auto dot = entry.rfind('.');
         if (dot == std::string::npos || !equalsNoCase(entry.substr(0, dot), stem)) continue;
         const std::string ext = lowerAscii(entry.substr(dot));

@@ -245,7 +245,6 @@ std::uint32_t TableReader::memoBlock(std::span<const std::uint8_t> record, int i
 
 const MemoFile& TableReader::memoFile() const {
     if (!memoLooked_) {
-        memoLooked_ = true;
         const dbf::FileTypeInfo* type = dbf::fileTypeInfo(header_.fileType);
         dbf::MemoKind kind = type->memo;
         // A dBase III table without the memo bit may still carry memo fields
@@ -265,6 +264,10 @@ const MemoFile& TableReader::memoFile() const {
                 memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
             }
         }
+        // Only a look that has settled it counts: a memo file that could not
+        // be opened (too many files open) is tried again, and its cause told
+        // again, rather than called missing.
+        memoLooked_ = true;
     }
     if (!memo_) fail("memo file not found");
     return *memo_;
