@@ -131,6 +131,9 @@ class TablePair {
 
     void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
     bool fieldEqual(const FieldPair& pair);
+    // A value too large for the memory left: FoxProError naming Table #1's
+    // file, the two current records and the field.
+    [[noreturn]] void outOfMemory(const FieldPair& pair) const;
     bool valuesEqual(const foxpro::Value& a, int typeA, const foxpro::Value& b, int typeB) const;
     // Consecutive pairs of pairs_; when byBytes, each of them is, and their
     // bytes lie back to back on both sides: one comparison for all.

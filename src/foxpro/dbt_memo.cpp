@@ -34,8 +34,7 @@ MemoContent DbtMemo::read(std::uint32_t block) const {
         if (length < dbf::kDbt4BlockHeaderSize || length > size - start)
             fail("memo block " + std::to_string(block) + " gives a length of " +
                  std::to_string(length) + " that does not fit the memo file");
-        memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kDbt4BlockHeaderSize),
-                         static_cast<std::size_t>(length - dbf::kDbt4BlockHeaderSize));
+        copyBytes(start + dbf::kDbt4BlockHeaderSize, length - dbf::kDbt4BlockHeaderSize, memo.data);
         readBytes(length);
         return memo;
     }
@@ -45,7 +44,7 @@ MemoContent DbtMemo::read(std::uint32_t block) const {
     const auto* end = static_cast<const std::uint8_t*>(
         std::memchr(begin, dbf::kEndOfFile, static_cast<std::size_t>(size - start)));
     if (!end) end = base + size;
-    memo.data.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin));
+    copyBytes(start, static_cast<std::uint64_t>(end - begin), memo.data);
     readBytes(static_cast<std::uint64_t>(end - begin));
     return memo;
 }

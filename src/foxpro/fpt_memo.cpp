@@ -28,8 +28,7 @@ MemoContent FptMemo::read(std::uint32_t block) const {
     if (length > size - start - dbf::kFptBlockHeaderSize)
         fail("memo block " + std::to_string(block) + " holds " + std::to_string(length) +
              " bytes but the memo file ends before them");
-    memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kFptBlockHeaderSize),
-                     static_cast<std::size_t>(length));
+    copyBytes(start + dbf::kFptBlockHeaderSize, length, memo.data);
     readBytes(length);
     return memo;
 }

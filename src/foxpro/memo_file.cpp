@@ -1,5 +1,8 @@
 #include "foxpro/memo_file.h"
 
+#include <algorithm>
+#include <new>
+
 #include "foxpro/ascii_case.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbt_memo.h"
@@ -38,6 +41,29 @@ void MemoFile::readBytes(std::uint64_t length) const {
     owner_->release(0, owner_->size());
     read_ = 0;
     owner_->checkUnchanged();
+}
+
+void MemoFile::copyBytes(std::uint64_t offset, std::uint64_t length, std::string& out) const {
+    const auto* from = reinterpret_cast<const char*>(bytes_.data() + offset);
+    const auto size = static_cast<std::size_t>(length);
+    try {
+        out.clear();
+        out.reserve(size);
+    } catch (const std::bad_alloc&) {
+        throw FoxProError(kErrorOutOfMemory, name_ + ": not enough memory for a memo of " +
+                                                 std::to_string(size) + " bytes");
+    }
+    if (!owner_ || size <= platform::kReleaseStep) {
+        out.assign(from, size);
+        return;
+    }
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t piece = std::min(platform::kReleaseStep, size - done);
+        out.append(from + done, piece);
+        const std::size_t at = static_cast<std::size_t>(offset) + done;
+        owner_->release(at, at + piece);
+        done += piece;
+    }
 }
 
 void MemoFile::checkUnchanged() const {

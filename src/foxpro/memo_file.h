@@ -56,6 +56,11 @@ class MemoFile {
     // Bytes the caller lent (no owner) are not ours to drop.
     void readBytes(std::uint64_t length) const;
 
+    // out = length bytes of the file from offset, copied a kReleaseStep at
+    // a time with the pages of each piece given back behind it, so that a
+    // memo of many megabytes costs its copy and not its map's pages too.
+    void copyBytes(std::uint64_t offset, std::uint64_t length, std::string& out) const;
+
     [[noreturn]] void fail(const std::string& problem) const;
     [[noreturn]] void pastEnd(std::uint32_t block) const;
 

@@ -445,32 +445,41 @@ Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
     const std::uint32_t block = memoBlock(record, index);
     if (block == 0) return f.letter == 'M' ? Value::text("") : Value::bytes("");
     const MemoFile& file = memoFile();
+    // Which record: known when the bytes are the map's.
+    const auto where = [&] {
+        std::string text = "field " + f.name;
+        const std::uint8_t* first = data_ + header_.headerLength;
+        if (recordBytes >= first && recordBytes < data_ + size_)
+            text = "record " +
+                   std::to_string((recordBytes - first) / header_.layout.recordLength + 1) + ", " +
+                   text;
+        return text;
+    };
     MemoContent m;
     try {
         m = file.read(block);
+        if (f.letter != 'M') return Value::bytes(std::move(m.data));
+        // ASCII is its own text in every code page: no second copy.
+        if (isAscii(m.data)) return Value::text(std::move(m.data));
+        return Value::text(decodeStoredText(m.data));
+    } catch (const std::bad_alloc&) {
+        throw FoxProError(kErrorOutOfMemory,
+                          fileName_ + ": not enough memory for the text of " + where());
     } catch (const FoxProError& e) {
-        // Which record: known when the bytes are the map's.
-        std::string where = "field " + f.name;
-        const std::uint8_t* first = data_ + header_.headerLength;
-        if (recordBytes >= first && recordBytes < data_ + size_)
-            where = "record " +
-                    std::to_string((recordBytes - first) / header_.layout.recordLength + 1) + ", " +
-                    where;
-        if (f.letter == 'M')
-            throw FoxProError(e.number(), e.description() + " (" + fileName_ + ", " + where + ")");
+        if (f.letter == 'M' || e.number() == kErrorOutOfMemory)
+            throw FoxProError(e.number(),
+                              e.description() + " (" + fileName_ + ", " + where() + ")");
         // Binary memos are never compared, and writers of other programs
         // leave references into the memo file's header or past its end:
         // such a value reads as empty, so that the table still opens, and
         // the first one is reported.
         if (!binaryMemoWarned_) {
             binaryMemoWarned_ = true;
-            warnings_.push_back(fileName_ + ": " + where + " refers to no binary memo (" +
+            warnings_.push_back(fileName_ + ": " + where() + " refers to no binary memo (" +
                                 e.description() + "); such values read as empty");
         }
         return Value::bytes("");
     }
-    if (f.letter == 'M') return Value::text(decodeStoredText(m.data));
-    return Value::bytes(std::move(m.data));
 }
 
 }  // namespace quorvel::foxpro
