@@ -5,6 +5,8 @@
 #include <variant>
 
 #include "cli/cli_common.h"
+#include "cli/csv_output.h"
+#include "cli/output_stream.h"
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
@@ -29,7 +31,7 @@ constexpr const char* kDescription =
     "{^2020-12-31 13:02:03}, 0hCAFE.  Only the table a statement creates or names as\n"
     "its target is written; text goes in in the code page the table is read in, and\n"
     "what it cannot hold is refused.  INTO TABLE refuses an existing table of the new\n"
-    "name unless --force is given.\n";
+    "name unless --force is given.  --csv-safe as for 'show'.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
@@ -43,11 +45,15 @@ int run(const Arguments& args) {
         openSource(connection, args.operands[0], codePage);
         connection.setReplaceTables(args.has("force"));
         const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
+        const bool formulaSafe = args.has(csvSafeOption().name);
         if (select && select->count) {
-            writeCsvRow(stdout, {"cnt"});
-            writeCsvRow(stdout, {foxpro::textForm(connection.execute(sql), locale)});
+            const std::string count = foxpro::textForm(connection.execute(sql), locale);
+            OutputStream out;
+            writeCsvRecord(out, {"cnt"});
+            writeCsvRecord(out, {count});
+            out.flush();
         } else if (select && !select->intoTable) {
-            printRows(connection, sql, locale, "sql");
+            printRows(connection, sql, locale, "sql", formulaSafe);
         } else {
             connection.execute(sql);
         }
@@ -64,6 +70,7 @@ const VerbRegistration kRegistration{{
     2,
     2,
     {localizedOption(),
+     csvSafeOption(),
      {"force", 0, "", "let INTO TABLE replace an existing table of the\nnew name"},
      encodingOption()},
     kDescription,

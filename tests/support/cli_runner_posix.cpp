@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,33 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     }
     posix_spawn_file_actions_destroy(&actions);
     run.out = stdoutFile.empty() ? readText(outPath) : std::string();
+    run.err = readText(errPath);
+    return run;
+}
+
+std::optional<CliRun> runCliWithMemoryLimit(const std::vector<std::string>& args,
+                                            const TempFolder& scratch, unsigned long long bytes) {
+    const std::string outPath = scratch.file("cli-stdout"), errPath = scratch.file("cli-stderr");
+    std::vector<std::string> all = {QUORVEL_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+        ::execv(QUORVEL_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    CliRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readText(outPath);
     run.err = readText(errPath);
     return run;
 }

@@ -14,6 +14,11 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     return run;
 }
 
+std::optional<CliRun> runCliWithMemoryLimit(const std::vector<std::string>&, const TempFolder&,
+                                            unsigned long long) {
+    return std::nullopt;  // no address-space limit to set on a child here
+}
+
 std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>&, const TempFolder&) {
     return std::nullopt;  // a console is no pseudo-terminal a test can read
 }
