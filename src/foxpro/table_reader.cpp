@@ -455,16 +455,27 @@ Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
                    text;
         return text;
     };
-    MemoContent m;
+    std::uint64_t memoLength = 0;
     try {
-        m = file.read(block);
-        if (f.letter != 'M') return Value::bytes(std::move(m.data));
-        // ASCII is its own text in every code page: no second copy.
-        if (isAscii(m.data)) return Value::text(std::move(m.data));
-        return Value::text(decodeStoredText(m.data));
+        if (f.letter != 'M') return Value::bytes(std::move(file.read(block).data));
+        // Decoded straight from the file a piece at a time: a text memo
+        // costs its text and no copy of its bytes.
+        std::string text;
+        file.readPieces(block, [&](std::string_view piece, std::uint64_t length) {
+            memoLength = length;
+            const bool ascii = isAscii(piece);
+            if (text.empty())
+                text.reserve(static_cast<std::size_t>(ascii ? length : length + length / 2));
+            if (ascii)
+                text.append(piece);
+            else
+                decodeText(header_.layout.codePage, piece, text);
+        });
+        return Value::text(std::move(text));
     } catch (const std::bad_alloc&) {
-        throw FoxProError(kErrorOutOfMemory,
-                          fileName_ + ": not enough memory for the text of " + where());
+        throw FoxProError(kErrorOutOfMemory, fileName_ + ": not enough memory for the text of " +
+                                                 where() + " (a memo of " +
+                                                 std::to_string(memoLength) + " bytes)");
     } catch (const FoxProError& e) {
         if (f.letter == 'M' || e.number() == kErrorOutOfMemory)
             throw FoxProError(e.number(),

@@ -222,8 +222,8 @@ TEST_F(VerbTest, AMemoTooLargeForTheMemoryLeftIsNamed) {
         const auto r = test::runCliWithMemoryLimit(args, dir_, limit);
         if (!r) GTEST_SKIP() << "no address-space limit on this system";
         EXPECT_EQ(r->status, 2) << args[0];
-        EXPECT_THAT(r->err, HasSubstr("not enough memory")) << args[0];
-        EXPECT_THAT(r->err, HasSubstr("big.dbf, record 2, field NOTE")) << args[0];
+        EXPECT_THAT(r->err, HasSubstr("big.dbf: not enough memory")) << args[0];
+        EXPECT_THAT(r->err, HasSubstr("record 2, field NOTE")) << args[0];
     }
 }
 
