@@ -1,7 +1,10 @@
 #include "cli/cli_common.h"
 
+#include <new>
 #include <set>
 
+#include "cli/csv_output.h"
+#include "cli/output_stream.h"
 #include "foxpro/code_page.h"
 #include "foxpro/code_page_name.h"
 #include "foxpro/connection.h"
@@ -41,31 +44,6 @@ void writeTextTo(const std::string& text, const std::string& path,
     // Failures of standard output are found when the tool closes it.
     const std::string bytes = results::textFileBytes(text);
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-}
-
-std::string csvRow(const std::vector<std::string>& fields) {
-    std::string out;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i) out.push_back(',');
-        const std::string& f = fields[i];
-        if (f.find_first_of(",\"\r\n") == std::string::npos) {
-            out += f;
-            continue;
-        }
-        out.push_back('"');
-        for (char c : f) {
-            if (c == '"') out.push_back('"');
-            out.push_back(c);
-        }
-        out.push_back('"');
-    }
-    out += "\r\n";
-    return out;
-}
-
-void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields) {
-    const std::string row = csvRow(fields);
-    std::fwrite(row.data(), 1, row.size(), out);
 }
 
 void printMessage(const std::string& verb, const std::string& message) {
@@ -138,19 +116,31 @@ void warnAboutTable(const std::string& verb, const std::string& connectionString
 }
 
 void printRows(foxpro::Connection& connection, const std::string& sql,
-               const foxpro::TextLocale& locale, const std::string& verb) {
+               const foxpro::TextLocale& locale, const std::string& verb, bool formulaSafe) {
     foxpro::Recordset rs;
     rs.open(sql, connection, foxpro::kOpenStatic, foxpro::kLockOptimistic);
     warnAboutTable(verb, rs.table());
     const int n = rs.fieldCount();
-    std::vector<std::string> row(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) row[static_cast<std::size_t>(i)] = rs.field(i).name;
-    writeCsvRow(stdout, row);
+    OutputStream out;
+    for (int i = 0; i < n; ++i) writeCsvField(out, rs.field(i).name, i == 0, formulaSafe);
+    endCsvRecord(out);
+    std::string scratch;
     for (; !rs.eof(); rs.moveNext()) {
-        for (int i = 0; i < n; ++i)
-            row[static_cast<std::size_t>(i)] = foxpro::textForm(rs.value(i), locale);
-        writeCsvRow(stdout, row);
+        for (int i = 0; i < n; ++i) {
+            try {
+                const foxpro::Value value = rs.value(i);
+                writeCsvField(out, foxpro::textFormView(value, locale, scratch), i == 0,
+                              formulaSafe && value.kind() == foxpro::Value::Kind::Text);
+            } catch (const std::bad_alloc&) {
+                throw foxpro::FoxProError(
+                    foxpro::kErrorOutOfMemory,
+                    rs.table().fileName() + ": not enough memory for record " +
+                        std::to_string(rs.position()) + ", field " + rs.field(i).name);
+            }
+        }
+        endCsvRecord(out);
     }
+    out.flush();
     // What reading the rows has tolerated (a binary memo read as empty).
     warnAboutTable(verb, rs.table());
 }

@@ -37,11 +37,6 @@ foxpro::TextLocale textLocale(const Arguments& args);
 void writeTextTo(const std::string& text, const std::string& path,
                  const std::vector<std::string>& sourceFiles = {});
 
-// One CSV record (RFC 4180): a field holding ',', '"', CR or LF is quoted,
-// '"' doubled; records end with CRLF.
-std::string csvRow(const std::vector<std::string>& fields);
-void writeCsvRow(std::FILE* out, const std::vector<std::string>& fields);
-
 // Prints "quorvel-cli VERB: message" as one line on standard error, control
 // characters in the message shown escaped ("\n", "\x1b"): names from files
 // and arguments never break it over lines or reach the terminal raw.
@@ -96,11 +91,15 @@ void warnAboutTable(const std::string& verb, const foxpro::TableReader& reader);
 void warnAboutTable(const std::string& verb, const std::string& connectionString,
                     const std::string& table);
 
-// Prints the rows of a SELECT as CSV: a header line with the field names,
-// then one line per record, values in their text forms; then the table's
-// warnings (warnAboutTable).  Throws FoxProError.
+// Prints the rows of a SELECT as CSV (csv_output.h) to standard output: a
+// header line with the field names, then one line per record, values in
+// their text forms, each converted once and written as it is read (a memo
+// of many megabytes is held once); with formulaSafe (--csv-safe) text
+// values and names that a spreadsheet would run get their "'".  Then the
+// table's warnings (warnAboutTable).  Throws FoxProError, one that names
+// the table, record and field when memory runs out for a value.
 void printRows(foxpro::Connection& connection, const std::string& sql,
-               const foxpro::TextLocale& locale, const std::string& verb);
+               const foxpro::TextLocale& locale, const std::string& verb, bool formulaSafe = false);
 
 // The source a SOURCE argument names, by the rule of every verb: an
 // existing regular file is a database container (whatever its name ends

@@ -1,10 +1,12 @@
 #include "cli/difference_formats.h"
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "cli/cli_common.h"
+#include "cli/csv_output.h"
+#include "compare/difference_line.h"
 
 namespace quorvel::cli {
 
@@ -44,6 +46,25 @@ Fields fieldsOf(const compare::Difference& d) {
     return f;
 }
 
+const char* structureKindName(compare::StructureKind kind) {
+    return kind == compare::StructureKind::OnlyInTable2 ? "field_only_in_table2"
+                                                        : "field_definition_changed";
+}
+
+Fields fieldsOf(const compare::StructureDifference& d) {
+    Fields f;
+    f.field = d.field;
+    if (d.kind == compare::StructureKind::DefinitionChanged) f.oldValue = d.oldType;
+    f.newValue = d.newType;
+    return f;
+}
+
+void writeNumber(OutputStream& out, std::int64_t n) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
 // Length of the well-formed UTF-8 sequence at text[i], or 0 when the byte
 // there starts none (stray continuation, overlong form, surrogate, beyond
 // U+10FFFF, cut short).
@@ -72,133 +93,174 @@ std::size_t utf8Length(std::string_view text, std::size_t i) {
     return length;
 }
 
-// A JSON string; returns false when a byte had to be replaced.
-bool appendJsonString(std::string& out, std::string_view text) {
+// A JSON string; returns false when a byte had to be replaced.  Runs that
+// need no escape go out as they stand.
+bool writeJsonString(OutputStream& out, std::string_view text) {
     static const char* const kHex = "0123456789abcdef";
     bool exact = true;
-    out += '"';
+    out.put('"');
+    std::size_t run = 0;  // start of the bytes not yet written
+    const auto escape = [&](std::size_t i, std::string_view replacement, std::size_t length) {
+        out.write(text.substr(run, i - run));
+        out.write(replacement);
+        run = i + length;
+    };
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
             const std::size_t length = utf8Length(text, i);
             if (length == 0) {
-                out += "\xEF\xBF\xBD";  // U+FFFD
+                escape(i, "\xEF\xBF\xBD", 1);  // U+FFFD
                 exact = false;
                 ++i;
             } else {
-                out.append(text.substr(i, length));
                 i += length;
             }
             continue;
         }
         switch (c) {
             case '"':
-                out += "\\\"";
+                escape(i, "\\\"", 1);
                 break;
             case '\\':
-                out += "\\\\";
+                escape(i, "\\\\", 1);
                 break;
             case '\n':
-                out += "\\n";
+                escape(i, "\\n", 1);
                 break;
             case '\r':
-                out += "\\r";
+                escape(i, "\\r", 1);
                 break;
             case '\t':
-                out += "\\t";
+                escape(i, "\\t", 1);
                 break;
             default:
                 if (c < 0x20) {
-                    out += "\\u00";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 0xF];
-                } else {
-                    out += static_cast<char>(c);
+                    const char code[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+                    escape(i, std::string_view(code, sizeof code), 1);
                 }
         }
         ++i;
     }
-    out += '"';
+    out.write(text.substr(run));
+    out.put('"');
     return exact;
 }
 
-void appendJsonNumber(std::string& out, const std::optional<std::int64_t>& n) {
-    out += n ? std::to_string(*n) : "null";
+void writeJsonNumber(OutputStream& out, const std::optional<std::int64_t>& n) {
+    if (n)
+        writeNumber(out, *n);
+    else
+        out.write("null");
 }
 
-bool appendJsonText(std::string& out, const std::optional<std::string_view>& text) {
+bool writeJsonText(OutputStream& out, const std::optional<std::string_view>& text) {
     if (!text) {
-        out += "null";
+        out.write("null");
         return true;
     }
-    return appendJsonString(out, *text);
+    return writeJsonString(out, *text);
 }
 
-}  // namespace
-
-namespace {
-
-bool appendJson(std::string& out, const char* kind, const Fields& f) {
-    out += "{\"kind\":\"";
-    out += kind;
-    out += "\",\"record1\":";
-    appendJsonNumber(out, f.record1);
-    out += ",\"record2\":";
-    appendJsonNumber(out, f.record2);
-    out += ",\"field\":";
-    bool exact = appendJsonText(out, f.field);
-    out += ",\"old\":";
-    exact = appendJsonText(out, f.oldValue) && exact;
-    out += ",\"new\":";
-    exact = appendJsonText(out, f.newValue) && exact;
-    out += "}\n";
+bool writeJson(OutputStream& out, const char* kind, const Fields& f) {
+    out.write("{\"kind\":\"");
+    out.write(kind);
+    out.write("\",\"record1\":");
+    writeJsonNumber(out, f.record1);
+    out.write(",\"record2\":");
+    writeJsonNumber(out, f.record2);
+    out.write(",\"field\":");
+    bool exact = writeJsonText(out, f.field);
+    out.write(",\"old\":");
+    exact = writeJsonText(out, f.oldValue) && exact;
+    out.write(",\"new\":");
+    exact = writeJsonText(out, f.newValue) && exact;
+    out.write("}\n");
     return exact;
 }
 
-void appendCsv(std::string& out, const char* kind, const Fields& f) {
-    const auto number = [](const std::optional<std::int64_t>& n) {
-        return n ? std::to_string(*n) : std::string();
+void writeCsv(OutputStream& out, const char* kind, const Fields& f, bool safeField, bool safeOld,
+              bool safeNew) {
+    const auto number = [&](const std::optional<std::int64_t>& n) {
+        out.put(',');
+        if (n) writeNumber(out, *n);
     };
-    const auto text = [](const std::optional<std::string_view>& t) {
-        return t ? std::string(*t) : std::string();
+    const auto text = [&](const std::optional<std::string_view>& t, bool safe) {
+        writeCsvField(out, t.value_or(std::string_view()), false, safe);
     };
-    out += csvRow({kind, number(f.record1), number(f.record2), text(f.field), text(f.oldValue),
-                   text(f.newValue)});
+    writeCsvField(out, kind, true);
+    number(f.record1);
+    number(f.record2);
+    text(f.field, safeField);
+    text(f.oldValue, safeOld);
+    text(f.newValue, safeNew);
+    endCsvRecord(out);
 }
 
-const char* structureKindName(compare::StructureKind kind) {
-    return kind == compare::StructureKind::OnlyInTable2 ? "field_only_in_table2"
-                                                        : "field_definition_changed";
+// Unknown (a table that could not be read): text, so marked to be safe.
+bool textAt(const std::vector<bool>& text, int field) {
+    return field < 0 || static_cast<std::size_t>(field) >= text.size() ||
+           text[static_cast<std::size_t>(field)];
 }
 
-Fields fieldsOf(const compare::StructureDifference& d) {
-    Fields f;
-    f.field = d.field;
-    if (d.kind == compare::StructureKind::DefinitionChanged) f.oldValue = d.oldType;
-    f.newValue = d.newType;
-    return f;
+// Text of a NUL-terminated line: each backslash as "\\", each NUL as "\0".
+void writeNulEscaped(OutputStream& out, std::string_view text) {
+    for (std::size_t run = 0;;) {
+        const std::size_t special = text.find_first_of(std::string_view("\\\0", 2), run);
+        if (special == std::string_view::npos) {
+            out.write(text.substr(run));
+            return;
+        }
+        out.write(text.substr(run, special - run));
+        out.write(text[special] == '\\' ? "\\\\" : "\\0");
+        run = special + 1;
+    }
 }
 
 }  // namespace
 
-bool appendJsonLine(std::string& out, const compare::Difference& difference) {
-    return appendJson(out, kindName(difference.kind), fieldsOf(difference));
+void writeTextLine(OutputStream& out, const compare::Difference& difference, bool nulTerminated) {
+    if (!nulTerminated) {
+        compare::forEachLinePiece(difference, [&out](std::string_view piece) { out.write(piece); });
+        out.put('\n');
+        return;
+    }
+    compare::forEachLinePiece(difference,
+                              [&out](std::string_view piece) { writeNulEscaped(out, piece); });
+    out.put('\0');
 }
 
-bool appendJsonLine(std::string& out, const compare::StructureDifference& difference) {
-    return appendJson(out, structureKindName(difference.kind), fieldsOf(difference));
+void writeTextLine(OutputStream& out, std::string_view line, bool nulTerminated) {
+    if (nulTerminated)
+        writeNulEscaped(out, line);
+    else
+        out.write(line);
+    out.put(nulTerminated ? '\0' : '\n');
 }
 
-void appendCsvHeader(std::string& out) {
-    out += csvRow({"kind", "record1", "record2", "field", "old", "new"});
+bool writeJsonLine(OutputStream& out, const compare::Difference& difference) {
+    return writeJson(out, kindName(difference.kind), fieldsOf(difference));
 }
 
-void appendCsvLine(std::string& out, const compare::Difference& difference) {
-    appendCsv(out, kindName(difference.kind), fieldsOf(difference));
+bool writeJsonLine(OutputStream& out, const compare::StructureDifference& difference) {
+    return writeJson(out, structureKindName(difference.kind), fieldsOf(difference));
 }
 
-void appendCsvLine(std::string& out, const compare::StructureDifference& difference) {
-    appendCsv(out, structureKindName(difference.kind), fieldsOf(difference));
+void writeCsvHeader(OutputStream& out) {
+    writeCsvRecord(out, {"kind", "record1", "record2", "field", "old", "new"});
+}
+
+void writeCsvLine(OutputStream& out, const compare::Difference& difference,
+                  const CsvSafety& safety) {
+    writeCsv(out, kindName(difference.kind), fieldsOf(difference), safety.on,
+             safety.on && textAt(safety.oldIsText, difference.field),
+             safety.on && textAt(safety.newIsText, difference.field));
+}
+
+void writeCsvLine(OutputStream& out, const compare::StructureDifference& difference,
+                  const CsvSafety& safety) {
+    writeCsv(out, structureKindName(difference.kind), fieldsOf(difference), safety.on, false,
+             false);
 }
 
 }  // namespace quorvel::cli

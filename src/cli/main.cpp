@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "foxpro/platform/console.h"
 #include "frame/app_info.h"
@@ -122,6 +123,10 @@ int runVerb(const Verb& verb, const std::vector<std::string>& args) {
         return verb.run(parsed);
     } catch (const quorvel::cli::UsageError& e) {
         return usageError(&verb, e.what());
+    } catch (const std::exception& e) {
+        // What a verb did not catch itself (a code page that could not be
+        // loaded while the options were read, memory run out): one line.
+        return quorvel::cli::failure(verb.name, e.what());
     }
 }
 

@@ -12,13 +12,19 @@
 
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
+#include "cli/csv_output.h"
 #include "cli/difference_formats.h"
+#include "cli/output_stream.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
+#include "foxpro/ascii_case.h"
+#include "foxpro/data_source.h"
+#include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
+#include "foxpro/table_reader.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
 
@@ -43,7 +49,9 @@ constexpr const char* kDetails =
     "\"field_definition_changed\", with field, old (null for the first) and new\n"
     "(\"N(10,2)\", \"M\").\n"
     "json and csv give values in the C forms (1234.5, 2020-12-31 13:02:03); text in\n"
-    "the forms of the current locale, as the windows show them.\n"
+    "the forms of the current locale, as the windows show them.  A value with line\n"
+    "breaks spreads text over lines: -z ends lines with NUL (a backslash then\n"
+    "written as \\\\, a NUL as \\0), and json keeps every value whole.\n"
     "\n"
     "Lines are printed as the comparison finds them; when it cannot go on, those\n"
     "found so far are printed and the report file is not written.\n"
@@ -124,25 +132,65 @@ int fail(const std::string& problem) {
     return failure("diff", problem);
 }
 
+bool isText(const foxpro::FieldInfo& field) {
+    return field.typeCode == foxpro::kTypeChar || field.typeCode == foxpro::kTypeVarChar ||
+           field.typeCode == foxpro::kTypeLongVarChar;
+}
+
+// Which values of the two tables are text, for --csv-safe: Table #1's
+// fields by position, and for each the k-th field of its name in Table #2
+// (names without case), or Table #1's own when Table #2 has none.  A table
+// that cannot be read leaves its values taken for text (the comparison
+// then says what is wrong).
+CsvSafety csvSafetyOf(const data::SourceDescriptor& source1, const std::string& table1,
+                      const data::SourceDescriptor& source2, const std::string& table2) {
+    CsvSafety safety;
+    safety.on = true;
+    try {
+        const auto reader1 =
+            foxpro::DataSource::open(source1.dataPath(), source1.codePage)->openTable(table1);
+        const auto reader2 =
+            foxpro::DataSource::open(source2.dataPath(), source2.codePage)->openTable(table2);
+        for (int i = 0; i < reader1->fieldCount(); ++i) {
+            const foxpro::FieldInfo& field = reader1->field(i);
+            int seen = 0;
+            for (int k = 0; k < i; ++k)
+                if (foxpro::equalsNoCase(reader1->field(k).name, field.name)) ++seen;
+            bool newIsText = isText(field);
+            for (int j = 0; j < reader2->fieldCount(); ++j)
+                if (foxpro::equalsNoCase(reader2->field(j).name, field.name) && seen-- == 0) {
+                    newIsText = isText(reader2->field(j));
+                    break;
+                }
+            safety.oldIsText.push_back(isText(field));
+            safety.newIsText.push_back(newIsText);
+        }
+    } catch (const foxpro::FoxProError&) {
+        safety.oldIsText.clear();
+        safety.newIsText.clear();
+    }
+    return safety;
+}
+
 // Writes differences in the format to standard output as they come, in
-// pieces.
+// pieces: a long value goes out as it stands, never copied whole.
 class LinePrinter {
   public:
-    LinePrinter(Format format, bool nulTerminated) : format_(format), nul_(nulTerminated) {
-        if (format == Format::Csv) appendCsvHeader(out_);
+    LinePrinter(Format format, bool nulTerminated, CsvSafety safety)
+        : format_(format), nul_(nulTerminated), safety_(std::move(safety)) {
+        if (format == Format::Csv) writeCsvHeader(out_);
     }
 
     void addStructure(const compare::StructureDifference& s, const std::string& table2) {
         switch (format_) {
             case Format::Text:
-                out_ += compare::structureLineText(s, table2);
-                out_ += nul_ ? '\0' : '\n';
+                writeTextLine(out_, compare::structureLineText(s, table2), nul_);
                 break;
             case Format::Json:
-                exact_ = appendJsonLine(out_, s) && exact_;
+                exact_ = writeJsonLine(out_, s) && exact_;
                 break;
             case Format::Csv:
-                appendCsvLine(out_, s);
+                writeCsvLine(out_, s, safety_);
                 break;
         }
     }
@@ -150,37 +198,30 @@ class LinePrinter {
     void add(const compare::Difference& d) {
         switch (format_) {
             case Format::Text:
-                compare::appendLineText(out_, d);
-                out_ += nul_ ? '\0' : '\n';
+                writeTextLine(out_, d, nul_);
                 break;
             case Format::Json:
-                exact_ = appendJsonLine(out_, d) && exact_;
+                exact_ = writeJsonLine(out_, d) && exact_;
                 break;
             case Format::Csv:
-                appendCsvLine(out_, d);
+                writeCsvLine(out_, d, safety_);
                 break;
         }
-        if (out_.size() >= (1u << 16)) flush();
     }
 
     void finish() {
-        flush();
+        out_.flush();
         if (!exact_)
             warn("diff",
                  "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
     }
 
   private:
-    void flush() {
-        if (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size())
-            throw std::runtime_error("standard output could not be written");
-        out_.clear();
-    }
-
     Format format_;
     bool nul_;
+    CsvSafety safety_;
     bool exact_ = true;
-    std::string out_;
+    OutputStream out_;
 };
 
 int runDiff(const Arguments& args) {
@@ -190,6 +231,9 @@ int runDiff(const Arguments& args) {
     const std::string reportPath = args.value("report");
     if (nulTerminated && format != Format::Text)
         throw UsageError("-z goes with --format text only");
+    const bool csvSafe = args.has(csvSafeOption().name);
+    if (csvSafe && format != Format::Csv)
+        throw UsageError("--csv-safe goes with --format csv only");
     if (reportPath == "-" && (nulTerminated || format != Format::Text))
         throw UsageError("--report - puts the report on standard output in place of the lines");
     if (haveReport && reportPath.empty()) throw UsageError("--report needs a file name");
@@ -229,7 +273,10 @@ int runDiff(const Arguments& args) {
                 throw std::runtime_error("standard output could not be written");
         });
     std::optional<LinePrinter> lines;
-    if (reportPath != "-") lines.emplace(format, nulTerminated);
+    if (reportPath != "-")
+        lines.emplace(
+            format, nulTerminated,
+            csvSafe ? csvSafetyOf(source1, operands[1], source2, operands[3]) : CsvSafety{});
 
     CollectingDialogs dialogs;
     ProgressLine progress(foxpro::platform::standardErrorIsTerminal());
@@ -292,7 +339,11 @@ const VerbRegistration registration{{
       "also write the text report (field differences\n"
       "first, CR LF); '-': to standard output, in place\n"
       "of the lines"},
-     {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
+     {"null", 'z', "",
+      "end every line with a NUL byte instead of a line\n"
+      "feed, a backslash in a line written as \\\\ and a\n"
+      "NUL as \\0"},
+     csvSafeOption(),
      keyOption(),
      alignOption(),
      ignoreOption(),

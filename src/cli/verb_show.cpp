@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/csv_output.h"
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
@@ -15,7 +16,8 @@ constexpr const char* kDescription =
     "Prints TABLE of SOURCE as CSV (RFC 4180): a header line with the field names,\n"
     "then one line per record (deleted records left out), values in their C forms\n"
     "(1234.5, 2020-12-31, 2020-12-31 13:02:03, True) unless --localized.  Binary\n"
-    "values are shown as 0h and hex digits.\n";
+    "values are shown as 0h and hex digits.  --csv-safe marks text that a\n"
+    "spreadsheet would run as a formula.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
@@ -23,7 +25,8 @@ int run(const Arguments& args) {
         const foxpro::TextLocale locale = textLocale(args);
         foxpro::Connection connection;
         openSource(connection, args.operands[0], codePage);
-        printRows(connection, "SELECT * FROM [" + args.operands[1] + "]", locale, "show");
+        printRows(connection, "SELECT * FROM [" + args.operands[1] + "]", locale, "show",
+                  args.has(csvSafeOption().name));
         return 0;
     } catch (const foxpro::FoxProError& e) {
         return failure("show", e.description());
@@ -36,7 +39,7 @@ const VerbRegistration kRegistration{{
     "SOURCE TABLE",
     2,
     2,
-    {localizedOption(), encodingOption()},
+    {localizedOption(), csvSafeOption(), encodingOption()},
     kDescription,
     "Exit status: 0 success, 2 failure.\n",
     run,

@@ -5,6 +5,8 @@
 #include <variant>
 
 #include "cli/cli_common.h"
+#include "cli/csv_output.h"
+#include "cli/output_stream.h"
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
 #include "foxpro/data_source.h"
@@ -32,7 +34,7 @@ constexpr const char* kDescription =
     "what it cannot hold is refused.  INTO TABLE refuses an existing table of the new\n"
     "name, or any file of its set (memo file, index, .cpg), unless --force is given,\n"
     "which replaces them all; a file of the set that is no regular file is never\n"
-    "replaced.\n";
+    "replaced.  --csv-safe as for 'show'.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
@@ -52,11 +54,15 @@ int run(const Arguments& args) {
         openSource(connection, args.operands[0], codePage);
         connection.setReplaceTables(args.has("force"));
         const auto* select = std::get_if<foxpro::SelectStatement>(&statement);
+        const bool formulaSafe = args.has(csvSafeOption().name);
         if (select && select->count) {
-            writeCsvRow(stdout, {"cnt"});
-            writeCsvRow(stdout, {foxpro::textForm(connection.execute(sql), locale)});
+            const std::string count = foxpro::textForm(connection.execute(sql), locale);
+            OutputStream out;
+            writeCsvRecord(out, {"cnt"});
+            writeCsvRecord(out, {count});
+            out.flush();
         } else if (select && !select->intoTable) {
-            printRows(connection, sql, locale, "sql");
+            printRows(connection, sql, locale, "sql", formulaSafe);
         } else {
             connection.execute(sql);
         }
@@ -75,6 +81,7 @@ const VerbRegistration kRegistration{{
     2,
     2,
     {localizedOption(),
+     csvSafeOption(),
      {"force", 0, "", "let INTO TABLE replace an existing table of the\nnew name"},
      encodingOption()},
     kDescription,

@@ -6,6 +6,8 @@
 #include "cli/verbs.h"
 #include "foxpro/connection.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/console.h"
+#include "frame/printable_text.h"
 
 namespace quorvel::cli {
 
@@ -14,14 +16,24 @@ namespace {
 constexpr const char* kDescription =
     "Lists the tables of SOURCE, one a line: for a folder of free tables the .dbf\n"
     "file names without extension (names starting with '~' left out), for a .dbc\n"
-    "database container its tables in container order.\n";
+    "database container its tables in container order.  On a terminal, control\n"
+    "characters in names are shown escaped (\\n, \\x1b); a pipe or file gets the\n"
+    "names byte for byte.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
     try {
         foxpro::Connection connection;
         openSource(connection, args.operands[0], codePage);
-        for (const auto& name : connection.tableNames()) std::printf("%s\n", name.c_str());
+        // A container's names are whatever its writer put there: escape
+        // sequences in them must not reach a terminal, while a script reading
+        // a pipe needs the names that select the tables.
+        const bool terminal = foxpro::platform::standardOutputIsTerminal();
+        for (const auto& name : connection.tableNames()) {
+            const std::string shown = terminal ? frame::printableText(name) : name;
+            std::fwrite(shown.data(), 1, shown.size(), stdout);
+            std::fputc('\n', stdout);
+        }
         return 0;
     } catch (const foxpro::FoxProError& e) {
         return failure("tables", e.description());

@@ -76,6 +76,24 @@ void DifferenceList::addAdded(std::int64_t record2) {
 void DifferenceList::addChanged(std::int64_t record1, std::int64_t record2, int field,
                                 std::string_view value1, bool null1, std::string_view value2,
                                 bool null2) {
+    if (sink_ && !keep_) {
+        // Handed on as it is, with the caller's texts: a list that keeps
+        // nothing copies no value.
+        Difference d;
+        d.kind = DifferenceKind::Changed;
+        d.record1 = recordNumber(record1);
+        d.record2 = recordNumber(record2);
+        d.field = fieldPosition(field);
+        d.fieldName = fieldNames_[static_cast<std::size_t>(field)];
+        d.value1 = value1;
+        d.value2 = value2;
+        d.null1 = null1;
+        d.null2 = null2;
+        d.table2 = table2_;
+        ++found_;
+        sink_(d);
+        return;
+    }
     constexpr auto kLimit = std::numeric_limits<std::uint32_t>::max();
     if (value1.size() > kLimit || value2.size() > kLimit)
         throw std::length_error("a value text of 4 GB or more");

@@ -32,8 +32,9 @@ class DifferenceList {
 
     // Hands every difference to sink as it is added (its texts valid during
     // the call); with keep false the list then lets it go, so that its
-    // memory stays flat however many there are.  A sink that throws leaves
-    // the difference in the list.
+    // memory stays flat however many there are (a changed value reaches the
+    // sink without being copied).  With keep, a sink that throws leaves the
+    // difference in the list.
     using Sink = std::function<void(const Difference&)>;
     void setSink(Sink sink, bool keep);
     // The difference at index (< size()).  Its texts are views into this

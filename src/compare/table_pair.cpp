@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "compare/field_pairing.h"
 #include "compare/number_value.h"
@@ -10,6 +12,7 @@
 #include "foxpro/code_page.h"
 #include "foxpro/code_page_name.h"
 #include "foxpro/dbf_format.h"
+#include "foxpro/foxpro_error.h"
 #include "foxpro/table_reader.h"
 #include "foxpro/text_form.h"
 
@@ -281,25 +284,44 @@ bool TablePair::comparedEqual(const FieldPair& pair, const Value& a, const Value
 
 void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1,
                              std::int64_t n2) {
-    const Value a = cursor1_.value(pair.index1);
-    const Value b = cursor2_.value(pair.index2);
-    if (comparedEqual(pair, a, b)) return;
-    std::string textA;
-    std::string textB;
-    if (pair.type1 == pair.type2 && pair.type1 == foxpro::kTypeBoolean && !a.isNull() &&
-        !b.isNull()) {
-        // Two logicals of one type are written as -1 and 0.
-        textA = a.asLogical() ? "-1" : "0";
-        textB = b.asLogical() ? "-1" : "0";
-    } else {
-        textA = valueText(a, locale_);
-        textB = valueText(b, locale_);
+    try {
+        const Value a = cursor1_.value(pair.index1);
+        const Value b = cursor2_.value(pair.index2);
+        if (comparedEqual(pair, a, b)) return;
+        // Text is handed on as the values hold it: a memo of many megabytes
+        // is not copied on its way to the list or the caller's sink.
+        std::string scratchA, scratchB;
+        std::string_view textA, textB;
+        if (pair.type1 == pair.type2 && pair.type1 == foxpro::kTypeBoolean && !a.isNull() &&
+            !b.isNull()) {
+            // Two logicals of one type are written as -1 and 0.
+            textA = a.asLogical() ? "-1" : "0";
+            textB = b.asLogical() ? "-1" : "0";
+        } else {
+            if (!a.isNull()) textA = foxpro::textFormView(a, locale_, scratchA);
+            if (!b.isNull()) textB = foxpro::textFormView(b, locale_, scratchB);
+        }
+        out.addChanged(n1, n2, pair.index1, textA, a.isNull(), textB, b.isNull());
+    } catch (const std::bad_alloc&) {
+        outOfMemory(pair);
     }
-    out.addChanged(n1, n2, pair.index1, textA, a.isNull(), textB, b.isNull());
 }
 
 bool TablePair::fieldEqual(const FieldPair& pair) {
-    return comparedEqual(pair, cursor1_.value(pair.index1), cursor2_.value(pair.index2));
+    try {
+        return comparedEqual(pair, cursor1_.value(pair.index1), cursor2_.value(pair.index2));
+    } catch (const std::bad_alloc&) {
+        outOfMemory(pair);
+    }
+}
+
+void TablePair::outOfMemory(const FieldPair& pair) const {
+    throw foxpro::FoxProError(
+        foxpro::kErrorOutOfMemory,
+        cursor1_.table().fileName() + ": not enough memory to compare record " +
+            std::to_string(cursor1_.position()) + ", field " + fieldList_.field(pair.index1).name +
+            " with record " + std::to_string(cursor2_.position()) + " of " +
+            cursor2_.table().fileName());
 }
 
 int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,

@@ -154,6 +154,9 @@ class TablePair {
     // warns of the field the first time.
     void markUndecoded(int side, int index, foxpro::Value& value);
     bool comparedEqual(const FieldPair& pair, const foxpro::Value& a, const foxpro::Value& b);
+    // A value too large for the memory left: FoxProError naming Table #1's
+    // file, the two current records and the field.
+    [[noreturn]] void outOfMemory(const FieldPair& pair) const;
     bool valuesEqual(const foxpro::Value& a, int typeA, const foxpro::Value& b, int typeB) const;
     // Consecutive pairs of pairs_; when byBytes, each of them is, and their
     // bytes lie back to back on both sides: one comparison for all.

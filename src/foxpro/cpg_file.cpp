@@ -5,6 +5,7 @@
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
+#include "foxpro/platform/regular_file.h"
 
 namespace quorvel::foxpro {
 
@@ -30,14 +31,17 @@ CpgFile readCpgFile(const std::string& tablePath) {
     if (path.empty()) return result;
     const std::string name = fileNameOf(path);
 
-    // Read only when it is a regular file (a FIFO of that name must not
-    // hang the read); one that cannot be read is as good as none.
+    // Read only when it is a regular file (a FIFO or a folder of that name
+    // must not hang the read, and is as good as none).  A .cpg that is
+    // there but cannot be read (no permission, too many files open) stops
+    // the read with its cause: the table's text would be read in the wrong
+    // code page without it.
+    if (platform::pathKind(path) != platform::PathKind::RegularFile) return result;
     std::string text;
-    try {
+    {
         const platform::FileReader file(path, name);
         char buffer[kMaxCpgBytes + 1];
         text.assign(buffer, file.readAt(0, buffer, sizeof buffer));
-    } catch (const FoxProError&) {
     }
     if (text.size() > kMaxCpgBytes) {
         result.warning = name + ": longer than a code page name; ignored";

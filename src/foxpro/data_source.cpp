@@ -82,9 +82,17 @@ std::string tablePathProperty(const std::string& blob) {
 
 }  // namespace
 
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::error_code error;
+    std::vector<std::string> names = platform::folderEntries(folder.empty() ? "." : folder, &error);
+    if (error && !platform::meansAbsent(error))
+        throw FoxProError(kErrorFile, folder + ": cannot list the folder: " + error.message());
+    return names;
+}
+
 std::string findFileNoCase(const std::string& folder, std::string_view fileName) {
     std::string best;
-    for (const auto& name : platform::folderEntries(folder.empty() ? "." : folder)) {
+    for (const auto& name : listFolder(folder)) {
         if (name == fileName) {
             best = name;
             break;
@@ -123,11 +131,13 @@ std::unique_ptr<DataSource> DataSource::open(const std::string& path, int codePa
         std::replace(real.begin(), real.end(), '\\', '/');
         while (real.size() > 1 && real.back() == '/') real.pop_back();
     }
-    switch (platform::pathKind(real)) {
+    std::error_code error;
+    switch (platform::pathKind(real, error)) {
         case platform::PathKind::Folder:
             source->folder_ = real;
             return source;
         case platform::PathKind::Missing:
+            if (error) throw FoxProError(kErrorFile, path + ": cannot open: " + error.message());
             throw FoxProError(kErrorFile, path + ": no such file or folder");
         case platform::PathKind::Other:
             throw FoxProError(kErrorFile, platform::notRegularFileText(path));
@@ -195,7 +205,8 @@ std::vector<std::string> DataSource::tableNames() const {
     }
     std::error_code error;
     const std::vector<std::string> entries = platform::folderEntries(folder_, &error);
-    if (error) throw FoxProError(kErrorFile, path_ + ": cannot list the folder");
+    if (error)
+        throw FoxProError(kErrorFile, path_ + ": cannot list the folder: " + error.message());
     for (const auto& name : entries) {
         if (name.empty() || name[0] == '~' || !endsWithNoCase(name, ".dbf") || name.size() == 4)
             continue;
@@ -218,26 +229,37 @@ bool DataSource::hasTable(std::string_view name) const {
     }
 }
 
+const DataSource::ContainerTable* DataSource::containerTable(std::string_view name) const {
+    for (const auto& t : tables_)
+        if (equalsNoCase(t.name, name) ||
+            (endsWithNoCase(name, ".dbf") && equalsNoCase(t.name, name.substr(0, name.size() - 4))))
+            return &t;
+    return nullptr;
+}
+
+bool DataSource::namesContainerTable(std::string_view name) const {
+    return containerTable(name) != nullptr;
+}
+
 std::string DataSource::tablePath(std::string_view name) const {
     std::string_view bare = name;
     if (container_) {
-        for (const auto& t : tables_) {
-            if (!equalsNoCase(t.name, bare) &&
-                !(endsWithNoCase(bare, ".dbf") &&
-                  equalsNoCase(t.name, bare.substr(0, bare.size() - 4))))
-                continue;
-            if (t.path.empty())
-                throw FoxProError(kErrorFile, fileNameOf(path_) + ": the file of table " + t.name +
+        if (const ContainerTable* t = containerTable(bare)) {
+            if (t->path.empty())
+                throw FoxProError(kErrorFile, fileNameOf(path_) + ": the file of table " + t->name +
                                                   " is missing");
-            return t.path;
+            return t->path;
         }
     } else if (!bare.empty() && bare.find('/') == std::string_view::npos) {
         const std::string file =
             endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
         std::string found = findFileNoCase(folder_, file);
+        std::error_code error;
         const platform::PathKind kind =
-            found.empty() ? platform::PathKind::Missing : platform::pathKind(found);
+            found.empty() ? platform::PathKind::Missing : platform::pathKind(found, error);
         if (kind == platform::PathKind::RegularFile) return found;
+        if (error)
+            throw FoxProError(kErrorFile, fileNameOf(found) + ": cannot open: " + error.message());
         // Left out of the table list, but named: say what it is.
         if (kind != platform::PathKind::Missing)
             throw FoxProError(kErrorFile, platform::notRegularFileText(fileNameOf(found)));
@@ -250,12 +272,8 @@ std::unique_ptr<TableReader> DataSource::openTable(std::string_view name) const 
 }
 
 std::vector<std::string> DataSource::longFieldNames(std::string_view tableName) const {
-    for (const auto& t : tables_)
-        if (equalsNoCase(t.name, tableName) ||
-            (endsWithNoCase(tableName, ".dbf") &&
-             equalsNoCase(t.name, tableName.substr(0, tableName.size() - 4))))
-            return t.longNames;
-    return {};
+    const ContainerTable* t = containerTable(tableName);
+    return t ? t->longNames : std::vector<std::string>{};
 }
 
 bool DataSource::isContainerTable(const std::string& path) const {
@@ -287,7 +305,7 @@ std::vector<std::string> DataSource::tableFiles(std::string_view name) const {
         const std::string folder = parentFolder(file);
         const std::string base = fileNameOf(file);
         const std::string stem = base.substr(0, base.rfind('.'));
-        for (const auto& entry : platform::folderEntries(folder)) {
+        for (const auto& entry : listFolder(folder)) {
             const auto dot = entry.rfind('.');
             if (dot != std::string::npos && equalsNoCase(entry.substr(0, dot), stem))
                 files.push_back(joinPath(folder, entry));

@@ -9,8 +9,16 @@ namespace quorvel::foxpro {
 
 class TableReader;
 
+// The names in folder (platform::folderEntries); none when the folder does
+// not exist.  A folder that cannot be listed for another reason (no
+// permission, too many files open) throws FoxProError(kErrorFile,
+// "<folder>: cannot list the folder: <reason>"): a file that may be there
+// is never taken for one that is not.
+std::vector<std::string> listFolder(const std::string& folder);
+
 // The full path of the entry of folder whose name equals fileName without
-// regard to letter case (an exact match preferred), or "" when there is none.
+// regard to letter case (an exact match preferred), or "" when there is
+// none.  Throws as listFolder does.
 // Real folders hold "calls.dbf" beside "calls.FPT" and "CUSTOMER.DBF" for a
 // table named "customer".
 std::string findFileNoCase(const std::string& folder, std::string_view fileName);
@@ -60,6 +68,12 @@ class DataSource {
     // a free table or a table the container holds no field records for.
     std::vector<std::string> longFieldNames(std::string_view tableName) const;
 
+    // True when this is a container that lists a table of that name (a
+    // ".dbf" suffix accepted), wherever its file lies or whether it exists.
+    // Every statement resolves such a name to the container's table, never
+    // to a free table of the same name beside the container.
+    bool namesContainerTable(std::string_view name) const;
+
     // True when the file at path is one of this container's tables (false
     // for every path of a folder source).
     bool isContainerTable(const std::string& path) const;
@@ -98,6 +112,9 @@ class DataSource {
         std::string path;  // full path of the table file ("" when missing)
         std::vector<std::string> longNames;
     };
+    // The container's table of a name (brackets removed, ".dbf" accepted),
+    // nullptr when it lists none or this is a folder.
+    const ContainerTable* containerTable(std::string_view name) const;
 
     bool container_ = false;
     int codePage_ = 0;

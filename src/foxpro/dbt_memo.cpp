@@ -19,14 +19,12 @@ DbtMemo::DbtMemo(std::string name, std::span<const std::uint8_t> bytes,
     }
 }
 
-MemoContent DbtMemo::read(std::uint32_t block) const {
-    MemoContent memo;
-    memo.present = true;
-    memo.block = block;
+MemoFile::Place DbtMemo::locate(std::uint32_t block) const {
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize_;
     const std::uint64_t size = bytes_.size();
     const std::uint8_t* base = bytes_.data();
     if (start >= size) pastEnd(block);
+    Place place;
     if (dBase4_ && size - start >= dbf::kDbt4BlockHeaderSize &&
         std::memcmp(base + start, dbf::kDbt4Marker, 4) == 0) {
         // The length counts the 8-byte block header too.
@@ -34,10 +32,9 @@ MemoContent DbtMemo::read(std::uint32_t block) const {
         if (length < dbf::kDbt4BlockHeaderSize || length > size - start)
             fail("memo block " + std::to_string(block) + " gives a length of " +
                  std::to_string(length) + " that does not fit the memo file");
-        memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kDbt4BlockHeaderSize),
-                         static_cast<std::size_t>(length - dbf::kDbt4BlockHeaderSize));
-        readBytes(length);
-        return memo;
+        place.offset = start + dbf::kDbt4BlockHeaderSize;
+        place.length = length - dbf::kDbt4BlockHeaderSize;
+        return place;
     }
     // dBase III: the memo runs to the first 0x1A (written twice), or to the
     // end of the file when the terminator is missing.
@@ -45,9 +42,9 @@ MemoContent DbtMemo::read(std::uint32_t block) const {
     const auto* end = static_cast<const std::uint8_t*>(
         std::memchr(begin, dbf::kEndOfFile, static_cast<std::size_t>(size - start)));
     if (!end) end = base + size;
-    memo.data.assign(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(end - begin));
-    readBytes(static_cast<std::uint64_t>(end - begin));
-    return memo;
+    place.offset = start;
+    place.length = static_cast<std::uint64_t>(end - begin);
+    return place;
 }
 
 }  // namespace quorvel::foxpro

@@ -13,7 +13,8 @@ class DbtMemo : public MemoFile {
     DbtMemo(std::string name, std::span<const std::uint8_t> bytes,
             std::unique_ptr<platform::MappedFile> owner, bool dBase4);
 
-    MemoContent read(std::uint32_t block) const override;
+  protected:
+    Place locate(std::uint32_t block) const override;
 
   private:
     bool dBase4_;

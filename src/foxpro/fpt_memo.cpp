@@ -13,25 +13,21 @@ FptMemo::FptMemo(std::string name, std::span<const std::uint8_t> bytes,
     if (blockSize_ == 0) fail("memo file gives a block size of 0");
 }
 
-MemoContent FptMemo::read(std::uint32_t block) const {
-    MemoContent memo;
-    memo.present = true;
-    memo.block = block;
+MemoFile::Place FptMemo::locate(std::uint32_t block) const {
     const std::uint64_t start = static_cast<std::uint64_t>(block) * blockSize_;
     const std::uint64_t size = bytes_.size();
     const std::uint8_t* base = bytes_.data();
     if (start < dbf::kFptHeaderSize)
         fail("memo block " + std::to_string(block) + " lies inside the memo file header");
     if (start + dbf::kFptBlockHeaderSize > size) pastEnd(block);
-    memo.type = dbf::be32(base + start);
-    const std::uint64_t length = dbf::be32(base + start + 4);
-    if (length > size - start - dbf::kFptBlockHeaderSize)
-        fail("memo block " + std::to_string(block) + " holds " + std::to_string(length) +
+    Place place;
+    place.type = dbf::be32(base + start);
+    place.length = dbf::be32(base + start + 4);
+    if (place.length > size - start - dbf::kFptBlockHeaderSize)
+        fail("memo block " + std::to_string(block) + " holds " + std::to_string(place.length) +
              " bytes but the memo file ends before them");
-    memo.data.assign(reinterpret_cast<const char*>(base + start + dbf::kFptBlockHeaderSize),
-                     static_cast<std::size_t>(length));
-    readBytes(length);
-    return memo;
+    place.offset = start + dbf::kFptBlockHeaderSize;
+    return place;
 }
 
 }  // namespace quorvel::foxpro

@@ -11,7 +11,8 @@ class FptMemo : public MemoFile {
     FptMemo(std::string name, std::span<const std::uint8_t> bytes,
             std::unique_ptr<platform::MappedFile> owner);
 
-    MemoContent read(std::uint32_t block) const override;
+  protected:
+    Place locate(std::uint32_t block) const override;
 };
 
 }  // namespace quorvel::foxpro

@@ -1,5 +1,8 @@
 #include "foxpro/memo_file.h"
 
+#include <algorithm>
+#include <new>
+
 #include "foxpro/ascii_case.h"
 #include "foxpro/data_source.h"
 #include "foxpro/dbt_memo.h"
@@ -38,6 +41,71 @@ void MemoFile::readBytes(std::uint64_t length) const {
     owner_->release(0, owner_->size());
     read_ = 0;
     owner_->checkUnchanged();
+}
+
+void MemoFile::copyBytes(std::uint64_t offset, std::uint64_t length, std::string& out) const {
+    const auto* from = reinterpret_cast<const char*>(bytes_.data() + offset);
+    const auto size = static_cast<std::size_t>(length);
+    try {
+        out.clear();
+        out.reserve(size);
+    } catch (const std::bad_alloc&) {
+        throw FoxProError(kErrorOutOfMemory, name_ + ": not enough memory for a memo of " +
+                                                 std::to_string(size) + " bytes");
+    }
+    if (!owner_ || size <= platform::kReleaseStep) {
+        out.assign(from, size);
+        return;
+    }
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t piece = std::min(platform::kReleaseStep, size - done);
+        out.append(from + done, piece);
+        const std::size_t at = static_cast<std::size_t>(offset) + done;
+        owner_->release(at, at + piece);
+        done += piece;
+    }
+}
+
+MemoContent MemoFile::read(std::uint32_t block) const {
+    const Place place = locate(block);
+    MemoContent memo;
+    memo.present = true;
+    memo.block = block;
+    memo.type = place.type;
+    copyBytes(place.offset, place.length, memo.data);
+    readBytes(place.length);
+    return memo;
+}
+
+std::uint32_t MemoFile::readPieces(
+    std::uint32_t block, const std::function<void(std::string_view, std::uint64_t)>& piece) const {
+    const Place place = locate(block);
+    const std::string_view all(reinterpret_cast<const char*>(bytes_.data() + place.offset),
+                               static_cast<std::size_t>(place.length));
+    for (std::size_t done = 0; done < all.size();) {
+        std::size_t end = all.size();
+        if (end - done > platform::kReleaseStep) {
+            // The last byte below '0' in the second half of the step, else
+            // the first one after it.
+            end = done + platform::kReleaseStep;
+            std::size_t cut = end;
+            while (cut > done + platform::kReleaseStep / 2 &&
+                   static_cast<unsigned char>(all[cut - 1]) >= '0')
+                --cut;
+            if (cut == done + platform::kReleaseStep / 2)
+                while (cut < all.size() && static_cast<unsigned char>(all[cut - 1]) >= '0') ++cut;
+            end = cut;
+        }
+        if (owner_) owner_->checkFault();
+        piece(all.substr(done, end - done), place.length);
+        if (owner_) {
+            const std::size_t at = static_cast<std::size_t>(place.offset) + done;
+            owner_->release(at, at + (end - done));
+        }
+        done = end;
+    }
+    readBytes(place.length);
+    return place.type;
 }
 
 void MemoFile::checkUnchanged() const {

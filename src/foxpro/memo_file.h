@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "foxpro/dbf_format.h"
 
@@ -36,14 +38,36 @@ class MemoFile {
 
     // The memo stored at block (not 0).  A memo file that shrank or was
     // written over since it was mapped throws "<name> changed while it was
-    // being read" rather than give what was read.
-    virtual MemoContent read(std::uint32_t block) const = 0;
+    // being read" rather than give what was read.  No memory for its copy
+    // throws FoxProError(kErrorOutOfMemory, ...) naming the memo's size.
+    MemoContent read(std::uint32_t block) const;
+
+    // The same memo's bytes handed to piece in order, straight from the
+    // file, a kReleaseStep or so at a time with each piece's pages given
+    // back once it is handled: a memo of many megabytes is decoded with no
+    // copy of its bytes.  A piece ends after a byte below '0' (a blank, a
+    // line end, most punctuation), which no code page's multi-byte
+    // character holds, so that pieces decode one by one (a memo without
+    // such a byte comes whole).  Returns the memo's type (.fpt block type).
+    // piece also gets the memo's whole length (to reserve room by).
+    std::uint32_t readPieces(
+        std::uint32_t block,
+        const std::function<void(std::string_view piece, std::uint64_t length)>& piece) const;
 
     // Throws that error when the file changed since it was mapped (nothing
     // for bytes the caller lent).
     void checkUnchanged() const;
 
   protected:
+    // Where a memo lies in the file, its block and length checked against
+    // the file: one implementation per format.
+    struct Place {
+        std::uint32_t type = 1;
+        std::uint64_t offset = 0;
+        std::uint64_t length = 0;
+    };
+    virtual Place locate(std::uint32_t block) const = 0;
+
     // bytes stay valid as long as owner (or, without one, as long as the
     // caller who lent them wants).
     MemoFile(std::string name, std::span<const std::uint8_t> bytes,
@@ -55,6 +79,11 @@ class MemoFile {
     // again come from the page cache) and the file checked for a change.
     // Bytes the caller lent (no owner) are not ours to drop.
     void readBytes(std::uint64_t length) const;
+
+    // out = length bytes of the file from offset, copied a kReleaseStep at
+    // a time with the pages of each piece given back behind it, so that a
+    // memo of many megabytes costs its copy and not its map's pages too.
+    void copyBytes(std::uint64_t offset, std::uint64_t length, std::string& out) const;
 
     [[noreturn]] void fail(const std::string& problem) const;
     [[noreturn]] void pastEnd(std::uint32_t block) const;

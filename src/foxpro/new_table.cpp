@@ -75,6 +75,11 @@ std::string listText(const std::vector<std::string>& names) {
 
 NewTableTarget locateNewTable(const DataSource& source, const std::string& name) {
     if (!source.holdsHiddenTable(name)) checkNewTableName(name);
+    // The name selects the container's table in every statement: a free
+    // table of that name could never be read back through this source.
+    if (source.namesContainerTable(name))
+        refuse(name, "the database container " + fileNameOf(source.path()) +
+                         " has a table of that name; not replaced");
     std::string path = source.newTablePath(name);
     NewTableTarget target;
     target.folder = parentFolder(path);
@@ -90,7 +95,7 @@ NewTableTarget locateNewTable(const DataSource& source, const std::string& name)
 std::vector<std::string> existingFilesOf(const NewTableTarget& target) {
     const std::string stem = stemOf(target.tableFile);
     std::vector<std::string> files;
-    for (auto& entry : platform::folderEntries(target.folder))
+    for (auto& entry : listFolder(target.folder))
         if (isFileOfTableSet(stem, entry)) files.push_back(std::move(entry));
     // In one order whatever the folder's: the table file, other .dbf files, the rest.
     std::sort(files.begin(), files.end());

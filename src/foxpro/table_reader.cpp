@@ -245,7 +245,6 @@ std::uint32_t TableReader::memoBlock(std::span<const std::uint8_t> record, int i
 
 const MemoFile& TableReader::memoFile() const {
     if (!memoLooked_) {
-        memoLooked_ = true;
         const dbf::FileTypeInfo* type = dbf::fileTypeInfo(header_.fileType);
         dbf::MemoKind kind = type->memo;
         // A dBase III table without the memo bit may still carry memo fields
@@ -265,6 +264,10 @@ const MemoFile& TableReader::memoFile() const {
                 memo_ = openMemoFile(fileNameOf(memoPath), kind, bytes, std::move(mapped));
             }
         }
+        // Only a look that has settled it counts: a memo file that could not
+        // be opened (too many files open) is tried again, and its cause told
+        // again, rather than called missing.
+        memoLooked_ = true;
     }
     if (!memo_) fail("memo file not found");
     return *memo_;
@@ -455,32 +458,53 @@ Value TableReader::memoValue(const std::uint8_t* recordBytes, int index) const {
     const std::uint32_t block = memoBlock(record, index);
     if (block == 0) return f.letter == 'M' ? Value::text("") : Value::bytes("");
     const MemoFile& file = memoFile();
-    MemoContent m;
-    try {
-        m = file.read(block);
-    } catch (const FoxProError& e) {
-        // Which record: known when the bytes are the map's.
-        std::string where = "field " + f.name;
+    // Which record: known when the bytes are the map's.
+    const auto where = [&] {
+        std::string text = "field " + f.name;
         const std::uint8_t* first = data_ + header_.headerLength;
         if (recordBytes >= first && recordBytes < data_ + size_)
-            where = "record " +
-                    std::to_string((recordBytes - first) / header_.layout.recordLength + 1) + ", " +
-                    where;
-        if (f.letter == 'M')
-            throw FoxProError(e.number(), e.description() + " (" + fileName_ + ", " + where + ")");
+            text = "record " +
+                   std::to_string((recordBytes - first) / header_.layout.recordLength + 1) + ", " +
+                   text;
+        return text;
+    };
+    std::uint64_t memoLength = 0;
+    try {
+        if (f.letter != 'M') return Value::bytes(std::move(file.read(block).data));
+        // Decoded straight from the file a piece at a time: a text memo
+        // costs its text and no copy of its bytes.
+        std::string text;
+        bool clean = true;
+        file.readPieces(block, [&](std::string_view piece, std::uint64_t length) {
+            memoLength = length;
+            const bool ascii = isAscii(piece);
+            if (text.empty())
+                text.reserve(static_cast<std::size_t>(ascii ? length : length + length / 2));
+            if (ascii)
+                text.append(piece);
+            else if (!decodeText(header_.layout.codePage, piece, text))
+                clean = false;
+        });
+        return clean ? Value::text(std::move(text)) : Value::undecodedText(std::move(text));
+    } catch (const std::bad_alloc&) {
+        throw FoxProError(kErrorOutOfMemory, fileName_ + ": not enough memory for the text of " +
+                                                 where() + " (a memo of " +
+                                                 std::to_string(memoLength) + " bytes)");
+    } catch (const FoxProError& e) {
+        if (f.letter == 'M' || e.number() == kErrorOutOfMemory)
+            throw FoxProError(e.number(),
+                              e.description() + " (" + fileName_ + ", " + where() + ")");
         // Binary memos are never compared, and writers of other programs
         // leave references into the memo file's header or past its end:
         // such a value reads as empty, so that the table still opens, and
         // the first one is reported.
         if (!binaryMemoWarned_) {
             binaryMemoWarned_ = true;
-            warnings_.push_back(fileName_ + ": " + where + " refers to no binary memo (" +
+            warnings_.push_back(fileName_ + ": " + where() + " refers to no binary memo (" +
                                 e.description() + "); such values read as empty");
         }
         return Value::bytes("");
     }
-    if (f.letter == 'M') return decodeStoredText(m.data);
-    return Value::bytes(std::move(m.data));
 }
 
 }  // namespace quorvel::foxpro

@@ -142,6 +142,12 @@ std::string textForm(const Value& value, const TextLocale& locale) {
     return "";
 }
 
+std::string_view textFormView(const Value& value, const TextLocale& locale, std::string& scratch) {
+    if (value.kind() == Value::Kind::Text) return value.str();
+    scratch = textForm(value, locale);
+    return scratch;
+}
+
 std::optional<std::string> exactNumberText(const Value& value) {
     switch (value.kind()) {
         case Value::Kind::Integer:

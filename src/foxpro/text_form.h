@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "foxpro/text_locale.h"
 #include "foxpro/value.h"
@@ -18,6 +19,12 @@ namespace quorvel::foxpro {
 // "".  In another locale numbers take its decimal separator and dates and
 // datetimes its patterns.
 std::string textForm(const Value& value, const TextLocale& locale);
+
+// The same without a copy where the value holds its text form already (text
+// as stored, which may be a memo of many megabytes): a view of the value's
+// own text, or else of scratch, into which textForm is put.  Valid while
+// both live unchanged.
+std::string_view textFormView(const Value& value, const TextLocale& locale, std::string& scratch);
 
 // The number a value holds, exactly, as SQL and the tolerance read it: "."
 // as the decimal point, no grouping, currency with up to four decimals,

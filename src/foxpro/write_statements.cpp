@@ -31,9 +31,15 @@ bool exists(const std::string& path) {
 
 // The free table a write statement names.  For a container source it is a
 // free table in the container's folder (where the copy puts new tables);
-// a table of the container itself is never written.
+// a table of the container itself is never written.  A name the container
+// lists is its table, as for every statement, even where a free table of
+// that name lies beside the container.
 std::string writeTargetPath(DataSource& source, const std::string& name) {
     source.prepareForWriting();
+    if (source.namesContainerTable(name))
+        throw FoxProError(kErrorInvalidArgument, name + ": belongs to the database container " +
+                                                     fileNameOf(source.path()) +
+                                                     " and is not written");
     std::string path;
     if (source.isContainer()) {
         path = source.newTablePath(name);

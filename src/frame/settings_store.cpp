@@ -39,6 +39,11 @@ std::string compareOptionsKey(const std::string& table1, const std::string& tabl
     return pairKey("CompareOptions", table1, table2);
 }
 
+std::string GetStartupSetting(const SettingsStore& store, const std::string& key) {
+    std::string value = store.GetSetting(key);
+    return value.size() > kLongestPath ? std::string() : value;
+}
+
 std::string MemorySettingsStore::GetSetting(const std::string& key) const {
     const auto it = values_.find(key);
     return it == values_.end() ? std::string() : it->second;

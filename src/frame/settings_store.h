@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -48,6 +49,16 @@ class SettingsStore {
     virtual std::string GetSetting(const std::string& key) const = 0;
     virtual void SaveSetting(const std::string& key, const std::string& value) = 0;
 };
+
+// The longest path a system takes (Linux's PATH_MAX, in bytes).
+inline constexpr std::size_t kLongestPath = 4096;
+
+// A value the start-up sequence reads back (a folder, a container's path, a
+// kind or code page), or "" as if it had never been written when it is
+// longer than any path can be: such a text is no choice of the user's but a
+// damaged or hand-edited store, and putting megabytes into a folder box
+// would hold the windows up for a long time.
+std::string GetStartupSetting(const SettingsStore& store, const std::string& key);
 
 // The store of tests and of the command-line tool: nothing leaves memory.
 class MemorySettingsStore : public SettingsStore {

@@ -49,6 +49,27 @@ std::string toLocaleEncoding(const std::string& utf8) {
     return platform::toUserTextEncoding(utf8);
 }
 
+// Appends the line of d and CR LF to lines, calling flush (which empties
+// lines) whenever they reach a block: a value of many megabytes passes in
+// slices of a block, cut where a character starts, and is never copied
+// whole nor encoded whole.
+template <typename Flush>
+void appendLine(std::string& lines, const compare::Difference& d, Flush&& flush) {
+    compare::forEachLinePiece(d, [&](std::string_view piece) {
+        while (piece.size() > kWriteBlock) {
+            std::size_t take = kWriteBlock;
+            while (take > 0 && (static_cast<unsigned char>(piece[take]) & 0xC0) == 0x80) --take;
+            if (take == 0) take = kWriteBlock;  // no character start: not UTF-8 anyway
+            lines.append(piece.substr(0, take));
+            piece.remove_prefix(take);
+            flush();
+        }
+        lines.append(piece);
+    });
+    lines += "\r\n";
+    if (lines.size() >= kWriteBlock) flush();
+}
+
 }  // namespace
 
 std::string buildTextReport(const compare::DifferenceList& differences,
@@ -189,15 +210,10 @@ void TextReportStream::addStructure(const compare::StructureDifference& structur
 }
 
 void TextReportStream::add(const compare::Difference& difference) {
-    if (compare::listOf(difference.kind) == compare::LineList::FieldDifferences) {
-        compare::appendLineText(first_, difference);
-        first_ += "\r\n";
-        if (first_.size() >= kWriteBlock) flushFirst();
-    } else {
-        compare::appendLineText(later_, difference);
-        later_ += "\r\n";
-        if (later_.size() >= kWriteBlock) flushLater();
-    }
+    if (compare::listOf(difference.kind) == compare::LineList::FieldDifferences)
+        appendLine(first_, difference, [this] { flushFirst(); });
+    else
+        appendLine(later_, difference, [this] { flushLater(); });
 }
 
 void TextReportStream::flushFirst() {
@@ -249,12 +265,10 @@ void WriteTextReport(const compare::DifferenceList& differences,
         for (const compare::Difference d : differences) {
             if (compare::listOf(d.kind) != list) continue;
             if (++line % kLinesPerEventPass == 0 && processEvents) processEvents();
-            compare::appendLineText(lines, d);
-            lines += "\r\n";
-            if (lines.size() >= kWriteBlock) {
+            appendLine(lines, d, [&] {
                 file.write(toLocaleEncoding(lines));
                 lines.clear();
-            }
+            });
         }
     }
     file.write(toLocaleEncoding(lines));

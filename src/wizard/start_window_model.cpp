@@ -122,18 +122,20 @@ void StartWindowModel::Form_Load() {
     trap.step([&] {
         // A non-empty folder runs the change handling as typing would, so a
         // saved folder puts its source back into folder mode (next step).
-        source(1).dbcPath = store_.GetSetting(frame::kKeyDBCFile);
-        putFolderText(1, store_.GetSetting(frame::kKeyFreeTableFolder));
-        source(2).dbcPath = store_.GetSetting(frame::kKeyDBCFile2);
-        putFolderText(2, store_.GetSetting(frame::kKeyFreeTableFolder2));
+        source(1).dbcPath = frame::GetStartupSetting(store_, frame::kKeyDBCFile);
+        putFolderText(1, frame::GetStartupSetting(store_, frame::kKeyFreeTableFolder));
+        source(2).dbcPath = frame::GetStartupSetting(store_, frame::kKeyDBCFile2);
+        putFolderText(2, frame::GetStartupSetting(store_, frame::kKeyFreeTableFolder2));
     });
     trap.step([&] {
-        source(1).optionDBC = store_.GetSetting(frame::kKeyFoxproOption) != frame::kKindFolder;
-        source(2).optionDBC = store_.GetSetting(frame::kKeyFoxproOption2) != frame::kKindFolder;
+        for (int n : {1, 2})
+            source(n).optionDBC =
+                frame::GetStartupSetting(store_, frame::kindKey(n)) != frame::kKindFolder;
     });
     trap.step([&] {
         for (int n : {1, 2}) {
-            source(n).codePage = storedCodePage(store_.GetSetting(frame::codePageKey(n)));
+            source(n).codePage =
+                storedCodePage(frame::GetStartupSetting(store_, frame::codePageKey(n)));
             if (view.setCodePage) view.setCodePage(n, source(n).codePage);
         }
     });
@@ -332,7 +334,7 @@ std::string OptionsWindowModel::frameCaption() const {
 void OptionsWindowModel::Form_Load() {
     frame::ErrorTrap trap(start_.dialogs(), formName() + ".Form_Load");
     trap.step([&] {
-        text_ = start_.store().GetSetting(frame::dbcFileKey(source_));
+        text_ = frame::GetStartupSetting(start_.store(), frame::dbcFileKey(source_));
         if (setText) setText(text_);
     });
 }

@@ -37,6 +37,8 @@ expect "--format" diff --for
 expect "--null" diff --nu
 expect "--encoding" show --enc
 expect "--localized" sql "$samples/Samples" --lo
+expect "--csv-safe" show --csv
+expect "--csv-safe" diff --format csv --cs
 expect "csv json text" diff --format ""
 expect "customers orders products" diff "$samples/Samples" ""
 expect "products" diff --format json "$samples/Samples" pro

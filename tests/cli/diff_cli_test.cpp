@@ -81,6 +81,24 @@ TEST_F(DiffCliTest, NulTerminatedLinesKeepTheLineBreaksOfMemos) {
         ElementsAre("Record 1, Field \"NOTE\" has changed from \"one line\" to \"two\nlines\"",
                     "Record 2, Field \"NAME\" has changed from \"Bob  \" to \"Bo   \"",
                     "Record 3 added to people"));
+
+    // A NUL or a backslash in a value cannot end or garble a line: written
+    // as \0 and \\, so that splitting at NUL and undoing them gives the
+    // line texts; the text format keeps the line texts as they are.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("NOTE", 'M', 4);
+    t1.record({Cell::memo(std::string("a\0b", 3))});
+    t2.record({Cell::memo("c:\\x\\0")});
+    t1.write(folder1_.file("odd.dbf"));
+    t2.write(folder2_.file("odd.dbf"));
+    const Outcome odd = diff({"-z", folder1_.path(), "odd", folder2_.path(), "odd"}, scratch_);
+    EXPECT_EQ(odd.status, 1);
+    const char escaped[] =
+        "Record 1, Field \"NOTE\" has changed from \"a\\0b\" to \"c:\\\\x\\\\0\"";
+    EXPECT_EQ(odd.out, std::string(escaped, sizeof escaped) /* with its NUL */);
+    const Outcome text = diff({folder1_.path(), "odd", folder2_.path(), "odd"}, scratch_);
+    const char plain[] = "Record 1, Field \"NOTE\" has changed from \"a\0b\" to \"c:\\x\\0\"\n";
+    EXPECT_EQ(text.out, std::string(plain, sizeof plain - 1));
 }
 
 TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {

@@ -51,6 +51,23 @@ TEST_F(VerbTest, TablesListsAContainerInItsOrder) {
     EXPECT_EQ(r.out, "customers\nsetup\n");
 }
 
+// A container's table names are its writer's: on a terminal their control
+// characters are escaped as messages escape them, a pipe gets the bytes.
+TEST_F(VerbTest, TablesEscapesControlCharactersOnlyOnATerminal) {
+    const std::string src = Tables();
+    test::ContainerBuilder dbc;
+    dbc.table("plain").table("red\x1b[31mname").table("two\nlines");
+    dbc.write(src + "/shop.dbc");
+    const test::CliRun piped = Cli({"tables", src + "/shop.dbc"});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, "plain\nred\x1b[31mname\ntwo\nlines\n");
+
+    const auto shown = test::runCliOnTerminal({"tables", src + "/shop.dbc"}, dir_);
+    if (!shown) GTEST_SKIP() << "no pseudo-terminal on this system";
+    EXPECT_EQ(shown->status, 0) << shown->err;
+    EXPECT_EQ(shown->out, "plain\r\nred\\x1b[31mname\r\ntwo\\nlines\r\n");
+}
+
 TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
     const std::string src = Tables();
     TableBuilder t(0x30);
@@ -66,6 +83,38 @@ TEST_F(VerbTest, ShowPrintsCsvOfLiveRecords) {
               "NAME,QTY,NOTE,OK\r\n"
               "\"a,b     \",-1.5,\"say \"\"hi\"\"\r\nbye\",True\r\n"
               "plain   ,0,,\r\n");
+}
+
+// Text that a spreadsheet would run as a formula is written exactly by
+// default, and with --csv-safe gets a "'" (field names too); numbers keep
+// their signs.  diff --format csv marks its text values alike.
+TEST_F(VerbTest, CsvSafeMarksFormulaTextOnly) {
+    const std::string src = Tables();
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("WORD", 'C', 4).field("QTY", 'N', 4, 1);
+    for (const char* word : {"=1+2", "+x", "-y", "@z", "\tt", "\rr", "a=b"})
+        t1.record({Cell::text(word), Cell::number("-1.5")});
+    t1.write(src + "/t1.dbf");
+    t2.record({Cell::text("-new"), Cell::number("-2.5")});
+    t2.write(src + "/t2.dbf");
+
+    const test::CliRun exact = Cli({"show", src, "t1"});
+    EXPECT_EQ(exact.out,
+              "WORD,QTY\r\n=1+2,-1.5\r\n+x  ,-1.5\r\n-y  ,-1.5\r\n@z  ,-1.5\r\n\tt  ,-1.5\r\n"
+              "\"\rr  \",-1.5\r\na=b ,-1.5\r\n");
+    const std::string safe =
+        "WORD,QTY\r\n'=1+2,-1.5\r\n'+x  ,-1.5\r\n'-y  ,-1.5\r\n'@z  ,-1.5\r\n'\tt  ,-1.5\r\n"
+        "\"'\rr  \",-1.5\r\na=b ,-1.5\r\n";
+    EXPECT_EQ(Cli({"show", "--csv-safe", src, "t1"}).out, safe);
+    EXPECT_EQ(Cli({"sql", src, "SELECT * FROM t1", "--csv-safe"}).out, safe);
+
+    const test::CliRun diff = Cli({"diff", "--format", "csv", "--csv-safe", src, "t1", src, "t2"});
+    EXPECT_EQ(diff.status, 1) << diff.err;
+    EXPECT_THAT(diff.out, HasSubstr("changed,1,1,WORD,'=1+2,'-new\r\n"
+                                    "changed,1,1,QTY,-1.5,-2.5\r\n"));
+    const test::CliRun text = Cli({"diff", "--csv-safe", src, "t1", src, "t2"});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_THAT(text.err, HasSubstr("--csv-safe goes with --format csv only"));
 }
 
 // Values come in the C forms whatever the locale; with --localized the
@@ -145,6 +194,36 @@ TEST_F(VerbTest, TableThatShrinksWhileShownOrComparedExitsTwo) {
         EXPECT_EQ(r->status, 2);
         EXPECT_EQ(r->err, "quorvel-cli " + c.args[0] + ": " + c.file +
                               " changed while it was being read\n");
+    }
+}
+
+// A memo too large for the memory left: the failure names the table, the
+// record and the field, in show and in diff.
+TEST_F(VerbTest, AMemoTooLargeForTheMemoryLeftIsNamed) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#endif
+    constexpr unsigned long long kMemo = 32ull << 20;
+    const std::string src = Tables();
+    TableBuilder t(0x30);
+    t.field("ID", 'N', 2).field("NOTE", 'M', 4);
+    t.record({Cell::number("1"), Cell::memo("small")});
+    t.record({Cell::number("2"), Cell::memo(std::string(kMemo, 'x'))});
+    t.write(src + "/big.dbf");
+    TableBuilder small(0x30);
+    small.field("ID", 'N', 2).field("NOTE", 'M', 4);
+    small.record({Cell::number("1"), Cell::memo("small")});
+    small.record({Cell::number("2"), Cell::memo("other")});
+    small.write(src + "/small.dbf");
+    // Room for the tool and the memo file's map, not for a copy of the memo.
+    const unsigned long long limit = kMemo + kMemo / 2 + (16ull << 20);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"show", src, "big"}, {"diff", "--format", "csv", src, "big", src, "small"}}) {
+        const auto r = test::runCliWithMemoryLimit(args, dir_, limit);
+        if (!r) GTEST_SKIP() << "no address-space limit on this system";
+        EXPECT_EQ(r->status, 2) << args[0];
+        EXPECT_THAT(r->err, HasSubstr("big.dbf: not enough memory")) << args[0];
+        EXPECT_THAT(r->err, HasSubstr("record 2, field NOTE")) << args[0];
     }
 }
 

@@ -10,7 +10,9 @@
 #include "foxpro/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/recordset.h"
+#include "foxpro/table_reader.h"
 #include "support/child_process.h"
+#include "support/open_files.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {
@@ -221,6 +223,51 @@ TEST_F(ConnectionTest, SourceTablesAreOpenedReadOnly) {
     for (; !rs.eof(); rs.moveNext()) rs.value(0);
     rs.close();
     EXPECT_EQ(test::readFile(path), before);
+}
+
+}  // namespace
+}  // namespace quorvel::foxpro
+
+namespace quorvel::foxpro {
+namespace {
+
+// With the process's file handles used up but for a few, every read either
+// succeeds or names the cause; a file that could not be opened or a folder
+// that could not be listed never passes for a table, memo or .cpg that is
+// not there.  Once handles are free again, the same reads succeed.
+TEST(OpenFailureTest, TooManyOpenFilesIsNamedNotTakenForAbsence) {
+    test::TempFolder dir;
+    TableBuilder notes(0x30);
+    notes.field("NOTE", 'M', 4).record({Cell::memo("kept")});
+    notes.write(dir.file("notes.dbf"));
+    TableBuilder plain(0x30);
+    plain.codePageMark(0).field("A", 'C', 1).record({Cell::text("a")});
+    plain.write(dir.file("plain.dbf"));
+    test::ContainerBuilder dbc;
+    dbc.table("plain").field("a");
+    dbc.write(dir.file("shop.dbc"));
+    const auto readAll = [&] {
+        Connection folder;
+        folder.open(folderString(dir.path()));
+        EXPECT_EQ(folder.tableNames(), (std::vector<std::string>{"notes", "plain"}));
+        const auto memo = folder.source().openTable("notes");
+        EXPECT_EQ(memo->value(memo->storedRecord(0), 0).str(), "kept");
+        EXPECT_EQ(folder.source().openTable("plain")->liveCount(), 1);
+        const auto container = DataSource::open(dir.file("shop.dbc"));
+        EXPECT_EQ(container->openTable("plain")->field(0).name, "a");
+    };
+
+    int failed = 0;
+    for (int spare = 0; spare < 12; ++spare) {
+        test::OpenFilesUsedUp used(spare);
+        if (!used.active()) GTEST_SKIP() << "this system sets no small limit on open files";
+        std::string text;
+        if (errorNumber(readAll, &text) == 0) continue;
+        ++failed;
+        EXPECT_THAT(text, ::testing::HasSubstr("Too many open files")) << spare << " spare";
+    }
+    EXPECT_GE(failed, 3);
+    readAll();
 }
 
 }  // namespace

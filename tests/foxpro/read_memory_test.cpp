@@ -8,8 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "foxpro/code_page.h"
 #include "foxpro/connection.h"
 #include "foxpro/recordset.h"
+#include "foxpro/table_reader.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {
@@ -117,6 +119,37 @@ TEST(ReadMemory, MemosReadOneAfterAnotherDoNotStayMapped) {
     // 18 MB of memos; at most a stretch of them is mapped at a time.
     EXPECT_GT(peak, 0);
     EXPECT_LT(peak, 8 * 1024) << "kB of the memo file resident during the walk";
+}
+
+// A text memo of several release steps is decoded straight from the file,
+// a piece at a time: in a multi-byte code page as in a single-byte one it
+// reads as the whole memo decoded at once, with blanks to cut at or none.
+TEST(ReadMemory, LongTextMemosReadAsDecodedWholeInEveryCodePage) {
+    struct Case {
+        std::uint8_t mark;
+        int codePage;
+        std::string unit;  // UTF-8, without a byte below '0' in the code page
+    };
+    for (const Case& c :
+         {Case{0x03, 1252, "d\xC3\xA9j\xC3\xA0"}, Case{0x7A, 936, "\xE4\xB8\xAD\xE6\x96\x87"},
+          Case{0x00, 65001, "\xE6\x97\xA5\xE6\x9C\xAC\xC3\xA9"}}) {
+        std::string spaced, solid;
+        while (spaced.size() < 9u << 20) {
+            spaced += c.unit + " ";
+            solid += c.unit;
+        }
+        const std::string spacedBytes = encodeText(c.codePage, spaced);
+        const std::string solidBytes = encodeText(c.codePage, solid);
+        test::TempFolder dir;
+        TableBuilder t(0x30);
+        t.codePageMark(c.mark).field("NOTE", 'M', 4);
+        t.record({Cell::memo(spacedBytes)}).record({Cell::memo(solidBytes)});
+        t.write(dir.file("t.dbf"));
+        const TableReader r(dir.file("t.dbf"), {}, c.codePage);
+        EXPECT_TRUE(r.value(r.storedRecord(0), 0).str() == decodeText(c.codePage, spacedBytes))
+            << c.codePage;
+        EXPECT_TRUE(r.value(r.storedRecord(1), 0).str() == solid) << c.codePage;
+    }
 }
 
 }  // namespace

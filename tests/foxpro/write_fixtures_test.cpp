@@ -109,5 +109,48 @@ TEST(WriteFixturesTest, ContainerSourceWritesFreeTablesBesideIt) {
     EXPECT_EQ(test::readFile(dbc), containerBytes);
 }
 
+// A container's table "out" whose path leads out of its folder, and a free
+// out.dbf beside the container: every statement takes "out" for the
+// container's table, which is read where the container says and never
+// written; the free table is not touched.
+TEST(WriteFixturesTest, ANameTheContainerListsIsItsTableInEveryStatement) {
+    test::TempFolder dir;
+    fs::create_directories(dir.file("db"));
+    fs::create_directories(dir.file("outside"));
+    test::ContainerBuilder dbc;
+    dbc.table("out", "..\\outside\\secret.dbf").field("word");
+    dbc.table("other").field("word");
+    dbc.write(dir.file("db/shop.dbc"));
+    test::TableBuilder t(0x30);
+    t.field("WORD", 'C', 6).record({test::Cell::text("secret")});
+    t.write(dir.file("outside/secret.dbf"));
+    t.write(dir.file("db/other.dbf"));
+    test::TableBuilder free(0x30);
+    free.field("WORD", 'C', 6).record({test::Cell::text("free")});
+    free.write(dir.file("db/out.dbf"));
+    const auto secretBytes = test::readFile(dir.file("outside/secret.dbf"));
+    const auto freeBytes = test::readFile(dir.file("db/out.dbf"));
+
+    Connection c;
+    c.open("Provider=vfpoledb.1;Data Source=" + dir.file("db/shop.dbc") + ";");
+    c.setReplaceTables(true);
+    auto failure = [&](const std::string& sql) {
+        try {
+            c.execute(sql);
+        } catch (const FoxProError& e) {
+            return e.description();
+        }
+        return std::string();
+    };
+    EXPECT_EQ(readRows(c.source().tablePath("out"))[0][0], "secret");
+    EXPECT_EQ(failure("UPDATE out SET word = 'x' WHERE RECNO() = 1"),
+              "out: belongs to the database container shop.dbc and is not written");
+    EXPECT_THAT(failure("INSERT INTO [OUT] VALUES('x')"), HasSubstr("database container"));
+    EXPECT_THAT(failure("SELECT * FROM other INTO TABLE [Out]"),
+                HasSubstr("the database container shop.dbc has a table of that name"));
+    EXPECT_EQ(test::readFile(dir.file("outside/secret.dbf")), secretBytes);
+    EXPECT_EQ(test::readFile(dir.file("db/out.dbf")), freeBytes);
+}
+
 }  // namespace
 }  // namespace quorvel::foxpro

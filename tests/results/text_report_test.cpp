@@ -70,6 +70,11 @@ TEST(TextReportTest, LinesStreamedOrWrittenFromTheListGiveTheReportsBytes) {
     // Enough lines of both lists, interleaved, to pass through the scratch
     // file and the blocks in which lines go out.
     compare::DifferenceList d("t2", {"F"});
+    // A value of many blocks, of two-byte characters off the blocks' grid:
+    // it goes out in slices of about a block, each cut between characters.
+    std::string wide = "x";
+    for (int i = 0; i < 100000; ++i) wide += "\xC3\xA9";
+    d.addChanged(1, 1, 0, wide, false, "short", false);
     for (int i = 1; i <= 6000; ++i) {
         d.addAdded(i);
         d.addChanged(i, i, 0, std::to_string(i), false, "new", false);
@@ -82,6 +87,8 @@ TEST(TextReportTest, LinesStreamedOrWrittenFromTheListGiveTheReportsBytes) {
     std::size_t pieces = 0;
     {
         results::TextReportStream stream([&](std::string_view bytes) {
+            EXPECT_LE(bytes.size(), 70000u);
+            EXPECT_NE(static_cast<unsigned char>(bytes.front()) & 0xC0, 0x80) << pieces;
             streamed.append(bytes);
             ++pieces;
         });

@@ -23,6 +23,19 @@ struct CliRun {
 CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
               const std::vector<std::string>& env = {}, const std::string& stdoutFile = {});
 
+// Runs the tool as runCli does (without extra environment) with its
+// address space limited to `bytes`, so that large allocations fail in it.
+// nullopt where this system has no such limit to set.
+std::optional<CliRun> runCliWithMemoryLimit(const std::vector<std::string>& args,
+                                            const TempFolder& scratch, unsigned long long bytes);
+
+// Runs the tool as runCli does (without extra environment) with standard
+// output on a terminal of its own (a pseudo-terminal, which shows a line
+// end as CR LF): `out` is what reached the terminal.  nullopt where this
+// system gives a test no terminal.
+std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>& args,
+                                       const TempFolder& scratch);
+
 // Runs the tool as runCli does (without extra environment), traced: the
 // first time it gives back pages of its map of a file called fileName
 // (which a walk over a table does every 4 MB), it is held inside that call

@@ -3,11 +3,13 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "support/cli_runner.h"
@@ -51,6 +53,77 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     }
     posix_spawn_file_actions_destroy(&actions);
     run.out = stdoutFile.empty() ? readText(outPath) : std::string();
+    run.err = readText(errPath);
+    return run;
+}
+
+std::optional<CliRun> runCliWithMemoryLimit(const std::vector<std::string>& args,
+                                            const TempFolder& scratch, unsigned long long bytes) {
+    const std::string outPath = scratch.file("cli-stdout"), errPath = scratch.file("cli-stderr");
+    std::vector<std::string> all = {QUORVEL_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+        ::execv(QUORVEL_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    CliRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readText(outPath);
+    run.err = readText(errPath);
+    return run;
+}
+
+std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>& args,
+                                       const TempFolder& scratch) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        if (master >= 0) ::close(master);
+        return std::nullopt;
+    }
+    const char* name = ::ptsname(master);
+    // Held open here too, so that what the tool wrote stays readable after
+    // it has exited (the last close of the terminal's side would hang it up).
+    const int terminal = name ? ::open(name, O_RDWR | O_NOCTTY) : -1;
+    if (terminal < 0) {
+        ::close(master);
+        return std::nullopt;
+    }
+    const std::string errPath = scratch.file("cli-stderr");
+    std::vector<std::string> all = {QUORVEL_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, terminal, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    CliRun run;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, QUORVEL_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        run.out.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    ::close(master);
     run.err = readText(errPath);
     return run;
 }

@@ -14,6 +14,15 @@ CliRun runCli(const std::vector<std::string>& args, const TempFolder& scratch,
     return run;
 }
 
+std::optional<CliRun> runCliWithMemoryLimit(const std::vector<std::string>&, const TempFolder&,
+                                            unsigned long long) {
+    return std::nullopt;  // no address-space limit to set on a child here
+}
+
+std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>&, const TempFolder&) {
+    return std::nullopt;  // a console is no pseudo-terminal a test can read
+}
+
 std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>&, const TempFolder&,
                                               const std::string&, const std::function<void()>&) {
     return std::nullopt;  // no tracing of a child here

@@ -101,6 +101,35 @@ TEST_F(StartWindowTest, FirstRunStartsBothSourcesAsEmptyContainersAndStays) {
     EXPECT_THAT(dialogs.opened, IsEmpty());
 }
 
+// A value longer than any path (a damaged or hand-edited store) is read as
+// if it were absent: nothing is shown, saved back or tried; one as long as
+// a path may be is kept.
+TEST_F(StartWindowTest, StoredValuesLongerThanAPathAreIgnoredAtStartUp) {
+    const std::string pathLong = "/" + std::string(frame::kLongestPath - 1, 'p');
+    const std::string tooLong(frame::kLongestPath + 1, 'x');
+    store.SaveSetting("FreeTableFolder", tooLong);
+    store.SaveSetting("FoxproOption", "2" + tooLong);
+    store.SaveSetting("DBCFile", tooLong);
+    store.SaveSetting("CodePage", "1251" + tooLong);
+    store.SaveSetting("DBCFile2", pathLong);
+    store.SaveSetting("FoxproOption2", "1");
+    const int saves = store.saveCount();
+    model().Form_Load();
+    EXPECT_THAT(shown, IsEmpty());
+    EXPECT_EQ(store.saveCount(), saves);
+    EXPECT_EQ(model().folderText(1), "");
+    EXPECT_EQ(model().source(1).dbcPath, "");
+    EXPECT_TRUE(model().source(1).optionDBC);
+    EXPECT_EQ(model().source(1).codePage, 0);
+    EXPECT_EQ(model().source(2).dbcPath, pathLong);
+
+    OptionsWindowModel options1(model(), 1), options2(model(), 2);
+    options1.Form_Load();
+    options2.Form_Load();
+    EXPECT_EQ(options1.text(), "");
+    EXPECT_EQ(options2.text(), pathLong);
+}
+
 TEST_F(StartWindowTest, SavedFolderBringsItsSourceBackInFolderMode) {
     store.SaveSetting("FreeTableFolder", tables1);
     store.SaveSetting("FoxproOption", "1");  // container chosen while the folder was kept

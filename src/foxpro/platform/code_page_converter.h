@@ -18,7 +18,10 @@ namespace quorvel::foxpro::platform {
 // thread at a time.
 class CodePageConverter {
   public:
-    // Null when the system cannot convert the code page.
+    // Null when the system cannot convert the code page.  One it knows but
+    // cannot load now (too many files open) throws FoxProError(kErrorFile,
+    // "code page NAME: cannot load its conversion: <reason>"), so that such
+    // text is not taken for text of a code page the system lacks.
     static std::unique_ptr<CodePageConverter> open(int codePage);
 
     virtual ~CodePageConverter() = default;

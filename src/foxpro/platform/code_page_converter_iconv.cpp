@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "foxpro/foxpro_error.h"
 #include "foxpro/platform/code_page_converter.h"
 
 namespace quorvel::foxpro::platform {
@@ -103,12 +105,22 @@ class IconvConverter : public CodePageConverter {
 std::unique_ptr<CodePageConverter> CodePageConverter::open(int codePage) {
     if (codePage <= 0) return nullptr;
     const std::string name = iconvName(codePage);
+    // EINVAL: a conversion the system does not have; anything else is a
+    // module it has but could not load.
+    const auto failed = [&name]() -> std::unique_ptr<CodePageConverter> {
+        const int error = errno;
+        if (error == EINVAL) return nullptr;
+        throw FoxProError(kErrorFile, "code page " + name +
+                                          ": cannot load its conversion: " + std::strerror(error));
+    };
     iconv_t toUtf8 = iconv_open("UTF-8", name.c_str());
-    if (toUtf8 == kNoConverter) return nullptr;
+    if (toUtf8 == kNoConverter) return failed();
     iconv_t fromUtf8 = iconv_open(name.c_str(), "UTF-8");
     if (fromUtf8 == kNoConverter) {
+        const int error = errno;
         iconv_close(toUtf8);
-        return nullptr;
+        errno = error;
+        return failed();
     }
     return std::make_unique<IconvConverter>(toUtf8, fromUtf8);
 }

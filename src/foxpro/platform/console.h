@@ -16,8 +16,9 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // on Windows), and a console shows them as UTF-8.
 void prepareStandardStreams();
 
-// True when standard error goes to a terminal (a console).
+// True when standard error, or standard output, goes to a terminal (a console).
 bool standardErrorIsTerminal();
+bool standardOutputIsTerminal();
 
 // The path of the running program's file ("" when the system does not say).
 std::string programFilePath();

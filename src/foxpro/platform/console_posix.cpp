@@ -16,6 +16,10 @@ bool standardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool standardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
 std::string programFilePath() {
     char buffer[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

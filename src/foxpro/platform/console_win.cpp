@@ -50,6 +50,10 @@ bool standardErrorIsTerminal() {
     return isConsole(STD_ERROR_HANDLE);
 }
 
+bool standardOutputIsTerminal() {
+    return isConsole(STD_OUTPUT_HANDLE);
+}
+
 std::string programFilePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
