@@ -284,7 +284,7 @@ TEST_F(DiffCliTest, ComparisonOptionsAndStructureLines) {
         {{"--schema", "--ignore", "note,qty", "--key", "ID", "--ignore-case",
           "--ignore-trailing-blanks"},
          1,
-         "Field \"EXTRA\" is only in o\nField \"NAME\" changed from C(4) to C(6)\n"},
+         "Field \"EXTRA\" is only in Table #2 (o)\nField \"NAME\" changed from C(4) to C(6)\n"},
         {{"--schema", "--format", "json", "--ignore", "NAME,QTY,NOTE"},
          1,
          "{\"kind\":\"field_only_in_table2\",\"record1\":null,\"record2\":null,"
@@ -312,8 +312,9 @@ TEST_F(DiffCliTest, ComparisonOptionsAndStructureLines) {
              scratch_);
     std::ifstream in(scratch_.file("report.txt"), std::ios::binary);
     const std::string report((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(report.substr(0, report.find("Record")),
-              "Field \"EXTRA\" is only in o\r\nField \"NAME\" changed from C(4) to C(6)\r\n");
+    EXPECT_EQ(
+        report.substr(0, report.find("Record")),
+        "Field \"EXTRA\" is only in Table #2 (o)\r\nField \"NAME\" changed from C(4) to C(6)\r\n");
 }
 
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {
