@@ -16,9 +16,12 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
+#include "compare/text_diff.h"
 #include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
+#include "foxpro/connection.h"
 #include "foxpro/platform/console.h"
+#include "foxpro/recordset.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
 
@@ -44,6 +47,14 @@ constexpr const char* kDetails =
     "(\"N(10,2)\", \"M\").\n"
     "json and csv give values in the C forms (1234.5, 2020-12-31 13:02:03); text in\n"
     "the forms of the current locale, as the windows show them.\n"
+    "--word-diff (text only) writes a changed memo, or a changed value with a line\n"
+    "break or of more than 120 bytes, as\n"
+    "  Record 7, Field \"CODE\" has changed: 1 line changed\n"
+    "followed by its line diff in unified form, each line indented by four blanks\n"
+    "(\"@@ -3,3 +3,3 @@\", then \" \" kept, \"-\" removed, \"+\" added, three lines of\n"
+    "context), instead of the two whole values; lines are compared without their\n"
+    "line ends, and a change of line ends alone says so.  With -z the NUL ends\n"
+    "the difference, after its last diff line.\n"
     "\n"
     "Lines are printed as the comparison finds them; when it cannot go on, those\n"
     "found so far are printed and the report file is not written.\n"
@@ -132,6 +143,13 @@ class LinePrinter {
         if (format == Format::Csv) appendCsvHeader(out_);
     }
 
+    // --word-diff: memos (Table #1's fields by position) and long values
+    // go out as their line diff.
+    void setWordDiff(std::vector<bool> memoFields) {
+        wordDiff_ = true;
+        memoFields_ = std::move(memoFields);
+    }
+
     void addStructure(const compare::StructureDifference& s, const std::string& table2) {
         switch (format_) {
             case Format::Text:
@@ -150,6 +168,10 @@ class LinePrinter {
     void add(const compare::Difference& d) {
         switch (format_) {
             case Format::Text:
+                if (wordDiff_ && d.kind == compare::DifferenceKind::Changed && lineDiffOf(d)) {
+                    appendWordDiff(d);
+                    break;
+                }
                 compare::appendLineText(out_, d);
                 out_ += nul_ ? '\0' : '\n';
                 break;
@@ -171,6 +193,22 @@ class LinePrinter {
     }
 
   private:
+    bool lineDiffOf(const compare::Difference& d) const {
+        const auto field = static_cast<std::size_t>(d.field);
+        return (field < memoFields_.size() && memoFields_[field]) ||
+               compare::wantsLineDiff(d.value1, d.value2);
+    }
+
+    void appendWordDiff(const compare::Difference& d) {
+        const compare::TextDiff diff = compare::diffLines(d.value1, d.value2);
+        out_ += "Record " + std::to_string(d.record1) + ", Field \"";
+        out_ += d.fieldName;
+        out_ += "\" has changed: " + compare::changeSummary(diff) + "\n";
+        for (const compare::DiffHunk& hunk : compare::diffHunks(diff, 3))
+            compare::appendUnifiedHunk(out_, diff, hunk, "    ");
+        if (nul_) out_.back() = '\0';
+    }
+
     void flush() {
         if (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size())
             throw std::runtime_error("standard output could not be written");
@@ -180,8 +218,22 @@ class LinePrinter {
     Format format_;
     bool nul_;
     bool exact_ = true;
+    bool wordDiff_ = false;
+    std::vector<bool> memoFields_;
     std::string out_;
 };
+
+// Which of Table #1's fields are memos, by position.
+std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::string& table) {
+    foxpro::Connection connection;
+    connection.open(data::connectionString(source));
+    foxpro::Recordset fields;
+    fields.open("SELECT * FROM [" + table + "]", connection, foxpro::kOpenStatic,
+                foxpro::kLockOptimistic);
+    std::vector<bool> memos;
+    for (int i = 0; i < fields.fieldCount(); ++i) memos.push_back(fields.field(i).memo);
+    return memos;
+}
 
 int runDiff(const Arguments& args) {
     const Format format = formatNamed(args.value("format", "text"));
@@ -190,6 +242,9 @@ int runDiff(const Arguments& args) {
     const std::string reportPath = args.value("report");
     if (nulTerminated && format != Format::Text)
         throw UsageError("-z goes with --format text only");
+    const bool wordDiff = args.has("word-diff");
+    if (wordDiff && format != Format::Text)
+        throw UsageError("--word-diff goes with --format text only");
     if (reportPath == "-" && (nulTerminated || format != Format::Text))
         throw UsageError("--report - puts the report on standard output in place of the lines");
     if (haveReport && reportPath.empty()) throw UsageError("--report needs a file name");
@@ -230,6 +285,15 @@ int runDiff(const Arguments& args) {
         });
     std::optional<LinePrinter> lines;
     if (reportPath != "-") lines.emplace(format, nulTerminated);
+    if (lines && wordDiff) {
+        // A table that cannot be read is told by the comparison itself.
+        std::vector<bool> memos;
+        try {
+            memos = memoFieldsOf(source1, operands[1]);
+        } catch (const std::exception&) {
+        }
+        lines->setWordDiff(std::move(memos));
+    }
 
     CollectingDialogs dialogs;
     ProgressLine progress(foxpro::platform::standardErrorIsTerminal());
@@ -293,6 +357,9 @@ const VerbRegistration registration{{
       "first, CR LF); '-': to standard output, in place\n"
       "of the lines"},
      {"null", 'z', "", "end every line with a NUL byte instead of a line feed"},
+     {"word-diff", 0, "",
+      "text: a changed memo or long value as its line\n"
+      "diff, indented under its line: see below"},
      keyOption(),
      alignOption(),
      ignoreOption(),

@@ -27,10 +27,11 @@ class SequenceDiff {
         forward_.resize(diagonals);
         backward_.resize(diagonals);
         offset_ = static_cast<Index>(b.size()) + 1;
-        // About the square root of the diagonals, and never below 256, so
-        // that small texts always get their shortest diff.
+        // About the square root of the diagonals, and never below 1024, so
+        // that texts with up to about 2,000 changed lines get their
+        // shortest diff.
         for (std::size_t d = diagonals; d != 0; d >>= 2) tooExpensive_ <<= 1;
-        tooExpensive_ = std::max<Index>(tooExpensive_, 256);
+        tooExpensive_ = std::max<Index>(tooExpensive_, 1024);
         run();
     }
 
@@ -307,6 +308,13 @@ TextDiff diffLines(std::string_view oldText, std::string_view newText) {
         diff.changed += static_cast<std::int64_t>(std::max(removed, added));
     }
     return diff;
+}
+
+bool wantsLineDiff(std::string_view oldText, std::string_view newText) {
+    for (const std::string_view text : {oldText, newText})
+        if (text.size() > kLongText || text.find_first_of("\r\n") != std::string_view::npos)
+            return true;
+    return false;
 }
 
 std::string changeSummary(const TextDiff& diff) {

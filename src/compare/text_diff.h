@@ -75,6 +75,12 @@ std::vector<TextLine> splitLines(std::string_view text);
 
 TextDiff diffLines(std::string_view oldText, std::string_view newText);
 
+// Whether two values of a field read better as a line diff than whole:
+// either holds a line end or is longer than kLongText bytes.  (A memo's
+// values always do; a caller that knows the field's type says so.)
+inline constexpr std::size_t kLongText = 120;
+bool wantsLineDiff(std::string_view oldText, std::string_view newText);
+
 // The words of two versions of one line that differ: words (letters,
 // digits, '_' and any non-ASCII byte), runs of blanks and single other
 // characters are diffed as units; adjacent marked units are joined.

@@ -83,6 +83,36 @@ TEST_F(DiffCliTest, NulTerminatedLinesKeepTheLineBreaksOfMemos) {
                     "Record 3 added to people"));
 }
 
+TEST_F(DiffCliTest, WordDiffWritesMemosAsTheirLineDiff) {
+    const std::vector<std::string> tables{folder1_.path(), "people", folder2_.path(), "people"};
+    std::vector<std::string> args = tables;
+    args.insert(args.begin(), "--word-diff");
+    const Outcome words = diff(args, scratch_);
+    EXPECT_EQ(words.status, 1);
+    // The memo as its diff; the short C value as its line.
+    EXPECT_EQ(words.out,
+              "Record 1, Field \"NOTE\" has changed: 2 lines changed\n"
+              "    @@ -1,1 +1,2 @@\n"
+              "    -one line\n"
+              "    +two\n"
+              "    +lines\n"
+              "Record 2, Field \"NAME\" has changed from \"Bob  \" to \"Bo   \"\n"
+              "Record 3 added to people\n");
+    args.insert(args.begin(), "-z");
+    const Outcome z = diff(args, scratch_);
+    // With -z the NUL ends the difference, after its last diff line.
+    std::string first =
+        "Record 1, Field \"NOTE\" has changed: 2 lines changed\n"
+        "    @@ -1,1 +1,2 @@\n    -one line\n    +two\n    +lines";
+    first += '\0';
+    EXPECT_THAT(z.out, ::testing::StartsWith(first + "Record 2"));
+    args = tables;
+    args.insert(args.begin(), {"--word-diff", "--format", "json"});
+    const Outcome json = diff(args, scratch_);
+    EXPECT_EQ(json.status, 2);
+    EXPECT_THAT(json.err, HasSubstr("--word-diff goes with --format text only"));
+}
+
 TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
     const std::string report = scratch_.file("report.txt");
     Outcome run =
