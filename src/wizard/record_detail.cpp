@@ -10,6 +10,7 @@
 #include "compare/pairing.h"
 #include "compare/structure_difference.h"
 #include "compare/table_pair.h"
+#include "compare/text_diff.h"
 #include "foxpro/connection.h"
 #include "foxpro/recordset.h"
 #include "foxpro/table_reader.h"
@@ -207,11 +208,7 @@ std::string side(int n, const std::string& table) {
 
 bool DetailField::longText() const {
     if (binary()) return false;
-    if (memo) return true;
-    for (const DetailValue* v : {&value1, &value2})
-        if (v->text.size() > kLongValue || v->text.find_first_of("\r\n") != std::string::npos)
-            return true;
-    return false;
+    return memo || compare::wantsLineDiff(value1.text, value2.text);
 }
 
 std::string markText(FieldMark mark) {

@@ -29,10 +29,6 @@ struct DetailValue {
     std::string text;     // the value text (the line's, for a changed field)
 };
 
-// A value is long, and shown as a line diff, when it is a memo or holds a
-// line end or more than this many bytes.
-inline constexpr std::size_t kLongValue = 120;
-
 struct DetailField {
     std::string name;   // as Table #1 spells it; Table #2's for OnlyInTable2
     int field1 = -1;    // its position in Table #1, -1 for OnlyInTable2
@@ -44,6 +40,7 @@ struct DetailField {
     DetailValue value2;
 
     bool binary() const { return value1.binary || value2.binary; }
+    // Shown as a line diff: a memo, or values compare::wantsLineDiff finds long.
     bool longText() const;
 };
 
