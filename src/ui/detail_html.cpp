@@ -114,7 +114,10 @@ QString shortValueHtml(const wizard::DetailField& field, const compare::WordMark
             return;
         }
         // The text between markers, so that trailing blanks can be seen.
-        out += QStringLiteral(" (%1 characters):</p>").arg(utf8(v.text).size());
+        const auto length = utf8(v.text).size();
+        out += QStringLiteral(" (%1 %2):</p>")
+                   .arg(length)
+                   .arg(length == 1 ? QStringLiteral("character") : QStringLiteral("characters"));
         out += pre(QStringLiteral("\u2595") + marked(v.text, m, colour) + QStringLiteral("\u258F"));
     };
     side(1, field.value1, marks.old, kRemovedWord);

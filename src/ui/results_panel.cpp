@@ -146,16 +146,21 @@ ResultsPanel::ResultsPanel(QWidget* parent, DifferenceListModel* fields, Differe
                 detailRow_ = row;
                 showDetail();
             });
-    // A list shown anew (another filter, a new run) drops the pane's line
-    // when the list no longer has it.
+    // A list shown anew: another filter keeps the pane's line selected
+    // where it is still shown; a new run drops it.
     for (DifferenceListModel* model : {fields, added}) {
         connect(model, &QAbstractItemModel::modelReset, this, [this, model] {
             const int list = model == fields_ ? 0 : 1;
-            if (detailList_ == list && (model->filter().total() == 0)) {
+            if (detailList_ != list) return;
+            if (model->filter().total() == 0) {
                 detailList_ = detailRow_ = -1;
                 detail_.clear();
                 pane_->refresh();
+                return;
             }
+            const int shown = model->filter().shownRow(detailRow_);
+            QTreeView* view = list == 0 ? list1_ : list2_;
+            if (shown >= 0) view->setCurrentIndex(model->index(shown));
         });
     }
     connect(detailToggle_, &QCheckBox::toggled, this, [this](bool shown) {
