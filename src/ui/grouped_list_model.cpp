@@ -33,12 +33,15 @@ QString arrow(const compare::Difference& d, bool whole) {
 
 GroupedListModel::GroupedListModel(DifferenceListModel& lines, QObject* parent)
     : QAbstractTableModel(parent), lines_(lines), groups_(lines.filter()) {
-    // The line model's notices come first: group once they are all in.
-    const auto later = [this] {
+    // Other lines shown (a new filter, a cleared list): the groups at once,
+    // since their rows may be gone.  Lines appended leave the groups made
+    // valid: they are grouped once the batches are in.
+    connect(&lines_, &QAbstractItemModel::modelReset, this, [this] {
+        if (active_) rebuild();
+    });
+    connect(&lines_, &QAbstractItemModel::rowsInserted, this, [this] {
         if (active_) QTimer::singleShot(0, this, &GroupedListModel::rebuild);
-    };
-    connect(&lines_, &QAbstractItemModel::modelReset, this, later);
-    connect(&lines_, &QAbstractItemModel::rowsInserted, this, later);
+    });
     // A tick changed in the flat list changes its pair's box.
     const auto ticks = [this] {
         if (active_ && rowCount() > 0)
@@ -49,8 +52,10 @@ GroupedListModel::GroupedListModel(DifferenceListModel& lines, QObject* parent)
 }
 
 void GroupedListModel::setActive(bool active) {
+    beginResetModel();
     active_ = active;
-    if (active) rebuild();
+    if (active) groups_.rebuild();
+    endResetModel();
 }
 
 void GroupedListModel::rebuild() {
@@ -68,7 +73,7 @@ int GroupedListModel::columnCount(const QModelIndex& parent) const {
 }
 
 int GroupedListModel::listRow(const QModelIndex& index) const {
-    if (!index.isValid() || index.row() >= groups_.groupCount()) return -1;
+    if (!active_ || !index.isValid() || index.row() >= groups_.groupCount()) return -1;
     if (index.column() > 0) {
         const int row = groups_.cellRow(index.row(), index.column() - 1);
         if (row >= 0) return row;
@@ -86,7 +91,7 @@ QModelIndex GroupedListModel::indexOfListRow(int listRow) const {
 }
 
 QVariant GroupedListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= groups_.groupCount()) return {};
+    if (!active_ || !index.isValid() || index.row() >= groups_.groupCount()) return {};
     const int group = index.row();
     if (index.column() == 0) {
         switch (role) {
