@@ -1,6 +1,6 @@
 // Takes the README's picture of the results window: the wizard run on the
 // shipped samples (products of Samples against products of Samples1), its
-// results window drawn into a PNG file.
+// results window with the first line's records drawn into a PNG file.
 //
 //   results_screenshot SAMPLES_FOLDER OUTPUT.png
 //
@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTreeView>
 #include <cstdio>
 
 #include "foxpro/text_locale.h"
@@ -78,6 +79,10 @@ int main(int argc, char** argv) {
         std::fputs("results_screenshot: the comparison did not reach the results window\n", stderr);
         return 1;
     }
+    // The first line selected, so that the record details show its records.
+    if (auto* list = form3->findChild<QTreeView*>(QStringLiteral("ListView1"));
+        list != nullptr && list->model()->rowCount() > 0)
+        list->setCurrentIndex(list->model()->index(0, 0));
     QApplication::processEvents();
     if (!form3->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
         std::fprintf(stderr, "results_screenshot: %s: cannot write the picture\n", argv[2]);

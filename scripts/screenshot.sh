@@ -12,6 +12,9 @@ cmake --build build -j"$(nproc)" --target results_screenshot
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r samples/Samples samples/Samples1 "$work/"
-LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1024x768x24" \
-  build/docs/results_screenshot "$work" docs/results-window.png
+# Run inside the copy, so that the window names the sample folders as
+# ./Samples and ./Samples1 rather than by a temporary path.
+root=$PWD
+(cd "$work" && LC_ALL=C.UTF-8 xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$root/build/docs/results_screenshot" . "$root/docs/results-window.png")
 echo "docs/results-window.png written"

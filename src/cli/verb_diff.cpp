@@ -18,6 +18,7 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
+#include "compare/text_diff.h"
 #include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
 #include "foxpro/ascii_case.h"
@@ -52,6 +53,14 @@ constexpr const char* kDetails =
     "the forms of the current locale, as the windows show them.  A value with line\n"
     "breaks spreads text over lines: -z ends lines with NUL (a backslash then\n"
     "written as \\\\, a NUL as \\0), and json keeps every value whole.\n"
+    "--word-diff (text only) writes a changed memo, or a changed value with a line\n"
+    "break or of more than 120 bytes, as\n"
+    "  Record 7, Field \"CODE\" has changed: 1 line changed\n"
+    "followed by its line diff in unified form, each line indented by four blanks\n"
+    "(\"@@ -3,3 +3,3 @@\", then \" \" kept, \"-\" removed, \"+\" added, three lines of\n"
+    "context), instead of the two whole values; lines are compared without their\n"
+    "line ends, and a change of line ends alone says so.  With -z the NUL ends\n"
+    "the difference, after its last diff line.\n"
     "\n"
     "Lines are printed as the comparison finds them; when it cannot go on, those\n"
     "found so far are printed and the report file is not written.\n"
@@ -181,6 +190,13 @@ class LinePrinter {
         if (format == Format::Csv) writeCsvHeader(out_);
     }
 
+    // --word-diff: memos (Table #1's fields by position) and long values
+    // go out as their line diff.
+    void setWordDiff(std::vector<bool> memoFields) {
+        wordDiff_ = true;
+        memoFields_ = std::move(memoFields);
+    }
+
     void addStructure(const compare::StructureDifference& s, const std::string& table2) {
         switch (format_) {
             case Format::Text:
@@ -198,6 +214,10 @@ class LinePrinter {
     void add(const compare::Difference& d) {
         switch (format_) {
             case Format::Text:
+                if (wordDiff_ && d.kind == compare::DifferenceKind::Changed && lineDiffOf(d)) {
+                    writeWordDiff(d);
+                    break;
+                }
                 writeTextLine(out_, d, nul_);
                 break;
             case Format::Json:
@@ -217,12 +237,42 @@ class LinePrinter {
     }
 
   private:
+    bool lineDiffOf(const compare::Difference& d) const {
+        const auto field = static_cast<std::size_t>(d.field);
+        return (field < memoFields_.size() && memoFields_[field]) ||
+               compare::wantsLineDiff(d.value1, d.value2);
+    }
+
+    // The difference's line and its hunks as one piece, escaped and ended
+    // as a line of -z is.
+    void writeWordDiff(const compare::Difference& d) {
+        const compare::TextDiff diff = compare::diffLines(d.value1, d.value2);
+        std::string text = "Record " + std::to_string(d.record1) + ", Field \"";
+        text += d.fieldName;
+        text += "\" has changed: " + compare::changeSummary(diff) + "\n";
+        for (const compare::DiffHunk& hunk : compare::diffHunks(diff, 3))
+            compare::appendUnifiedHunk(text, diff, hunk, "    ");
+        text.pop_back();
+        writeTextLine(out_, std::string_view(text), nul_);
+    }
+
     Format format_;
     bool nul_;
     CsvSafety safety_;
     bool exact_ = true;
+    bool wordDiff_ = false;
+    std::vector<bool> memoFields_;
     OutputStream out_;
 };
+
+// Which of Table #1's fields are memos, by position.
+std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::string& table) {
+    const auto reader =
+        foxpro::DataSource::open(source.dataPath(), source.codePage)->openTable(table);
+    std::vector<bool> memos;
+    for (int i = 0; i < reader->fieldCount(); ++i) memos.push_back(reader->field(i).memo);
+    return memos;
+}
 
 int runDiff(const Arguments& args) {
     const Format format = formatNamed(args.value("format", "text"));
@@ -234,6 +284,9 @@ int runDiff(const Arguments& args) {
     const bool csvSafe = args.has(csvSafeOption().name);
     if (csvSafe && format != Format::Csv)
         throw UsageError("--csv-safe goes with --format csv only");
+    const bool wordDiff = args.has("word-diff");
+    if (wordDiff && format != Format::Text)
+        throw UsageError("--word-diff goes with --format text only");
     if (reportPath == "-" && (nulTerminated || format != Format::Text))
         throw UsageError("--report - puts the report on standard output in place of the lines");
     if (haveReport && reportPath.empty()) throw UsageError("--report needs a file name");
@@ -277,6 +330,15 @@ int runDiff(const Arguments& args) {
         lines.emplace(
             format, nulTerminated,
             csvSafe ? csvSafetyOf(source1, operands[1], source2, operands[3]) : CsvSafety{});
+    if (lines && wordDiff) {
+        // A table that cannot be read is told by the comparison itself.
+        std::vector<bool> memos;
+        try {
+            memos = memoFieldsOf(source1, operands[1]);
+        } catch (const std::exception&) {
+        }
+        lines->setWordDiff(std::move(memos));
+    }
 
     CollectingDialogs dialogs;
     ProgressLine progress(foxpro::platform::standardErrorIsTerminal());
@@ -344,6 +406,9 @@ const VerbRegistration registration{{
       "feed, a backslash in a line written as \\\\ and a\n"
       "NUL as \\0"},
      csvSafeOption(),
+     {"word-diff", 0, "",
+      "text: a changed memo or long value as its line\n"
+      "diff, indented under its line: see below"},
      keyOption(),
      alignOption(),
      ignoreOption(),

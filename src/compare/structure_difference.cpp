@@ -25,8 +25,10 @@ std::string fieldTypeText(const foxpro::FieldInfo& field) {
 std::string structureLineText(const StructureDifference& difference, std::string_view table2) {
     std::string line = "Field \"" + difference.field + "\" ";
     if (difference.kind == StructureKind::OnlyInTable2) {
-        line += "is only in ";
+        // Both tables often share a name: the side says which one.
+        line += "is only in Table #2 (";
         line += table2;
+        line += ")";
     } else {
         line += "changed from " + difference.oldType + " to " + difference.newType;
     }

@@ -29,7 +29,7 @@ struct StructureDifference {
 std::string fieldTypeText(const foxpro::FieldInfo& field);
 
 // The line of a structure difference:
-//   OnlyInTable2       "Field \"" + field + "\" is only in " + table2
+//   OnlyInTable2       "Field \"" + field + "\" is only in Table #2 (" + table2 + ")"
 //   DefinitionChanged  "Field \"" + field + "\" changed from " + oldType + " to " + newType
 std::string structureLineText(const StructureDifference& difference, std::string_view table2);
 

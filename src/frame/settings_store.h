@@ -31,6 +31,10 @@ std::string keyFieldsKey(const std::string& table1, const std::string& table2);
 // compare::optionsText): "CompareOptions/" + the two names as above.
 std::string compareOptionsKey(const std::string& table1, const std::string& table2);
 
+// Whether the results and new-table windows show the detail pane of the
+// selected line: "Hidden" or anything else (shown, the default).
+inline constexpr const char* kKeyRecordDetails = "RecordDetails";
+
 // Kind codes stored under the FoxproOption keys.
 inline constexpr const char* kKindContainer = "1";
 inline constexpr const char* kKindFolder = "2";

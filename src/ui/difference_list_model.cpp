@@ -2,24 +2,35 @@
 
 namespace quorvel::ui {
 
+QString displayedLine(const QString& line) {
+    QString shown = line.left(kDisplayLimit + 1);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"))
+        .replace(QLatin1Char('\n'), QChar(0x21B5))
+        .replace(QLatin1Char('\r'), QChar(0x21B5));
+    if (line.size() > kDisplayLimit) shown = shown.left(kDisplayLimit) + QChar(0x2026);
+    return shown;
+}
+
 DifferenceListModel::DifferenceListModel(QString header, bool checkable, wizard::ResultList& list,
                                          QObject* parent)
     : QAbstractListModel(parent),
       header_(std::move(header)),
       checkable_(checkable),
       list_(list),
-      shown_(list.count()) {
-    list_.addObserver(this);
+      filter_(std::make_unique<wizard::LineFilter>(list)) {
+    shown_ = filter_->count();
+    filter_->addObserver(this);
 }
 
 DifferenceListModel::~DifferenceListModel() {
-    list_.removeObserver(this);
+    filter_->removeObserver(this);
 }
 
-void DifferenceListModel::rowsCleared() {
+void DifferenceListModel::rowsReset() {
     beginResetModel();
-    shown_ = 0;
+    shown_ = filter_->count();
     endResetModel();
+    emit countChanged();
 }
 
 void DifferenceListModel::rowsAppended(int count) {
@@ -27,11 +38,12 @@ void DifferenceListModel::rowsAppended(int count) {
     beginInsertRows({}, shown_, count - 1);
     shown_ = count;
     endInsertRows();
+    emit countChanged();
 }
 
-void DifferenceListModel::tickChanged(int row) {
-    if (!checkable_ || row >= shown_) return;
-    const QModelIndex changed = index(row);
+void DifferenceListModel::tickChanged(int shown) {
+    if (!checkable_ || shown >= shown_) return;
+    const QModelIndex changed = index(shown);
     emit dataChanged(changed, changed, {Qt::CheckStateRole});
 }
 
@@ -44,18 +56,22 @@ int DifferenceListModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant DifferenceListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= shown_ || index.row() >= list_.count()) return {};
+    if (!index.isValid() || index.row() >= shown_ || index.row() >= filter_->count()) return {};
+    const int row = filter_->listRow(index.row());
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(list_.text(index.row()));
+            // One row per line, however many line ends its values hold.
+            return displayedLine(QString::fromStdString(list_.text(row)));
+        case kLineTextRole:
+            return QString::fromStdString(list_.text(row));
         case Qt::CheckStateRole:
             if (!checkable_) return {};
-            return list_.checked(index.row()) ? Qt::Checked : Qt::Unchecked;
+            return list_.checked(row) ? Qt::Checked : Qt::Unchecked;
         case Qt::ToolTipRole: {
             // A pair of records at different places: the line gives Table
             // #1's number, the tooltip Table #2's.  Other rows show the
             // list's own tooltip.
-            const compare::Difference d = list_.difference(index.row());
+            const compare::Difference d = list_.difference(row);
             if (d.kind != compare::DifferenceKind::Changed || d.record1 == d.record2) return {};
             return QStringLiteral("Record %1 in Table #2").arg(d.record2);
         }
@@ -66,10 +82,10 @@ QVariant DifferenceListModel::data(const QModelIndex& index, int role) const {
 
 bool DifferenceListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!checkable_ || role != Qt::CheckStateRole || !index.isValid() || index.row() >= shown_ ||
-        index.row() >= list_.count()) {
+        index.row() >= filter_->count()) {
         return false;
     }
-    list_.setChecked(index.row(), value.toInt() == Qt::Checked);
+    list_.setChecked(filter_->listRow(index.row()), value.toInt() == Qt::Checked);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <tuple>
 
+#include "ui/elided_label.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
@@ -19,7 +20,7 @@
 namespace quorvel::ui {
 namespace {
 
-const QSize kDesignSize = twipsSize(8040, 5280);
+const QSize kDesignSize = twipsSize(8040, 5535);
 
 }  // namespace
 
@@ -36,7 +37,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 120, 7800, 405));
     Frame1 = addFrame(this, "Frame1", QStringLiteral("Which two tables do you want to compare?"),
-                      twipsRect(120, 600, 7800, 2175));
+                      twipsRect(120, 600, 7800, 2430));
     Label2 =
         addLabel(Frame1, "Label2", QStringLiteral("Table #1:"), twipsRect(240, 300, 2460, 255));
     Label3 =
@@ -51,10 +52,20 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List2->setObjectName(QStringLiteral("List2"));
     List1->setGeometry(twipsRect(240, 600, 3600, 1410));
     List2->setGeometry(twipsRect(3960, 600, 3600, 1410));
+    // Under each list, the source its tables come from.
+    int side = 1;
+    for (ElidedLabel** label : {&Label4, &Label5}) {
+        *label = new ElidedLabel(Frame1);
+        (*label)->setObjectName(side == 1 ? QStringLiteral("Label4") : QStringLiteral("Label5"));
+        (*label)->setAccessibleName(QStringLiteral("Source #%1").arg(side));
+        (*label)->setFont(arialFont(kTextPointSize, false));
+        (*label)->setGeometry(twipsRect(side == 1 ? 240 : 3960, 2070, 3600, 255));
+        ++side;
+    }
     // How records are paired: three options on the left, the key fields
     // that both chosen tables share on the right.
     Frame2 = addFrame(this, "Frame2", QStringLiteral("Pair records by:"),
-                      twipsRect(120, 2880, 7800, 1260));
+                      twipsRect(120, 3135, 7800, 1260));
     int optionTop = 300;
     for (auto [option, name, caption] : {std::tuple{&Option1, "Option1", "Position"},
                                          std::tuple{&Option2, "Option2", "Key fields"},
@@ -74,13 +85,13 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List3->setSelectionMode(QAbstractItemView::NoSelection);
     List3->setGeometry(twipsRect(2160, 270, 5400, 870));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Options\u2026"),
-                            twipsRect(120, 4255, 1800, 405));
+                            twipsRect(120, 4510, 1800, 405));
     PushButton3 =
-        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(2040, 4255, 5880, 405));
+        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(2040, 4510, 5880, 405));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setAccessibleName(QStringLiteral("Progress Bar"));
-    ProgressBar1->setGeometry(twipsRect(120, 4785, 7800, 405));
+    ProgressBar1->setGeometry(twipsRect(120, 5040, 7800, 405));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
@@ -121,6 +132,8 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     stretch_.add(Label3, 0.5, 0, 0, 0);
     stretch_.add(List1, 0, 0, 0.5, 1);
     stretch_.add(List2, 0.5, 0, 0.5, 1);
+    stretch_.add(Label4, 0, 1, 0.5, 0);
+    stretch_.add(Label5, 0.5, 1, 0.5, 0);
     stretch_.add(Frame2, 0, 1, 1, 0);
     stretch_.add(List3, 0, 0, 1, 0);
     stretch_.add(PushButton4, 0, 1, 0, 0);
@@ -167,6 +180,10 @@ void Form2::connectModel() {
                                            : Option1)
             ->setChecked(true);
     };
+    view.setSourceTexts = [this](const std::string& source1, const std::string& source2) {
+        Label4->setFullText(qs(source1));
+        Label5->setFullText(qs(source2));
+    };
     view.editOptions = [this](wizard::OptionsModel& options) {
         return OptionsDialog::edit(options, this);
     };
@@ -209,6 +226,11 @@ void Form2::setProgress(int value, const std::string& text) {
 void Form2::closeEvent(QCloseEvent* event) {
     event->accept();
     wizard_.end();
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    model_->Form_Activate();
 }
 
 void Form2::resizeEvent(QResizeEvent* event) {

@@ -16,6 +16,7 @@ class QRadioButton;
 
 namespace quorvel::ui {
 
+class ElidedLabel;
 class Wizard;
 
 // The table-choice window: its layout, wired to its TableChoiceModel, which
@@ -38,6 +39,7 @@ class Form2 : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void connectModel();
@@ -54,7 +56,9 @@ class Form2 : public QWidget {
     QLabel* Label3 = nullptr;
     QListWidget* List1 = nullptr;
     QListWidget* List2 = nullptr;
-    QGroupBox* Frame2 = nullptr;  // "Pair records by:"
+    ElidedLabel* Label4 = nullptr;  // the source of List1's tables
+    ElidedLabel* Label5 = nullptr;  // the source of List2's tables
+    QGroupBox* Frame2 = nullptr;    // "Pair records by:"
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
     QRadioButton* Option3 = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -13,12 +14,15 @@
 #include <algorithm>
 
 #include "ui/form3.h"
+#include "ui/results_panel.h"
 #include "ui/wizard.h"
 
 namespace quorvel::ui {
 namespace {
 
-const QSize kDesignSize = twipsSize(8040, 6585);
+// The smallest window; it opens larger, with room for the record details.
+const QSize kDesignSize = twipsSize(8040, 8985);
+const QSize kOpeningSize(1000, 760);
 
 // The bar's scale: differences may outnumber an int's range.
 constexpr int kProgressSteps = 1000;
@@ -35,6 +39,7 @@ Form4::Form4(Wizard& wizard)
       dialogs_(std::make_unique<WindowDialogs>(wizard.dialogs(), this,
                                                [&wizard] { return wizard.ending(); })),
       model_(wizard.run(), *dialogs_),
+      detail_(wizard.run(), wizard.store(), wizard.locale()),
       stretch_(kDesignSize) {
     setObjectName(QStringLiteral("Form4"));
     setFont(arialFont(kTextPointSize, true));
@@ -45,29 +50,39 @@ Form4::Form4(Wizard& wizard)
     added_ = new DifferenceListModel(QStringLiteral("Added / Deleted Records"), true,
                                      wizard.run().addedDeleted(), this);
 
-    Frame3 = addFrame(this, "Frame3", QStringLiteral("Results"), twipsRect(120, 30, 7800, 3900));
-    ListView1 = addDifferenceList(Frame3, "ListView1", fields_, twipsRect(240, 300, 7320, 1155));
-    PushButton1 = addButton(Frame3, "PushButton1", QStringLiteral("Select All"),
-                            twipsRect(240, 1530, 3600, 405));
-    PushButton4 = addButton(Frame3, "PushButton4", QStringLiteral("Unselect All"),
-                            twipsRect(3960, 1530, 3600, 405));
-    ListView2 = addDifferenceList(Frame3, "ListView2", added_, twipsRect(240, 2040, 7320, 1185));
-    PushButton5 = addButton(Frame3, "PushButton5", QStringLiteral("Select All"),
-                            twipsRect(240, 3300, 3600, 405));
-    PushButton6 = addButton(Frame3, "PushButton6", QStringLiteral("Unselect All"),
-                            twipsRect(3960, 3300, 3600, 405));
-    Frame1 = addFrame(this, "Frame1", QStringLiteral("Results"), twipsRect(120, 3975, 7800, 1095));
+    Frame3 = addFrame(this, "Frame3", QStringLiteral("Results"), twipsRect(120, 30, 7800, 6300));
+    panel_ = new ResultsPanel(Frame3, fields_, added_, detail_);
+    panel_->setGeometry(twipsRect(240, 300, 7320, 5850));
+    ListView1 = panel_->list(1);
+    ListView2 = panel_->list(2);
+    // Select All / Unselect All under each list, as before.
+    const auto buttonRow = [this](QPushButton*& select, const char* selectName,
+                                  QPushButton*& unselect, const char* unselectName) {
+        auto* row = new QWidget(panel_);
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        select = addButton(row, selectName, QStringLiteral("Select All"), QRect());
+        unselect = addButton(row, unselectName, QStringLiteral("Unselect All"), QRect());
+        for (QPushButton* button : {select, unselect}) {
+            button->setMinimumHeight(twips(405));
+            layout->addWidget(button);
+        }
+        return row;
+    };
+    panel_->addUnderList(1, buttonRow(PushButton1, "PushButton1", PushButton4, "PushButton4"));
+    panel_->addUnderList(2, buttonRow(PushButton5, "PushButton5", PushButton6, "PushButton6"));
+    Frame1 = addFrame(this, "Frame1", QStringLiteral("Results"), twipsRect(120, 6375, 7800, 1095));
     Label1 =
         addLabel(Frame1, "Label1", QStringLiteral(" Create :"), twipsRect(240, 300, 7300, 615));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Frame2 =
-        addFrame(this, "Frame2", QStringLiteral("New Table Name"), twipsRect(120, 5130, 7800, 825));
+        addFrame(this, "Frame2", QStringLiteral("New Table Name"), twipsRect(120, 7530, 7800, 825));
     Text1 = addTextBox(Frame2, "Text1", twipsRect(240, 300, 7300, 345));
     PushButton2 =
-        addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 6060, 3840, 405));
+        addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 8460, 3840, 405));
     PushButton3 =
-        addButton(this, "PushButton3", QStringLiteral("Create"), twipsRect(4080, 6060, 3840, 405));
+        addButton(this, "PushButton3", QStringLiteral("Create"), twipsRect(4080, 8460, 3840, 405));
 
     ProgressBar1 = new QProgressBar(Frame1);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -92,30 +107,21 @@ Form4::Form4(Wizard& wizard)
     // While the merge runs, Escape stops it rather than leaving the window.
     installWindowKeys(this, {PushButton3}, {PushButton7, PushButton2});
 
-    setTabOrder(ListView1, PushButton1);
-    setTabOrder(PushButton1, PushButton4);
-    setTabOrder(PushButton4, ListView2);
-    setTabOrder(ListView2, PushButton5);
-    setTabOrder(PushButton5, PushButton6);
     setTabOrder(PushButton6, Text1);
     setTabOrder(Text1, PushButton2);
     setTabOrder(PushButton2, PushButton3);
     setTabOrder(PushButton3, PushButton7);
 
-    installHoverRule(
-        this,
-        {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7},
-        {this, Frame1, Frame2, Frame3, ListView1, ListView2, Label1, Text1, ProgressBar1});
+    QList<QWidget*> hand{PushButton2, PushButton3, PushButton7};
+    hand << panel_->handControls();
+    QList<QWidget*> plain{this, Frame1, Frame2, Frame3, Label1, Text1, ProgressBar1};
+    plain << panel_->plainControls();
+    installHoverRule(this, hand, plain);
 
     // Wider: everything widens; taller: the lists share the extra height and
     // what lies below them moves down.
     stretch_.add(Frame3, 0, 0, 1, 1);
-    stretch_.add(ListView1, 0, 0, 1, 0.5);
-    stretch_.add(PushButton1, 0, 0.5, 0.5, 0);
-    stretch_.add(PushButton4, 0.5, 0.5, 0.5, 0);
-    stretch_.add(ListView2, 0, 0.5, 1, 0.5);
-    stretch_.add(PushButton5, 0, 1, 0.5, 0);
-    stretch_.add(PushButton6, 0.5, 1, 0.5, 0);
+    stretch_.add(panel_, 0, 0, 1, 1);
     stretch_.add(Frame1, 0, 1, 1, 0);
     stretch_.add(Label1, 0, 0, 1, 0);
     stretch_.add(ProgressBar1, 0, 0, 1, 0);
@@ -124,6 +130,7 @@ Form4::Form4(Wizard& wizard)
     stretch_.add(Text1, 0, 0, 1, 0);
     stretch_.add(PushButton2, 0, 1, 0.5, 0);
     stretch_.add(PushButton3, 0.5, 1, 0.5, 0);
+    resize(kDesignSize.expandedTo(kOpeningSize));
 
     connectModel();
     watchActiveWindow();
@@ -213,6 +220,7 @@ bool Form4::event(QEvent* event) {
 
 void Form4::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    panel_->restore();
     // Shown = becoming active, also where the platform activates nothing.
     if (!lastActive_) {
         lastActive_ = true;

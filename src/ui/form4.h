@@ -7,6 +7,7 @@
 
 #include "ui/difference_list_model.h"
 #include "ui/window_setup.h"
+#include "wizard/detail_model.h"
 #include "wizard/new_table_model.h"
 
 class QGroupBox;
@@ -18,6 +19,7 @@ class QTreeView;
 
 namespace quorvel::ui {
 
+class ResultsPanel;
 class Wizard;
 
 // The new-table window: its layout, wired to its NewTableModel (the lines
@@ -33,6 +35,8 @@ class Form4 : public QWidget {
     wizard::NewTableModel& model() { return model_; }
     DifferenceListModel& fieldList() { return *fields_; }  // ListView1
     DifferenceListModel& addedList() { return *added_; }   // ListView2
+    wizard::DetailModel& detail() { return detail_; }
+    ResultsPanel& panel() { return *panel_; }
 
     void load();  // Form_Load
 
@@ -52,6 +56,7 @@ class Form4 : public QWidget {
     Wizard& wizard_;
     std::unique_ptr<WindowDialogs> dialogs_;
     wizard::NewTableModel model_;
+    wizard::DetailModel detail_;
     DifferenceListModel* fields_;
     DifferenceListModel* added_;
     // True while this window is the last of the program's windows to have
@@ -60,6 +65,7 @@ class Form4 : public QWidget {
     StretchLayout stretch_;
 
     QGroupBox* Frame3 = nullptr;
+    ResultsPanel* panel_ = nullptr;
     QTreeView* ListView1 = nullptr;
     QPushButton* PushButton1 = nullptr;
     QPushButton* PushButton4 = nullptr;

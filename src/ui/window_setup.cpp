@@ -189,6 +189,11 @@ frame::Pointer windowPointer(const QWidget* window) {
 
 void installHoverRule(QWidget* window, std::initializer_list<QWidget*> handControls,
                       std::initializer_list<QWidget*> defaultControls) {
+    installHoverRule(window, QList<QWidget*>(handControls), QList<QWidget*>(defaultControls));
+}
+
+void installHoverRule(QWidget* window, const QList<QWidget*>& handControls,
+                      const QList<QWidget*>& defaultControls) {
     QSet<QObject*> hand;
     QSet<QObject*> plain;
     for (QWidget* control : handControls) {

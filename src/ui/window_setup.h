@@ -66,6 +66,8 @@ frame::Pointer windowPointer(const QWidget* window);
 // hourglass.  Controls in neither group (labels) leave the pointer alone.
 void installHoverRule(QWidget* window, std::initializer_list<QWidget*> handControls,
                       std::initializer_list<QWidget*> defaultControls);
+void installHoverRule(QWidget* window, const QList<QWidget*>& handControls,
+                      const QList<QWidget*>& defaultControls);
 
 // What every window does while it loads: icon, system colours, caption.
 void setUpWindow(QWidget* window, bool systemColors = true);

@@ -24,6 +24,11 @@ void ResultList::setAllChecked(bool checked) {
     for (Observer* o : observers_) o->allTicksChanged();
 }
 
+void ResultList::setRowsChecked(const std::vector<std::uint32_t>& rows, bool checked) {
+    for (const std::uint32_t row : rows) ticks_.at(row) = checked ? 1 : 0;
+    for (Observer* o : observers_) o->allTicksChanged();
+}
+
 void ResultList::append(std::size_t index) {
     // The windows' lists count their rows in int.
     if (index >= differences_.size() || index > UINT32_MAX ||

@@ -5,6 +5,7 @@
 #include "frame/error_trap.h"
 #include "results/text_report.h"
 #include "wizard/options_model.h"
+#include "wizard/run_context.h"
 
 namespace quorvel::wizard {
 
@@ -21,6 +22,22 @@ void ResultsModel::Form_Activate() {
         if (view.setPairingText) view.setPairingText(compare::pairingDescription(run_.pairing));
         if (view.setStructureText)
             view.setStructureText(structureSummary(run_.structure, run_.Table2Name));
+        if (view.setTablesText) view.setTablesText(tablesText(run_));
+        if (view.setOptionsText) view.setOptionsText(optionsDescription(run_.options));
+    });
+    trap.step([&] {
+        hint_ = wizard::shiftHint(run_);
+        if (view.setShiftHint) view.setShiftHint(hint_);
+    });
+}
+
+void ResultsModel::HintButton_Click(int offer) {
+    if (run_.busy.active() || offer < 0 || offer >= static_cast<int>(hint_.offers.size())) return;
+    const compare::RecordPairing pairing = hint_.offers[static_cast<std::size_t>(offer)].pairing;
+    PushButton2_Click();
+    frame::ErrorTrap trap(dialogs_, "Form3.HintButton_Click");
+    trap.step([&] {
+        if (view.runAgain) view.runAgain(pairing);
     });
 }
 

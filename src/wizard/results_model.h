@@ -3,8 +3,10 @@
 #include <functional>
 #include <string>
 
+#include "compare/pairing.h"
 #include "frame/dialogs.h"
 #include "wizard/run_model.h"
+#include "wizard/shift_hint.h"
 
 namespace quorvel::wizard {
 
@@ -21,6 +23,16 @@ struct ResultsView {
     // Label2: the structure differences as one short text (structureSummary),
     // empty when there are none.
     std::function<void(const std::string& text)> setStructureText;
+    // Which tables the lines are about, with their sources (tablesText),
+    // and the options in force (optionsDescription).
+    std::function<void(const std::string& text)> setTablesText;
+    std::function<void(const std::string& text)> setOptionsText;
+    // The hint that the records look shifted, with one button per offer;
+    // an empty text hides it.
+    std::function<void(const ShiftHint& hint)> setShiftHint;
+    // After "< Back" for an offer: the table choice runs the comparison
+    // again with this pairing.
+    std::function<void(const compare::RecordPairing& pairing)> runAgain;
 };
 
 // The results window's logic: the run's two lists, the text report, and the
@@ -34,7 +46,9 @@ class ResultsModel {
     ResultsView view;
 
     void Form_Load();
-    // Each time the window is shown: says how the run's records were paired.
+    // Each time the window is shown: says which tables were compared, how
+    // their records were paired, under which options, and whether the
+    // records look shifted.
     void Form_Activate();
     // "< Back": empties the lists of both windows; ignored while busy (a
     // save or merge reads them).
@@ -42,9 +56,14 @@ class ResultsModel {
     void PushButton3_Click();  // "Create New Table Based On Differences"
     // "Save Results to Text File"; ignored while busy.
     void PushButton4_Click();
+    // A button of the shift hint: back to the table choice, which runs the
+    // comparison again with the offered pairing; ignored while busy.
+    void HintButton_Click(int offer);
+    const ShiftHint& shiftHint() const { return hint_; }
 
   private:
     RunModel& run_;
+    ShiftHint hint_;
     frame::Dialogs& dialogs_;
 };
 

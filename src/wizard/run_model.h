@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "compare/compare_options.h"
 #include "compare/difference_list.h"
 #include "compare/pairing.h"
 #include "compare/structure_difference.h"
@@ -33,6 +34,8 @@ class RunModel {
     std::string Table2Name;
     // How the records of the differences shown were paired.
     compare::RecordPairing pairing;
+    // The options the run compared under.
+    compare::CompareOptions options;
     // The structure differences of the latest run (empty unless asked for).
     std::vector<compare::StructureDifference> structure;
 

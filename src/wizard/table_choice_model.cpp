@@ -5,6 +5,7 @@
 #include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"
+#include "wizard/run_context.h"
 
 namespace quorvel::wizard {
 
@@ -154,6 +155,35 @@ void TableChoiceModel::Form_Load() {
     });
 }
 
+void TableChoiceModel::Form_Activate() {
+    frame::ErrorTrap trap(dialogs_, "Form2.Form_Activate");
+    trap.step([&] {
+        if (view.setSourceTexts)
+            view.setSourceTexts(sourceText(run_.source(1)), sourceText(run_.source(2)));
+    });
+}
+
+void TableChoiceModel::runAgain(const compare::RecordPairing& pairing) {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form2.runAgain");
+    const bool chosen = trap.step([&] {
+        choosePairing(pairing.by);
+        if (view.setPairing) view.setPairing(pairing.by);
+        if (pairing.by != compare::Pairing::Key) return;
+        refreshKeyFields();
+        for (std::size_t i = 0; i < keyFields_.size(); ++i) {
+            bool tick = false;
+            for (const auto& name : pairing.keyFields)
+                tick = tick || foxpro::equalsNoCase(name, keyFields_[i]);
+            ticked_[i] = tick;
+        }
+        store_.SaveSetting(frame::keyFieldsKey(fieldsTable1_, fieldsTable2_),
+                           compare::joinKeyFields(tickedKeyFields()));
+        showKeyFields();
+    });
+    if (chosen) PushButton3_Click();
+}
+
 void TableChoiceModel::PushButton2_Click() {
     // Going back while the comparison runs would leave it to show the
     // results window over the start window.
@@ -198,6 +228,7 @@ void TableChoiceModel::PushButton3_Click() {
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
 
     compare::CompareResult result;
+    compare::CompareOptions options;
     trap.step([&] {
         // Copies: the start window stays live during the run, and an edit
         // there must not change the sources under the walk.
@@ -208,7 +239,7 @@ void TableChoiceModel::PushButton3_Click() {
             setProgress(value, text);
         };
         callbacks.processEvents = view.processEvents;
-        compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
+        options = OptionsModel::saved(store_, table1, table2);
         if (!options.ignoredFields.empty())
             OptionsModel::forgetMissingFields(options, compare::tableFieldNames(source1, table1));
         result = compare::Compare(source1, source2, table1, table2, locale_, dialogs_, callbacks,
@@ -239,6 +270,7 @@ void TableChoiceModel::PushButton3_Click() {
 
     trap.step([&] {
         run_.pairing = pairing;
+        run_.options = options;
         run_.showDifferences(std::move(result.differences), view.processEvents);
         run_.structure = std::move(result.structure);
     });

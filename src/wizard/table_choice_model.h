@@ -47,6 +47,8 @@ struct TableChoiceView {
     // Returns true when the user pressed OK, with the choices written back
     // into the model; false when the dialog was cancelled.
     std::function<bool(OptionsModel& options)> editOptions;
+    // The sources the two lists come from (sourceText), under the lists.
+    std::function<void(const std::string& source1, const std::string& source2)> setSourceTexts;
 };
 
 // The table-choice window's logic: Table #1 and Table #2 are picked from the
@@ -65,7 +67,9 @@ class TableChoiceModel {
     // The table list of source n (List1 / List2); the start window fills it.
     data::StringList& tableList(int n) { return n == 1 ? tables1_ : tables2_; }
 
-    void Form_Load();          // also restores the last pairing
+    void Form_Load();  // also restores the last pairing
+    // Each time the window is shown: names the sources of the two lists.
+    void Form_Activate();
     void PushButton2_Click();  // "< Back"; ignored while a run is going on
     void PushButton3_Click();  // "Next >": the comparison run; ignored while busy
     // "Options...": the comparison options of the chosen pair of tables,
@@ -82,6 +86,10 @@ class TableChoiceModel {
     // A key field's tick changed (row of the key-field list); saved at once
     // for the chosen pair of tables.  Ignored while a run is going on.
     void List3_ItemCheck(int row, bool ticked);
+    // The results window's offer: the same two tables compared again with
+    // this pairing (chosen as the user would choose it, so it is kept), as
+    // "Next >" compares them.
+    void runAgain(const compare::RecordPairing& pairing);
 
     compare::Pairing pairing() const { return pairing_; }
     const std::vector<std::string>& keyFields() const { return keyFields_; }

@@ -101,6 +101,36 @@ TEST_F(DiffCliTest, NulTerminatedLinesKeepTheLineBreaksOfMemos) {
     EXPECT_EQ(text.out, std::string(plain, sizeof plain - 1));
 }
 
+TEST_F(DiffCliTest, WordDiffWritesMemosAsTheirLineDiff) {
+    const std::vector<std::string> tables{folder1_.path(), "people", folder2_.path(), "people"};
+    std::vector<std::string> args = tables;
+    args.insert(args.begin(), "--word-diff");
+    const Outcome words = diff(args, scratch_);
+    EXPECT_EQ(words.status, 1);
+    // The memo as its diff; the short C value as its line.
+    EXPECT_EQ(words.out,
+              "Record 1, Field \"NOTE\" has changed: 2 lines changed\n"
+              "    @@ -1,1 +1,2 @@\n"
+              "    -one line\n"
+              "    +two\n"
+              "    +lines\n"
+              "Record 2, Field \"NAME\" has changed from \"Bob  \" to \"Bo   \"\n"
+              "Record 3 added to people\n");
+    args.insert(args.begin(), "-z");
+    const Outcome z = diff(args, scratch_);
+    // With -z the NUL ends the difference, after its last diff line.
+    std::string first =
+        "Record 1, Field \"NOTE\" has changed: 2 lines changed\n"
+        "    @@ -1,1 +1,2 @@\n    -one line\n    +two\n    +lines";
+    first += '\0';
+    EXPECT_THAT(z.out, ::testing::StartsWith(first + "Record 2"));
+    args = tables;
+    args.insert(args.begin(), {"--word-diff", "--format", "json"});
+    const Outcome json = diff(args, scratch_);
+    EXPECT_EQ(json.status, 2);
+    EXPECT_THAT(json.err, HasSubstr("--word-diff goes with --format text only"));
+}
+
 TEST_F(DiffCliTest, ReportPutsFieldDifferencesFirstWithCrLf) {
     const std::string report = scratch_.file("report.txt");
     Outcome run =
@@ -302,7 +332,7 @@ TEST_F(DiffCliTest, ComparisonOptionsAndStructureLines) {
         {{"--schema", "--ignore", "note,qty", "--key", "ID", "--ignore-case",
           "--ignore-trailing-blanks"},
          1,
-         "Field \"EXTRA\" is only in o\nField \"NAME\" changed from C(4) to C(6)\n"},
+         "Field \"EXTRA\" is only in Table #2 (o)\nField \"NAME\" changed from C(4) to C(6)\n"},
         {{"--schema", "--format", "json", "--ignore", "NAME,QTY,NOTE"},
          1,
          "{\"kind\":\"field_only_in_table2\",\"record1\":null,\"record2\":null,"
@@ -330,8 +360,9 @@ TEST_F(DiffCliTest, ComparisonOptionsAndStructureLines) {
              scratch_);
     std::ifstream in(scratch_.file("report.txt"), std::ios::binary);
     const std::string report((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(report.substr(0, report.find("Record")),
-              "Field \"EXTRA\" is only in o\r\nField \"NAME\" changed from C(4) to C(6)\r\n");
+    EXPECT_EQ(
+        report.substr(0, report.find("Record")),
+        "Field \"EXTRA\" is only in Table #2 (o)\r\nField \"NAME\" changed from C(4) to C(6)\r\n");
 }
 
 TEST_F(DiffCliTest, ContainerSourceAgainstAFolder) {

@@ -92,7 +92,7 @@ TEST(StructureDifferenceTest, DefinitionsAndLines) {
     EXPECT_EQ(fieldTypeText(field('I', 4, 0)), "I");
     EXPECT_EQ(fieldTypeText(field('D', 8, 0)), "D");
     EXPECT_EQ(structureLineText({StructureKind::OnlyInTable2, "EXTRA", "", "L"}, "t2"),
-              "Field \"EXTRA\" is only in t2");
+              "Field \"EXTRA\" is only in Table #2 (t2)");
     EXPECT_EQ(structureLineText({StructureKind::DefinitionChanged, "NAME", "C(10)", "C(12)"}, "t2"),
               "Field \"NAME\" changed from C(10) to C(12)");
 }

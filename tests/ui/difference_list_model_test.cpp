@@ -57,6 +57,38 @@ class DifferenceListModelTest : public QObject {
         QCOMPARE(other.rowCount(), 2);
     }
 
+    // A line whose values hold line ends stands on one row; the whole text
+    // stays there for its tooltip.  A filter shows its rows, a tick set
+    // through it reaches the right line.
+    void linesStandOnOneRowAndFilteredRowsMapToTheirLines() {
+        DifferenceList d("t", {"A", "NOTE"});
+        d.addChanged(1, 1, 0, "x", false, "y", false);
+        d.addChanged(1, 1, 1, "one\r\ntwo", false, "one\nthree", false);
+        ResultList list(d);
+        list.append(0);
+        list.append(1);
+        list.flush();
+        DifferenceListModel model("Field Differences", true, list);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.data(model.index(1)).toString(),
+                 QStringLiteral("Record 1, Field \"NOTE\" has changed from \"one\u21B5two\" to "
+                                "\"one\u21B5three\""));
+        QVERIFY(model.data(model.index(1), quorvel::ui::kLineTextRole)
+                    .toString()
+                    .contains(QStringLiteral("one\r\ntwo")));
+        QCOMPARE(quorvel::ui::displayedLine(QString(5000, QLatin1Char('x'))).size(),
+                 quorvel::ui::kDisplayLimit + 1);
+
+        quorvel::wizard::LineCriteria note;
+        note.field = 1;
+        model.filter().setCriteria(note);
+        QCOMPARE(model.rowCount(), 1);
+        QVERIFY(model.setData(model.index(0), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(list.checked(0));
+        QVERIFY(!list.checked(1));
+    }
+
     void tooltipGivesTableTwosRecordWhenThePairIsApart() {
         DifferenceList d("t", {"A"});
         d.addChanged(4, 9, 0, "x", false, "y", false);
