@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/dbf_format.h"
 
 namespace quorvel::bench {
 

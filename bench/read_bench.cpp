@@ -12,10 +12,10 @@
 #include <cstring>
 #include <string>
 
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/recordset.h"
-#include "foxpro/text_form.h"
+#include "foxpro/sql/recordset.h"
+#include "foxpro/text/text_form.h"
 
 int main(int argc, char** argv) {
     using namespace quorvel::foxpro;

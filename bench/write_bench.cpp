@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "bench_table.h"
-#include "foxpro/connection.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/format/dbf_format.h"
 
 extern char** environ;
 

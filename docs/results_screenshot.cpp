@@ -13,7 +13,7 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/app_info.h"
 #include "frame/settings_store.h"
 #include "frame/window_helpers.h"

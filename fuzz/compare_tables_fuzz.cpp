@@ -21,7 +21,7 @@
 
 #include "compare/compare.h"
 #include "data/source_descriptor.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/dialogs.h"
 
 namespace {

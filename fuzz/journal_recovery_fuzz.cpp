@@ -26,8 +26,8 @@
 #include <string_view>
 
 #include "foxpro/platform/process_token.h"
-#include "foxpro/replacement_journal.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/write/replacement_journal.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <span>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvel::foxpro;

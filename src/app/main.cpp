@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/app_info.h"
 #include "frame/window_helpers.h"
 #include "ui/form1.h"

@@ -11,7 +11,7 @@
 #include "compare/compare_options.h"
 #include "compare/pairing.h"
 #include "data/source_descriptor.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::foxpro {
 class Connection;

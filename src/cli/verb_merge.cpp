@@ -11,9 +11,9 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "data/source_descriptor.h"
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/platform/stop_request.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/dialogs.h"
 #include "results/merge.h"
 

@@ -5,7 +5,7 @@
 #include "cli/cli_common.h"
 #include "cli/csv_output.h"
 #include "cli/verbs.h"
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::cli {

@@ -8,11 +8,11 @@
 #include "cli/csv_output.h"
 #include "cli/output_stream.h"
 #include "cli/verbs.h"
-#include "foxpro/connection.h"
-#include "foxpro/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql.h"
-#include "foxpro/text_form.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/text/text_form.h"
 
 namespace quorvel::cli {
 

@@ -4,7 +4,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
 #include "frame/printable_text.h"

@@ -10,7 +10,7 @@
 #include "compare/pairing.h"
 #include "compare/structure_difference.h"
 #include "data/source_descriptor.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/event_pace.h"
 

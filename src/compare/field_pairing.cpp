@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "compare/field_name.h"
-#include "foxpro/code_page.h"
-#include "foxpro/recordset.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/sql/recordset.h"
 
 namespace quorvel::compare {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::compare {
 

@@ -1,6 +1,6 @@
 #include "compare/pairing.h"
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 
 namespace quorvel::compare {
 

@@ -7,7 +7,7 @@
 #include "compare/pairing.h"
 #include "compare/table_pair.h"
 #include "compare/walk_pacer.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::compare {
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "compare/number_value.h"
-#include "foxpro/text_form.h"
+#include "foxpro/text/text_form.h"
 
 namespace quorvel::compare {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "foxpro/field_info.h"
+#include "foxpro/format/field_info.h"
 
 namespace quorvel::compare {
 

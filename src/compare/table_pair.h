@@ -10,8 +10,8 @@
 #include "compare/field_pairing.h"
 #include "compare/structure_difference.h"
 #include "compare/value_rules.h"
-#include "foxpro/recordset.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/sql/recordset.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::compare {
 

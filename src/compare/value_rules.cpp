@@ -8,7 +8,7 @@
 
 #include "compare/case_fold.h"
 #include "compare/number_value.h"
-#include "foxpro/text_form.h"
+#include "foxpro/text/text_form.h"
 
 namespace quorvel::compare {
 

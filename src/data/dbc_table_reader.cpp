@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "data/source_descriptor.h"
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::data {

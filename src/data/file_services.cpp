@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/folder_entries.h"

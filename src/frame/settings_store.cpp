@@ -1,6 +1,6 @@
 #include "frame/settings_store.h"
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 
 namespace quorvel::frame {
 

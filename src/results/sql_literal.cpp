@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "foxpro/sql_literal.h"
-#include "foxpro/text_form.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/format/literal_text.h"
+#include "foxpro/text/text_form.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::results {
 

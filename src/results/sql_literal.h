@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "foxpro/field_info.h"
-#include "foxpro/value.h"
+#include "foxpro/format/field_info.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::results {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/settings_store.h"
 #include "wizard/run_model.h"

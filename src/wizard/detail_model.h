@@ -4,7 +4,7 @@
 #include <string>
 
 #include "compare/text_diff.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/settings_store.h"
 #include "wizard/hex_view.h"
 #include "wizard/record_detail.h"

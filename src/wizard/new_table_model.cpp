@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/data_source.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/source/data_source.h"
 #include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"

@@ -6,7 +6,7 @@
 
 #include "compare/difference.h"
 #include "data/source_descriptor.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "wizard/result_list.h"
 #include "wizard/run_model.h"
 

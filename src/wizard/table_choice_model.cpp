@@ -1,7 +1,7 @@
 #include "wizard/table_choice_model.h"
 
 #include "compare/compare.h"
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"

@@ -6,7 +6,7 @@
 
 #include "compare/pairing.h"
 #include "data/string_list.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/dialogs.h"
 #include "frame/settings_store.h"
 #include "wizard/options_model.h"

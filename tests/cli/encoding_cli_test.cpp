@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 #include "support/cli_runner.h"
 #include "support/table_builder.h"
 

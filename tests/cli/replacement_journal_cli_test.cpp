@@ -10,10 +10,10 @@
 #include <map>
 
 #include "data/foxpro_source.h"
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/platform/process_token.h"
-#include "foxpro/replacement_journal.h"
-#include "foxpro/table_replacement.h"
+#include "foxpro/write/replacement_journal.h"
+#include "foxpro/write/table_replacement.h"
 #include "support/child_process.h"
 #include "support/cli_runner.h"
 #include "support/scripted_dialogs.h"

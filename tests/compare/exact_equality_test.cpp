@@ -10,7 +10,7 @@
 
 #include "compare/compare.h"
 #include "compare/difference_line.h"
-#include "foxpro/code_page.h"
+#include "foxpro/text/code_page.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 

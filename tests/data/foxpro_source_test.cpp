@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foxpro/connection.h"
-#include "foxpro/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "frame/app_info.h"
 #include "support/scripted_dialogs.h"

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "foxpro/field_info.h"
-#include "foxpro/sql.h"
-#include "foxpro/value.h"
+#include "foxpro/format/field_info.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/format/value.h"
 #include "results/sql_literal.h"
 
 namespace quorvel::results {

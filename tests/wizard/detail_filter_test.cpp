@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "compare/compare.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
 #include "wizard/detail_model.h"

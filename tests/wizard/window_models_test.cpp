@@ -12,8 +12,8 @@
 #include <thread>
 #include <utility>
 
-#include "foxpro/code_page.h"
-#include "foxpro/text_locale.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/text_locale.h"
 #include "frame/event_pace.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"

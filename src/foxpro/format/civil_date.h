@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
 

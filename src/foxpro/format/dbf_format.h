@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro::dbf {
 

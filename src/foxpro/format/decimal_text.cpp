@@ -1,4 +1,4 @@
-#include "foxpro/decimal_text.h"
+#include "foxpro/format/decimal_text.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "foxpro/field_info.h"
+#include "foxpro/format/field_info.h"
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/format/dbf_format.h"
 
 namespace quorvel::foxpro {
 

@@ -1,8 +1,8 @@
-#include "foxpro/sql_literal.h"
+#include "foxpro/format/literal_text.h"
 
 #include <cctype>
 
-#include "foxpro/civil_date.h"
+#include "foxpro/format/civil_date.h"
 
 namespace quorvel::foxpro {
 

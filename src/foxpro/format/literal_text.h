@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
 

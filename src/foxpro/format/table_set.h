@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 
 namespace quorvel::foxpro {
 

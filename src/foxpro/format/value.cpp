@@ -1,4 +1,4 @@
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
 

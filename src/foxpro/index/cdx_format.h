@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/dbf_format.h"
 
 namespace quorvel::foxpro::cdx {
 

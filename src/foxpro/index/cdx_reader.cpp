@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/data_source.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/key_expression.h"

@@ -5,14 +5,14 @@
 #include <numeric>
 #include <optional>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/atomic_file.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/write/atomic_file.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_tree.h"
 #include "foxpro/index/key_expression.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::foxpro {
 

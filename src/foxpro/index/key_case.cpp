@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "foxpro/code_page.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

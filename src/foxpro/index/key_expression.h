@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foxpro/field_info.h"
+#include "foxpro/format/field_info.h"
 
 namespace quorvel::foxpro {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::foxpro::keys {

@@ -1,4 +1,4 @@
-#include "foxpro/advisory_lock.h"
+#include "foxpro/read/advisory_lock.h"
 
 #include <map>
 #include <mutex>

@@ -1,8 +1,8 @@
-#include "foxpro/cpg_file.h"
+#include "foxpro/read/cpg_file.h"
 
-#include "foxpro/code_page.h"
-#include "foxpro/code_page_name.h"
-#include "foxpro/data_source.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/code_page_name.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/regular_file.h"

@@ -1,4 +1,4 @@
-#include "foxpro/dbt_memo.h"
+#include "foxpro/read/dbt_memo.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "foxpro/memo_file.h"
+#include "foxpro/read/memo_file.h"
 
 namespace quorvel::foxpro {
 

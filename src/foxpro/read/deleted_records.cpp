@@ -1,4 +1,4 @@
-#include "foxpro/deleted_records.h"
+#include "foxpro/read/deleted_records.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "foxpro/fpt_memo.h"
+#include "foxpro/read/fpt_memo.h"
 
 #include "foxpro/platform/mapped_file.h"
 

@@ -1,13 +1,13 @@
-#include "foxpro/memo_file.h"
+#include "foxpro/read/memo_file.h"
 
 #include <algorithm>
 #include <new>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/data_source.h"
-#include "foxpro/dbt_memo.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/read/dbt_memo.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/fpt_memo.h"
+#include "foxpro/read/fpt_memo.h"
 #include "foxpro/platform/mapped_file.h"
 
 namespace quorvel::foxpro {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/dbf_format.h"
 
 namespace quorvel::foxpro {
 

@@ -1,11 +1,11 @@
-#include "foxpro/table_header.h"
+#include "foxpro/read/table_header.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "foxpro/code_page.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 
 namespace quorvel::foxpro {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/field_info.h"
+#include "foxpro/format/field_info.h"
 
 namespace quorvel::foxpro {
 

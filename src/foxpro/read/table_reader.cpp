@@ -1,18 +1,18 @@
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/civil_date.h"
-#include "foxpro/code_page.h"
-#include "foxpro/cpg_file.h"
-#include "foxpro/data_source.h"
-#include "foxpro/dbf_format.h"
-#include "foxpro/decimal_text.h"
-#include "foxpro/deleted_records.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/format/civil_date.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/read/cpg_file.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/format/decimal_text.h"
+#include "foxpro/read/deleted_records.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/text_guess.h"
+#include "foxpro/read/text_guess.h"
 
 namespace quorvel::foxpro {
 

@@ -1,14 +1,14 @@
-#include "foxpro/text_guess.h"
+#include "foxpro/read/text_guess.h"
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string_view>
 
-#include "foxpro/code_page.h"
-#include "foxpro/deleted_records.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/read/deleted_records.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::foxpro {
 

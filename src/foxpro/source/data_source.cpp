@@ -1,18 +1,18 @@
-#include "foxpro/data_source.h"
+#include "foxpro/source/data_source.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/path_names.h"
 #include "foxpro/platform/path_text.h"
 #include "foxpro/platform/regular_file.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

@@ -1,21 +1,21 @@
-#include "foxpro/new_table.h"
+#include "foxpro/source/new_table.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/data_source.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/memo_file.h"
+#include "foxpro/read/memo_file.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/table_replacement.h"
-#include "foxpro/table_set.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/table_replacement.h"
+#include "foxpro/format/table_set.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

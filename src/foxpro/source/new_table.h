@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/name_lock.h"
+#include "foxpro/write/name_lock.h"
 
 namespace quorvel::foxpro {
 

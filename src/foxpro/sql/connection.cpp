@@ -1,16 +1,16 @@
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 
 #include <variant>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/code_page.h"
-#include "foxpro/code_page_name.h"
-#include "foxpro/data_source.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/code_page_name.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/target_table.h"
-#include "foxpro/write_statements.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/target_table.h"
+#include "foxpro/sql/write_statements.h"
 
 namespace quorvel::foxpro {
 

@@ -1,13 +1,13 @@
-#include "foxpro/recordset.h"
+#include "foxpro/sql/recordset.h"
 
 #include <variant>
 
-#include "foxpro/connection.h"
-#include "foxpro/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/mapped_file.h"
-#include "foxpro/sql.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::foxpro {
 

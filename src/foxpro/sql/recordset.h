@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "foxpro/field_info.h"
-#include "foxpro/value.h"
+#include "foxpro/format/field_info.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
 

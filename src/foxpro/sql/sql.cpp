@@ -1,11 +1,11 @@
-#include "foxpro/sql.h"
+#include "foxpro/sql/sql.h"
 
 #include <cctype>
 #include <limits>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql_literal.h"
+#include "foxpro/format/literal_text.h"
 
 namespace quorvel::foxpro {
 

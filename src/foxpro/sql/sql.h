@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "foxpro/value.h"
+#include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
 

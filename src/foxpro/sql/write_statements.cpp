@@ -1,25 +1,25 @@
-#include "foxpro/write_statements.h"
+#include "foxpro/sql/write_statements.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 #include <set>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/atomic_file.h"
-#include "foxpro/data_source.h"
-#include "foxpro/dbf_format.h"
-#include "foxpro/field_encoder.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/write/field_encoder.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/last_update.h"
-#include "foxpro/name_lock.h"
-#include "foxpro/new_table.h"
+#include "foxpro/write/last_update.h"
+#include "foxpro/write/name_lock.h"
+#include "foxpro/source/new_table.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
-#include "foxpro/record_editor.h"
-#include "foxpro/table_copier.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/target_table.h"
+#include "foxpro/write/record_editor.h"
+#include "foxpro/write/table_copier.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/target_table.h"
 
 namespace quorvel::foxpro {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "foxpro/sql.h"
+#include "foxpro/sql/sql.h"
 
 namespace quorvel::foxpro {
 

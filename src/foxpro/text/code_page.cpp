@@ -1,4 +1,4 @@
-#include "foxpro/code_page.h"
+#include "foxpro/text/code_page.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "foxpro/code_page_name.h"
+#include "foxpro/text/code_page_name.h"
 
 #include <cstdlib>
 
-#include "foxpro/code_page.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

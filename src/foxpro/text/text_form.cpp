@@ -1,4 +1,4 @@
-#include "foxpro/text_form.h"
+#include "foxpro/text/text_form.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "foxpro/text_locale.h"
+#include "foxpro/text/text_locale.h"
 
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 
-#include "foxpro/locale_patterns.h"
+#include "foxpro/text/locale_patterns.h"
 #include "foxpro/platform/locale_formats.h"
 
 namespace quorvel::foxpro {

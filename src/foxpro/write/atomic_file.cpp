@@ -1,4 +1,4 @@
-#include "foxpro/atomic_file.h"
+#include "foxpro/write/atomic_file.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,8 +8,8 @@
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/file_reader.h"
-#include "foxpro/table_replacement.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/write/table_replacement.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

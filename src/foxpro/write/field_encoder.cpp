@@ -1,4 +1,4 @@
-#include "foxpro/field_encoder.h"
+#include "foxpro/write/field_encoder.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,11 +6,11 @@
 #include <cstring>
 #include <limits>
 
-#include "foxpro/civil_date.h"
-#include "foxpro/code_page.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/format/civil_date.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql_literal.h"
+#include "foxpro/format/literal_text.h"
 
 namespace quorvel::foxpro {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "foxpro/field_info.h"
-#include "foxpro/sql.h"
+#include "foxpro/format/field_info.h"
+#include "foxpro/sql/sql.h"
 
 namespace quorvel::foxpro {
 

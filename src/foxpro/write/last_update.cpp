@@ -1,4 +1,4 @@
-#include "foxpro/last_update.h"
+#include "foxpro/write/last_update.h"
 
 #include "foxpro/platform/local_date.h"
 

@@ -1,4 +1,4 @@
-#include "foxpro/memo_writer.h"
+#include "foxpro/write/memo_writer.h"
 
 #include <algorithm>
 #include <cstdio>

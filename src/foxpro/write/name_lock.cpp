@@ -1,13 +1,13 @@
-#include "foxpro/name_lock.h"
+#include "foxpro/write/name_lock.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "foxpro/advisory_lock.h"
+#include "foxpro/read/advisory_lock.h"
 
 namespace quorvel::foxpro {
 

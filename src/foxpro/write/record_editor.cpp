@@ -1,10 +1,10 @@
-#include "foxpro/record_editor.h"
+#include "foxpro/write/record_editor.h"
 
 #include <cstring>
 
-#include "foxpro/data_source.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/target_table.h"
+#include "foxpro/write/target_table.h"
 
 namespace quorvel::foxpro {
 

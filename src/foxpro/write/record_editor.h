@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "foxpro/atomic_file.h"
-#include "foxpro/field_encoder.h"
-#include "foxpro/memo_writer.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/field_encoder.h"
+#include "foxpro/write/memo_writer.h"
 
 namespace quorvel::foxpro {
 

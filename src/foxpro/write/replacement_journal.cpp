@@ -1,12 +1,12 @@
-#include "foxpro/replacement_journal.h"
+#include "foxpro/write/replacement_journal.h"
 
 #include <cstdio>
 
-#include "foxpro/ascii_case.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
-#include "foxpro/table_set.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/format/table_set.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

@@ -1,13 +1,13 @@
-#include "foxpro/table_copier.h"
+#include "foxpro/write/table_copier.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/code_page_name.h"
-#include "foxpro/dbf_format.h"
+#include "foxpro/text/code_page_name.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/last_update.h"
-#include "foxpro/memo_writer.h"
+#include "foxpro/write/last_update.h"
+#include "foxpro/write/memo_writer.h"
 
 namespace quorvel::foxpro {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "foxpro/atomic_file.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::foxpro {
 

@@ -1,17 +1,17 @@
-#include "foxpro/table_replacement.h"
+#include "foxpro/write/table_replacement.h"
 
 #include <algorithm>
 
-#include "foxpro/ascii_case.h"
-#include "foxpro/atomic_file.h"
-#include "foxpro/data_source.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/name_lock.h"
+#include "foxpro/write/name_lock.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/process_token.h"
-#include "foxpro/temporary_files.h"
+#include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
 

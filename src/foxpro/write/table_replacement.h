@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/replacement_journal.h"
+#include "foxpro/write/replacement_journal.h"
 
 namespace quorvel::foxpro {
 

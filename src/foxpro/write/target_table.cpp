@@ -1,12 +1,12 @@
-#include "foxpro/target_table.h"
+#include "foxpro/write/target_table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/data_source.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/last_update.h"
-#include "foxpro/memo_file.h"
+#include "foxpro/write/last_update.h"
+#include "foxpro/read/memo_file.h"
 
 namespace quorvel::foxpro {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/advisory_lock.h"
-#include "foxpro/atomic_file.h"
-#include "foxpro/dbf_format.h"
-#include "foxpro/deleted_records.h"
-#include "foxpro/field_encoder.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/advisory_lock.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/read/deleted_records.h"
+#include "foxpro/write/field_encoder.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::foxpro {
 

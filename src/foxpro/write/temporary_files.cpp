@@ -1,15 +1,15 @@
-#include "foxpro/temporary_files.h"
+#include "foxpro/write/temporary_files.h"
 
 #include <random>
 #include <set>
 #include <vector>
 
-#include "foxpro/advisory_lock.h"
+#include "foxpro/read/advisory_lock.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/process_token.h"
-#include "foxpro/table_replacement.h"
+#include "foxpro/write/table_replacement.h"
 
 namespace quorvel::foxpro {
 

@@ -8,11 +8,11 @@
 
 #include <filesystem>
 
-#include "foxpro/atomic_file.h"
-#include "foxpro/data_source.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_writer.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

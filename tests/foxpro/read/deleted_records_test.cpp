@@ -1,7 +1,7 @@
 // The n-th live record through the positions of the deleted ones, and the
 // process-wide list of them that readers and writers share per file state.
 
-#include "foxpro/deleted_records.h"
+#include "foxpro/read/deleted_records.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/connection.h"
-#include "foxpro/recordset.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

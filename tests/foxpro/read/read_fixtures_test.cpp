@@ -9,12 +9,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "foxpro/connection.h"
-#include "foxpro/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/recordset.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/sql/recordset.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 
 namespace quorvel::foxpro {
 namespace {

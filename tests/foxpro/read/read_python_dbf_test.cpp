@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 #include "support/python_runner.h"
 #include "support/table_builder.h"
 

@@ -6,11 +6,11 @@
 #include <climits>
 #include <cmath>
 
-#include "foxpro/code_page.h"
+#include "foxpro/text/code_page.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/locale_patterns.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/text/locale_patterns.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

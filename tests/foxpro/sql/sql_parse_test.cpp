@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql.h"
-#include "foxpro/sql_literal.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/format/literal_text.h"
 
 namespace quorvel::foxpro {
 namespace {

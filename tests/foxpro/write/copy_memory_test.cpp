@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "foxpro/connection.h"
-#include "foxpro/recordset.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

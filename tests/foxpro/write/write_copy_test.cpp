@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "foxpro/atomic_file.h"
-#include "foxpro/connection.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
+#include "foxpro/read/table_reader.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
 

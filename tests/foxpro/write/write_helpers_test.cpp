@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 
 namespace quorvel::foxpro::writetest {
 

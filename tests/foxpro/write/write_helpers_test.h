@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/connection.h"
+#include "foxpro/sql/connection.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro::writetest {

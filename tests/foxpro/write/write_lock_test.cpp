@@ -3,10 +3,10 @@
 
 #include <stdexcept>
 
-#include "foxpro/advisory_lock.h"
+#include "foxpro/read/advisory_lock.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/target_table.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/target_table.h"
 #include "support/child_process.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "foxpro/atomic_file.h"
-#include "foxpro/data_source.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/new_table.h"
-#include "foxpro/table_replacement.h"
+#include "foxpro/source/new_table.h"
+#include "foxpro/write/table_replacement.h"
 #include "support/child_process.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"

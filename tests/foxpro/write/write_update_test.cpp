@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/table_reader.h"
-#include "foxpro/text_form.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
 
