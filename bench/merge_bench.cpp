@@ -21,8 +21,8 @@
 
 #include "bench_table.h"
 #include "compare/difference_list.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/sql/connection.h"
 #include "results/merge.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
 #include "foxpro/text/text_form.h"
 

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "bench_table.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/sql/connection.h"
 
 extern char** environ;
 

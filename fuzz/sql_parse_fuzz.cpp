@@ -11,9 +11,9 @@
 #include <variant>
 #include <vector>
 
-#include "foxpro/write/field_encoder.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql/sql.h"
+#include "foxpro/write/field_encoder.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "data/foxpro_source.h"
 #include "data/source_descriptor.h"
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
 #include "frame/dialogs.h"
 #include "results/text_report.h"
 

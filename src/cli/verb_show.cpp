@@ -5,8 +5,8 @@
 #include "cli/cli_common.h"
 #include "cli/csv_output.h"
 #include "cli/verbs.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/sql/connection.h"
 
 namespace quorvel::cli {
 

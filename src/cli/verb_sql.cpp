@@ -8,9 +8,9 @@
 #include "cli/csv_output.h"
 #include "cli/output_stream.h"
 #include "cli/verbs.h"
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/sql/sql.h"
 #include "foxpro/text/text_form.h"
 

@@ -4,9 +4,9 @@
 
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
+#include "foxpro/sql/connection.h"
 #include "frame/printable_text.h"
 
 namespace quorvel::cli {

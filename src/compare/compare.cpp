@@ -11,10 +11,10 @@
 #include "compare/pairing_walks.h"
 #include "compare/table_pair.h"
 #include "compare/walk_pacer.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql/recordset.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
 #include "frame/error_trap.h"
 
 namespace quorvel::compare {

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "compare/field_name.h"
-#include "foxpro/text/code_page.h"
 #include "foxpro/sql/recordset.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::compare {
 

@@ -11,8 +11,8 @@
 #include "compare/field_pairing.h"
 #include "compare/pairing_walks.h"
 #include "compare/record_hash.h"
-#include "foxpro/text/code_page.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::compare {
 

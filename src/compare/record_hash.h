@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "foxpro/text/text_locale.h"
 #include "foxpro/format/value.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::compare {
 

@@ -9,11 +9,11 @@
 #include "compare/field_pairing.h"
 #include "compare/number_value.h"
 #include "compare/record_hash.h"
-#include "foxpro/text/code_page.h"
-#include "foxpro/text/code_page_name.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/code_page_name.h"
 #include "foxpro/text/text_form.h"
 
 namespace quorvel::compare {

@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "data/source_descriptor.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/sql/connection.h"
 
 namespace quorvel::data {
 

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "compare/difference_line.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/output_file.h"
@@ -16,6 +15,7 @@
 #include "foxpro/platform/path_text.h"
 #include "foxpro/platform/scratch_file.h"
 #include "foxpro/platform/user_text.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/write/temporary_files.h"
 
 namespace quorvel::results {

@@ -11,9 +11,9 @@
 #include "compare/structure_difference.h"
 #include "compare/table_pair.h"
 #include "compare/text_diff.h"
+#include "foxpro/read/table_reader.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
-#include "foxpro/read/table_reader.h"
 #include "foxpro/text/text_form.h"
 
 namespace quorvel::wizard {

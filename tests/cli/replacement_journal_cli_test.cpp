@@ -10,8 +10,8 @@
 #include <map>
 
 #include "data/foxpro_source.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/platform/process_token.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/write/replacement_journal.h"
 #include "foxpro/write/table_replacement.h"
 #include "support/child_process.h"

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
 #include "frame/app_info.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"

@@ -1,13 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <limits>
+#include <ostream>
 #include <stdexcept>
 
 #include "foxpro/format/field_info.h"
-#include "foxpro/sql/sql.h"
 #include "foxpro/format/value.h"
+#include "foxpro/sql/sql.h"
 #include "results/sql_literal.h"
 
 namespace quorvel::results {
@@ -42,7 +42,9 @@ struct LiteralCase {
 class SqlLiteralTest : public ::testing::TestWithParam<LiteralCase> {};
 
 // Keeps test listings (and so the test names CTest discovers) readable.
-void PrintTo(const LiteralCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LiteralCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(SqlLiteralTest, WritesTheValueExactlyForTheTargetType) {
     const auto& c = GetParam();

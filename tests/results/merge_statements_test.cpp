@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "foxpro/format/field_info.h"
-#include "foxpro/sql/sql.h"
 #include "foxpro/format/value.h"
+#include "foxpro/sql/sql.h"
 #include "results/sql_literal.h"
 
 namespace quorvel::results {

@@ -12,8 +12,8 @@
 
 #include "compare/compare.h"
 #include "compare/difference_line.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/source/new_table.h"
+#include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
 #include "foxpro/text/text_locale.h"
 #include "frame/app_info.h"

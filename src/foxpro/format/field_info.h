@@ -11,17 +11,17 @@ namespace quorvel::foxpro {
 // One visible field of a table as a record set lists it (the hidden
 // _NullFlags column is never listed).
 struct FieldInfo {
-    std::string name;         // UTF-8; the container's long name for a table of a .dbc
-    char letter = 'C';        // type letter of the table (C, V, Q, N, F, D, T, L, I, B, Y, M, G, W, P)
-    int typeCode = kTypeChar; // TypeCode as the data source reports it
-    int width = 0;            // bytes in the record
+    std::string name;   // UTF-8; the container's long name for a table of a .dbc
+    char letter = 'C';  // type letter of the table (C, V, Q, N, F, D, T, L, I, B, Y, M, G, W, P)
+    int typeCode = kTypeChar;  // TypeCode as the data source reports it
+    int width = 0;             // bytes in the record
     int decimals = 0;
-    int offset = 0;           // offset in the record, the delete flag at 0
-    bool nullable = false;    // flag 0x02
-    bool binary = false;      // flag 0x04 (no code-page translation)
-    bool memo = false;        // M, G, W, P and a dBase B: the record holds a block reference
-    int nullBit = -1;         // bit in _NullFlags, -1 when none
-    int varLengthBit = -1;    // V/Q "shorter than the width" bit, -1 when none
+    int offset = 0;         // offset in the record, the delete flag at 0
+    bool nullable = false;  // flag 0x02
+    bool binary = false;    // flag 0x04 (no code-page translation)
+    bool memo = false;      // M, G, W, P and a dBase B: the record holds a block reference
+    int nullBit = -1;       // bit in _NullFlags, -1 when none
+    int varLengthBit = -1;  // V/Q "shorter than the width" bit, -1 when none
 };
 
 // What the comparison needs to recognise equal records without decoding
@@ -29,9 +29,9 @@ struct FieldInfo {
 // offsets, code page) hold equal values when their bytes are equal, memo
 // fields aside (their bytes are block numbers, not contents).
 struct TableLayout {
-    int fileType = 0;        // header byte 0
-    int codePage = 0;        // Windows code page number the text is decoded from
-    int recordLength = 0;    // delete flag included
+    int fileType = 0;      // header byte 0
+    int codePage = 0;      // Windows code page number the text is decoded from
+    int recordLength = 0;  // delete flag included
     int nullFlagsOffset = -1;
     int nullFlagsWidth = 0;
     std::vector<FieldInfo> fields;

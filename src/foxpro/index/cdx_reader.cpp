@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/key_expression.h"
 #include "foxpro/platform/mapped_file.h"
+#include "foxpro/source/data_source.h"
 
 namespace quorvel::foxpro {
 

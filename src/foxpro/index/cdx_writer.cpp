@@ -6,13 +6,13 @@
 #include <optional>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_tree.h"
 #include "foxpro/index/key_expression.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 
 namespace quorvel::foxpro {
 

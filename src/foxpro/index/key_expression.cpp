@@ -10,12 +10,12 @@
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/civil_date.h"
 #include "foxpro/format/dbf_format.h"
-#include "foxpro/write/field_encoder.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/key_case.h"
 #include "foxpro/index/key_steps.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/field_encoder.h"
 
 namespace quorvel::foxpro {
 

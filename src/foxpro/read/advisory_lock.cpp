@@ -43,8 +43,9 @@ void setLockWaitHookForTesting(std::function<void(const std::string& fileName)> 
     gWaitHook = std::move(hook);
 }
 
-std::optional<AdvisoryLock> AdvisoryLock::take(platform::NativeHandle fd, const std::string& fileName,
-                                               platform::LockMode mode, Wait wait) {
+std::optional<AdvisoryLock> AdvisoryLock::take(platform::NativeHandle fd,
+                                               const std::string& fileName, platform::LockMode mode,
+                                               Wait wait) {
     const auto identity = platform::identityOfFile(fd);
     if (!identity) throw FoxProError(kErrorFile, fileName + ": cannot be locked");
     return lock(fd, false, *identity, fileName, mode, wait);
@@ -59,7 +60,8 @@ std::optional<AdvisoryLock> AdvisoryLock::takePath(const std::string& path,
         if (const auto identity = platform::identityOfPath(path)) {
             std::lock_guard guard(gMutex);
             auto it = gHeld.find(keyOf(*identity));
-            if (it != gHeld.end() && (it->second.exclusive > 0 || it->second.sharedFd != platform::kNoHandle)) {
+            if (it != gHeld.end() &&
+                (it->second.exclusive > 0 || it->second.sharedFd != platform::kNoHandle)) {
                 ++it->second.shared;
                 return AdvisoryLock(platform::kNoHandle, false, true, *identity, mode);
             }

@@ -1,11 +1,11 @@
 #include "foxpro/read/cpg_file.h"
 
-#include "foxpro/text/code_page.h"
-#include "foxpro/text/code_page_name.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/regular_file.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/code_page_name.h"
 
 namespace quorvel::foxpro {
 

@@ -4,11 +4,11 @@
 #include <new>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/source/data_source.h"
-#include "foxpro/read/dbt_memo.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/read/fpt_memo.h"
 #include "foxpro/platform/mapped_file.h"
+#include "foxpro/read/dbt_memo.h"
+#include "foxpro/read/fpt_memo.h"
+#include "foxpro/source/data_source.h"
 
 namespace quorvel::foxpro {
 

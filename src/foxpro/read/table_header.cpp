@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "foxpro/text/code_page.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

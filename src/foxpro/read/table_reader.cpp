@@ -5,14 +5,14 @@
 
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/civil_date.h"
-#include "foxpro/text/code_page.h"
-#include "foxpro/read/cpg_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/format/decimal_text.h"
-#include "foxpro/read/deleted_records.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/cpg_file.h"
+#include "foxpro/read/deleted_records.h"
 #include "foxpro/read/text_guess.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "foxpro/read/advisory_lock.h"
 #include "foxpro/format/field_info.h"
-#include "foxpro/read/memo_file.h"
-#include "foxpro/platform/mapped_file.h"
-#include "foxpro/read/table_header.h"
 #include "foxpro/format/value.h"
+#include "foxpro/platform/mapped_file.h"
+#include "foxpro/read/advisory_lock.h"
+#include "foxpro/read/memo_file.h"
+#include "foxpro/read/table_header.h"
 
 namespace quorvel::foxpro {
 

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <string_view>
 
-#include "foxpro/text/code_page.h"
-#include "foxpro/read/deleted_records.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/deleted_records.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

@@ -5,16 +5,16 @@
 #include <memory>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/read/memo_file.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
+#include "foxpro/read/memo_file.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/write/table_replacement.h"
-#include "foxpro/format/table_set.h"
 #include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {
@@ -116,7 +116,8 @@ bool newTableIsTableOf(const NewTableTarget& target, const DataSource& source,
         if (const auto identity = platform::identityOfPath(target.folder + "/" + file))
             present.push_back(*identity);
     for (const auto& file : source.tableFiles(tableName)) {
-        if (isFileOfTableSet(stem, fileNameOf(file)) && sameFolder(parentFolder(file), target.folder))
+        if (isFileOfTableSet(stem, fileNameOf(file)) &&
+            sameFolder(parentFolder(file), target.folder))
             return true;
         const auto identity = platform::identityOfPath(file);
         if (identity && std::find(present.begin(), present.end(), *identity) != present.end())

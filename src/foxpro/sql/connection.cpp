@@ -3,14 +3,14 @@
 #include <variant>
 
 #include "foxpro/format/ascii_case.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/sql.h"
+#include "foxpro/sql/write_statements.h"
 #include "foxpro/text/code_page.h"
 #include "foxpro/text/code_page_name.h"
-#include "foxpro/source/data_source.h"
-#include "foxpro/foxpro_error.h"
-#include "foxpro/sql/sql.h"
-#include "foxpro/read/table_reader.h"
 #include "foxpro/write/target_table.h"
-#include "foxpro/sql/write_statements.h"
 
 namespace quorvel::foxpro {
 

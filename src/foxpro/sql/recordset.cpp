@@ -2,12 +2,12 @@
 
 #include <variant>
 
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/mapped_file.h"
-#include "foxpro/sql/sql.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/sql.h"
 
 namespace quorvel::foxpro {
 

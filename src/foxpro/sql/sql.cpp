@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/foxpro_error.h"
 #include "foxpro/format/literal_text.h"
+#include "foxpro/foxpro_error.h"
 
 namespace quorvel::foxpro {
 

@@ -27,16 +27,17 @@ namespace quorvel::foxpro {
 struct Literal {
     enum class Kind { Text, Number, Logical, Null, Date, DateTime, Binary };
     Kind kind = Kind::Null;
-    std::string text;    // Text: the content ('' undone); Number: as written ("-1.5e3"); Binary: raw bytes
+    std::string
+        text;  // Text: the content ('' undone); Number: as written ("-1.5e3"); Binary: raw bytes
     bool logical = false;
-    DateTime dateTime;   // Date: dateTime.date only; year 0 for the empty date {}
+    DateTime dateTime;  // Date: dateTime.date only; year 0 for the empty date {}
 };
 
 struct SelectStatement {
     std::string table;
-    bool count = false;                   // SELECT COUNT(*)
-    std::optional<std::int64_t> recno;    // WHERE RECNO() = n
-    std::optional<std::string> intoTable; // INTO TABLE [n]
+    bool count = false;                    // SELECT COUNT(*)
+    std::optional<std::int64_t> recno;     // WHERE RECNO() = n
+    std::optional<std::string> intoTable;  // INTO TABLE [n]
 };
 
 struct UpdateStatement {

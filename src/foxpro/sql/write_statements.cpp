@@ -6,19 +6,19 @@
 #include <set>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/format/dbf_format.h"
-#include "foxpro/write/field_encoder.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/write/last_update.h"
-#include "foxpro/write/name_lock.h"
-#include "foxpro/source/new_table.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/source/new_table.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/field_encoder.h"
+#include "foxpro/write/last_update.h"
+#include "foxpro/write/name_lock.h"
 #include "foxpro/write/record_editor.h"
 #include "foxpro/write/table_copier.h"
-#include "foxpro/read/table_reader.h"
 #include "foxpro/write/target_table.h"
 
 namespace quorvel::foxpro {

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "foxpro/text/text_locale.h"
 #include "foxpro/format/value.h"
+#include "foxpro/text/text_locale.h"
 
 namespace quorvel::foxpro {
 

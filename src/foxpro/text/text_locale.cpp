@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "foxpro/text/locale_patterns.h"
 #include "foxpro/platform/locale_formats.h"
+#include "foxpro/text/locale_patterns.h"
 
 namespace quorvel::foxpro {
 
@@ -62,8 +62,8 @@ std::string fromPicture(std::string_view picture, Part part) {
         const char c = picture[i];
         if (c == '\'') {
             const std::size_t end = picture.find('\'', i + 1);
-            const std::string_view text =
-                picture.substr(i + 1, (end == std::string_view::npos ? picture.size() : end) - i - 1);
+            const std::string_view text = picture.substr(
+                i + 1, (end == std::string_view::npos ? picture.size() : end) - i - 1);
             if (text.empty() && end != std::string_view::npos) out += '\'';
             for (char t : text) out += t == '%' ? std::string("%%") : std::string(1, t);
             i = end == std::string_view::npos ? picture.size() : end + 1;
@@ -74,7 +74,8 @@ std::string fromPicture(std::string_view picture, Part part) {
         if (const std::optional<std::string> replaced = part(c, run)) {
             out += *replaced;
         } else {
-            for (std::size_t k = 0; k < run; ++k) out += c == '%' ? std::string("%%") : std::string(1, c);
+            for (std::size_t k = 0; k < run; ++k)
+                out += c == '%' ? std::string("%%") : std::string(1, c);
         }
         i += run;
     }

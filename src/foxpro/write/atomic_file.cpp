@@ -117,7 +117,8 @@ void FileSink::appendFromFile(const platform::FileReader& source, std::uint64_t 
     // What the kernel did not copy is copied by hand.
     std::string chunk;
     while (copied < size) {
-        chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kAppendBuffer)));
+        chunk.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kAppendBuffer)));
         const std::size_t n = source.readAt(offset + copied, chunk.data(), chunk.size());
         if (n == 0) throw FoxProError(kErrorFile, name_ + ": the source ended early");
         writeAll(appended_ + copied, chunk.data(), n, false);

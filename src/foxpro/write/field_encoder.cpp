@@ -7,10 +7,10 @@
 #include <limits>
 
 #include "foxpro/format/civil_date.h"
-#include "foxpro/text/code_page.h"
 #include "foxpro/format/dbf_format.h"
-#include "foxpro/foxpro_error.h"
 #include "foxpro/format/literal_text.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {
 

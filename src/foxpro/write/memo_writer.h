@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/write/atomic_file.h"
 
 namespace quorvel::foxpro {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/write/target_table.h"
 
 namespace quorvel::foxpro {

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "foxpro/format/ascii_case.h"
+#include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
-#include "foxpro/format/table_set.h"
 #include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {

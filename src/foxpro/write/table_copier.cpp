@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/text/code_page_name.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/text/code_page_name.h"
 #include "foxpro/write/last_update.h"
 #include "foxpro/write/memo_writer.h"
 
@@ -53,8 +53,7 @@ void TableCopier::write(FileSink& table, FileSink* memoSink) {
     auto copyRun = [&](std::int64_t index, std::int64_t length) {
         const std::uint64_t bytes = static_cast<std::uint64_t>(length) * rl;
         if (bytes < kKernelCopy || !sourceFile) {
-            pieces.push_back(
-                {src_.storedRecord(index).data(), static_cast<std::size_t>(bytes)});
+            pieces.push_back({src_.storedRecord(index).data(), static_cast<std::size_t>(bytes)});
             gathered += bytes;
             if (pieces.size() == 1024 || gathered >= (8u << 20)) writePieces();
             return;

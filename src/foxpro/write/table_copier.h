@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 
 namespace quorvel::foxpro {
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/write/name_lock.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/process_token.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/name_lock.h"
 #include "foxpro/write/temporary_files.h"
 
 namespace quorvel::foxpro {

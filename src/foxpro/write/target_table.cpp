@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/write/last_update.h"
 #include "foxpro/read/memo_file.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/write/last_update.h"
 
 namespace quorvel::foxpro {
 

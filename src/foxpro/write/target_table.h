@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "foxpro/read/advisory_lock.h"
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/read/advisory_lock.h"
 #include "foxpro/read/deleted_records.h"
-#include "foxpro/write/field_encoder.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/field_encoder.h"
 
 namespace quorvel::foxpro {
 

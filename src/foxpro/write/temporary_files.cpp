@@ -4,11 +4,11 @@
 #include <set>
 #include <vector>
 
-#include "foxpro/read/advisory_lock.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/process_token.h"
+#include "foxpro/read/advisory_lock.h"
 #include "foxpro/write/table_replacement.h"
 
 namespace quorvel::foxpro {

@@ -4,11 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

@@ -8,11 +8,11 @@
 
 #include <filesystem>
 
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

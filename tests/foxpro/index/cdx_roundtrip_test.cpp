@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <map>
 
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/index/key_expression.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

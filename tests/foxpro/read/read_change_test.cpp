@@ -11,12 +11,12 @@
 #include <fstream>
 #include <optional>
 
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql/recordset.h"
-#include "foxpro/write/table_copier.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/table_copier.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql/recordset.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
 #include "foxpro/text/text_form.h"
 
 namespace quorvel::foxpro {

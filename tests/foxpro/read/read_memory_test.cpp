@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
-#include "foxpro/text/code_page.h"
+#include "foxpro/read/table_reader.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
-#include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
 #include "support/table_builder.h"
 
 namespace quorvel::foxpro {

@@ -6,10 +6,10 @@
 #include <climits>
 #include <cmath>
 
-#include "foxpro/text/code_page.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/text/locale_patterns.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/locale_patterns.h"
 #include "foxpro/text/text_form.h"
 #include "support/table_builder.h"
 

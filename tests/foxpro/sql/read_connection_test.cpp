@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/sql/recordset.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/sql/recordset.h"
 #include "support/child_process.h"
 #include "support/open_files.h"
 #include "support/table_builder.h"

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "foxpro/format/literal_text.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/sql/sql.h"
-#include "foxpro/format/literal_text.h"
 
 namespace quorvel::foxpro {
 namespace {

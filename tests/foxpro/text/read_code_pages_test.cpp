@@ -6,15 +6,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "foxpro/text/code_page.h"
-#include "foxpro/text/code_page_name.h"
-#include "foxpro/sql/connection.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/text/code_page.h"
+#include "foxpro/text/code_page_name.h"
+#include "foxpro/write/write_helpers_test.h"
 #include "support/python_runner.h"
 #include "support/table_builder.h"
-#include "foxpro/write/write_helpers_test.h"
 
 namespace quorvel::foxpro {
 namespace {

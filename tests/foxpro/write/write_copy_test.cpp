@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/sql/connection.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/sql/connection.h"
+#include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
 

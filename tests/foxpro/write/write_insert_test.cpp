@@ -4,10 +4,10 @@
 #include <ctime>
 #include <filesystem>
 
-#include "foxpro/write/atomic_file.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/local_date.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 #include "write_helpers_test.h"
 

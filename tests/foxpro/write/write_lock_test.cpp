@@ -3,8 +3,8 @@
 
 #include <stdexcept>
 
-#include "foxpro/read/advisory_lock.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/advisory_lock.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/write/target_table.h"
 #include "support/child_process.h"

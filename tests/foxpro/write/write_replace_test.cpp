@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "foxpro/write/atomic_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/source/new_table.h"
+#include "foxpro/write/atomic_file.h"
 #include "foxpro/write/table_replacement.h"
 #include "support/child_process.h"
 #include "support/table_builder.h"
