@@ -8,7 +8,7 @@
 #include "foxpro/index/cdx_format.h"
 #include "foxpro/index/key_expression.h"
 #include "foxpro/platform/mapped_file.h"
-#include "foxpro/source/data_source.h"
+#include "foxpro/read/file_names.h"
 
 namespace quorvel::foxpro {
 

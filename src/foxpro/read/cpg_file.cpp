@@ -3,7 +3,7 @@
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_reader.h"
 #include "foxpro/platform/regular_file.h"
-#include "foxpro/source/data_source.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/text/code_page.h"
 #include "foxpro/text/code_page_name.h"
 

@@ -7,8 +7,8 @@
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/mapped_file.h"
 #include "foxpro/read/dbt_memo.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/read/fpt_memo.h"
-#include "foxpro/source/data_source.h"
 
 namespace quorvel::foxpro {
 

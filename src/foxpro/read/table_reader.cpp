@@ -10,8 +10,8 @@
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/cpg_file.h"
 #include "foxpro/read/deleted_records.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/read/text_guess.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/text/code_page.h"
 
 namespace quorvel::foxpro {

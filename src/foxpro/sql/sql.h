@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "foxpro/format/literal.h"
 #include "foxpro/format/value.h"
 
 namespace quorvel::foxpro {
@@ -23,15 +24,6 @@ namespace quorvel::foxpro {
 //
 // RECNO() = n selects the n-th live record in stored order (1-based,
 // deleted records not counted): the position the comparison reports.
-
-struct Literal {
-    enum class Kind { Text, Number, Logical, Null, Date, DateTime, Binary };
-    Kind kind = Kind::Null;
-    std::string
-        text;  // Text: the content ('' undone); Number: as written ("-1.5e3"); Binary: raw bytes
-    bool logical = false;
-    DateTime dateTime;  // Date: dateTime.date only; year 0 for the empty date {}
-};
 
 struct SelectStatement {
     std::string table;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "foxpro/format/field_info.h"
-#include "foxpro/sql/sql.h"
+#include "foxpro/format/literal.h"
 
 namespace quorvel::foxpro {
 

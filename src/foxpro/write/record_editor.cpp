@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "foxpro/foxpro_error.h"
-#include "foxpro/source/data_source.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/write/target_table.h"
 
 namespace quorvel::foxpro {

@@ -8,7 +8,7 @@
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/platform/process_token.h"
-#include "foxpro/source/data_source.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/write/atomic_file.h"
 #include "foxpro/write/name_lock.h"
 #include "foxpro/write/temporary_files.h"

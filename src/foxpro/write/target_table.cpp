@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/read/memo_file.h"
-#include "foxpro/source/data_source.h"
 #include "foxpro/write/last_update.h"
 
 namespace quorvel::foxpro {
