@@ -7,12 +7,23 @@ if(CMAKE_CROSSCOMPILING)
   # ctest runs them (through the emulator), so that building needs no Wine.
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsGTest.cmake)
   set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+  # The folders that the toolchain file gives Wine: it stops when its
+  # temporary folder is not there.
+  if(QUORVEL_WINE_HOME)
+    file(MAKE_DIRECTORY ${QUORVEL_WINE_HOME}/.config ${QUORVEL_WINE_HOME}/.local/share
+         ${QUORVEL_WINE_HOME}/.local/state ${QUORVEL_WINE_HOME}/.cache ${QUORVEL_WINE_HOME}/tmp)
+  endif()
 else()
   find_package(GTest REQUIRED)
 endif()
 include(GoogleTest)
 
 get_filename_component(QUORVEL_FIXTURES "${CMAKE_SOURCE_DIR}/../shared/fixtures" ABSOLUTE)
+# The toolkit's runtime folder, which it would otherwise make as runtime-USER
+# in the temporary folder and leave there; it must be the user's alone.
+set(QUORVEL_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/test-runtime)
+file(MAKE_DIRECTORY ${QUORVEL_TEST_RUNTIME_DIR})
+file(CHMOD ${QUORVEL_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
 function(quorvel_add_test name)
   cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
@@ -27,7 +38,8 @@ function(quorvel_add_test name)
     QUORVEL_VERSION="${PROJECT_VERSION}"
     QUORVEL_CLI_PATH="$<TARGET_FILE:quorvel-cli>")
   add_dependencies(${name} quorvel-cli)
-  set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;QUORVEL_FIXTURES=${QUORVEL_FIXTURES}")
+  set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;QUORVEL_FIXTURES=${QUORVEL_FIXTURES}"
+          "XDG_RUNTIME_DIR=${QUORVEL_TEST_RUNTIME_DIR}")
   if(ARG_QT)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")

@@ -1,8 +1,8 @@
 # GoogleTest for a cross build: Debian's googletest package ships the sources
 # (no Windows libraries), so they are built here with the project's toolchain
 # and give the same GTest::gtest, GTest::gtest_main and GTest::gmock targets as
-# find_package(GTest) does on Linux.
-set(QUORVEL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+# find_package(GTest) does on Linux.  QUORVEL_GTEST_SOURCE_DIR is set where the
+# tests are chosen (QuorvelTestChoice.cmake).
 if(NOT EXISTS ${QUORVEL_GTEST_SOURCE_DIR}/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest sources not found in ${QUORVEL_GTEST_SOURCE_DIR} (Debian package googletest)")
 endif()

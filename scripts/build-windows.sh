@@ -6,14 +6,21 @@
 # Usage: build-windows.sh [target...]    ("all" also builds the tests)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/step.sh
 
 scripts/install-deps.sh run g++-mingw-w64-x86-64-posix googletest
-cmake -S . -B build-windows -G Ninja -DQUORVEL_GUI=OFF \
-      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake >/dev/null
+# GoogleTest's sources are installed above: the tests are asked for, so that
+# "all" fails loudly if they are missing.
+# The generator and the toolchain are a folder's first configuration's.
+first=()
+[ -f build-windows/CMakeCache.txt ] ||
+  first=(-G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake)
+step "Configuring build-windows/ (cmake, MinGW-w64)" cmake -S . -B build-windows "${first[@]}" \
+  -DQUORVEL_GUI=OFF -DQUORVEL_TESTS=ON
 if [ $# -eq 0 ]; then
   set -- quorvel-cli
 fi
-cmake --build build-windows -j"$(nproc)" --target "$@"
+step "Building $* in build-windows/" cmake --build build-windows -j"$(nproc)" --target "$@"
 
 # A program linked against a MinGW runtime DLL (libstdc++-6.dll, libgcc_s_seh-1.dll,
 # libwinpthread-1.dll) would not start on a Windows machine without MinGW.

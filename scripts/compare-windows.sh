@@ -11,20 +11,18 @@ cd "$(dirname "$0")/.."
 
 linux=${1:-build/src/cli/quorvel-cli}
 windows=${2:-build-windows/src/cli/quorvel-cli.exe}
-wine=$(sed -n 's/^QUORVEL_WINE:FILEPATH=//p' build-windows/CMakeCache.txt 2>/dev/null || true)
+. scripts/lib/wine.sh
 for f in "$linux" "$windows" "$wine"; do
   if [ -z "$f" ] || [ ! -x "$f" ]; then
     echo "compare-windows.sh: missing ${f:-wine64} (build both first)" >&2
     exit 2
   fi
 done
-export WINEPREFIX="$PWD/build-windows/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 
-wineserver="$(dirname "$wine")/wineserver"
 work=$(mktemp -d)
 # Wine's server and services are ended with the script, not left behind.
-trap 'rm -rf "$work"; "$wineserver" -k 2>/dev/null || true' EXIT
+trap 'rm -rf "$work"; wine_end' EXIT
 cases=0
 failed=0
 

@@ -6,7 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh run xvfb xauth
-cmake -S . -B build -G Ninja >/dev/null
+# build/ in the configuration that run.sh and test.sh left it in.
+generator=()
+[ -f build/CMakeCache.txt ] || generator=(-G Ninja)
+cmake -S . -B build "${generator[@]}" >/dev/null
 cmake --build build -j"$(nproc)" --target results_screenshot
 # A copy of the samples, so that the shipped ones stay as they are.
 work=$(mktemp -d)

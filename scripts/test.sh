@@ -3,6 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer in a separate build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/step.sh
 
 build=build
 flags=()
@@ -12,7 +13,11 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 
 scripts/install-deps.sh test
-cmake -S . -B "$build" -G Ninja -DQUORVEL_TESTS=ON "${flags[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# Tests asked for, so that a missing GoogleTest stops here instead of leaving
+# them out.  build/ is run.sh's folder too, which keeps this configuration.
+generator=()
+[ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
+step "Configuring $build/ (cmake)" cmake -S . -B "$build" "${generator[@]}" -DQUORVEL_TESTS=ON "${flags[@]}"
+step "Building $build/" cmake --build "$build" -j"$(nproc)"
 cd "$build"
-ctest --output-on-failure -j"$(nproc)"
+step "Running the tests in $build/ (ctest)" ctest --output-on-failure -j"$(nproc)"

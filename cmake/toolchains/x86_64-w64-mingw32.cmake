@@ -23,11 +23,18 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -s")
 
 # ctest and gtest_discover_tests run the test programs through Wine, in a Wine
 # prefix of the build folder's own (created on first use, about 0.7 GB), quiet
-# and without a display.  Debian's wine64 package puts wine64 outside PATH.
+# and without a display, with a home, XDG folders and a temporary folder
+# inside the build folder (made by QuorvelTesting.cmake), so that Wine's menu
+# entries and its server's folder stay there.  scripts/lib/wine.sh sets the
+# same for the scripts.  Debian's wine64 package puts wine64 outside PATH.
 find_program(QUORVEL_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(QUORVEL_WINE NAMES wine64 wine)
 if(QUORVEL_WINE)
+  set(QUORVEL_WINE_HOME ${CMAKE_BINARY_DIR}/wine-home)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+      HOME=${QUORVEL_WINE_HOME} XDG_CONFIG_HOME=${QUORVEL_WINE_HOME}/.config
+      XDG_DATA_HOME=${QUORVEL_WINE_HOME}/.local/share XDG_CACHE_HOME=${QUORVEL_WINE_HOME}/.cache
+      XDG_STATE_HOME=${QUORVEL_WINE_HOME}/.local/state TMPDIR=${QUORVEL_WINE_HOME}/tmp
       ${QUORVEL_WINE})
 endif()

@@ -8,11 +8,11 @@ std::string fieldTypeText(const foxpro::FieldInfo& field) {
         case 'C':
         case 'V':
         case 'Q':
-            text += "(" + std::to_string(field.width) + ")";
+            text += '(' + std::to_string(field.width) + ")";
             break;
         case 'N':
         case 'F':
-            text += "(" + std::to_string(field.width) + "," + std::to_string(field.decimals) + ")";
+            text += '(' + std::to_string(field.width) + "," + std::to_string(field.decimals) + ")";
             break;
         default:
             // The width is the type's own (a memo's block number, a date's

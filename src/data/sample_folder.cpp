@@ -40,7 +40,7 @@ void copyWhole(const std::string& shipped, const std::string& target) {
     for (std::random_device random;;) {
         temporary = parent /
                     foxpro::platform::pathFromText(
-                        "." + foxpro::platform::textFromPath(targetPath.filename()) + ".copy-" +
+                        '.' + foxpro::platform::textFromPath(targetPath.filename()) + ".copy-" +
                         foxpro::platform::processToken() + "-" + std::to_string(random() % 100000));
         if (fs::create_directory(temporary, ec)) break;
         if (ec) fail(target, ec);

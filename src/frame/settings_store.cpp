@@ -26,7 +26,7 @@ std::string pairKey(const char* group, const std::string& table1, const std::str
             if (c == '/' || c == '\\') c = '_';
         return text;
     };
-    return group + ("/" + part(table1)) + "/" + part(table2);
+    return group + ('/' + part(table1)) + "/" + part(table2);
 }
 
 }  // namespace

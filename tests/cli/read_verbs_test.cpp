@@ -178,7 +178,7 @@ TEST_F(VerbTest, TableThatShrinksWhileShownOrComparedExitsTwo) {
     const std::string src = Tables();
     TableBuilder t(0x30);
     t.field("NAME", 'C', 100);
-    for (int i = 0; i < 90000; ++i) t.record({Cell::text("n" + std::to_string(i))});
+    for (int i = 0; i < 90000; ++i) t.record({Cell::text('n' + std::to_string(i))});
     struct Case {
         std::vector<std::string> args;
         std::string file;

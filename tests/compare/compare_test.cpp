@@ -572,7 +572,7 @@ TEST_F(CompareTest, LongTablesInOneKeyOrderAndAKeyAgainAtTheEnd) {
     TableBuilder t1(0x30), t2(0x30);
     for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("NAME", 'C', 6);
     for (int i = 1; i <= 5000; ++i) {
-        t1.record({Cell::integer32(i), Cell::text("n" + std::to_string(i))});
+        t1.record({Cell::integer32(i), Cell::text('n' + std::to_string(i))});
         t2.record({Cell::integer32(i), Cell::text(i == 4000 ? "x" : "n" + std::to_string(i))});
     }
     t2.record({Cell::integer32(10), Cell::text("again")});

@@ -66,7 +66,7 @@ TEST(ValueRulesTest, TextRulesFoldCaseAndBlanksOfTextOnly) {
     EXPECT_FALSE(
         rules.equal(Value::text(" abc"), kTypeChar, Value::text("abc"), kTypeChar, locale));
     EXPECT_FALSE(rules.equal(Value::text("abd"), kTypeChar, Value::text("ABC"), kTypeChar, locale));
-    options.tolerance = "5";
+    options.tolerance = '5';
     EXPECT_FALSE(ValueRules(options).equal(Value::date({2020, 1, 1}), foxpro::kTypeDate,
                                            Value::date({2020, 1, 2}), foxpro::kTypeDate, locale));
     // Null equals only null, whatever the rules.

@@ -471,9 +471,9 @@ TEST_F(MergeTest, LinesInAnyOrderReadTheirOwnRecordsOfTableTwo) {
     t2.field("NAME", 'C', 6);
     constexpr int kRecords = 300;
     for (int r = 1; r <= kRecords; ++r) {
-        t1.record({Cell::text("a" + std::to_string(r))});
+        t1.record({Cell::text('a' + std::to_string(r))});
         if (r % 7 == 0) t2.record({Cell::text("gone")}, true);
-        t2.record({Cell::text("b" + std::to_string(r))});
+        t2.record({Cell::text('b' + std::to_string(r))});
     }
     t1.write(dir.file("t1.dbf"));
     t2.write(dir.file("t2.dbf"));

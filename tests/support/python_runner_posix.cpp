@@ -32,7 +32,7 @@ std::string runPython(const std::string& script, bool* ok, const std::vector<std
     const std::string path = scratch.file("script.py");
     std::ofstream(path) << script;
     std::string command = std::string(kPython) + " " + shellQuoted(path);
-    for (const auto& a : args) command += " " + shellQuoted(a);
+    for (const auto& a : args) command += ' ' + shellQuoted(a);
     command += " 2>&1";
     std::FILE* p = ::popen(command.c_str(), "r");
     if (p == nullptr) return "";

@@ -29,7 +29,7 @@ class TableReadTest : public ::testing::Test {
         TableBuilder t(type);
         t.field("NAME", 'C', 5).field("QTY", 'N', 4, 1).field("NOTE", 'M', type == 0x30 ? 4 : 10);
         for (int i = 0; i < 10; ++i)
-            t.record({Cell::text("n" + std::to_string(i)), Cell::number(std::to_string(i)),
+            t.record({Cell::text('n' + std::to_string(i)), Cell::number(std::to_string(i)),
                       Cell::memo("memo " + std::to_string(i))});
         return t;
     }

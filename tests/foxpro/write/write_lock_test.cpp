@@ -51,7 +51,7 @@ TEST_F(WriteLockTest, TwoProcessesWritingOneTableLoseNothing) {
     auto writer = [this](int k) {
         return test::forkChild([this, k] {
             for (int i = 1; i <= 100; ++i) {
-                const std::string name = "p" + std::to_string(k) + "-" + std::to_string(i);
+                const std::string name = 'p' + std::to_string(k) + "-" + std::to_string(i);
                 if (!run("INSERT INTO t VALUES('" + name + "', 'memo of " + name + "', 0, 0)")
                          .empty() ||
                     !run("UPDATE t SET N" + std::to_string(k) + " = " + std::to_string(i) +
