@@ -44,6 +44,14 @@ function(quorvel_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
   else()
-    gtest_discover_tests(${name} PROPERTIES ENVIRONMENT "${env}" DISCOVERY_TIMEOUT 60)
+    # The discovered tests' properties pass through a script that splits a
+    # list into separate arguments, which leaves ENVIRONMENT only its first
+    # entry: the environment is set by a file ctest reads after the list.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+    file(WRITE ${env_file} "if(DEFINED ${name}_TESTS)\n"
+         "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${env}\")\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
   endif()
 endfunction()
