@@ -24,6 +24,18 @@ bool isPrivateUse(wchar_t c) {
     return c >= 0xE000 && c <= 0xF8FF;
 }
 
+// Windows decodes the bytes these single-byte pages leave undefined (0x81 of
+// 1252, say) to the C1 control of the same number, where the C library's
+// tables have no character.  None of their defined bytes is such a control,
+// so a C1 control counts as no character here, in both directions.
+bool undefinedIsC1Control(int codePage) {
+    return codePage == 874 || (codePage >= 1250 && codePage <= 1258);
+}
+
+bool isC1Control(wchar_t c) {
+    return c >= 0x80 && c <= 0x9F;
+}
+
 // Pages whose conversions take no flags (the stateful ISO 2022 ones, UTF-7,
 // GB 18030 and the like); UTF-8 takes only the error flag.
 bool takesNoFlags(int codePage) {
@@ -36,7 +48,8 @@ class WindowsConverter : public CodePageConverter {
     WindowsConverter(int codePage, int longestCharacter)
         : codePage_(static_cast<UINT>(codePage)),
           longest_(longestCharacter),
-          privateUseRefused_(userDefinedIsPrivateUse(codePage)) {
+          privateUseRefused_(userDefinedIsPrivateUse(codePage)),
+          c1Refused_(undefinedIsC1Control(codePage)) {
         const bool utf8 = codePage == 65001;
         decodeFlags_ = takesNoFlags(codePage) ? 0 : MB_ERR_INVALID_CHARS;
         encodeFlags_ =
@@ -64,6 +77,7 @@ class WindowsConverter : public CodePageConverter {
         const std::wstring wide = wideFromUtf8(character);
         if (wide.empty()) return false;
         if (privateUseRefused_ && isPrivateUse(wide[0])) return false;
+        if (c1Refused_ && isC1Control(wide[0])) return false;
         char buffer[16];
         BOOL usedDefault = FALSE;
         const int n = WideCharToMultiByte(codePage_, encodeFlags_, wide.data(),
@@ -84,9 +98,9 @@ class WindowsConverter : public CodePageConverter {
                                           static_cast<int>(wide_.size()));
         if (n <= 0) return false;
         const std::wstring_view text(wide_.data(), static_cast<std::size_t>(n));
-        if (privateUseRefused_)
-            for (const wchar_t c : text)
-                if (isPrivateUse(c)) return false;
+        for (const wchar_t c : text)
+            if ((privateUseRefused_ && isPrivateUse(c)) || (c1Refused_ && isC1Control(c)))
+                return false;
         out += utf8FromWide(text);
         return true;
     }
@@ -94,6 +108,7 @@ class WindowsConverter : public CodePageConverter {
     UINT codePage_;
     int longest_;
     bool privateUseRefused_;
+    bool c1Refused_;
     DWORD decodeFlags_ = 0;
     DWORD encodeFlags_ = 0;
     bool askDefault_ = true;
