@@ -56,12 +56,15 @@ class Merge {
             updatePass(fieldDifferences);
             if (!stopRequested() && countTicked(addedDeleted) > 0) insertPass(addedDeleted);
             report();
-            // The new table is let go before it moves or goes.
+            // The new table is let go before it moves or goes; its held
+            // records are written first, and only then is it put in place.
             table2Rows_.reset();
-            source1_.releaseTable();
             if (!stopRequested())
-                outcome_.tableMade =
-                    attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
+                outcome_.tableMade = attempt(kStepPutInPlace, nullptr, [&] {
+                    source1_.finishTable();
+                    newTable_->commit();
+                });
+            source1_.releaseTable();
             newTable_.reset();  // what was not put in place goes with it
             if (outcome_.tableMade)
                 dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
@@ -154,7 +157,7 @@ class Merge {
                                                            request_.replaceExisting, keep);
             source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
             // The updates and inserts that follow find it open.
-            source1_.holdTable(newTable_->name());
+            source1_.holdTable(newTable_->name(), true);
         });
         if (!made) newTable_.reset();
         // Also when the copy failed: what was left alone stays so.
@@ -181,6 +184,7 @@ class Merge {
                     foxpro::kLockOptimistic);
             std::vector<foxpro::FieldInfo> fields;
             for (int i = 0; i < rs.fieldCount(); ++i) fields.push_back(rs.field(i));
+            codePage1_ = rs.layout().codePage;
             rs.close();
             targetFields_ = std::move(fields);
         }
@@ -258,8 +262,32 @@ class Merge {
         const int index = fieldPairing(record).partner1[position];
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
-        const std::string literal = sqlLiteral(record.value(index), record.field(index), target);
+        const std::string literal = literalOf(record, index, target);
         executeOnNewTable(updateStatement(newTable_->name(), field, literal, d.record1));
+    }
+
+    // Field index of Table #2's current record as the literal for target.
+    // Text with bytes its code page cannot decode reads as stand-in
+    // characters, which would be written back as other bytes (in UTF-8
+    // above all): into a field of the same code page it goes as the bytes
+    // it is stored as.
+    std::string literalOf(const foxpro::Recordset& record, int index,
+                          const foxpro::FieldInfo& target) {
+        const foxpro::Value value = record.value(index);
+        const foxpro::FieldInfo& source = record.field(index);
+        const bool text = target.letter == 'C' || target.letter == 'V' || target.letter == 'M';
+        if (value.decodedCleanly() || value.kind() != foxpro::Value::Kind::Text || !text ||
+            (target.memo != source.memo) || record.layout().codePage != codePage1())
+            return sqlLiteral(value, source, target);
+        const auto raw = record.rawRecord();
+        if (source.memo) return bytesLiteral(record.table().memo(raw, index).data);
+        return bytesLiteral(std::string(record.table().storedText(raw, index)));
+    }
+
+    // The code page of the new table's text: Table #1's.
+    int codePage1() {
+        targetFields();
+        return codePage1_;
     }
 
     int countTicked(const MergeList& list) {
@@ -326,7 +354,7 @@ class Merge {
             pump();
             if (!map.sameColumns) columns.push_back(map.target[k]->name);
             const int j = map.sourceIndex[k];
-            values.push_back(sqlLiteral(record.value(j), record.field(j), *map.target[k]));
+            values.push_back(literalOf(record, j, *map.target[k]));
         }
         executeOnNewTable(insertStatement(newTable_->name(), columns, values));
     }
@@ -346,6 +374,7 @@ class Merge {
     std::int64_t total_ = 0;                         // ticked lines of both lists, at the start
     std::optional<std::vector<foxpro::FieldInfo>> targetFields_;
     std::optional<ColumnMap> columnMap_;
+    int codePage1_ = 0;
     std::optional<compare::FieldPairing> pairing_;
 };
 

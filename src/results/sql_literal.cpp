@@ -111,6 +111,10 @@ std::string hexLiteral(const std::string& bytes) {
 
 }  // namespace
 
+std::string bytesLiteral(const std::string& bytes) {
+    return hexLiteral(bytes);
+}
+
 std::string quotedText(const std::string& text) {
     std::string out = "'";
     out.reserve(text.size() + 2);

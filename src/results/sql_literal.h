@@ -25,6 +25,10 @@ std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& targ
 std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& source,
                        const foxpro::FieldInfo& target);
 
+// Bytes as the dialect's binary literal (0h<hex>), which a text field
+// stores as they are.
+std::string bytesLiteral(const std::string& bytes);
+
 // A text between apostrophes, each apostrophe inside doubled.
 std::string quotedText(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -429,6 +430,35 @@ TEST_F(MergeTest, TextOfTableTwoIsConvertedIntoTableOnesCodePage) {
     EXPECT_NE(stored.find("\x8c\xa8\xe0\xeb  "), std::string::npos);  // Миры in 866
     EXPECT_NE(stored.find("\x84\xa0    "), std::string::npos);        // Да in 866
     EXPECT_EQ(rows("t1new")[0][0], Value::text("Миры  "));
+}
+
+TEST_F(MergeTest, UndecodableBytesOfUtf8TextGoOverAsTheyAreStored) {
+    for (const char* name : {"t1", "t2"}) {
+        std::ofstream(dir.file(std::string(name) + ".cpg")) << "UTF-8";
+        TableBuilder t(0x30);
+        t.codePageMark(0).field("NAME", 'C', 6).field("NOTE", 'M', 4);
+        t.record({Cell::text("caf\xc3\xa9"), Cell::memo("same")});
+        if (std::string(name) == "t2") {
+            t = TableBuilder(0x30);
+            t.codePageMark(0).field("NAME", 'C', 6).field("NOTE", 'M', 4);
+            t.record({Cell::text("caf\xe9!"), Cell::memo("m\xe9mo")});  // Latin-1 bytes
+            t.record({Cell::text("\xff\xc3"), Cell::memo("ok")});
+        }
+        t.write(dir.file(std::string(name) + ".dbf"));
+    }
+    auto [fields, added] = compareLines();
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+
+    EXPECT_EQ(outcome.fieldsUpdated, 2);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_EQ(outcome.linesFailed, 0);
+    const auto bytes = test::readFile(dir.file("t1new.dbf"));
+    const std::string stored(bytes.begin(), bytes.end());
+    EXPECT_NE(stored.find("caf\xe9! "), std::string::npos);
+    EXPECT_NE(stored.find("\xff\xc3    "), std::string::npos);
+    const auto memo = test::readFile(dir.file("t1new.fpt"));
+    EXPECT_NE(std::string(memo.begin(), memo.end()).find("m\xe9mo"), std::string::npos);
 }
 
 TEST_F(MergeTest, DeletedRecordsBeforeNDoNotShiftTheTarget) {

@@ -136,18 +136,28 @@ void Connection::close() {
     source_.reset();
 }
 
-void Connection::holdTable(const std::string& table) {
+void Connection::holdTable(const std::string& table, bool buffered) {
     releaseTable();
     heldName_ = table;
+    heldBuffered_ = buffered;
+}
+
+void Connection::finishTable() {
+    if (held_) held_->finishWrites();
+    releaseTable();
 }
 
 void Connection::releaseTable() {
     held_.reset();
     heldName_.clear();
+    heldBuffered_ = false;
 }
 
 TargetTable& Connection::writeTarget(const std::string& table) {
-    if (!held_) held_ = openWriteTarget(source(), table);
+    if (!held_) {
+        held_ = openWriteTarget(source(), table);
+        if (heldBuffered_) held_->bufferWrites();
+    }
     return *held_;
 }
 

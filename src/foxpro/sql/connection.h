@@ -51,7 +51,16 @@ class Connection {
     // such statement until releaseTable() or close(): a batch of statements
     // on one table reads its header and delete flags once, not once each.
     // Only what these statements write changes the table meanwhile.
-    void holdTable(const std::string& table);
+    // With buffered, the held table takes the statements' writes in memory
+    // (target_table.h's bufferWrites()) until finishTable() writes them:
+    // for a table that nobody sees until the batch is done, such as the
+    // new table of a merge.  Without it each statement is on the file when
+    // it returns.
+    void holdTable(const std::string& table, bool buffered = false);
+    // Writes what a buffered held table kept back (throws FoxProError when
+    // that fails) and lets the table go.
+    void finishTable();
+    // Lets the held table go; what a buffered one kept back is dropped.
     void releaseTable();
 
     // Table names of the source: file names without extension for a folder
@@ -68,6 +77,7 @@ class Connection {
 
     std::unique_ptr<DataSource> source_;
     std::string heldName_;
+    bool heldBuffered_ = false;
     std::unique_ptr<TargetTable> held_;
 };
 

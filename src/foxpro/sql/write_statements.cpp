@@ -147,7 +147,7 @@ void executeUpdate(TargetTable& table, const UpdateStatement& statement) {
     RecordEditor editor(table);
     editor.place(field, value, record.data());
     editor.finish();
-    table.sink().writeAt(table.recordOffset(index), record.data(), record.size());
+    table.writeRecord(index, record);
     table.touchDate();
     table.keepDeletedList(table.storedCount());
 }
@@ -224,20 +224,26 @@ void executeInsert(TargetTable& table, const InsertStatement& statement) {
     editor.finish();
     record[rl] = dbf::kEndOfFile;
 
+    std::uint8_t head[8];
+    std::memcpy(head, header.headerBytes().data(), sizeof head);
+    putToday(head + dbf::kHeaderUpdateDate);
+    dbf::putLe32(head + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
+    std::uint64_t at = table.recordOffset(count);
+    std::uint64_t oldSize = table.fileSize();
+    if (table.buffered()) {
+        table.appendRecord(record.data());
+        table.appended(head, autoNext, std::max<std::uint64_t>(oldSize, at + record.size()));
+        return;
+    }
+
     // The new record goes where the records end (over the end-of-file
     // mark); a failure puts the old end back.
     FileSink& sink = table.sink();
-    std::uint64_t at = table.recordOffset(count);
-    std::uint64_t oldSize = table.fileSize();
     std::vector<std::uint8_t> oldTail;
     if (oldSize > at) {
         oldTail.resize(static_cast<std::size_t>(std::min<std::uint64_t>(oldSize - at, rl + 1)));
         sink.readAt(at, oldTail.data(), oldTail.size());
     }
-    std::uint8_t head[8];
-    std::memcpy(head, header.headerBytes().data(), sizeof head);
-    putToday(head + dbf::kHeaderUpdateDate);
-    dbf::putLe32(head + dbf::kHeaderRecordCount, static_cast<std::uint32_t>(count + 1));
     try {
         sink.writeAt(at, record.data(), record.size());
         for (const auto& [d, next] : autoNext) {

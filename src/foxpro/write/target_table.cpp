@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_identity.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/memo_file.h"
 #include "foxpro/write/last_update.h"
@@ -64,9 +65,53 @@ TargetTable::TargetTable(std::string path, int codePage)
 }
 
 std::vector<std::uint8_t> TargetTable::readRecord(std::int64_t index) {
+    if (buffer_) {
+        const std::uint8_t* held = buffer_->read(index);
+        return std::vector<std::uint8_t>(held, held + recordLength_);
+    }
     std::vector<std::uint8_t> record(static_cast<std::size_t>(recordLength_));
     sink_.readAt(recordOffset(index), record.data(), record.size());
     return record;
+}
+
+void TargetTable::writeRecord(std::int64_t index, const std::vector<std::uint8_t>& record) {
+    if (buffer_)
+        std::memcpy(buffer_->change(index), record.data(), recordLength_);
+    else
+        sink_.writeAt(recordOffset(index), record.data(), record.size());
+}
+
+void TargetTable::bufferWrites() {
+    if (buffer_) return;
+    // The delete flags are read now, while the file holds every record.
+    deletedRecords();
+    buffer_ =
+        std::make_unique<RecordBuffer>(sink_, headerBytes_.size(), recordLength_, storedCount_);
+    headerOnFile_ = headerBytes_;
+    countOnFile_ = storedCount_;
+}
+
+void TargetTable::appendRecord(const std::uint8_t* record) {
+    buffer_->append(record);
+}
+
+void TargetTable::finishWrites() {
+    if (!buffer_) return;
+    // The lock keeps other writers of ours out, not a rename or a copy
+    // over the path: what was written must still be what the path names.
+    const auto named = platform::identityOfPath(path_);
+    if (!named || *named != stamp_.identity())
+        throw FoxProError(kErrorFile, name() + ": was moved or replaced while being written");
+    buffer_->flush();
+    // Appended records end with the end-of-file mark, as a single insert leaves them.
+    if (storedCount_ > countOnFile_) {
+        const std::uint8_t end = dbf::kEndOfFile;
+        sink_.writeAt(recordOffset(storedCount_), &end, 1);
+    }
+    if (headerBytes_ != headerOnFile_) sink_.writeAt(0, headerBytes_.data(), headerBytes_.size());
+    buffer_.reset();
+    headerOnFile_.clear();
+    keepDeletedList(storedCount_);
 }
 
 // RECNO() = n needs the delete flags up to n.  A batch of statements
@@ -105,6 +150,8 @@ const DeletedRecords& TargetTable::deletedRecords() {
 }
 
 void TargetTable::keepDeletedList(std::int64_t storedCount) {
+    // A buffered batch has not written yet: finishWrites() does this once.
+    if (buffer_) return;
     // The state written is the one the next statement on this table starts from.
     const FileStamp after = fileStampOf(sink_.handle());
     carryDeletedRecords(stamp_, after, storedCount);
@@ -131,7 +178,7 @@ void TargetTable::touchDate() {
     std::uint8_t date[3];
     putToday(date);
     if (std::memcmp(date, headerBytes_.data() + dbf::kHeaderUpdateDate, 3) != 0) {
-        sink_.writeAt(dbf::kHeaderUpdateDate, date, 3);
+        if (!buffer_) sink_.writeAt(dbf::kHeaderUpdateDate, date, 3);
         std::memcpy(headerBytes_.data() + dbf::kHeaderUpdateDate, date, 3);
     }
 }

@@ -13,6 +13,7 @@
 #include "foxpro/read/table_reader.h"
 #include "foxpro/write/atomic_file.h"
 #include "foxpro/write/field_encoder.h"
+#include "foxpro/write/record_buffer.h"
 
 namespace quorvel::foxpro {
 
@@ -49,6 +50,20 @@ class TargetTable {
     }
 
     std::vector<std::uint8_t> readRecord(std::int64_t index);
+    // Record index (stored, below storedCount()) takes record's bytes.
+    void writeRecord(std::int64_t index, const std::vector<std::uint8_t>& record);
+
+    // From here on, a long batch: records are read, changed and appended in
+    // a buffer (record_buffer.h) and the header is kept in memory, until
+    // finishWrites() writes them (whole pages in file order, the header
+    // last) and checks once that the path still names the file written.
+    // Destroyed before that, the table drops what was not written: for a
+    // table that is thrown away when the batch does not finish.
+    void bufferWrites();
+    bool buffered() const { return buffer_ != nullptr; }
+    // Appends a live record (recordLength() bytes) to the buffer.
+    void appendRecord(const std::uint8_t* record);
+    void finishWrites();
 
     // Stored index of the n-th live record, -1 when there is none.
     std::int64_t liveIndex(std::int64_t n);
@@ -86,6 +101,9 @@ class TargetTable {
     std::uint64_t recordLength_ = 1;
     std::int64_t storedCount_ = 0;
     std::shared_ptr<const DeletedRecords> deleted_;
+    std::unique_ptr<RecordBuffer> buffer_;
+    std::vector<std::uint8_t> headerOnFile_;  // while buffered
+    std::int64_t countOnFile_ = 0;
 };
 
 // Test hook: runs inside the locked section of every write statement, once

@@ -159,5 +159,32 @@ TEST_F(WriteInsertTest, AHeldTableTakesABatchOfStatementsAsSeparateOnesWould) {
     EXPECT_EQ(rows[2][0], "3");
 }
 
+TEST_F(WriteInsertTest, ABufferedHeldTableWritesItsBatchWhenFinishedAndDropsItWhenLetGo) {
+    for (const char* name : {"u", "v"})
+        for (const char* ext : {".dbf", ".fpt"})
+            std::filesystem::copy_file(src_.file(std::string("t") + ext),
+                                       src_.file(std::string(name) + ext));
+    const auto untouched = test::readFile(src_.file("t.dbf"));
+    const auto batch = [&](const std::string& table) {
+        src_.execute("INSERT INTO [" + table + "] VALUES('a', NULL, 1, True, 'memo a', '')");
+        src_.execute("UPDATE [" + table + "] SET [NAME] = 'b' WHERE RECNO() = 2");
+        src_.execute("UPDATE [" + table + "] SET [NOTE] = 'longer memo' WHERE RECNO() = 1");
+        src_.execute("INSERT INTO [" + table + "] (name, note) VALUES('c', 'memo c')");
+        src_.execute("UPDATE [" + table + "] SET [QTY] = '7.5' WHERE RECNO() = 3");
+    };
+    src_.connection().holdTable("u", true);
+    batch("u");
+    EXPECT_EQ(test::readFile(src_.file("u.dbf")), untouched);
+    src_.connection().finishTable();
+    batch("t");
+    EXPECT_EQ(test::readFile(src_.file("u.dbf")), test::readFile(src_.file("t.dbf")));
+    EXPECT_EQ(test::readFile(src_.file("u.fpt")), test::readFile(src_.file("t.fpt")));
+
+    src_.connection().holdTable("v", true);
+    src_.execute("INSERT INTO v (name) VALUES('x')");
+    src_.connection().releaseTable();
+    EXPECT_EQ(test::readFile(src_.file("v.dbf")), untouched);
+}
+
 }  // namespace
 }  // namespace quorvel::foxpro
