@@ -381,6 +381,11 @@ int runDiff(const Arguments& args) {
     } catch (const std::exception& e) {
         return fail(e.what());
     }
+    // Which key the table's own key turned out to be, beside the lines.
+    if (pairing.by == compare::Pairing::Auto) {
+        printMessage("diff", compare::pairingDescription(result.pairing));
+        for (const auto& note : result.pairingNotes) printMessage("diff", note);
+    }
     for (const auto& duplicate : result.duplicateKeys)
         warn("diff", compare::duplicateKeyText(duplicate));
     // Failures the walk went on after (a record count that could not be
