@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "foxpro/read/table_reader.h"
 #include "foxpro/write/atomic_file.h"
 #include "support/cli_runner.h"
+#include "support/python_runner.h"
 #include "support/table_builder.h"
 
 namespace quorvel::cli {
@@ -124,6 +126,100 @@ TEST_F(TableKeysCliTest, TablesLongListsTagsAndTheChosenKey) {
     EXPECT_THAT(r.out, HasSubstr("container index custid (primary key)"));
     // Without --long, the names alone.
     EXPECT_EQ(run({"tables", dir.file("a/shop.dbc")}).out, "customers\n");
+}
+
+}  // namespace
+}  // namespace quorvel::cli
+
+namespace quorvel::cli {
+namespace {
+
+class DiffSourcesCliTest : public TableKeysCliTest {
+  protected:
+    // a: customers (primary key CUSTID), orders, region; b: customers with
+    // c2 deleted and c4 renamed, orders alike, extra.
+    void writeSources() {
+        writeShop(dir.file("a"), {{"c1", "Ann"}, {"c2", "Bob"}, {"c3", "Cy"}, {"c4", "Di"}});
+        writeShop(dir.file("b"), {{"c1", "Ann"}, {"c3", "Cy"}, {"c4", "Dora"}, {"c5", "Eve"}});
+        for (const char* folder : {"a", "b"}) {
+            TableBuilder orders(0x30);
+            orders.field("NO", 'I', 4).record({Cell::integer32(1)});
+            orders.write(dir.file(std::string(folder) + "/orders.dbf"));
+        }
+        TableBuilder other(0x30);
+        other.field("X", 'C', 2).record({Cell::text("r")});
+        other.write(dir.file("a/region.dbf"));
+        other.write(dir.file("b/extra.dbf"));
+    }
+};
+
+TEST_F(DiffSourcesCliTest, EveryTableByItsOwnKeyInTextJsonAndSummary) {
+    writeSources();
+    CliRun r = run({"diff", dir.file("a"), dir.file("b")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "Table \"customers\": 1 changed, 1 added, 1 deleted, 0 missing fields (paired by "
+              "primary key CUSTID)\n"
+              "Record 2 deleted from customers\n"
+              "Record 4, Field \"NAME\" has changed from \"Di        \" to \"Dora      \"\n"
+              "Record 4 added to customers\n"
+              "Table \"orders\": identical\n"
+              "Table \"region\" is only in source #1\n"
+              "Table \"extra\" is only in source #2\n")
+        << r.out;
+
+    r = run({"diff", "--summary", "--tables", "customers,ORDERS", "--format", "json", dir.file("a"),
+             dir.file("b")});
+    EXPECT_EQ(r.out,
+              "{\"kind\":\"table\",\"table\":\"customers\",\"status\":\"different\",\"pairing\":"
+              "\"key\",\"key\":[\"CUSTID\"],\"key_source\":\"primary key\",\"changed\":1,"
+              "\"added\":1,\"deleted\":1,\"missing_field\":0,\"message\":null}\n"
+              "{\"kind\":\"table\",\"table\":\"orders\",\"status\":\"identical\",\"pairing\":"
+              "\"position\",\"key\":null,\"key_source\":null,\"changed\":0,\"added\":0,"
+              "\"deleted\":0,\"missing_field\":0,\"message\":null}\n");
+    EXPECT_EQ(
+        run({"diff", "--exclude", "customers,region,extra", dir.file("a"), dir.file("b")}).status,
+        0);
+
+    // A table that cannot be read fails alone: exit 2, the others reported.
+    test::truncateTo(dir.file("b/orders.dbf"), 20);
+    r = run({"diff", "--format", "csv", dir.file("a"), dir.file("b")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.out, HasSubstr("table,kind,record1,record2,field,old,new\r\n"
+                                 "customers,deleted,2,,,,\r\n"));
+    EXPECT_THAT(r.out, Not(HasSubstr("orders")));
+    r = run({"diff", "--summary", dir.file("a"), dir.file("b")});
+    EXPECT_THAT(r.out, HasSubstr("Table \"orders\": could not be compared: "));
+}
+
+TEST_F(DiffSourcesCliTest, IndependentReaderAgreesOnTheCounts) {
+    if (!test::pythonCanImport("dbfread")) GTEST_SKIP() << "python3 with dbfread is not installed";
+    writeSources();
+    const CliRun r = run({"diff", "--summary", "--format", "json", "--tables", "customers",
+                          dir.file("a"), dir.file("b")});
+    // Paired by UPPER(CUSTID), told to it; counts of changed fields,
+    // added and deleted records.
+    bool ok = false;
+    const std::string counts =
+        test::runPython(R"(
+import sys, dbfread
+def rows(path):
+    return [dict(r) for r in dbfread.DBF(path)]
+a, b = rows(sys.argv[1]), rows(sys.argv[2])
+key = lambda r: r["CUSTID"].strip().upper()
+kb = {key(r): r for r in b}
+ka = {key(r) for r in a}
+changed = sum(1 for r in a if key(r) in kb for f in r if r[f] != kb[key(r)][f])
+print(changed, sum(1 for k in kb if k not in ka), sum(1 for r in a if key(r) not in kb))
+)",
+                        &ok, {dir.file("a/customers.dbf"), dir.file("b/customers.dbf")});
+    ASSERT_TRUE(ok) << counts;
+    int changed = -1, added = -1, deleted = -1;
+    ASSERT_EQ(std::sscanf(counts.c_str(), "%d %d %d", &changed, &added, &deleted), 3) << counts;
+    EXPECT_THAT(r.out, HasSubstr("\"changed\":" + std::to_string(changed) +
+                                 ",\"added\":" + std::to_string(added) +
+                                 ",\"deleted\":" + std::to_string(deleted) + ","))
+        << r.out << counts;
 }
 
 }  // namespace
