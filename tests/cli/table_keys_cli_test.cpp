@@ -25,6 +25,14 @@ using test::TableBuilder;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+foxpro::TagDefinition tag(std::string name, std::string expression, bool candidate = false) {
+    foxpro::TagDefinition t;
+    t.name = std::move(name);
+    t.keyExpression = std::move(expression);
+    t.candidate = candidate;
+    return t;
+}
+
 void writeIndex(const std::string& folder, const std::string& table,
                 const std::vector<foxpro::TagDefinition>& tags) {
     const foxpro::TableReader reader(folder + "/" + table + ".dbf");
@@ -62,7 +70,7 @@ class TableKeysCliTest : public ::testing::Test {
         // A stale index: written for other records than the table holds.
         write(indexFromRows ? rows : std::vector<std::pair<std::string, std::string>>{{"zz", "x"}});
         writeIndex(folder, "customers",
-                   {{"CUSTID", "UPPER(CUSTID)", "", false, true}, {"NAME", "NAME", ""}});
+                   {tag("CUSTID", "UPPER(CUSTID)", true), tag("NAME", "NAME")});
         if (!indexFromRows) write(rows);
     }
 };
@@ -91,7 +99,7 @@ TEST_F(TableKeysCliTest, CandidateTagThenPositionWithTheReason) {
         .record({Cell::number("1"), Cell::text("a"), Cell::number("7")});
     t1.write(dir.file("items.dbf"));
     t2.write(dir.file("items2.dbf"));
-    writeIndex(dir.path(), "items", {{"ITEMKEY", "STR(ID,5)+ALLTRIM(CODE)", "", false, true}});
+    writeIndex(dir.path(), "items", {tag("ITEMKEY", "STR(ID,5)+ALLTRIM(CODE)", true)});
     CliRun r = run({"diff", "--key", "auto", dir.path(), "items", dir.path(), "items2"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(r.err, HasSubstr("Records paired by candidate index ITEMKEY"));
@@ -103,7 +111,7 @@ TEST_F(TableKeysCliTest, CandidateTagThenPositionWithTheReason) {
 
     // A function that is no key function: position, saying why.
     std::filesystem::remove(dir.file("items.cdx"));
-    writeIndex(dir.path(), "items", {{"ITEMKEY", "LEFT(CODE,2)", "", false, true}});
+    writeIndex(dir.path(), "items", {tag("ITEMKEY", "LEFT(CODE,2)", true)});
     r = run({"diff", "--key", "auto", dir.path(), "items", dir.path(), "items2"});
     EXPECT_THAT(r.err, HasSubstr("Records paired by position (no primary or candidate key)"));
     EXPECT_THAT(r.err, HasSubstr("tag ITEMKEY (LEFT(CODE,2))"));
