@@ -75,7 +75,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
         *option = new QRadioButton(QString::fromLatin1(caption), Frame2);
         (*option)->setObjectName(QString::fromLatin1(name));
         (*option)->setFont(arialFont(kTextPointSize, true));
-        (*option)->setGeometry(twipsRect(240, optionTop, option == &Option4 ? 1900 : 1800, 255));
+        (*option)->setGeometry(twipsRect(240, optionTop, option == &Option4 ? 2700 : 1800, 255));
         (*option)->setAccessibleName(QString::fromLatin1(caption));
         optionTop += 240;
     }
@@ -86,7 +86,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List3->setToolTip(QStringLiteral("The fields both tables share: tick the key fields"));
     List3->setFont(arialFont(kTextPointSize, true));
     List3->setSelectionMode(QAbstractItemView::NoSelection);
-    List3->setGeometry(twipsRect(2160, 270, 5400, 870));
+    List3->setGeometry(twipsRect(3000, 270, 4560, 870));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Options\u2026"),
                             twipsRect(120, 4510, 1800, 405));
     PushButton3 =
