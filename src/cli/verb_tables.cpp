@@ -1,5 +1,6 @@
 // quorvel-cli tables SOURCE: the table names of a source, one a line.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_common.h"
@@ -38,12 +39,18 @@ int run(const Arguments& args) {
         if (args.has("long")) keys = foxpro::DataSource::open(args.operands[0], codePage);
         for (const auto& name : connection.tableNames()) {
             const std::string line = keys ? tableKeysListing(*keys, name) : name;
-            std::string shown = terminal ? frame::printableText(line) : line;
-            if (keys) {
-                // The listing's own line breaks stay line breaks.
-                shown = line;
-                if (shown.ends_with('\n')) shown.pop_back();
-            }
+            std::string shown;
+            // Escaped line by line: the listing's own line breaks stay.
+            // (A listing ends with its line break, which the loop leaves off.)
+            std::size_t at = 0;
+            do {
+                const std::size_t end =
+                    keys ? std::min(line.find('\n', at), line.size()) : line.size();
+                if (at > 0) shown += '\n';
+                const std::string part = line.substr(at, end - at);
+                shown += terminal ? frame::printableText(part) : part;
+                at = end + 1;
+            } while (at < line.size());
             std::fwrite(shown.data(), 1, shown.size(), stdout);
             std::fputc('\n', stdout);
         }
