@@ -46,7 +46,7 @@ AutoKey chooseAutoKey(const foxpro::TableKeys& keys, const foxpro::TableLayout& 
     out.warnings = keys.warnings;
     if (!keys.primaryTag.empty()) {
         const foxpro::IndexTag* tag = tagNamed(keys, keys.primaryTag);
-        if (!tag && keys.indexFile.empty() == false && keys.warnings.empty())
+        if (!tag && !keys.indexFile.empty() && keys.warnings.empty())
             out.notes.push_back("primary key " + keys.primaryTag + ": no such tag in " +
                                 keys.indexFile);
         if (tag && takeTag(*tag, layout1, layout2, out)) {
@@ -84,7 +84,7 @@ AutoKey resolveAutoKey(const data::SourceDescriptor& source1, const data::Source
         for (auto& n : second.notes) first.notes.push_back(std::move(n));
         return first;
     }
-    for (auto& w : first.warnings) second.warnings.insert(second.warnings.begin(), std::move(w));
+    second.warnings.insert(second.warnings.begin(), first.warnings.begin(), first.warnings.end());
     return second;
 }
 
