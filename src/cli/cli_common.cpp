@@ -5,6 +5,7 @@
 
 #include "cli/csv_output.h"
 #include "cli/output_stream.h"
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/table_reader.h"
@@ -154,7 +155,9 @@ const OptionSpec& keyOption() {
                                    "value, null equal to null; the k-th record of a\n"
                                    "key value in TABLE1 pairs with the k-th in\n"
                                    "TABLE2.  Key values held by more than one record\n"
-                                   "are named on standard error"};
+                                   "are named on standard error.  'auto': each\n"
+                                   "table's own key: its container's primary key,\n"
+                                   "else its first candidate index, else position"};
     return option;
 }
 const OptionSpec& alignOption() {
@@ -178,6 +181,12 @@ compare::RecordPairing pairingOf(const Arguments& args) {
             for (auto& name : compare::splitKeyFields(list))
                 pairing.keyFields.push_back(std::move(name));
         if (pairing.keyFields.empty()) throw UsageError("--key needs a field name");
+        // "auto": each table's own key (its container's primary key, else
+        // its first candidate tag, else position).
+        if (pairing.keyFields.size() == 1 && foxpro::equalsNoCase(pairing.keyFields[0], "auto")) {
+            pairing.by = compare::Pairing::Auto;
+            pairing.keyFields.clear();
+        }
     } else if (args.has(alignOption().name)) {
         pairing.by = compare::Pairing::Content;
     }

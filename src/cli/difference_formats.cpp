@@ -162,8 +162,16 @@ bool writeJsonText(OutputStream& out, const std::optional<std::string_view>& tex
     return writeJsonString(out, *text);
 }
 
-bool writeJson(OutputStream& out, const char* kind, const Fields& f) {
-    out.write("{\"kind\":\"");
+bool writeJson(OutputStream& out, const char* kind, const Fields& f,
+               std::optional<std::string_view> table = std::nullopt) {
+    bool exactTable = true;
+    if (table) {
+        out.write("{\"table\":");
+        exactTable = writeJsonText(out, table);
+        out.write(",\"kind\":\"");
+    } else {
+        out.write("{\"kind\":\"");
+    }
     out.write(kind);
     out.write("\",\"record1\":");
     writeJsonNumber(out, f.record1);
@@ -176,11 +184,11 @@ bool writeJson(OutputStream& out, const char* kind, const Fields& f) {
     out.write(",\"new\":");
     exact = writeJsonText(out, f.newValue) && exact;
     out.write("}\n");
-    return exact;
+    return exact && exactTable;
 }
 
 void writeCsv(OutputStream& out, const char* kind, const Fields& f, bool safeField, bool safeOld,
-              bool safeNew) {
+              bool safeNew, std::optional<std::string_view> table = std::nullopt) {
     const auto number = [&](const std::optional<std::int64_t>& n) {
         out.put(',');
         if (n) writeNumber(out, *n);
@@ -188,7 +196,12 @@ void writeCsv(OutputStream& out, const char* kind, const Fields& f, bool safeFie
     const auto text = [&](const std::optional<std::string_view>& t, bool safe) {
         writeCsvField(out, t.value_or(std::string_view()), false, safe);
     };
-    writeCsvField(out, kind, true);
+    if (table) {
+        writeCsvField(out, *table, true, safeField);
+        writeCsvField(out, kind, false);
+    } else {
+        writeCsvField(out, kind, true);
+    }
     number(f.record1);
     number(f.record2);
     text(f.field, safeField);
@@ -244,6 +257,16 @@ bool writeJsonLine(OutputStream& out, const compare::Difference& difference) {
 
 bool writeJsonLine(OutputStream& out, const compare::StructureDifference& difference) {
     return writeJson(out, structureKindName(difference.kind), fieldsOf(difference));
+}
+
+bool writeJsonLine(OutputStream& out, const compare::Difference& difference,
+                   std::string_view table) {
+    return writeJson(out, kindName(difference.kind), fieldsOf(difference), table);
+}
+
+void writeCsvLine(OutputStream& out, const compare::Difference& difference,
+                  std::string_view table) {
+    writeCsv(out, kindName(difference.kind), fieldsOf(difference), false, false, false, table);
 }
 
 void writeCsvHeader(OutputStream& out) {

@@ -36,6 +36,9 @@ void writeTextLine(OutputStream& out, std::string_view line, bool nulTerminated)
 // byte replaced by U+FFFD (JSON holds Unicode only); returns false then.
 bool writeJsonLine(OutputStream& out, const compare::Difference& difference);
 bool writeJsonLine(OutputStream& out, const compare::StructureDifference& difference);
+// The same with "table" first, for a comparison of whole sources.
+bool writeJsonLine(OutputStream& out, const compare::Difference& difference,
+                   std::string_view table);
 
 // For --csv-safe: which values are text, by Table #1's field position (the
 // difference's field): old is the value of Table #1's field, new of its
@@ -54,5 +57,7 @@ void writeCsvLine(OutputStream& out, const compare::Difference& difference,
                   const CsvSafety& safety);
 void writeCsvLine(OutputStream& out, const compare::StructureDifference& difference,
                   const CsvSafety& safety);
+// The same with a table column first ("table,kind,record1,...").
+void writeCsvLine(OutputStream& out, const compare::Difference& difference, std::string_view table);
 
 }  // namespace quorvel::cli

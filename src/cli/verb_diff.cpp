@@ -13,6 +13,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
 #include "cli/csv_output.h"
+#include "cli/diff_sources.h"
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
 #include "cli/verbs.h"
@@ -36,7 +37,15 @@ namespace {
 constexpr const char* kDescription =
     "Compares TABLE1 of SOURCE1 with TABLE2 of SOURCE2 record by record and prints\n"
     "one difference per line, in comparison order.\n"
-    "A SOURCE is a folder of free tables or a .dbc database container.\n";
+    "A SOURCE is a folder of free tables or a .dbc database container.\n"
+    "With two operands, every table of SOURCE1 is compared with the table of\n"
+    "SOURCE2 of the same name (without case), each paired by its own key (--key\n"
+    "auto) unless --key or --align is given; --ignore then takes TABLE.FIELD.  Per\n"
+    "table a line 'Table \"NAME\": 1 changed, 0 added, 1 deleted, 0 missing fields\n"
+    "(paired by primary key ID)' before its lines, 'Table \"NAME\": identical', or\n"
+    "'Table \"NAME\" is only in source #1'; json adds a {\"kind\":\"table\",...}\n"
+    "object before each table's differences, csv a table column first.  Exit\n"
+    "status 2 when a table could not be compared (the others still are).\n";
 
 constexpr const char* kDetails =
     "Formats:\n"
@@ -275,6 +284,12 @@ std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::
 }
 
 int runDiff(const Arguments& args) {
+    if (args.operands.size() == 2) return runDiffSources(args);
+    if (args.operands.size() != 4)
+        throw UsageError("expected SOURCE1 TABLE1 SOURCE2 TABLE2 or SOURCE1 SOURCE2");
+    for (const char* whole : {"tables", "exclude", "summary"})
+        if (args.has(whole))
+            throw UsageError(std::string("--") + whole + " goes with SOURCE1 SOURCE2 only");
     const Format format = formatNamed(args.value("format", "text"));
     const bool nulTerminated = args.has("null");
     const bool haveReport = args.has("report");
@@ -381,6 +396,11 @@ int runDiff(const Arguments& args) {
     } catch (const std::exception& e) {
         return fail(e.what());
     }
+    // Which key the table's own key turned out to be, beside the lines.
+    if (pairing.by == compare::Pairing::Auto) {
+        printMessage("diff", compare::pairingDescription(result.pairing));
+        for (const auto& note : result.pairingNotes) printMessage("diff", note);
+    }
     for (const auto& duplicate : result.duplicateKeys)
         warn("diff", compare::duplicateKeyText(duplicate));
     // Failures the walk went on after (a record count that could not be
@@ -393,8 +413,8 @@ int runDiff(const Arguments& args) {
 const VerbRegistration registration{{
     "diff",
     "compare two tables and print their differences",
-    "SOURCE1 TABLE1 SOURCE2 TABLE2",
-    4,
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2",
+    2,
     4,
     {{"format", 0, "FORMAT", "text (the default), json or csv: see below"},
      {"report", 0, "FILE",
@@ -409,6 +429,9 @@ const VerbRegistration registration{{
      {"word-diff", 0, "",
       "text: a changed memo or long value as its line\n"
       "diff, indented under its line: see below"},
+     {"tables", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: only these tables"},
+     {"exclude", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: all tables but these"},
+     {"summary", 0, "", "SOURCE1 SOURCE2: one line per table only"},
      keyOption(),
      alignOption(),
      ignoreOption(),

@@ -105,6 +105,8 @@ int runMerge(const Arguments& args) {
     }
     dialogs.holdBack = false;
     for (const auto& report : dialogs.heldBack) warn("merge", report);
+    if (pairing.by == compare::Pairing::Auto)
+        printMessage("merge", compare::pairingDescription(differences.pairing));
     for (const auto& w : differences.warnings) warnOnce("merge", w);
     for (const auto& duplicate : differences.duplicateKeys)
         warn("merge", compare::duplicateKeyText(duplicate));

@@ -1,11 +1,14 @@
 // quorvel-cli tables SOURCE: the table names of a source, one a line.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/table_keys_listing.h"
 #include "cli/verbs.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
+#include "foxpro/source/data_source.h"
 #include "foxpro/sql/connection.h"
 #include "frame/printable_text.h"
 
@@ -18,7 +21,10 @@ constexpr const char* kDescription =
     "file names without extension (names starting with '~' left out), for a .dbc\n"
     "database container its tables in container order.  On a terminal, control\n"
     "characters in names are shown escaped (\\n, \\x1b); a pipe or file gets the\n"
-    "names byte for byte.\n";
+    "names byte for byte.\n"
+    "--long adds under each name its index tags (name, flags, key and FOR\n"
+    "expressions), the container's indexes, and the key that --key auto pairs\n"
+    "its records by.\n";
 
 int run(const Arguments& args) {
     const int codePage = codePageOf(args);
@@ -29,8 +35,22 @@ int run(const Arguments& args) {
         // sequences in them must not reach a terminal, while a script reading
         // a pipe needs the names that select the tables.
         const bool terminal = foxpro::platform::standardOutputIsTerminal();
+        std::unique_ptr<foxpro::DataSource> keys;
+        if (args.has("long")) keys = foxpro::DataSource::open(args.operands[0], codePage);
         for (const auto& name : connection.tableNames()) {
-            const std::string shown = terminal ? frame::printableText(name) : name;
+            const std::string line = keys ? tableKeysListing(*keys, name) : name;
+            std::string shown;
+            // Escaped line by line: the listing's own line breaks stay.
+            // (A listing ends with its line break, which the loop leaves off.)
+            std::size_t at = 0;
+            do {
+                const std::size_t end =
+                    keys ? std::min(line.find('\n', at), line.size()) : line.size();
+                if (at > 0) shown += '\n';
+                const std::string part = line.substr(at, end - at);
+                shown += terminal ? frame::printableText(part) : part;
+                at = end + 1;
+            } while (at < line.size());
             std::fwrite(shown.data(), 1, shown.size(), stdout);
             std::fputc('\n', stdout);
         }
@@ -46,7 +66,7 @@ const VerbRegistration kRegistration{{
     "SOURCE",
     1,
     1,
-    {encodingOption()},
+    {encodingOption(), {"long", 'l', "", "also each table's index tags and automatic key"}},
     kDescription,
     "Exit status: 0 success, 2 failure.\n",
     run,

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "compare/auto_key.h"
 #include "compare/field_name.h"
 #include "compare/field_pairing.h"
 #include "compare/pairing_walks.h"
@@ -200,12 +201,13 @@ class Walk {
         pacer_.report(0);
         switch (pairing_.by) {
             case Pairing::Key:
-                walkByKey(tables, pairing_.keyFields, table1_, table2_, locale_, differences,
+                walkByKey(tables, pairing_, table1_, table2_, locale_, differences,
                           result_.duplicateKeys, pacer_);
                 break;
             case Pairing::Content:
                 walkByContent(tables, differences, pacer_);
                 break;
+            case Pairing::Auto:  // settled by Compare
             case Pairing::Position:
                 walkByPosition(tables);
                 return;
@@ -310,15 +312,30 @@ CompareResult Compare(const data::SourceDescriptor& source1, const data::SourceD
     // Step 100 set the progress start; 102 is the walk, which traps its own
     // failures: only running out of memory gets here.
     CompareResult result;
+    // The table's own key is chosen here, for every caller alike; an index
+    // that cannot be read only leaves the next rule to choose.
+    RecordPairing used = pairing;
+    AutoKey chosen;
+    if (pairing.by == Pairing::Auto) {
+        try {
+            chosen = resolveAutoKey(source1, source2, table1, table2);
+        } catch (const std::exception&) {
+            chosen.pairing.note = "position (no primary or candidate key)";
+        }
+        used = chosen.pairing;
+    }
     frame::ErrorTrap trap(dialogs, kLocationCompare);
     if (!trap.at(102, [&] {
             result = CompareTables(source1, source2, table1, table2, locale, dialogs, callbacks,
-                                   ProgressStart, pairing, options);
+                                   ProgressStart, used, options);
         })) {
         result = CompareResult{};
         result.status = CompareStatus::CouldNotCompare;
         result.failure = trap.lastFailure();
     }
+    result.pairing = used;
+    result.pairingNotes = std::move(chosen.notes);
+    for (auto& w : chosen.warnings) result.warnings.insert(result.warnings.begin(), std::move(w));
     return result;
 }
 

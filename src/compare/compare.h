@@ -74,6 +74,11 @@ struct CompareResult {
     // With the structure option: how the two tables' structures differ
     // (TablePair::structureDifferences).  Never part of differences.
     std::vector<StructureDifference> structure;
+    // The pairing the walk used: the one asked for, or for Pairing::Auto
+    // the key chosen for the tables (auto_key.h), its note set.
+    RecordPairing pairing;
+    // Pairing::Auto: why tags that might have been the key were not.
+    std::vector<std::string> pairingNotes;
 
     bool completed() const { return status == CompareStatus::Completed; }
     // "Compared, no differences": the tables appear to be identical.

@@ -48,27 +48,30 @@ class KeyWalk {
             WalkPacer& pacer)
         : tables_(tables), locale_(locale), out_(out), pacer_(pacer) {}
 
-    void resolve(const std::vector<std::string>& names, const std::string& table1,
+    void resolve(const RecordPairing& pairing, const std::string& table1,
                  const std::string& table2) {
+        const std::vector<std::string>& names = pairing.keyFields;
+        trimLeading_ = pairing.keyTrimsLeading;
         if (names.empty()) throw std::invalid_argument("no key field given");
         const std::vector<std::string> names1 = fieldNames(tables_.cursor1());
         const std::vector<std::string> names2 = fieldNames(tables_.cursor2());
-        const FieldPairing& pairing = tables_.fieldPairing();
+        const FieldPairing& fields = tables_.fieldPairing();
         for (const auto& name : names) {
             KeyField key;
-            key.index1 = pickField1(pairing, names1, names2, name);
+            key.index1 = pickField1(fields, names1, names2, name);
             if (key.index1 < 0)
                 throw std::invalid_argument("key field " + name + " not found in Table #1 (" +
                                             table1 + ")");
-            key.index2 = pairing.partner1[static_cast<std::size_t>(key.index1)];
+            key.index2 = fields.partner1[static_cast<std::size_t>(key.index1)];
             if (key.index2 < 0)
                 throw std::invalid_argument("key field " + name + " not found in Table #2 (" +
                                             table2 + ")");
             const foxpro::FieldInfo& f1 = tables_.cursor1().field(key.index1);
             const foxpro::FieldInfo& f2 = tables_.cursor2().field(key.index2);
             key.byText = keyKindOf(f1.typeCode) != keyKindOf(f2.typeCode);
-            key.fold = tables_.rules().foldsCase() && (tables_.rules().textRuled(f1.typeCode) ||
-                                                       tables_.rules().textRuled(f2.typeCode));
+            key.fold = (pairing.keyCaseless && (f1.letter == 'C' || f2.letter == 'C')) ||
+                       (tables_.rules().foldsCase() && (tables_.rules().textRuled(f1.typeCode) ||
+                                                        tables_.rules().textRuled(f2.typeCode)));
             key.text = f1.letter == 'C';
             key.stored = f1.letter == f2.letter &&
                          (f1.letter == 'I' || f1.letter == 'Y' || f1.letter == 'C');
@@ -133,6 +136,8 @@ class KeyWalk {
             if (!key.text) return {'R', bytes};  // I or Y: the number's stored bytes
             if (foxpro::isAscii(bytes)) {
                 while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+                if (trimLeading_)
+                    while (!bytes.empty() && bytes.front() == ' ') bytes.remove_prefix(1);
                 if (!key.fold) return {'S', bytes};
                 scratch = upperText(bytes);
                 return {'S', std::string_view(scratch)};
@@ -142,6 +147,8 @@ class KeyWalk {
             keyPart(tables_.comparedValue(side, side == 1 ? key.index1 : key.index2), key.byText,
                     locale_, scratch);
         if (key.fold && letter == 'S') scratch = upperText(scratch);
+        if (trimLeading_ && letter == 'S')
+            scratch.erase(0, std::min(scratch.size(), scratch.find_first_not_of(' ')));
         return {letter, std::string_view(scratch)};
     }
 
@@ -358,7 +365,8 @@ class KeyWalk {
     DifferenceList& out_;
     WalkPacer& pacer_;
     std::vector<KeyField> keys_;
-    std::string scratch1_;  // decoded key parts
+    bool trimLeading_ = false;  // text parts without their leading blanks
+    std::string scratch1_;      // decoded key parts
     std::string scratch2_;
     std::int64_t done_ = 0;
     int positionBits_ = 1;
@@ -373,12 +381,11 @@ class KeyWalk {
 
 }  // namespace
 
-void walkByKey(TablePair& tables, const std::vector<std::string>& keyFields,
-               const std::string& table1, const std::string& table2,
-               const foxpro::TextLocale& locale, DifferenceList& out,
+void walkByKey(TablePair& tables, const RecordPairing& pairing, const std::string& table1,
+               const std::string& table2, const foxpro::TextLocale& locale, DifferenceList& out,
                std::vector<DuplicateKey>& duplicates, WalkPacer& pacer) {
     KeyWalk walk(tables, locale, out, pacer);
-    walk.resolve(keyFields, table1, table2);
+    walk.resolve(pairing, table1, table2);
     walk.run(duplicates);
 }
 

@@ -10,6 +10,8 @@ std::string_view pairingWord(Pairing by) {
             return "Key";
         case Pairing::Content:
             return "Content";
+        case Pairing::Auto:
+            return "Auto";
         case Pairing::Position:
             break;
     }
@@ -19,11 +21,15 @@ std::string_view pairingWord(Pairing by) {
 Pairing pairingFromWord(std::string_view word) {
     if (foxpro::equalsNoCase(word, "Key")) return Pairing::Key;
     if (foxpro::equalsNoCase(word, "Content")) return Pairing::Content;
+    if (foxpro::equalsNoCase(word, "Auto")) return Pairing::Auto;
     return Pairing::Position;
 }
 
 std::string pairingDescription(const RecordPairing& pairing) {
+    if (!pairing.note.empty()) return "Records paired by " + pairing.note;
     switch (pairing.by) {
+        case Pairing::Auto:
+            return "Records paired by the table's own key";
         case Pairing::Key: {
             std::string text = "Records paired by key fields: ";
             for (std::size_t i = 0; i < pairing.keyFields.size(); ++i) {

@@ -12,7 +12,8 @@ namespace quorvel::compare {
 enum class Pairing : std::uint8_t {
     Position,  // the n-th record with the n-th, in stored order
     Key,       // records with equal values in the key fields
-    Content    // a longest common subsequence of equal records
+    Content,   // a longest common subsequence of equal records
+    Auto       // the table's own key (auto_key.h), settled before the walk
 };
 
 struct RecordPairing {
@@ -20,6 +21,13 @@ struct RecordPairing {
     // Key: the key fields, named without regard to case; each must be a
     // field of both tables.
     std::vector<std::string> keyFields;
+    // Key: the key's text parts compare without case, or without leading
+    // blanks (trailing ones never count), as an index expression says.
+    bool keyCaseless = false;
+    bool keyTrimsLeading = false;
+    // What the pairing line says after "Records paired by " when the key
+    // was chosen for the table ("primary key ID (container shop.dbc)").
+    std::string note = {};
 };
 
 // Content pairing pairs the records of a stretch between two equal records
@@ -37,7 +45,7 @@ inline constexpr std::size_t kStretchLimit = 1000;
 inline constexpr std::size_t kStretchWorkPerRecord = 16;
 
 // The words that name a pairing in the settings store ("Position", "Key",
-// "Content"); an unknown word reads as Position.
+// "Content", "Auto"); an unknown word reads as Position.
 std::string_view pairingWord(Pairing by);
 Pairing pairingFromWord(std::string_view word);
 
@@ -45,6 +53,7 @@ Pairing pairingFromWord(std::string_view word);
 //   "Records paired by position"
 //   "Records paired by key fields: ID, CODE"
 //   "Records paired by content"
+//   "Records paired by " + note, when the pairing has one
 std::string pairingDescription(const RecordPairing& pairing);
 
 // Key field names as one text ("ID,CODE") and back; blanks around names and

@@ -26,9 +26,9 @@ namespace quorvel::compare {
 // the order in which Table #1 (then Table #2) first holds them.  A key field
 // missing from either table throws std::invalid_argument naming the field
 // and the table.
-void walkByKey(TablePair& tables, const std::vector<std::string>& keyFields,
-               const std::string& table1, const std::string& table2,
-               const foxpro::TextLocale& locale, DifferenceList& out,
+// The pairing's key rules (keyCaseless, keyTrimsLeading) apply to its text parts.
+void walkByKey(TablePair& tables, const RecordPairing& pairing, const std::string& table1,
+               const std::string& table2, const foxpro::TextLocale& locale, DifferenceList& out,
                std::vector<DuplicateKey>& duplicates, WalkPacer& pacer);
 
 // Content pairing: a longest common subsequence of equal records

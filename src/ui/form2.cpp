@@ -66,15 +66,18 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     // that both chosen tables share on the right.
     Frame2 = addFrame(this, "Frame2", QStringLiteral("Pair records by:"),
                       twipsRect(120, 3135, 7800, 1260));
-    int optionTop = 300;
-    for (auto [option, name, caption] : {std::tuple{&Option1, "Option1", "Position"},
-                                         std::tuple{&Option2, "Option2", "Key fields"},
-                                         std::tuple{&Option3, "Option3", "Content"}}) {
+    // Four options in the frame's height: a little closer than a row apart.
+    int optionTop = 240;
+    for (auto [option, name, caption] :
+         {std::tuple{&Option1, "Option1", "Position"},
+          std::tuple{&Option2, "Option2", "Key fields"}, std::tuple{&Option3, "Option3", "Content"},
+          std::tuple{&Option4, "Option4", "Table's own key (automatic)"}}) {
         *option = new QRadioButton(QString::fromLatin1(caption), Frame2);
         (*option)->setObjectName(QString::fromLatin1(name));
         (*option)->setFont(arialFont(kTextPointSize, true));
-        (*option)->setGeometry(twipsRect(240, optionTop, 1800, 285));
-        optionTop += 300;
+        (*option)->setGeometry(twipsRect(240, optionTop, option == &Option4 ? 2700 : 1800, 255));
+        (*option)->setAccessibleName(QString::fromLatin1(caption));
+        optionTop += 240;
     }
     Option1->setChecked(true);
     List3 = new QListWidget(Frame2);
@@ -83,7 +86,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List3->setToolTip(QStringLiteral("The fields both tables share: tick the key fields"));
     List3->setFont(arialFont(kTextPointSize, true));
     List3->setSelectionMode(QAbstractItemView::NoSelection);
-    List3->setGeometry(twipsRect(2160, 270, 5400, 870));
+    List3->setGeometry(twipsRect(3000, 270, 4560, 870));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Options\u2026"),
                             twipsRect(120, 4510, 1800, 405));
     PushButton3 =
@@ -113,7 +116,8 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setTabOrder(List2, Option1);
     setTabOrder(Option1, Option2);
     setTabOrder(Option2, Option3);
-    setTabOrder(Option3, List3);
+    setTabOrder(Option3, Option4);
+    setTabOrder(Option4, List3);
     setTabOrder(List3, PushButton4);
     setTabOrder(PushButton4, PushButton3);
     List1->setAccessibleName(QStringLiteral("Table #1:"));
@@ -122,8 +126,9 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     mirror(model_->tableList(1), List1);
     mirror(model_->tableList(2), List2);
 
-    installHoverRule(this, {PushButton2, PushButton3, PushButton4},
-                     {this, Frame1, List1, List2, Frame2, Option1, Option2, Option3, List3});
+    installHoverRule(
+        this, {PushButton2, PushButton3, PushButton4},
+        {this, Frame1, List1, List2, Frame2, Option1, Option2, Option3, Option4, List3});
 
     // Wider: everything widens, the two lists share the extra width.
     // Taller: the table lists take the extra height.
@@ -177,6 +182,7 @@ void Form2::connectModel() {
     view.setPairing = [this](compare::Pairing by) {
         (by == compare::Pairing::Key       ? Option2
          : by == compare::Pairing::Content ? Option3
+         : by == compare::Pairing::Auto    ? Option4
                                            : Option1)
             ->setChecked(true);
     };
@@ -207,6 +213,7 @@ void Form2::connectModel() {
     connect(Option1, &QRadioButton::clicked, this, [this] { model_->Option1_Click(); });
     connect(Option2, &QRadioButton::clicked, this, [this] { model_->Option2_Click(); });
     connect(Option3, &QRadioButton::clicked, this, [this] { model_->Option3_Click(); });
+    connect(Option4, &QRadioButton::clicked, this, [this] { model_->Option4_Click(); });
     connect(List3, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         model_->List3_ItemCheck(List3->row(item), item->checkState() == Qt::Checked);
     });

@@ -62,6 +62,7 @@ class Form2 : public QWidget {
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
     QRadioButton* Option3 = nullptr;
+    QRadioButton* Option4 = nullptr;
     QListWidget* List3 = nullptr;        // the key fields, each with a check box
     QPushButton* PushButton4 = nullptr;  // "Options…"
     QPushButton* PushButton3 = nullptr;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "compare/auto_key.h"
 #include "wizard/line_filter.h"
 #include "wizard/record_detail.h"
 
@@ -31,8 +32,20 @@ std::int64_t changedPairs(const compare::DifferenceList& differences) {
 }  // namespace
 
 std::vector<OfferedPairing> offeredPairings(const RunModel& run) {
-    (void)run;
     std::vector<OfferedPairing> offers;
+    // The tables' own key, when they have one.
+    try {
+        const compare::AutoKey key =
+            compare::resolveAutoKey(run.source(1), run.source(2), run.Table1Name, run.Table2Name);
+        if (key.pairing.by == compare::Pairing::Key) {
+            OfferedPairing own;
+            own.pairing.by = compare::Pairing::Auto;
+            own.caption = "Run again paired by the table's own key";
+            offers.push_back(std::move(own));
+        }
+    } catch (const std::exception&) {
+        // Tables that cannot be opened now offer what needs no key.
+    }
     OfferedPairing content;
     content.pairing.by = compare::Pairing::Content;
     content.caption = "Run again paired by content";

@@ -109,6 +109,11 @@ void TableChoiceModel::Option3_Click() {
     trap.step([&] { choosePairing(compare::Pairing::Content); });
 }
 
+void TableChoiceModel::Option4_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form2.Option4_Click");
+    trap.step([&] { choosePairing(compare::Pairing::Auto); });
+}
+
 void TableChoiceModel::List3_ItemCheck(int row, bool ticked) {
     if (row < 0 || static_cast<std::size_t>(row) >= keyFields_.size()) return;
     if (run_.busy.active()) {
@@ -269,7 +274,8 @@ void TableChoiceModel::PushButton3_Click() {
     }
 
     trap.step([&] {
-        run_.pairing = pairing;
+        // The pairing the walk used: for the table's own key, the key it chose.
+        run_.pairing = result.pairing;
         run_.options = options;
         run_.showDifferences(std::move(result.differences), view.processEvents);
         run_.structure = std::move(result.structure);

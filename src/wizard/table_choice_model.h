@@ -37,7 +37,8 @@ struct TableChoiceView {
     // True once the program is ending (a window was closed during the run).
     std::function<bool()> ending;
     // "Pair records by:": checks the option button of the pairing
-    // (Option1 Position, Option2 Key fields, Option3 Content).
+    // (Option1 Position, Option2 Key fields, Option3 Content, Option4 the
+    // table's own key).
     std::function<void(compare::Pairing by)> setPairing;
     // The key-field list (List3): the fields both chosen tables share, each
     // with its tick; empty while a table is missing on either side.
@@ -83,6 +84,7 @@ class TableChoiceModel {
     void Option1_Click();  // Position
     void Option2_Click();  // Key fields
     void Option3_Click();  // Content
+    void Option4_Click();  // Table's own key (automatic)
     // A key field's tick changed (row of the key-field list); saved at once
     // for the chosen pair of tables.  Ignored while a run is going on.
     void List3_ItemCheck(int row, bool ticked);

@@ -433,13 +433,24 @@ std::string containerProperty(std::uint8_t id, const std::string& value) {
 }  // namespace
 
 ContainerBuilder& ContainerBuilder::table(std::string name, std::string relativePath) {
-    objects_.push_back({"Table", std::move(name), std::move(relativePath), false, 1});
+    objects_.push_back({"Table", std::move(name), std::move(relativePath), false, 1, ""});
     lastTable_ = static_cast<int>(objects_.size()) + 1;  // ids count from 2 after the Database
     return *this;
 }
 
 ContainerBuilder& ContainerBuilder::field(std::string longName, bool deleted) {
-    objects_.push_back({"Field", std::move(longName), "", deleted, lastTable_});
+    objects_.push_back({"Field", std::move(longName), "", deleted, lastTable_, ""});
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::primaryKey(std::string tag) {
+    objects_[static_cast<std::size_t>(lastTable_ - 2)].property += containerProperty(0x14, tag);
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::index(std::string tag, bool candidate) {
+    objects_.push_back({"Index", std::move(tag), "", false, lastTable_,
+                        containerProperty(0x11, candidate ? "\x01" : std::string(1, '\0'))});
     return *this;
 }
 
@@ -455,8 +466,9 @@ void ContainerBuilder::write(const std::string& dbcPath) const {
                 Cell::text("Database"), Cell::none()});
     int id = 2;
     for (const Object& o : objects_) {
-        const Cell property =
-            o.path.empty() ? Cell::none() : Cell::memo(containerProperty(0x01, o.path), 0);
+        const std::string blob =
+            (o.path.empty() ? "" : containerProperty(0x01, o.path)) + o.property;
+        const Cell property = blob.empty() ? Cell::none() : Cell::memo(blob, 0);
         dbc.record({Cell::integer32(id++), Cell::integer32(o.parent), Cell::text(o.type),
                     Cell::text(o.name), property},
                    o.deleted);

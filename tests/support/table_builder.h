@@ -150,6 +150,10 @@ class ContainerBuilder {
     ContainerBuilder& table(std::string name, std::string relativePath = "");
     // A Field record of the latest table; deleted: stored as a deleted record.
     ContainerBuilder& field(std::string longName, bool deleted = false);
+    // The latest table's primary key tag (its Table record's property 0x14).
+    ContainerBuilder& primaryKey(std::string tag);
+    // An Index record of the latest table (property 0x11: candidate or not).
+    ContainerBuilder& index(std::string tag, bool candidate);
     void write(const std::string& dbcPath) const;
 
   private:
@@ -159,6 +163,7 @@ class ContainerBuilder {
         std::string path;
         bool deleted = false;
         int parent = 1;
+        std::string property;  // more property entries
     };
     std::vector<Object> objects_;
     int lastTable_ = 1;

@@ -12,8 +12,11 @@
 #include <thread>
 #include <utility>
 
+#include "foxpro/index/cdx_writer.h"
+#include "foxpro/read/table_reader.h"
 #include "foxpro/text/code_page.h"
 #include "foxpro/text/text_locale.h"
+#include "foxpro/write/atomic_file.h"
 #include "frame/event_pace.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
@@ -199,6 +202,39 @@ TEST_F(WindowModelsTest, KeyRunNeedsAKeyFieldTellsDuplicatesAndNamesItsPairing) 
     EXPECT_EQ(run.fieldDifferences().difference(0).record2, 1);
     results.Form_Activate();
     EXPECT_EQ(label, "Records paired by key fields: CITY");
+}
+
+TEST_F(WindowModelsTest, OwnKeyRunPairsByTheCandidateTagAndIsRemembered) {
+    TableBuilder t5(0x30), t6(0x30);
+    for (auto* t : {&t5, &t6}) t->field("ID", 'N', 3).field("NAME", 'C', 6);
+    t5.record({Cell::number("1"), Cell::text("Ann")})
+        .record({Cell::number("2"), Cell::text("Bob")});
+    t6.record({Cell::number("2"), Cell::text("Bob")})
+        .record({Cell::number("1"), Cell::text("Anna")});
+    t5.write(dir.file("t5.dbf"));
+    t6.write(dir.file("t6.dbf"));
+    {
+        const foxpro::TableReader reader(dir.file("t5.dbf"));
+        foxpro::TagDefinition tag;
+        tag.name = "ID";
+        tag.keyExpression = "ID";
+        tag.candidate = true;
+        foxpro::NewFileSet files(dir.path());
+        ASSERT_TRUE(foxpro::writeCompoundIndex(reader, {tag}, files, "t5.cdx").fileWritten());
+        files.commit();
+    }
+    std::string label;
+    results.view.setPairingText = [&](const std::string& text) { label = text; };
+    selected1 = {"t5"};
+    selected2 = {"t6"};
+    choice.Option4_Click();
+    EXPECT_EQ(store.GetSetting(frame::kKeyPairRecordsBy), "Auto");
+    choice.PushButton3_Click();
+    EXPECT_THAT(texts(run.fieldDifferences()),
+                ElementsAre("Record 1, Field \"NAME\" has changed from \"Ann   \" to \"Anna  \""));
+    EXPECT_THAT(texts(run.addedDeleted()), IsEmpty());
+    results.Form_Activate();
+    EXPECT_EQ(label, "Records paired by candidate index ID");
 }
 
 TEST_F(WindowModelsTest, OptionsAreAskedUntilValidRememberedPerPairAndUsedByTheRun) {

@@ -12,6 +12,7 @@
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
+#include "foxpro/source/table_keys.h"
 #include "foxpro/write/atomic_file.h"
 #include "support/table_builder.h"
 
@@ -151,6 +152,33 @@ INSTANTIATE_TEST_SUITE_P(FoxProDb, CdxFixturesTest, ::testing::ValuesIn(kIndexes
                              std::string name = info.param.table;
                              return name.substr(0, name.find_first_of(".-"));
                          });
+
+}  // namespace
+}  // namespace quorvel::foxpro
+
+namespace quorvel::foxpro {
+namespace {
+
+TEST(TableKeysFixtureTest, ContainerNamesPrimaryKeysAndTheIndexesItLists) {
+    if (!fs::is_directory(databaseFixtures())) GTEST_SKIP() << "no foxprodb fixtures folder";
+    const auto source = DataSource::open((databaseFixtures() / "FOXPRO-DB-TEST.DBC").string());
+    const TableKeys types = readTableKeys(*source, "types");
+    EXPECT_EQ(types.containerName, "FOXPRO-DB-TEST.DBC");
+    EXPECT_EQ(types.primaryTag, "type_id");
+    ASSERT_EQ(types.tags.size(), 1u);
+    EXPECT_TRUE(types.tags[0].candidate);
+    EXPECT_TRUE(types.warnings.empty());
+    // contacts: no primary key, a candidate and a regular index.
+    const TableKeys contacts = readTableKeys(*source, "contacts");
+    EXPECT_EQ(contacts.primaryTag, "");
+    ASSERT_EQ(contacts.containerIndexes.size(), 2u);
+    EXPECT_EQ(contacts.containerIndexes[0].tag, "contact_id");
+    EXPECT_TRUE(contacts.containerIndexes[0].candidate);
+    EXPECT_FALSE(contacts.containerIndexes[1].candidate);
+    // The same table read as a folder's: its header links it to the container beside it.
+    const auto folder = DataSource::open(databaseFixtures().string());
+    EXPECT_EQ(readTableKeys(*folder, "types").primaryTag, "type_id");
+}
 
 }  // namespace
 }  // namespace quorvel::foxpro
