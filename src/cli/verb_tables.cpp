@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/side_verbs.h"
 #include "cli/verbs.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/console.h"
@@ -18,9 +19,13 @@ constexpr const char* kDescription =
     "file names without extension (names starting with '~' left out), for a .dbc\n"
     "database container its tables in container order.  On a terminal, control\n"
     "characters in names are shown escaped (\\n, \\x1b); a pipe or file gets the\n"
-    "names byte for byte.\n";
+    "names byte for byte.\n"
+    "SOURCE may also be a URI (see show): sqlite:PATH lists its tables and views,\n"
+    "postgresql://... the tables of its database (schema.name outside public),\n"
+    "csv:PATH the one table the file holds.\n";
 
 int run(const Arguments& args) {
+    if (namesSide(args)) return listSideTables(args);
     const int codePage = codePageOf(args);
     try {
         foxpro::Connection connection;
