@@ -11,11 +11,12 @@ src="${1:-$(dirname "$0")/../src}"
 # What each top folder may include besides itself, top to bottom.
 declare -A may=(
   [app]="ui wizard results compare data frame foxpro"
-  [cli]="results compare data frame foxpro"
+  [cli]="results compare sides data frame foxpro"
   [ui]="wizard results compare data frame foxpro"
   [wizard]="results compare data frame foxpro"
   [results]="compare data frame foxpro"
   [compare]="data frame foxpro"
+  [sides]="foxpro"
   [data]="frame foxpro"
   [frame]="foxpro"
   [foxpro]=""

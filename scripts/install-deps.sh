@@ -11,13 +11,15 @@ set -euo pipefail
 
 task="${1:-test}"
 shift || true
+# libsqlite3-0, libpq5: loaded when a sqlite: or postgresql:// side is read
+# (no -dev package: the program declares the few C functions it calls).
 # libxcb1-dev: run.sh asks the X server whether the display opens before it
 # starts the program.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins fonts-liberation libxcb1-dev)
 case "$task" in
   run) ;;
   test) packages+=(libgtest-dev libgmock-dev libbenchmark-dev locales python3 python3-dbf
-                   python3-dbfread desktop-file-utils appstream) ;;
+                   python3-dbfread desktop-file-utils appstream libsqlite3-0 libpq5 postgresql) ;;
   package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
   *) echo "usage: install-deps.sh run|test|package [packages...]" >&2; exit 2 ;;
 esac

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/side_verbs.h"
 #include "cli/table_keys_listing.h"
 #include "cli/verbs.h"
 #include "foxpro/foxpro_error.h"
@@ -24,9 +25,13 @@ constexpr const char* kDescription =
     "names byte for byte.\n"
     "--long adds under each name its index tags (name, flags, key and FOR\n"
     "expressions), the container's indexes, and the key that --key auto pairs\n"
-    "its records by.\n";
+    "its records by.\n"
+    "SOURCE may also be a URI (see show): sqlite:PATH lists its tables and views,\n"
+    "postgresql://... the tables of its database (schema.name outside public),\n"
+    "csv:PATH the one table the file holds.\n";
 
 int run(const Arguments& args) {
+    if (namesSide(args)) return listSideTables(args);
     const int codePage = codePageOf(args);
     try {
         foxpro::Connection connection;
