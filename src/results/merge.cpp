@@ -62,6 +62,7 @@ class Merge {
             if (!stopRequested())
                 outcome_.tableMade =
                     attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
+            for (const auto& text : newTable_->indexMessages()) warn(text);
             newTable_.reset();  // what was not put in place goes with it
             if (outcome_.tableMade)
                 dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
@@ -152,20 +153,23 @@ class Merge {
                 keep.push_back(std::move(file));
             newTable_ = std::make_unique<foxpro::NewTable>(source1_.source(), request_.newTableName,
                                                            request_.replaceExisting, keep);
+            newTable_->carryIndexOf(request_.Table1Name, request_.indexScript);
             source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
             // The updates and inserts that follow find it open.
             source1_.holdTable(newTable_->name());
         });
         if (!made) newTable_.reset();
         // Also when the copy failed: what was left alone stays so.
-        for (const auto& text : source1_.source().writeWarnings()) {
-            if (callbacks_.warning)
-                callbacks_.warning(text);
-            else
-                dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
-                                 frame::SetApplicationTitle());
-        }
+        for (const auto& text : source1_.source().writeWarnings()) warn(text);
         return made;
+    }
+
+    void warn(const std::string& text) {
+        if (callbacks_.warning)
+            callbacks_.warning(text);
+        else
+            dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                             frame::SetApplicationTitle());
     }
 
     // The new table's fields, known from Table #1: the copy has its fields
