@@ -63,6 +63,15 @@ class Merge {
                 outcome_.tableMade =
                     attempt(kStepPutInPlace, nullptr, [&] { newTable_->commit(); });
             for (const auto& text : newTable_->indexMessages()) warn(text);
+            // Not a fault: told as a warning to the command line, as a
+            // plain message in the windows.
+            if (const std::string& note = newTable_->scriptNote(); !note.empty()) {
+                if (callbacks_.warning)
+                    callbacks_.warning(note);
+                else
+                    dialogs_.message(note, frame::MessageButtons::Ok, frame::MessageIcon::None,
+                                     frame::SetApplicationTitle());
+            }
             newTable_.reset();  // what was not put in place goes with it
             if (outcome_.tableMade)
                 dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,

@@ -227,8 +227,8 @@ void NewTable::writeScript(const std::string& script) {
         throw FoxProError(kErrorFile,
                           file + ": cannot put the new file in place: " + error.message());
     }
-    indexMessages_.push_back(file + ": the FoxPro commands that restore what " + target_.tableFile +
-                             " could not carry");
+    scriptNote_ = (file + ": the FoxPro commands that restore what " + target_.tableFile +
+                   " could not carry");
 }
 
 void NewTable::commit() {

@@ -86,6 +86,8 @@ class NewTable {
     // What carrying the index left out, and the script's line, once
     // commit() has run.
     const std::vector<std::string>& indexMessages() const { return indexMessages_; }
+    // The line that tells of the script, "" when none was written.
+    const std::string& scriptNote() const { return scriptNote_; }
 
   private:
     std::string buildIndex();  // the script's text, "" when none
@@ -102,6 +104,7 @@ class NewTable {
     std::string table1Name_;  // whose index is carried, "" for none
     bool alwaysScript_ = false;
     std::vector<std::string> indexMessages_;
+    std::string scriptNote_;
 };
 
 }  // namespace quorvel::foxpro
