@@ -76,6 +76,7 @@ int runMerge(const Arguments& args) {
     warnAboutTable("merge", data::connectionString(request.source2), request.Table2Name);
     request.newTableName = positional[4];
     request.replaceExisting = args.has("force");
+    request.indexScript = args.has("index-script");
     // Refused before the comparison, which may take long; the merge checks
     // again when it creates the table.  A source table is never replaced,
     // whatever --force says.
@@ -151,6 +152,8 @@ const VerbRegistration registration{{
      {"added-only", 0, "", "apply only the added records"},
      {"force", 0, "",
       "replace an existing table named NEWNAME (with its\nmemo file, index and .cpg)"},
+     {"index-script", 0, "",
+      "write NEWNAME.prg with the commands that rebuild every\ntag of the new table's index"},
      keyOption(),
      alignOption(),
      ignoreOption(),

@@ -65,6 +65,16 @@ class Merge {
                     newTable_->commit();
                 });
             source1_.releaseTable();
+            for (const auto& text : newTable_->indexMessages()) warn(text);
+            // Not a fault: told as a warning to the command line, as a
+            // plain message in the windows.
+            if (const std::string& note = newTable_->scriptNote(); !note.empty()) {
+                if (callbacks_.warning)
+                    callbacks_.warning(note);
+                else
+                    dialogs_.message(note, frame::MessageButtons::Ok, frame::MessageIcon::None,
+                                     frame::SetApplicationTitle());
+            }
             newTable_.reset();  // what was not put in place goes with it
             if (outcome_.tableMade)
                 dialogs_.message("Done.", frame::MessageButtons::Ok, frame::MessageIcon::None,
@@ -155,20 +165,23 @@ class Merge {
                 keep.push_back(std::move(file));
             newTable_ = std::make_unique<foxpro::NewTable>(source1_.source(), request_.newTableName,
                                                            request_.replaceExisting, keep);
+            newTable_->carryIndexOf(request_.Table1Name, request_.indexScript);
             source1_.execute(copyStatement(request_.Table1Name, newTable_->name()));
             // The updates and inserts that follow find it open.
             source1_.holdTable(newTable_->name(), true);
         });
         if (!made) newTable_.reset();
         // Also when the copy failed: what was left alone stays so.
-        for (const auto& text : source1_.source().writeWarnings()) {
-            if (callbacks_.warning)
-                callbacks_.warning(text);
-            else
-                dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
-                                 frame::SetApplicationTitle());
-        }
+        for (const auto& text : source1_.source().writeWarnings()) warn(text);
         return made;
+    }
+
+    void warn(const std::string& text) {
+        if (callbacks_.warning)
+            callbacks_.warning(text);
+        else
+            dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                             frame::SetApplicationTitle());
     }
 
     // The new table's fields, known from Table #1: the copy has its fields

@@ -55,6 +55,10 @@ struct MergeRequest {
     // first, the command-line tool wants --force); otherwise the merge fails
     // before it writes anything.
     bool replaceExisting = false;
+    // The new table gets Table #1's structural index, rebuilt from its
+    // final records; NEWNAME.prg beside it restores what could not be
+    // carried, and with this set every tag.
+    bool indexScript = false;
 };
 
 struct MergeCallbacks {
@@ -74,7 +78,8 @@ struct MergeCallbacks {
     // and at the end.  May be empty.
     std::function<void(std::int64_t done, std::int64_t total)> progress;
     // Told what preparing the new table's folder left alone (replacement
-    // journals it cannot trust, foxpro/table_replacement.h), one text each.
+    // journals it cannot trust, foxpro/table_replacement.h), and the tags
+    // of Table #1's index the new table could not carry, one text each.
     // Empty: shown as a message with the exclamation icon.
     std::function<void(const std::string& text)> warning;
 };

@@ -8,12 +8,15 @@
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/index/cdx_reader.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/folder_entries.h"
 #include "foxpro/read/memo_file.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/carried_index.h"
 #include "foxpro/source/data_source.h"
+#include "foxpro/write/atomic_file.h"
 #include "foxpro/write/table_replacement.h"
 #include "foxpro/write/temporary_files.h"
 
@@ -89,6 +92,7 @@ NewTableTarget locateNewTable(const DataSource& source, const std::string& name)
     target.memoFile = memoFileName(target.tableFile, dbf::MemoKind::Fpt);
     target.cpgFile =
         stemOf(target.tableFile) + (target.tableFile.ends_with(".DBF") ? ".CPG" : ".cpg");
+    target.indexFile = structuralIndexName(target.tableFile);
     return target;
 }
 
@@ -186,14 +190,54 @@ NewTable::NewTable(DataSource& source, const std::string& name, bool replace,
 NewTable::~NewTable() {
     source_.releaseHiddenTable(hiddenName_);
     if (committed_) return;
-    for (const char* ext : {".dbf", ".fpt", ".cpg"})
+    for (const char* ext : {".dbf", ".fpt", ".cdx", ".cpg"})
         platform::removeFile(target_.folder + "/" + hiddenName_ + ext);
 }
 
+void NewTable::carryIndexOf(std::string table1Name, bool alwaysScript) {
+    table1Name_ = std::move(table1Name);
+    alwaysScript_ = alwaysScript;
+}
+
+std::string NewTable::buildIndex() {
+    if (table1Name_.empty()) return {};
+    const std::string hidden = target_.folder + "/" + hiddenName_;
+    platform::removeFile(hidden + ".cdx");
+    const auto table1 = source_.openTable(table1Name_);
+    const std::string container = source_.isContainer() ? fileNameOf(source_.path()) : "";
+    CarriedIndex carried =
+        carryStructuralIndex(*table1, hidden + ".dbf", hidden + ".cdx", stemOf(target_.tableFile),
+                             container, alwaysScript_);
+    indexMessages_ = std::move(carried.messages);
+    return carried.script;
+}
+
+void NewTable::writeScript(const std::string& script) {
+    const std::string file =
+        stemOf(target_.tableFile) + (target_.tableFile.ends_with(".DBF") ? ".PRG" : ".prg");
+    const std::string hidden = target_.folder + "/" + temporaryName(".prg");
+    {
+        FileSink sink = FileSink::createNew(hidden, file);
+        sink.append(script);
+        sink.sync();
+        sink.close();
+    }
+    if (auto error = platform::moveReplacing(hidden, target_.folder + "/" + file)) {
+        platform::removeFile(hidden);
+        throw FoxProError(kErrorFile,
+                          file + ": cannot put the new file in place: " + error.message());
+    }
+    scriptNote_ = (file + ": the FoxPro commands that restore what " + target_.tableFile +
+                   " could not carry");
+}
+
 void NewTable::commit() {
+    const std::string script = buildIndex();
     // The hidden files under the names they take; the table file last.
-    const std::pair<const char*, const std::string*> files[] = {
-        {".cpg", &target_.cpgFile}, {".fpt", &target_.memoFile}, {".dbf", &target_.tableFile}};
+    const std::pair<const char*, const std::string*> files[] = {{".cpg", &target_.cpgFile},
+                                                                {".fpt", &target_.memoFile},
+                                                                {".cdx", &target_.indexFile},
+                                                                {".dbf", &target_.tableFile}};
     std::vector<FileMove> place;
     for (const auto& [ext, finalName] : files) {
         const std::string file = hiddenName_ + ext;
@@ -209,6 +253,8 @@ void NewTable::commit() {
     checkNewTable(source_, name_, target_, replace_, keep_);
     replaceFiles(target_.folder, target_.tableFile, target_.existing, place);
     committed_ = true;
+    // Beside the table, once it is there: it only helps to restore it.
+    if (!script.empty()) writeScript(script);
 }
 
 }  // namespace quorvel::foxpro

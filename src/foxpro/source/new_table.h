@@ -16,6 +16,7 @@ struct NewTableTarget {
     std::string tableFile;  // "orders.dbf", or the existing table file's name as spelt
     std::string memoFile;   // the memo file's name beside it ("orders.fpt", ".FPT" by ".DBF")
     std::string cpgFile;    // the code-page file's name beside it ("orders.cpg")
+    std::string indexFile;  // the structural index's name beside it ("orders.cdx")
     std::vector<std::string> existing;  // files of the table there now: .dbf, memo, index, .cpg
 };
 
@@ -71,12 +72,27 @@ class NewTable {
     // The hidden name that statements use for the table until commit().
     const std::string& name() const { return hiddenName_; }
 
+    // Asks commit() to give the table the structural index of the table
+    // called table1Name of the source (carried_index.h), rebuilt from the
+    // records the table has then, and a script beside it (NAME.prg) of what
+    // could not be carried, or always when alwaysScript.
+    void carryIndexOf(std::string table1Name, bool alwaysScript);
+
     // Puts the table on disk and then in place (table_replacement.h), memo
-    // file with it, replacing what checkNewTable allowed.  Throws
+    // file and index with it, replacing what checkNewTable allowed.  Throws
     // FoxProError; the table is then not in place and nothing was replaced.
     void commit();
 
+    // What carrying the index left out, and the script's line, once
+    // commit() has run.
+    const std::vector<std::string>& indexMessages() const { return indexMessages_; }
+    // The line that tells of the script, "" when none was written.
+    const std::string& scriptNote() const { return scriptNote_; }
+
   private:
+    std::string buildIndex();  // the script's text, "" when none
+    void writeScript(const std::string& script);
+
     DataSource& source_;
     std::string name_;
     bool replace_;
@@ -85,6 +101,10 @@ class NewTable {
     std::optional<NameLock> lock_;
     std::string hiddenName_;
     bool committed_ = false;
+    std::string table1Name_;  // whose index is carried, "" for none
+    bool alwaysScript_ = false;
+    std::vector<std::string> indexMessages_;
+    std::string scriptNote_;
 };
 
 }  // namespace quorvel::foxpro

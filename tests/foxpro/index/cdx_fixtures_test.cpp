@@ -11,6 +11,7 @@
 #include "foxpro/index/cdx_reader.h"
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/source/carried_index.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/source/table_keys.h"
 #include "foxpro/write/atomic_file.h"
@@ -145,6 +146,39 @@ TEST_P(CdxFixturesTest, TagsBuiltAgainFromTheTableGiveTheSameKeys) {
             EXPECT_EQ(usedBytes(after, b.root), usedBytes(before, a.root));
         }
     }
+}
+
+// A copy of the table carries its index: every tag rebuilt from the copy's
+// records as FoxPro had it, the copy's header flagged, no script needed.
+TEST_P(CdxFixturesTest, CopyCarriesEveryTagOfTheIndex) {
+    SKIP_WITHOUT_FIXTURES();
+    if (fs::path(GetParam().table).extension() != ".dbf") GTEST_SKIP() << "no table of its own";
+    const auto table = openTable();
+    test::TempFolder dir;
+    const std::string copy = dir.file("copy.dbf");
+    fs::copy_file(tablePath(), copy);
+    const CarriedIndex carried =
+        carryStructuralIndex(*table, copy, dir.file("copy.cdx"), "copy", "", false);
+    EXPECT_TRUE(carried.written);
+    EXPECT_THAT(carried.messages, ::testing::IsEmpty());
+    EXPECT_EQ(carried.script, "");
+    EXPECT_EQ(test::readFile(copy)[28] & 1, 1);
+    const CdxReader original(indexPath(), table.get());
+    const CdxReader rebuilt(dir.file("copy.cdx"), table.get());
+    ASSERT_EQ(rebuilt.tags().size(), original.tags().size());
+    for (std::size_t i = 0; i < original.tags().size(); ++i)
+        EXPECT_EQ(rebuilt.entries(rebuilt.tags()[i]), original.entries(original.tags()[i]));
+}
+
+TEST(CarriedIndexTest, LongFieldNamesBecomeTheFreeTablesNames) {
+    const std::vector<FieldRename> renames = {{"companyname", "companynam"},
+                                              {"contactname", "contactnam"}};
+    EXPECT_EQ(renameFieldsIn("UPPER(companyname)+CompanyName", renames),
+              "UPPER(companynam)+CompanyNam");
+    // Literals, calls and an alias's field stay as they are.
+    EXPECT_EQ(renameFieldsIn("contactname+\"companyname\"+[contactname]+x.companyname", renames),
+              "contactnam+\"companyname\"+[contactname]+x.companyname");
+    EXPECT_EQ(renameFieldsIn(".NOT.DELETED()", renames), ".NOT.DELETED()");
 }
 
 INSTANTIATE_TEST_SUITE_P(FoxProDb, CdxFixturesTest, ::testing::ValuesIn(kIndexes),
