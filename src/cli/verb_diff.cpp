@@ -86,18 +86,6 @@ Format formatNamed(const std::string& name) {
     throw UsageError("--format: '" + name + "' is not one of text, json, csv");
 }
 
-// The error reports of the engine, kept for standard error instead of boxes.
-class CollectingDialogs : public frame::Dialogs {
-  public:
-    frame::Answer message(const std::string& text, frame::MessageButtons, frame::MessageIcon,
-                          const std::string&) override {
-        // The report's first line is the failure; the rest is for windows.
-        reports.push_back(text.substr(0, text.find_first_of("\r\n")));
-        return frame::Answer::Ok;
-    }
-    std::vector<std::string> reports;
-};
-
 // Redraws one progress line on a terminal, a few times a second, from the
 // counts the comparison hands over.
 class ProgressLine {

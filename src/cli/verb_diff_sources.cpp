@@ -23,16 +23,6 @@ namespace {
 
 enum class Format { Text, Json, Csv };
 
-class QuietDialogs : public frame::Dialogs {
-  public:
-    frame::Answer message(const std::string& text, frame::MessageButtons, frame::MessageIcon,
-                          const std::string&) override {
-        reports.push_back(text.substr(0, text.find_first_of("\r\n")));
-        return frame::Answer::Ok;
-    }
-    std::vector<std::string> reports;
-};
-
 bool listed(const std::vector<std::string>& names, const std::string& name) {
     for (const auto& n : names)
         if (foxpro::equalsNoCase(n, name)) return true;
@@ -196,7 +186,7 @@ int runDiffSources(const Arguments& args) {
             if (dot != std::string::npos && foxpro::equalsNoCase(field.substr(0, dot), name))
                 tableOptions.ignoredFields.push_back(field.substr(dot + 1));
         }
-        QuietDialogs dialogs;
+        CollectingDialogs dialogs;
         const compare::CompareResult result = compare::Compare(
             source1, source2, name, name2, locale, dialogs, {}, pairing, tableOptions);
         t.pairing = result.pairing;
