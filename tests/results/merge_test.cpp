@@ -13,10 +13,14 @@
 
 #include "compare/compare.h"
 #include "compare/difference_line.h"
+#include "foxpro/index/cdx_reader.h"
+#include "foxpro/index/cdx_writer.h"
+#include "foxpro/read/table_reader.h"
 #include "foxpro/source/new_table.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
 #include "foxpro/text/text_locale.h"
+#include "foxpro/write/atomic_file.h"
 #include "frame/app_info.h"
 #include "support/child_process.h"
 #include "support/scripted_dialogs.h"
@@ -232,6 +236,47 @@ TEST_F(MergeTest, EveryFieldTypeReceivesTableTwosExactValue) {
     EXPECT_THAT(errorReports(), ::testing::IsEmpty());
     EXPECT_EQ(outcome.linesFailed, 0);
     EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeTest, TheNewIndexHoldsTheFinalRecordsNotTableOnesKeys) {
+    auto build = [&](const std::string& table, std::vector<std::pair<int, const char*>> records) {
+        TableBuilder t(0x30);
+        t.field("ID", 'N', 4).field("NAME", 'C', 8);
+        for (auto [id, name] : records)
+            t.record({Cell::number(std::to_string(id)), Cell::text(name)});
+        t.write(dir.file(table + ".dbf"));
+        const foxpro::TableReader reader(dir.file(table + ".dbf"));
+        foxpro::NewFileSet files(dir.path());
+        const std::vector<foxpro::TagDefinition> tags = {
+            {"ID", "id", "", false, true, false, ""},
+            {"NAME", "name", "", false, false, false, ""}};
+        ASSERT_TRUE(foxpro::writeCompoundIndex(reader, tags, files, table + ".cdx").fileWritten());
+        files.commit();
+    };
+    build("t1", {{1, "Bob"}, {2, "Ann"}});
+    build("t2", {{1, "Zed"}, {2, "Ann"}, {3, "Cy"}});
+    auto [fields, added] = compareLines();
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+    ASSERT_TRUE(outcome.tableMade);
+    ASSERT_EQ(outcome.fieldsUpdated, 1);
+    ASSERT_EQ(outcome.recordsAdded, 1);
+
+    EXPECT_EQ(test::readFile(dir.file("t1new.dbf"))[28] & 1, 1);
+    const foxpro::TableReader made(dir.file("t1new.dbf"));
+    const foxpro::CdxReader index(dir.file("t1new.cdx"), &made);
+    const foxpro::TableReader t2(dir.file("t2.dbf"));
+    const foxpro::CdxReader expected(dir.file("t2.cdx"), &t2);
+    ASSERT_EQ(index.tags().size(), 2u);
+    std::vector<std::pair<std::string, std::uint32_t>> names;
+    for (const auto& e : index.entries(*index.findTag("NAME"))) names.emplace_back(e.key, e.record);
+    EXPECT_THAT(names, ElementsAre(std::pair<std::string, std::uint32_t>{"Ann     ", 2},
+                                   std::pair<std::string, std::uint32_t>{"Cy      ", 3},
+                                   std::pair<std::string, std::uint32_t>{"Zed     ", 1}));
+    // The same keys as the final table's own index, tag by tag.
+    for (const char* tag : {"ID", "NAME"})
+        EXPECT_EQ(index.entries(*index.findTag(tag)), expected.entries(*expected.findTag(tag)))
+            << tag;
 }
 
 TEST_F(MergeTest, DeletedAndMissingFieldLinesChangeNothing) {

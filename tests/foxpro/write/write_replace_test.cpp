@@ -5,6 +5,9 @@
 #include <filesystem>
 
 #include "foxpro/foxpro_error.h"
+#include "foxpro/index/cdx_reader.h"
+#include "foxpro/index/cdx_writer.h"
+#include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/source/new_table.h"
 #include "foxpro/write/atomic_file.h"
@@ -83,6 +86,55 @@ TEST_F(WriteReplaceTest, KilledBetweenTheRenamesTheNameShowsNoMixAndALaterRunFin
         EXPECT_EQ(readRows(src_.file("dest.dbf")), newRows_);
         EXPECT_THAT(listFolder(folder()),
                     ElementsAre("calls.dbf", "calls.fpt", "dest.dbf", "dest.fpt"));
+    }
+}
+
+TEST_F(WriteReplaceTest, KilledBetweenTheRenamesOfThreeFilesTheIndexGoesWithItsTable) {
+    if (!test::canForkChildren())
+        GTEST_SKIP() << "needs a forked second process, which Windows has not";
+    auto index = [&](const std::string& table, const std::string& field) {
+        const TableReader reader(src_.file(table + ".dbf"));
+        std::filesystem::remove(src_.file(table + ".cdx"));  // the last round's
+        NewFileSet files(folder());
+        ASSERT_TRUE(writeCompoundIndex(reader,
+                                       {TagDefinition{field, field, "", false, false, false, ""}},
+                                       files, table + ".cdx")
+                        .fileWritten());
+        files.commit();
+    };
+    // Which set's index dest.cdx is, by its one tag.
+    auto tagOfDest = [&] { return CdxReader(src_.file("dest.cdx")).tags().at(0).name; };
+    // Table, memo and index aside, then in: six renames.
+    for (int killedAfter = 1; killedAfter <= 6; ++killedAfter) {
+        SCOPED_TRACE("killed after rename " + std::to_string(killedAfter));
+        SetUp();
+        index("calls", "NAME");
+        index("dest", "OLD");
+        const pid_t child = test::forkChild([&] {
+            setReplacementHookForTesting([&](int done) {
+                if (done == killedAfter) ::_exit(0);
+            });
+            NewTable table(src_.connection().source(), "dest", true, {});
+            table.carryIndexOf("calls", false);
+            src_.execute("SELECT * FROM calls INTO TABLE [" + table.name() + "]");
+            table.commit();
+            ::_exit(3);  // fewer renames than counted
+        });
+        ASSERT_EQ(test::waitChild(child), 0);
+
+        // The old set or the new one, whole; or no table at all.
+        if (std::filesystem::exists(src_.file("dest.dbf"))) {
+            const Rows now = readRows(src_.file("dest.dbf"));
+            ASSERT_TRUE(now == oldRows_ || now == newRows_);
+            ASSERT_TRUE(std::filesystem::exists(src_.file("dest.cdx")));
+            EXPECT_EQ(tagOfDest(), now == newRows_ ? "NAME" : "OLD");
+        }
+        EXPECT_EQ(runOnNewConnection(folder(), "UPDATE calls SET NAME = 'Ann' WHERE RECNO() = 1"),
+                  "");
+        EXPECT_EQ(readRows(src_.file("dest.dbf")), newRows_);
+        EXPECT_EQ(tagOfDest(), "NAME");
+        EXPECT_THAT(listFolder(folder()), ElementsAre("calls.cdx", "calls.dbf", "calls.fpt",
+                                                      "dest.cdx", "dest.dbf", "dest.fpt"));
     }
 }
 
