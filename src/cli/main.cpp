@@ -7,6 +7,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
+#include "cli/table_operands.h"
 #include "cli/verbs.h"
 #include "foxpro/platform/console.h"
 #include "frame/app_info.h"
@@ -49,7 +50,9 @@ void printToolHelp() {
     printToolUsage(stdout);
     std::fputs(
         "Compares FoxPro tables, shows them, and builds tables from their differences.\n"
-        "A SOURCE is a folder of free tables or a .dbc database container.\n\nVerbs:\n",
+        "A SOURCE is a folder of free tables or a .dbc database container.  Where a\n"
+        "verb takes SOURCE TABLE, one operand naming a table file (orders.dbf, form.scx)\n"
+        "may stand for both.\n\nVerbs:\n",
         stdout);
     for (const auto& verb : quorvel::cli::verbs())
         std::printf("  %-8s %s\n", verb.name.c_str(), verb.summary.c_str());
@@ -117,6 +120,7 @@ int runVerb(const Verb& verb, const std::vector<std::string>& args) {
             printVerbHelp(verb);
             return 0;
         }
+        parsed.operands = quorvel::cli::expandTableOperands(verb.operands, parsed.operands);
         const std::size_t n = parsed.operands.size();
         if (n < verb.minOperands || n > verb.maxOperands)
             return usageError(&verb, operandProblem(verb, n));

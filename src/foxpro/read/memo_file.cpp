@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
 
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
@@ -16,9 +17,14 @@ std::string memoFileName(const std::string& tableFileName, dbf::MemoKind kind) {
     const auto dot = tableFileName.rfind('.');
     const std::string stem = tableFileName.substr(0, dot);
     const std::string extension = dot == std::string::npos ? "" : tableFileName.substr(dot);
-    std::string memo = equalsNoCase(extension, ".dbc") ? ".dct"
-                       : kind == dbf::MemoKind::Fpt    ? ".fpt"
-                                                       : ".dbt";
+    // Forms, class libraries, reports, labels, menus and projects are tables
+    // whose memo file takes the extension's last letter as "t".
+    static constexpr std::string_view kOwnMemo[][2] = {
+        {".dbc", ".dct"}, {".scx", ".sct"}, {".vcx", ".vct"}, {".frx", ".frt"},
+        {".lbx", ".lbt"}, {".mnx", ".mnt"}, {".pjx", ".pjt"}};
+    std::string memo = kind == dbf::MemoKind::Fpt ? ".fpt" : ".dbt";
+    for (const auto& [table, own] : kOwnMemo)
+        if (equalsNoCase(extension, table)) memo = own;
     const bool upper = extension.size() > 1 && extension == upperAscii(extension);
     return stem + (upper ? upperAscii(memo) : memo);
 }

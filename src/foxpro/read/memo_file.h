@@ -98,7 +98,8 @@ class MemoFile {
 };
 
 // The one rule for a table's memo file: the table file's stem with the memo
-// kind's extension (".fpt"; ".dbt" for dBase; a container's ".dct"), in the
+// kind's extension (".fpt"; ".dbt" for dBase; a container's ".dct"; ".sct",
+// ".vct", ".frt", ".lbt", ".mnt", ".pjt" beside ".scx" ... ".pjx"), in the
 // letter case of the table's extension ("CUSTOMER.DBF" -> "CUSTOMER.FPT").
 std::string memoFileName(const std::string& tableFileName, dbf::MemoKind kind);
 

@@ -210,6 +210,9 @@ std::string DataSource::tablePath(std::string_view name) const {
         const std::string file =
             endsWithNoCase(bare, ".dbf") ? std::string(bare) : std::string(bare) + ".dbf";
         std::string found = findFileNoCase(folder_, file);
+        // A table file of another extension (a form's .scx) is named whole.
+        if (found.empty() && bare.find('.') != std::string_view::npos)
+            found = findFileNoCase(folder_, bare);
         std::error_code error;
         const platform::PathKind kind =
             found.empty() ? platform::PathKind::Missing : platform::pathKind(found, error);

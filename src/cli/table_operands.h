@@ -1,0 +1,23 @@
+#pragma once
+
+// Table files as operands: wherever a verb takes SOURCE TABLE, one operand
+// that names a table file (orders.dbf, form.scx) stands for its folder and
+// its file name.
+
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+// Whether path names a table file: a regular file that is not a database
+// container (a .dbc, known by its extension without case or by its header's
+// container flag).
+bool isTableFile(const std::string& path);
+
+// The operands with each table file that stands where the usage pattern
+// ("SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME") has a SOURCE followed by a TABLE
+// replaced by its folder and file name.  Other operands stay as given.
+std::vector<std::string> expandTableOperands(const std::string& pattern,
+                                             const std::vector<std::string>& operands);
+
+}  // namespace quorvel::cli
