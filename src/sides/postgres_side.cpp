@@ -54,31 +54,20 @@ const PqApi& api() {
         std::string problem;
         a.library = foxpro::platform::loadSharedLibrary({"libpq.so.5", "libpq.so"}, problem);
         if (!a.library) return a;
-        bool all = true;
-        const auto bind = [&](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(a.library->symbol(name));
-            all = all && fn;
-        };
-        bind(a.connectdb, "PQconnectdb");
-        bind(a.status, "PQstatus");
-        bind(a.errorMessage, "PQerrorMessage");
-        bind(a.finish, "PQfinish");
-        bind(a.exec, "PQexec");
-        bind(a.resultStatus, "PQresultStatus");
-        bind(a.resultErrorMessage, "PQresultErrorMessage");
-        bind(a.clear, "PQclear");
-        bind(a.sendQuery, "PQsendQuery");
-        bind(a.setSingleRowMode, "PQsetSingleRowMode");
-        bind(a.getResult, "PQgetResult");
-        bind(a.ntuples, "PQntuples");
-        bind(a.nfields, "PQnfields");
-        bind(a.getvalue, "PQgetvalue");
-        bind(a.getlength, "PQgetlength");
-        bind(a.getisnull, "PQgetisnull");
-        bind(a.ftype, "PQftype");
-        bind(a.escapeIdentifier, "PQescapeIdentifier");
-        bind(a.escapeLiteral, "PQescapeLiteral");
-        bind(a.freemem, "PQfreemem");
+        const foxpro::platform::SharedLibrary& lib = *a.library;
+        // Every function or none: a library without one of them is not used.
+        const bool all =
+            lib.bind(a.connectdb, "PQconnectdb") && lib.bind(a.status, "PQstatus") &&
+            lib.bind(a.errorMessage, "PQerrorMessage") && lib.bind(a.finish, "PQfinish") &&
+            lib.bind(a.exec, "PQexec") && lib.bind(a.resultStatus, "PQresultStatus") &&
+            lib.bind(a.resultErrorMessage, "PQresultErrorMessage") &&
+            lib.bind(a.clear, "PQclear") && lib.bind(a.sendQuery, "PQsendQuery") &&
+            lib.bind(a.setSingleRowMode, "PQsetSingleRowMode") &&
+            lib.bind(a.getResult, "PQgetResult") && lib.bind(a.ntuples, "PQntuples") &&
+            lib.bind(a.nfields, "PQnfields") && lib.bind(a.getvalue, "PQgetvalue") &&
+            lib.bind(a.getlength, "PQgetlength") && lib.bind(a.getisnull, "PQgetisnull") &&
+            lib.bind(a.ftype, "PQftype") && lib.bind(a.escapeIdentifier, "PQescapeIdentifier") &&
+            lib.bind(a.escapeLiteral, "PQescapeLiteral") && lib.bind(a.freemem, "PQfreemem");
         if (!all) a.library.reset();
         return a;
     }();

@@ -48,23 +48,20 @@ const SqliteApi& api() {
         a.library =
             foxpro::platform::loadSharedLibrary({"libsqlite3.so.0", "libsqlite3.so"}, problem);
         if (!a.library) return a;
-        const auto bind = [&](auto& fn, const char* name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(a.library->symbol(name));
-            if (!fn) a.library.reset();
-        };
-        bind(a.open_v2, "sqlite3_open_v2");
-        if (a.library) bind(a.close, "sqlite3_close");
-        if (a.library) bind(a.errmsg, "sqlite3_errmsg");
-        if (a.library) bind(a.prepare_v2, "sqlite3_prepare_v2");
-        if (a.library) bind(a.step, "sqlite3_step");
-        if (a.library) bind(a.finalize, "sqlite3_finalize");
-        if (a.library) bind(a.column_count, "sqlite3_column_count");
-        if (a.library) bind(a.column_name, "sqlite3_column_name");
-        if (a.library) bind(a.column_decltype, "sqlite3_column_decltype");
-        if (a.library) bind(a.column_type, "sqlite3_column_type");
-        if (a.library) bind(a.column_text, "sqlite3_column_text");
-        if (a.library) bind(a.column_blob, "sqlite3_column_blob");
-        if (a.library) bind(a.column_bytes, "sqlite3_column_bytes");
+        const foxpro::platform::SharedLibrary& lib = *a.library;
+        // Every function or none: a library without one of them is not used.
+        const bool all =
+            lib.bind(a.open_v2, "sqlite3_open_v2") && lib.bind(a.close, "sqlite3_close") &&
+            lib.bind(a.errmsg, "sqlite3_errmsg") && lib.bind(a.prepare_v2, "sqlite3_prepare_v2") &&
+            lib.bind(a.step, "sqlite3_step") && lib.bind(a.finalize, "sqlite3_finalize") &&
+            lib.bind(a.column_count, "sqlite3_column_count") &&
+            lib.bind(a.column_name, "sqlite3_column_name") &&
+            lib.bind(a.column_decltype, "sqlite3_column_decltype") &&
+            lib.bind(a.column_type, "sqlite3_column_type") &&
+            lib.bind(a.column_text, "sqlite3_column_text") &&
+            lib.bind(a.column_blob, "sqlite3_column_blob") &&
+            lib.bind(a.column_bytes, "sqlite3_column_bytes");
+        if (!all) a.library.reset();
         return a;
     }();
     if (!loaded.library)

@@ -13,6 +13,12 @@ class SharedLibrary {
     virtual ~SharedLibrary() = default;
     // The address of a function of the library, or nullptr when it has none.
     virtual void* symbol(const char* name) const = 0;
+    // Sets fn to the library's function of that name; false when it has none.
+    template <typename Fn>
+    bool bind(Fn*& fn, const char* name) const {
+        fn = reinterpret_cast<Fn*>(symbol(name));
+        return fn != nullptr;
+    }
 };
 
 // Loads the first of the file names (libsqlite3.so.0, ...) that the system
