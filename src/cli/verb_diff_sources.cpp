@@ -12,9 +12,8 @@
 #include "cli/output_stream.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
-#include "foxpro/format/ascii_case.h"
+#include "compare/source_comparison.h"
 #include "foxpro/foxpro_error.h"
-#include "foxpro/source/data_source.h"
 #include "frame/dialogs.h"
 
 namespace quorvel::cli {
@@ -22,12 +21,6 @@ namespace quorvel::cli {
 namespace {
 
 enum class Format { Text, Json, Csv };
-
-bool listed(const std::vector<std::string>& names, const std::string& name) {
-    for (const auto& n : names)
-        if (foxpro::equalsNoCase(n, name)) return true;
-    return false;
-}
 
 std::vector<std::string> namesOf(const Arguments& args, const std::string& option) {
     std::vector<std::string> names;
@@ -53,37 +46,8 @@ std::string jsonText(const std::string& text) {
     return out + "\"";
 }
 
-// One table's outcome, for its header line or object.
-struct TableOutcome {
-    std::string name;
-    std::string status;  // identical, different, only_in_source1, only_in_source2, failed
-    compare::RecordPairing pairing;
-    std::string keySource;
-    std::size_t changed = 0, added = 0, deleted = 0, missing = 0;
-    std::string message;
-};
-
-// "primary key CUSTOMERID" out of the pairing line's note.
-std::string pairedBy(const compare::RecordPairing& pairing) {
-    std::string text = compare::pairingDescription(pairing);
-    text.erase(0, std::string("Records paired by ").size());
-    if (const auto note = text.find(" ("); note != std::string::npos) text.resize(note);
-    return text;
-}
-
-std::string headerLine(const TableOutcome& t) {
-    const std::string quoted = "Table \"" + t.name + "\"";
-    if (t.status == "only_in_source1") return quoted + " is only in source #1";
-    if (t.status == "only_in_source2") return quoted + " is only in source #2";
-    if (t.status == "failed") return quoted + ": could not be compared: " + t.message;
-    if (t.status == "identical") return quoted + ": identical";
-    return quoted + ": " + std::to_string(t.changed) + " changed, " + std::to_string(t.added) +
-           " added, " + std::to_string(t.deleted) + " deleted, " + std::to_string(t.missing) +
-           " missing fields (paired by " + pairedBy(t.pairing) + ")";
-}
-
-std::string tableObject(const TableOutcome& t) {
-    const bool compared = t.status == "identical" || t.status == "different";
+std::string tableObject(const compare::TableComparison& t) {
+    const bool compared = t.compared();
     std::string pairing = "null", key = "null", source = "null";
     if (compared) {
         pairing = jsonText(std::string(t.pairing.by == compare::Pairing::Key       ? "key"
@@ -98,7 +62,7 @@ std::string tableObject(const TableOutcome& t) {
         }
     }
     auto count = [&](std::size_t n) { return compared ? std::to_string(n) : std::string("null"); };
-    return "{\"kind\":\"table\",\"table\":" + jsonText(t.name) + ",\"status\":\"" + t.status +
+    return "{\"kind\":\"table\",\"table\":" + jsonText(t.name) + ",\"status\":\"" + compare::tableStatusWord(t.status) +
            "\",\"pairing\":" + pairing + ",\"key\":" + key + ",\"key_source\":" + source +
            ",\"changed\":" + count(t.changed) + ",\"added\":" + count(t.added) +
            ",\"deleted\":" + count(t.deleted) + ",\"missing_field\":" + count(t.missing) +
@@ -132,20 +96,15 @@ int runDiffSources(const Arguments& args) {
     const compare::CompareOptions options = compareOptionsOf(args);
     const std::vector<std::string> only = namesOf(args, "tables");
     const std::vector<std::string> excluded = namesOf(args, "exclude");
-    const data::SourceDescriptor source1 = sourceOf(args.operands[0], codePage);
-    const data::SourceDescriptor source2 = sourceOf(args.operands[1], codePage);
-    std::vector<std::string> names1, names2;
-    try {
-        names1 = foxpro::DataSource::open(source1.dataPath(), codePage)->tableNames();
-        names2 = foxpro::DataSource::open(source2.dataPath(), codePage)->tableNames();
-    } catch (const foxpro::FoxProError& e) {
-        return failure("diff", e.description());
-    }
-    auto wanted = [&](const std::string& name) {
-        return (only.empty() || listed(only, name)) && !listed(excluded, name);
-    };
-    const foxpro::TextLocale locale =
-        format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
+    compare::SourceComparisonRequest request;
+    request.source1 = sourceOf(args.operands[0], codePage);
+    request.source2 = sourceOf(args.operands[1], codePage);
+    request.codePage = codePage;
+    request.locale = format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
+    request.pairing = pairing;
+    request.options = options;
+    request.only = namesOf(args, "tables");
+    request.excluded = namesOf(args, "exclude");
 
     OutputStream out;
     std::string report;
@@ -155,98 +114,31 @@ int runDiffSources(const Arguments& args) {
             writeCsvField(out, column, false);
         endCsvRecord(out);
     }
-    bool differs = false, failed = false;
-    auto emitHeader = [&](const TableOutcome& t) {
-        const std::string line = headerLine(t);
-        report += line + "\r\n";
+    compare::SourceComparisonCallbacks callbacks;
+    callbacks.tableDone = [&](const compare::TableComparison& t, compare::CompareResult* result) {
+        const bool completed = t.compared();
+        compare::appendTableReport(report, t, completed ? &result->differences : nullptr);
         if (format == Format::Json)
             out.write(tableObject(t));
         else if (format == Format::Text || summary)
-            writeTextLine(out, line, false);
+            writeTextLine(out, compare::tableHeaderLine(t), false);
+        if (!completed) return;
+        if (!summary)
+            for (const compare::Difference d : result->differences) {
+                if (format == Format::Text)
+                    writeTextLine(out, d, false);
+                else if (format == Format::Json)
+                    writeJsonLine(out, d, t.name);
+                else
+                    writeCsvLine(out, d, t.name);
+            }
+        for (const auto& w : t.warnings) warnOnce("diff", t.name + ": " + w);
     };
-
-    for (const std::string& name : names1) {
-        if (!wanted(name)) continue;
-        TableOutcome t;
-        t.name = name;
-        std::string name2;
-        for (const auto& n : names2)
-            if (foxpro::equalsNoCase(n, name)) name2 = n;
-        if (name2.empty()) {
-            t.status = "only_in_source1";
-            differs = true;
-            emitHeader(t);
-            continue;
-        }
-        // --ignore TABLE.FIELD: the fields of this table.
-        compare::CompareOptions tableOptions = options;
-        tableOptions.ignoredFields.clear();
-        for (const auto& field : options.ignoredFields) {
-            const auto dot = field.find('.');
-            if (dot != std::string::npos && foxpro::equalsNoCase(field.substr(0, dot), name))
-                tableOptions.ignoredFields.push_back(field.substr(dot + 1));
-        }
-        CollectingDialogs dialogs;
-        const compare::CompareResult result = compare::Compare(
-            source1, source2, name, name2, locale, dialogs, {}, pairing, tableOptions);
-        t.pairing = result.pairing;
-        if (result.pairing.by == compare::Pairing::Key && pairing.by == compare::Pairing::Auto)
-            t.keySource =
-                result.pairing.note.starts_with("primary key") ? "primary key" : "candidate index";
-        if (!result.completed()) {
-            t.status = "failed";
-            t.message = result.failure;
-            failed = true;
-            emitHeader(t);
-            continue;
-        }
-        // Position pairing repeats a missing field's line per record: the
-        // header counts fields.
-        std::vector<int> missingFields;
-        for (const compare::Difference d : result.differences) {
-            if (d.kind == compare::DifferenceKind::MissingField) {
-                bool seen = false;
-                for (const int f : missingFields) seen = seen || f == d.field;
-                if (!seen) missingFields.push_back(d.field);
-                continue;
-            }
-            switch (d.kind) {
-                case compare::DifferenceKind::Changed:
-                    ++t.changed;
-                    break;
-                case compare::DifferenceKind::Added:
-                    ++t.added;
-                    break;
-                case compare::DifferenceKind::Deleted:
-                    ++t.deleted;
-                    break;
-                case compare::DifferenceKind::MissingField:
-                    break;
-            }
-        }
-        t.missing = missingFields.size();
-        t.status = result.differences.found() == 0 ? "identical" : "different";
-        differs = differs || t.status == "different";
-        emitHeader(t);
-        for (const compare::Difference d : result.differences) {
-            report += compare::lineText(d) + "\r\n";
-            if (summary) continue;
-            if (format == Format::Text)
-                writeTextLine(out, d, false);
-            else if (format == Format::Json)
-                writeJsonLine(out, d, name);
-            else
-                writeCsvLine(out, d, name);
-        }
-        for (const auto& w : result.warnings) warnOnce("diff", name + ": " + w);
-    }
-    for (const std::string& name : names2) {
-        if (!wanted(name) || listed(names1, name)) continue;
-        TableOutcome t;
-        t.name = name;
-        t.status = "only_in_source2";
-        differs = true;
-        emitHeader(t);
+    compare::SourceComparison run;
+    try {
+        run = compare::compareSources(request, callbacks);
+    } catch (const foxpro::FoxProError& e) {
+        return failure("diff", e.description());
     }
     try {
         out.flush();
@@ -254,7 +146,7 @@ int runDiffSources(const Arguments& args) {
     } catch (const std::exception& e) {
         return failure("diff", e.what());
     }
-    return failed ? 2 : differs ? 1 : 0;
+    return run.anyFailed() ? 2 : run.anyDifferent() ? 1 : 0;
 }
 
 }  // namespace quorvel::cli

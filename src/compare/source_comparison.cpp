@@ -1,0 +1,208 @@
+#include "compare/source_comparison.h"
+
+#include "compare/difference_line.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/source/data_source.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+bool listed(const std::vector<std::string>& names, const std::string& name) {
+    for (const auto& n : names)
+        if (foxpro::equalsNoCase(n, name)) return true;
+    return false;
+}
+
+// The walk reports its failures in its result; a box per table would stop
+// a run over many of them.
+class SilentDialogs : public frame::Dialogs {
+  public:
+    frame::Answer message(const std::string&, frame::MessageButtons, frame::MessageIcon,
+                          const std::string&) override {
+        return frame::Answer::Ok;
+    }
+};
+
+// Thrown out of the walk's event call when the run is to stop; the walk
+// ends as not compared, and the table is left out.
+struct StopRun {};
+
+// --ignore TABLE.FIELD: the fields of this table.
+CompareOptions optionsOfTable(const CompareOptions& options, const std::string& table) {
+    CompareOptions own = options;
+    own.ignoredFields.clear();
+    for (const auto& field : options.ignoredFields) {
+        const auto dot = field.find('.');
+        if (dot != std::string::npos && foxpro::equalsNoCase(field.substr(0, dot), table))
+            own.ignoredFields.push_back(field.substr(dot + 1));
+    }
+    return own;
+}
+
+void count(TableComparison& table, const DifferenceList& differences) {
+    std::vector<int> missingFields;
+    for (const Difference d : differences) {
+        switch (d.kind) {
+            case DifferenceKind::Changed:
+                ++table.changed;
+                break;
+            case DifferenceKind::Added:
+                ++table.added;
+                break;
+            case DifferenceKind::Deleted:
+                ++table.deleted;
+                break;
+            case DifferenceKind::MissingField: {
+                bool seen = false;
+                for (const int f : missingFields) seen = seen || f == d.field;
+                if (!seen) missingFields.push_back(d.field);
+                break;
+            }
+        }
+    }
+    table.missing = missingFields.size();
+}
+
+}  // namespace
+
+const char* tableStatusWord(TableStatus status) {
+    switch (status) {
+        case TableStatus::Identical:
+            return "identical";
+        case TableStatus::Different:
+            return "different";
+        case TableStatus::OnlyInSource1:
+            return "only_in_source1";
+        case TableStatus::OnlyInSource2:
+            return "only_in_source2";
+        case TableStatus::Failed:
+            return "failed";
+    }
+    return "failed";
+}
+
+std::string pairedBy(const RecordPairing& pairing) {
+    std::string text = pairingDescription(pairing);
+    text.erase(0, std::string("Records paired by ").size());
+    if (const auto note = text.find(" ("); note != std::string::npos) text.resize(note);
+    return text;
+}
+
+std::string tableHeaderLine(const TableComparison& t) {
+    const std::string quoted = "Table \"" + t.name + "\"";
+    switch (t.status) {
+        case TableStatus::OnlyInSource1:
+            return quoted + " is only in source #1";
+        case TableStatus::OnlyInSource2:
+            return quoted + " is only in source #2";
+        case TableStatus::Failed:
+            return quoted + ": could not be compared: " + t.message;
+        case TableStatus::Identical:
+            return quoted + ": identical";
+        case TableStatus::Different:
+            break;
+    }
+    return quoted + ": " + std::to_string(t.changed) + " changed, " + std::to_string(t.added) +
+           " added, " + std::to_string(t.deleted) + " deleted, " + std::to_string(t.missing) +
+           " missing fields (paired by " + pairedBy(t.pairing) + ")";
+}
+
+void appendTableReport(std::string& report, const TableComparison& table,
+                       const DifferenceList* differences) {
+    report += tableHeaderLine(table) + "\r\n";
+    if (differences == nullptr) return;
+    for (const Difference d : *differences) report += lineText(d) + "\r\n";
+}
+
+bool SourceComparison::anyDifferent() const {
+    for (const auto& t : tables)
+        if (t.differs()) return true;
+    return false;
+}
+
+bool SourceComparison::anyFailed() const {
+    for (const auto& t : tables)
+        if (t.status == TableStatus::Failed) return true;
+    return false;
+}
+
+SourceComparison compareSources(const SourceComparisonRequest& request,
+                                const SourceComparisonCallbacks& callbacks) {
+    const std::vector<std::string> names1 =
+        foxpro::DataSource::open(request.source1.dataPath(), request.codePage)->tableNames();
+    const std::vector<std::string> names2 =
+        foxpro::DataSource::open(request.source2.dataPath(), request.codePage)->tableNames();
+    auto wanted = [&](const std::string& name) {
+        return (request.only.empty() || listed(request.only, name)) &&
+               !listed(request.excluded, name);
+    };
+    // The run's order: source #1's tables, then those only in source #2.
+    std::vector<std::string> order;
+    std::size_t inBoth = 0;
+    for (const auto& name : names1)
+        if (wanted(name)) order.push_back(name);
+    inBoth = order.size();
+    for (const auto& name : names2)
+        if (wanted(name) && !listed(names1, name)) order.push_back(name);
+
+    auto stopping = [&] { return callbacks.stopRequested && callbacks.stopRequested(); };
+    CompareCallbacks walk = callbacks.walk;
+    if (callbacks.stopRequested)
+        walk.processEvents = [&] {
+            if (callbacks.walk.processEvents) callbacks.walk.processEvents();
+            if (stopping()) throw StopRun{};
+        };
+
+    SourceComparison run;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (stopping()) {
+            run.stopped = true;
+            break;
+        }
+        const std::string& name = order[i];
+        if (callbacks.tableStarted) callbacks.tableStarted(i + 1, order.size(), name);
+        TableComparison t;
+        t.name = name;
+        if (i >= inBoth) {
+            t.status = TableStatus::OnlyInSource2;
+        } else {
+            for (const auto& n : names2)
+                if (foxpro::equalsNoCase(n, name)) t.name2 = n;
+            if (t.name2.empty()) t.status = TableStatus::OnlyInSource1;
+        }
+        if (t.status == TableStatus::OnlyInSource1 || t.status == TableStatus::OnlyInSource2) {
+            run.tables.push_back(t);
+            if (callbacks.tableDone) callbacks.tableDone(run.tables.back(), nullptr);
+            continue;
+        }
+        const CompareOptions options = request.optionsFor
+                                           ? request.optionsFor(name, t.name2)
+                                           : optionsOfTable(request.options, name);
+        SilentDialogs dialogs;
+        CompareResult result = Compare(request.source1, request.source2, name, t.name2,
+                                       request.locale, dialogs, walk, request.pairing, options);
+        if (!result.completed() && stopping()) {
+            run.stopped = true;
+            break;
+        }
+        t.pairing = result.pairing;
+        if (result.pairing.by == Pairing::Key && request.pairing.by == Pairing::Auto)
+            t.keySource =
+                result.pairing.note.starts_with("primary key") ? "primary key" : "candidate index";
+        t.warnings = result.warnings;
+        if (!result.completed()) {
+            t.status = TableStatus::Failed;
+            t.message = result.failure;
+        } else {
+            count(t, result.differences);
+            t.status =
+                result.differences.found() == 0 ? TableStatus::Identical : TableStatus::Different;
+        }
+        run.tables.push_back(t);
+        if (callbacks.tableDone) callbacks.tableDone(run.tables.back(), &result);
+    }
+    return run;
+}
+
+}  // namespace quorvel::compare
