@@ -62,10 +62,11 @@ std::string tableObject(const compare::TableComparison& t) {
         }
     }
     auto count = [&](std::size_t n) { return compared ? std::to_string(n) : std::string("null"); };
-    return "{\"kind\":\"table\",\"table\":" + jsonText(t.name) + ",\"status\":\"" + compare::tableStatusWord(t.status) +
-           "\",\"pairing\":" + pairing + ",\"key\":" + key + ",\"key_source\":" + source +
-           ",\"changed\":" + count(t.changed) + ",\"added\":" + count(t.added) +
-           ",\"deleted\":" + count(t.deleted) + ",\"missing_field\":" + count(t.missing) +
+    return "{\"kind\":\"table\",\"table\":" + jsonText(t.name) + ",\"status\":\"" +
+           compare::tableStatusWord(t.status) + "\",\"pairing\":" + pairing + ",\"key\":" + key +
+           ",\"key_source\":" + source + ",\"changed\":" + count(t.changed) +
+           ",\"added\":" + count(t.added) + ",\"deleted\":" + count(t.deleted) +
+           ",\"missing_field\":" + count(t.missing) +
            ",\"message\":" + (t.message.empty() ? std::string("null") : jsonText(t.message)) +
            "}\n";
 }

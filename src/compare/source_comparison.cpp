@@ -176,9 +176,8 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
             if (callbacks.tableDone) callbacks.tableDone(run.tables.back(), nullptr);
             continue;
         }
-        const CompareOptions options = request.optionsFor
-                                           ? request.optionsFor(name, t.name2)
-                                           : optionsOfTable(request.options, name);
+        const CompareOptions options = request.optionsFor ? request.optionsFor(name, t.name2)
+                                                          : optionsOfTable(request.options, name);
         SilentDialogs dialogs;
         CompareResult result = Compare(request.source1, request.source2, name, t.name2,
                                        request.locale, dialogs, walk, request.pairing, options);

@@ -1,12 +1,13 @@
 // The loop over the tables of two sources: pairing of names without case,
 // the run's order and count, each pair's own options, and Stop.
 
+#include "compare/source_comparison.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "compare/source_comparison.h"
 #include "support/table_builder.h"
 
 namespace quorvel::compare {
