@@ -26,7 +26,7 @@ void ResultsModel::Form_Activate() {
         if (view.setOptionsText) view.setOptionsText(optionsDescription(run_.options));
     });
     trap.step([&] {
-        hint_ = wizard::shiftHint(run_);
+        hint_ = run_.fromSummary ? ShiftHint{} : wizard::shiftHint(run_);
         if (view.setShiftHint) view.setShiftHint(hint_);
     });
 }
@@ -50,7 +50,11 @@ void ResultsModel::PushButton2_Click() {
     // differences empties its lists too.
     trap.step([&] { run_.clearDifferences(); });
     trap.step([&] {
-        if (view.showTableChoice) view.showTableChoice();
+        if (run_.fromSummary) {
+            if (view.showSummary) view.showSummary();
+        } else if (view.showTableChoice) {
+            view.showTableChoice();
+        }
         if (view.hide) view.hide();
     });
 }

@@ -15,6 +15,7 @@ namespace quorvel::wizard {
 struct ResultsView {
     std::function<void()> setUp;            // load: pointer, caption, colours, icon, columns
     std::function<void()> showTableChoice;  // "< Back": Form2
+    std::function<void()> showSummary;      // "< Back" when a summary row was opened
     std::function<void()> showNewTable;     // "Create New Table ...": Form4
     std::function<void()> hide;
     std::function<void()> processEvents;  // while the report is built
@@ -48,10 +49,12 @@ class ResultsModel {
     void Form_Load();
     // Each time the window is shown: says which tables were compared, how
     // their records were paired, under which options, and whether the
-    // records look shifted.
+    // records look shifted (not offered for a summary's table: running it
+    // again is the table choice's, for the pair chosen there).
     void Form_Activate();
-    // "< Back": empties the lists of both windows; ignored while busy (a
-    // save or merge reads them).
+    // "< Back": empties the lists of both windows and returns to the table
+    // choice, or to the summary the lines were opened from; ignored while
+    // busy (a save or merge reads them).
     void PushButton2_Click();
     void PushButton3_Click();  // "Create New Table Based On Differences"
     // "Save Results to Text File"; ignored while busy.

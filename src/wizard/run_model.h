@@ -36,6 +36,9 @@ class RunModel {
     compare::RecordPairing pairing;
     // The options the run compared under.
     compare::CompareOptions options;
+    // The differences shown are one table of a whole-source summary: the
+    // results window's "< Back" returns there.
+    bool fromSummary = false;
     // The structure differences of the latest run (empty unless asked for).
     std::vector<compare::StructureDifference> structure;
 

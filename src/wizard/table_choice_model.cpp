@@ -34,6 +34,11 @@ std::string warningsMessage(const std::vector<std::string>& warnings) {
     return text;
 }
 
+std::string autoKeyText(const compare::AutoKey& key) {
+    if (key.pairing.by != compare::Pairing::Key) return "none: records pair by position";
+    return key.pairing.note;
+}
+
 std::vector<std::string> TableChoiceModel::tickedKeyFields() const {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < keyFields_.size(); ++i)
@@ -59,7 +64,15 @@ void TableChoiceModel::refreshKeyFields() {
     fieldsTable2_ = table2;
     keyFields_.clear();
     ticked_.clear();
+    std::string keyText;
     if (!table1.empty() && !table2.empty()) {
+        try {
+            keyText = autoKeyText(
+                compare::resolveAutoKey(run_.source(1), run_.source(2), table1, table2));
+        } catch (const std::exception&) {
+            // As the comparison does: an unreadable key pairs by position.
+            keyText = autoKeyText({});
+        }
         try {
             keyFields_ = compare::sharedFieldNames(run_.source(1), run_.source(2), table1, table2);
         } catch (const std::exception&) {
@@ -74,6 +87,7 @@ void TableChoiceModel::refreshKeyFields() {
             ticked_.push_back(tick);
         }
     }
+    if (view.setAutoKeyText) view.setAutoKeyText(keyText);
     showKeyFields();
 }
 
@@ -277,6 +291,7 @@ void TableChoiceModel::PushButton3_Click() {
         // The pairing the walk used: for the table's own key, the key it chose.
         run_.pairing = result.pairing;
         run_.options = options;
+        run_.fromSummary = false;
         run_.showDifferences(std::move(result.differences), view.processEvents);
         run_.structure = std::move(result.structure);
     });
@@ -313,6 +328,14 @@ bool TableChoiceModel::bothChosen(const std::string& table1, const std::string& 
         return false;
     }
     return true;
+}
+
+void TableChoiceModel::PushButton5_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form2.PushButton5_Click");
+    trap.step([&] {
+        if (view.compareAllTables) view.compareAllTables(pairing_);
+    });
 }
 
 void TableChoiceModel::PushButton4_Click() {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/auto_key.h"
 #include "compare/pairing.h"
 #include "data/string_list.h"
 #include "foxpro/text/text_locale.h"
@@ -44,6 +45,12 @@ struct TableChoiceView {
     // with its tick; empty while a table is missing on either side.
     std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& ticked)>
         setKeyFields;
+    // Beside "Table's own key (automatic)": which key that is for the chosen
+    // pair (autoKeyText); empty while a table is missing on either side.
+    std::function<void(const std::string& text)> setAutoKeyText;
+    // "Compare All Tables": the summary window takes over, comparing every
+    // table of the two sources with this pairing.
+    std::function<void(compare::Pairing by)> compareAllTables;
     // "Options...": shows the Options dialog with the model's choices, modal.
     // Returns true when the user pressed OK, with the choices written back
     // into the model; false when the dialog was cancelled.
@@ -73,6 +80,9 @@ class TableChoiceModel {
     void Form_Activate();
     void PushButton2_Click();  // "< Back"; ignored while a run is going on
     void PushButton3_Click();  // "Next >": the comparison run; ignored while busy
+    // "Compare All Tables": every table of the two sources, in the summary
+    // window; ignored while busy.
+    void PushButton5_Click();
     // "Options...": the comparison options of the chosen pair of tables,
     // saved when the dialog is left with OK; ignored while busy.
     void PushButton4_Click();
@@ -137,6 +147,11 @@ std::string duplicateKeysMessage(const std::vector<compare::DuplicateKey>& dupli
 // warning (at most kWarningsShown, then how many more).
 inline constexpr std::size_t kWarningsShown = 10;
 std::string warningsMessage(const std::vector<std::string>& warnings);
+
+// What the table's own key will be, for the window: "primary key
+// CUSTOMERID (container northwind.dbc)", "candidate index ID" or "none:
+// records pair by position".
+std::string autoKeyText(const compare::AutoKey& key);
 
 // The progress bar's resting text.
 inline constexpr const char* kProgressBarText = "Progress Bar";

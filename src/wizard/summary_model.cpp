@@ -1,0 +1,347 @@
+#include "wizard/summary_model.h"
+
+#include <algorithm>
+
+#include "data/foxpro_source.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/foxpro_error.h"
+#include "frame/app_info.h"
+#include "frame/busy.h"
+#include "frame/error_trap.h"
+#include "results/text_report.h"
+#include "wizard/options_model.h"
+#include "wizard/run_context.h"
+
+namespace quorvel::wizard {
+
+namespace {
+
+const char* statusText(compare::TableStatus status) {
+    switch (status) {
+        case compare::TableStatus::Identical:
+            return "Identical";
+        case compare::TableStatus::Different:
+            return "Different";
+        case compare::TableStatus::OnlyInSource1:
+            return "Only in source #1";
+        case compare::TableStatus::OnlyInSource2:
+            return "Only in source #2";
+        case compare::TableStatus::Failed:
+            return "Could not be compared";
+    }
+    return "";
+}
+
+std::string pairingText(const compare::TableComparison& t) {
+    return t.compared() ? compare::pairedBy(t.pairing) : "";
+}
+
+}  // namespace
+
+SummaryModel::SummaryModel(RunModel& run, frame::Dialogs& dialogs, const foxpro::TextLocale& locale,
+                           frame::SettingsStore& store)
+    : run_(run), dialogs_(dialogs), locale_(locale), store_(store) {}
+
+const char* SummaryModel::columnTitle(int column) {
+    switch (column) {
+        case Name:
+            return "Table";
+        case Pairing:
+            return "Paired by";
+        case Changed:
+            return "Changed";
+        case Added:
+            return "Added";
+        case Deleted:
+            return "Deleted";
+        case Status:
+            return "Status";
+        default:
+            return "";
+    }
+}
+
+const compare::TableComparison& SummaryModel::table(int row) const {
+    return tables_[order_.at(static_cast<std::size_t>(row))];
+}
+
+std::string SummaryModel::cell(int row, int column) const {
+    const compare::TableComparison& t = table(row);
+    const auto number = [&](std::size_t n) { return t.compared() ? std::to_string(n) : ""; };
+    switch (column) {
+        case Name:
+            return t.name;
+        case Pairing:
+            return pairingText(t);
+        case Changed:
+            return number(t.changed);
+        case Added:
+            return number(t.added);
+        case Deleted:
+            return number(t.deleted);
+        case Status:
+            return t.status == compare::TableStatus::Failed
+                       ? std::string(statusText(t.status)) + ": " + t.message
+                       : statusText(t.status);
+        default:
+            return "";
+    }
+}
+
+void SummaryModel::resort() {
+    order_.resize(tables_.size());
+    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+    const auto key = [&](std::size_t i, int column) -> long long {
+        const compare::TableComparison& t = tables_[i];
+        // Not compared sorts before zero, as "nothing to count".
+        if (!t.compared()) return -1;
+        return static_cast<long long>(column == Changed ? t.changed
+                                      : column == Added ? t.added
+                                                        : t.deleted);
+    };
+    const auto less = [&](std::size_t a, std::size_t b) {
+        const compare::TableComparison& ta = tables_[a];
+        const compare::TableComparison& tb = tables_[b];
+        switch (sortColumn_) {
+            case Name:
+                return foxpro::lowerAscii(ta.name) < foxpro::lowerAscii(tb.name);
+            case Pairing:
+                return pairingText(ta) < pairingText(tb);
+            case Changed:
+            case Added:
+            case Deleted:
+                return key(a, sortColumn_) < key(b, sortColumn_);
+            case Status:
+                return static_cast<int>(ta.status) < static_cast<int>(tb.status);
+            default:
+                // Tables with differences first, each group in source order.
+                return ta.differs() && !tb.differs();
+        }
+    };
+    std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
+        return ascending_ ? less(a, b) : less(b, a);
+    });
+    if (view.rowsChanged) view.rowsChanged();
+}
+
+void SummaryModel::sortBy(int column) {
+    if (column < 0 || column >= ColumnCount) return;
+    ascending_ = column == sortColumn_ ? !ascending_ : true;
+    sortColumn_ = column;
+    resort();
+}
+
+void SummaryModel::setProgress(int value, const std::string& text) {
+    if (view.setProgress) view.setProgress(value, text);
+}
+
+void SummaryModel::showStatus() {
+    if (!view.setStatusText) return;
+    std::size_t differing = 0, failed = 0;
+    for (const auto& t : tables_) {
+        differing += t.differs() && t.status != compare::TableStatus::Failed;
+        failed += t.status == compare::TableStatus::Failed;
+    }
+    std::string text = std::to_string(tables_.size()) + " tables, " + std::to_string(differing) +
+                       " with differences";
+    if (failed) text += ", " + std::to_string(failed) + " could not be compared";
+    if (stopped_) text += "; stopped before the last table";
+    view.setStatusText(text);
+}
+
+void SummaryModel::Form_Load() {
+    frame::ErrorTrap trap(dialogs_, "Summary.Form_Load");
+    trap.step([&] {
+        if (view.setUp) view.setUp();
+    });
+}
+
+void SummaryModel::compareAll(compare::Pairing by) {
+    frame::BusyGuard busy(run_.busy);
+    if (!busy) return;
+    frame::ErrorTrap trap(dialogs_, "Summary.compareAll");
+    trap.step([&] {
+        // Copies: the start window stays live during the run.
+        source1_ = run_.source(1);
+        source2_ = run_.source(2);
+        tables_.clear();
+        differences_.clear();
+        structure_.clear();
+        options_.clear();
+        sortColumn_ = -1;
+        ascending_ = true;
+        stopRequested_ = false;
+        stopped_ = false;
+        resort();
+        if (view.setSourcesText)
+            view.setSourcesText("Source #1: " + sourceText(source1_) +
+                                "; Source #2: " + sourceText(source2_));
+        if (view.setStatusText) view.setStatusText("Comparing...");
+    });
+    running_ = true;
+    if (view.setRunning) view.setRunning(true);
+    dialogs_.setPointer(frame::Pointer::Hourglass);
+
+    compare::SourceComparisonRequest request;
+    request.source1 = source1_;
+    request.source2 = source2_;
+    request.codePage = source1_.codePage;
+    request.locale = locale_;
+    // Position or ticked key fields are one pair's choices; over many
+    // tables each pairs by its own key unless content pairing was asked for.
+    request.pairing.by = by == compare::Pairing::Content ? by : compare::Pairing::Auto;
+    request.optionsFor = [this](const std::string& table1, const std::string& table2) {
+        compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
+        if (!options.ignoredFields.empty()) {
+            try {
+                OptionsModel::forgetMissingFields(options,
+                                                  compare::tableFieldNames(source1_, table1));
+            } catch (const std::exception&) {
+                // The comparison tells why the table cannot be read.
+            }
+        }
+        options_.push_back(options);
+        return options;
+    };
+    std::string current;
+    std::size_t index = 0, count = 0;
+    compare::SourceComparisonCallbacks callbacks;
+    callbacks.tableStarted = [&](std::size_t i, std::size_t n, const std::string& name) {
+        current = name;
+        index = i;
+        count = n;
+        setProgress(static_cast<int>((i - 1) * 100 / n),
+                    name + ": table " + std::to_string(i) + " of " + std::to_string(n));
+    };
+    callbacks.walk.progress = [&](int value, const std::string&) {
+        if (count == 0) return;
+        setProgress(static_cast<int>(((index - 1) * 100 + static_cast<std::size_t>(value)) / count),
+                    current + ": table " + std::to_string(index) + " of " + std::to_string(count));
+    };
+    callbacks.walk.processEvents = view.processEvents;
+    callbacks.stopRequested = [this] { return stopRequested_ || ending(); };
+    callbacks.tableDone = [&](const compare::TableComparison& t, compare::CompareResult* result) {
+        tables_.push_back(t);
+        if (result != nullptr) {
+            differences_.push_back(std::move(result->differences));
+            structure_.push_back(std::move(result->structure));
+        } else {
+            differences_.emplace_back();
+            structure_.emplace_back();
+            options_.emplace_back();
+        }
+        resort();
+        showStatus();
+        if (view.processEvents) view.processEvents();
+    };
+    compare::SourceComparison outcome;
+    trap.step([&] {
+        try {
+            outcome = compare::compareSources(request, callbacks);
+        } catch (const foxpro::FoxProError& e) {
+            dialogs_.message(e.description(), frame::MessageButtons::Ok,
+                             frame::MessageIcon::Exclamation, frame::SetApplicationTitle());
+        }
+    });
+    running_ = false;
+    if (ending()) return;
+    stopped_ = outcome.stopped;
+    // A stopped walk may have asked for its table's options.
+    options_.resize(tables_.size());
+    if (view.setRunning) view.setRunning(false);
+    dialogs_.setPointer(frame::Pointer::Default);
+    setProgress(stopped_ ? 0 : 100, stopped_ ? "Stopped" : "Done");
+    showStatus();
+}
+
+void SummaryModel::Stop_Click() {
+    if (running_) stopRequested_ = true;
+}
+
+void SummaryModel::PushButton2_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Summary.PushButton2_Click");
+    trap.step([&] {
+        if (view.showTableChoice) view.showTableChoice();
+        if (view.hide) view.hide();
+    });
+}
+
+void SummaryModel::openRow(int row) {
+    if (run_.busy.active() || row < 0 || static_cast<std::size_t>(row) >= order_.size()) return;
+    frame::ErrorTrap trap(dialogs_, "Summary.openRow");
+    const std::size_t i = order_[static_cast<std::size_t>(row)];
+    const compare::TableComparison& t = tables_[i];
+    if (!t.compared()) {
+        dialogs_.message(compare::tableHeaderLine(t), frame::MessageButtons::Ok,
+                         frame::MessageIcon::None, frame::SetApplicationTitle());
+        return;
+    }
+    if (t.status == compare::TableStatus::Identical) {
+        dialogs_.message(
+            "No differences between the two tables were found. The tables appear "
+            "to be identical.",
+            frame::MessageButtons::Ok, frame::MessageIcon::None, frame::SetApplicationTitle());
+        return;
+    }
+    trap.step([&] {
+        // The results window shows the run's tables and lists: this pair's,
+        // the summary keeping its own copy for the next row opened.
+        run_.source(1) = source1_;
+        run_.source(2) = source2_;
+        run_.Table1Name = t.name;
+        run_.Table2Name = t.name2;
+        run_.pairing = t.pairing;
+        run_.options = options_[i];
+        run_.fromSummary = true;
+        run_.showDifferences(differences_[i], view.processEvents);
+        run_.structure = structure_[i];
+    });
+    trap.step([&] {
+        if (view.showResults) view.showResults();
+        if (view.hide) view.hide();
+    });
+}
+
+std::string SummaryModel::reportText() const {
+    std::string report;
+    for (std::size_t i = 0; i < tables_.size(); ++i)
+        compare::appendTableReport(report, tables_[i],
+                                   tables_[i].compared() ? &differences_[i] : nullptr);
+    return report;
+}
+
+void SummaryModel::PushButton4_Click() {
+    frame::BusyGuard busy(run_.busy);
+    if (!busy) return;
+    frame::ErrorTrap trap(dialogs_, "Summary.PushButton4_Click");
+    std::string fileName;
+    trap.step([&] {
+        frame::FileDialogRequest request;
+        request.title = "Save Summary Report As";
+        request.fileName = "";
+        request.filter = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
+        fileName = dialogs_.saveFileName(request);
+    });
+    if (fileName.empty()) return;
+    trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
+    // The report never goes over a file of the compared tables.
+    std::vector<std::string> sourceFiles;
+    const bool known = trap.step([&] {
+        for (const auto& t : tables_) {
+            if (t.status != compare::TableStatus::OnlyInSource2)
+                for (auto& file : data::SourceTableFiles(source1_, t.name))
+                    sourceFiles.push_back(std::move(file));
+            if (!t.name2.empty() || t.status == compare::TableStatus::OnlyInSource2)
+                for (auto& file :
+                     data::SourceTableFiles(source2_, t.name2.empty() ? t.name : t.name2))
+                    sourceFiles.push_back(std::move(file));
+        }
+    });
+    trap.step([&] {
+        if (known) results::WriteTextFile(reportText(), fileName, sourceFiles);
+    });
+    trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
+}
+
+}  // namespace quorvel::wizard

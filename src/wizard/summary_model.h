@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "compare/source_comparison.h"
+#include "foxpro/text/text_locale.h"
+#include "frame/dialogs.h"
+#include "frame/settings_store.h"
+#include "wizard/run_model.h"
+
+namespace quorvel::wizard {
+
+// What the summary window does for its model.  Every member may be left
+// empty; the model then skips that effect.
+struct SummaryView {
+    std::function<void()> setUp;            // load: pointer, caption, colours, icon
+    std::function<void()> showTableChoice;  // "< Back"
+    std::function<void()> showResults;      // a row opened: the results window
+    std::function<void()> hide;
+    // The rows changed (a table done, sorted anew, a run begun).
+    std::function<void()> rowsChanged;
+    // The progress bar: value 0..100 and its text.
+    std::function<void(int value, const std::string& text)> setProgress;
+    // While true the Stop button shows and the others ignore presses.
+    std::function<void(bool running)> setRunning;
+    // Which sources are compared and the outcome in one line.
+    std::function<void(const std::string& text)> setSourcesText;
+    std::function<void(const std::string& text)> setStatusText;
+    std::function<void()> processEvents;
+    std::function<bool()> ending;
+};
+
+// The summary window's logic: every table of source #1 against the table
+// of source #2 of the same name, one row each; a row opens the results
+// window for that pair, and the whole run saves as one report.
+class SummaryModel {
+  public:
+    enum Column { Name, Pairing, Changed, Added, Deleted, Status, ColumnCount };
+
+    // The store gives each pair of tables its saved options.
+    SummaryModel(RunModel& run, frame::Dialogs& dialogs, const foxpro::TextLocale& locale,
+                 frame::SettingsStore& store);
+    SummaryModel(const SummaryModel&) = delete;
+    SummaryModel& operator=(const SummaryModel&) = delete;
+
+    SummaryView view;
+
+    void Form_Load();
+    // "Compare All Tables": compares the run's two sources, every table
+    // paired by content when that is asked for, else by its own key.
+    // Ignored while busy.
+    void compareAll(compare::Pairing by);
+    // "< Back": the table choice; ignored while busy.
+    void PushButton2_Click();
+    // Double-click or Enter on a row: the results window for that pair of
+    // tables, whose "< Back" comes back here.  A table that was not
+    // compared (in one source only, failed) says why instead.
+    void openRow(int row);
+    // "Save Summary Report": the report of the whole run, each table's
+    // header line and then its lines; ignored while busy.
+    void PushButton4_Click();
+    // "Stop": ends the run before the next table (or at the walk's next
+    // event pace), the tables done so far staying listed.
+    void Stop_Click();
+    // A column header: sorts by that column, again the other way.
+    void sortBy(int column);
+
+    std::size_t rowCount() const { return order_.size(); }
+    // The cell text of a row (in the shown order).
+    std::string cell(int row, int column) const;
+    const compare::TableComparison& table(int row) const;
+    int sortColumn() const { return sortColumn_; }  // -1: differences first
+    bool ascending() const { return ascending_; }
+    bool running() const { return running_; }
+    bool stopped() const { return stopped_; }
+
+    // The two sources this summary compared: where a later "Create Merged
+    // Copy..." (every table of source #1 with its differences applied, into
+    // a folder) takes them from, with the tables in tables().
+    const data::SourceDescriptor& source(int n) const { return n == 1 ? source1_ : source2_; }
+    const std::vector<compare::TableComparison>& tables() const { return tables_; }
+
+    // The whole-source report text of this summary, tables in source order.
+    std::string reportText() const;
+
+    static const char* columnTitle(int column);
+
+  private:
+    void setProgress(int value, const std::string& text);
+    void resort();
+    void showStatus();
+    bool ending() const { return view.ending && view.ending(); }
+
+    RunModel& run_;
+    frame::Dialogs& dialogs_;
+    const foxpro::TextLocale& locale_;
+    frame::SettingsStore& store_;
+    data::SourceDescriptor source1_;
+    data::SourceDescriptor source2_;
+    // In source order; differences_[i] belongs to tables_[i] (empty for a
+    // table not compared), options_[i] to its comparison.
+    std::vector<compare::TableComparison> tables_;
+    std::vector<compare::DifferenceList> differences_;
+    std::vector<std::vector<compare::StructureDifference>> structure_;
+    std::vector<compare::CompareOptions> options_;
+    std::vector<std::size_t> order_;  // rows as shown: indexes into tables_
+    int sortColumn_ = -1;             // -1: differences first, then source order
+    bool ascending_ = true;
+    bool running_ = false;
+    bool stopRequested_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace quorvel::wizard
