@@ -15,6 +15,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/options_dialog.h"
+#include "ui/summary_window.h"
 #include "ui/wizard.h"
 
 namespace quorvel::ui {
@@ -86,11 +87,19 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     List3->setToolTip(QStringLiteral("The fields both tables share: tick the key fields"));
     List3->setFont(arialFont(kTextPointSize, true));
     List3->setSelectionMode(QAbstractItemView::NoSelection);
-    List3->setGeometry(twipsRect(3000, 270, 4560, 870));
+    List3->setGeometry(twipsRect(3000, 270, 4560, 630));
+    // On the row of "Table's own key (automatic)": the key it would use.
+    Label6 = new ElidedLabel(Frame2);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    Label6->setAccessibleName(QStringLiteral("Table's own key"));
+    Label6->setFont(arialFont(kTextPointSize, false));
+    Label6->setGeometry(twipsRect(3000, 960, 4560, 255));
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Options\u2026"),
                             twipsRect(120, 4510, 1800, 405));
+    PushButton5 = addButton(this, "PushButton5", QStringLiteral("Compare All Tables"),
+                            twipsRect(2040, 4510, 2880, 405));
     PushButton3 =
-        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(2040, 4510, 5880, 405));
+        addButton(this, "PushButton3", QStringLiteral("Next >"), twipsRect(5040, 4510, 2880, 405));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setAccessibleName(QStringLiteral("Progress Bar"));
@@ -104,6 +113,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setMnemonic(PushButton2, 'B');
     setMnemonic(PushButton3, 'N');
     setMnemonic(PushButton4, 'O');
+    setMnemonic(PushButton5, 'A');
     setMnemonic(Label2, '1', List1);
     setMnemonic(Label3, '2', List2);
     setMnemonic(Option1, 'P');
@@ -119,7 +129,8 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     setTabOrder(Option3, Option4);
     setTabOrder(Option4, List3);
     setTabOrder(List3, PushButton4);
-    setTabOrder(PushButton4, PushButton3);
+    setTabOrder(PushButton4, PushButton5);
+    setTabOrder(PushButton5, PushButton3);
     List1->setAccessibleName(QStringLiteral("Table #1:"));
     List2->setAccessibleName(QStringLiteral("Table #2"));
 
@@ -127,7 +138,7 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     mirror(model_->tableList(2), List2);
 
     installHoverRule(
-        this, {PushButton2, PushButton3, PushButton4},
+        this, {PushButton2, PushButton3, PushButton4, PushButton5},
         {this, Frame1, List1, List2, Frame2, Option1, Option2, Option3, Option4, List3});
 
     // Wider: everything widens, the two lists share the extra width.
@@ -141,8 +152,10 @@ Form2::Form2(Wizard& wizard) : wizard_(wizard), stretch_(kDesignSize) {
     stretch_.add(Label5, 0.5, 1, 0.5, 0);
     stretch_.add(Frame2, 0, 1, 1, 0);
     stretch_.add(List3, 0, 0, 1, 0);
+    stretch_.add(Label6, 0, 0, 1, 0);
     stretch_.add(PushButton4, 0, 1, 0, 0);
-    stretch_.add(PushButton3, 0, 1, 1, 0);
+    stretch_.add(PushButton5, 0, 1, 0.5, 0);
+    stretch_.add(PushButton3, 0.5, 1, 0.5, 0);
     stretch_.add(ProgressBar1, 0, 1, 1, 0);
 
     connectModel();
@@ -190,6 +203,16 @@ void Form2::connectModel() {
         Label4->setFullText(qs(source1));
         Label5->setFullText(qs(source2));
     };
+    view.setAutoKeyText = [this](const std::string& text) {
+        Label6->setFullText(text.empty() ? QString() : QStringLiteral("Key: ") + qs(text));
+        if (text.empty()) Label6->setAccessibleName(QStringLiteral("Table's own key"));
+    };
+    view.compareAllTables = [this](compare::Pairing by) {
+        SummaryWindow& summary = wizard_.summary();
+        wizard_.showInPlaceOf(summary, *this);
+        hide();
+        summary.model().compareAll(by);
+    };
     view.editOptions = [this](wizard::OptionsModel& options) {
         return OptionsDialog::edit(options, this);
     };
@@ -208,6 +231,7 @@ void Form2::connectModel() {
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_->PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { model_->PushButton3_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { model_->PushButton4_Click(); });
+    connect(PushButton5, &QPushButton::clicked, this, [this] { model_->PushButton5_Click(); });
     connect(List1, &QListWidget::itemSelectionChanged, this, [this] { model_->List1_Click(); });
     connect(List2, &QListWidget::itemSelectionChanged, this, [this] { model_->List2_Click(); });
     connect(Option1, &QRadioButton::clicked, this, [this] { model_->Option1_Click(); });

@@ -64,7 +64,9 @@ class Form2 : public QWidget {
     QRadioButton* Option3 = nullptr;
     QRadioButton* Option4 = nullptr;
     QListWidget* List3 = nullptr;        // the key fields, each with a check box
+    ElidedLabel* Label6 = nullptr;       // which key the table's own key is
     QPushButton* PushButton4 = nullptr;  // "Options…"
+    QPushButton* PushButton5 = nullptr;  // "Compare All Tables"
     QPushButton* PushButton3 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/results_panel.h"
+#include "ui/summary_window.h"
 #include "ui/wizard.h"
 
 namespace quorvel::ui {
@@ -126,6 +127,7 @@ Form3::Form3(Wizard& wizard)
     wizard::ResultsView& view = model_.view;
     view.setUp = [this] { setUpWindow(this); };
     view.showTableChoice = [this] { wizard_.showInPlaceOf(wizard_.form2(), *this); };
+    view.showSummary = [this] { wizard_.showInPlaceOf(wizard_.summary(), *this); };
     view.showNewTable = [this] { wizard_.showInPlaceOf(wizard_.form4(), *this); };
     view.hide = [this] { hide(); };
     view.processEvents = [this] { wizard_.processEvents(); };

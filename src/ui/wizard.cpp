@@ -7,6 +7,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
+#include "ui/summary_window.h"
 
 namespace quorvel::ui {
 
@@ -16,6 +17,7 @@ Wizard::Wizard(WizardEnvironment environment) : env_(std::move(environment)) {
 
 Wizard::~Wizard() {
     // Later windows first: they refer to the start window's model.
+    summary_.reset();
     form4_.reset();
     form3_.reset();
     form2_.reset();
@@ -57,6 +59,14 @@ Form4& Wizard::form4() {
     return *form4_;
 }
 
+SummaryWindow& Wizard::summary() {
+    if (!summary_) {
+        summary_ = std::make_unique<SummaryWindow>(*this);
+        summary_->load();
+    }
+    return *summary_;
+}
+
 wizard::StartWindowModel& Wizard::startModel() {
     return form1_->model();
 }
@@ -64,8 +74,8 @@ wizard::StartWindowModel& Wizard::startModel() {
 void Wizard::end() {
     if (ending_) return;
     ending_ = true;
-    for (QWidget* window :
-         std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(), form4_.get()}) {
+    for (QWidget* window : std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(),
+                                                           form4_.get(), summary_.get()}) {
         if (window != nullptr) window->hide();
     }
     if (env_.endProgram) {

@@ -18,6 +18,7 @@ class Form1;
 class Form2;
 class Form3;
 class Form4;
+class SummaryWindow;
 
 // What the program hands the windows: the seams, the files next to the
 // program and how the program ends.
@@ -51,9 +52,11 @@ class Wizard {
     Form2& form2();
     Form3& form3();
     Form4& form4();
+    SummaryWindow& summary();  // the whole-source comparison
     bool hasForm2() const { return form2_ != nullptr; }
     bool hasForm3() const { return form3_ != nullptr; }
     bool hasForm4() const { return form4_ != nullptr; }
+    bool hasSummary() const { return summary_ != nullptr; }
 
     frame::Dialogs& dialogs() { return *env_.dialogs; }
     frame::SettingsStore& store() { return *env_.store; }
@@ -63,7 +66,7 @@ class Wizard {
     wizard::StartWindowModel& startModel();
     wizard::RunModel& run() { return run_; }
 
-    // Closing any of Form1..Form4: every window is hidden at once and the
+    // Closing any of Form1..Form4 or the summary: every window is hidden at once and the
     // program ends.
     void end();
     bool ending() const { return ending_; }
@@ -83,6 +86,7 @@ class Wizard {
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;
+    std::unique_ptr<SummaryWindow> summary_;
     bool ending_ = false;
 };
 

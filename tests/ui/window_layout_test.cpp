@@ -23,6 +23,7 @@
 #include "ui/form4.h"
 #include "ui/form5.h"
 #include "ui/options_dialog.h"
+#include "ui/summary_window.h"
 #include "window_harness.h"
 
 using quorvel::ui_test::Harness;
@@ -193,7 +194,7 @@ class WindowLayoutTest : public QObject {
         int marked = 0;
         for (QWidget* window : std::initializer_list<QWidget*>{
                  &h->wizard->form1(), &h->wizard->form2(), &h->wizard->form3(), &h->wizard->form4(),
-                 &options, &compareOptions}) {
+                 &options, &compareOptions, &h->wizard->summary()}) {
             QMap<QKeySequence, QString> taken;
             for (QWidget* control : window->findChildren<QWidget*>()) {
                 if (control->window() != window) continue;  // the option window's own
@@ -215,7 +216,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 12 + 8 + 3 + 8 + 3 + 5);
+        QCOMPARE(marked, 12 + 9 + 3 + 8 + 3 + 5 + 3);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 
 #include "compare/compare.h"
@@ -19,6 +20,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/form5.h"
+#include "ui/summary_window.h"
 #include "window_harness.h"
 
 using quorvel::ui_test::checkedCount;
@@ -498,6 +500,43 @@ class WizardFlowTest : public QObject {
         QVERIFY(h->dialogs.messages.empty());
         QVERIFY(!form2()->isVisible());
         QVERIFY(!h->wizard->hasForm3());
+    }
+
+    // "Compare All Tables": the summary lists every table, a row opens the
+    // results window, whose "< Back" returns to the summary.
+    void compareAllTablesOpensTheSummary() {
+        reachTableChoice();
+        auto* key = Harness::control<QLabel>(form2(), "Label6");
+        for (const char* list : {"List1", "List2"})
+            Harness::control<QListWidget>(form2(), list)
+                ->findItems("customers", Qt::MatchExactly)
+                .front()
+                ->setSelected(true);
+        QCOMPARE(key->accessibleName(), QStringLiteral("Key: none: records pair by position"));
+        h->click(form2(), "PushButton5");
+        QWidget* summary = &h->wizard->summary();
+        QVERIFY(summary->isVisible());
+        QVERIFY(!form2()->isVisible());
+        auto* rows = Harness::control<QTreeView>(summary, "ListView1");
+        QCOMPARE(rows->model()->rowCount(), 3);
+        QCOMPARE(rows->accessibleName(), QStringLiteral("Tables"));
+        QCOMPARE(Harness::control<QProgressBar>(summary, "ProgressBar1")->text(),
+                 QStringLiteral("Done"));
+        QVERIFY(!Harness::control<QPushButton>(summary, "PushButton5")->isVisible());
+        const QString first = rows->model()->index(0, 0).data().toString();
+        QCOMPARE(rows->model()->index(0, 5).data().toString(), QStringLiteral("Different"));
+
+        // Enter on the first row.
+        rows->setCurrentIndex(rows->model()->index(0, 0));
+        press(rows, Qt::Key_Return);
+        QVERIFY(form3()->isVisible());
+        QVERIFY(!summary->isVisible());
+        QCOMPARE(QString::fromStdString(h->wizard->run().Table1Name), first);
+        h->click(form3(), "PushButton2");
+        QVERIFY(summary->isVisible());
+        QVERIFY(!form2()->isVisible());
+        h->click(summary, "PushButton2");
+        QVERIFY(form2()->isVisible());
     }
 
     void closingAnyWizardWindowEndsTheProgram() {
