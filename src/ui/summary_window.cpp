@@ -59,11 +59,11 @@ SummaryWindow::SummaryWindow(Wizard& wizard)
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setStretchLastSection(true);
-    header->resizeSection(wizard::SummaryModel::Name, twips(1800));
-    header->resizeSection(wizard::SummaryModel::Pairing, twips(2400));
+    header->resizeSection(wizard::SummaryModel::Name, twips(1700));
+    header->resizeSection(wizard::SummaryModel::Pairing, twips(3300));
     for (int column : {wizard::SummaryModel::Changed, wizard::SummaryModel::Added,
                        wizard::SummaryModel::Deleted})
-        header->resizeSection(column, twips(800));
+        header->resizeSection(column, twips(780));
     Label2 = addLabel(this, "Label2", QString(), twipsRect(120, 4560, 7800, 255));
     Label2->setAccessibleName(QStringLiteral("Outcome"));
     ProgressBar1 = new QProgressBar(this);

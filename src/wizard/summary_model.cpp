@@ -142,7 +142,8 @@ void SummaryModel::showStatus() {
         differing += t.differs() && t.status != compare::TableStatus::Failed;
         failed += t.status == compare::TableStatus::Failed;
     }
-    std::string text = std::to_string(tables_.size()) + " tables, " + std::to_string(differing) +
+    std::string text = std::to_string(tables_.size()) +
+                       (running_ ? " tables so far, " : " tables, ") + std::to_string(differing) +
                        " with differences";
     if (failed) text += ", " + std::to_string(failed) + " could not be compared";
     if (stopped_) text += "; stopped before the last table";
