@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
+#include "frame/event_pace.h"
 #include "support/table_builder.h"
 
 namespace quorvel::compare {
@@ -89,6 +91,25 @@ TEST_F(SourceComparisonTest, StopLeavesTheTablesNotReached) {
     EXPECT_TRUE(run.stopped);
     ASSERT_EQ(run.tables.size(), 1u);
     EXPECT_EQ(run.tables[0].name, "items");
+
+    // Asked during a walk: the table at hand is left out, not failed.
+    TableBuilder many(0x30);
+    many.field("N", 'N', 5);
+    for (int i = 0; i < 500; ++i) many.record({Cell::number(std::to_string(i))});
+    many.write(dir.file("a/items.dbf"));
+    bool stop = false;
+    callbacks = {};
+    // The walk's first progress waits out the event interval, so that its
+    // next look at the clock lets the events run.
+    callbacks.walk.progress = [&](int, const std::string&) {
+        if (!stop) std::this_thread::sleep_for(2 * frame::kEventInterval);
+    };
+    callbacks.walk.processEvents = [&] { stop = true; };
+    callbacks.stopRequested = [&] { return stop; };
+    const SourceComparison interrupted = compareSources(request, callbacks);
+    EXPECT_TRUE(stop);
+    EXPECT_TRUE(interrupted.stopped);
+    EXPECT_TRUE(interrupted.tables.empty());
 }
 
 }  // namespace
