@@ -1,5 +1,7 @@
 #include "compare/source_comparison.h"
 
+#include <algorithm>
+
 #include "compare/difference_line.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/source/data_source.h"
@@ -40,28 +42,26 @@ CompareOptions optionsOfTable(const CompareOptions& options, const std::string& 
     return own;
 }
 
-void count(TableComparison& table, const DifferenceList& differences) {
-    std::vector<int> missingFields;
-    for (const Difference d : differences) {
-        switch (d.kind) {
-            case DifferenceKind::Changed:
-                ++table.changed;
-                break;
-            case DifferenceKind::Added:
-                ++table.added;
-                break;
-            case DifferenceKind::Deleted:
-                ++table.deleted;
-                break;
-            case DifferenceKind::MissingField: {
-                bool seen = false;
-                for (const int f : missingFields) seen = seen || f == d.field;
-                if (!seen) missingFields.push_back(d.field);
-                break;
-            }
-        }
+// Counted as the walk finds them, so that a run that keeps no differences
+// counts alike.  Position pairing repeats a missing field's line per
+// record: the count is of fields.
+void tally(TableComparison& table, std::vector<int>& missingFields, const Difference& d) {
+    switch (d.kind) {
+        case DifferenceKind::Changed:
+            ++table.changed;
+            break;
+        case DifferenceKind::Added:
+            ++table.added;
+            break;
+        case DifferenceKind::Deleted:
+            ++table.deleted;
+            break;
+        case DifferenceKind::MissingField:
+            if (std::find(missingFields.begin(), missingFields.end(), d.field) ==
+                missingFields.end())
+                missingFields.push_back(d.field);
+            break;
     }
-    table.missing = missingFields.size();
 }
 
 }  // namespace
@@ -148,6 +148,7 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
 
     auto stopping = [&] { return callbacks.stopRequested && callbacks.stopRequested(); };
     CompareCallbacks walk = callbacks.walk;
+    walk.keepDifferences = request.keepDifferences;
     if (callbacks.stopRequested)
         walk.processEvents = [&] {
             if (callbacks.walk.processEvents) callbacks.walk.processEvents();
@@ -178,6 +179,11 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
         }
         const CompareOptions options = request.optionsFor ? request.optionsFor(name, t.name2)
                                                           : optionsOfTable(request.options, name);
+        std::vector<int> missingFields;
+        walk.differenceFound = [&](const Difference& d) {
+            tally(t, missingFields, d);
+            if (callbacks.walk.differenceFound) callbacks.walk.differenceFound(d);
+        };
         SilentDialogs dialogs;
         CompareResult result = Compare(request.source1, request.source2, name, t.name2,
                                        request.locale, dialogs, walk, request.pairing, options);
@@ -193,8 +199,9 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
         if (!result.completed()) {
             t.status = TableStatus::Failed;
             t.message = result.failure;
+            t.changed = t.added = t.deleted = 0;  // of a part only
         } else {
-            count(t, result.differences);
+            t.missing = missingFields.size();
             t.status =
                 result.differences.found() == 0 ? TableStatus::Identical : TableStatus::Different;
         }

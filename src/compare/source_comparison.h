@@ -61,6 +61,10 @@ struct SourceComparisonRequest {
     // Names without case; empty `only` means every table.
     std::vector<std::string> only;
     std::vector<std::string> excluded;
+    // False: each walk's result holds no differences (their counts are
+    // still taken, and CompareCallbacks::differenceFound still sees them),
+    // so that a run over many tables keeps flat memory.
+    bool keepDifferences = true;
     // When set, the options of each pair of tables instead of `options`.
     std::function<CompareOptions(const std::string& table1, const std::string& table2)> optionsFor;
 };
@@ -70,7 +74,8 @@ struct SourceComparisonCallbacks {
     // by the whole run, the tables in one source only included).
     std::function<void(std::size_t index, std::size_t count, const std::string& table)>
         tableStarted;
-    // The walk's own callbacks for each compared table.
+    // The walk's own callbacks for each compared table (keepDifferences is
+    // the request's).
     CompareCallbacks walk;
     // After each table, with the walk's result when it was compared (nullptr
     // for a table in one source only).  The result's differences are the

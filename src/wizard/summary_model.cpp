@@ -1,7 +1,9 @@
 #include "wizard/summary_model.h"
 
 #include <algorithm>
+#include <exception>
 
+#include "compare/difference_line.h"
 #include "data/foxpro_source.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
@@ -157,6 +159,95 @@ void SummaryModel::Form_Load() {
     });
 }
 
+bool SummaryModel::runTables(const std::vector<std::string>& only, bool keepDifferences,
+                             const std::function<void(const compare::TableComparison&,
+                                                      compare::CompareResult*)>& tableDone) {
+    compare::SourceComparisonRequest request;
+    request.source1 = source1_;
+    request.source2 = source2_;
+    request.codePage = source1_.codePage;
+    request.locale = locale_;
+    request.pairing.by = by_;
+    request.keepDifferences = keepDifferences;
+    request.only = only;
+    compare::CompareOptions asked;
+    request.optionsFor = [&](const std::string& table1, const std::string& table2) {
+        asked = OptionsModel::saved(store_, table1, table2);
+        if (!asked.ignoredFields.empty()) {
+            try {
+                OptionsModel::forgetMissingFields(asked,
+                                                  compare::tableFieldNames(source1_, table1));
+            } catch (const std::exception&) {
+                // The comparison tells why the table cannot be read.
+            }
+        }
+        return asked;
+    };
+    std::string current;
+    std::size_t index = 0, count = 0;
+    const auto tableText = [&] {
+        return current + ": table " + std::to_string(index) + " of " + std::to_string(count);
+    };
+    compare::SourceComparisonCallbacks callbacks;
+    callbacks.tableStarted = [&](std::size_t i, std::size_t n, const std::string& name) {
+        current = name;
+        index = i;
+        count = n;
+        setProgress(static_cast<int>((i - 1) * 100 / n), tableText());
+    };
+    callbacks.walk.progress = [&](int value, const std::string&) {
+        if (count == 0) return;
+        setProgress(static_cast<int>(((index - 1) * 100 + static_cast<std::size_t>(value)) / count),
+                    tableText());
+    };
+    callbacks.walk.processEvents = view.processEvents;
+    callbacks.stopRequested = [this] { return stopRequested_ || ending(); };
+    callbacks.tableDone = [&](const compare::TableComparison& t, compare::CompareResult* result) {
+        const compare::CompareOptions options =
+            result != nullptr ? asked : compare::CompareOptions{};
+        std::size_t i = 0;
+        while (i < tables_.size() && !foxpro::equalsNoCase(tables_[i].name, t.name)) ++i;
+        if (i == tables_.size()) {
+            tables_.push_back(t);
+            options_.push_back(options);
+        } else {
+            tables_[i] = t;
+            options_[i] = options;
+        }
+        if (tableDone) tableDone(t, result);
+        resort();
+        showStatus();
+        if (view.processEvents) view.processEvents();
+    };
+
+    stopRequested_ = false;
+    running_ = true;
+    if (view.setRunning) view.setRunning(true);
+    dialogs_.setPointer(frame::Pointer::Hourglass);
+    compare::SourceComparison outcome;
+    bool listed = false;
+    std::exception_ptr failure;
+    try {
+        outcome = compare::compareSources(request, callbacks);
+        listed = true;
+    } catch (const foxpro::FoxProError& e) {
+        dialogs_.message(e.description(), frame::MessageButtons::Ok,
+                         frame::MessageIcon::Exclamation, frame::SetApplicationTitle());
+    } catch (...) {
+        // The caller's to report (a report that could not be written).
+        failure = std::current_exception();
+    }
+    running_ = false;
+    if (!ending()) {
+        if (view.setRunning) view.setRunning(false);
+        dialogs_.setPointer(frame::Pointer::Default);
+        setProgress(outcome.stopped ? 0 : 100, outcome.stopped ? "Stopped" : "Done");
+        showStatus();
+    }
+    if (failure) std::rethrow_exception(failure);
+    return listed && !outcome.stopped && !ending();
+}
+
 void SummaryModel::compareAll(compare::Pairing by) {
     frame::BusyGuard busy(run_.busy);
     if (!busy) return;
@@ -165,13 +256,13 @@ void SummaryModel::compareAll(compare::Pairing by) {
         // Copies: the start window stays live during the run.
         source1_ = run_.source(1);
         source2_ = run_.source(2);
+        // Position or ticked key fields are one pair's choices; over many
+        // tables each pairs by its own key unless content pairing was asked.
+        by_ = by == compare::Pairing::Content ? by : compare::Pairing::Auto;
         tables_.clear();
-        differences_.clear();
-        structure_.clear();
         options_.clear();
         sortColumn_ = -1;
         ascending_ = true;
-        stopRequested_ = false;
         stopped_ = false;
         resort();
         if (view.setSourcesText)
@@ -179,80 +270,13 @@ void SummaryModel::compareAll(compare::Pairing by) {
                                 "; Source #2: " + sourceText(source2_));
         if (view.setStatusText) view.setStatusText("Comparing...");
     });
-    running_ = true;
-    if (view.setRunning) view.setRunning(true);
-    dialogs_.setPointer(frame::Pointer::Hourglass);
-
-    compare::SourceComparisonRequest request;
-    request.source1 = source1_;
-    request.source2 = source2_;
-    request.codePage = source1_.codePage;
-    request.locale = locale_;
-    // Position or ticked key fields are one pair's choices; over many
-    // tables each pairs by its own key unless content pairing was asked for.
-    request.pairing.by = by == compare::Pairing::Content ? by : compare::Pairing::Auto;
-    request.optionsFor = [this](const std::string& table1, const std::string& table2) {
-        compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
-        if (!options.ignoredFields.empty()) {
-            try {
-                OptionsModel::forgetMissingFields(options,
-                                                  compare::tableFieldNames(source1_, table1));
-            } catch (const std::exception&) {
-                // The comparison tells why the table cannot be read.
-            }
-        }
-        options_.push_back(options);
-        return options;
-    };
-    std::string current;
-    std::size_t index = 0, count = 0;
-    compare::SourceComparisonCallbacks callbacks;
-    callbacks.tableStarted = [&](std::size_t i, std::size_t n, const std::string& name) {
-        current = name;
-        index = i;
-        count = n;
-        setProgress(static_cast<int>((i - 1) * 100 / n),
-                    name + ": table " + std::to_string(i) + " of " + std::to_string(n));
-    };
-    callbacks.walk.progress = [&](int value, const std::string&) {
-        if (count == 0) return;
-        setProgress(static_cast<int>(((index - 1) * 100 + static_cast<std::size_t>(value)) / count),
-                    current + ": table " + std::to_string(index) + " of " + std::to_string(count));
-    };
-    callbacks.walk.processEvents = view.processEvents;
-    callbacks.stopRequested = [this] { return stopRequested_ || ending(); };
-    callbacks.tableDone = [&](const compare::TableComparison& t, compare::CompareResult* result) {
-        tables_.push_back(t);
-        if (result != nullptr) {
-            differences_.push_back(std::move(result->differences));
-            structure_.push_back(std::move(result->structure));
-        } else {
-            differences_.emplace_back();
-            structure_.emplace_back();
-            options_.emplace_back();
-        }
-        resort();
-        showStatus();
-        if (view.processEvents) view.processEvents();
-    };
-    compare::SourceComparison outcome;
     trap.step([&] {
-        try {
-            outcome = compare::compareSources(request, callbacks);
-        } catch (const foxpro::FoxProError& e) {
-            dialogs_.message(e.description(), frame::MessageButtons::Ok,
-                             frame::MessageIcon::Exclamation, frame::SetApplicationTitle());
-        }
+        // Counts only: the rows hold no differences.
+        const bool whole = runTables({}, false, {});
+        if (ending()) return;
+        stopped_ = !whole && stopRequested_;
+        showStatus();
     });
-    running_ = false;
-    if (ending()) return;
-    stopped_ = outcome.stopped;
-    // A stopped walk may have asked for its table's options.
-    options_.resize(tables_.size());
-    if (view.setRunning) view.setRunning(false);
-    dialogs_.setPointer(frame::Pointer::Default);
-    setProgress(stopped_ ? 0 : 100, stopped_ ? "Stopped" : "Done");
-    showStatus();
 }
 
 void SummaryModel::Stop_Click() {
@@ -270,46 +294,59 @@ void SummaryModel::PushButton2_Click() {
 
 void SummaryModel::openRow(int row) {
     if (run_.busy.active() || row < 0 || static_cast<std::size_t>(row) >= order_.size()) return;
+    frame::BusyGuard busy(run_.busy);
     frame::ErrorTrap trap(dialogs_, "Summary.openRow");
-    const std::size_t i = order_[static_cast<std::size_t>(row)];
-    const compare::TableComparison& t = tables_[i];
-    if (!t.compared()) {
-        dialogs_.message(compare::tableHeaderLine(t), frame::MessageButtons::Ok,
-                         frame::MessageIcon::None, frame::SetApplicationTitle());
+    const std::string title = frame::SetApplicationTitle();
+    const std::string name = table(row).name;
+    const auto says = [&](const compare::TableComparison& t) {
+        if (t.status == compare::TableStatus::Identical)
+            dialogs_.message(
+                "No differences between the two tables were found. The tables "
+                "appear to be identical.",
+                frame::MessageButtons::Ok, frame::MessageIcon::None, title);
+        else
+            dialogs_.message(compare::tableHeaderLine(t), frame::MessageButtons::Ok,
+                             frame::MessageIcon::None, title);
+    };
+    if (table(row).status != compare::TableStatus::Different) {
+        says(table(row));
         return;
     }
-    if (t.status == compare::TableStatus::Identical) {
-        dialogs_.message(
-            "No differences between the two tables were found. The tables appear "
-            "to be identical.",
-            frame::MessageButtons::Ok, frame::MessageIcon::None, frame::SetApplicationTitle());
+    compare::CompareResult found;
+    bool different = false;
+    trap.step([&] {
+        runTables({name}, true,
+                  [&](const compare::TableComparison& t, compare::CompareResult* result) {
+                      if (result == nullptr || t.status != compare::TableStatus::Different) return;
+                      found = std::move(*result);
+                      different = true;
+                  });
+    });
+    if (ending()) return;
+    std::size_t i = 0;
+    while (i < tables_.size() && tables_[i].name != name) ++i;
+    if (!different) {
+        // Changed since the summary was made, or stopped.
+        if (i < tables_.size() && !stopRequested_) says(tables_[i]);
         return;
     }
     trap.step([&] {
-        // The results window shows the run's tables and lists: this pair's,
-        // the summary keeping its own copy for the next row opened.
+        const compare::TableComparison& t = tables_[i];
+        // The results window shows the run's tables and lists.
         run_.source(1) = source1_;
         run_.source(2) = source2_;
         run_.Table1Name = t.name;
         run_.Table2Name = t.name2;
-        run_.pairing = t.pairing;
+        run_.pairing = found.pairing;
         run_.options = options_[i];
         run_.fromSummary = true;
-        run_.showDifferences(differences_[i], view.processEvents);
-        run_.structure = structure_[i];
+        run_.showDifferences(std::move(found.differences), view.processEvents);
+        run_.structure = std::move(found.structure);
     });
     trap.step([&] {
         if (view.showResults) view.showResults();
         if (view.hide) view.hide();
     });
-}
-
-std::string SummaryModel::reportText() const {
-    std::string report;
-    for (std::size_t i = 0; i < tables_.size(); ++i)
-        compare::appendTableReport(report, tables_[i],
-                                   tables_[i].compared() ? &differences_[i] : nullptr);
-    return report;
 }
 
 void SummaryModel::PushButton4_Click() {
@@ -325,7 +362,6 @@ void SummaryModel::PushButton4_Click() {
         fileName = dialogs_.saveFileName(request);
     });
     if (fileName.empty()) return;
-    trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
     // The report never goes over a file of the compared tables.
     std::vector<std::string> sourceFiles;
     const bool known = trap.step([&] {
@@ -333,14 +369,27 @@ void SummaryModel::PushButton4_Click() {
             if (t.status != compare::TableStatus::OnlyInSource2)
                 for (auto& file : data::SourceTableFiles(source1_, t.name))
                     sourceFiles.push_back(std::move(file));
-            if (!t.name2.empty() || t.status == compare::TableStatus::OnlyInSource2)
+            if (t.status != compare::TableStatus::OnlyInSource1)
                 for (auto& file :
                      data::SourceTableFiles(source2_, t.name2.empty() ? t.name : t.name2))
                     sourceFiles.push_back(std::move(file));
         }
     });
+    if (!known) return;
     trap.step([&] {
-        if (known) results::WriteTextFile(reportText(), fileName, sourceFiles);
+        // Written table by table, each table's lines as its walk ends; a
+        // stop or failure on the way leaves no file.
+        results::TextReportFile file(fileName, sourceFiles);
+        const bool whole = runTables(
+            {}, true, [&](const compare::TableComparison& t, compare::CompareResult* result) {
+                file.write(results::textFileBytes(compare::tableHeaderLine(t) + "\r\n"));
+                if (result == nullptr || !t.compared()) return;
+                for (const compare::Difference d : result->differences)
+                    file.write(results::textFileBytes(compare::lineText(d) + "\r\n"));
+            });
+        if (whole) file.commit();
+        if (!whole && !ending() && view.setStatusText)
+            view.setStatusText("Stopped: the report was not saved");
     });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }

@@ -56,11 +56,16 @@ class SummaryModel {
     // "< Back": the table choice; ignored while busy.
     void PushButton2_Click();
     // Double-click or Enter on a row: the results window for that pair of
-    // tables, whose "< Back" comes back here.  A table that was not
-    // compared (in one source only, failed) says why instead.
+    // tables, whose "< Back" comes back here.  The summary keeps counts
+    // only, so the pair is compared again (as the row says: its pairing and
+    // options) and the row follows what that finds.  A table that was not
+    // compared (in one source only, failed) or is identical says so
+    // instead.  Ignored while busy.
     void openRow(int row);
-    // "Save Summary Report": the report of the whole run, each table's
-    // header line and then its lines; ignored while busy.
+    // "Save Summary Report": the whole-source report, each table's header
+    // line and then its lines, as the tables are compared once more (one
+    // table's differences in memory at a time); the rows follow that run.
+    // Stop leaves no file.  Ignored while busy.
     void PushButton4_Click();
     // "Stop": ends the run before the next table (or at the walk's next
     // event pace), the tables done so far staying listed.
@@ -83,12 +88,15 @@ class SummaryModel {
     const data::SourceDescriptor& source(int n) const { return n == 1 ? source1_ : source2_; }
     const std::vector<compare::TableComparison>& tables() const { return tables_; }
 
-    // The whole-source report text of this summary, tables in source order.
-    std::string reportText() const;
-
     static const char* columnTitle(int column);
 
   private:
+    // One run over the sources (every table, or the table names in `only`),
+    // its rows replacing those of the tables it compared; tableDone also
+    // sees each walk's result.  False when the sources could not be listed.
+    bool runTables(const std::vector<std::string>& only, bool keepDifferences,
+                   const std::function<void(const compare::TableComparison&,
+                                            compare::CompareResult*)>& tableDone);
     void setProgress(int value, const std::string& text);
     void resort();
     void showStatus();
@@ -100,11 +108,9 @@ class SummaryModel {
     frame::SettingsStore& store_;
     data::SourceDescriptor source1_;
     data::SourceDescriptor source2_;
-    // In source order; differences_[i] belongs to tables_[i] (empty for a
-    // table not compared), options_[i] to its comparison.
+    compare::Pairing by_ = compare::Pairing::Auto;
+    // In source order, options_[i] the options tables_[i] was compared under.
     std::vector<compare::TableComparison> tables_;
-    std::vector<compare::DifferenceList> differences_;
-    std::vector<std::vector<compare::StructureDifference>> structure_;
     std::vector<compare::CompareOptions> options_;
     std::vector<std::size_t> order_;  // rows as shown: indexes into tables_
     int sortColumn_ = -1;             // -1: differences first, then source order
