@@ -1,13 +1,16 @@
 #include "results/source_merge.h"
 
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "compare/difference_list.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_moves.h"
+#include "foxpro/platform/path_text.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/source/merged_records.h"
@@ -58,6 +61,18 @@ std::string scratchTableName(const foxpro::DataSource& copy) {
     }
 }
 
+// Whether path is folder or lies inside it, links followed.
+bool inside(const std::string& path, const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p = fs::weakly_canonical(foxpro::platform::pathFromText(path), ec);
+    if (ec) return false;
+    const fs::path f = fs::weakly_canonical(foxpro::platform::pathFromText(folder), ec);
+    if (ec) return false;
+    const fs::path rel = p.lexically_relative(f);
+    return !rel.empty() && *rel.begin() != "..";
+}
+
 void removeTableSet(const std::string& folder, const std::string& stem) {
     for (const auto& entry : foxpro::listFolder(folder))
         if (foxpro::isFileOfTableSet(stem, entry) || foxpro::equalsNoCase(entry, stem + ".prg"))
@@ -103,6 +118,12 @@ class SourceMerge {
         const std::vector<std::string> names1 = source1->tableNames();
         const std::vector<std::string> names2 = source2->tableNames();
         if (stopRequested()) return;
+        // The sources' folders are only read: the copy goes elsewhere.
+        for (const auto* source : {source1.get(), source2.get()})
+            if (inside(request_.intoFolder, source->folder()))
+                throw foxpro::FoxProError(foxpro::kErrorFile,
+                                          request_.intoFolder + ": lies in the folder of " +
+                                              source->path() + ", which is only read");
         foxpro::NewFolder folder(request_.intoFolder);
         const std::string copyPath = foxpro::copySourceFiles(*source1, folder.path());
         copy_ = request_.source1;
@@ -180,6 +201,9 @@ class SourceMerge {
             compare::Compare(copy_, request_.source2, t.name, name2, request_.locale, dialogs,
                              compareCallbacks, request_.pairing, optionsFor(t.name));
         t.pairing = result.pairing;
+        for (const auto& w : result.warnings) t.notes.push_back(w);
+        for (const auto& duplicate : result.duplicateKeys)
+            t.notes.push_back(compare::duplicateKeyText(duplicate));
         if (!result.completed()) {
             t.status = Status::Failed;
             t.message = result.failure;
@@ -222,8 +246,9 @@ class SourceMerge {
             return;
         }
         try {
-            t.notes = foxpro::takeMergedRecords(*copySource_, t.name,
-                                                foxpro::joinPath(folder, merge.newTableName + ".dbf"));
+            for (auto& note : foxpro::takeMergedRecords(
+                     *copySource_, t.name, foxpro::joinPath(folder, merge.newTableName + ".dbf")))
+                t.notes.push_back(std::move(note));
             t.status = Status::Merged;
             t.fieldsUpdated = merged.fieldsUpdated;
             t.recordsAdded = merged.recordsAdded;

@@ -82,6 +82,11 @@ TEST_F(MergeSourcesCliTest, LinePerTableAndTheFolderOnlyWhenNew) {
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("exists already"));
     EXPECT_EQ(test::readFile(dir.file("out/items.dbf")), before);
+    // Nor into a source's folder, which is only read.
+    r = test::runCli({"merge", dir.file("a"), dir.file("b"), "--into", dir.file("b/merged")}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("which is only read"));
+    EXPECT_FALSE(fs::exists(dir.file("b/merged")));
 }
 
 TEST_F(MergeSourcesCliTest, FailedTableIsListedAndABrokenSourceMakesNothing) {
