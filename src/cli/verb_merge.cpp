@@ -73,7 +73,8 @@ class CliDialogs : public frame::Dialogs {
 int runMerge(const Arguments& args) {
     if (args.operands.size() == 2) return runMergeSources(args);
     if (args.operands.size() != 5)
-        throw UsageError("expected SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME or SOURCE1 SOURCE2 --into FOLDER");
+        throw UsageError(
+            "expected SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME or SOURCE1 SOURCE2 --into FOLDER");
     for (const char* whole : {"into", "tables", "exclude", "add-new-tables"})
         if (args.has(whole))
             throw UsageError(std::string("--") + whole + " goes with SOURCE1 SOURCE2 only");
@@ -176,8 +177,7 @@ const VerbRegistration registration{{
      {"into", 0, "FOLDER", "SOURCE1 SOURCE2: the new folder of the merged copy"},
      {"tables", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: merge only these tables"},
      {"exclude", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: merge all tables but these"},
-     {"add-new-tables", 0, "",
-      "SOURCE1 SOURCE2: copy tables only in SOURCE2 as free\ntables"},
+     {"add-new-tables", 0, "", "SOURCE1 SOURCE2: copy tables only in SOURCE2 as free\ntables"},
      keyOption(),
      alignOption(),
      ignoreOption(),

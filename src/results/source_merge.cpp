@@ -41,7 +41,8 @@ class KeptReports : public frame::Dialogs {
   public:
     frame::Answer message(const std::string& text, frame::MessageButtons buttons,
                           frame::MessageIcon icon, const std::string&) override {
-        if (icon != frame::MessageIcon::None) reports.push_back(text.substr(0, text.find_first_of("\r\n")));
+        if (icon != frame::MessageIcon::None)
+            reports.push_back(text.substr(0, text.find_first_of("\r\n")));
         return buttons == frame::MessageButtons::Ok ? frame::Answer::Ok : frame::Answer::No;
     }
     std::vector<std::string> reports;
@@ -132,8 +133,7 @@ class SourceMerge {
 
         int count = 0, index = 0;
         for (const auto& name : names1) count += wanted(name) ? 1 : 0;
-        for (const auto& name : names2)
-            count += wanted(name) && !listed(names1, name) ? 1 : 0;
+        for (const auto& name : names2) count += wanted(name) && !listed(names1, name) ? 1 : 0;
         for (const auto& name : names1) {
             if (stopRequested()) return;
             TableMergeOutcome t;
@@ -229,9 +229,12 @@ class SourceMerge {
         mergeCallbacks.failed = [&t](const std::string& line, const std::string& why) {
             t.failures.push_back(line.empty() ? why : line + ": " + why);
         };
-        // What the scratch table's index and script say is not this table's:
-        // its own index is rebuilt below.
-        mergeCallbacks.warning = [](const std::string&) {};
+        // What the merge says of the scratch table's index counts only when
+        // the table takes the scratch table whole; its script goes with it.
+        std::vector<std::string> mergeWarnings;
+        mergeCallbacks.warning = [&](const std::string& text) {
+            if (text.find(merge.newTableName) == std::string::npos) mergeWarnings.push_back(text);
+        };
         const MergeOutcome merged =
             MergeIntoNewTable(merge, fieldList, addedList, dialogs, mergeCallbacks);
         const std::string folder = copySource_->folder();
@@ -246,9 +249,11 @@ class SourceMerge {
             return;
         }
         try {
-            for (auto& note : foxpro::takeMergedRecords(
-                     *copySource_, t.name, foxpro::joinPath(folder, merge.newTableName + ".dbf")))
-                t.notes.push_back(std::move(note));
+            foxpro::TakenRecords taken = foxpro::takeMergedRecords(
+                *copySource_, t.name, foxpro::joinPath(folder, merge.newTableName + ".dbf"));
+            if (taken.wholeTable)
+                for (auto& w : mergeWarnings) t.notes.push_back(std::move(w));
+            for (auto& note : taken.messages) t.notes.push_back(std::move(note));
             t.status = Status::Merged;
             t.fieldsUpdated = merged.fieldsUpdated;
             t.recordsAdded = merged.recordsAdded;

@@ -21,10 +21,12 @@ using test::CliRun;
 using test::TableBuilder;
 using ::testing::HasSubstr;
 
-void writeItems(const std::string& path, const std::vector<std::pair<int, std::string>>& rows) {
-    TableBuilder t(0x30);
-    t.field("ID", 'I', 4).field("NAME", 'C', 8);
-    for (const auto& [id, name] : rows) t.record({Cell::integer32(id), Cell::text(name)});
+void writeItems(const std::string& path, const std::vector<std::pair<int, std::string>>& rows,
+                std::uint8_t fileType = 0x30) {
+    TableBuilder t(fileType);
+    t.field("ID", 'N', 5).field("NAME", 'C', 8);
+    for (const auto& [id, name] : rows)
+        t.record({Cell::number(std::to_string(id)), Cell::text(name)});
     t.write(path);
 }
 
@@ -35,8 +37,9 @@ class MergeSourcesCliTest : public ::testing::Test {
     void SetUp() override {
         fs::create_directories(dir.file("a"));
         fs::create_directories(dir.file("b"));
-        writeItems(dir.file("a/items.dbf"), {{1, "one"}, {2, "two"}});
-        writeItems(dir.file("b/items.dbf"), {{1, "uno"}, {2, "two"}, {3, "three"}});
+        // dBase tables, which the merge writes as Visual FoxPro tables.
+        writeItems(dir.file("a/items.dbf"), {{1, "one"}, {2, "two"}}, 0x03);
+        writeItems(dir.file("b/items.dbf"), {{1, "uno"}, {2, "two"}, {3, "three"}}, 0x03);
         writeItems(dir.file("a/notes.dbf"), {{1, "n"}});
         writeItems(dir.file("a/same.dbf"), {{1, "s"}});
         writeItems(dir.file("b/same.dbf"), {{1, "s"}});
@@ -53,8 +56,7 @@ class MergeSourcesCliTest : public ::testing::Test {
     void expectNoCopy() const {
         EXPECT_FALSE(fs::exists(dir.file("out")));
         for (const auto& entry : fs::directory_iterator(dir.path()))
-            EXPECT_FALSE(entry.path().filename().string().starts_with(".out."))
-                << entry.path();
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".out.")) << entry.path();
     }
 };
 
@@ -75,6 +77,8 @@ TEST_F(MergeSourcesCliTest, LinePerTableAndTheFolderOnlyWhenNew) {
     EXPECT_EQ(items.valueAt(2, 1).str(), "three   ");
     EXPECT_TRUE(fs::exists(dir.file("out/notes.dbf")));
     EXPECT_FALSE(fs::exists(dir.file("out/fresh.dbf")));
+    EXPECT_EQ(test::readFile(dir.file("out/items.dbf"))[0], 0x30);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("out")), fs::directory_iterator()), 3);
 
     // Made once: a second run is refused and changes nothing.
     const auto before = test::readFile(dir.file("out/items.dbf"));
@@ -91,7 +95,8 @@ TEST_F(MergeSourcesCliTest, LinePerTableAndTheFolderOnlyWhenNew) {
 
 TEST_F(MergeSourcesCliTest, FailedTableIsListedAndABrokenSourceMakesNothing) {
     // A table of source #2 that cannot be read: the rest is still merged.
-    test::writeFile(dir.file("b/notes.dbf"), {'n', 'o', 't', ' ', 'a', ' ', 't', 'a', 'b', 'l', 'e'});
+    test::writeFile(dir.file("b/notes.dbf"),
+                    {'n', 'o', 't', ' ', 'a', ' ', 't', 'a', 'b', 'l', 'e'});
     CliRun r = merge({"--add-new-tables"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(r.out, HasSubstr("Table \"notes\": failed, copied unchanged: "));

@@ -67,8 +67,8 @@ void writeShop(const std::string& folder, const std::vector<Customer>& customers
         company.name = "COMPANY";
         company.keyExpression = "company_name";
         foxpro::NewFileSet files(folder);
-        ASSERT_TRUE(
-            foxpro::writeCompoundIndex(reader, {key, company}, files, "customers.cdx").fileWritten());
+        ASSERT_TRUE(foxpro::writeCompoundIndex(reader, {key, company}, files, "customers.cdx")
+                        .fileWritten());
         files.commit();
     }
     TableBuilder s(0x30);
@@ -101,7 +101,8 @@ class SourceMergeTest : public ::testing::Test {
     test::TempFolder dir;
 
     void SetUp() override {
-        writeShop(dir.file("a"), {{"c1", "Ann", "first"}, {"c2", "Bob", ""}, {"c3", "Cy", "third"}});
+        writeShop(dir.file("a"),
+                  {{"c1", "Ann", "first"}, {"c2", "Bob", ""}, {"c3", "Cy", "third"}});
         // c1 renamed, c2 gone (a deletion, which the merge keeps), c4 added.
         writeShop(dir.file("b"),
                   {{"c1", "Ann Ltd", "first"}, {"c3", "Cy", "third"}, {"c4", "Di", "new memo"}},
@@ -122,8 +123,7 @@ class SourceMergeTest : public ::testing::Test {
     void expectNoCopy() const {
         EXPECT_FALSE(fs::exists(dir.file("out")));
         for (const auto& entry : fs::directory_iterator(dir.path()))
-            EXPECT_FALSE(entry.path().filename().string().starts_with(".out."))
-                << entry.path();
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".out.")) << entry.path();
     }
 };
 
@@ -165,10 +165,9 @@ TEST_F(SourceMergeTest, EachMergedTableIsTheOneTableMergeInsideTheKeptContainer)
 
     // The one-table merge of the same tables, into source #1's folder.
     test::ScriptedDialogs dialogs;
-    const compare::CompareResult diff =
-        compare::Compare(container(dir.file("a/shop.dbc")), container(dir.file("b/shop.dbc")),
-                         "customers", "customers", foxpro::TextLocale::c(), dialogs, {},
-                         request().pairing);
+    const compare::CompareResult diff = compare::Compare(
+        container(dir.file("a/shop.dbc")), container(dir.file("b/shop.dbc")), "customers",
+        "customers", foxpro::TextLocale::c(), dialogs, {}, request().pairing);
     ASSERT_TRUE(diff.completed()) << diff.failure;
     MergeRequest single;
     single.source1 = container(dir.file("a/shop.dbc"));

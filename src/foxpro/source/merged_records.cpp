@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "foxpro/format/ascii_case.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_reader.h"
@@ -48,11 +50,59 @@ void move(const std::string& from, const std::string& to, const std::string& nam
         fail(name, "cannot put " + fileNameOf(to) + " in place: " + error.message());
 }
 
+// The file of folder called stem + ext without case, "" when none.
+std::string fileOfSet(const std::string& folder, const std::string& stem, const char* ext) {
+    return findFileNoCase(folder, stem + ext);
+}
+
+// The merged table's set under the table's names; files of the table's set
+// the merged one has no counterpart for go.
+void takeWholeSet(const std::string& tablePath, const std::string& mergedPath,
+                  const std::string& name) {
+    const std::string folder = parentFolder(tablePath);
+    const std::string tableFile = fileNameOf(tablePath);
+    const std::string stem = tableFile.substr(0, tableFile.rfind('.'));
+    const std::string mergedFile = fileNameOf(mergedPath);
+    const std::string mergedStem = mergedFile.substr(0, mergedFile.rfind('.'));
+    const bool upper = tableFile.ends_with(".DBF");
+    struct Part {
+        const char* ext;
+        const char* upperExt;
+        std::vector<const char*> old;  // the table's files this one stands for
+    };
+    const Part parts[] = {
+        {".fpt", ".FPT", {".fpt", ".dbt"}}, {".cdx", ".CDX", {".cdx"}}, {".cpg", ".CPG", {".cpg"}}};
+    for (const Part& part : parts) {
+        const std::string from = fileOfSet(folder, mergedStem, part.ext);
+        std::string target;
+        for (const char* ext : part.old) {
+            const std::string existing = fileOfSet(folder, stem, ext);
+            if (existing.empty()) continue;
+            if (target.empty() && equalsNoCase(fileNameOf(existing).substr(stem.size()), part.ext))
+                target = existing;
+            else
+                platform::removeFile(existing);
+        }
+        if (from.empty()) {
+            if (!target.empty()) platform::removeFile(target);
+            continue;
+        }
+        if (target.empty()) target = joinPath(folder, stem + (upper ? part.upperExt : part.ext));
+        move(from, target, name);
+    }
+    move(mergedPath, tablePath, name);
+}
+
+bool linkedToContainer(const TableReader& table) {
+    return !table.backlink().empty() || (table.tableFlags() & dbf::kTableFlagContainer);
+}
+
 }  // namespace
 
-std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::string& name,
-                                           const std::string& mergedPath) {
-    std::vector<std::string> messages;
+TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
+                               const std::string& mergedPath) {
+    TakenRecords taken;
+    std::vector<std::string>& messages = taken.messages;
     const std::string tablePath = copy.tablePath(name);
     const std::string folder = parentFolder(tablePath);
     std::vector<TagDefinition> tags;
@@ -61,10 +111,17 @@ std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::st
     const std::string hidden = joinPath(folder, temporaryName(".dbf"));
     {
         const std::unique_ptr<TableReader> table = copy.openTable(name);
-        const TableReader merged(mergedPath);
-        if (!sameLayout(*table, merged))
-            fail(name, "the merged records do not have the table's layout; the table was copied "
-                       "unchanged");
+        std::optional<TableReader> merged(std::in_place, mergedPath);
+        if (!sameLayout(*table, *merged)) {
+            if (linkedToContainer(*table) || copy.isContainer())
+                fail(name,
+                     "the merged records do not have the table's layout; the table was "
+                     "copied unchanged");
+            merged.reset();
+            takeWholeSet(tablePath, mergedPath, name);
+            taken.wholeTable = true;
+            return taken;
+        }
         indexPath = findStructuralIndex(tablePath);
         if (!indexPath.empty()) {
             try {
@@ -75,34 +132,34 @@ std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::st
             }
         }
         memoPath = table->memoPath();
-        if (memoPath.empty() != merged.memoPath().empty())
+        if (memoPath.empty() != merged->memoPath().empty())
             fail(name, "the merged records do not have the table's memo file");
 
         // The table's own header with the merged count and date, and each
         // autoincrement's next value no lower than the merged table's.
         const auto own = table->headerBytes();
         std::vector<std::uint8_t> header(own.begin(), own.end());
-        const auto theirs = merged.headerBytes();
+        const auto theirs = merged->headerBytes();
         std::copy(theirs.begin() + dbf::kHeaderUpdateDate,
                   theirs.begin() + dbf::kHeaderUpdateDate + 3,
                   header.begin() + dbf::kHeaderUpdateDate);
-        put32(header, dbf::kHeaderRecordCount, static_cast<std::uint32_t>(merged.storedCount()));
+        put32(header, dbf::kHeaderRecordCount, static_cast<std::uint32_t>(merged->storedCount()));
         for (std::size_t i = 0; i < table->descriptors().size(); ++i) {
             const std::size_t at = dbf::kHeaderSize + i * dbf::kDescriptorSize;
             const auto& d = table->descriptors()[i];
             if ((d.flags & dbf::kFieldFlagAutoIncrement) == dbf::kFieldFlagAutoIncrement)
                 put32(header, at + dbf::kDescriptorAutoNext,
-                      std::max(d.autoNext, merged.descriptors()[i].autoNext));
+                      std::max(d.autoNext, merged->descriptors()[i].autoNext));
         }
         if (tags.empty())
             header[dbf::kHeaderTableFlags] &= static_cast<std::uint8_t>(~dbf::kTableFlagCdx);
-        const std::uint64_t size = static_cast<std::uint64_t>(merged.storedCount()) *
-                                   static_cast<std::uint64_t>(merged.layout().recordLength);
-        if (size > 0 && !merged.file()) fail(name, "the merged records cannot be read");
+        const std::uint64_t size = static_cast<std::uint64_t>(merged->storedCount()) *
+                                   static_cast<std::uint64_t>(merged->layout().recordLength);
+        if (size > 0 && !merged->file()) fail(name, "the merged records cannot be read");
         FileSink sink = FileSink::createNew(hidden, fileNameOf(tablePath));
         try {
             sink.append(header.data(), header.size());
-            if (size > 0) sink.appendFromFile(*merged.file(), merged.headerLength(), size);
+            if (size > 0) sink.appendFromFile(*merged->file(), merged->headerLength(), size);
             const std::uint8_t eof = dbf::kEndOfFile;
             sink.append(&eof, 1);
             sink.sync();
@@ -112,14 +169,14 @@ std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::st
             throw;
         }
         if (!memoPath.empty()) {
-            const std::string mergedMemo = merged.memoPath();
+            const std::string mergedMemo = merged->memoPath();
             move(mergedMemo, memoPath, name);
         }
     }
     move(hidden, tablePath, name);
     if (tags.empty()) {
         if (!indexPath.empty()) platform::removeFile(indexPath);
-        return messages;
+        return taken;
     }
     // The tags over the final records; the table's old index never stays.
     const std::unique_ptr<TableReader> table = copy.openTable(name);
@@ -146,7 +203,7 @@ std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::st
         header.close();
         messages.push_back(name + ": no tag of its index could be rebuilt; it has no index");
     }
-    return messages;
+    return taken;
 }
 
 }  // namespace quorvel::foxpro

@@ -7,16 +7,25 @@ namespace quorvel::foxpro {
 
 class DataSource;
 
+struct TakenRecords {
+    // The merged table's files took the table's names whole (a free table
+    // of another layout: a dBase or FoxPro 2 table, which the merge writes
+    // as a Visual FoxPro table).
+    bool wholeTable = false;
+    std::vector<std::string> messages;  // one per tag left out
+};
+
 // Gives the table called name of copy (a copy in a folder nobody else uses
 // yet) the records and memos of the table at mergedPath, a merge built
-// from it with the same record layout: the table keeps its own header (its
+// from it.  With the same record layout the table keeps its own header (its
 // field names, container link and flags) with the merged table's count of
 // records, and its structural index is rebuilt from the new records with
-// its own tags, expressions unchanged.  The merged table's files are used
-// up (its memo file becomes the table's).  Returns one message per tag
-// left out.  Throws FoxProError naming the table when the layouts differ
-// or a file cannot be read or written.
-std::vector<std::string> takeMergedRecords(const DataSource& copy, const std::string& name,
-                                           const std::string& mergedPath);
+// its own tags, expressions unchanged.  A free table of another layout is
+// replaced by the merged table's set (table, memo, index, .cpg) under its
+// names.  The merged table's files are used up.  Throws FoxProError naming
+// the table when a container's table and the merge differ in layout or a
+// file cannot be read or written.
+TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
+                               const std::string& mergedPath);
 
 }  // namespace quorvel::foxpro

@@ -10,9 +10,9 @@
 #include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_reader.h"
+#include "foxpro/platform/path_text.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
-#include "foxpro/platform/path_text.h"
 #include "foxpro/source/carried_index.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/write/atomic_file.h"
@@ -32,7 +32,8 @@ std::vector<std::string> setOf(const std::string& tableFile) {
     const std::string stem(stemOfFileName(fileNameOf(tableFile)));
     std::vector<std::string> files;
     for (const auto& entry : listFolder(parentFolder(tableFile)))
-        if (isFileOfTableSet(stem, entry)) files.push_back(joinPath(parentFolder(tableFile), entry));
+        if (isFileOfTableSet(stem, entry))
+            files.push_back(joinPath(parentFolder(tableFile), entry));
     return files;
 }
 
@@ -61,8 +62,7 @@ void copyFile(const std::string& from, const std::string& to) {
 }
 
 // path relative to base; throws when it lies outside.
-std::string relativeTo(const std::string& base, const std::string& path,
-                       const std::string& table) {
+std::string relativeTo(const std::string& base, const std::string& path, const std::string& table) {
     std::error_code ec;
     const fs::path b = fs::weakly_canonical(pathOf(base), ec);
     const fs::path p = fs::weakly_canonical(pathOf(path), ec);
@@ -133,9 +133,8 @@ std::vector<std::string> copyAsFreeTable(const DataSource& source, const std::st
         sink.close();
     }
     const std::string container = source.isContainer() ? fileNameOf(source.path()) : "";
-    CarriedIndex carried =
-        carryStructuralIndex(*table, copyPath, joinPath(folder, structuralIndexName(tableFile)),
-                             stem, container, false);
+    CarriedIndex carried = carryStructuralIndex(
+        *table, copyPath, joinPath(folder, structuralIndexName(tableFile)), stem, container, false);
     messages = std::move(carried.messages);
     if (!carried.script.empty()) {
         const std::string script = stem + ".prg";

@@ -66,8 +66,8 @@ NewFolder::NewFolder(std::string finalPath) : final_(std::move(finalPath)) {
     removeOrphans(parent, prefix);
     std::random_device random;
     for (int attempt = 0;; ++attempt) {
-        hidden_ = joinPath(parent, prefix + platform::processToken() + "-" +
-                                       std::to_string(random() % 1000000));
+        hidden_ = joinPath(
+            parent, prefix + platform::processToken() + "-" + std::to_string(random() % 1000000));
         if (fs::create_directory(platform::pathFromText(hidden_), ec)) break;
         if (ec || attempt > 100) fail(final_, "cannot create the folder: " + ec.message());
     }
