@@ -96,7 +96,7 @@ int runMergeSources(const Arguments& args) {
         outcome = results::MergeSources(request, callbacks);
     }
     if (outcome.stopped) return failure("merge", "stopped; " + into + " was not made");
-    if (!outcome.made) return failure("merge", outcome.failure + "; " + into + " was not made");
+    if (!outcome.made) return failure("merge", outcome.failure + "; nothing was made");
     int merged = 0, failed = 0;
     for (const auto& t : outcome.tables) {
         merged += t.status == Status::Merged ? 1 : 0;

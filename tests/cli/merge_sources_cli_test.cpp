@@ -113,7 +113,7 @@ TEST_F(MergeSourcesCliTest, FailedTableIsListedAndABrokenSourceMakesNothing) {
     r = test::runCli({"merge", dbc, dir.file("b"), "--into", dir.file("out")}, dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("setup"));
-    EXPECT_THAT(r.err, HasSubstr("was not made"));
+    EXPECT_THAT(r.err, HasSubstr("nothing was made"));
     expectNoCopy();
 }
 
