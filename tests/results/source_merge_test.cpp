@@ -37,7 +37,8 @@ struct Customer {
 const std::vector<std::string> kLongNames{"customer_number", "company_name", "note"};
 
 // shop.dbc: customers (long names, primary key CUSTNO over
-// UPPER(customer_number), tag COMPANY, a memo) and setup; extra when asked.
+// UPPER(customer_number), tag COMPANY, a memo) and setup in a subfolder;
+// extra when asked.
 void writeShop(const std::string& folder, const std::vector<Customer>& customers,
                bool extra = false) {
     fs::create_directories(folder);
@@ -49,7 +50,7 @@ void writeShop(const std::string& folder, const std::vector<Customer>& customers
         .primaryKey("custno")
         .index("custno", true)
         .index("company", false);
-    container.table("setup", "setup.dbf").field("key").field("val");
+    container.table("setup", "data\\setup.dbf").field("key").field("val");
     if (extra) container.table("extra", "extra.dbf").field("extra_code");
     container.write(folder + "/shop.dbc");
     TableBuilder t(0x30);
@@ -72,9 +73,10 @@ void writeShop(const std::string& folder, const std::vector<Customer>& customers
         files.commit();
     }
     TableBuilder s(0x30);
-    s.field("KEY", 'C', 6).field("VAL", 'C', 6).backlink("shop.dbc");
+    s.field("KEY", 'C', 6).field("VAL", 'C', 6).backlink("..\\shop.dbc");
     s.record({Cell::text("mode"), Cell::text("fast")});
-    s.write(folder + "/setup.dbf");
+    fs::create_directories(folder + "/data");
+    s.write(folder + "/data/setup.dbf");
     if (extra) {
         TableBuilder e(0x30);
         e.field("EXTRA_CODE", 'C', 4).backlink("shop.dbc");
@@ -85,8 +87,10 @@ void writeShop(const std::string& folder, const std::vector<Customer>& customers
 
 std::map<std::string, std::vector<std::uint8_t>> snapshot(const std::string& folder) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = test::readFile(entry.path().string());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(folder).string()] =
+                test::readFile(entry.path().string());
     return files;
 }
 
@@ -146,7 +150,8 @@ TEST_F(SourceMergeTest, EachMergedTableIsTheOneTableMergeInsideTheKeptContainer)
     const auto copy = foxpro::DataSource::open(dir.file("out/shop.dbc"));
     EXPECT_THAT(copy->tableNames(), ElementsAre("customers", "setup"));
     EXPECT_EQ(copy->longFieldNames("customers"), kLongNames);
-    EXPECT_EQ(test::readFile(dir.file("out/setup.dbf")), before1.at("setup.dbf"));
+    EXPECT_EQ(test::readFile(dir.file("out/data/setup.dbf")),
+              test::readFile(dir.file("a/data/setup.dbf")));
     const auto merged = copy->openTable("customers");
     EXPECT_EQ(merged->backlink(), "shop.dbc");
     EXPECT_EQ(merged->descriptors()[0].name, "CUSTOMER_N");
