@@ -259,6 +259,9 @@ class SourceMerge {
             t.recordsAdded = merged.recordsAdded;
             t.linesFailed = merged.linesFailed;
         } catch (const foxpro::FoxProError& e) {
+            removeTableSet(folder, merge.newTableName);
+            // A table left part way would make the copy a lie: nothing is made.
+            if (e.number() != foxpro::kErrorInvalidArgument) throw;
             t.status = Status::Failed;
             t.message = e.description();
         }

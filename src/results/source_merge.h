@@ -83,7 +83,9 @@ struct SourceMergeCallbacks {
 // happens in a hidden folder beside intoFolder (foxpro/new_folder.h),
 // renamed into place at the end: a stop, a failure or a kill leaves no
 // intoFolder.  A table that cannot be compared or merged is copied as it
-// is and told as failed; the others go on.  The sources are only read.
+// is and told as failed; the others go on.  A file of the copy that cannot
+// be written ends it, nothing made.  The sources are only read: intoFolder
+// may not lie in either's folder.
 SourceMergeOutcome MergeSources(const SourceMergeRequest& request,
                                 const SourceMergeCallbacks& callbacks = {});
 

@@ -25,6 +25,11 @@ namespace {
     throw FoxProError(kErrorFile, "table " + name + ": " + why);
 }
 
+// Before anything is changed: the table stays as it was.
+[[noreturn]] void refuse(const std::string& name, const std::string& why) {
+    throw FoxProError(kErrorInvalidArgument, "table " + name + ": " + why);
+}
+
 void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -114,9 +119,7 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
         std::optional<TableReader> merged(std::in_place, mergedPath);
         if (!sameLayout(*table, *merged)) {
             if (linkedToContainer(*table) || copy.isContainer())
-                fail(name,
-                     "the merged records do not have the table's layout; the table was "
-                     "copied unchanged");
+                refuse(name, "the merged records do not have the table's layout");
             merged.reset();
             takeWholeSet(tablePath, mergedPath, name);
             taken.wholeTable = true;
@@ -133,7 +136,7 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
         }
         memoPath = table->memoPath();
         if (memoPath.empty() != merged->memoPath().empty())
-            fail(name, "the merged records do not have the table's memo file");
+            refuse(name, "the merged records do not have the table's memo file");
 
         // The table's own header with the merged count and date, and each
         // autoincrement's next value no lower than the merged table's.
@@ -155,7 +158,7 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
             header[dbf::kHeaderTableFlags] &= static_cast<std::uint8_t>(~dbf::kTableFlagCdx);
         const std::uint64_t size = static_cast<std::uint64_t>(merged->storedCount()) *
                                    static_cast<std::uint64_t>(merged->layout().recordLength);
-        if (size > 0 && !merged->file()) fail(name, "the merged records cannot be read");
+        if (size > 0 && !merged->file()) refuse(name, "the merged records cannot be read");
         FileSink sink = FileSink::createNew(hidden, fileNameOf(tablePath));
         try {
             sink.append(header.data(), header.size());

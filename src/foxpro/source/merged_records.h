@@ -23,8 +23,9 @@ struct TakenRecords {
 // its own tags, expressions unchanged.  A free table of another layout is
 // replaced by the merged table's set (table, memo, index, .cpg) under its
 // names.  The merged table's files are used up.  Throws FoxProError naming
-// the table when a container's table and the merge differ in layout or a
-// file cannot be read or written.
+// the table: kErrorInvalidArgument, with nothing changed, when a
+// container's table and the merge differ in layout; kErrorFile when a file
+// cannot be read or written, which may leave the table part way.
 TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
                                const std::string& mergedPath);
 

@@ -10,6 +10,7 @@
 #include "foxpro/format/table_set.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_reader.h"
+#include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/path_text.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
@@ -74,6 +75,54 @@ std::string relativeTo(const std::string& base, const std::string& path, const s
     return platform::textFromPath(rel);
 }
 
+// The table as a free table in folder: its set copied, a container's
+// table without its link and with an index of its free field names.
+std::vector<std::string> copyFreeSet(const DataSource& source, const TableReader& table,
+                                     bool linked, const std::string& folder) {
+    const std::string tableFile = fileNameOf(table.path());
+    const std::string stem(stemOfFileName(tableFile));
+    std::vector<std::string> messages;
+    for (const auto& file : setOf(table.path())) {
+        // A container's table gets an index of its free field names below.
+        if (linked && equalsNoCase(fileNameOf(file), structuralIndexName(tableFile))) continue;
+        copyFile(file, joinPath(folder, fileNameOf(file)));
+    }
+    if (!linked) return messages;
+    const std::string copyPath = joinPath(folder, tableFile);
+    {
+        // No container link and no index until one is written.
+        FileSink sink = FileSink::openExisting(copyPath, tableFile);
+        std::uint8_t flags = 0;
+        sink.readAt(dbf::kHeaderTableFlags, &flags, 1);
+        flags &= static_cast<std::uint8_t>(~(dbf::kTableFlagContainer | dbf::kTableFlagCdx));
+        sink.writeAt(dbf::kHeaderTableFlags, &flags, 1);
+        const std::size_t start =
+            dbf::kHeaderSize + table.descriptors().size() * dbf::kDescriptorSize + 1;
+        if (dbf::isVisualFoxPro(table.fileType()) &&
+            start < static_cast<std::size_t>(table.headerLength())) {
+            const std::string zeros(
+                std::min<std::size_t>(table.headerLength() - start, dbf::kBacklinkSize), '\0');
+            sink.writeAt(start, zeros.data(), zeros.size());
+        }
+        sink.sync();
+        sink.close();
+    }
+    const std::string container = source.isContainer() ? fileNameOf(source.path()) : "";
+    CarriedIndex carried = carryStructuralIndex(
+        table, copyPath, joinPath(folder, structuralIndexName(tableFile)), stem, container, false);
+    messages = std::move(carried.messages);
+    if (!carried.script.empty()) {
+        const std::string script = stem + ".prg";
+        FileSink sink = FileSink::createNew(joinPath(folder, script), script);
+        sink.append(carried.script);
+        sink.sync();
+        sink.close();
+        messages.push_back(script + ": the FoxPro commands that restore what " + tableFile +
+                           " could not carry");
+    }
+    return messages;
+}
+
 }  // namespace
 
 std::string copySourceFiles(const DataSource& source, const std::string& folder) {
@@ -102,50 +151,21 @@ std::vector<std::string> copyAsFreeTable(const DataSource& source, const std::st
                         (table->tableFlags() & dbf::kTableFlagContainer) || source.isContainer();
     const std::string tableFile = fileNameOf(table->path());
     const std::string stem(stemOfFileName(tableFile));
+    auto ours = [&](const std::string& entry) {
+        return isFileOfTableSet(stem, entry) || equalsNoCase(entry, stem + ".prg");
+    };
     for (const auto& entry : listFolder(folder))
-        if (isFileOfTableSet(stem, entry))
+        if (ours(entry))
             throw FoxProError(kErrorFile, "table " + name + ": " + entry + " is in " + folder +
                                               " already; not copied");
-    std::vector<std::string> messages;
-    for (const auto& file : setOf(table->path())) {
-        // A container's table gets an index of its free field names below.
-        if (linked && equalsNoCase(fileNameOf(file), structuralIndexName(tableFile))) continue;
-        copyFile(file, joinPath(folder, fileNameOf(file)));
+    try {
+        return copyFreeSet(source, *table, linked, folder);
+    } catch (...) {
+        // None of these was there before: a copy that failed leaves none.
+        for (const auto& entry : listFolder(folder))
+            if (ours(entry)) platform::removeFile(joinPath(folder, entry));
+        throw;
     }
-    if (!linked) return messages;
-    const std::string copyPath = joinPath(folder, tableFile);
-    {
-        // No container link and no index until one is written.
-        FileSink sink = FileSink::openExisting(copyPath, tableFile);
-        std::uint8_t flags = 0;
-        sink.readAt(dbf::kHeaderTableFlags, &flags, 1);
-        flags &= static_cast<std::uint8_t>(~(dbf::kTableFlagContainer | dbf::kTableFlagCdx));
-        sink.writeAt(dbf::kHeaderTableFlags, &flags, 1);
-        const std::size_t start =
-            dbf::kHeaderSize + table->descriptors().size() * dbf::kDescriptorSize + 1;
-        if (dbf::isVisualFoxPro(table->fileType()) &&
-            start < static_cast<std::size_t>(table->headerLength())) {
-            const std::string zeros(
-                std::min<std::size_t>(table->headerLength() - start, dbf::kBacklinkSize), '\0');
-            sink.writeAt(start, zeros.data(), zeros.size());
-        }
-        sink.sync();
-        sink.close();
-    }
-    const std::string container = source.isContainer() ? fileNameOf(source.path()) : "";
-    CarriedIndex carried = carryStructuralIndex(
-        *table, copyPath, joinPath(folder, structuralIndexName(tableFile)), stem, container, false);
-    messages = std::move(carried.messages);
-    if (!carried.script.empty()) {
-        const std::string script = stem + ".prg";
-        FileSink sink = FileSink::createNew(joinPath(folder, script), script);
-        sink.append(carried.script);
-        sink.sync();
-        sink.close();
-        messages.push_back(script + ": the FoxPro commands that restore what " + tableFile +
-                           " could not carry");
-    }
-    return messages;
 }
 
 }  // namespace quorvel::foxpro
