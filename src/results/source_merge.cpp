@@ -209,6 +209,9 @@ class SourceMerge {
             t.message = result.failure;
             return;
         }
+        // What the comparison reported and went on from.
+        for (auto& report : dialogs.reports) t.notes.push_back(std::move(report));
+        dialogs.reports.clear();
         if (result.differences.found() == 0) {
             t.status = Status::Identical;
             return;
