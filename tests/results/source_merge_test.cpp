@@ -15,6 +15,7 @@
 #include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
+#include "foxpro/source/table_keys.h"
 #include "foxpro/write/atomic_file.h"
 #include "results/merge.h"
 #include "support/child_process.h"
@@ -150,6 +151,13 @@ TEST_F(SourceMergeTest, EachMergedTableIsTheOneTableMergeInsideTheKeptContainer)
     const auto copy = foxpro::DataSource::open(dir.file("out/shop.dbc"));
     EXPECT_THAT(copy->tableNames(), ElementsAre("customers", "setup"));
     EXPECT_EQ(copy->longFieldNames("customers"), kLongNames);
+    const auto keys = foxpro::readTableKeys(*copy, "customers");
+    const auto keys1 =
+        foxpro::readTableKeys(*foxpro::DataSource::open(dir.file("a/shop.dbc")), "customers");
+    EXPECT_EQ(keys.primaryTag, "custno");
+    EXPECT_EQ(keys.primaryTag, keys1.primaryTag);
+    EXPECT_EQ(keys.containerIndexes.size(), keys1.containerIndexes.size());
+    EXPECT_TRUE(keys.warnings.empty());
     EXPECT_EQ(test::readFile(dir.file("out/data/setup.dbf")),
               test::readFile(dir.file("a/data/setup.dbf")));
     const auto merged = copy->openTable("customers");
