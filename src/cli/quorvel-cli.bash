@@ -36,6 +36,10 @@ _quorvel_cli() {
         case $prev in
             --format) COMPREPLY=($(compgen -W "text json csv" -- "$cur")) ;;
             --encoding) COMPREPLY=($(compgen -W "437 850 866 1250 1251 1252 UTF-8" -- "$cur")) ;;
+            --into)
+                COMPREPLY=($(compgen -d -- "$cur"))
+                compopt -o filenames 2>/dev/null
+                ;;
             *) COMPREPLY=($(compgen -f -- "$cur")) ;;
         esac
         return

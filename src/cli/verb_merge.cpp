@@ -8,6 +8,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
+#include "cli/merge_sources.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "data/source_descriptor.h"
@@ -29,11 +30,23 @@ constexpr const char* kDescription =
     "A SOURCE is a folder of free tables or a .dbc container.\n"
     "NEWNAME keeps TABLE1's code page; text of TABLE2 is converted into it, and a\n"
     "value it cannot hold fails its difference.  NEWNAME appears only when the merge\n"
-    "is complete; Ctrl-C stops it without a table.\n";
+    "is complete; Ctrl-C stops it without a table.\n"
+    "\n"
+    "With two operands, SOURCE1 SOURCE2 --into FOLDER: FOLDER, which must not exist,\n"
+    "becomes a complete copy of SOURCE1 (every table with its memo file, index and\n"
+    ".cpg; a container's .dbc, .dct and .dcx).  Each table that differs from\n"
+    "SOURCE2's table of the same name (without case; --key auto unless --key or\n"
+    "--align says otherwise) is replaced by its merge under its own name: it keeps\n"
+    "its header, so its long field names, keys and relations in the container stay,\n"
+    "and its index is rebuilt from the final records with the same tags.  A line per\n"
+    "table says what became of it.  Tables only in SOURCE2 are left out, or copied as\n"
+    "free tables with --add-new-tables.  The copy is built in a hidden folder beside\n"
+    "FOLDER and renamed to FOLDER at the end: a stop or a failure leaves no FOLDER.\n";
 
 constexpr const char* kDetails =
-    "Exit status: 0 table made and every difference applied, 1 some differences\n"
-    "failed, 2 no table made (or a usage error).\n";
+    "Exit status: 0 table (or FOLDER) made and every difference applied, 1 made\n"
+    "but some differences or tables failed (listed), 2 nothing made (or a usage\n"
+    "error).\n";
 
 // Error reports go to standard error as their first line (the failure
 // itself); the rest of the report text is meant for a window.  The
@@ -58,6 +71,13 @@ class CliDialogs : public frame::Dialogs {
 };
 
 int runMerge(const Arguments& args) {
+    if (args.operands.size() == 2) return runMergeSources(args);
+    if (args.operands.size() != 5)
+        throw UsageError(
+            "expected SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME or SOURCE1 SOURCE2 --into FOLDER");
+    for (const char* whole : {"into", "tables", "exclude", "add-new-tables"})
+        if (args.has(whole))
+            throw UsageError(std::string("--") + whole + " goes with SOURCE1 SOURCE2 only");
     const int codePage = codePageOf(args);
     const compare::RecordPairing pairing = pairingOf(args);
     const compare::CompareOptions options = compareOptionsOf(args);
@@ -145,8 +165,8 @@ int runMerge(const Arguments& args) {
 const VerbRegistration registration{{
     "merge",
     "compare two tables and build a new table from Table #1 plus the differences",
-    "SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME",
-    5,
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME | SOURCE1 SOURCE2 --into FOLDER",
+    2,
     5,
     {{"changes-only", 0, "", "apply only the changed field values"},
      {"added-only", 0, "", "apply only the added records"},
@@ -154,6 +174,10 @@ const VerbRegistration registration{{
       "replace an existing table named NEWNAME (with its\nmemo file, index and .cpg)"},
      {"index-script", 0, "",
       "write NEWNAME.prg with the commands that rebuild every\ntag of the new table's index"},
+     {"into", 0, "FOLDER", "SOURCE1 SOURCE2: the new folder of the merged copy"},
+     {"tables", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: merge only these tables"},
+     {"exclude", 0, "NAME[,NAME...]", "SOURCE1 SOURCE2: merge all tables but these"},
+     {"add-new-tables", 0, "", "SOURCE1 SOURCE2: copy tables only in SOURCE2 as free\ntables"},
      keyOption(),
      alignOption(),
      ignoreOption(),
