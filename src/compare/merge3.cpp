@@ -1,0 +1,569 @@
+#include "compare/merge3.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "compare/case_fold.h"
+#include "compare/hash_alignment.h"
+#include "compare/record_hash.h"
+#include "compare/stretch_pairing.h"
+#include "compare/value_rules.h"
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/text/text_form.h"
+#include "foxpro/write/field_encoder.h"
+#include "foxpro/write/value_literal.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+constexpr int kBase = 0, kOurs = 1, kTheirs = 2;
+
+bool sameDefinition(const foxpro::FieldInfo& a, const foxpro::FieldInfo& b) {
+    return a.letter == b.letter && a.width == b.width && a.decimals == b.decimals &&
+           a.nullable == b.nullable && a.binary == b.binary;
+}
+
+// The three tables' live records and values, and the rules of equality.
+class Tables {
+  public:
+    Tables(const foxpro::TableReader& base, const foxpro::TableReader& ours,
+           const foxpro::TableReader& theirs, const Merge3Options& options)
+        : readers_{&base, &ours, &theirs}, rules_(options.compare), locale_(options.locale) {
+        for (int s = 0; s < 3; ++s) {
+            const auto& r = *readers_[s];
+            for (std::int64_t i = r.nextLive(0); i < r.storedCount(); i = r.nextLive(i + 1))
+                stored_[s].push_back(i);
+        }
+    }
+
+    const foxpro::TableReader& reader(int side) const { return *readers_[side]; }
+    std::int64_t count(int side) const { return static_cast<std::int64_t>(stored_[side].size()); }
+
+    // Field `field` of live record `record` (1-based) of a side.
+    foxpro::Value value(int side, std::int64_t record, int field) const {
+        return readers_[side]->valueAt(stored_[side][static_cast<std::size_t>(record - 1)], field);
+    }
+
+    bool equal(const foxpro::Value& a, int sideA, int fieldA, const foxpro::Value& b, int sideB,
+               int fieldB) const {
+        // Binary data by its bytes, whatever the loose rules say of it.
+        if (a.kind() == foxpro::Value::Kind::Bytes && b.kind() == foxpro::Value::Kind::Bytes)
+            return a == b;
+        return rules_.equal(a, readers_[sideA]->field(fieldA).typeCode, b,
+                            readers_[sideB]->field(fieldB).typeCode, locale_);
+    }
+
+    const ValueRules& rules() const { return rules_; }
+    const foxpro::TextLocale& locale() const { return locale_; }
+
+  private:
+    const foxpro::TableReader* readers_[3];
+    std::vector<std::int64_t> stored_[3];
+    ValueRules rules_;
+    foxpro::TextLocale locale_;
+};
+
+int findField(const foxpro::TableReader& r, const std::string& name) {
+    return r.findField(name);
+}
+
+// The result's fields: ours' in their order, then those only theirs has
+// (added by theirs, or kept by theirs where ours dropped them).
+std::vector<MergedField> planFields(const Tables& t, const CompareOptions& options,
+                                    std::vector<bool>& ignored) {
+    std::vector<MergedField> fields;
+    auto add = [&](const std::string& name, int definedBy) {
+        MergedField f;
+        for (int s = 0; s < 3; ++s) f.index[s] = findField(t.reader(s), name);
+        const auto def = [&](int s) { return t.reader(s).field(f.index[s]); };
+        int by = definedBy;
+        // A definition changed on one side only is that side's.
+        if (f.index[kBase] >= 0 && f.index[kOurs] >= 0 && f.index[kTheirs] >= 0 &&
+            sameDefinition(def(kBase), def(kOurs)) && !sameDefinition(def(kBase), def(kTheirs)))
+            by = kTheirs;
+        f.info = def(by);
+        f.definedBy = static_cast<MergeSide>(by);
+        fields.push_back(f);
+    };
+    const auto& ours = t.reader(kOurs);
+    for (int i = 0; i < ours.fieldCount(); ++i) add(ours.field(i).name, kOurs);
+    const auto& theirs = t.reader(kTheirs);
+    for (int i = 0; i < theirs.fieldCount(); ++i)
+        if (ours.findField(theirs.field(i).name) < 0) add(theirs.field(i).name, kTheirs);
+    for (auto& f : fields) {
+        bool skip = false;
+        for (const auto& name : options.ignoredFields)
+            if (foxpro::equalsNoCase(name, f.info.name)) skip = true;
+        ignored.push_back(skip);
+    }
+    return fields;
+}
+
+// Live record numbers (1-based) of the partner on the other side, 0 for none.
+using Partners = std::vector<std::int64_t>;
+
+struct Pairings {
+    Partners oursBase;        // per ours record: its base record
+    Partners theirsBase;      // per theirs record: its base record
+    Partners oursTheirsAdded; // per ours record without base: the theirs record added alike
+    std::vector<std::string> oursKey, theirsKey;  // key texts, by key pairing only
+};
+
+// ---- Key pairing: the k-th record of a key value with the k-th of that value ----
+
+class KeyReader {
+  public:
+    KeyReader(const Tables& t, const RecordPairing& pairing) : t_(t), pairing_(pairing) {
+        for (const auto& name : pairing.keyFields) {
+            int index[3];
+            for (int s = 0; s < 3; ++s) {
+                index[s] = t.reader(s).findField(name);
+                if (index[s] < 0)
+                    throw std::invalid_argument("key field " + name + " not found in " +
+                                                t.reader(s).fileName());
+            }
+            Part part;
+            for (int s = 0; s < 3; ++s) part.index[s] = index[s];
+            const int k0 = static_cast<int>(keyKindOf(t.reader(0).field(index[0]).typeCode));
+            for (int s = 1; s < 3; ++s)
+                if (static_cast<int>(keyKindOf(t.reader(s).field(index[s]).typeCode)) != k0)
+                    part.byText = true;
+            for (int s = 0; s < 3; ++s) {
+                const auto& f = t.reader(s).field(index[s]);
+                if ((pairing.keyCaseless && f.letter == 'C') ||
+                    (t.rules().foldsCase() && t.rules().textRuled(f.typeCode)))
+                    part.fold = true;
+            }
+            parts_.push_back(part);
+        }
+    }
+
+    // The key of a record as one string (its parts never run together) and
+    // as a person reads it.
+    std::string key(int side, std::int64_t record, std::string* display) const {
+        std::string out, text;
+        for (const Part& p : parts_) {
+            const foxpro::Value v = t_.value(side, record, p.index[side]);
+            char letter = keyPart(v, p.byText, t_.locale(), text);
+            if (p.fold && letter == 'S') text = upperText(text);
+            if (pairing_.keyTrimsLeading && letter == 'S')
+                text.erase(0, std::min(text.size(), text.find_first_not_of(' ')));
+            appendKeyPart(out, letter, text);
+            if (display) {
+                if (!display->empty()) *display += ", ";
+                *display += keyDisplayText(v, t_.locale());
+            }
+        }
+        return out;
+    }
+
+  private:
+    struct Part {
+        int index[3] = {-1, -1, -1};
+        bool byText = false;
+        bool fold = false;
+    };
+    const Tables& t_;
+    const RecordPairing& pairing_;
+    std::vector<Part> parts_;
+};
+
+Pairings pairByKey(const Tables& t, const RecordPairing& pairing) {
+    const KeyReader keys(t, pairing);
+    // Per side: each record's key and its occurrence of that key.
+    std::vector<std::pair<std::string, std::int64_t>> keyOf[3];
+    std::unordered_map<std::string, std::vector<std::int64_t>> records[3];
+    Pairings p;
+    for (int s = 0; s < 3; ++s) {
+        for (std::int64_t r = 1; r <= t.count(s); ++r) {
+            std::string display;
+            std::string k = keys.key(s, r, s == kBase ? nullptr : &display);
+            auto& list = records[s][k];
+            list.push_back(r);
+            keyOf[s].emplace_back(std::move(k), static_cast<std::int64_t>(list.size()) - 1);
+            if (s == kOurs) p.oursKey.push_back(std::move(display));
+            if (s == kTheirs) p.theirsKey.push_back(std::move(display));
+        }
+    }
+    auto partner = [&](int side, const std::pair<std::string, std::int64_t>& key) -> std::int64_t {
+        const auto at = records[side].find(key.first);
+        if (at == records[side].end() || key.second >= static_cast<std::int64_t>(at->second.size()))
+            return 0;
+        return at->second[static_cast<std::size_t>(key.second)];
+    };
+    for (const auto& k : keyOf[kOurs]) {
+        const std::int64_t b = partner(kBase, k);
+        p.oursBase.push_back(b);
+        p.oursTheirsAdded.push_back(b == 0 ? partner(kTheirs, k) : 0);
+    }
+    for (const auto& k : keyOf[kTheirs]) p.theirsBase.push_back(partner(kBase, k));
+    return p;
+}
+
+// ---- Position pairing ----
+
+Pairings pairByPosition(const Tables& t) {
+    Pairings p;
+    const std::int64_t base = t.count(kBase);
+    for (std::int64_t r = 1; r <= t.count(kOurs); ++r) {
+        p.oursBase.push_back(r <= base ? r : 0);
+        p.oursTheirsAdded.push_back(r > base && r <= t.count(kTheirs) ? r : 0);
+    }
+    for (std::int64_t r = 1; r <= t.count(kTheirs); ++r) p.theirsBase.push_back(r <= base ? r : 0);
+    return p;
+}
+
+// ---- Content pairing ----
+
+// Hashes of every record of a side over the fields it shares with another
+// side, one per field and one per record, so that equal values (by the
+// text rules) hash alike; a field whose two definitions differ in type is
+// hashed by its text form.
+struct SideHashes {
+    std::vector<std::uint64_t> records;
+    std::vector<std::uint64_t> fields;  // records x shared fields
+    std::size_t width = 0;
+};
+
+SideHashes hashSide(const Tables& t, int side, int other, const std::vector<bool>& ignoredOf,
+                    const std::vector<MergedField>& plan) {
+    std::vector<std::pair<int, bool>> shared;  // field of side, by text form
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const auto& f = plan[i];
+        if (ignoredOf[i] || f.index[side] < 0 || f.index[other] < 0) continue;
+        const auto& a = t.reader(side).field(f.index[side]);
+        const auto& b = t.reader(other).field(f.index[other]);
+        shared.emplace_back(f.index[side], a.letter != b.letter);
+    }
+    SideHashes h;
+    h.width = shared.size();
+    std::string scratch;
+    for (std::int64_t r = 1; r <= t.count(side); ++r) {
+        Hasher record;
+        for (const auto& [field, byText] : shared) {
+            const foxpro::Value v = t.value(side, r, field);
+            Hasher one;
+            if (byText || (v.kind() == foxpro::Value::Kind::Text &&
+                           t.rules().textRuled(t.reader(side).field(field).typeCode))) {
+                std::string text = std::string(foxpro::textFormView(v, t.locale(), scratch));
+                while (!text.empty() && text.back() == ' ') text.pop_back();
+                one.add(std::string_view(t.rules().comparedText(text)));
+            } else {
+                addTypedValue(one, v);
+            }
+            const std::uint64_t value = recordHash(one);
+            h.fields.push_back(value);
+            record.add(value);
+        }
+        h.records.push_back(recordHash(record));
+    }
+    return h;
+}
+
+// Per record of b (1-based numbers), its partner in a: a common subsequence
+// of equal records, the stretches between paired by their equal fields.
+Partners alignSides(const SideHashes& a, const SideHashes& b) {
+    Partners partner(b.records.size(), 0);
+    std::vector<Match> matches = alignHashes(a.records, b.records);
+    std::size_t a0 = 0, b0 = 0;
+    auto stretch = [&](std::size_t a1, std::size_t b1) {
+        const std::size_t rowsA = a1 - a0, rowsB = b1 - b0;
+        if (rowsA == 0 || rowsB == 0) return;
+        std::vector<Match> inner;
+        if (rowsA <= kStretchLimit && rowsB <= kStretchLimit && a.width == b.width)
+            inner = pairStretch(
+                std::span(a.fields).subspan(a0 * a.width, rowsA * a.width),
+                std::span(b.fields).subspan(b0 * b.width, rowsB * b.width), a.width);
+        else
+            inner = pairFirstWithFirst(rowsA, rowsB);
+        for (const Match& m : inner)
+            partner[b0 + m.index2] = static_cast<std::int64_t>(a0 + m.index1 + 1);
+    };
+    for (const Match& m : matches) {
+        stretch(m.index1, m.index2);
+        partner[m.index2] = static_cast<std::int64_t>(m.index1) + 1;
+        a0 = m.index1 + 1;
+        b0 = m.index2 + 1;
+    }
+    stretch(a.records.size(), b.records.size());
+    return partner;
+}
+
+Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
+                       const std::vector<bool>& ignored) {
+    Pairings p;
+    p.oursBase = alignSides(hashSide(t, kBase, kOurs, ignored, plan),
+                            hashSide(t, kOurs, kBase, ignored, plan));
+    p.theirsBase = alignSides(hashSide(t, kBase, kTheirs, ignored, plan),
+                              hashSide(t, kTheirs, kBase, ignored, plan));
+    // Records both sides added alike are one: paired by equal hashes.
+    const SideHashes ours = hashSide(t, kOurs, kTheirs, ignored, plan);
+    const SideHashes theirs = hashSide(t, kTheirs, kOurs, ignored, plan);
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> added;
+    for (std::size_t r = theirs.records.size(); r-- > 0;)
+        if (p.theirsBase[r] == 0) added[theirs.records[r]].push_back(static_cast<std::int64_t>(r) + 1);
+    p.oursTheirsAdded.assign(ours.records.size(), 0);
+    for (std::size_t r = 0; r < ours.records.size(); ++r) {
+        if (p.oursBase[r] != 0) continue;
+        const auto at = added.find(ours.records[r]);
+        if (at == added.end() || at->second.empty()) continue;
+        p.oursTheirsAdded[r] = at->second.back();
+        at->second.pop_back();
+    }
+    return p;
+}
+
+// ---- The rules ----
+
+class Merger {
+  public:
+    Merger(const Tables& t, const Merge3Options& options) : t_(t), options_(options) {}
+
+    Merge3Result run() {
+        result_.fields = planFields(t_, options_.compare, ignored_);
+        Pairings p;
+        if (options_.pairing.by == Pairing::Key)
+            p = pairByKey(t_, options_.pairing);
+        else if (options_.pairing.by == Pairing::Content)
+            p = pairByContent(t_, result_.fields, ignored_);
+        else
+            p = pairByPosition(t_);
+        Partners baseTheirs(static_cast<std::size_t>(t_.count(kBase)), 0);
+        for (std::size_t r = 0; r < p.theirsBase.size(); ++r)
+            if (p.theirsBase[r] != 0)
+                baseTheirs[static_cast<std::size_t>(p.theirsBase[r] - 1)] =
+                    static_cast<std::int64_t>(r) + 1;
+        std::vector<bool> theirsUsed(static_cast<std::size_t>(t_.count(kTheirs)), false);
+        changed_[kOurs].assign(result_.fields.size(), false);
+        changed_[kTheirs].assign(result_.fields.size(), false);
+        for (std::int64_t o = 1; o <= t_.count(kOurs); ++o) {
+            const auto i = static_cast<std::size_t>(o - 1);
+            const std::int64_t b = p.oursBase[i];
+            const std::int64_t th =
+                b != 0 ? baseTheirs[static_cast<std::size_t>(b - 1)] : p.oursTheirsAdded[i];
+            if (th != 0) theirsUsed[static_cast<std::size_t>(th - 1)] = true;
+            key_ = p.oursKey.empty() ? std::string() : p.oursKey[i];
+            record(b, o, th);
+        }
+        for (std::int64_t th = 1; th <= t_.count(kTheirs); ++th) {
+            const auto i = static_cast<std::size_t>(th - 1);
+            if (theirsUsed[i]) continue;
+            key_ = p.theirsKey.empty() ? std::string() : p.theirsKey[i];
+            record(p.theirsBase[i], 0, th);
+        }
+        droppedFields();
+        checkDefinitions();
+        return std::move(result_);
+    }
+
+  private:
+    bool has(int side, std::size_t field) const { return result_.fields[field].index[side] >= 0; }
+    foxpro::Value value(int side, std::int64_t record, std::size_t field) const {
+        return t_.value(side, record, result_.fields[field].index[side]);
+    }
+    bool equal(int a, std::int64_t ra, int b, std::int64_t rb, std::size_t field) const {
+        return t_.equal(value(a, ra, field), a, result_.fields[field].index[a], value(b, rb, field),
+                        b, result_.fields[field].index[b]);
+    }
+
+    // Whose value a field of a record takes when one side's record decides:
+    // that side's where it has the field, else the other's, else base's.
+    MergeSide fallback(int side, std::size_t field, const std::int64_t (&rec)[3]) const {
+        const int other = side == kOurs ? kTheirs : kOurs;
+        for (int s : {side, other, kBase})
+            if (rec[s] != 0 && has(s, field)) return static_cast<MergeSide>(s);
+        return MergeSide::Given;  // no value anywhere: blank
+    }
+
+    void conflict(ConflictKind kind, std::int64_t index, int field, const std::int64_t (&rec)[3]) {
+        MergeConflict c;
+        c.kind = kind;
+        c.record = index;
+        c.field = field;
+        c.key = key_;
+        if (field >= 0)
+            for (int s = 0; s < 3; ++s)
+                if (rec[s] != 0 && has(s, static_cast<std::size_t>(field)))
+                    c.value[s] = value(s, rec[s], static_cast<std::size_t>(field));
+        result_.conflicts.push_back(std::move(c));
+    }
+
+    // Whether a side's record differs from base's in any compared field.
+    bool changedFromBase(int side, const std::int64_t (&rec)[3]) const {
+        for (std::size_t f = 0; f < result_.fields.size(); ++f)
+            if (!ignored_[f] && has(kBase, f) && has(side, f) &&
+                !equal(kBase, rec[kBase], side, rec[side], f))
+                return true;
+        return false;
+    }
+
+    void record(std::int64_t b, std::int64_t o, std::int64_t th) {
+        if (o == 0 && th == 0) return;  // deleted on both sides
+        MergedRecord m;
+        m.record[kBase] = b;
+        m.record[kOurs] = o;
+        m.record[kTheirs] = th;
+        const auto& rec = m.record;
+        const std::size_t n = result_.fields.size();
+        const auto index = static_cast<std::int64_t>(result_.records.size());
+        m.from.resize(n);
+        if (o == 0 || th == 0) {
+            const int side = o != 0 ? kOurs : kTheirs;
+            for (std::size_t f = 0; f < n; ++f) m.from[f] = fallback(side, f, rec);
+            if (b != 0) {
+                // Deleted on the other side: gone when this side left it as it was.
+                if (!changedFromBase(side, rec)) return;
+                m.kept = side == kOurs;
+                result_.records.push_back(std::move(m));
+                conflict(ConflictKind::DeletedAndChanged, index, -1, rec);
+                return;
+            }
+            result_.records.push_back(std::move(m));
+            return;
+        }
+        std::vector<int> conflicts;
+        for (std::size_t f = 0; f < n; ++f) {
+            m.from[f] = fallback(kOurs, f, rec);
+            if (ignored_[f]) continue;
+            const bool inBase = b != 0 && has(kBase, f);
+            if (has(kOurs, f) && has(kTheirs, f)) {
+                if (!inBase) {
+                    if (!equal(kOurs, o, kTheirs, th, f)) conflicts.push_back(static_cast<int>(f));
+                    continue;
+                }
+                const bool oc = !equal(kBase, b, kOurs, o, f);
+                const bool tc = !equal(kBase, b, kTheirs, th, f);
+                if (oc) changed_[kOurs][f] = true;
+                if (tc) changed_[kTheirs][f] = true;
+                if (tc && !oc) m.from[f] = MergeSide::Theirs;
+                if (oc && tc && !equal(kOurs, o, kTheirs, th, f))
+                    conflicts.push_back(static_cast<int>(f));
+            } else if (inBase && has(kOurs, f)) {
+                if (!equal(kBase, b, kOurs, o, f)) changed_[kOurs][f] = true;
+            } else if (inBase && has(kTheirs, f)) {
+                if (!equal(kBase, b, kTheirs, th, f)) changed_[kTheirs][f] = true;
+            }
+        }
+        result_.records.push_back(std::move(m));
+        for (int f : conflicts)
+            conflict(b != 0 ? ConflictKind::BothChanged : ConflictKind::BothAdded, index, f, rec);
+    }
+
+    // A field one side dropped goes, unless the other changed its values.
+    void droppedFields() {
+        for (std::size_t f = 0; f < result_.fields.size(); ++f) {
+            auto& field = result_.fields[f];
+            if (!has(kBase, f)) continue;
+            for (int side : {kOurs, kTheirs}) {
+                const int other = side == kOurs ? kTheirs : kOurs;
+                if (has(side, f) || !has(other, f)) continue;
+                field.dropped = side == kOurs || !changed_[other][f];
+                if (changed_[other][f]) {
+                    MergeConflict c;
+                    c.kind = ConflictKind::DroppedAndChanged;
+                    c.field = static_cast<int>(f);
+                    result_.conflicts.push_back(std::move(c));
+                }
+            }
+        }
+    }
+
+    // A changed definition applies when every value of the result fits it;
+    // else the field keeps the other side's.
+    void checkDefinitions() {
+        for (std::size_t f = 0; f < result_.fields.size(); ++f) {
+            auto& field = result_.fields[f];
+            const int by = static_cast<int>(field.definedBy);
+            const int other = by == kOurs ? kTheirs : kOurs;
+            if (!has(kBase, f) || !has(other, f)) continue;
+            const auto& base = t_.reader(kBase).field(field.index[kBase]);
+            if (sameDefinition(base, field.info)) continue;
+            const foxpro::TextStorage storage{t_.reader(kOurs).layout().codePage, true};
+            std::string misfit;
+            for (const auto& m : result_.records) {
+                const int s = static_cast<int>(m.from[f]);
+                if (!m.kept || s > kTheirs || s == by) continue;
+                try {
+                    foxpro::encodeField(field.info, storage,
+                                        foxpro::literalOfValue(value(s, m.record[s], f)), "");
+                } catch (const foxpro::FoxProError& e) {
+                    misfit = e.description();
+                    break;
+                }
+            }
+            if (misfit.empty()) continue;
+            result_.notes.push_back("field " + field.info.name + ": the new definition of " +
+                                    t_.reader(by).fileName() + " does not hold every value (" +
+                                    misfit + "); it keeps that of " +
+                                    t_.reader(other).fileName());
+            field.info = t_.reader(other).field(field.index[other]);
+            field.definedBy = static_cast<MergeSide>(other);
+        }
+    }
+
+    const Tables& t_;
+    const Merge3Options& options_;
+    Merge3Result result_;
+    std::vector<bool> ignored_;
+    std::vector<bool> changed_[3];  // per side: some record changed the field's value
+    std::string key_;
+};
+
+}  // namespace
+
+const char* conflictKindName(ConflictKind kind) {
+    switch (kind) {
+        case ConflictKind::BothChanged:
+            return "both_changed";
+        case ConflictKind::DeletedAndChanged:
+            return "deleted_and_changed";
+        case ConflictKind::BothAdded:
+            return "both_added";
+        case ConflictKind::DroppedAndChanged:
+            return "dropped_and_changed";
+    }
+    return "";
+}
+
+Merge3Result merge3(const foxpro::TableReader& base, const foxpro::TableReader& ours,
+                    const foxpro::TableReader& theirs, const Merge3Options& options) {
+    const Tables tables(base, ours, theirs, options);
+    return Merger(tables, options).run();
+}
+
+void resolveConflict(Merge3Result& result, std::size_t index, const Resolution& resolution) {
+    const MergeConflict& c = result.conflicts.at(index);
+    const int keep = static_cast<int>(resolution.keep);
+    if (c.record < 0) {
+        // A dropped field stays dropped or comes back with the other side's values.
+        if (keep != kOurs && keep != kTheirs)
+            throw std::invalid_argument("a dropped field is kept as ours or theirs has it");
+        auto& field = result.fields[static_cast<std::size_t>(c.field)];
+        field.dropped = field.index[keep] < 0;
+        return;
+    }
+    MergedRecord& m = result.records[static_cast<std::size_t>(c.record)];
+    if (c.field < 0) {
+        if (resolution.keep == MergeSide::Given)
+            throw std::invalid_argument("a deleted record is kept as one side has it, not a value");
+        m.kept = m.record[keep] != 0;
+        for (std::size_t f = 0; f < m.from.size(); ++f)
+            m.from[f] = m.kept && result.fields[f].index[keep] >= 0 ? resolution.keep
+                                                                    : m.from[f];
+        return;
+    }
+    const auto field = static_cast<std::size_t>(c.field);
+    if (resolution.keep == MergeSide::Given) {
+        result.given[{c.record, c.field}] = resolution.value;
+    } else if (!c.value[keep]) {
+        throw std::invalid_argument(std::string(keep == kBase ? "base" : "that side") +
+                                    " holds no value here");
+    }
+    m.from[field] = resolution.keep;
+}
+
+}  // namespace quorvel::compare
