@@ -19,119 +19,18 @@
 #include "foxpro/text/text_form.h"
 #include "results/merge3_table.h"
 #include "support/table_builder.h"
+#include "support/table_triples.h"
 
 namespace quorvel::results {
 namespace {
 
 using test::Cell;
-
-struct Column {
-    std::string name;
-    char letter;
-    int width;
-    int decimals;
-    bool nullable;
-};
-
-// Every type of the merge's rules; few values each, so that both sides
-// often pick the same new value.
-const std::vector<Column> kColumns = {
-    {"NAME", 'C', 6, 0, true}, {"QTY", 'N', 7, 2, true}, {"COST", 'Y', 8, 0, false},
-    {"DAY", 'D', 8, 0, true},  {"STAMP", 'T', 8, 0, false}, {"OK", 'L', 1, 0, false},
-    {"NOTE", 'M', 4, 0, true}, {"COUNT", 'I', 4, 0, false}};
-const Column kExtra = {"EXTRA", 'C', 4, 0, false};
-
-Cell cellOf(const Column& c, int choice) {
-    if (choice < 0) return Cell::null();
-    static const char* const texts[] = {"ann", "bob", "cy", ""};
-    switch (c.letter) {
-        case 'C':
-            return Cell::text(texts[choice % 4]);
-        case 'N':
-            return Cell::number(std::vector<std::string>{"1.50", "2.00", "-3.25", "0.00"}[choice % 4]);
-        case 'Y':
-            return Cell::currency(std::vector<std::int64_t>{0, 12500, -5000, 7}[choice % 4]);
-        case 'D':
-            return Cell::date(2020 + choice % 4, 1 + choice % 3, 5);
-        case 'T':
-            return Cell::dateTime(2021, 2, 3, choice % 4, 30, 0);
-        case 'L':
-            return Cell::logical(choice % 2 ? 'T' : 'F');
-        case 'M':
-            return choice % 4 == 3 ? Cell::none()
-                                   : Cell::memo(std::vector<std::string>{"x", "two\nlines", "y"}[choice % 3]);
-        default:
-            return Cell::integer32(choice % 4 * 10);
-    }
-}
-
-struct Table {
-    std::vector<Column> columns = kColumns;
-    std::vector<std::pair<int, std::vector<int>>> rows;  // key, choice per column
-};
-
-int randomChoice(std::mt19937& rng, const Column& c) {
-    const int n = c.nullable ? 5 : 4;
-    return static_cast<int>(rng() % static_cast<unsigned>(n)) - (c.nullable ? 1 : 0);
-}
-
-Table randomBase(std::mt19937& rng, int rows) {
-    Table t;
-    for (int id = 1; id <= rows; ++id) {
-        std::vector<int> v;
-        for (const auto& c : t.columns) v.push_back(randomChoice(rng, c));
-        t.rows.emplace_back(id, v);
-    }
-    return t;
-}
-
-// A copy of base edited at random; new keys come from a small range, so
-// that both copies insert some of the same keys.
-Table randomEdit(const Table& base, std::mt19937& rng) {
-    Table t = base;
-    std::vector<std::pair<int, std::vector<int>>> rows;
-    for (auto& row : t.rows) {
-        if (rng() % 7 == 0) continue;
-        if (rng() % 3 == 0) {
-            const std::size_t f = rng() % row.second.size();
-            row.second[f] = randomChoice(rng, t.columns[f]);
-        }
-        rows.push_back(row);
-    }
-    std::vector<int> keys = {100, 101, 102, 103};
-    std::shuffle(keys.begin(), keys.end(), rng);
-    for (int k = 0; k < static_cast<int>(rng() % 3); ++k) {
-        std::vector<int> v;
-        for (const auto& c : t.columns) v.push_back(rng() % 2 ? 0 : randomChoice(rng, c));
-        rows.emplace_back(keys[static_cast<std::size_t>(k)], v);
-    }
-    std::shuffle(rows.begin(), rows.end(), rng);
-    t.rows = std::move(rows);
-    return t;
-}
-
-void addExtra(Table& t, std::mt19937& rng) {
-    t.columns.push_back(kExtra);
-    for (auto& row : t.rows) row.second.push_back(randomChoice(rng, kExtra));
-}
-
-void dropColumn(Table& t, std::size_t column) {
-    t.columns.erase(t.columns.begin() + static_cast<long>(column));
-    for (auto& row : t.rows) row.second.erase(row.second.begin() + static_cast<long>(column));
-}
-
-void writeTable(const Table& t, const std::string& path) {
-    test::TableBuilder b(0x30);
-    b.field("ID", 'I', 4);
-    for (const auto& c : t.columns)
-        b.field(c.name, c.letter, c.width, c.decimals, c.nullable ? 0x02 : 0);
-    for (const auto& [id, values] : t.rows) {
-        std::vector<Cell> cells = {Cell::integer32(id)};
-        for (std::size_t f = 0; f < values.size(); ++f) cells.push_back(cellOf(t.columns[f], values[f]));
-        b.record(cells);
-    }
-    b.write(path);
-}
+using test::Table;
+using test::addExtra;
+using test::dropColumn;
+using test::randomBase;
+using test::randomEdit;
+using test::writeTable;
 
 // A table as a set: its field definitions and its records, each as its
 // fields' names and text forms in name order.
