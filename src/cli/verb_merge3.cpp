@@ -45,7 +45,8 @@ constexpr const char* kDescription =
     "  The comparison options decide which values are equal.  OUT appears whole or\n"
     "not at all, with its memo file and ours' index rebuilt, and has ours' header\n"
     "(file type, flags, code page).\n"
-    "  As git's merge driver (--git %O %A %B %P) the result replaces %A in one step.\n";
+    "  Records pair by content unless --key or --position is given.  As git's merge\n"
+    "driver (--git %O %A %B %P) the result replaces %A in one step.\n";
 
 constexpr const char* kDetails =
     "Conflicts never resolve silently: --strategy fail (the default) writes nothing\n"
@@ -356,7 +357,7 @@ int runMerge3(const Arguments& args) {
 const VerbRegistration registration{{
     kVerb,
     "merge two edited copies of a table against the table they started from",
-    "BASE OURS THEIRS",
+    "BASE OURS THEIRS -o OUT",
     3,
     4,
     {{"output", 'o', "OUT", "the merged table (a file name; .dbf optional)"},
