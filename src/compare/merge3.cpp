@@ -1,6 +1,9 @@
 #include "compare/merge3.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -12,6 +15,7 @@
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/text/code_page.h"
 #include "foxpro/text/text_form.h"
 #include "foxpro/write/field_encoder.h"
 #include "foxpro/write/value_literal.h"
@@ -48,6 +52,16 @@ class Tables {
         return readers_[side]->valueAt(stored_[side][static_cast<std::size_t>(record - 1)], field);
     }
 
+    // The stored bytes of live record `record` of a side.
+    std::span<const std::uint8_t> raw(int side, std::int64_t record) const {
+        if (rawRecord_[side] != record) {
+            rawRecord_[side] = record;
+            raw_[side] =
+                readers_[side]->storedRecord(stored_[side][static_cast<std::size_t>(record - 1)]);
+        }
+        return raw_[side];
+    }
+
     bool equal(const foxpro::Value& a, int sideA, int fieldA, const foxpro::Value& b, int sideB,
                int fieldB) const {
         // Binary data by its bytes, whatever the loose rules say of it.
@@ -63,6 +77,8 @@ class Tables {
   private:
     const foxpro::TableReader* readers_[3];
     std::vector<std::int64_t> stored_[3];
+    mutable std::int64_t rawRecord_[3] = {0, 0, 0};  // the record raw_ holds
+    mutable std::span<const std::uint8_t> raw_[3];
     ValueRules rules_;
     foxpro::TextLocale locale_;
 };
@@ -110,7 +126,6 @@ struct Pairings {
     Partners oursBase;        // per ours record: its base record
     Partners theirsBase;      // per theirs record: its base record
     Partners oursTheirsAdded; // per ours record without base: the theirs record added alike
-    std::vector<std::string> oursKey, theirsKey;  // key texts, by key pairing only
 };
 
 // ---- Key pairing: the k-th record of a key value with the k-th of that value ----
@@ -132,12 +147,21 @@ class KeyReader {
             for (int s = 1; s < 3; ++s)
                 if (static_cast<int>(keyKindOf(t.reader(s).field(index[s]).typeCode)) != k0)
                     part.byText = true;
+            bool sameLetter = true;
             for (int s = 0; s < 3; ++s) {
                 const auto& f = t.reader(s).field(index[s]);
                 if ((pairing.keyCaseless && f.letter == 'C') ||
                     (t.rules().foldsCase() && t.rules().textRuled(f.typeCode)))
                     part.fold = true;
+                const auto& f0 = t.reader(0).field(index[0]);
+                sameLetter = sameLetter && f.letter == f0.letter &&
+                             (f.letter == 'C' || f.width == f0.width);
             }
+            // Whole numbers of one type, and text without case rules, are
+            // keyed by their stored bytes (keyPart's forms of ASCII text).
+            const char letter = t.reader(0).field(index[0]).letter;
+            part.stored = sameLetter && (letter == 'I' || letter == 'Y' ||
+                                         (letter == 'C' && !part.fold));
             parts_.push_back(part);
         }
     }
@@ -147,6 +171,7 @@ class KeyReader {
     std::string key(int side, std::int64_t record, std::string* display) const {
         std::string out, text;
         for (const Part& p : parts_) {
+            if (p.stored && !display && storedPart(side, record, p, out)) continue;
             const foxpro::Value v = t_.value(side, record, p.index[side]);
             char letter = keyPart(v, p.byText, t_.locale(), text);
             if (p.fold && letter == 'S') text = upperText(text);
@@ -166,41 +191,110 @@ class KeyReader {
         int index[3] = {-1, -1, -1};
         bool byText = false;
         bool fold = false;
+        bool stored = false;  // keyed by its stored bytes
     };
+
+    // Appends a part read from the record's bytes; false for text beyond
+    // ASCII, which goes by its decoded value.
+    bool storedPart(int side, std::int64_t record, const Part& p, std::string& out) const {
+        const auto raw = t_.raw(side, record);
+        const foxpro::FieldInfo& f = t_.reader(side).field(p.index[side]);
+        const int flags = t_.reader(side).layout().nullFlagsOffset;
+        if (f.nullBit >= 0 && flags >= 0 &&
+            ((raw[static_cast<std::size_t>(flags + f.nullBit / 8)] >> (f.nullBit % 8)) & 1)) {
+            appendKeyPart(out, '0', {});
+            return true;
+        }
+        std::string_view bytes(reinterpret_cast<const char*>(raw.data()) + f.offset,
+                               static_cast<std::size_t>(f.width));
+        if (f.letter != 'C') {
+            appendKeyPart(out, 'R', bytes);
+            return true;
+        }
+        if (!foxpro::isAscii(bytes)) return false;
+        while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+        if (pairing_.keyTrimsLeading)
+            while (!bytes.empty() && bytes.front() == ' ') bytes.remove_prefix(1);
+        appendKeyPart(out, 'S', bytes);
+        return true;
+    }
     const Tables& t_;
     const RecordPairing& pairing_;
     std::vector<Part> parts_;
 };
 
-Pairings pairByKey(const Tables& t, const RecordPairing& pairing) {
-    const KeyReader keys(t, pairing);
-    // Per side: each record's key and its occurrence of that key.
-    std::vector<std::pair<std::string, std::int64_t>> keyOf[3];
-    std::unordered_map<std::string, std::vector<std::int64_t>> records[3];
-    Pairings p;
-    for (int s = 0; s < 3; ++s) {
-        for (std::int64_t r = 1; r <= t.count(s); ++r) {
-            std::string display;
-            std::string k = keys.key(s, r, s == kBase ? nullptr : &display);
-            auto& list = records[s][k];
-            list.push_back(r);
-            keyOf[s].emplace_back(std::move(k), static_cast<std::int64_t>(list.size()) - 1);
-            if (s == kOurs) p.oursKey.push_back(std::move(display));
-            if (s == kTheirs) p.theirsKey.push_back(std::move(display));
+// Per side: each record's key hash, and the records sorted by hash (then
+// position): the k-th record of a key value is the k-th of its hash's run.
+struct KeyedSide {
+    std::vector<HashedRecord> sorted;  // hash, record - 1
+    std::vector<std::uint64_t> hash;
+};
+
+KeyedSide keyedSide(const Tables& t, const KeyReader& keys, int side) {
+    KeyedSide k;
+    const auto n = static_cast<std::size_t>(t.count(side));
+    k.hash.resize(n);
+    k.sorted.reserve(n);
+    for (std::size_t r = 0; r < n; ++r) {
+        Hasher h;
+        h.add(std::string_view(keys.key(side, static_cast<std::int64_t>(r) + 1, nullptr)));
+        k.hash[r] = recordHash(h);
+        k.sorted.emplace_back(k.hash[r], static_cast<std::uint32_t>(r));
+    }
+    sortByHash(k.sorted);
+    return k;
+}
+
+// Per record of side (k), its partner on the other side (o): the record of
+// the same key hash and occurrence, found by walking both sorted lists
+// once, and confirmed by comparing the keys.
+Partners keyPartners(const KeyReader& keys, int side, const KeyedSide& k,
+                     int otherSide, const KeyedSide& o) {
+    Partners partner(k.sorted.size(), 0);
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < k.sorted.size();) {
+        const std::uint64_t hash = k.sorted[i].first;
+        while (j < o.sorted.size() && o.sorted[j].first < hash) ++j;
+        const std::size_t run = i;
+        while (i < k.sorted.size() && k.sorted[i].first == hash) ++i;
+        std::size_t end = j;
+        while (end < o.sorted.size() && o.sorted[end].first == hash) ++end;
+        if (i - run == 1 && end - j == 1) {
+            partner[k.sorted[run].second] = static_cast<std::int64_t>(o.sorted[j].second) + 1;
+            continue;
+        }
+        // Several records of one hash: keys held more than once, or keys
+        // whose hashes collide; paired by their keys, in record order.
+        std::unordered_map<std::string, std::vector<std::int64_t>> others;
+        for (std::size_t m = end; m-- > j;)
+            others[keys.key(otherSide, static_cast<std::int64_t>(o.sorted[m].second) + 1, nullptr)]
+                .push_back(static_cast<std::int64_t>(o.sorted[m].second) + 1);
+        for (std::size_t n = run; n < i; ++n) {
+            const auto r = static_cast<std::int64_t>(k.sorted[n].second) + 1;
+            auto at = others.find(keys.key(side, r, nullptr));
+            if (at == others.end() || at->second.empty()) continue;
+            partner[static_cast<std::size_t>(r - 1)] = at->second.back();
+            at->second.pop_back();
         }
     }
-    auto partner = [&](int side, const std::pair<std::string, std::int64_t>& key) -> std::int64_t {
-        const auto at = records[side].find(key.first);
-        if (at == records[side].end() || key.second >= static_cast<std::int64_t>(at->second.size()))
-            return 0;
-        return at->second[static_cast<std::size_t>(key.second)];
-    };
-    for (const auto& k : keyOf[kOurs]) {
-        const std::int64_t b = partner(kBase, k);
-        p.oursBase.push_back(b);
-        p.oursTheirsAdded.push_back(b == 0 ? partner(kTheirs, k) : 0);
-    }
-    for (const auto& k : keyOf[kTheirs]) p.theirsBase.push_back(partner(kBase, k));
+    // Confirmed in record order, which reads both tables about in order.
+    for (std::size_t r = 0; r < partner.size(); ++r)
+        if (partner[r] != 0 && keys.key(side, static_cast<std::int64_t>(r) + 1, nullptr) !=
+                                   keys.key(otherSide, partner[r], nullptr))
+            partner[r] = 0;
+    return partner;
+}
+
+Pairings pairByKey(const Tables& t, const KeyReader& keys) {
+    const KeyedSide sides[3] = {keyedSide(t, keys, kBase), keyedSide(t, keys, kOurs),
+                                keyedSide(t, keys, kTheirs)};
+    Pairings p;
+    p.oursBase = keyPartners(keys, kOurs, sides[kOurs], kBase, sides[kBase]);
+    p.theirsBase = keyPartners(keys, kTheirs, sides[kTheirs], kBase, sides[kBase]);
+    p.oursTheirsAdded = keyPartners(keys, kOurs, sides[kOurs], kTheirs, sides[kTheirs]);
+    // Only records without a base partner pair as added on both sides.
+    for (std::size_t r = 0; r < p.oursBase.size(); ++r)
+        if (p.oursBase[r] != 0) p.oursTheirsAdded[r] = 0;
     return p;
 }
 
@@ -326,8 +420,11 @@ class Merger {
     Merge3Result run() {
         result_.fields = planFields(t_, options_.compare, ignored_);
         Pairings p;
-        if (options_.pairing.by == Pairing::Key)
-            p = pairByKey(t_, options_.pairing);
+        planBytes();
+        if (options_.pairing.by == Pairing::Key) {
+            keys_ = std::make_unique<KeyReader>(t_, options_.pairing);
+            p = pairByKey(t_, *keys_);
+        }
         else if (options_.pairing.by == Pairing::Content)
             p = pairByContent(t_, result_.fields, ignored_);
         else
@@ -346,13 +443,11 @@ class Merger {
             const std::int64_t th =
                 b != 0 ? baseTheirs[static_cast<std::size_t>(b - 1)] : p.oursTheirsAdded[i];
             if (th != 0) theirsUsed[static_cast<std::size_t>(th - 1)] = true;
-            key_ = p.oursKey.empty() ? std::string() : p.oursKey[i];
             record(b, o, th);
         }
         for (std::int64_t th = 1; th <= t_.count(kTheirs); ++th) {
             const auto i = static_cast<std::size_t>(th - 1);
             if (theirsUsed[i]) continue;
-            key_ = p.theirsKey.empty() ? std::string() : p.theirsKey[i];
             record(p.theirsBase[i], 0, th);
         }
         droppedFields();
@@ -365,7 +460,60 @@ class Merger {
     foxpro::Value value(int side, std::int64_t record, std::size_t field) const {
         return t_.value(side, record, result_.fields[field].index[side]);
     }
+    // Which pairs of sides store a field alike (same definition, no memo,
+    // text in one code page): equal bytes, null and length bits there are
+    // equal values, so only differing bytes are decoded.
+    void planBytes() {
+        for (auto& f : result_.fields) {
+            ByteField b;
+            for (int s = 0; s < 3; ++s)
+                if (f.index[s] >= 0) b.info[s] = &t_.reader(s).field(f.index[s]);
+            for (int x = 0; x < 3; ++x)
+                for (int y = 0; y < 3; ++y) {
+                    const foxpro::FieldInfo* i = b.info[x];
+                    const foxpro::FieldInfo* j = b.info[y];
+                    const bool text = i && (i->letter == 'C' || i->letter == 'V');
+                    b.alike[x][y] = i && j && !i->memo && !j->memo && sameDefinition(*i, *j) &&
+                                    (!text || t_.reader(x).layout().codePage ==
+                                                  t_.reader(y).layout().codePage);
+                }
+            bytes_.push_back(b);
+        }
+        // Whole records compare by their bytes where a side's layout is
+        // base's and every field of both is one the result compares alike.
+        for (int side : {kOurs, kTheirs}) {
+            const auto& a = t_.reader(side).layout();
+            const auto& base = t_.reader(kBase).layout();
+            bool whole = foxpro::sameLayout(a, base) && !a.hasMemo();
+            for (std::size_t f = 0; f < result_.fields.size(); ++f)
+                if (ignored_[f] && has(side, f)) whole = false;
+            wholeRecords_[side] = whole;
+        }
+    }
+
+    bool sameRecord(int side, std::int64_t r, std::int64_t b) const {
+        const auto x = t_.raw(side, r), y = t_.raw(kBase, b);
+        return x.size() == y.size() && std::memcmp(x.data() + 1, y.data() + 1, x.size() - 1) == 0;
+    }
+
+    bool sameBytes(int a, std::int64_t ra, int b, std::int64_t rb, std::size_t field) const {
+        const ByteField& bf = bytes_[field];
+        if (!bf.alike[a][b]) return false;
+        const auto x = t_.raw(a, ra), y = t_.raw(b, rb);
+        const foxpro::FieldInfo &i = *bf.info[a], &j = *bf.info[b];
+        const auto bit = [&](int side, std::span<const std::uint8_t> rec, int n) {
+            const int flags = t_.reader(side).layout().nullFlagsOffset;
+            return n >= 0 && flags >= 0 &&
+                   ((rec[static_cast<std::size_t>(flags + n / 8)] >> (n % 8)) & 1) != 0;
+        };
+        return std::memcmp(x.data() + i.offset, y.data() + j.offset,
+                           static_cast<std::size_t>(i.width)) == 0 &&
+               bit(a, x, i.nullBit) == bit(b, y, j.nullBit) &&
+               bit(a, x, i.varLengthBit) == bit(b, y, j.varLengthBit);
+    }
+
     bool equal(int a, std::int64_t ra, int b, std::int64_t rb, std::size_t field) const {
+        if (sameBytes(a, ra, b, rb, field)) return true;
         return t_.equal(value(a, ra, field), a, result_.fields[field].index[a], value(b, rb, field),
                         b, result_.fields[field].index[b]);
     }
@@ -384,7 +532,8 @@ class Merger {
         c.kind = kind;
         c.record = index;
         c.field = field;
-        c.key = key_;
+        if (keys_) keys_->key(rec[kOurs] != 0 ? kOurs : kTheirs,
+                              rec[kOurs] != 0 ? rec[kOurs] : rec[kTheirs], &c.key);
         if (field >= 0)
             for (int s = 0; s < 3; ++s)
                 if (rec[s] != 0 && has(s, static_cast<std::size_t>(field)))
@@ -426,6 +575,14 @@ class Merger {
             return;
         }
         std::vector<int> conflicts;
+        // A side whose record is base's byte for byte changed nothing.
+        const bool oursSame = b != 0 && wholeRecords_[kOurs] && sameRecord(kOurs, o, b);
+        const bool theirsSame = b != 0 && wholeRecords_[kTheirs] && sameRecord(kTheirs, th, b);
+        if (oursSame && theirsSame) {
+            for (std::size_t f = 0; f < n; ++f) m.from[f] = fallback(kOurs, f, rec);
+            result_.records.push_back(std::move(m));
+            return;
+        }
         for (std::size_t f = 0; f < n; ++f) {
             m.from[f] = fallback(kOurs, f, rec);
             if (ignored_[f]) continue;
@@ -435,8 +592,8 @@ class Merger {
                     if (!equal(kOurs, o, kTheirs, th, f)) conflicts.push_back(static_cast<int>(f));
                     continue;
                 }
-                const bool oc = !equal(kBase, b, kOurs, o, f);
-                const bool tc = !equal(kBase, b, kTheirs, th, f);
+                const bool oc = !oursSame && !equal(kBase, b, kOurs, o, f);
+                const bool tc = !theirsSame && !equal(kBase, b, kTheirs, th, f);
                 if (oc) changed_[kOurs][f] = true;
                 if (tc) changed_[kTheirs][f] = true;
                 if (tc && !oc) m.from[f] = MergeSide::Theirs;
@@ -510,7 +667,13 @@ class Merger {
     Merge3Result result_;
     std::vector<bool> ignored_;
     std::vector<bool> changed_[3];  // per side: some record changed the field's value
-    std::string key_;
+    struct ByteField {
+        const foxpro::FieldInfo* info[3] = {nullptr, nullptr, nullptr};
+        bool alike[3][3] = {};
+    };
+    std::vector<ByteField> bytes_;
+    bool wholeRecords_[3] = {false, false, false};
+    std::unique_ptr<KeyReader> keys_;  // by key only
 };
 
 }  // namespace
