@@ -325,23 +325,49 @@ struct SideHashes {
 
 SideHashes hashSide(const Tables& t, int side, int other, const std::vector<bool>& ignoredOf,
                     const std::vector<MergedField>& plan) {
-    std::vector<std::pair<int, bool>> shared;  // field of side, by text form
+    // Field of side and how it is hashed: by its typed value, its text
+    // form (types differ), or its stored bytes where both sides store it
+    // alike and no text rule applies (equal values then have equal bytes,
+    // but for numbers written differently, which the stretches pair).
+    enum class By { Value, Text, Bytes };
+    std::vector<std::pair<int, By>> shared;
+    const auto& layout = t.reader(side).layout();
     for (std::size_t i = 0; i < plan.size(); ++i) {
         const auto& f = plan[i];
         if (ignoredOf[i] || f.index[side] < 0 || f.index[other] < 0) continue;
         const auto& a = t.reader(side).field(f.index[side]);
         const auto& b = t.reader(other).field(f.index[other]);
-        shared.emplace_back(f.index[side], a.letter != b.letter);
+        By by = a.letter != b.letter ? By::Text : By::Value;
+        if (by == By::Value && sameDefinition(a, b) && !a.memo && !t.rules().textRuled(a.typeCode) &&
+            layout.codePage == t.reader(other).layout().codePage)
+            by = By::Bytes;
+        shared.emplace_back(f.index[side], by);
     }
     SideHashes h;
     h.width = shared.size();
     std::string scratch;
+    const auto bit = [&](std::span<const std::uint8_t> raw, int n) -> std::uint64_t {
+        return n >= 0 && layout.nullFlagsOffset >= 0
+                   ? (raw[static_cast<std::size_t>(layout.nullFlagsOffset + n / 8)] >> (n % 8)) & 1
+                   : 0;
+    };
     for (std::int64_t r = 1; r <= t.count(side); ++r) {
         Hasher record;
-        for (const auto& [field, byText] : shared) {
-            const foxpro::Value v = t.value(side, r, field);
+        for (const auto& [field, by] : shared) {
             Hasher one;
-            if (byText || (v.kind() == foxpro::Value::Kind::Text &&
+            if (by == By::Bytes) {
+                const auto raw = t.raw(side, r);
+                const auto& f = t.reader(side).field(field);
+                one.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + f.offset,
+                                         static_cast<std::size_t>(f.width)));
+                one.add(bit(raw, f.nullBit) | bit(raw, f.varLengthBit) << 1);
+                const std::uint64_t value = recordHash(one);
+                h.fields.push_back(value);
+                record.add(value);
+                continue;
+            }
+            const foxpro::Value v = t.value(side, r, field);
+            if (by == By::Text || (v.kind() == foxpro::Value::Kind::Text &&
                            t.rules().textRuled(t.reader(side).field(field).typeCode))) {
                 std::string text = std::string(foxpro::textFormView(v, t.locale(), scratch));
                 while (!text.empty() && text.back() == ' ') text.pop_back();
