@@ -1,6 +1,9 @@
 #include "results/merge3_table.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <span>
 
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_moves.h"
@@ -71,9 +74,24 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
             copies[c][static_cast<std::size_t>(s)] =
                 index >= 0 && writer.copies(static_cast<int>(c), *inputs.side[s], index);
         }
+    // A record taken whole from a side stored as the new table stores it
+    // goes over as its bytes.
+    bool whole[3];
+    for (int s = 0; s < 3; ++s)
+        whole[s] = columns.size() == result.fields.size() && writer.copiesWhole(*inputs.side[s]);
     for (std::size_t r = 0; r < result.records.size(); ++r) {
         const compare::MergedRecord& m = result.records[r];
         if (!m.kept) continue;
+        const std::size_t from = m.from.empty() ? 0 : static_cast<std::size_t>(m.from[0]);
+        if (from < 3 && whole[from] && m.record[from] != 0 &&
+            std::all_of(m.from.begin(), m.from.end(),
+                        [&](compare::MergeSide s) { return static_cast<std::size_t>(s) == from; })) {
+            const foxpro::TableReader& side = *inputs.side[from];
+            writer.beginRecord();
+            writer.copyRecord(side.storedRecord(side.liveIndex(m.record[from])));
+            writer.endRecord();
+            continue;
+        }
         std::span<const std::uint8_t> raw[3];
         for (int s = 0; s < 3; ++s)
             if (m.record[s] != 0)

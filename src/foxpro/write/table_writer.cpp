@@ -180,6 +180,25 @@ void TableWriter::copy(int field, const TableReader& source, std::span<const std
     putMemoRef(record_.data() + f.offset, f.width, block);
 }
 
+bool TableWriter::copiesWhole(const TableReader& source) const {
+    const TableLayout& layout = source.layout();
+    if (memo_ || layout.recordLength != static_cast<int>(blank_.size()) ||
+        layout.nullFlagsOffset != nullFlagsOffset_ || layout.fields.size() != fields_.size())
+        return false;
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const FieldInfo& f = fields_[i];
+        const FieldInfo& s = layout.fields[i];
+        if (!copies(static_cast<int>(i), source, static_cast<int>(i)) || f.offset != s.offset ||
+            f.nullBit != s.nullBit || f.varLengthBit != s.varLengthBit)
+            return false;
+    }
+    return true;
+}
+
+void TableWriter::copyRecord(std::span<const std::uint8_t> record) {
+    std::memcpy(record_.data() + 1, record.data() + 1, record_.size() - 1);
+}
+
 void TableWriter::endRecord() {
     if (count_ == 0xFFFFFFFFu) throw FoxProError(kErrorFile, name_ + ": the table is full");
     table_->append(record_.data(), record_.size());

@@ -65,6 +65,10 @@ class TableWriter {
     // Whether copy() may take that field of source for field.
     bool copies(int field, const TableReader& source, int sourceField) const;
     void endRecord();
+    // Whether the records of source are this table's records byte for byte
+    // (same fields at the same places, no memo), and one of them written so.
+    bool copiesWhole(const TableReader& source) const;
+    void copyRecord(std::span<const std::uint8_t> record);
 
     void finish();
     bool hasMemo() const { return memo_ != nullptr; }
