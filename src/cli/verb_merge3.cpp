@@ -278,9 +278,13 @@ int runMerge3(const Arguments& args) {
             const compare::AutoKey key = compare::resolveAutoKey(
                 sides[1].descriptor, sides[2].descriptor, sides[1].table, sides[2].table);
             options.pairing = key.pairing;
-            printMessage(kVerb, compare::pairingDescription(key.pairing));
-            if (options.pairing.by == compare::Pairing::Position && !args.has("position"))
+            // Without a key of its own a table pairs by content: position
+            // only when asked.
+            if (options.pairing.by == compare::Pairing::Position) {
                 options.pairing.by = compare::Pairing::Content;
+                options.pairing.note = "content (no primary or candidate key)";
+            }
+            printMessage(kVerb, compare::pairingDescription(options.pairing));
         }
         result = compare::merge3(*sides[0].reader, *sides[1].reader, *sides[2].reader, options);
     } catch (const std::exception& e) {
