@@ -171,6 +171,33 @@ TEST_F(Merge3Test, RecordOrderDoesNotChangeTheResult) {
     }
 }
 
+// A wider NAME and a QTY of more decimals on one side apply, with the
+// other side's edits converted into them; a NAME too narrow for the other
+// side's values does not, and says why.
+TEST_F(Merge3Test, DefinitionChangesApplyWhenEveryValueFits) {
+    std::mt19937 rng(4242);
+    const Table base = randomBase(rng, 25);
+    const Table ours = randomEdit(base, rng);
+    Table theirs = base;
+    theirs.columns[0].width = 10;
+    theirs.columns[1].width = 9;
+    theirs.columns[1].decimals = 3;
+    Table want = ours;
+    want.columns = theirs.columns;
+    EXPECT_EQ(merge(base, ours, theirs, compare::Pairing::Key), contents(want));
+
+    theirs.columns[0].width = 2;  // "ann", "bob" no longer fit
+    theirs.columns[1] = base.columns[1];
+    const std::string paths[3] = {write(base), write(ours), write(theirs)};
+    foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
+    compare::Merge3Options options;
+    options.pairing = {compare::Pairing::Key, {"ID"}};
+    const compare::Merge3Result result = compare::merge3(b, o, t, options);
+    EXPECT_EQ(result.fields[1].info.width, 6);  // NAME, after ID
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("field NAME"), std::string::npos) << result.notes[0];
+}
+
 // One conflict of each kind, and what each resolution keeps.
 TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     Table base;
