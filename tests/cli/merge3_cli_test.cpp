@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -171,8 +172,20 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
     std::string json = test::readText(dir.file("c.json"));
     EXPECT_THAT(json, HasSubstr("\"kind\": \"both_changed\", \"key\": \"1\", \"field\": \"NAME\""));
 
-    // The conflicts file edited: one's own value for the conflict.
+    // A value that does not fit: no table, and nothing left behind.
     const std::string open = "\"resolution\": null";
+    std::string tooLong = json;
+    tooLong.replace(tooLong.find(open), open.size(), "\"resolution\": {\"value\": \"Ann-Marie\"}");
+    test::writeFile(dir.file("long.json"), std::vector<std::uint8_t>(tooLong.begin(), tooLong.end()));
+    r = with({"--key", "ID", "-o", dir.file("out.dbf"), "--resolutions", dir.file("long.json")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("does not fit field NAME"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_FALSE(name.starts_with("out.") || name.starts_with("~")) << name;
+    }
+
+    // The conflicts file edited: one's own value for the conflict.
     json.replace(json.find(open), open.size(), "\"resolution\": {\"value\": \"AnnMarie\"}");
     test::writeFile(dir.file("r.json"), std::vector<std::uint8_t>(json.begin(), json.end()));
     r = with({"--key", "ID", "-o", dir.file("out.dbf"), "--resolutions", dir.file("r.json")});
