@@ -33,8 +33,8 @@ class Parser {
     }
 
     void blanks() {
-        while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\n' ||
-                                   s_[at_] == '\r'))
+        while (at_ < s_.size() &&
+               (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\n' || s_[at_] == '\r'))
             ++at_;
     }
 
@@ -61,8 +61,8 @@ class Parser {
         } else if (c == '-' || (c >= '0' && c <= '9')) {
             v.kind = JsonValue::Kind::Number;
             const std::size_t start = at_;
-            while (at_ < s_.size() && std::string_view("+-.eE0123456789").find(s_[at_]) !=
-                                          std::string_view::npos)
+            while (at_ < s_.size() &&
+                   std::string_view("+-.eE0123456789").find(s_[at_]) != std::string_view::npos)
                 ++at_;
             v.text = std::string(s_.substr(start, at_ - start));
         } else {
@@ -131,10 +131,14 @@ class Parser {
         for (int i = 0; i < 4; ++i) {
             const char c = s_[at_++];
             code <<= 4;
-            if (c >= '0' && c <= '9') code |= static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f') code |= static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') code |= static_cast<unsigned>(c - 'A' + 10);
-            else fail("\\u needs four hex digits");
+            if (c >= '0' && c <= '9')
+                code |= static_cast<unsigned>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                code |= static_cast<unsigned>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                code |= static_cast<unsigned>(c - 'A' + 10);
+            else
+                fail("\\u needs four hex digits");
         }
         return code;
     }
@@ -171,14 +175,30 @@ class Parser {
             if (at_ >= s_.size()) fail("a string is not closed");
             const char e = s_[at_++];
             switch (e) {
-                case '"': out += '"'; break;
-                case '\\': out += '\\'; break;
-                case '/': out += '/'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     std::uint32_t code = hex4();
                     if (code >= 0xD800 && code < 0xDC00 && word("\\u")) {

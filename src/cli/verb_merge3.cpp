@@ -140,7 +140,8 @@ std::string conflictsJson(const compare::Merge3Result& result, bool byKey) {
         const auto& c = result.conflicts[i];
         out += "{\"kind\": \"" + std::string(compare::conflictKindName(c.kind)) + "\"";
         out += ", \"key\": " + (byKey && c.record >= 0 ? jsonQuoted(c.key) : std::string("null"));
-        out += ", \"field\": " + (c.field < 0 ? std::string("null") : jsonQuoted(fieldName(result, c)));
+        out += ", \"field\": " +
+               (c.field < 0 ? std::string("null") : jsonQuoted(fieldName(result, c)));
         out += ", \"base\": " + jsonValue(c.value[0]);
         out += ", \"ours\": " + jsonValue(c.value[1]);
         out += ", \"theirs\": " + jsonValue(c.value[2]);
@@ -160,7 +161,8 @@ std::string conflictLine(const compare::Merge3Result& result, const compare::Mer
     if (c.field >= 0) line += ", field " + fieldName(result, c);
     if (c.kind == compare::ConflictKind::DeletedAndChanged ||
         c.kind == compare::ConflictKind::DroppedAndChanged)
-        return line + " (" + (c.kind == compare::ConflictKind::DeletedAndChanged ? "deleted" : "dropped") +
+        return line + " (" +
+               (c.kind == compare::ConflictKind::DeletedAndChanged ? "deleted" : "dropped") +
                " by " + missingSide(result, c) + ")";
     return line + ": base " + jsonValue(c.value[0]) + ", ours " + jsonValue(c.value[1]) +
            ", theirs " + jsonValue(c.value[2]);
@@ -176,8 +178,8 @@ std::string readWhole(const std::string& path) {
 
 // Applies the resolutions of FILE, which must list the merge's conflicts
 // in their order; returns how many it resolved (their entries are marked).
-std::size_t applyResolutions(compare::Merge3Result& result, const std::string& path,
-                             bool byKey, std::vector<bool>& resolved) {
+std::size_t applyResolutions(compare::Merge3Result& result, const std::string& path, bool byKey,
+                             std::vector<bool>& resolved) {
     JsonValue doc;
     try {
         doc = parseJson(readWhole(path));
@@ -226,7 +228,8 @@ std::size_t applyResolutions(compare::Merge3Result& result, const std::string& p
                 resolution.value.kind = foxpro::Literal::Kind::Logical;
                 resolution.value.logical = v->boolean;
             } else {
-                throw std::runtime_error(where + ": a value is text, a number, true, false or null");
+                throw std::runtime_error(where +
+                                         ": a value is text, a number, true, false or null");
             }
         } else {
             throw std::runtime_error(where +
@@ -266,7 +269,8 @@ int runMerge3(const Arguments& args) {
 
     Operand sides[3];
     try {
-        for (int s = 0; s < 3; ++s) sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
+        for (int s = 0; s < 3; ++s)
+            sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
     } catch (const std::exception& e) {
         return failure(kVerb, e.what());
     }
@@ -340,11 +344,11 @@ int runMerge3(const Arguments& args) {
             auto target = foxpro::DataSource::open(folder.empty() ? "." : folder, codePage);
             std::vector<std::string> keep;
             for (const auto& side : sides)
-                for (auto& file : side.source->tableFiles(side.table)) keep.push_back(std::move(file));
-            for (const auto& text : results::writeMergedTable(result, inputs, *target,
-                                                              foxpro::fileNameOf(out),
-                                                              args.has("force"), keep,
-                                                              sides[1].path))
+                for (auto& file : side.source->tableFiles(side.table))
+                    keep.push_back(std::move(file));
+            for (const auto& text :
+                 results::writeMergedTable(result, inputs, *target, foxpro::fileNameOf(out),
+                                           args.has("force"), keep, sides[1].path))
                 warn(kVerb, text);
         }
     } catch (const std::exception& e) {

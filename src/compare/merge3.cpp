@@ -123,9 +123,9 @@ std::vector<MergedField> planFields(const Tables& t, const CompareOptions& optio
 using Partners = std::vector<std::int64_t>;
 
 struct Pairings {
-    Partners oursBase;        // per ours record: its base record
-    Partners theirsBase;      // per theirs record: its base record
-    Partners oursTheirsAdded; // per ours record without base: the theirs record added alike
+    Partners oursBase;         // per ours record: its base record
+    Partners theirsBase;       // per theirs record: its base record
+    Partners oursTheirsAdded;  // per ours record without base: the theirs record added alike
 };
 
 // ---- Key pairing: the k-th record of a key value with the k-th of that value ----
@@ -154,14 +154,14 @@ class KeyReader {
                     (t.rules().foldsCase() && t.rules().textRuled(f.typeCode)))
                     part.fold = true;
                 const auto& f0 = t.reader(0).field(index[0]);
-                sameLetter = sameLetter && f.letter == f0.letter &&
-                             (f.letter == 'C' || f.width == f0.width);
+                sameLetter =
+                    sameLetter && f.letter == f0.letter && (f.letter == 'C' || f.width == f0.width);
             }
             // Whole numbers of one type, and text without case rules, are
             // keyed by their stored bytes (keyPart's forms of ASCII text).
             const char letter = t.reader(0).field(index[0]).letter;
-            part.stored = sameLetter && (letter == 'I' || letter == 'Y' ||
-                                         (letter == 'C' && !part.fold));
+            part.stored =
+                sameLetter && (letter == 'I' || letter == 'Y' || (letter == 'C' && !part.fold));
             parts_.push_back(part);
         }
     }
@@ -248,8 +248,8 @@ KeyedSide keyedSide(const Tables& t, const KeyReader& keys, int side) {
 // Per record of side (k), its partner on the other side (o): the record of
 // the same key hash and occurrence, found by walking both sorted lists
 // once, and confirmed by comparing the keys.
-Partners keyPartners(const KeyReader& keys, int side, const KeyedSide& k,
-                     int otherSide, const KeyedSide& o) {
+Partners keyPartners(const KeyReader& keys, int side, const KeyedSide& k, int otherSide,
+                     const KeyedSide& o) {
     Partners partner(k.sorted.size(), 0);
     std::size_t j = 0;
     for (std::size_t i = 0; i < k.sorted.size();) {
@@ -338,7 +338,8 @@ SideHashes hashSide(const Tables& t, int side, int other, const std::vector<bool
         const auto& a = t.reader(side).field(f.index[side]);
         const auto& b = t.reader(other).field(f.index[other]);
         By by = a.letter != b.letter ? By::Text : By::Value;
-        if (by == By::Value && sameDefinition(a, b) && !a.memo && !t.rules().textRuled(a.typeCode) &&
+        if (by == By::Value && sameDefinition(a, b) && !a.memo &&
+            !t.rules().textRuled(a.typeCode) &&
             layout.codePage == t.reader(other).layout().codePage)
             by = By::Bytes;
         shared.emplace_back(f.index[side], by);
@@ -368,7 +369,7 @@ SideHashes hashSide(const Tables& t, int side, int other, const std::vector<bool
             }
             const foxpro::Value v = t.value(side, r, field);
             if (by == By::Text || (v.kind() == foxpro::Value::Kind::Text &&
-                           t.rules().textRuled(t.reader(side).field(field).typeCode))) {
+                                   t.rules().textRuled(t.reader(side).field(field).typeCode))) {
                 std::string text = std::string(foxpro::textFormView(v, t.locale(), scratch));
                 while (!text.empty() && text.back() == ' ') text.pop_back();
                 one.add(std::string_view(t.rules().comparedText(text)));
@@ -395,9 +396,9 @@ Partners alignSides(const SideHashes& a, const SideHashes& b) {
         if (rowsA == 0 || rowsB == 0) return;
         std::vector<Match> inner;
         if (rowsA <= kStretchLimit && rowsB <= kStretchLimit && a.width == b.width)
-            inner = pairStretch(
-                std::span(a.fields).subspan(a0 * a.width, rowsA * a.width),
-                std::span(b.fields).subspan(b0 * b.width, rowsB * b.width), a.width);
+            inner =
+                pairStretch(std::span(a.fields).subspan(a0 * a.width, rowsA * a.width),
+                            std::span(b.fields).subspan(b0 * b.width, rowsB * b.width), a.width);
         else
             inner = pairFirstWithFirst(rowsA, rowsB);
         for (const Match& m : inner)
@@ -425,7 +426,8 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
     const SideHashes theirs = hashSide(t, kTheirs, kOurs, ignored, plan);
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> added;
     for (std::size_t r = theirs.records.size(); r-- > 0;)
-        if (p.theirsBase[r] == 0) added[theirs.records[r]].push_back(static_cast<std::int64_t>(r) + 1);
+        if (p.theirsBase[r] == 0)
+            added[theirs.records[r]].push_back(static_cast<std::int64_t>(r) + 1);
     p.oursTheirsAdded.assign(ours.records.size(), 0);
     for (std::size_t r = 0; r < ours.records.size(); ++r) {
         if (p.oursBase[r] != 0) continue;
@@ -450,8 +452,7 @@ class Merger {
         if (options_.pairing.by == Pairing::Key) {
             keys_ = std::make_unique<KeyReader>(t_, options_.pairing);
             p = pairByKey(t_, *keys_);
-        }
-        else if (options_.pairing.by == Pairing::Content)
+        } else if (options_.pairing.by == Pairing::Content)
             p = pairByContent(t_, result_.fields, ignored_);
         else
             p = pairByPosition(t_);
@@ -499,9 +500,9 @@ class Merger {
                     const foxpro::FieldInfo* i = b.info[x];
                     const foxpro::FieldInfo* j = b.info[y];
                     const bool text = i && (i->letter == 'C' || i->letter == 'V');
-                    b.alike[x][y] = i && j && !i->memo && !j->memo && sameDefinition(*i, *j) &&
-                                    (!text || t_.reader(x).layout().codePage ==
-                                                  t_.reader(y).layout().codePage);
+                    b.alike[x][y] =
+                        i && j && !i->memo && !j->memo && sameDefinition(*i, *j) &&
+                        (!text || t_.reader(x).layout().codePage == t_.reader(y).layout().codePage);
                 }
             bytes_.push_back(b);
         }
@@ -558,8 +559,9 @@ class Merger {
         c.kind = kind;
         c.record = index;
         c.field = field;
-        if (keys_) keys_->key(rec[kOurs] != 0 ? kOurs : kTheirs,
-                              rec[kOurs] != 0 ? rec[kOurs] : rec[kTheirs], &c.key);
+        if (keys_)
+            keys_->key(rec[kOurs] != 0 ? kOurs : kTheirs,
+                       rec[kOurs] != 0 ? rec[kOurs] : rec[kTheirs], &c.key);
         if (field >= 0)
             for (int s = 0; s < 3; ++s)
                 if (rec[s] != 0 && has(s, static_cast<std::size_t>(field)))
@@ -681,8 +683,7 @@ class Merger {
             if (misfit.empty()) continue;
             result_.notes.push_back("field " + field.info.name + ": the new definition of " +
                                     t_.reader(by).fileName() + " does not hold every value (" +
-                                    misfit + "); it keeps that of " +
-                                    t_.reader(other).fileName());
+                                    misfit + "); it keeps that of " + t_.reader(other).fileName());
             field.info = t_.reader(other).field(field.index[other]);
             field.definedBy = static_cast<MergeSide>(other);
         }
@@ -741,8 +742,7 @@ void resolveConflict(Merge3Result& result, std::size_t index, const Resolution& 
             throw std::invalid_argument("a deleted record is kept as one side has it, not a value");
         m.kept = m.record[keep] != 0;
         for (std::size_t f = 0; f < m.from.size(); ++f)
-            m.from[f] = m.kept && result.fields[f].index[keep] >= 0 ? resolution.keep
-                                                                    : m.from[f];
+            m.from[f] = m.kept && result.fields[f].index[keep] >= 0 ? resolution.keep : m.from[f];
         return;
     }
     const auto field = static_cast<std::size_t>(c.field);

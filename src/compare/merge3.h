@@ -28,13 +28,18 @@ namespace quorvel::compare {
 // value a resolution gave.
 enum class MergeSide : std::uint8_t { Base = 0, Ours = 1, Theirs = 2, Given = 3 };
 
-enum class ConflictKind : std::uint8_t { BothChanged, DeletedAndChanged, BothAdded, DroppedAndChanged };
+enum class ConflictKind : std::uint8_t {
+    BothChanged,
+    DeletedAndChanged,
+    BothAdded,
+    DroppedAndChanged
+};
 // "both_changed", "deleted_and_changed", "both_added", "dropped_and_changed".
 const char* conflictKindName(ConflictKind kind);
 
 // A field of the result: its definition and the field it is in each table.
 struct MergedField {
-    foxpro::FieldInfo info;     // name, letter, width, decimals, nullable, binary
+    foxpro::FieldInfo info;       // name, letter, width, decimals, nullable, binary
     int index[3] = {-1, -1, -1};  // field of base, ours, theirs (-1: the table lacks it)
     MergeSide definedBy = MergeSide::Ours;
     bool dropped = false;  // left out of the result
@@ -44,8 +49,8 @@ struct MergedField {
 // order, then those only theirs added, in theirs' order.
 struct MergedRecord {
     std::int64_t record[3] = {0, 0, 0};  // live record numbers (1-based), 0: none on that side
-    std::vector<MergeSide> from;           // per result field: whose value it takes
-    bool kept = true;                      // false: deleted by the merge
+    std::vector<MergeSide> from;         // per result field: whose value it takes
+    bool kept = true;                    // false: deleted by the merge
 };
 
 struct MergeConflict {

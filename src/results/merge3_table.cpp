@@ -84,8 +84,9 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
         if (!m.kept) continue;
         const std::size_t from = m.from.empty() ? 0 : static_cast<std::size_t>(m.from[0]);
         if (from < 3 && whole[from] && m.record[from] != 0 &&
-            std::all_of(m.from.begin(), m.from.end(),
-                        [&](compare::MergeSide s) { return static_cast<std::size_t>(s) == from; })) {
+            std::all_of(m.from.begin(), m.from.end(), [&](compare::MergeSide s) {
+                return static_cast<std::size_t>(s) == from;
+            })) {
             const foxpro::TableReader& side = *inputs.side[from];
             writer.beginRecord();
             writer.copyRecord(side.storedRecord(side.liveIndex(m.record[from])));
@@ -102,12 +103,13 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
             const int field = static_cast<int>(c);
             const MergeSide from = m.from[f];
             if (from == MergeSide::Given) {
-                const auto at = result.given.find({static_cast<std::int64_t>(r), static_cast<int>(f)});
+                const auto at =
+                    result.given.find({static_cast<std::int64_t>(r), static_cast<int>(f)});
                 if (at != result.given.end())
-                    writer.putEncoded(field,
-                                      foxpro::encodeField(writer.fields()[c], writer.storage(),
-                                                          at->second, "the resolution of record " +
-                                                                          std::to_string(r + 1)));
+                    writer.putEncoded(
+                        field,
+                        foxpro::encodeField(writer.fields()[c], writer.storage(), at->second,
+                                            "the resolution of record " + std::to_string(r + 1)));
                 continue;  // no value on any side: blank
             }
             const int s = static_cast<int>(from);
@@ -133,8 +135,8 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
     const std::string hidden = target.folder() + "/" + table.name();
     const foxpro::TableReader& ours = *inputs.side[1];
     {
-        foxpro::TableWriter writer(hidden + ".dbf", hidden + ".fpt", name,
-                                   fieldsOf(result, inputs), styleOf(ours));
+        foxpro::TableWriter writer(hidden + ".dbf", hidden + ".fpt", name, fieldsOf(result, inputs),
+                                   styleOf(ours));
         writeRecords(result, inputs, writer);
         writer.finish();
     }
@@ -163,9 +165,9 @@ void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Input
         foxpro::TableWriter writer(hidden, memo, foxpro::fileNameOf(path), fieldsOf(result, inputs),
                                    styleOf(*inputs.side[1]));
         if (writer.hasMemo())
-            throw foxpro::FoxProError(foxpro::kErrorFile,
-                                      foxpro::fileNameOf(path) +
-                                          ": a table with memo fields cannot be written here");
+            throw foxpro::FoxProError(
+                foxpro::kErrorFile,
+                foxpro::fileNameOf(path) + ": a table with memo fields cannot be written here");
         writeRecords(result, inputs, writer);
         writer.finish();
     } catch (...) {
@@ -175,9 +177,9 @@ void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Input
     }
     if (auto error = foxpro::platform::moveReplacing(hidden, path)) {
         foxpro::platform::removeFile(hidden);
-        throw foxpro::FoxProError(foxpro::kErrorFile, foxpro::fileNameOf(path) +
-                                                          ": cannot put the merge in place: " +
-                                                          error.message());
+        throw foxpro::FoxProError(
+            foxpro::kErrorFile,
+            foxpro::fileNameOf(path) + ": cannot put the merge in place: " + error.message());
     }
 }
 

@@ -138,9 +138,9 @@ TEST_F(Merge3CliTest, RandomTriplesAgreeWithAnIndependentChecker) {
         test::writeTable(base, stem + "b.dbf");
         test::writeTable(ours, stem + "o.dbf");
         test::writeTable(theirs, stem + "t.dbf");
-        const test::CliRun r = run({stem + "b.dbf", stem + "o.dbf", stem + "t.dbf", "--key", "ID",
-                                    "--strategy", "ours", "--conflicts", stem + ".json", "-o",
-                                    stem + "out.dbf"});
+        const test::CliRun r =
+            run({stem + "b.dbf", stem + "o.dbf", stem + "t.dbf", "--key", "ID", "--strategy",
+                 "ours", "--conflicts", stem + ".json", "-o", stem + "out.dbf"});
         ASSERT_EQ(r.status, 0) << r.err;
         bool ok = false;
         const std::string said = test::runPython(
@@ -148,7 +148,8 @@ TEST_F(Merge3CliTest, RandomTriplesAgreeWithAnIndependentChecker) {
             {stem + "b.dbf", stem + "o.dbf", stem + "t.dbf", stem + "out.dbf", stem + ".json"});
         EXPECT_TRUE(ok) << said;
         const std::string json = test::readText(stem + ".json");
-        for (auto at = json.find("\"kind\""); at != std::string::npos; at = json.find("\"kind\"", at + 1))
+        for (auto at = json.find("\"kind\""); at != std::string::npos;
+             at = json.find("\"kind\"", at + 1))
             ++conflicts;
     }
     EXPECT_GT(conflicts, 0u);  // the checker saw conflicts, not only clean merges
@@ -163,8 +164,8 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
         args.insert(args.end(), more.begin(), more.end());
         return run(args);
     };
-    test::CliRun r = with({"--key", "ID", "-o", dir.file("out.dbf"), "--conflicts",
-                           dir.file("c.json")});
+    test::CliRun r =
+        with({"--key", "ID", "-o", dir.file("out.dbf"), "--conflicts", dir.file("c.json")});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("conflict both_changed, key 1, field NAME: base \"Ann     \", "
                                  "ours \"Anna    \", theirs \"Annie   \""));
@@ -176,7 +177,8 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
     const std::string open = "\"resolution\": null";
     std::string tooLong = json;
     tooLong.replace(tooLong.find(open), open.size(), "\"resolution\": {\"value\": \"Ann-Marie\"}");
-    test::writeFile(dir.file("long.json"), std::vector<std::uint8_t>(tooLong.begin(), tooLong.end()));
+    test::writeFile(dir.file("long.json"),
+                    std::vector<std::uint8_t>(tooLong.begin(), tooLong.end()));
     r = with({"--key", "ID", "-o", dir.file("out.dbf"), "--resolutions", dir.file("long.json")});
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err, HasSubstr("does not fit field NAME"));

@@ -3,6 +3,8 @@
 // records reordered, a field added or dropped), checked by properties that
 // hold whatever the edits were.
 
+#include "compare/merge3.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include <tuple>
 #include <vector>
 
-#include "compare/merge3.h"
 #include "compare/record_hash.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
@@ -25,12 +26,12 @@
 namespace quorvel::results {
 namespace {
 
-using test::Cell;
-using test::Table;
 using test::addExtra;
+using test::Cell;
 using test::dropColumn;
 using test::randomBase;
 using test::randomEdit;
+using test::Table;
 using test::writeTable;
 
 // A table as a set: its field definitions and its records, each as its
@@ -77,8 +78,8 @@ class Merge3Test : public ::testing::Test {
 
     // Merges the three (conflicts keeping ours), writes the result and
     // returns its contents; conflicts gets (kind, key, field, values).
-    Contents merge(const Table& base, const Table& ours, const Table& theirs,
-                   compare::Pairing by, ConflictSet* conflicts = nullptr, bool swapped = false) {
+    Contents merge(const Table& base, const Table& ours, const Table& theirs, compare::Pairing by,
+                   ConflictSet* conflicts = nullptr, bool swapped = false) {
         const std::string paths[3] = {write(base), write(ours), write(theirs)};
         foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
         compare::Merge3Options options;
@@ -91,9 +92,10 @@ class Merge3Test : public ::testing::Test {
                 values += c.value[s] ? foxpro::textForm(*c.value[s], foxpro::TextLocale::c()) + "/"
                                      : std::string("-/");
             if (conflicts)
-                conflicts->emplace(compare::conflictKindName(c.kind), c.key,
-                                   c.field < 0 ? "" : result.fields[static_cast<std::size_t>(c.field)].info.name,
-                                   values);
+                conflicts->emplace(
+                    compare::conflictKindName(c.kind), c.key,
+                    c.field < 0 ? "" : result.fields[static_cast<std::size_t>(c.field)].info.name,
+                    values);
         }
         conflictCount_ = result.conflicts.size();
         Merge3Inputs inputs;
@@ -121,7 +123,8 @@ TEST_F(Merge3Test, OneSideEditedGivesThatSideWithoutConflicts) {
         if (seed % 3 == 0) addExtra(edited, rng);
         if (seed % 4 == 0) dropColumn(edited, 1);
         for (auto by : {compare::Pairing::Key, compare::Pairing::Content}) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + (by == compare::Pairing::Key ? " key" : " content"));
+            SCOPED_TRACE("seed " + std::to_string(seed) +
+                         (by == compare::Pairing::Key ? " key" : " content"));
             const Contents want = contents(edited);
             EXPECT_EQ(merge(base, base, edited, by), want);  // merge(A, A, T) = T
             EXPECT_EQ(conflictCount_, 0u);
@@ -201,7 +204,9 @@ TEST_F(Merge3Test, DefinitionChangesApplyWhenEveryValueFits) {
 // One conflict of each kind, and what each resolution keeps.
 TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     Table base;
-    base.rows = {{1, {0, 0, 0, 0, 0, 0, 0, 0}}, {2, {0, 0, 0, 0, 0, 0, 0, 0}}, {3, {0, 0, 0, 0, 0, 0, 0, 0}}};
+    base.rows = {{1, {0, 0, 0, 0, 0, 0, 0, 0}},
+                 {2, {0, 0, 0, 0, 0, 0, 0, 0}},
+                 {3, {0, 0, 0, 0, 0, 0, 0, 0}}};
     Table ours = base, theirs = base;
     ours.rows[0].second[0] = 1;  // NAME of 1: bob against cy
     theirs.rows[0].second[0] = 2;
@@ -217,7 +222,8 @@ TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     options.pairing = {compare::Pairing::Key, {"ID"}};
     compare::Merge3Result result = compare::merge3(b, o, t, options);
     std::multiset<std::string> kinds;
-    for (const auto& c : result.conflicts) kinds.insert(std::string(compare::conflictKindName(c.kind)) + " " + c.key);
+    for (const auto& c : result.conflicts)
+        kinds.insert(std::string(compare::conflictKindName(c.kind)) + " " + c.key);
     EXPECT_EQ(kinds, (std::multiset<std::string>{"both_changed 1", "deleted_and_changed 2",
                                                  "both_added 9", "dropped_and_changed "}));
     for (std::size_t i = 0; i < result.conflicts.size(); ++i) {
@@ -238,7 +244,7 @@ TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     writeMergedTable(result, inputs, *target, "resolved", false, {}, paths[1]);
     foxpro::TableReader out(dir_.file("resolved.dbf"));
     EXPECT_EQ(out.findField("COUNT"), -1);  // dropped, as theirs did
-    ASSERT_EQ(out.liveCount(), 3);  // 1, 3 and 9; 2 deleted, as theirs did
+    ASSERT_EQ(out.liveCount(), 3);          // 1, 3 and 9; 2 deleted, as theirs did
     const auto name = [&](std::int64_t n) {
         return out.valueAt(out.liveIndex(n), out.findField("NAME")).str();
     };

@@ -18,7 +18,8 @@ Cell cellOf(const Column& c, int choice) {
         case 'C':
             return Cell::text(texts[choice % 4]);
         case 'N':
-            return Cell::number(std::vector<std::string>{"1.50", "2.00", "-3.25", "0.00"}[choice % 4]);
+            return Cell::number(
+                std::vector<std::string>{"1.50", "2.00", "-3.25", "0.00"}[choice % 4]);
         case 'Y':
             return Cell::currency(std::vector<std::int64_t>{0, 12500, -5000, 7}[choice % 4]);
         case 'D':
@@ -45,9 +46,9 @@ int randomChoice(std::mt19937& rng, const Column& c, bool nulls) {
 
 const std::vector<Column>& tripleColumns() {
     static const std::vector<Column> columns = {
-        {"NAME", 'C', 6, 0, true},  {"QTY", 'N', 7, 2, true},      {"COST", 'Y', 8, 0, false},
-        {"DAY", 'D', 8, 0, true},   {"STAMP", 'T', 8, 0, false},   {"OK", 'L', 1, 0, false},
-        {"NOTE", 'M', 4, 0, true},  {"COUNT", 'I', 4, 0, false}};
+        {"NAME", 'C', 6, 0, true}, {"QTY", 'N', 7, 2, true},    {"COST", 'Y', 8, 0, false},
+        {"DAY", 'D', 8, 0, true},  {"STAMP", 'T', 8, 0, false}, {"OK", 'L', 1, 0, false},
+        {"NOTE", 'M', 4, 0, true}, {"COUNT", 'I', 4, 0, false}};
     return columns;
 }
 

@@ -61,9 +61,9 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     putToday(&header_[dbf::kHeaderUpdateDate]);
     dbf::putLe16(&header_[dbf::kHeaderLength], static_cast<std::uint16_t>(length));
     dbf::putLe16(&header_[dbf::kHeaderRecordLength], static_cast<std::uint16_t>(recordLength));
-    std::uint8_t flags = style.tableFlags &
-                         static_cast<std::uint8_t>(~(dbf::kTableFlagCdx | dbf::kTableFlagMemo |
-                                                     dbf::kTableFlagContainer));
+    std::uint8_t flags =
+        style.tableFlags & static_cast<std::uint8_t>(~(dbf::kTableFlagCdx | dbf::kTableFlagMemo |
+                                                       dbf::kTableFlagContainer));
     if (anyMemo) flags |= dbf::kTableFlagMemo;
     header_[dbf::kHeaderTableFlags] = flags;
     header_[dbf::kHeaderCodePageMark] = style.codePageMark;
@@ -75,16 +75,16 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
         d[dbf::kDescriptorType] = static_cast<std::uint8_t>(letter);
         dbf::putLe32(d + dbf::kDescriptorOffset, static_cast<std::uint32_t>(fieldOffset));
         d[dbf::kDescriptorLength] = static_cast<std::uint8_t>(width & 0xFF);
-        d[dbf::kDescriptorDecimals] = static_cast<std::uint8_t>(
-            letter == 'C' && width > 255 ? width >> 8 : decimals);
+        d[dbf::kDescriptorDecimals] =
+            static_cast<std::uint8_t>(letter == 'C' && width > 255 ? width >> 8 : decimals);
         d[dbf::kDescriptorFlags] = fieldFlags;
         at += dbf::kDescriptorSize;
         return d;
     };
     for (std::size_t i = 0; i < fields_.size(); ++i) {
         const FieldInfo& f = fields_[i];
-        std::uint8_t fieldFlags = (f.nullable ? dbf::kFieldFlagNullable : 0) |
-                                  (f.binary ? dbf::kFieldFlagBinary : 0);
+        std::uint8_t fieldFlags =
+            (f.nullable ? dbf::kFieldFlagNullable : 0) | (f.binary ? dbf::kFieldFlagBinary : 0);
         if (fields[i].autoFlag) fieldFlags |= dbf::kFieldFlagAutoIncrement;
         std::uint8_t* d = descriptor(f.name, f.letter, f.offset, f.width, f.decimals, fieldFlags);
         if (fields[i].autoFlag)
@@ -98,14 +98,16 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     blank_.assign(static_cast<std::size_t>(recordLength), 0);
     blank_[0] = dbf::kRecordLive;
     record_ = blank_;
-    for (std::size_t i = 0; i < fields_.size(); ++i) putEncoded(static_cast<int>(i), blankField(fields_[i]));
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        putEncoded(static_cast<int>(i), blankField(fields_[i]));
     blank_ = record_;
 
     table_ = std::make_unique<FileSink>(FileSink::createNew(tablePath, name_));
     table_->append(header_.data(), header_.size());
     if (anyMemo) {
         memoSink_ = std::make_unique<FileSink>(FileSink::createNew(memoPath, name_));
-        memo_ = std::make_unique<MemoWriter>(MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
+        memo_ =
+            std::make_unique<MemoWriter>(MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
     }
 }
 
