@@ -122,9 +122,10 @@ TEST_F(Merge3Test, OneSideEditedGivesThatSideWithoutConflicts) {
         Table edited = randomEdit(base, rng);
         if (seed % 3 == 0) addExtra(edited, rng);
         if (seed % 4 == 0) dropColumn(edited, 1);
-        for (auto by : {compare::Pairing::Key, compare::Pairing::Content}) {
-            SCOPED_TRACE("seed " + std::to_string(seed) +
-                         (by == compare::Pairing::Key ? " key" : " content"));
+        for (auto by :
+             {compare::Pairing::Key, compare::Pairing::Content, compare::Pairing::Position}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " " +
+                         std::string(compare::pairingWord(by)));
             const Contents want = contents(edited);
             EXPECT_EQ(merge(base, base, edited, by), want);  // merge(A, A, T) = T
             EXPECT_EQ(conflictCount_, 0u);
