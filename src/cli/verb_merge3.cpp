@@ -16,6 +16,7 @@
 #include "compare/auto_key.h"
 #include "compare/merge3.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
@@ -84,9 +85,11 @@ Operand openOperand(const std::string& text, int codePage) {
     } else if (isTableFile(text)) {
         sourcePath = foxpro::parentFolder(text);
         op.table = foxpro::fileNameOf(text);
+    } else if (foxpro::platform::pathKind(text) == foxpro::platform::PathKind::Missing) {
+        throw std::runtime_error(text + ": no such file");
     } else {
-        throw std::runtime_error(text +
-                                 ": no table file; a table of a source is written SOURCE::TABLE");
+        throw std::runtime_error(text + ": no table file; a table of a source is written " +
+                                 "SOURCE::TABLE");
     }
     op.descriptor = sourceOf(sourcePath, codePage);
     op.source = foxpro::DataSource::open(op.descriptor.dataPath(), codePage);

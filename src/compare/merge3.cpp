@@ -139,7 +139,7 @@ class KeyReader {
                 index[s] = t.reader(s).findField(name);
                 if (index[s] < 0)
                     throw std::invalid_argument("key field " + name + " not found in " +
-                                                t.reader(s).fileName());
+                                                t.reader(s).path());
             }
             Part part;
             for (int s = 0; s < 3; ++s) part.index[s] = index[s];
@@ -682,8 +682,8 @@ class Merger {
             }
             if (misfit.empty()) continue;
             result_.notes.push_back("field " + field.info.name + ": the new definition of " +
-                                    t_.reader(by).fileName() + " does not hold every value (" +
-                                    misfit + "); it keeps that of " + t_.reader(other).fileName());
+                                    t_.reader(by).path() + " does not hold every value (" + misfit +
+                                    "); it keeps that of " + t_.reader(other).path());
             field.info = t_.reader(other).field(field.index[other]);
             field.definedBy = static_cast<MergeSide>(other);
         }
