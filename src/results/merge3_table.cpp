@@ -31,11 +31,15 @@ std::vector<foxpro::FieldToWrite> fieldsOf(const compare::Merge3Result& result,
         w.info = f.info;
         const int by = static_cast<int>(f.definedBy);
         const foxpro::TableReader& reader = *inputs.side[by];
-        // An autoincrement field keeps its counter as its table had it.
+        // The name as the header stores it (a container's long name is
+        // for the container), and an autoincrement field's counter as its
+        // table had it.
+        int visible = 0;
         for (const auto& d : reader.descriptors()) {
-            if (d.letter != 'I' || d.name != reader.field(f.index[by]).name) continue;
-            if ((d.flags & foxpro::dbf::kFieldFlagAutoIncrement) ==
-                foxpro::dbf::kFieldFlagAutoIncrement) {
+            if (d.letter == foxpro::dbf::kNullFlagsLetter || visible++ != f.index[by]) continue;
+            w.info.name = d.name;
+            if (d.letter == 'I' && (d.flags & foxpro::dbf::kFieldFlagAutoIncrement) ==
+                                       foxpro::dbf::kFieldFlagAutoIncrement) {
                 w.autoFlag = true;
                 std::copy(d.raw.begin() + foxpro::dbf::kDescriptorAutoNext,
                           d.raw.begin() + foxpro::dbf::kDescriptorAutoStep + 1, w.autoIncrement);
