@@ -53,11 +53,12 @@ constexpr const char* kDetails =
     "Conflicts never resolve silently: --strategy fail (the default) writes nothing\n"
     "and lists them; ours and theirs keep that side in each.  --conflicts FILE\n"
     "writes them as JSON, one object per conflict: kind, key (the key's values;\n"
-    "null without --key), field, base, ours, theirs (values as text, null for null\n"
-    "or where a side has none), deleted or dropped (the side that did), and\n"
-    "\"resolution\": null.  Set each resolution to \"ours\", \"theirs\", \"base\" or\n"
-    "{\"value\": TEXT} (a field's own value; null for null) and give the file back\n"
-    "with --resolutions FILE; conflicts left null stay conflicts.\n"
+    "null without --key), field, records (its numbers in base, ours and theirs),\n"
+    "base, ours, theirs (values as text, null for null or where a side has none),\n"
+    "deleted or dropped (the side that did), and \"resolution\": null.  Set each\n"
+    "resolution to \"ours\", \"theirs\", \"base\" or {\"value\": TEXT} (a field's own\n"
+    "value; null for null) and give the file back with --resolutions FILE;\n"
+    "conflicts left null stay conflicts.\n"
     "git configuration:\n"
     "  git config merge.quorvel.driver 'quorvel-cli merge3 --git %O %A %B %P'\n"
     "  echo '*.dbf merge=quorvel' >> .gitattributes\n"
@@ -137,6 +138,17 @@ const char* missingSide(const compare::Merge3Result& result, const compare::Merg
     return result.records[static_cast<std::size_t>(c.record)].record[1] == 0 ? "ours" : "theirs";
 }
 
+// The record numbers of a record's conflict in base, ours and theirs
+// (null where a side has none), for finding it without a key.
+std::string recordsJson(const compare::Merge3Result& result, const compare::MergeConflict& c) {
+    if (c.record < 0) return "null";
+    const auto& m = result.records[static_cast<std::size_t>(c.record)];
+    std::string out = "[";
+    for (int s = 0; s < 3; ++s)
+        out += (s ? ", " : "") + (m.record[s] ? std::to_string(m.record[s]) : std::string("null"));
+    return out + "]";
+}
+
 std::string conflictsJson(const compare::Merge3Result& result, bool byKey) {
     std::string out = "{\"conflicts\": [\n";
     for (std::size_t i = 0; i < result.conflicts.size(); ++i) {
@@ -145,6 +157,7 @@ std::string conflictsJson(const compare::Merge3Result& result, bool byKey) {
         out += ", \"key\": " + (byKey && c.record >= 0 ? jsonQuoted(c.key) : std::string("null"));
         out += ", \"field\": " +
                (c.field < 0 ? std::string("null") : jsonQuoted(fieldName(result, c)));
+        out += ", \"records\": " + recordsJson(result, c);
         out += ", \"base\": " + jsonValue(c.value[0]);
         out += ", \"ours\": " + jsonValue(c.value[1]);
         out += ", \"theirs\": " + jsonValue(c.value[2]);
@@ -160,7 +173,10 @@ std::string conflictsJson(const compare::Merge3Result& result, bool byKey) {
 
 std::string conflictLine(const compare::Merge3Result& result, const compare::MergeConflict& c) {
     std::string line = std::string("conflict ") + compare::conflictKindName(c.kind);
-    if (!c.key.empty()) line += ", key " + c.key;
+    if (!c.key.empty())
+        line += ", key " + c.key;
+    else if (c.record >= 0)
+        line += ", records " + recordsJson(result, c);
     if (c.field >= 0) line += ", field " + fieldName(result, c);
     if (c.kind == compare::ConflictKind::DeletedAndChanged ||
         c.kind == compare::ConflictKind::DroppedAndChanged)

@@ -171,7 +171,8 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
                                  "ours \"Anna    \", theirs \"Annie   \""));
     EXPECT_FALSE(test::readText(dir.file("out.dbf")).size());
     std::string json = test::readText(dir.file("c.json"));
-    EXPECT_THAT(json, HasSubstr("\"kind\": \"both_changed\", \"key\": \"1\", \"field\": \"NAME\""));
+    EXPECT_THAT(json, HasSubstr("\"kind\": \"both_changed\", \"key\": \"1\", \"field\": \"NAME\", "
+                                "\"records\": [1, 1, 1], \"base\": \"Ann     \""));
 
     // A value that does not fit: no table, and nothing left behind.
     const std::string open = "\"resolution\": null";
