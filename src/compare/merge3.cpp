@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "compare/case_fold.h"
+#include "compare/field_pairing.h"
 #include "compare/hash_alignment.h"
 #include "compare/record_hash.h"
 #include "compare/stretch_pairing.h"
@@ -83,33 +84,54 @@ class Tables {
     foxpro::TextLocale locale_;
 };
 
-int findField(const foxpro::TableReader& r, const std::string& name) {
-    return r.findField(name);
+std::vector<std::string> namesOf(const foxpro::TableReader& r) {
+    std::vector<std::string> names;
+    for (int i = 0; i < r.fieldCount(); ++i) names.push_back(r.field(i).name);
+    return names;
 }
 
 // The result's fields: ours' in their order, then those only theirs has
-// (added by theirs, or kept by theirs where ours dropped them).
+// (added by theirs, or kept by theirs where ours dropped them).  Fields
+// pair as the comparison pairs them (field_pairing.h).
 std::vector<MergedField> planFields(const Tables& t, const CompareOptions& options,
                                     std::vector<bool>& ignored) {
+    const auto base = namesOf(t.reader(kBase));
+    const auto ours = namesOf(t.reader(kOurs));
+    const auto theirs = namesOf(t.reader(kTheirs));
+    const FieldPairing oursBase = pairFieldNames(ours, base);
+    const FieldPairing oursTheirs = pairFieldNames(ours, theirs);
+    const FieldPairing theirsBase = pairFieldNames(theirs, base);
     std::vector<MergedField> fields;
-    auto add = [&](const std::string& name, int definedBy) {
+    auto add = [&](int b, int o, int th, int definedBy) {
         MergedField f;
-        for (int s = 0; s < 3; ++s) f.index[s] = findField(t.reader(s), name);
+        f.index[kBase] = b;
+        f.index[kOurs] = o;
+        f.index[kTheirs] = th;
         const auto def = [&](int s) { return t.reader(s).field(f.index[s]); };
         int by = definedBy;
         // A definition changed on one side only is that side's.
-        if (f.index[kBase] >= 0 && f.index[kOurs] >= 0 && f.index[kTheirs] >= 0 &&
-            sameDefinition(def(kBase), def(kOurs)) && !sameDefinition(def(kBase), def(kTheirs)))
+        if (b >= 0 && o >= 0 && th >= 0 && sameDefinition(def(kBase), def(kOurs)) &&
+            !sameDefinition(def(kBase), def(kTheirs)))
             by = kTheirs;
         f.info = def(by);
         f.definedBy = static_cast<MergeSide>(by);
         fields.push_back(f);
     };
-    const auto& ours = t.reader(kOurs);
-    for (int i = 0; i < ours.fieldCount(); ++i) add(ours.field(i).name, kOurs);
-    const auto& theirs = t.reader(kTheirs);
-    for (int i = 0; i < theirs.fieldCount(); ++i)
-        if (ours.findField(theirs.field(i).name) < 0) add(theirs.field(i).name, kTheirs);
+    std::vector<bool> theirsTaken(theirs.size(), false);
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        const int b = oursBase.partner1[i];
+        int th = oursTheirs.partner1[i];
+        if (th < 0 && b >= 0) th = theirsBase.partner2[static_cast<std::size_t>(b)];
+        if (th >= 0 && theirsTaken[static_cast<std::size_t>(th)]) th = -1;
+        if (th >= 0) theirsTaken[static_cast<std::size_t>(th)] = true;
+        add(b, static_cast<int>(i), th, kOurs);
+    }
+    for (std::size_t j = 0; j < theirs.size(); ++j) {
+        if (theirsTaken[j]) continue;
+        int b = theirsBase.partner1[j];
+        if (b >= 0 && oursBase.partner2[static_cast<std::size_t>(b)] >= 0) b = -1;
+        add(b, -1, static_cast<int>(j), kTheirs);
+    }
     for (auto& f : fields) {
         bool skip = false;
         for (const auto& name : options.ignoredFields)
