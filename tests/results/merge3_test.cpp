@@ -32,6 +32,7 @@ using test::dropColumn;
 using test::randomBase;
 using test::randomEdit;
 using test::Table;
+using test::TableBuilder;
 using test::writeTable;
 
 // A table as a set: its field definitions and its records, each as its
@@ -200,6 +201,32 @@ TEST_F(Merge3Test, DefinitionChangesApplyWhenEveryValueFits) {
     EXPECT_EQ(result.fields[1].info.width, 6);  // NAME, after ID
     ASSERT_EQ(result.notes.size(), 1u);
     EXPECT_NE(result.notes[0].find("field NAME"), std::string::npos) << result.notes[0];
+}
+
+// A free copy of a container's table keeps ten characters of each long
+// name: its fields are the container's, as the comparison pairs them.
+TEST_F(Merge3Test, FieldsPairByTheTenCharactersOfALongName) {
+    const std::string container = test::writeSampleContainer(dir_.path());
+    TableBuilder copy(0x30);
+    copy.field("CUSTOMER_N", 'I', 4).field("COMPANY_NA", 'C', 20).field("CITY", 'C', 10);
+    copy.record({Cell::integer32(1), Cell::text("Cascade Coffee"), Cell::text("Paris")});
+    copy.record({Cell::integer32(2), Cell::text("Blue Mill"), Cell::text("Milan")});
+    copy.write(dir_.file("copy.dbf"));
+    auto shop = foxpro::DataSource::open(container);
+    const auto base = shop->openTable("customers");
+    const auto theirs = shop->openTable("customers");
+    foxpro::TableReader ours(dir_.file("copy.dbf"));
+    compare::Merge3Options options;
+    options.pairing.by = compare::Pairing::Content;
+    const compare::Merge3Result result = compare::merge3(*base, ours, *theirs, options);
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(result.records.size(), 2u);
+    ASSERT_EQ(result.fields.size(), 3u);
+    for (const auto& f : result.fields) {
+        EXPECT_FALSE(f.dropped) << f.info.name;
+        EXPECT_GE(f.index[0], 0) << f.info.name;
+        EXPECT_GE(f.index[2], 0) << f.info.name;
+    }
 }
 
 // One conflict of each kind, and what each resolution keeps.
