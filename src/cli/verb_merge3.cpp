@@ -356,7 +356,12 @@ int runMerge3(const Arguments& args) {
     try {
         if (git) {
             out = operands[1];
-            results::writeMergedTableOver(result, inputs, out);
+            results::writeMergedTableOver(result, inputs, out, [&] {
+                for (auto& side : sides) {
+                    side.reader.reset();
+                    side.source.reset();
+                }
+            });
         } else {
             out = args.value("output");
             const std::string folder = foxpro::parentFolder(out);

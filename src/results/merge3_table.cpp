@@ -161,7 +161,7 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
 }
 
 void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Inputs& inputs,
-                          const std::string& path) {
+                          const std::string& path, const std::function<void()>& release) {
     const std::string folder = foxpro::parentFolder(path);
     const std::string hidden = folder + "/" + foxpro::temporaryName(".dbf");
     const std::string memo = folder + "/" + foxpro::temporaryName(".fpt");
@@ -179,6 +179,7 @@ void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Input
         foxpro::platform::removeFile(memo);
         throw;
     }
+    if (release) release();
     if (auto error = foxpro::platform::moveReplacing(hidden, path)) {
         foxpro::platform::removeFile(hidden);
         throw foxpro::FoxProError(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,10 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
 
 // The same written over the file at path, whatever its name: built under a
 // temporary name beside it and moved over it in one step (a memo file
-// beside a table named so has no name; memo fields make it fail).
+// beside a table named so has no name; memo fields make it fail).  release
+// is called between the two, to let go of the inputs (path is often one of
+// them, which some systems do not replace while it is open).
 void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Inputs& inputs,
-                          const std::string& path);
+                          const std::string& path, const std::function<void()>& release = {});
 
 }  // namespace quorvel::results
