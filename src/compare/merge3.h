@@ -25,7 +25,8 @@ class TableReader;
 namespace quorvel::compare {
 
 // Where a value of the result comes from: one of the three tables, or a
-// value a resolution gave.
+// value a resolution gave (none given: the field's blank, for a field no
+// side of the record has).
 enum class MergeSide : std::uint8_t { Base = 0, Ours = 1, Theirs = 2, Given = 3 };
 
 enum class ConflictKind : std::uint8_t {
@@ -46,7 +47,8 @@ struct MergedField {
 };
 
 // A record of the result, in the result's order: ours' records in their
-// order, then those only theirs added, in theirs' order.
+// order, then those only theirs has (added, or changed where ours deleted
+// them), in theirs' order.
 struct MergedRecord {
     std::int64_t record[3] = {0, 0, 0};  // live record numbers (1-based), 0: none on that side
     std::vector<MergeSide> from;         // per result field: whose value it takes
