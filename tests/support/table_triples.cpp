@@ -10,12 +10,14 @@ namespace quorvel::test {
 namespace {
 
 const Column kExtra = {"EXTRA", 'C', 4, 0, false};
+const Column kVaryingExtra = {"EXTRA", 'V', 5, 0, true};
 
 Cell cellOf(const Column& c, int choice) {
     if (choice < 0) return Cell::null();
     static const char* const texts[] = {"ann", "bob", "cy", ""};
     switch (c.letter) {
         case 'C':
+        case 'V':
             return Cell::text(texts[choice % 4]);
         case 'N':
             return Cell::number(
@@ -86,9 +88,10 @@ Table randomEdit(const Table& base, std::mt19937& rng, bool nulls) {
     return t;
 }
 
-void addExtra(Table& t, std::mt19937& rng) {
-    t.columns.push_back(kExtra);
-    for (auto& row : t.rows) row.second.push_back(randomChoice(rng, kExtra, false));
+void addExtra(Table& t, std::mt19937& rng, bool varying) {
+    const Column& extra = varying ? kVaryingExtra : kExtra;
+    t.columns.push_back(extra);
+    for (auto& row : t.rows) row.second.push_back(randomChoice(rng, extra, varying));
 }
 
 void dropColumn(Table& t, std::size_t column) {

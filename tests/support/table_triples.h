@@ -35,8 +35,9 @@ Table randomBase(std::mt19937& rng, int rows, bool nulls = true);
 // A copy of base: about one record in seven deleted, one in three with a
 // cell changed, up to two records inserted with keys of 100..103, shuffled.
 Table randomEdit(const Table& base, std::mt19937& rng, bool nulls = true);
-// A column EXTRA C(4) with values, at the end.
-void addExtra(Table& t, std::mt19937& rng);
+// A column EXTRA with values, at the end: C(4), or with varying a
+// nullable V(5) (varlength and null bits).
+void addExtra(Table& t, std::mt19937& rng, bool varying = false);
 void dropColumn(Table& t, std::size_t column);
 
 // Writes the table as a Visual FoxPro table (and its .fpt).
