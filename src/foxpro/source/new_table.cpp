@@ -199,12 +199,19 @@ void NewTable::carryIndexOf(std::string table1Name, bool alwaysScript) {
     alwaysScript_ = alwaysScript;
 }
 
+void NewTable::carryIndexFrom(std::string table1Path, bool alwaysScript) {
+    table1Path_ = std::move(table1Path);
+    alwaysScript_ = alwaysScript;
+}
+
 std::string NewTable::buildIndex() {
-    if (table1Name_.empty()) return {};
+    if (table1Name_.empty() && table1Path_.empty()) return {};
     const std::string hidden = target_.folder + "/" + hiddenName_;
     platform::removeFile(hidden + ".cdx");
-    const auto table1 = source_.openTable(table1Name_);
-    const std::string container = source_.isContainer() ? fileNameOf(source_.path()) : "";
+    const auto table1 = table1Path_.empty() ? source_.openTable(table1Name_)
+                                            : std::make_unique<TableReader>(table1Path_);
+    const std::string container =
+        source_.isContainer() && table1Path_.empty() ? fileNameOf(source_.path()) : "";
     CarriedIndex carried =
         carryStructuralIndex(*table1, hidden + ".dbf", hidden + ".cdx", stemOf(target_.tableFile),
                              container, alwaysScript_);

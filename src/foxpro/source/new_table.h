@@ -77,6 +77,8 @@ class NewTable {
     // records the table has then, and a script beside it (NAME.prg) of what
     // could not be carried, or always when alwaysScript.
     void carryIndexOf(std::string table1Name, bool alwaysScript);
+    // The same for the table file at table1Path, wherever it lies.
+    void carryIndexFrom(std::string table1Path, bool alwaysScript);
 
     // Puts the table on disk and then in place (table_replacement.h), memo
     // file and index with it, replacing what checkNewTable allowed.  Throws
@@ -102,6 +104,7 @@ class NewTable {
     std::string hiddenName_;
     bool committed_ = false;
     std::string table1Name_;  // whose index is carried, "" for none
+    std::string table1Path_;  // or the table file whose index is carried
     bool alwaysScript_ = false;
     std::vector<std::string> indexMessages_;
     std::string scriptNote_;

@@ -1,0 +1,416 @@
+// quorvel-cli merge3: the three-way merge of an ancestor and two edited
+// copies of it, also as git's merge driver.
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/cli_common.h"
+#include "cli/json_reader.h"
+#include "cli/table_operands.h"
+#include "cli/verbs.h"
+#include "compare/auto_key.h"
+#include "compare/merge3.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/platform/regular_file.h"
+#include "foxpro/read/file_names.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/text/text_form.h"
+#include "results/merge3_table.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+constexpr const char* kVerb = "merge3";
+
+constexpr const char* kDescription =
+    "Merges two edited copies of a table, OURS and THEIRS, against BASE, the table\n"
+    "they both started from, into OUT: every change of either side is taken; where\n"
+    "both sides changed one value differently, that is a conflict.  Each operand is a\n"
+    "table file (customers.dbf) or SOURCE::TABLE, a table of a folder or container.\n"
+    "  A value changed on one side only is taken from that side; the same new value\n"
+    "on both sides is taken once; different new values: conflict both_changed.\n"
+    "  A record added on one side is added (ours' records keep their order, theirs'\n"
+    "new ones follow); added on both with one key and equal values, once; with\n"
+    "different values: conflict both_added.  Deleted on one side and unchanged on\n"
+    "the other: deleted; changed on the other: conflict deleted_and_changed.\n"
+    "  A field added on one side is added with its values; dropped on one side and\n"
+    "changed on the other: conflict dropped_and_changed.  A type or width change of\n"
+    "one side applies when every value fits it.\n"
+    "  The comparison options decide which values are equal.  OUT appears whole or\n"
+    "not at all, with its memo file and ours' index rebuilt, and has ours' header\n"
+    "(file type, flags, code page).\n"
+    "  Records pair by content unless --key or --position is given.  As git's merge\n"
+    "driver (--git %O %A %B %P) the result replaces %A in one step.\n";
+
+constexpr const char* kDetails =
+    "Conflicts never resolve silently: --strategy fail (the default) writes nothing\n"
+    "and lists them; ours and theirs keep that side in each.  --conflicts FILE\n"
+    "writes them as JSON, one object per conflict: kind, key (the key's values;\n"
+    "null without --key), field, records (its numbers in base, ours and theirs),\n"
+    "base, ours, theirs (values as text, null for null or where a side has none),\n"
+    "deleted or dropped (the side that did), and \"resolution\": null.  Set each\n"
+    "resolution to \"ours\", \"theirs\", \"base\" or {\"value\": TEXT} (a field's own\n"
+    "value; null for null) and give the file back with --resolutions FILE;\n"
+    "conflicts left null stay conflicts.\n"
+    "git configuration:\n"
+    "  git config merge.quorvel.driver 'quorvel-cli merge3 --git %O %A %B %P'\n"
+    "  echo '*.dbf merge=quorvel' >> .gitattributes\n"
+    "Exit status: 0 merged, 1 conflicts left (nothing written), 2 failure.\n";
+
+// One operand: a table file, or SOURCE::TABLE.
+struct Operand {
+    std::string text;
+    std::unique_ptr<foxpro::DataSource> source;
+    std::string table;
+    std::unique_ptr<foxpro::TableReader> reader;
+    data::SourceDescriptor descriptor;
+    std::string path;  // the table file
+};
+
+Operand openOperand(const std::string& text, int codePage) {
+    Operand op;
+    op.text = text;
+    const auto split = text.rfind("::");
+    std::string sourcePath;
+    if (split != std::string::npos) {
+        sourcePath = text.substr(0, split);
+        op.table = text.substr(split + 2);
+        if (op.table.empty()) throw std::runtime_error(text + ": no table named after '::'");
+    } else if (isTableFile(text)) {
+        sourcePath = foxpro::parentFolder(text);
+        op.table = foxpro::fileNameOf(text);
+    } else if (foxpro::platform::pathKind(text) == foxpro::platform::PathKind::Missing) {
+        throw std::runtime_error(text + ": no such file");
+    } else {
+        throw std::runtime_error(text + ": no table file; a table of a source is written " +
+                                 "SOURCE::TABLE");
+    }
+    op.descriptor = sourceOf(sourcePath, codePage);
+    op.source = foxpro::DataSource::open(op.descriptor.dataPath(), codePage);
+    op.reader = op.source->openTable(op.table);
+    op.path = op.reader->path();
+    return op;
+}
+
+std::string jsonQuoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x", c);
+            out += code;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonValue(const std::optional<foxpro::Value>& value) {
+    if (!value || value->isNull()) return "null";
+    return jsonQuoted(foxpro::textForm(*value, foxpro::TextLocale::c()));
+}
+
+std::string fieldName(const compare::Merge3Result& result, const compare::MergeConflict& c) {
+    return c.field < 0 ? std::string() : result.fields[static_cast<std::size_t>(c.field)].info.name;
+}
+
+// The side that deleted the record, or dropped the field, of a conflict.
+const char* missingSide(const compare::Merge3Result& result, const compare::MergeConflict& c) {
+    if (c.kind == compare::ConflictKind::DroppedAndChanged)
+        return result.fields[static_cast<std::size_t>(c.field)].index[1] < 0 ? "ours" : "theirs";
+    return result.records[static_cast<std::size_t>(c.record)].record[1] == 0 ? "ours" : "theirs";
+}
+
+// The record numbers of a record's conflict in base, ours and theirs
+// (null where a side has none), for finding it without a key.
+std::string recordsJson(const compare::Merge3Result& result, const compare::MergeConflict& c) {
+    if (c.record < 0) return "null";
+    const auto& m = result.records[static_cast<std::size_t>(c.record)];
+    std::string out = "[";
+    for (int s = 0; s < 3; ++s)
+        out += (s ? ", " : "") + (m.record[s] ? std::to_string(m.record[s]) : std::string("null"));
+    return out + "]";
+}
+
+std::string conflictsJson(const compare::Merge3Result& result, bool byKey) {
+    std::string out = "{\"conflicts\": [\n";
+    for (std::size_t i = 0; i < result.conflicts.size(); ++i) {
+        const auto& c = result.conflicts[i];
+        out += "{\"kind\": \"" + std::string(compare::conflictKindName(c.kind)) + "\"";
+        out += ", \"key\": " + (byKey && c.record >= 0 ? jsonQuoted(c.key) : std::string("null"));
+        out += ", \"field\": " +
+               (c.field < 0 ? std::string("null") : jsonQuoted(fieldName(result, c)));
+        out += ", \"records\": " + recordsJson(result, c);
+        out += ", \"base\": " + jsonValue(c.value[0]);
+        out += ", \"ours\": " + jsonValue(c.value[1]);
+        out += ", \"theirs\": " + jsonValue(c.value[2]);
+        if (c.kind == compare::ConflictKind::DeletedAndChanged)
+            out += ", \"deleted\": \"" + std::string(missingSide(result, c)) + "\"";
+        if (c.kind == compare::ConflictKind::DroppedAndChanged)
+            out += ", \"dropped\": \"" + std::string(missingSide(result, c)) + "\"";
+        out += ", \"resolution\": null}";
+        out += i + 1 < result.conflicts.size() ? ",\n" : "\n";
+    }
+    return out + "]}\n";
+}
+
+std::string conflictLine(const compare::Merge3Result& result, const compare::MergeConflict& c) {
+    std::string line = std::string("conflict ") + compare::conflictKindName(c.kind);
+    if (!c.key.empty())
+        line += ", key " + c.key;
+    else if (c.record >= 0)
+        line += ", records " + recordsJson(result, c);
+    if (c.field >= 0) line += ", field " + fieldName(result, c);
+    if (c.kind == compare::ConflictKind::DeletedAndChanged ||
+        c.kind == compare::ConflictKind::DroppedAndChanged)
+        return line + " (" +
+               (c.kind == compare::ConflictKind::DeletedAndChanged ? "deleted" : "dropped") +
+               " by " + missingSide(result, c) + ")";
+    return line + ": base " + jsonValue(c.value[0]) + ", ours " + jsonValue(c.value[1]) +
+           ", theirs " + jsonValue(c.value[2]);
+}
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error(path + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Applies the resolutions of FILE, which must list the merge's conflicts
+// in their order; returns how many it resolved (their entries are marked).
+std::size_t applyResolutions(compare::Merge3Result& result, const std::string& path, bool byKey,
+                             std::vector<bool>& resolved) {
+    JsonValue doc;
+    try {
+        doc = parseJson(readWhole(path));
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(path + ": " + e.what());
+    }
+    const JsonValue* list = doc.member("conflicts");
+    if (!list || list->kind != JsonValue::Kind::Array)
+        throw std::runtime_error(path + ": no \"conflicts\" list");
+    if (list->items.size() != result.conflicts.size())
+        throw std::runtime_error(path + ": lists " + std::to_string(list->items.size()) +
+                                 " conflicts; this merge has " +
+                                 std::to_string(result.conflicts.size()));
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < list->items.size(); ++i) {
+        const JsonValue& entry = list->items[i];
+        const auto& c = result.conflicts[i];
+        const std::string where = path + ": conflict " + std::to_string(i + 1);
+        const JsonValue* kind = entry.member("kind");
+        const JsonValue* field = entry.member("field");
+        const JsonValue* key = entry.member("key");
+        const bool sameField = c.field < 0 ? (!field || field->kind == JsonValue::Kind::Null)
+                                           : (field && field->text == fieldName(result, c));
+        const bool sameKey = !byKey || c.record < 0 || (key && key->text == c.key);
+        if (!kind || kind->text != compare::conflictKindName(c.kind) || !sameField || !sameKey)
+            throw std::runtime_error(where + " is not this merge's " + conflictLine(result, c));
+        const JsonValue* r = entry.member("resolution");
+        if (!r || r->kind == JsonValue::Kind::Null) continue;
+        compare::Resolution resolution;
+        if (r->kind == JsonValue::Kind::String && r->text == "ours") {
+            resolution.keep = compare::MergeSide::Ours;
+        } else if (r->kind == JsonValue::Kind::String && r->text == "theirs") {
+            resolution.keep = compare::MergeSide::Theirs;
+        } else if (r->kind == JsonValue::Kind::String && r->text == "base") {
+            resolution.keep = compare::MergeSide::Base;
+        } else if (const JsonValue* v = r->member("value")) {
+            resolution.keep = compare::MergeSide::Given;
+            if (v->kind == JsonValue::Kind::Null) {
+                resolution.value.kind = foxpro::Literal::Kind::Null;
+            } else if (v->kind == JsonValue::Kind::String || v->kind == JsonValue::Kind::Number) {
+                resolution.value.kind = v->kind == JsonValue::Kind::Number
+                                            ? foxpro::Literal::Kind::Number
+                                            : foxpro::Literal::Kind::Text;
+                resolution.value.text = v->text;
+            } else if (v->kind == JsonValue::Kind::Boolean) {
+                resolution.value.kind = foxpro::Literal::Kind::Logical;
+                resolution.value.logical = v->boolean;
+            } else {
+                throw std::runtime_error(where +
+                                         ": a value is text, a number, true, false or null");
+            }
+        } else {
+            throw std::runtime_error(where +
+                                     ": the resolution is \"ours\", \"theirs\", \"base\" or "
+                                     "{\"value\": ...}");
+        }
+        try {
+            compare::resolveConflict(result, i, resolution);
+        } catch (const std::invalid_argument& e) {
+            throw std::runtime_error(where + ": " + e.what());
+        }
+        resolved[i] = true;
+        ++count;
+    }
+    return count;
+}
+
+int runMerge3(const Arguments& args) {
+    const int codePage = codePageOf(args);
+    const bool git = args.has("git");
+    const std::vector<std::string>& operands = args.operands;
+    if (git != (operands.size() == 4))
+        throw UsageError(git ? "--git takes %O %A %B %P" : "BASE OURS THEIRS, and -o OUT");
+    if (git == args.has("output"))
+        throw UsageError(git ? "--git writes over %A; no -o" : "-o OUT is missing");
+    const std::string strategy = args.value("strategy", "fail");
+    if (strategy != "fail" && strategy != "ours" && strategy != "theirs")
+        throw UsageError("--strategy is fail, ours or theirs");
+
+    compare::Merge3Options options;
+    options.compare = compareOptionsOf(args);
+    options.locale = foxpro::TextLocale::c();
+    if (args.has("position") && (args.has("key") || args.has("align")))
+        throw UsageError("--position excludes --key and --align");
+    options.pairing = pairingOf(args);
+    if (!args.has("key") && !args.has("position")) options.pairing.by = compare::Pairing::Content;
+
+    Operand sides[3];
+    try {
+        for (int s = 0; s < 3; ++s)
+            sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
+    } catch (const std::exception& e) {
+        return failure(kVerb, e.what());
+    }
+    for (const auto& side : sides) warnAboutTable(kVerb, *side.reader);
+
+    compare::Merge3Result result;
+    try {
+        if (options.pairing.by == compare::Pairing::Auto) {
+            const compare::AutoKey key = compare::resolveAutoKey(
+                sides[1].descriptor, sides[2].descriptor, sides[1].table, sides[2].table);
+            options.pairing = key.pairing;
+            // Without a key of its own a table pairs by content: position
+            // only when asked.
+            if (options.pairing.by == compare::Pairing::Position) {
+                options.pairing.by = compare::Pairing::Content;
+                options.pairing.note = "content (no primary or candidate key)";
+            }
+            printMessage(kVerb, compare::pairingDescription(options.pairing));
+        }
+        result = compare::merge3(*sides[0].reader, *sides[1].reader, *sides[2].reader, options);
+    } catch (const std::exception& e) {
+        return failure(kVerb, e.what());
+    }
+    for (const auto& note : result.notes) warn(kVerb, note);
+    const bool byKey = options.pairing.by == compare::Pairing::Key;
+
+    if (args.has("conflicts")) {
+        try {
+            writeTextTo(conflictsJson(result, byKey), args.value("conflicts"),
+                        {sides[0].path, sides[1].path, sides[2].path});
+        } catch (const std::exception& e) {
+            return failure(kVerb, e.what());
+        }
+    }
+    std::vector<bool> resolved(result.conflicts.size(), false);
+    if (args.has("resolutions")) {
+        try {
+            applyResolutions(result, args.value("resolutions"), byKey, resolved);
+        } catch (const std::exception& e) {
+            return failure(kVerb, e.what());
+        }
+    }
+    std::size_t open = 0;
+    for (std::size_t i = 0; i < result.conflicts.size(); ++i) {
+        if (resolved[i]) continue;
+        if (strategy == "fail") {
+            printMessage(kVerb, conflictLine(result, result.conflicts[i]));
+            ++open;
+        } else {
+            compare::Resolution side;
+            side.keep = strategy == "ours" ? compare::MergeSide::Ours : compare::MergeSide::Theirs;
+            compare::resolveConflict(result, i, side);
+        }
+    }
+    if (open > 0) {
+        printMessage(kVerb, std::to_string(open) + (open == 1 ? " conflict" : " conflicts") +
+                                "; nothing written (--strategy, --resolutions)");
+        return 1;
+    }
+
+    results::Merge3Inputs inputs;
+    for (int s = 0; s < 3; ++s) inputs.side[s] = sides[s].reader.get();
+    std::string out;
+    try {
+        if (git) {
+            out = operands[1];
+            results::writeMergedTableOver(result, inputs, out, [&] {
+                for (auto& side : sides) {
+                    side.reader.reset();
+                    side.source.reset();
+                }
+            });
+        } else {
+            out = args.value("output");
+            const std::string folder = foxpro::parentFolder(out);
+            auto target = foxpro::DataSource::open(folder.empty() ? "." : folder, codePage);
+            std::vector<std::string> keep;
+            for (const auto& side : sides)
+                for (auto& file : side.source->tableFiles(side.table))
+                    keep.push_back(std::move(file));
+            for (const auto& text :
+                 results::writeMergedTable(result, inputs, *target, foxpro::fileNameOf(out),
+                                           args.has("force"), keep, sides[1].path))
+                warn(kVerb, text);
+        }
+    } catch (const std::exception& e) {
+        return failure(kVerb, e.what());
+    }
+    std::int64_t records = 0;
+    for (const auto& m : result.records) records += m.kept ? 1 : 0;
+    if (!git)
+        std::printf("%s: %lld records, %zu conflicts resolved\n", out.c_str(),
+                    static_cast<long long>(records), result.conflicts.size());
+    return 0;
+}
+
+const VerbRegistration registration{{
+    kVerb,
+    "merge two edited copies of a table against the table they started from",
+    "BASE OURS THEIRS -o OUT",
+    3,
+    4,
+    {{"output", 'o', "OUT", "the merged table (a file name; .dbf optional)"},
+     {"strategy", 0, "fail|ours|theirs", "what becomes of conflicts (default fail)"},
+     {"conflicts", 0, "FILE", "write the conflicts as JSON ('-': standard output)"},
+     {"resolutions", 0, "FILE", "resolve conflicts as FILE (--conflicts, edited) says"},
+     {"git", 0, "", "git's merge driver: %O %A %B %P, the result over %A"},
+     {"force", 0, "", "replace an existing table OUT (with its memo file,\nindex and .cpg)"},
+     {"position", 0, "", "pair records by position"},
+     keyOption(),
+     alignOption(),
+     ignoreOption(),
+     ignoreTrailingBlanksOption(),
+     ignoreCaseOption(),
+     toleranceOption(),
+     encodingOption()},
+    kDescription,
+    kDetails,
+    runMerge3,
+}};
+
+}  // namespace
+
+}  // namespace quorvel::cli

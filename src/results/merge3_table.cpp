@@ -1,0 +1,191 @@
+#include "results/merge3_table.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <span>
+
+#include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_moves.h"
+#include "foxpro/read/file_names.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/source/new_table.h"
+#include "foxpro/text/code_page_name.h"
+#include "foxpro/write/atomic_file.h"
+#include "foxpro/write/table_writer.h"
+#include "foxpro/write/temporary_files.h"
+
+namespace quorvel::results {
+
+namespace {
+
+using compare::MergeSide;
+
+std::vector<foxpro::FieldToWrite> fieldsOf(const compare::Merge3Result& result,
+                                           const Merge3Inputs& inputs) {
+    std::vector<foxpro::FieldToWrite> fields;
+    for (const auto& f : result.fields) {
+        if (f.dropped) continue;
+        foxpro::FieldToWrite w;
+        w.info = f.info;
+        const int by = static_cast<int>(f.definedBy);
+        const foxpro::TableReader& reader = *inputs.side[by];
+        // The name as the header stores it (a container's long name is
+        // for the container), and an autoincrement field's counter as its
+        // table had it.
+        int visible = 0;
+        for (const auto& d : reader.descriptors()) {
+            if (d.letter == foxpro::dbf::kNullFlagsLetter || visible++ != f.index[by]) continue;
+            w.info.name = d.name;
+            if (d.letter == 'I' && (d.flags & foxpro::dbf::kFieldFlagAutoIncrement) ==
+                                       foxpro::dbf::kFieldFlagAutoIncrement) {
+                w.autoFlag = true;
+                std::copy(d.raw.begin() + foxpro::dbf::kDescriptorAutoNext,
+                          d.raw.begin() + foxpro::dbf::kDescriptorAutoStep + 1, w.autoIncrement);
+            }
+        }
+        fields.push_back(w);
+    }
+    return fields;
+}
+
+foxpro::TableStyle styleOf(const foxpro::TableReader& ours) {
+    foxpro::TableStyle style;
+    style.fileType = ours.fileType();
+    style.tableFlags = ours.tableFlags();
+    style.codePage = ours.layout().codePage;
+    style.codePageMark = ours.codePageOrigin() == foxpro::CodePageOrigin::Mark
+                             ? ours.codePageMark()
+                             : foxpro::dbf::markOfCodePage(style.codePage);
+    const int block = ours.memoBlockSize();
+    if (block > 0 && block < 65536) style.memoBlockSize = static_cast<std::uint16_t>(block);
+    return style;
+}
+
+// The records, field by field from the side each takes it from: its bytes
+// where the definitions agree, else its value converted.
+void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& inputs,
+                  foxpro::TableWriter& writer) {
+    std::vector<std::size_t> columns;  // result field of each written field
+    for (std::size_t f = 0; f < result.fields.size(); ++f)
+        if (!result.fields[f].dropped) columns.push_back(f);
+    // Per written field and side: whether its bytes go over as they are.
+    std::vector<std::array<bool, 3>> copies(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        for (int s = 0; s < 3; ++s) {
+            const int index = result.fields[columns[c]].index[s];
+            copies[c][static_cast<std::size_t>(s)] =
+                index >= 0 && writer.copies(static_cast<int>(c), *inputs.side[s], index);
+        }
+    // A record taken whole from a side stored as the new table stores it
+    // goes over as its bytes.
+    bool whole[3];
+    for (int s = 0; s < 3; ++s)
+        whole[s] = columns.size() == result.fields.size() && writer.copiesWhole(*inputs.side[s]);
+    for (std::size_t r = 0; r < result.records.size(); ++r) {
+        const compare::MergedRecord& m = result.records[r];
+        if (!m.kept) continue;
+        const std::size_t from = m.from.empty() ? 0 : static_cast<std::size_t>(m.from[0]);
+        if (from < 3 && whole[from] && m.record[from] != 0 &&
+            std::all_of(m.from.begin(), m.from.end(), [&](compare::MergeSide s) {
+                return static_cast<std::size_t>(s) == from;
+            })) {
+            const foxpro::TableReader& side = *inputs.side[from];
+            writer.beginRecord();
+            writer.copyRecord(side.storedRecord(side.liveIndex(m.record[from])));
+            writer.endRecord();
+            continue;
+        }
+        std::span<const std::uint8_t> raw[3];
+        for (int s = 0; s < 3; ++s)
+            if (m.record[s] != 0)
+                raw[s] = inputs.side[s]->storedRecord(inputs.side[s]->liveIndex(m.record[s]));
+        writer.beginRecord();
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const std::size_t f = columns[c];
+            const int field = static_cast<int>(c);
+            const MergeSide from = m.from[f];
+            if (from == MergeSide::Given) {
+                const auto at =
+                    result.given.find({static_cast<std::int64_t>(r), static_cast<int>(f)});
+                if (at != result.given.end())
+                    writer.putEncoded(
+                        field,
+                        foxpro::encodeField(writer.fields()[c], writer.storage(), at->second,
+                                            "the resolution of record " + std::to_string(r + 1)));
+                continue;  // no value on any side: blank
+            }
+            const int s = static_cast<int>(from);
+            const int index = result.fields[f].index[s];
+            if (m.record[s] == 0 || index < 0) continue;
+            if (copies[c][static_cast<std::size_t>(s)])
+                writer.copy(field, *inputs.side[s], raw[s], index);
+            else
+                writer.put(field, inputs.side[s]->value(raw[s], index));
+        }
+        writer.endRecord();
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
+                                          const Merge3Inputs& inputs, foxpro::DataSource& target,
+                                          const std::string& name, bool replace,
+                                          const std::vector<std::string>& keep,
+                                          const std::string& oursPath) {
+    foxpro::NewTable table(target, name, replace, keep);
+    const std::string hidden = target.folder() + "/" + table.name();
+    const foxpro::TableReader& ours = *inputs.side[1];
+    {
+        foxpro::TableWriter writer(hidden + ".dbf", hidden + ".fpt", name, fieldsOf(result, inputs),
+                                   styleOf(ours));
+        writeRecords(result, inputs, writer);
+        writer.finish();
+    }
+    // A code page no header mark names goes into a .cpg beside the table.
+    const foxpro::TableStyle style = styleOf(ours);
+    if (style.codePageMark == 0) {
+        foxpro::FileSink cpg = foxpro::FileSink::createNew(hidden + ".cpg", name);
+        cpg.append(foxpro::codePageName(style.codePage));
+        cpg.sync();
+        cpg.close();
+    }
+    if ((ours.tableFlags() & foxpro::dbf::kTableFlagCdx) && !oursPath.empty())
+        table.carryIndexFrom(oursPath, false);
+    table.commit();
+    std::vector<std::string> messages = table.indexMessages();
+    if (!table.scriptNote().empty()) messages.push_back(table.scriptNote());
+    return messages;
+}
+
+void writeMergedTableOver(const compare::Merge3Result& result, const Merge3Inputs& inputs,
+                          const std::string& path, const std::function<void()>& release) {
+    const std::string folder = foxpro::parentFolder(path);
+    const std::string hidden = folder + "/" + foxpro::temporaryName(".dbf");
+    const std::string memo = folder + "/" + foxpro::temporaryName(".fpt");
+    try {
+        foxpro::TableWriter writer(hidden, memo, foxpro::fileNameOf(path), fieldsOf(result, inputs),
+                                   styleOf(*inputs.side[1]));
+        if (writer.hasMemo())
+            throw foxpro::FoxProError(
+                foxpro::kErrorFile,
+                foxpro::fileNameOf(path) + ": a table with memo fields cannot be written here");
+        writeRecords(result, inputs, writer);
+        writer.finish();
+    } catch (...) {
+        foxpro::platform::removeFile(hidden);
+        foxpro::platform::removeFile(memo);
+        throw;
+    }
+    if (release) release();
+    if (auto error = foxpro::platform::moveReplacing(hidden, path)) {
+        foxpro::platform::removeFile(hidden);
+        throw foxpro::FoxProError(
+            foxpro::kErrorFile,
+            foxpro::fileNameOf(path) + ": cannot put the merge in place: " + error.message());
+    }
+}
+
+}  // namespace quorvel::results

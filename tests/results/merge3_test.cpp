@@ -1,0 +1,284 @@
+// The three-way merge on random triples of tables: an ancestor and two
+// copies edited at random (cells, deletes, inserts whose keys collide,
+// records reordered, a field added or dropped), checked by properties that
+// hold whatever the edits were.
+
+#include "compare/merge3.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "compare/record_hash.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/text/text_form.h"
+#include "results/merge3_table.h"
+#include "support/table_builder.h"
+#include "support/table_triples.h"
+
+namespace quorvel::results {
+namespace {
+
+using test::addExtra;
+using test::Cell;
+using test::dropColumn;
+using test::randomBase;
+using test::randomEdit;
+using test::Table;
+using test::TableBuilder;
+using test::writeTable;
+
+// A table as a set: its field definitions and its records, each as its
+// fields' names and text forms in name order.
+struct Contents {
+    std::set<std::string> fields;
+    std::multiset<std::string> records;
+    friend bool operator==(const Contents&, const Contents&) = default;
+};
+
+Contents contentsOf(const std::string& path) {
+    foxpro::TableReader r(path);
+    Contents c;
+    std::vector<int> order(static_cast<std::size_t>(r.fieldCount()));
+    for (int i = 0; i < r.fieldCount(); ++i) {
+        order[static_cast<std::size_t>(i)] = i;
+        const auto& f = r.field(i);
+        c.fields.insert(f.name + ":" + f.letter + std::to_string(f.width) + "," +
+                        std::to_string(f.decimals) + (f.nullable ? "n" : ""));
+    }
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return r.field(a).name < r.field(b).name; });
+    for (std::int64_t i = r.nextLive(0); i < r.storedCount(); i = r.nextLive(i + 1)) {
+        std::string text;
+        for (int f : order) {
+            const foxpro::Value v = r.valueAt(i, f);
+            text += r.field(f).name + "=" +
+                    (v.isNull() ? "<null>" : foxpro::textForm(v, foxpro::TextLocale::c())) + "|";
+        }
+        c.records.insert(text);
+    }
+    return c;
+}
+
+using ConflictSet = std::set<std::tuple<std::string, std::string, std::string, std::string>>;
+
+class Merge3Test : public ::testing::Test {
+  protected:
+    std::string write(const Table& t) {
+        const std::string name = "t" + std::to_string(next_++);
+        writeTable(t, dir_.file(name + ".dbf"));
+        return dir_.file(name + ".dbf");
+    }
+
+    // Merges the three (conflicts keeping ours), writes the result and
+    // returns its contents; conflicts gets (kind, key, field, values).
+    Contents merge(const Table& base, const Table& ours, const Table& theirs, compare::Pairing by,
+                   ConflictSet* conflicts = nullptr, bool swapped = false) {
+        const std::string paths[3] = {write(base), write(ours), write(theirs)};
+        foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
+        compare::Merge3Options options;
+        options.pairing.by = by;
+        if (by == compare::Pairing::Key) options.pairing.keyFields = {"ID"};
+        const compare::Merge3Result result = compare::merge3(b, o, t, options);
+        for (const auto& c : result.conflicts) {
+            std::string values;
+            for (int s : {0, swapped ? 2 : 1, swapped ? 1 : 2})
+                values += c.value[s] ? foxpro::textForm(*c.value[s], foxpro::TextLocale::c()) + "/"
+                                     : std::string("-/");
+            if (conflicts)
+                conflicts->emplace(
+                    compare::conflictKindName(c.kind), c.key,
+                    c.field < 0 ? "" : result.fields[static_cast<std::size_t>(c.field)].info.name,
+                    values);
+        }
+        conflictCount_ = result.conflicts.size();
+        Merge3Inputs inputs;
+        inputs.side[0] = &b;
+        inputs.side[1] = &o;
+        inputs.side[2] = &t;
+        auto target = foxpro::DataSource::open(dir_.path());
+        const std::string out = "out" + std::to_string(next_++);
+        writeMergedTable(result, inputs, *target, out, false, {}, paths[1]);
+        return contentsOf(dir_.file(out + ".dbf"));
+    }
+
+    Contents contents(const Table& t) { return contentsOf(write(t)); }
+
+    test::TempFolder dir_;
+    int next_ = 0;
+    std::size_t conflictCount_ = 0;
+};
+
+TEST_F(Merge3Test, OneSideEditedGivesThatSideWithoutConflicts) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        const Table base = randomBase(rng, 25);
+        Table edited = randomEdit(base, rng);
+        if (seed % 3 == 0) addExtra(edited, rng, seed % 2 == 0);
+        if (seed % 4 == 0) dropColumn(edited, 1);
+        for (auto by :
+             {compare::Pairing::Key, compare::Pairing::Content, compare::Pairing::Position}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " " +
+                         std::string(compare::pairingWord(by)));
+            const Contents want = contents(edited);
+            EXPECT_EQ(merge(base, base, edited, by), want);  // merge(A, A, T) = T
+            EXPECT_EQ(conflictCount_, 0u);
+            EXPECT_EQ(merge(base, edited, base, by), want);  // and the other way round
+            EXPECT_EQ(conflictCount_, 0u);
+            EXPECT_EQ(merge(base, edited, edited, by), want);  // merge(A, X, X) = X
+            EXPECT_EQ(conflictCount_, 0u);
+        }
+    }
+}
+
+TEST_F(Merge3Test, SwappingOursAndTheirsMirrorsTheConflicts) {
+    std::size_t seen = 0;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed * 7919);
+        const Table base = randomBase(rng, 25);
+        Table ours = randomEdit(base, rng);
+        Table theirs = randomEdit(base, rng);
+        if (seed % 3 == 0) dropColumn(theirs, 6);  // NOTE, which ours may have changed
+        ConflictSet a, b;
+        merge(base, ours, theirs, compare::Pairing::Key, &a);
+        merge(base, theirs, ours, compare::Pairing::Key, &b, true);
+        EXPECT_EQ(a, b);
+        seen += a.size();
+    }
+    EXPECT_GT(seen, 0u);  // the edits did collide somewhere
+}
+
+TEST_F(Merge3Test, RecordOrderDoesNotChangeTheResult) {
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed * 104729);
+        Table base = randomBase(rng, 25);
+        Table ours = randomEdit(base, rng);
+        Table theirs = randomEdit(base, rng);
+        if (seed % 2 == 0) addExtra(theirs, rng, seed % 4 == 0);
+        const Contents first = merge(base, ours, theirs, compare::Pairing::Key);
+        for (Table* t : {&base, &ours, &theirs}) std::shuffle(t->rows.begin(), t->rows.end(), rng);
+        // Half the seeds with key hashes of two bits: every pairing is
+        // settled by the keys themselves.
+        const std::uint64_t mask = compare::recordHashMask;
+        if (seed % 2) compare::recordHashMask = 0x3;
+        const Contents shuffled = merge(base, ours, theirs, compare::Pairing::Key);
+        compare::recordHashMask = mask;
+        EXPECT_EQ(shuffled, first);
+    }
+}
+
+// A wider NAME and a QTY of more decimals on one side apply, with the
+// other side's edits converted into them; a NAME too narrow for the other
+// side's values does not, and says why.
+TEST_F(Merge3Test, DefinitionChangesApplyWhenEveryValueFits) {
+    std::mt19937 rng(4242);
+    const Table base = randomBase(rng, 25);
+    const Table ours = randomEdit(base, rng);
+    Table theirs = base;
+    theirs.columns[0].width = 10;
+    theirs.columns[1].width = 9;
+    theirs.columns[1].decimals = 3;
+    Table want = ours;
+    want.columns = theirs.columns;
+    EXPECT_EQ(merge(base, ours, theirs, compare::Pairing::Key), contents(want));
+
+    theirs.columns[0].width = 2;  // "ann", "bob" no longer fit
+    theirs.columns[1] = base.columns[1];
+    const std::string paths[3] = {write(base), write(ours), write(theirs)};
+    foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
+    compare::Merge3Options options;
+    options.pairing = {compare::Pairing::Key, {"ID"}};
+    const compare::Merge3Result result = compare::merge3(b, o, t, options);
+    EXPECT_EQ(result.fields[1].info.width, 6);  // NAME, after ID
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("field NAME"), std::string::npos) << result.notes[0];
+}
+
+// A free copy of a container's table keeps ten characters of each long
+// name: its fields are the container's, as the comparison pairs them.
+TEST_F(Merge3Test, FieldsPairByTheTenCharactersOfALongName) {
+    const std::string container = test::writeSampleContainer(dir_.path());
+    TableBuilder copy(0x30);
+    copy.field("CUSTOMER_N", 'I', 4).field("COMPANY_NA", 'C', 20).field("CITY", 'C', 10);
+    copy.record({Cell::integer32(1), Cell::text("Cascade Coffee"), Cell::text("Paris")});
+    copy.record({Cell::integer32(2), Cell::text("Blue Mill"), Cell::text("Milan")});
+    copy.write(dir_.file("copy.dbf"));
+    auto shop = foxpro::DataSource::open(container);
+    const auto base = shop->openTable("customers");
+    const auto theirs = shop->openTable("customers");
+    foxpro::TableReader ours(dir_.file("copy.dbf"));
+    compare::Merge3Options options;
+    options.pairing.by = compare::Pairing::Content;
+    const compare::Merge3Result result = compare::merge3(*base, ours, *theirs, options);
+    EXPECT_TRUE(result.conflicts.empty());
+    EXPECT_EQ(result.records.size(), 2u);
+    ASSERT_EQ(result.fields.size(), 3u);
+    for (const auto& f : result.fields) {
+        EXPECT_FALSE(f.dropped) << f.info.name;
+        EXPECT_GE(f.index[0], 0) << f.info.name;
+        EXPECT_GE(f.index[2], 0) << f.info.name;
+    }
+}
+
+// One conflict of each kind, and what each resolution keeps.
+TEST_F(Merge3Test, ConflictKindsAndResolutions) {
+    Table base;
+    base.rows = {{1, {0, 0, 0, 0, 0, 0, 0, 0}},
+                 {2, {0, 0, 0, 0, 0, 0, 0, 0}},
+                 {3, {0, 0, 0, 0, 0, 0, 0, 0}}};
+    Table ours = base, theirs = base;
+    ours.rows[0].second[0] = 1;  // NAME of 1: bob against cy
+    theirs.rows[0].second[0] = 2;
+    ours.rows[1].second[1] = 2;  // 2 changed by ours, deleted by theirs
+    theirs.rows.erase(theirs.rows.begin() + 1);
+    ours.rows.push_back({9, {1, 0, 0, 0, 0, 0, 0, 0}});  // 9 added on both, NAME differs
+    theirs.rows.push_back({9, {2, 0, 0, 0, 0, 0, 0, 0}});
+    ours.rows[2].second[7] = 1;  // COUNT of 3 changed by ours, dropped by theirs
+    dropColumn(theirs, 7);
+    const std::string paths[3] = {write(base), write(ours), write(theirs)};
+    foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
+    compare::Merge3Options options;
+    options.pairing = {compare::Pairing::Key, {"ID"}};
+    compare::Merge3Result result = compare::merge3(b, o, t, options);
+    std::multiset<std::string> kinds;
+    for (const auto& c : result.conflicts)
+        kinds.insert(std::string(compare::conflictKindName(c.kind)) + " " + c.key);
+    EXPECT_EQ(kinds, (std::multiset<std::string>{"both_changed 1", "deleted_and_changed 2",
+                                                 "both_added 9", "dropped_and_changed "}));
+    for (std::size_t i = 0; i < result.conflicts.size(); ++i) {
+        compare::Resolution theirsSide;
+        theirsSide.keep = compare::MergeSide::Theirs;
+        if (result.conflicts[i].kind == compare::ConflictKind::BothAdded) {
+            theirsSide.keep = compare::MergeSide::Given;
+            theirsSide.value.kind = foxpro::Literal::Kind::Text;
+            theirsSide.value.text = "zed";
+        }
+        compare::resolveConflict(result, i, theirsSide);
+    }
+    Merge3Inputs inputs;
+    inputs.side[0] = &b;
+    inputs.side[1] = &o;
+    inputs.side[2] = &t;
+    auto target = foxpro::DataSource::open(dir_.path());
+    writeMergedTable(result, inputs, *target, "resolved", false, {}, paths[1]);
+    foxpro::TableReader out(dir_.file("resolved.dbf"));
+    EXPECT_EQ(out.findField("COUNT"), -1);  // dropped, as theirs did
+    ASSERT_EQ(out.liveCount(), 3);          // 1, 3 and 9; 2 deleted, as theirs did
+    const auto name = [&](std::int64_t n) {
+        return out.valueAt(out.liveIndex(n), out.findField("NAME")).str();
+    };
+    EXPECT_EQ(name(1), "cy    ");
+    EXPECT_EQ(name(3), "zed   ");
+}
+
+}  // namespace
+}  // namespace quorvel::results
