@@ -1,0 +1,130 @@
+#include "cli/revision_memo.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/platform/child_process.h"
+#include "foxpro/read/file_names.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+// "<oid> blob" for a blob that is there; "" for a path the tree lacks
+// (git writes "<name> missing").
+std::string blobOf(const std::string& line) {
+    const auto space = line.find(' ');
+    if (space == std::string::npos || line.substr(space + 1) != "blob") return "";
+    return line.substr(0, space);
+}
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> memoCandidates(const std::string& repoPath, const std::string& memoName) {
+    const auto slash = repoPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : repoPath.substr(0, slash + 1);
+    const auto dot = memoName.rfind('.');
+    const std::string stem = memoName.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : memoName.substr(dot);
+    std::vector<std::string> names;
+    for (const std::string& ext :
+         {extension, lowerAscii(extension), foxpro::upperAscii(extension)}) {
+        const std::string name = folder + stem + ext;
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    return names;
+}
+
+RevisionMemo findRevisionMemo(const std::string& repoPath, const std::string& tableBlob,
+                              const std::vector<std::string>& memoNames,
+                              const std::string& scratchFolder) {
+    RevisionMemo memo;
+    std::vector<std::string> revList = {"rev-list", "--all", "--"};
+    revList.push_back(repoPath);
+    revList.insert(revList.end(), memoNames.begin(), memoNames.end());
+    const foxpro::platform::ProgramOutput commits = foxpro::platform::runProgram("git", revList);
+    if (!commits.started) {
+        memo.problem = "git could not be run";
+        return memo;
+    }
+    if (commits.status != 0) {
+        memo.problem = "git finds no repository here";
+        return memo;
+    }
+    // The index first (":0:path"), then each commit ("<commit>:path").
+    std::vector<std::string> trees = {":0"};
+    for (const auto& commit : lines(commits.output))
+        if (!commit.empty()) trees.push_back(commit);
+    const std::string input = foxpro::joinPath(scratchFolder, "revisions.txt");
+    {
+        std::ofstream out(input, std::ios::binary);
+        for (const auto& tree : trees) {
+            out << tree << ':' << repoPath << '\n';
+            for (const auto& name : memoNames) out << tree << ':' << name << '\n';
+        }
+        if (!out) {
+            memo.problem = "git's input could not be written";
+            return memo;
+        }
+    }
+    const foxpro::platform::ProgramOutput blobs = foxpro::platform::runProgram(
+        "git", {"cat-file", "--batch-check=%(objectname) %(objecttype)"}, input);
+    const std::vector<std::string> answers = lines(blobs.output);
+    const std::size_t perTree = 1 + memoNames.size();
+    if (!blobs.started || blobs.status != 0 || answers.size() != trees.size() * perTree) {
+        memo.problem = "git could not list the revisions";
+        return memo;
+    }
+    std::set<std::string> memoBlobs;  // "" for a tree without the memo file
+    std::string memoName;
+    for (std::size_t t = 0; t < trees.size(); ++t) {
+        if (blobOf(answers[t * perTree]) != tableBlob) continue;
+        std::string found;
+        for (std::size_t m = 0; m < memoNames.size() && found.empty(); ++m) {
+            found = blobOf(answers[t * perTree + 1 + m]);
+            if (!found.empty()) memoName = memoNames[m];
+        }
+        memoBlobs.insert(found);
+    }
+    if (memoBlobs.empty()) {
+        memo.problem = "no commit and not the index holds this revision of " + repoPath;
+        return memo;
+    }
+    if (memoBlobs.size() > 1) {
+        memo.problem =
+            "revisions holding these bytes of " + repoPath + " hold different memo files";
+        return memo;
+    }
+    if (memoBlobs.begin()->empty()) {
+        memo.problem = "the revision holds no memo file beside " + repoPath;
+        return memo;
+    }
+    const foxpro::platform::ProgramOutput bytes =
+        foxpro::platform::runProgram("git", {"cat-file", "blob", *memoBlobs.begin()});
+    if (!bytes.started || bytes.status != 0) {
+        memo.problem = "git could not give the memo file of " + repoPath;
+        return memo;
+    }
+    memo.known = true;
+    memo.bytes = bytes.output;
+    memo.name = foxpro::fileNameOf(memoName);
+    return memo;
+}
+
+}  // namespace quorvel::cli
