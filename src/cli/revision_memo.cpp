@@ -6,8 +6,11 @@
 #include <sstream>
 
 #include "foxpro/format/ascii_case.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/platform/child_process.h"
 #include "foxpro/read/file_names.h"
+#include "foxpro/read/memo_file.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::cli {
 
@@ -28,6 +31,14 @@ std::string blobOf(const std::string& line) {
     return line.substr(0, space);
 }
 
+std::vector<std::string> nulSeparated(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
+        result.push_back(text.substr(start, end - start));
+    return result;
+}
+
 std::string lowerAscii(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -35,6 +46,15 @@ std::string lowerAscii(std::string text) {
 }
 
 }  // namespace
+
+std::string memoNameOf(const foxpro::TableReader& table, const std::string& tableFileName) {
+    const auto* type = foxpro::dbf::fileTypeInfo(table.fileType());
+    // As the reader itself does: a dBase III table may carry a .dbt anyway.
+    const foxpro::dbf::MemoKind kind = type == nullptr || type->memo == foxpro::dbf::MemoKind::None
+                                           ? foxpro::dbf::MemoKind::Dbt3
+                                           : type->memo;
+    return foxpro::memoFileName(tableFileName, kind);
+}
 
 std::vector<std::string> memoCandidates(const std::string& repoPath, const std::string& memoName) {
     const auto slash = repoPath.rfind('/');
@@ -106,6 +126,7 @@ RevisionMemo findRevisionMemo(const std::string& repoPath, const std::string& ta
         memo.problem = "no commit and not the index holds this revision of " + repoPath;
         return memo;
     }
+    memo.held = true;
     if (memoBlobs.size() > 1) {
         memo.problem =
             "revisions holding these bytes of " + repoPath + " hold different memo files";
@@ -124,6 +145,42 @@ RevisionMemo findRevisionMemo(const std::string& repoPath, const std::string& ta
     memo.known = true;
     memo.bytes = bytes.output;
     memo.name = foxpro::fileNameOf(memoName);
+    return memo;
+}
+
+RevisionMemo findCopyMemo(const std::string& file, const std::string& memoName,
+                          const std::string& scratchFolder) {
+    RevisionMemo memo;
+    const foxpro::platform::ProgramOutput hash =
+        foxpro::platform::runProgram("git", {"hash-object", "--no-filters", "--", file});
+    if (!hash.started || hash.status != 0 || hash.output.empty()) {
+        memo.problem = hash.started ? "not in a git repository" : "git could not be run";
+        return memo;
+    }
+    const std::string blob = hash.output.substr(0, hash.output.find('\n'));
+    const std::string name = foxpro::fileNameOf(file);
+    std::set<std::string> paths;
+    for (const auto& listing :
+         {std::vector<std::string>{"ls-files", "-z"},
+          std::vector<std::string>{"ls-tree", "-r", "-z", "--name-only", "--full-tree", "HEAD"}})
+        for (const auto& path : nulSeparated(foxpro::platform::runProgram("git", listing).output))
+            if (foxpro::fileNameOf(path) == name) paths.insert(path);
+    bool found = false;
+    for (const auto& path : paths) {
+        RevisionMemo atPath =
+            findRevisionMemo(path, blob, memoCandidates(path, memoName), scratchFolder);
+        if (!atPath.held) continue;
+        if (!atPath.known) return atPath;
+        if (found && (atPath.bytes != memo.bytes || atPath.name != memo.name)) {
+            memo.known = false;
+            memo.problem =
+                "tables with these bytes at " + path + " and elsewhere hold different memo files";
+            return memo;
+        }
+        memo = std::move(atPath);
+        found = true;
+    }
+    if (!found) memo.problem = "no revision git knows holds these bytes of " + name;
     return memo;
 }
 

@@ -7,9 +7,18 @@
 #include <string>
 #include <vector>
 
+namespace quorvel::foxpro {
+class TableReader;
+}
+
 namespace quorvel::cli {
 
+// The memo file name the one rule gives a table of this reader's type
+// stored under tableFileName ("a.dbf" -> "a.fpt", "B.DBF" -> "B.DBT").
+std::string memoNameOf(const foxpro::TableReader& table, const std::string& tableFileName);
+
 struct RevisionMemo {
+    bool held = false;   // some tree holds the table's bytes at that path
     bool known = false;  // bytes is that revision's memo file
     std::string bytes;
     std::string name;     // its file name in the repository (no folder)
@@ -32,5 +41,13 @@ std::vector<std::string> memoCandidates(const std::string& repoPath, const std::
 RevisionMemo findRevisionMemo(const std::string& repoPath, const std::string& tableBlob,
                               const std::vector<std::string>& memoNames,
                               const std::string& scratchFolder);
+
+// The same for a lone copy of a table whose path git does not say (what
+// git hands a textconv program: a temporary file under the table's own file
+// name): its blob is the file's bytes, and every path of the index and of
+// HEAD with that file name is asked.  Known only when each path that holds
+// those bytes gives the same memo.
+RevisionMemo findCopyMemo(const std::string& file, const std::string& memoName,
+                          const std::string& scratchFolder);
 
 }  // namespace quorvel::cli

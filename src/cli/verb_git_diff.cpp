@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -14,15 +13,14 @@
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
 #include "cli/revision_memo.h"
+#include "cli/scratch_folder.h"
 #include "cli/table_text_form.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "data/source_descriptor.h"
-#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/file_names.h"
-#include "foxpro/read/memo_file.h"
 #include "foxpro/read/table_reader.h"
 
 namespace quorvel::cli {
@@ -60,35 +58,6 @@ bool isNullHash(const std::string& hex) {
     return hex.find_first_not_of('0') == std::string::npos;
 }
 
-// A folder of its own under the system's temporary folder, removed with
-// everything in it when the verb ends.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::random_device random;
-        const auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            auto candidate = base / ("quorvel-git-diff-" + std::to_string(random()));
-            if (std::filesystem::create_directory(candidate)) {
-                path_ = candidate.string();
-                return;
-            }
-        }
-        throw std::runtime_error("no temporary folder could be made in " + base.string());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 // One side of git's diff, as a table the comparison can open.
 struct Side {
     bool present = false;
@@ -97,20 +66,6 @@ struct Side {
     std::string label;        // "a/PATH", as the header names it
     std::string memoProblem;  // the memo values of this side are not available, and why
 };
-
-foxpro::dbf::MemoKind memoKindOf(const foxpro::TableReader& reader) {
-    const auto* type = foxpro::dbf::fileTypeInfo(reader.fileType());
-    // The reader's own fallback: a dBase III table may carry a .dbt anyway.
-    if (type == nullptr || type->memo == foxpro::dbf::MemoKind::None)
-        return foxpro::dbf::MemoKind::Dbt3;
-    return type->memo;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error(path + ": cannot be written");
-}
 
 // The side git names by file and hash.  A working-tree file is read where
 // it is; a blob git copied out is copied under its own name into a folder
@@ -134,13 +89,12 @@ Side sideOf(const std::string& repoPath, const std::string& file, const std::str
     foxpro::TableReader reader(copy);
     if (!reader.layout().hasMemo()) return side;
     const RevisionMemo memo = findRevisionMemo(
-        repoPath, hex,
-        memoCandidates(repoPath, foxpro::memoFileName(side.table, memoKindOf(reader))), scratch);
+        repoPath, hex, memoCandidates(repoPath, memoNameOf(reader, side.table)), scratch);
     if (!memo.known) {
         side.memoProblem = memo.problem;
         return side;
     }
-    writeFile(foxpro::joinPath(side.folder, memo.name), memo.bytes);
+    writeWholeFile(foxpro::joinPath(side.folder, memo.name), memo.bytes);
     return side;
 }
 

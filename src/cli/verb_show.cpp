@@ -1,7 +1,9 @@
 // quorvel-cli show SOURCE TABLE: a table as CSV, values in their text forms.
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 #include "cli/cli_common.h"
 #include "cli/csv_output.h"
 #include "cli/output_stream.h"
+#include "cli/revision_memo.h"
+#include "cli/scratch_folder.h"
 #include "cli/side_verbs.h"
 #include "cli/table_operands.h"
 #include "cli/table_text_form.h"
@@ -44,7 +48,12 @@ constexpr const char* kDescription =
     "their C forms split by ' | ', with \\\\ \\n \\r \\t \\0 and \\| for a backslash,\n"
     "line feed, carriage return, tab, NUL and '|' in them.  A null is \\NULL; a memo\n"
     "whose memo file is missing or cannot be read is \\(memo not available), never\n"
-    "empty, with a warning.  A .dbc named alone is read as the table it is.\n";
+    "empty, with a warning.  A .dbc named alone is read as the table it is.\n"
+    "git hands textconv a lone copy of a committed table under its file name: when\n"
+    "no memo file lies beside FILE and the current folder is in a git repository,\n"
+    "the memo file is the one that every path of that file name in the index and\n"
+    "HEAD holding these table bytes holds beside them in the index and the commits\n"
+    "(as git-diff finds it); where they do not agree, the memos stay not available.\n";
 
 int runTextForm(const Arguments& args) {
     if (args.has(csvSafeOption().name) || args.has(localizedOption().name))
@@ -64,6 +73,20 @@ int runTextForm(const Arguments& args) {
             table =
                 foxpro::DataSource::open(args.operands[0], codePage)->openTable(args.operands[1]);
         }
+        // Kept until the end: the copy read below lies in it.
+        std::optional<ScratchFolder> scratch;
+        if (table->layout().hasMemo() && table->memoPath().empty() && isTableFile(file)) {
+            scratch.emplace();
+            const std::string name = foxpro::fileNameOf(file);
+            const RevisionMemo memo = findCopyMemo(file, memoNameOf(*table, name), scratch->path());
+            if (memo.known) {
+                const std::string copy = foxpro::joinPath(scratch->path(), name);
+                std::filesystem::copy_file(file, copy);
+                writeWholeFile(foxpro::joinPath(scratch->path(), memo.name), memo.bytes);
+                table = std::make_unique<foxpro::TableReader>(copy, std::vector<std::string>{},
+                                                              codePage);
+            }
+        }
         warnAboutTable("show", *table);
         OutputStream out;
         const std::vector<std::string> notes = writeTableTextForm(out, *table);
@@ -72,7 +95,7 @@ int runTextForm(const Arguments& args) {
         return 0;
     } catch (const foxpro::FoxProError& e) {
         return failure("show", e.description());
-    } catch (const std::runtime_error& e) {
+    } catch (const std::exception& e) {
         return failure("show", e.what());
     }
 }
