@@ -51,9 +51,9 @@ constexpr const char* kDescription =
     "empty, with a warning.  A .dbc named alone is read as the table it is.\n"
     "git hands textconv a lone copy of a committed table under its file name: when\n"
     "no memo file lies beside FILE and the current folder is in a git repository,\n"
-    "the memo file is the one that every path of that file name in the index and\n"
-    "HEAD holding these table bytes holds beside them in the index and the commits\n"
-    "(as git-diff finds it); where they do not agree, the memos stay not available.\n";
+    "git is asked for the memo file as git-diff asks, for each path of that file\n"
+    "name in the index and HEAD; it is used only when all that hold these table\n"
+    "bytes agree on it.\n";
 
 int runTextForm(const Arguments& args) {
     if (args.has(csvSafeOption().name) || args.has(localizedOption().name))
@@ -126,7 +126,7 @@ const VerbRegistration kRegistration{{
     {localizedOption(),
      csvSafeOption(),
      encodingOption(),
-     {"textconv", 0, "", "a stable text form for git: see below"}},
+     {"textconv", 0, "", "a stable text form for git: see above"}},
     kDescription,
     "Exit status: 0 success, 2 failure.\n",
     run,
