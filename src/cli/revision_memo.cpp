@@ -75,9 +75,11 @@ RevisionMemo findRevisionMemo(const std::string& repoPath, const std::string& ta
                               const std::vector<std::string>& memoNames,
                               const std::string& scratchFolder) {
     RevisionMemo memo;
+    // Paths from the top of the working tree, taken as they are (a name
+    // may hold '*' or '['), wherever in it the tool was started.
     std::vector<std::string> revList = {"rev-list", "--all", "--"};
-    revList.push_back(repoPath);
-    revList.insert(revList.end(), memoNames.begin(), memoNames.end());
+    revList.push_back(":(top,literal)" + repoPath);
+    for (const auto& name : memoNames) revList.push_back(":(top,literal)" + name);
     const foxpro::platform::ProgramOutput commits = foxpro::platform::runProgram("git", revList);
     if (!commits.started) {
         memo.problem = "git could not be run";
@@ -161,7 +163,7 @@ RevisionMemo findCopyMemo(const std::string& file, const std::string& memoName,
     const std::string name = foxpro::fileNameOf(file);
     std::set<std::string> paths;
     for (const auto& listing :
-         {std::vector<std::string>{"ls-files", "-z"},
+         {std::vector<std::string>{"ls-files", "-z", "--full-name", "--", ":(top)"},
           std::vector<std::string>{"ls-tree", "-r", "-z", "--name-only", "--full-tree", "HEAD"}})
         for (const auto& path : nulSeparated(foxpro::platform::runProgram("git", listing).output))
             if (foxpro::fileNameOf(path) == name) paths.insert(path);

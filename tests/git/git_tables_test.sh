@@ -88,6 +88,22 @@ fi
 git blame customers.dbf >blame.out
 check "blame" 'memo from main\nsecond line' blame.out
 
+# The same table bytes in two commits beside two memo files: which memo git
+# meant cannot be told, and neither is shown.
+git checkout -q -b twice main
+printf 'padding' >>customers.fpt
+git commit -q -am "memo file only"
+sql "UPDATE [customers] SET [city] = 'Newtown' WHERE RECNO() = 4"
+git commit -q -am "a city"
+git diff HEAD~1 HEAD -- customers.dbf >twice.out
+check "one table, two memo files" "# memo values of a/customers.dbf are not available" twice.out
+check "one table, two memo files: the other values" 'Field "CITY" has changed from "Halifax' twice.out
+if grep -qF 'Field "NOTES"' twice.out; then
+    echo "FAIL: a memo shown where its revision cannot be told:"; cat twice.out
+    failures=$((failures + 1))
+fi
+git checkout -q main
+
 # The merge driver, when this build can merge three ways.
 if "$cli" help merge3 >/dev/null 2>&1; then
     git config merge.quorvel.driver "'$cli' merge3 --git %O %A %B %P"
