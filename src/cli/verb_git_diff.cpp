@@ -79,6 +79,9 @@ Side sideOf(const std::string& repoPath, const std::string& file, const std::str
     if (isNullHash(hex)) {
         side.folder = foxpro::parentFolder(file);
         side.table = foxpro::fileNameOf(file);
+        const foxpro::TableReader reader(file);
+        if (reader.layout().hasMemo() && reader.memoPath().empty())
+            side.memoProblem = "no memo file beside " + file;
         return side;
     }
     side.folder = foxpro::joinPath(scratch, name);
@@ -120,14 +123,16 @@ void writeWhole(OutputStream& out, const Side& side, std::string_view mark) {
     writeTableTextForm(out, reader, mark);
 }
 
-data::SourceDescriptor folderSource(const std::string& folder) {
+data::SourceDescriptor folderSource(const std::string& folder, int codePage) {
     data::SourceDescriptor source;
     source.optionDBC = false;
     source.folderText = folder;
+    source.codePage = codePage;
     return source;
 }
 
-void compareSides(OutputStream& out, const Side& old, const Side& now, const Arguments& args) {
+void compareSides(OutputStream& out, const Side& old, const Side& now, const Arguments& args,
+                  int codePage) {
     compare::CompareOptions options;
     for (const Side* side : {&old, &now})
         if (!side->memoProblem.empty())
@@ -158,9 +163,9 @@ void compareSides(OutputStream& out, const Side& old, const Side& now, const Arg
             writeTextLine(out, compare::structureLineText(s, now.table), false);
     };
     options.structure = true;
-    const compare::CompareResult result =
-        compare::Compare(folderSource(old.folder), folderSource(now.folder), old.table, now.table,
-                         localeFromEnvironment(), dialogs, callbacks, pairing, options);
+    const compare::CompareResult result = compare::Compare(
+        folderSource(old.folder, codePage), folderSource(now.folder, codePage), old.table,
+        now.table, localeFromEnvironment(), dialogs, callbacks, pairing, options);
     if (!result.completed()) {
         note(out, "could not compare: " + result.failure);
         warn("git-diff", result.failure);
@@ -175,6 +180,8 @@ int runGitDiff(const Arguments& args) {
         throw UsageError("expected git's seven operands (nine for a rename)");
     const std::string oldPath = op[0];
     const std::string newPath = op.size() == 9 ? op[7] : op[0];
+    const int codePage = codePageOf(args);
+    pairingOf(args);  // a --key without a field is a usage error before any output
     OutputStream out;
     out.write("diff --quorvel a/" + oldPath + " b/" + newPath + "\n");
     out.write(op[1] == "/dev/null" ? std::string("--- /dev/null\n") : "--- a/" + oldPath + "\n");
@@ -188,7 +195,7 @@ int runGitDiff(const Arguments& args) {
         else if (old.present && !now.present)
             writeWhole(out, old, "-");
         else if (old.present)
-            compareSides(out, old, now, args);
+            compareSides(out, old, now, args, codePage);
     } catch (const std::exception& e) {
         // git stops the whole diff at a failing program: the problem goes
         // into the diff and on standard error, and the next file follows.

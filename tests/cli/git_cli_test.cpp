@@ -53,7 +53,8 @@ TEST(TextForm, EscapesSeparatorsAndMarksWhatIsUnknown) {
 
 // Working-tree sides (zero hashes) read their memo files in place; an added
 // table is shown whole; a side git copied out whose revision no repository
-// here knows keeps its memos out of the comparison and says so.
+// here knows, or a working-tree table without its memo file, keeps its memos
+// out of the comparison and says so.
 TEST(GitDiff, SidesOfTheWorkingTreeAddedAndUnknown) {
     test::TempFolder dir;
     std::filesystem::create_directory(dir.file("old"));
@@ -84,6 +85,14 @@ TEST(GitDiff, SidesOfTheWorkingTreeAddedAndUnknown) {
     EXPECT_THAT(unknown.out, HasSubstr("# memo fields not compared: NOTE"));
     EXPECT_THAT(unknown.out, HasSubstr("\"Ann   \" to \"Bob   \""));
     EXPECT_THAT(unknown.out, Not(HasSubstr("memo\" to")));
+
+    std::filesystem::remove(dir.file("old/p.fpt"));
+    const test::CliRun lone = test::runCli({"git-diff", "p.dbf", dir.file("old/p.dbf"), kZeros,
+                                            "100644", dir.file("new/p.dbf"), kZeros, "100644"},
+                                           dir);
+    EXPECT_EQ(lone.status, 0) << lone.err;
+    EXPECT_THAT(lone.out, HasSubstr("# memo values of a/p.dbf are not available: no memo file"));
+    EXPECT_THAT(lone.out, HasSubstr("\"Ann   \" to \"Bob   \""));
 }
 
 }  // namespace
