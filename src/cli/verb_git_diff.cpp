@@ -18,6 +18,7 @@
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
+#include "compare/pairing.h"
 #include "data/source_descriptor.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/file_names.h"
@@ -172,6 +173,10 @@ void compareSides(OutputStream& out, const Side& old, const Side& now, const Arg
         return;
     }
     if (found == 0 && result.structure.empty()) note(out, "no differences in the values");
+    if (pairing.by == compare::Pairing::Auto)
+        note(out, compare::pairingDescription(result.pairing));
+    for (const auto& report : dialogs.reports) warn("git-diff", report);
+    for (const auto& w : result.warnings) warnOnce("git-diff", w);
 }
 
 int runGitDiff(const Arguments& args) {
