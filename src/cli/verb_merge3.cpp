@@ -294,6 +294,17 @@ int runMerge3(const Arguments& args) {
         return failure(kVerb, e.what());
     }
     for (const auto& side : sides) warnAboutTable(kVerb, *side.reader);
+    // git hands a merge driver the table's bytes alone: the memo values of
+    // the three revisions are not there to merge, and a result written over
+    // %A would point into a memo file git merges on its own.
+    if (git)
+        for (const auto& side : sides)
+            if (side.reader->layout().hasMemo())
+                return failure(kVerb, operands[3] +
+                                          ": a table with memo fields is not merged by git's driver "
+                                          "(git hands over the table without its memo file); merge "
+                                          "checked-out copies with quorvel-cli merge3 BASE OURS "
+                                          "THEIRS -o OUT");
 
     compare::Merge3Result result;
     try {
