@@ -231,6 +231,7 @@ class Walk {
     void byKey() {
         // One hash and one record number per FoxPro record, sorted by hash.
         std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
+        hashes.reserve(static_cast<std::size_t>(table_.liveCount()));
         for (std::int64_t s = table_.nextLive(0); s < table_.storedCount(); s = table_.nextLive(s + 1))
             hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(hashes.size()));
         std::sort(hashes.begin(), hashes.end());

@@ -287,8 +287,9 @@ NormalValue FieldColumn::sideDay(const SideCell& cell, bool withTime) {
 
 NormalValue FieldColumn::side(const SideCell& cell) {
     using State = NormalValue::State;
-    if (cell.null) return {State::Null, {}};
+    // A CSV field left empty is marked null as well: blank first.
     if (cell.blank) return {State::Blank, {}};
+    if (cell.null) return {State::Null, {}};
     switch (kind_) {
         case Kind::Text:
         case Kind::Memo:

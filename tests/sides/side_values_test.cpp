@@ -39,6 +39,7 @@ SideCell nullCell() {
 SideCell blankCell() {
     SideCell c;
     c.blank = true;
+    c.null = true;  // as the CSV side marks it
     return c;
 }
 
