@@ -89,8 +89,8 @@ bool diffNamesSide(const Arguments& args) {
 }
 
 int diffWithSide(const Arguments& args) {
-    for (const char* foxOnly : {"align", "report", "word-diff", "schema", "tables", "exclude",
-                                "summary"})
+    for (const char* foxOnly :
+         {"align", "report", "word-diff", "schema", "tables", "exclude", "summary"})
         if (args.has(foxOnly))
             throw UsageError(std::string("--") + foxOnly + " goes with two FoxPro tables only");
     const std::string format = args.value("format", "text");
@@ -117,8 +117,7 @@ int diffWithSide(const Arguments& args) {
     try {
         sides::SideUri side = sides::parseSideUri(operands[2]);
         if (operands.size() == 4) {
-            if (!side.table.empty())
-                throw UsageError("the URI names its table: no TABLE after it");
+            if (!side.table.empty()) throw UsageError("the URI names its table: no TABLE after it");
             side.table = operands[3];
         }
         const data::SourceDescriptor source = sourceOf(operands[0], codePage);
@@ -134,11 +133,12 @@ int diffWithSide(const Arguments& args) {
         if (automatic) {
             const compare::AutoKey key =
                 compare::resolveAutoKey(source, source, operands[1], operands[1]);
-            if (key.pairing.by == compare::Pairing::Key)
+            if (key.pairing.by == compare::Pairing::Key) {
                 options.keyFields = key.pairing.keyFields;
-            else if (!stream->ordered())
-                return fail(side.text +
-                            ": its rows come in no order of their own and " + table->fileName() +
+                if (key.pairing.keyCaseless) options.keyFoldCase = compare::upperText;
+            } else if (!stream->ordered())
+                return fail(side.text + ": its rows come in no order of their own and " +
+                            table->fileName() +
                             " has no primary or candidate key: pair them with --key FIELD");
             printMessage("diff", compare::pairingDescription(key.pairing));
         }
@@ -178,7 +178,8 @@ int diffWithSide(const Arguments& args) {
         }
         out.flush();
         if (!exact)
-            warn("diff", "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
+            warn("diff",
+                 "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
         for (const auto& column : result.unpairedColumns)
             warn("diff", "column \"" + column + "\" of " + side.text + " pairs with no field");
         for (const auto& note : result.notes) warn("diff", note);

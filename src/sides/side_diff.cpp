@@ -92,7 +92,8 @@ class Walk {
             for (const auto& [from, to] : options_.columnOf)
                 if (foxpro::equalsNoCase(from, field.name)) wanted = to;
             std::size_t c = 0;
-            while (c < columns.size() && (taken[c] || !foxpro::equalsNoCase(columns[c].name, wanted)))
+            while (c < columns.size() &&
+                   (taken[c] || !foxpro::equalsNoCase(columns[c].name, wanted)))
                 ++c;
             if (c == columns.size()) {
                 SideDifference d;
@@ -116,7 +117,8 @@ class Walk {
             if (!taken[c]) result_.unpairedColumns.push_back(columns[c].name);
         for (const auto& name : options_.keyFields) {
             const int f = table_.findField(name);
-            if (f < 0) throw SideError("--key: " + name + " is not a field of " + table_.fileName());
+            if (f < 0)
+                throw SideError("--key: " + name + " is not a field of " + table_.fileName());
             const auto p = std::find_if(paired_.begin(), paired_.end(),
                                         [&](const PairedField& q) { return q.field == f; });
             if (p == paired_.end())
@@ -212,9 +214,10 @@ class Walk {
         std::string key;
         for (std::size_t k : keys_) {
             const PairedField& p = paired_[k];
-            appendPart(key, p.values.foxKey(table_.valueAt(stored, p.field), trueNull(stored, p.field)));
+            appendPart(key,
+                       p.values.foxKey(table_.valueAt(stored, p.field), trueNull(stored, p.field)));
         }
-        return key;
+        return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
     }
 
     std::string sideKey() {
@@ -223,7 +226,7 @@ class Walk {
             PairedField& p = paired_[k];
             appendPart(key, p.values.sideKey(row_[p.column]));
         }
-        return key;
+        return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
     }
 
     static std::uint64_t hashOf(const std::string& key) { return std::hash<std::string>{}(key); }
@@ -232,7 +235,8 @@ class Walk {
         // One hash and one record number per FoxPro record, sorted by hash.
         std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
         hashes.reserve(static_cast<std::size_t>(table_.liveCount()));
-        for (std::int64_t s = table_.nextLive(0); s < table_.storedCount(); s = table_.nextLive(s + 1))
+        for (std::int64_t s = table_.nextLive(0); s < table_.storedCount();
+             s = table_.nextLive(s + 1))
             hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(hashes.size()));
         std::sort(hashes.begin(), hashes.end());
         const std::size_t count = hashes.size();
@@ -243,8 +247,8 @@ class Walk {
             ++record2;
             const std::string key = sideKey();
             const std::uint64_t h = hashOf(key);
-            auto it = std::lower_bound(hashes.begin(), hashes.end(),
-                                       std::make_pair(h, std::uint32_t{0}));
+            auto it =
+                std::lower_bound(hashes.begin(), hashes.end(), std::make_pair(h, std::uint32_t{0}));
             std::int64_t pairedStored = -1;
             std::uint32_t pairedRecord = 0;
             bool seen = false;
@@ -270,7 +274,8 @@ class Walk {
             compareRecord(pairedStored, pairedRecord + 1, record2);
             if (record2 % kReleaseEvery == 0) {
                 while (lowest < count && matched[lowest]) ++lowest;
-                if (lowest < count) table_.walkedTo(table_.liveIndex(static_cast<std::int64_t>(lowest) + 1));
+                if (lowest < count)
+                    table_.walkedTo(table_.liveIndex(static_cast<std::int64_t>(lowest) + 1));
             }
         }
         if (repeatedKeys_ > kRepeatedKeysTold)

@@ -42,6 +42,9 @@ struct SideDifference {
 struct SideDiffOptions {
     // Key fields of the FoxPro table (names without case); none: by position.
     std::vector<std::string> keyFields;
+    // The key's text compares after this folding, when set (a key index
+    // on UPPER(...)).
+    std::function<std::string(std::string_view)> keyFoldCase;
     // FIELD=column for fields whose column has another name.
     std::vector<std::pair<std::string, std::string>> columnOf;
     // Fields neither compared nor reported missing.
@@ -68,7 +71,7 @@ struct SideColumnReport {
 };
 
 struct SideDiffResult {
-    std::vector<SideColumnReport> columns;  // in the FoxPro table's field order
+    std::vector<SideColumnReport> columns;     // in the FoxPro table's field order
     std::vector<std::string> unpairedColumns;  // side columns no field pairs with
     std::int64_t differences = 0;
     std::string pairing;  // "position" or "key fields: ID, CODE"

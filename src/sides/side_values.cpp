@@ -14,7 +14,7 @@ namespace quorvel::sides {
 namespace {
 
 constexpr std::int64_t kJulianOfUnixEpoch = 2440588;  // the julian day number of 1970-01-01
-constexpr long double kJulianFloor = 1e6L;  // day numbers at least this big are julian ones
+constexpr long double kJulianFloor = 1e6L;    // day numbers at least this big are julian ones
 constexpr long double kJulianCeiling = 1e7L;  // ... and below this, for a T column
 
 std::string lower(std::string_view text) {
@@ -177,8 +177,8 @@ std::string fieldDefinitionText(const foxpro::FieldInfo& field) {
             return text + "(" + std::to_string(field.width) + ")";
         case 'N':
         case 'F':
-            return text + "(" + std::to_string(field.width) + "," +
-                   std::to_string(field.decimals) + ")";
+            return text + "(" + std::to_string(field.width) + "," + std::to_string(field.decimals) +
+                   ")";
         default:
             return text;
     }
@@ -270,8 +270,7 @@ NormalValue FieldColumn::sideDay(const SideCell& cell, bool withTime) {
         ++days_.julian;
         // A whole number is a day's own number (the day whose noon it is).
         if (!withTime && n == std::floor(n))
-            return fromSeconds(
-                (static_cast<std::int64_t>(n) - kJulianOfUnixEpoch) * 86400, false);
+            return fromSeconds((static_cast<std::int64_t>(n) - kJulianOfUnixEpoch) * 86400, false);
         // Julian days begin at noon: 2458850.5 is the midnight that begins 2020-01-02.
         const long double shifted = n + 0.5L - static_cast<long double>(kJulianOfUnixEpoch);
         const long double day = std::floor(shifted);
@@ -365,8 +364,7 @@ bool FieldColumn::equal(const NormalValue& fox, const NormalValue& side) const {
     // Both numbers are decimals read into long doubles: a tolerance allows
     // for the last bits of their reading.
     const long double scale = std::max({std::fabs(a), std::fabs(b), 1.0L});
-    if (!rules_.tolerance.empty() &&
-        difference <= numberOf(rules_.tolerance) + scale * 1e-15L)
+    if (!rules_.tolerance.empty() && difference <= numberOf(rules_.tolerance) + scale * 1e-15L)
         return true;
     if (kind_ == Kind::Real) {
         // A double that went through a 15-digit text form is still the same double.

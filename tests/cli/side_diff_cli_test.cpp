@@ -18,17 +18,17 @@
 namespace quorvel::cli {
 namespace {
 
+using test::Cell;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using test::Cell;
 
 struct Row {
     int id;
     std::string name;  // UTF-8; stored in the table in code page 1252
     std::optional<std::string> nick;
-    std::string price;  // N(10,2) as written
+    std::string price;    // N(10,2) as written
     std::int64_t amount;  // Y, ten-thousandths
-    int y, m, d;  // 0: an empty date
+    int y, m, d;          // 0: an empty date
     int hour;
     bool ok;
     std::string note;
@@ -37,7 +37,9 @@ struct Row {
 const std::vector<Row> kRows = {
     {1, "Cascade Coffee", "cc", "12.50", 123456, 2020, 1, 2, 3, true, "first\nline"},
     {2, "Blue Mill", std::nullopt, "-3.00", 0, 0, 0, 0, 23, false, ""},
-    {3, "\xC3\x89mile", "em", "1000000.25", 99990000, 1999, 12, 31, 0, true, "\xC3\xBC" "ber"},
+    {3, "\xC3\x89mile", "em", "1000000.25", 99990000, 1999, 12, 31, 0, true,
+     "\xC3\xBC"
+     "ber"},
     {4, "Dora", "d", "0.00", 50000, 2000, 2, 29, 12, false, "memo 4"},
     {5, "Eve", "", "7.10", 1, 2024, 5, 5, 7, true, "x, \"quoted\""},
 };
@@ -195,27 +197,31 @@ TEST_F(SideDiffTest, SqliteExportUnchangedThenChangedInKnownPlaces) {
     EXPECT_THAT(Lines(Diff({uri}).out, false),
                 ElementsAre("Record 2, Field \"BORN\" has changed from \"\" to \"\""));
 
-    ASSERT_TRUE(Sqlite("update orders set price = 1000000.24 where id = 3;\n"
-                       "update orders set born = julianday('2020-01-03') where id = 1;\n"
-                       "update orders set ok = 'N' where id = 5;\n"
-                       "update orders set nick = null where id = 1;\n"
-                       "delete from orders where id = 4;\n"
-                       "insert into orders(id, name) values (9, 'new');\n"))
+    ASSERT_TRUE(
+        Sqlite("update orders set price = 1000000.24 where id = 3;\n"
+               "update orders set born = julianday('2020-01-03') where id = 1;\n"
+               "update orders set ok = 'N' where id = 5;\n"
+               "update orders set nick = null where id = 1;\n"
+               "delete from orders where id = 4;\n"
+               "insert into orders(id, name) values (9, 'new');\n"))
         << out_;
     const auto changed = Diff({uri, "--key", "ID", "--empty-is-null"});
     EXPECT_EQ(changed.status, 1) << changed.err;
-    EXPECT_THAT(Lines(changed.out, false),
-                ElementsAre("Record 1, Field \"NICK\" has changed from \"cc        \" to \"\"",
-                            "Record 1, Field \"BORN\" has changed from \"2020-01-02\" to \"2458851.5\"",
-                            "Record 3, Field \"PRICE\" has changed from \"1000000.25\" to \"1000000.24\"",
-                            "Record 5, Field \"OK\" has changed from \"True\" to \"N\"",
-                            "Record 5 added to orders", "Record 4 deleted from orders"));
-    EXPECT_THAT(changed.out, HasSubstr("Column \"price\": 3 equal, 1 differ (N(10,2) as numeric(10,2))"));
+    EXPECT_THAT(
+        Lines(changed.out, false),
+        ElementsAre("Record 1, Field \"NICK\" has changed from \"cc        \" to \"\"",
+                    "Record 1, Field \"BORN\" has changed from \"2020-01-02\" to \"2458851.5\"",
+                    "Record 3, Field \"PRICE\" has changed from \"1000000.25\" to \"1000000.24\"",
+                    "Record 5, Field \"OK\" has changed from \"True\" to \"N\"",
+                    "Record 5 added to orders", "Record 4 deleted from orders"));
+    EXPECT_THAT(changed.out,
+                HasSubstr("Column \"price\": 3 equal, 1 differ (N(10,2) as numeric(10,2))"));
 
     // By position the rows after the deleted one pair with the wrong records.
     const auto position = Diff({uri, "--format", "json"});
     EXPECT_EQ(position.status, 1);
-    EXPECT_THAT(position.out, HasSubstr("{\"kind\":\"changed\",\"record1\":4,\"record2\":4,\"field\":\"ID\",\"old\":\"4\",\"new\":\"5\"}"));
+    EXPECT_THAT(position.out, HasSubstr("{\"kind\":\"changed\",\"record1\":4,\"record2\":4,"
+                                        "\"field\":\"ID\",\"old\":\"4\",\"new\":\"5\"}"));
     EXPECT_THAT(position.err, HasSubstr("Column \"id\": 3 equal, 2 differ (I as integer)"));
 }
 
@@ -236,17 +242,19 @@ TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     Write("orders.csv", csv);
     const auto missing = Diff({uri});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_THAT(Lines(missing.out, false),
-                ElementsAre(" Field \"AMOUNT\" not exist ",
-                            "Record 4, Field \"NOTE\" has changed from \"memo 4\" to \"memo 5\"",
-                            "Record 5, Field \"BORN\" has changed from \"2024-05-05\" to \"2024-05-06\""));
+    EXPECT_THAT(
+        Lines(missing.out, false),
+        ElementsAre(" Field \"AMOUNT\" not exist ",
+                    "Record 4, Field \"NOTE\" has changed from \"memo 4\" to \"memo 5\"",
+                    "Record 5, Field \"BORN\" has changed from \"2024-05-05\" to \"2024-05-06\""));
     EXPECT_THAT(missing.err, HasSubstr("column \"sum\" of csv:"));
     const auto mapped = Diff({uri, "--map", "amount=SUM", "--ignore", "note,born", "--key", "id"});
     EXPECT_EQ(mapped.status, 0) << mapped.err << mapped.out;
     EXPECT_THAT(mapped.out, HasSubstr("Column \"sum\": 5 equal, 0 differ (Y as text)"));
 
     // SOURCE TABLE as well as the table's file.
-    EXPECT_EQ(test::runCli({"diff", dir_.path(), "orders", uri, "--map", "amount=sum"}, dir_).status, 1);
+    EXPECT_EQ(
+        test::runCli({"diff", dir_.path(), "orders", uri, "--map", "amount=sum"}, dir_).status, 1);
     const auto badKey = Diff({uri, "--key", "nosuch"});
     EXPECT_EQ(badKey.status, 2);
     EXPECT_THAT(badKey.err, HasSubstr("--key: nosuch is not a field of"));
@@ -269,9 +277,10 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
     EXPECT_THAT(same.out, HasSubstr("Column \"born\": 5 equal, 0 differ (D as date)"));
     EXPECT_THAT(same.out, HasSubstr("Column \"amount\": 5 equal, 0 differ (Y as numeric(19,4))"));
 
-    ASSERT_TRUE(server.psql("update orders set price = 12.49 where id = 1;\n"
-                            "update orders set stamp = stamp + interval '1 second' where id = 3;\n"
-                            "delete from orders where id = 2;\n"));
+    ASSERT_TRUE(
+        server.psql("update orders set price = 12.49 where id = 1;\n"
+                    "update orders set stamp = stamp + interval '1 second' where id = 3;\n"
+                    "delete from orders where id = 2;\n"));
     const auto changed = Diff({uri, "--key", "ID", "--empty-is-null"});
     EXPECT_EQ(changed.status, 1) << changed.err;
     auto lines = Lines(changed.out, false);
