@@ -114,6 +114,16 @@ int diffWithSide(const Arguments& args) {
     options.rules.tolerance = compareOptions.tolerance;
     options.locale = format == "text" ? localeFromEnvironment() : foxpro::TextLocale::c();
 
+    OutputStream out;
+    // A side or table that fails part way: the lines found so far go out,
+    // and the status says that they are not all.
+    const auto failAfterLines = [&](const std::string& problem) {
+        try {
+            out.flush();
+        } catch (const std::exception&) {
+        }
+        return fail(problem);
+    };
     try {
         sides::SideUri side = sides::parseSideUri(operands[2]);
         if (operands.size() == 4) {
@@ -145,7 +155,6 @@ int diffWithSide(const Arguments& args) {
 
         const std::string table2 =
             side.kind == sides::SideKind::Csv ? sides::sideTableNames(side).front() : side.table;
-        OutputStream out;
         CsvSafety safety;
         if (csvSafe) {
             safety.on = true;
@@ -185,9 +194,9 @@ int diffWithSide(const Arguments& args) {
         for (const auto& note : result.notes) warn("diff", note);
         return result.differences == 0 ? 0 : 1;
     } catch (const sides::SideError& e) {
-        return fail(e.what());
+        return failAfterLines(e.what());
     } catch (const foxpro::FoxProError& e) {
-        return fail(e.what());
+        return failAfterLines(e.what());
     }
 }
 

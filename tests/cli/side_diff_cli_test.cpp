@@ -259,6 +259,17 @@ TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     EXPECT_EQ(badKey.status, 2);
     EXPECT_THAT(badKey.err, HasSubstr("--key: nosuch is not a field of"));
     EXPECT_EQ(Diff({uri, "--align"}).status, 2);
+
+    // A file damaged part way: the lines found before the damage, then status 2.
+    std::string damaged = ExportCsv();
+    damaged.replace(damaged.find("Cascade"), 7, "Kaskade");
+    Write("orders.csv", damaged + "6,short\r\n");
+    const auto broken = Diff({uri});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_THAT(Lines(broken.out, false),
+                ElementsAre("Record 1, Field \"NAME\" has changed from \"Cascade Coffee      \" to "
+                            "\"Kaskade Coffee\""));
+    EXPECT_THAT(broken.err, HasSubstr("orders.csv: line 8 has 2 fields where the header has 9"));
 }
 
 TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
