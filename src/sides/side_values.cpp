@@ -367,10 +367,12 @@ bool FieldColumn::equal(const NormalValue& fox, const NormalValue& side) const {
     if (!rules_.tolerance.empty() && difference <= numberOf(rules_.tolerance) + scale * 1e-15L)
         return true;
     if (kind_ == Kind::Real) {
-        // A double that went through a 15-digit text form is still the same double.
+        // A double that went through a 15-digit text form is still the same
+        // double.  Read back as doubles: the shortest text of a double read
+        // as a long double may round the other way at the 15th digit.
         char x[40], y[40];
-        std::snprintf(x, sizeof x, "%.15Lg", a);
-        std::snprintf(y, sizeof y, "%.15Lg", b);
+        std::snprintf(x, sizeof x, "%.15g", std::strtod(fox.text.c_str(), nullptr));
+        std::snprintf(y, sizeof y, "%.15g", std::strtod(side.text.c_str(), nullptr));
         return std::string_view(x) == std::string_view(y);
     }
     if (!side.approximate) return false;
@@ -395,7 +397,7 @@ std::string FieldColumn::key(const NormalValue& value) const {
     if (kind_ == Kind::Real || (kind_ == Kind::Number && value.approximate)) {
         char text[80];
         if (kind_ == Kind::Real)
-            std::snprintf(text, sizeof text, "%.15Lg", numberOf(value.text));
+            std::snprintf(text, sizeof text, "%.15g", std::strtod(value.text.c_str(), nullptr));
         else
             std::snprintf(text, sizeof text, "%.*Lf", field_.decimals, numberOf(value.text));
         return "V" + foxpro::canonicalDecimal(text);
