@@ -112,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Its shortest text, 4096.285714285715, would round up at the 15th digit.
         Case{"B 15 digits rounded", kReal, "real", Value::real(4096.2857142857146755), false,
              cell("4096.28571428571", CellStorage::Real), true},
+        Case{"B 13th digit", kReal, "real", Value::real(0.3), false,
+             cell("0.3000000000001", CellStorage::Real), false},
         Case{"B 15 digits", kReal, "real", Value::real(0.1 + 0.2), false,
              cell("0.3", CellStorage::Real), true},
         Case{"D iso", kDate, "date", kDay, false, cell("2020-01-02"), true},
