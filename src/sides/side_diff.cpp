@@ -240,6 +240,16 @@ class Walk {
             hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(hashes.size()));
         std::sort(hashes.begin(), hashes.end());
         const std::size_t count = hashes.size();
+        // Where each run of equal top bits begins: a lookup reads one or
+        // two entries instead of a binary search's twenty scattered ones.
+        int bits = 1;
+        while (bits < 32 && (std::size_t{1} << bits) < count) ++bits;
+        const auto bucketOf = [&](std::uint64_t h) {
+            return static_cast<std::size_t>(h >> (64 - bits));
+        };
+        std::vector<std::uint32_t> bucketStart((std::size_t{1} << bits) + 1);
+        for (const auto& entry : hashes) ++bucketStart[bucketOf(entry.first) + 1];
+        for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
         std::vector<bool> matched(count);
         std::size_t lowest = 0;  // no record below it is unpaired
         std::int64_t record2 = 0;
@@ -247,12 +257,14 @@ class Walk {
             ++record2;
             const std::string key = sideKey();
             const std::uint64_t h = hashOf(key);
-            auto it =
-                std::lower_bound(hashes.begin(), hashes.end(), std::make_pair(h, std::uint32_t{0}));
+            const std::size_t bucket = bucketOf(h);
+            const auto end = hashes.begin() + bucketStart[bucket + 1];
+            auto it = hashes.begin() + bucketStart[bucket];
+            while (it != end && it->first < h) ++it;
             std::int64_t pairedStored = -1;
             std::uint32_t pairedRecord = 0;
             bool seen = false;
-            for (; it != hashes.end() && it->first == h; ++it) {
+            for (; it != end && it->first == h; ++it) {
                 const std::int64_t stored = table_.liveIndex(it->second + 1);
                 if (foxKey(stored) != key) continue;
                 if (matched[it->second]) {
