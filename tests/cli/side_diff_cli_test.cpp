@@ -260,6 +260,14 @@ TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     EXPECT_THAT(badKey.err, HasSubstr("--key: nosuch is not a field of"));
     EXPECT_EQ(Diff({uri, "--align"}).status, 2);
 
+    // A key that a row before it had: the row is added, and said to be.
+    const std::string csvNow = ExportCsv();
+    Write("orders.csv", csvNow + csvNow.substr(csvNow.rfind("\r\n5,") + 2));
+    const auto twice = Diff({uri, "--key", "id"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_THAT(Lines(twice.out, false), ElementsAre("Record 6 added to orders"));
+    EXPECT_THAT(twice.err, HasSubstr("row 6 has the key of a row before it"));
+
     // A file damaged part way: the lines found before the damage, then status 2.
     std::string damaged = ExportCsv();
     damaged.replace(damaged.find("Cascade"), 7, "Kaskade");
