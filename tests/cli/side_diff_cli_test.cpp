@@ -311,5 +311,20 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
                             "\"2021-06-30 00:04:06\""));
 }
 
+TEST(SideDiffFixtureTest, TableOfAContainerPairsWithItsExportByItsOwnKey) {
+    const std::string folder = std::string(QUORVEL_FIXTURES) + "/public/foxprodb";
+    if (!std::ifstream(folder + "/contacts.dbf").good()) GTEST_SKIP() << "no foxprodb fixtures";
+    test::TempFolder scratch;
+    const auto shown = test::runCli({"show", folder, "contacts"}, scratch);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    std::ofstream(scratch.file("contacts.csv"), std::ios::binary) << shown.out;
+    const auto run = test::runCli(
+        {"diff", folder, "contacts", "csv:" + scratch.file("contacts.csv"), "--key", "auto"},
+        scratch);
+    EXPECT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_THAT(run.err, HasSubstr("Records paired by candidate index CONTACT_ID"));
+    EXPECT_THAT(run.out, HasSubstr("Column \"NOTES\": 5 equal, 0 differ (M as text)"));
+}
+
 }  // namespace
 }  // namespace quorvel::cli
