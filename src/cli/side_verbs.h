@@ -14,4 +14,9 @@ bool namesSide(const Arguments& args);
 int showSide(const Arguments& args);
 int listSideTables(const Arguments& args);
 
+// diff SOURCE TABLE URI (or URI TABLE2): whether the operands ask for it,
+// and the comparison (verb_diff_side.cpp): status 0, 1 or 2 as diff's.
+bool diffNamesSide(const Arguments& args);
+int diffWithSide(const Arguments& args);
+
 }  // namespace quorvel::cli

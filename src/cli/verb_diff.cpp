@@ -16,6 +16,7 @@
 #include "cli/diff_sources.h"
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
+#include "cli/side_verbs.h"
 #include "cli/verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
@@ -45,7 +46,20 @@ constexpr const char* kDescription =
     "(paired by primary key ID)' before its lines, 'Table \"NAME\": identical', or\n"
     "'Table \"NAME\" is only in source #1'; json adds a {\"kind\":\"table\",...}\n"
     "object before each table's differences, csv a table column first.  Exit\n"
-    "status 2 when a table could not be compared (the others still are).\n";
+    "status 2 when a table could not be compared (the others still are).\n"
+    "With SOURCE1 TABLE1 URI (or URI TABLE2), TABLE1 is compared with a table of\n"
+    "a CSV file, an SQLite or a PostgreSQL database (the URIs of 'quorvel-cli\n"
+    "help show'): columns pair with fields by name without case (--map for\n"
+    "others), records by --key, by the table's own key (--key auto; also for\n"
+    "PostgreSQL, whose rows have no order), else by position.  Values compare by\n"
+    "the FoxPro field's type: C without trailing blanks, N and F as exact\n"
+    "decimals (within half a unit of the last decimal against a real number), D\n"
+    "and T against dates, ISO text or day numbers (julian or since 1970, told by\n"
+    "their size), L against booleans, 0/1, t/f, true/false and Y/N, binary\n"
+    "fields by bytes (hex in CSV).  After the differences one line per column:\n"
+    "  Column \"price\": 1000000 equal, 2 differ (N(10,2) as numeric)\n"
+    "and where a text column is narrower than its field, '; COMPANY C(40) \u2192\n"
+    "varchar(30): 12 values cut' after it (json and csv: on standard error).\n";
 
 constexpr const char* kDetails =
     "Formats:\n"
@@ -272,6 +286,11 @@ std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::
 }
 
 int runDiff(const Arguments& args) {
+    if (diffNamesSide(args)) return diffWithSide(args);
+    for (const char* sideOnly : {"map", "empty-is-null", "time-zone"})
+        if (args.has(sideOnly))
+            throw UsageError(std::string("--") + sideOnly +
+                             " goes with a CSV, SQLite or PostgreSQL side only");
     if (args.operands.size() == 2) return runDiffSources(args);
     if (args.operands.size() != 4)
         throw UsageError("expected SOURCE1 TABLE1 SOURCE2 TABLE2 or SOURCE1 SOURCE2");
@@ -401,7 +420,7 @@ int runDiff(const Arguments& args) {
 const VerbRegistration registration{{
     "diff",
     "compare two tables and print their differences",
-    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2",
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2 | SOURCE1 TABLE1 URI",
     2,
     4,
     {{"format", 0, "FORMAT", "text (the default), json or csv: see below"},
@@ -427,6 +446,11 @@ const VerbRegistration registration{{
      ignoreCaseOption(),
      toleranceOption(),
      schemaOption(),
+     {"map", 0, "FIELD=COLUMN[,...]", "URI: the column a field pairs with"},
+     {"empty-is-null", 0, "",
+      "URI: an empty FoxPro value (blank C, empty date)\n"
+      "and NULL are equal"},
+     {"time-zone", 0, "ZONE", "URI: the zone PostgreSQL's timestamptz is read in\n(UTC by default)"},
      encodingOption()},
     kDescription,
     kDetails,

@@ -1,0 +1,323 @@
+#include "sides/side_diff.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "foxpro/format/ascii_case.h"
+#include "foxpro/text/text_form.h"
+
+namespace quorvel::sides {
+
+namespace {
+
+// Matched records below the lowest unpaired one are not read again: their
+// pages of the map are given back every so many rows.
+constexpr std::int64_t kReleaseEvery = 4096;
+// Rows whose key came before: the first few are named, the rest counted.
+constexpr std::int64_t kRepeatedKeysTold = 10;
+
+struct PairedField {
+    int field;
+    std::size_t column;
+    FieldColumn values;
+};
+
+std::string hexText(std::string_view bytes) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out = "0h";
+    for (unsigned char c : bytes) {
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    }
+    return out;
+}
+
+// A key of several parts as one text: each part's length before it, so
+// that parts never run together alike.
+void appendPart(std::string& key, const std::string& part) {
+    key += std::to_string(part.size());
+    key += ':';
+    key += part;
+}
+
+class Walk {
+  public:
+    Walk(const foxpro::TableReader& table, SideStream& side, const SideDiffOptions& options,
+         const std::function<void(const SideDifference&)>& found)
+        : table_(table), side_(side), options_(options), found_(found) {
+        pairFields();
+    }
+
+    SideDiffResult run() {
+        if (keys_.empty()) {
+            result_.pairing = "position";
+            byPosition();
+        } else {
+            result_.pairing = "key fields: ";
+            for (std::size_t k = 0; k < keys_.size(); ++k)
+                result_.pairing += (k ? ", " : "") + table_.field(paired_[keys_[k]].field).name;
+            byKey();
+        }
+        for (const PairedField& p : paired_) {
+            SideColumnReport& r = result_.columns[&p - paired_.data()];
+            r.description = p.values.description();
+        }
+        return std::move(result_);
+    }
+
+  private:
+    void pairFields() {
+        const auto& columns = side_.columns();
+        const auto ignored = [&](const std::string& name) {
+            return std::any_of(options_.ignoredFields.begin(), options_.ignoredFields.end(),
+                               [&](const std::string& i) { return foxpro::equalsNoCase(i, name); });
+        };
+        for (const auto& name : options_.ignoredFields)
+            if (table_.findField(name) < 0)
+                throw SideError("--ignore: " + name + " is not a field of " + table_.fileName());
+        for (const auto& [field, column] : options_.columnOf) {
+            if (table_.findField(field) < 0)
+                throw SideError("--map: " + field + " is not a field of " + table_.fileName());
+            if (std::none_of(columns.begin(), columns.end(), [&](const SideColumn& c) {
+                    return foxpro::equalsNoCase(c.name, column);
+                }))
+                throw SideError("--map: the side has no column " + column);
+        }
+        std::vector<bool> taken(columns.size());
+        paired_.reserve(static_cast<std::size_t>(table_.fieldCount()));
+        for (int f = 0; f < table_.fieldCount(); ++f) {
+            const foxpro::FieldInfo& field = table_.field(f);
+            if (ignored(field.name)) continue;
+            std::string wanted = field.name;
+            for (const auto& [from, to] : options_.columnOf)
+                if (foxpro::equalsNoCase(from, field.name)) wanted = to;
+            std::size_t c = 0;
+            while (c < columns.size() &&
+                   (taken[c] || !foxpro::equalsNoCase(columns[c].name, wanted)))
+                ++c;
+            if (c == columns.size()) {
+                SideDifference d;
+                d.kind = SideDifference::Kind::MissingField;
+                d.field = f;
+                d.fieldName = field.name;
+                report(d);
+                continue;
+            }
+            taken[c] = true;
+            paired_.push_back({f, c, FieldColumn(field, columns[c], options_.rules)});
+            SideColumnReport r;
+            r.field = field.name;
+            r.column = columns[c].name;
+            r.narrowerLength = paired_.back().values.narrowerLength();
+            r.fieldDefinition = fieldDefinitionText(field);
+            r.columnType = columns[c].type;
+            result_.columns.push_back(std::move(r));
+        }
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            if (!taken[c]) result_.unpairedColumns.push_back(columns[c].name);
+        for (const auto& name : options_.keyFields) {
+            const int f = table_.findField(name);
+            if (f < 0)
+                throw SideError("--key: " + name + " is not a field of " + table_.fileName());
+            const auto p = std::find_if(paired_.begin(), paired_.end(),
+                                        [&](const PairedField& q) { return q.field == f; });
+            if (p == paired_.end())
+                throw SideError("--key: field " + table_.field(f).name +
+                                " has no column in the side to pair with");
+            keys_.push_back(static_cast<std::size_t>(p - paired_.begin()));
+        }
+    }
+
+    void report(const SideDifference& d) {
+        ++result_.differences;
+        found_(d);
+    }
+
+    bool nextRow() {
+        if (sideDone_) return false;
+        if (side_.next(row_)) return true;
+        // A statement stepped past its end may start over: never asked again.
+        sideDone_ = true;
+        return false;
+    }
+
+    bool trueNull(std::int64_t stored, int field) const {
+        return table_.field(field).nullable && table_.isNull(table_.storedRecord(stored), field);
+    }
+
+    void compareRecord(std::int64_t stored, std::int64_t record1, std::int64_t record2) {
+        for (std::size_t i = 0; i < paired_.size(); ++i) {
+            PairedField& p = paired_[i];
+            SideColumnReport& r = result_.columns[i];
+            const foxpro::Value value = table_.valueAt(stored, p.field);
+            const bool null1 = trueNull(stored, p.field);
+            const SideCell& cell = row_[p.column];
+            if (p.values.cut(value)) ++r.cut;
+            if (p.values.equal(p.values.fox(value, null1), p.values.side(cell))) {
+                ++r.equal;
+                continue;
+            }
+            ++r.differ;
+            SideDifference d;
+            d.kind = SideDifference::Kind::Changed;
+            d.record1 = record1;
+            d.record2 = record2;
+            d.field = p.field;
+            d.fieldName = table_.field(p.field).name;
+            const std::string_view text1 = foxpro::textFormView(value, options_.locale, scratch1_);
+            d.value1 = text1;
+            d.null1 = value.isNull();
+            if (cell.storage == CellStorage::Blob && !cell.null) {
+                scratch2_ = hexText(cell.text);
+                d.value2 = scratch2_;
+            } else {
+                d.value2 = cell.text;
+            }
+            d.null2 = cell.null;
+            report(d);
+        }
+    }
+
+    void added(std::int64_t record2) {
+        SideDifference d;
+        d.kind = SideDifference::Kind::Added;
+        d.record2 = record2;
+        report(d);
+    }
+
+    void deleted(std::int64_t record1) {
+        SideDifference d;
+        d.kind = SideDifference::Kind::Deleted;
+        d.record1 = record1;
+        report(d);
+    }
+
+    void byPosition() {
+        std::int64_t stored = table_.nextLive(0);
+        std::int64_t record1 = 0;
+        std::int64_t record2 = 0;
+        for (;;) {
+            const bool haveFox = stored < table_.storedCount();
+            const bool haveSide = nextRow();
+            if (!haveFox && !haveSide) break;
+            if (haveFox && haveSide)
+                compareRecord(stored, ++record1, ++record2);
+            else if (haveFox)
+                deleted(++record1);
+            else
+                added(++record2);
+            if (haveFox) stored = table_.nextLive(stored + 1);
+        }
+    }
+
+    std::string foxKey(std::int64_t stored) const {
+        std::string key;
+        for (std::size_t k : keys_) {
+            const PairedField& p = paired_[k];
+            appendPart(key,
+                       p.values.foxKey(table_.valueAt(stored, p.field), trueNull(stored, p.field)));
+        }
+        return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
+    }
+
+    std::string sideKey() {
+        std::string key;
+        for (std::size_t k : keys_) {
+            PairedField& p = paired_[k];
+            appendPart(key, p.values.sideKey(row_[p.column]));
+        }
+        return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
+    }
+
+    static std::uint64_t hashOf(const std::string& key) { return std::hash<std::string>{}(key); }
+
+    void byKey() {
+        // One hash and one record number per FoxPro record, sorted by hash.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
+        hashes.reserve(static_cast<std::size_t>(table_.liveCount()));
+        for (std::int64_t s = table_.nextLive(0); s < table_.storedCount();
+             s = table_.nextLive(s + 1))
+            hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(hashes.size()));
+        std::sort(hashes.begin(), hashes.end());
+        const std::size_t count = hashes.size();
+        // Where each run of equal top bits begins: a lookup reads one or
+        // two entries instead of a binary search's twenty scattered ones.
+        int bits = 1;
+        while (bits < 32 && (std::size_t{1} << bits) < count) ++bits;
+        const auto bucketOf = [&](std::uint64_t h) {
+            return static_cast<std::size_t>(h >> (64 - bits));
+        };
+        std::vector<std::uint32_t> bucketStart((std::size_t{1} << bits) + 1);
+        for (const auto& entry : hashes) ++bucketStart[bucketOf(entry.first) + 1];
+        for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
+        std::vector<bool> matched(count);
+        std::size_t lowest = 0;  // no record below it is unpaired
+        std::int64_t record2 = 0;
+        while (nextRow()) {
+            ++record2;
+            const std::string key = sideKey();
+            const std::uint64_t h = hashOf(key);
+            const std::size_t bucket = bucketOf(h);
+            const auto end = hashes.begin() + bucketStart[bucket + 1];
+            auto it = hashes.begin() + bucketStart[bucket];
+            while (it != end && it->first < h) ++it;
+            std::int64_t pairedStored = -1;
+            std::uint32_t pairedRecord = 0;
+            bool seen = false;
+            for (; it != end && it->first == h; ++it) {
+                const std::int64_t stored = table_.liveIndex(it->second + 1);
+                if (foxKey(stored) != key) continue;
+                if (matched[it->second]) {
+                    seen = true;
+                    continue;
+                }
+                pairedStored = stored;
+                pairedRecord = it->second;
+                break;
+            }
+            if (pairedStored < 0) {
+                if (seen && ++repeatedKeys_ <= kRepeatedKeysTold)
+                    result_.notes.push_back("row " + std::to_string(record2) +
+                                            " has the key of a row before it");
+                added(record2);
+                continue;
+            }
+            matched[pairedRecord] = true;
+            compareRecord(pairedStored, pairedRecord + 1, record2);
+            if (record2 % kReleaseEvery == 0) {
+                while (lowest < count && matched[lowest]) ++lowest;
+                if (lowest < count)
+                    table_.walkedTo(table_.liveIndex(static_cast<std::int64_t>(lowest) + 1));
+            }
+        }
+        if (repeatedKeys_ > kRepeatedKeysTold)
+            result_.notes.push_back(std::to_string(repeatedKeys_ - kRepeatedKeysTold) +
+                                    " more rows have the key of a row before them");
+        for (std::size_t r = 0; r < count; ++r)
+            if (!matched[r]) deleted(static_cast<std::int64_t>(r) + 1);
+    }
+
+    const foxpro::TableReader& table_;
+    SideStream& side_;
+    const SideDiffOptions& options_;
+    const std::function<void(const SideDifference&)>& found_;
+    std::vector<PairedField> paired_;
+    std::vector<std::size_t> keys_;  // positions in paired_
+    std::vector<SideCell> row_;
+    bool sideDone_ = false;
+    std::int64_t repeatedKeys_ = 0;
+    std::string scratch1_;
+    std::string scratch2_;
+    SideDiffResult result_;
+};
+
+}  // namespace
+
+SideDiffResult diffTableWithSide(const foxpro::TableReader& table, SideStream& side,
+                                 const SideDiffOptions& options,
+                                 const std::function<void(const SideDifference&)>& found) {
+    Walk walk(table, side, options, found);
+    return walk.run();
+}
+
+}  // namespace quorvel::sides

@@ -1,0 +1,330 @@
+// quorvel-cli diff of a FoxPro table against its export to SQLite, CSV and
+// PostgreSQL: an export written here from the same rows as the table, then
+// changed in known places; the differences found are exactly those.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "support/cli_runner.h"
+#include "support/python_runner.h"
+#include "support/table_builder.h"
+#include "support/throwaway_server.h"
+
+namespace quorvel::cli {
+namespace {
+
+using test::Cell;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Row {
+    int id;
+    std::string name;  // UTF-8; stored in the table in code page 1252
+    std::optional<std::string> nick;
+    std::string price;    // N(10,2) as written
+    std::int64_t amount;  // Y, ten-thousandths
+    int y, m, d;          // 0: an empty date
+    int hour;
+    bool ok;
+    std::string note;
+};
+
+const std::vector<Row> kRows = {
+    {1, "Cascade Coffee", "cc", "12.50", 123456, 2020, 1, 2, 3, true, "first\nline"},
+    {2, "Blue Mill", std::nullopt, "-3.00", 0, 0, 0, 0, 23, false, ""},
+    {3, "\xC3\x89mile", "em", "1000000.25", 99990000, 1999, 12, 31, 0, true,
+     "\xC3\xBC"
+     "ber"},
+    {4, "Dora", "d", "0.00", 50000, 2000, 2, 29, 12, false, "memo 4"},
+    {5, "Eve", "", "7.10", 1, 2024, 5, 5, 7, true, "x, \"quoted\""},
+};
+
+// The table's text in its code page, 1252: the two letters beyond ASCII
+// that the rows hold.
+std::string latin1(std::string text) {
+    for (const auto& [utf8, stored] : {std::pair<std::string, char>{"\xC3\x89", '\xC9'},
+                                       std::pair<std::string, char>{"\xC3\xBC", '\xFC'}})
+        for (std::size_t at; (at = text.find(utf8)) != std::string::npos;)
+            text.replace(at, utf8.size(), 1, stored);
+    return text;
+}
+
+std::string dateText(const Row& r) {
+    char out[16];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02d", r.y, r.m, r.d);
+    return out;
+}
+
+std::string stampText(const Row& r) {
+    return "2021-06-30 " + std::string(r.hour < 10 ? "0" : "") + std::to_string(r.hour) + ":04:05";
+}
+
+std::string amountText(std::int64_t tenThousandths) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%lld.%04lld", static_cast<long long>(tenThousandths / 10000),
+                  static_cast<long long>(tenThousandths % 10000));
+    return out;
+}
+
+std::string sqlText(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+class SideDiffTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::TableBuilder t(0x30);
+        t.field("ID", 'I', 4)
+            .field("NAME", 'C', 20)
+            .field("NICK", 'C', 10, 0, 0x02)
+            .field("PRICE", 'N', 10, 2)
+            .field("AMOUNT", 'Y', 8)
+            .field("BORN", 'D', 8)
+            .field("STAMP", 'T', 8)
+            .field("OK", 'L', 1)
+            .field("NOTE", 'M', 4);
+        for (const Row& r : kRows)
+            t.record({Cell::integer32(r.id), Cell::text(latin1(r.name)),
+                      r.nick ? Cell::text(*r.nick) : Cell::null(), Cell::number(r.price),
+                      Cell::currency(r.amount), r.y ? Cell::date(r.y, r.m, r.d) : Cell::blank(),
+                      Cell::dateTime(2021, 6, 30, r.hour, 4, 5), Cell::logical(r.ok ? 'T' : 'F'),
+                      r.note.empty() ? Cell::none() : Cell::memo(latin1(r.note))});
+        t.write(dir_.file("orders.dbf"));
+    }
+
+    // The rows as SQL: BORN as julian day numbers (SQLite's julianday())
+    // or as dates, an empty date as NULL.
+    static std::string exportSql(bool julianDates, const std::string& boolTrue,
+                                 const std::string& boolFalse, int nameLength) {
+        std::string sql =
+            "create table orders(id integer, name varchar(" + std::to_string(nameLength) +
+            "), nick varchar(10), price "
+            "numeric(10,2), amount numeric(19,4), born date, stamp timestamp, ok boolean, note "
+            "text);\n";
+        for (const Row& r : kRows) {
+            std::string born = "null";
+            if (r.y) born = julianDates ? "julianday('" + dateText(r) + "')" : sqlText(dateText(r));
+            sql += "insert into orders values(" + std::to_string(r.id) + ", " + sqlText(r.name) +
+                   ", " + (r.nick ? sqlText(*r.nick) : "null") + ", " + r.price + ", " +
+                   amountText(r.amount) + ", " + born + ", " + sqlText(stampText(r)) + ", " +
+                   (r.ok ? boolTrue : boolFalse) + ", " + sqlText(r.note) + ");\n";
+        }
+        return sql;
+    }
+
+    // Runs SQL statements on a new or existing SQLite database; false when
+    // python3's sqlite3 is not there.
+    bool Sqlite(const std::string& sql) {
+        bool ok = false;
+        out_ = test::runPython(
+            "import sqlite3, sys\n"
+            "c = sqlite3.connect(sys.argv[1])\n"
+            "c.executescript(open(sys.argv[2], encoding='utf-8').read())\n"
+            "c.commit()\n",
+            &ok, {dir_.file("shop.db"), Write("load.sql", sql)});
+        return ok;
+    }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_.file(name), std::ios::binary) << bytes;
+        return dir_.file(name);
+    }
+
+    std::string ExportCsv() const {
+        std::string csv = "id,name,nick,price,amount,born,stamp,ok,note\r\n";
+        for (const Row& r : kRows)
+            csv += std::to_string(r.id) + "," + csvField(r.name) + "," +
+                   (r.nick ? (r.nick->empty() ? "\"\"" : *r.nick) : "") + "," + r.price + "," +
+                   amountText(r.amount) + "," + (r.y ? dateText(r) : "") + "," + stampText(r) +
+                   "," + (r.ok ? "true" : "false") + "," + csvField(r.note) + "\r\n";
+        return csv;
+    }
+
+    test::CliRun Diff(std::vector<std::string> args) {
+        args.insert(args.begin(), {"diff", dir_.file("orders.dbf")});
+        return test::runCli(args, dir_, {"LC_ALL=C"});
+    }
+
+    // Standard output split into the difference lines and the column lines.
+    static std::vector<std::string> Lines(const std::string& out, bool columns) {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (line.starts_with("Column \"") == columns) lines.push_back(line);
+        return lines;
+    }
+
+    test::TempFolder dir_;
+    std::string out_;
+};
+
+TEST_F(SideDiffTest, SqliteExportUnchangedThenChangedInKnownPlaces) {
+    if (!Sqlite(exportSql(true, "1", "0", 12))) GTEST_SKIP() << "python3 sqlite3: " << out_;
+    const std::string uri = "sqlite:" + dir_.file("shop.db") + "?table=orders";
+
+    const auto same = Diff({uri, "--key", "ID", "--empty-is-null"});
+    EXPECT_EQ(same.status, 0) << same.err << same.out;
+    EXPECT_THAT(Lines(same.out, false), ElementsAre());
+    const auto columns = Lines(same.out, true);
+    ASSERT_EQ(columns.size(), 9u) << same.out;
+    for (const auto& line : columns) EXPECT_THAT(line, HasSubstr(": 5 equal, 0 differ (")) << line;
+    EXPECT_EQ(columns[5], "Column \"born\": 5 equal, 0 differ (D as date, julian day numbers)");
+    EXPECT_EQ(columns[1],
+              "Column \"name\": 5 equal, 0 differ (C(20) as varchar(12)); NAME C(20) \u2192 "
+              "varchar(12): 1 value cut");
+
+    // Without the option the empty date against NULL is a difference.
+    EXPECT_THAT(Lines(Diff({uri}).out, false),
+                ElementsAre("Record 2, Field \"BORN\" has changed from \"\" to \"\""));
+
+    ASSERT_TRUE(
+        Sqlite("update orders set price = 1000000.24 where id = 3;\n"
+               "update orders set born = julianday('2020-01-03') where id = 1;\n"
+               "update orders set ok = 'N' where id = 5;\n"
+               "update orders set nick = null where id = 1;\n"
+               "delete from orders where id = 4;\n"
+               "insert into orders(id, name) values (9, 'new');\n"))
+        << out_;
+    const auto changed = Diff({uri, "--key", "ID", "--empty-is-null"});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    EXPECT_THAT(
+        Lines(changed.out, false),
+        ElementsAre("Record 1, Field \"NICK\" has changed from \"cc        \" to \"\"",
+                    "Record 1, Field \"BORN\" has changed from \"2020-01-02\" to \"2458851.5\"",
+                    "Record 3, Field \"PRICE\" has changed from \"1000000.25\" to \"1000000.24\"",
+                    "Record 5, Field \"OK\" has changed from \"True\" to \"N\"",
+                    "Record 5 added to orders", "Record 4 deleted from orders"));
+    EXPECT_THAT(changed.out,
+                HasSubstr("Column \"price\": 3 equal, 1 differ (N(10,2) as numeric(10,2))"));
+
+    // By position the rows after the deleted one pair with the wrong records.
+    const auto position = Diff({uri, "--format", "json"});
+    EXPECT_EQ(position.status, 1);
+    EXPECT_THAT(position.out, HasSubstr("{\"kind\":\"changed\",\"record1\":4,\"record2\":4,"
+                                        "\"field\":\"ID\",\"old\":\"4\",\"new\":\"5\"}"));
+    EXPECT_THAT(position.err, HasSubstr("Column \"id\": 3 equal, 2 differ (I as integer)"));
+}
+
+TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
+    std::string csv = ExportCsv();
+    Write("orders.csv", csv);
+    const std::string uri = "csv:" + dir_.file("orders.csv");
+    // An empty CSV field is a null and an empty value alike: no option needed.
+    const auto same = Diff({uri});
+    EXPECT_EQ(same.status, 0) << same.err << same.out;
+    EXPECT_EQ(Lines(same.out, true).size(), 9u);
+    EXPECT_THAT(Lines(same.out, false), ElementsAre());
+
+    // A renamed column, a changed memo and a date one day off.
+    csv.replace(csv.find("amount"), 6, "sum");
+    csv.replace(csv.find("2024-05-05"), 10, "2024-05-06");
+    csv.replace(csv.find("memo 4"), 6, "memo 5");
+    Write("orders.csv", csv);
+    const auto missing = Diff({uri});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_THAT(
+        Lines(missing.out, false),
+        ElementsAre(" Field \"AMOUNT\" not exist ",
+                    "Record 4, Field \"NOTE\" has changed from \"memo 4\" to \"memo 5\"",
+                    "Record 5, Field \"BORN\" has changed from \"2024-05-05\" to \"2024-05-06\""));
+    EXPECT_THAT(missing.err, HasSubstr("column \"sum\" of csv:"));
+    const auto mapped = Diff({uri, "--map", "amount=SUM", "--ignore", "note,born", "--key", "id"});
+    EXPECT_EQ(mapped.status, 0) << mapped.err << mapped.out;
+    EXPECT_THAT(mapped.out, HasSubstr("Column \"sum\": 5 equal, 0 differ (Y as text)"));
+
+    // SOURCE TABLE as well as the table's file.
+    EXPECT_EQ(
+        test::runCli({"diff", dir_.path(), "orders", uri, "--map", "amount=sum"}, dir_).status, 1);
+    const auto badKey = Diff({uri, "--key", "nosuch"});
+    EXPECT_EQ(badKey.status, 2);
+    EXPECT_THAT(badKey.err, HasSubstr("--key: nosuch is not a field of"));
+    EXPECT_EQ(Diff({uri, "--align"}).status, 2);
+
+    // A key that a row before it had: the row is added, and said to be.
+    const std::string csvNow = ExportCsv();
+    Write("orders.csv", csvNow + csvNow.substr(csvNow.rfind("\r\n5,") + 2));
+    const auto twice = Diff({uri, "--key", "id"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_THAT(Lines(twice.out, false), ElementsAre("Record 6 added to orders"));
+    EXPECT_THAT(twice.err, HasSubstr("row 6 has the key of a row before it"));
+
+    // A file damaged part way: the lines found before the damage, then status 2.
+    std::string damaged = ExportCsv();
+    damaged.replace(damaged.find("Cascade"), 7, "Kaskade");
+    Write("orders.csv", damaged + "6,short\r\n");
+    const auto broken = Diff({uri});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_THAT(Lines(broken.out, false),
+                ElementsAre("Record 1, Field \"NAME\" has changed from \"Cascade Coffee      \" to "
+                            "\"Kaskade Coffee\""));
+    EXPECT_THAT(broken.err, HasSubstr("orders.csv: line 8 has 2 fields where the header has 9"));
+}
+
+TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
+    test::ThrowawayServer server;
+    if (!server.started()) GTEST_SKIP() << server.why();
+    ASSERT_TRUE(server.psql(exportSql(false, "true", "false", 20)));
+    const std::string uri = server.uri("&table=orders");
+    // Its rows come in no order, and the table has no key of its own.
+    const auto unordered = Diff({uri});
+    EXPECT_EQ(unordered.status, 2);
+    EXPECT_THAT(unordered.err, HasSubstr("pair them with --key FIELD"));
+
+    const auto same = Diff({uri, "--key", "ID", "--empty-is-null"});
+    EXPECT_EQ(same.status, 0) << same.err << same.out;
+    EXPECT_THAT(Lines(same.out, false), ElementsAre());
+    EXPECT_THAT(same.out, HasSubstr("Column \"born\": 5 equal, 0 differ (D as date)"));
+    EXPECT_THAT(same.out, HasSubstr("Column \"amount\": 5 equal, 0 differ (Y as numeric(19,4))"));
+
+    ASSERT_TRUE(
+        server.psql("update orders set price = 12.49 where id = 1;\n"
+                    "update orders set stamp = stamp + interval '1 second' where id = 3;\n"
+                    "delete from orders where id = 2;\n"));
+    const auto changed = Diff({uri, "--key", "ID", "--empty-is-null"});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    auto lines = Lines(changed.out, false);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_THAT(lines,
+                ElementsAre("Record 1, Field \"PRICE\" has changed from \"12.5\" to \"12.49\"",
+                            "Record 2 deleted from orders",
+                            "Record 3, Field \"STAMP\" has changed from \"2021-06-30 00:04:05\" to "
+                            "\"2021-06-30 00:04:06\""));
+}
+
+TEST(SideDiffFixtureTest, TableOfAContainerPairsWithItsExportByItsOwnKey) {
+    const std::string folder = std::string(QUORVEL_FIXTURES) + "/public/foxprodb";
+    if (!std::ifstream(folder + "/contacts.dbf").good()) GTEST_SKIP() << "no foxprodb fixtures";
+    test::TempFolder scratch;
+    const auto shown = test::runCli({"show", folder, "contacts"}, scratch);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    std::ofstream(scratch.file("contacts.csv"), std::ios::binary) << shown.out;
+    const auto run = test::runCli(
+        {"diff", folder, "contacts", "csv:" + scratch.file("contacts.csv"), "--key", "auto"},
+        scratch);
+    EXPECT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_THAT(run.err, HasSubstr("Records paired by candidate index CONTACT_ID"));
+    EXPECT_THAT(run.out, HasSubstr("Column \"NOTES\": 5 equal, 0 differ (M as text)"));
+}
+
+}  // namespace
+}  // namespace quorvel::cli
