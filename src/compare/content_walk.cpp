@@ -7,6 +7,7 @@
 #include "compare/hash_alignment.h"
 #include "compare/pairing_walks.h"
 #include "compare/stretch_pairing.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::compare {
 
@@ -22,13 +23,14 @@ class ContentWalk {
     void run() {
         tables_.addMissingFieldLines(out_);
         std::vector<Match> matches;
+        std::vector<bool> sameAt;
         {
             // Tables of one layout are aligned by their stored bytes first
             // (no decoding), then what that leaves between two matches by
             // their values.
-            const bool stored = tables_.byBytes();
-            const std::vector<std::uint64_t> hashes1 = hashTable(1, stored);
-            const std::vector<std::uint64_t> hashes2 = hashTable(2, stored);
+            std::vector<std::uint64_t> hashes1;
+            std::vector<std::uint64_t> hashes2;
+            hashTables(hashes1, hashes2, sameAt);
             count1_ = static_cast<std::int64_t>(hashes1.size());
             count2_ = static_cast<std::int64_t>(hashes2.size());
             matches = alignHashes(hashes1, hashes2);
@@ -41,9 +43,13 @@ class ContentWalk {
         for (const Match& m : matches) {
             const std::int64_t n1 = std::int64_t{m.index1} + 1;
             const std::int64_t n2 = std::int64_t{m.index2} + 1;
-            tables_.cursor1().moveTo(n1);
-            tables_.cursor2().moveTo(n2);
-            if (!tables_.currentEqual()) continue;
+            // Records at one place found equal by their bytes while hashing.
+            const bool same = m.index1 == m.index2 && m.index1 < sameAt.size() && sameAt[m.index1];
+            if (!same) {
+                tables_.cursor1().moveTo(n1);
+                tables_.cursor2().moveTo(n2);
+                if (!tables_.currentEqual()) continue;
+            }
             stretch(start1, n1, start2, n2);
             pacer_.work(done_ += 2, 1);
             start1 = n1 + 1;
@@ -55,14 +61,41 @@ class ContentWalk {
   private:
     Recordset& cursor(int side) { return side == 1 ? tables_.cursor1() : tables_.cursor2(); }
 
-    std::vector<std::uint64_t> hashTable(int side, bool stored) {
-        std::vector<std::uint64_t> hashes;
-        Recordset& c = cursor(side);
-        for (c.moveFirst(); !c.eof(); c.moveNext()) {
-            hashes.push_back(stored ? tables_.currentStoredHash(side) : tables_.currentHash(side));
-            pacer_.work(++done_, stored ? 1 : static_cast<int>(tables_.comparedCount()));
+    // The record hashes of both tables, read side by side: records at one
+    // place whose stored bytes agree are equal (sameAt) and share one hash.
+    void hashTables(std::vector<std::uint64_t>& hashes1, std::vector<std::uint64_t>& hashes2,
+                    std::vector<bool>& sameAt) {
+        const bool stored = tables_.byBytes();
+        const int units = stored ? 1 : static_cast<int>(tables_.comparedCount());
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        hashes1.reserve(static_cast<std::size_t>(c1.table().storedCount()));
+        hashes2.reserve(static_cast<std::size_t>(c2.table().storedCount()));
+        auto hash = [&](int side) {
+            return stored ? tables_.currentStoredHash(side) : tables_.currentHash(side);
+        };
+        c1.moveFirst();
+        c2.moveFirst();
+        // Hashing by values (or memo contents) may warn of undecodable
+        // text: one table after the other, so that the warnings keep
+        // their order.
+        for (; tables_.bytesDecide() && !c1.eof() && !c2.eof(); c1.moveNext(), c2.moveNext()) {
+            const std::uint64_t h1 = hash(1);
+            const bool same = tables_.currentBytesEqual();
+            sameAt.push_back(same);
+            hashes1.push_back(h1);
+            hashes2.push_back(same ? h1 : hash(2));
+            pacer_.work(++done_, units);
+            pacer_.work(++done_, units);
         }
-        return hashes;
+        for (; !c1.eof(); c1.moveNext()) {
+            hashes1.push_back(hash(1));
+            pacer_.work(++done_, units);
+        }
+        for (; !c2.eof(); c2.moveNext()) {
+            hashes2.push_back(hash(2));
+            pacer_.work(++done_, units);
+        }
     }
 
     // The value hashes of records [from, to) of a side.

@@ -386,6 +386,10 @@ std::vector<StructureDifference> TablePair::structureDifferences() const {
     return out;
 }
 
+bool TablePair::currentBytesEqual() const {
+    return bytesDecide() && rangesEqual(cursor1_.rawRecord(), cursor2_.rawRecord());
+}
+
 bool TablePair::currentEqual() {
     if (byBytes_) {
         const auto raw1 = cursor1_.rawRecord();
