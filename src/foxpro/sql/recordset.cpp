@@ -78,7 +78,8 @@ void Recordset::moveNext() {
     } else {
         const std::int64_t from = current_ + 1;
         current_ = reader_->nextLive(from);
-        noteSkipped(from);
+        if (walkWhole_ && (current_ != from || current_ >= reader_->storedCount()))
+            noteSkipped(from);
     }
     ++position_;
 }
