@@ -387,7 +387,12 @@ std::vector<StructureDifference> TablePair::structureDifferences() const {
 }
 
 bool TablePair::currentBytesEqual() const {
-    return bytesDecide() && rangesEqual(cursor1_.rawRecord(), cursor2_.rawRecord());
+    return storedEqual(cursor1_.rawRecord(), cursor2_.rawRecord());
+}
+
+bool TablePair::storedEqual(std::span<const std::uint8_t> raw1,
+                            std::span<const std::uint8_t> raw2) const {
+    return bytesDecide() && rangesEqual(raw1, raw2);
 }
 
 bool TablePair::currentEqual() {

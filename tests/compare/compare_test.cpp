@@ -641,6 +641,18 @@ TEST_F(CompareTest, KeysInStepThatRepeatAreDuplicates) {
               "Key a is not unique: 2 records in Table #1, 3 in Table #2");
 }
 
+TEST_F(CompareTest, ContentPairingAcrossOneRecordRemovedThenOneInserted) {
+    // Table #2 lacks b and then holds x and y: its records stand one place
+    // before Table #1's, then one after; z and w, of no equal field, stay
+    // unpaired.
+    write1(names({"a", "b", "c", "d", "e", "f", "z", "g"}));
+    write2(names({"a", "c", "d", "x", "y", "e", "f", "w", "g"}));
+    EXPECT_THAT(
+        texts(run({}, "t2", compare::RecordPairing{compare::Pairing::Content, {}}).differences),
+        ElementsAre("Record 2 deleted from t2", "Record 4 added to t2", "Record 5 added to t2",
+                    "Record 7 deleted from t2", "Record 8 added to t2"));
+}
+
 TEST_F(CompareTest, ContentStretchBeyondTheLimitPairsFirstWithFirst) {
     // No record is equal on both sides: one stretch.  Within the limit
     // each record pairs with its changed self one place down; beyond it the
