@@ -3,10 +3,12 @@
 // stretch in front of it is given its lines.
 
 #include <algorithm>
+#include <span>
 
 #include "compare/hash_alignment.h"
 #include "compare/pairing_walks.h"
 #include "compare/stretch_pairing.h"
+#include "foxpro/read/table_reader.h"
 
 namespace quorvel::compare {
 
@@ -26,9 +28,9 @@ class ContentWalk {
             // Tables of one layout are aligned by their stored bytes first
             // (no decoding), then what that leaves between two matches by
             // their values.
-            const bool stored = tables_.byBytes();
-            const std::vector<std::uint64_t> hashes1 = hashTable(1, stored);
-            const std::vector<std::uint64_t> hashes2 = hashTable(2, stored);
+            std::vector<std::uint64_t> hashes1;
+            std::vector<std::uint64_t> hashes2;
+            hashTables(hashes1, hashes2);
             count1_ = static_cast<std::int64_t>(hashes1.size());
             count2_ = static_cast<std::int64_t>(hashes2.size());
             matches = alignHashes(hashes1, hashes2);
@@ -41,9 +43,11 @@ class ContentWalk {
         for (const Match& m : matches) {
             const std::int64_t n1 = std::int64_t{m.index1} + 1;
             const std::int64_t n2 = std::int64_t{m.index2} + 1;
-            tables_.cursor1().moveTo(n1);
-            tables_.cursor2().moveTo(n2);
-            if (!tables_.currentEqual()) continue;
+            if (!foundEqual(m)) {
+                tables_.cursor1().moveTo(n1);
+                tables_.cursor2().moveTo(n2);
+                if (!tables_.currentEqual()) continue;
+            }
             stretch(start1, n1, start2, n2);
             pacer_.work(done_ += 2, 1);
             start1 = n1 + 1;
@@ -55,14 +59,64 @@ class ContentWalk {
   private:
     Recordset& cursor(int side) { return side == 1 ? tables_.cursor1() : tables_.cursor2(); }
 
-    std::vector<std::uint64_t> hashTable(int side, bool stored) {
-        std::vector<std::uint64_t> hashes;
-        Recordset& c = cursor(side);
-        for (c.moveFirst(); !c.eof(); c.moveNext()) {
-            hashes.push_back(stored ? tables_.currentStoredHash(side) : tables_.currentHash(side));
-            pacer_.work(++done_, stored ? 1 : static_cast<int>(tables_.comparedCount()));
+    // The record hashes of both tables, read side by side.  Records whose
+    // stored bytes agree are equal and share one hash: at one place
+    // (sameAt_), or one place apart, as after one record removed from or
+    // inserted into one table (after1_[i]: record i of Table #1 is the
+    // record before i of Table #2; after2_[j] the other way).
+    void hashTables(std::vector<std::uint64_t>& hashes1, std::vector<std::uint64_t>& hashes2) {
+        const bool stored = tables_.byBytes();
+        const int units = stored ? 1 : static_cast<int>(tables_.comparedCount());
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        hashes1.reserve(static_cast<std::size_t>(c1.table().storedCount()));
+        hashes2.reserve(static_cast<std::size_t>(c2.table().storedCount()));
+        auto hash = [&](int side) {
+            return stored ? tables_.currentStoredHash(side) : tables_.currentHash(side);
+        };
+        c1.moveFirst();
+        c2.moveFirst();
+        // Hashing by values (or memo contents) may warn of undecodable
+        // text: one table after the other, so that the warnings keep
+        // their order.
+        std::span<const std::uint8_t> previous1;
+        std::span<const std::uint8_t> previous2;
+        for (; tables_.bytesDecide() && !c1.eof() && !c2.eof(); c1.moveNext(), c2.moveNext()) {
+            // The records stay mapped while the tables are open.
+            const auto raw1 = c1.rawRecord();
+            const auto raw2 = c2.rawRecord();
+            const bool same = tables_.storedEqual(raw1, raw2);
+            const bool after1 = !same && !previous2.empty() && tables_.storedEqual(raw1, previous2);
+            const bool after2 = !same && !previous1.empty() && tables_.storedEqual(previous1, raw2);
+            sameAt_.push_back(same);
+            after1_.push_back(after1);
+            after2_.push_back(after2);
+            const std::uint64_t h1 = after1 ? hashes2.back() : hash(1);
+            hashes1.push_back(h1);
+            hashes2.push_back(same ? h1 : after2 ? hashes1[hashes1.size() - 2] : hash(2));
+            previous1 = raw1;
+            previous2 = raw2;
+            pacer_.work(++done_, units);
+            pacer_.work(++done_, units);
         }
-        return hashes;
+        for (; !c1.eof(); c1.moveNext()) {
+            hashes1.push_back(hash(1));
+            pacer_.work(++done_, units);
+        }
+        for (; !c2.eof(); c2.moveNext()) {
+            hashes2.push_back(hash(2));
+            pacer_.work(++done_, units);
+        }
+    }
+
+    // Whether hashing found the two records of a match equal already.
+    bool foundEqual(const Match& m) const {
+        const std::size_t i = m.index1;
+        const std::size_t j = m.index2;
+        if (i == j) return i < sameAt_.size() && sameAt_[i];
+        if (i == j + 1) return i < after1_.size() && after1_[i];
+        if (j == i + 1) return j < after2_.size() && after2_[j];
+        return false;
     }
 
     // The value hashes of records [from, to) of a side.
@@ -160,6 +214,9 @@ class ContentWalk {
     std::int64_t count1_ = 0;
     std::int64_t count2_ = 0;
     std::int64_t done_ = 0;
+    std::vector<bool> sameAt_;
+    std::vector<bool> after1_;
+    std::vector<bool> after2_;
     std::size_t stretchWork_ = 0;  // record comparisons of the stretches weighed so far
 };
 

@@ -117,10 +117,26 @@ class Aligner {
         }
         if (!shared) return false;
         std::vector<Match>& candidates = unique.empty() ? rare : unique;
-        std::sort(candidates.begin(), candidates.end(),
-                  [](const Match& x, const Match& y) { return x.index1 < y.index1; });
+        sortByFirst(candidates, r);
         anchors = longestIncreasing(candidates);
         return true;
+    }
+
+    // Candidates of a range in order of index1, which no two share: when
+    // they are many, each put in its place (two copies of a table changed
+    // here and there make one candidate of nearly every record).
+    void sortByFirst(std::vector<Match>& candidates, const Range& r) {
+        const std::size_t span = r.a1 - r.a0;
+        if (candidates.size() < 1024 || candidates.size() * 8 < span) {
+            std::sort(candidates.begin(), candidates.end(),
+                      [](const Match& x, const Match& y) { return x.index1 < y.index1; });
+            return;
+        }
+        placed_.assign(span, 0);
+        for (const Match& m : candidates) placed_[m.index1 - r.a0] = m.index2 + 1;
+        std::size_t k = 0;
+        for (std::uint32_t i = 0; i < span; ++i)
+            if (placed_[i] != 0) candidates[k++] = {r.a0 + i, placed_[i] - 1};
     }
 
     // The longest run of candidates (sorted by index1) whose index2 also
@@ -129,9 +145,15 @@ class Aligner {
         std::vector<std::size_t> tails;  // candidate ending the best run of each length
         std::vector<std::size_t> previous(candidates.size());
         for (std::size_t c = 0; c < candidates.size(); ++c) {
-            const auto pos = std::lower_bound(
-                tails.begin(), tails.end(), candidates[c].index2,
-                [&](std::size_t t, std::uint32_t value) { return candidates[t].index2 < value; });
+            // A candidate beyond the longest run so far (the usual case:
+            // the candidates mostly in order on both sides) extends it.
+            const auto pos =
+                !tails.empty() && candidates[tails.back()].index2 < candidates[c].index2
+                    ? tails.end()
+                    : std::lower_bound(tails.begin(), tails.end(), candidates[c].index2,
+                                       [&](std::size_t t, std::uint32_t value) {
+                                           return candidates[t].index2 < value;
+                                       });
             previous[c] = pos == tails.begin() ? c : *(pos - 1);
             if (pos == tails.end())
                 tails.push_back(c);
@@ -207,6 +229,7 @@ class Aligner {
     std::vector<std::uint32_t> partner_;  // per position of a: 1 + its match in b, 0 for none
     std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted1_;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted2_;
+    std::vector<std::uint32_t> placed_;  // per position of a range: 1 + a candidate's index2
 };
 
 }  // namespace

@@ -1,9 +1,12 @@
-// Key pairing: the records of the two tables are grouped by the hash of
-// their key values; a group of one record on each side is a pair (its keys
-// compared when the pair is compared), a larger group is settled by reading
-// the key values of its records.
+// Key pairing: while the two tables hold equal keys at equal places (two
+// copies of one table, changed here and there) their records pair in place;
+// the records after that are grouped by the hash of their key values; a
+// group of one record on each side is a pair (its keys compared when the
+// pair is compared), a larger group is settled by reading the key values of
+// its records.
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -41,6 +44,66 @@ struct KeyField {
     StoredKey stored1;
     StoredKey stored2;
 };
+
+// A strict total order of key texts (appendKeyPart's form), equal exactly
+// when the texts are, that follows the usual order of the keys tables are
+// kept in: stored whole numbers by value, numbers and dates of digits alone
+// by value, other texts byte for byte.
+int partOrder(char letter, std::string_view a, std::string_view b) {
+    if (letter == 'R' && a.size() == b.size() && (a.size() == 4 || a.size() == 8)) {
+        // The stored bytes of an I or Y field: little-endian, signed.
+        std::int64_t x = 0;
+        std::int64_t y = 0;
+        if (a.size() == 4) {
+            std::int32_t x4 = 0;
+            std::int32_t y4 = 0;
+            std::memcpy(&x4, a.data(), 4);
+            std::memcpy(&y4, b.data(), 4);
+            x = x4;
+            y = y4;
+        } else {
+            std::memcpy(&x, a.data(), 8);
+            std::memcpy(&y, b.data(), 8);
+        }
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (letter == 'N' || letter == 'D') {
+        // Digits alone, without a leading zero, come first, shorter first.
+        auto digits = [](std::string_view t) {
+            return !t.empty() && (t.size() == 1 || t[0] != '0') &&
+                   std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+        };
+        const bool da = digits(a);
+        const bool db = digits(b);
+        if (da != db) return da ? -1 : 1;
+        if (da && a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    }
+    const int order = a.compare(b);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+int keyOrder(std::string_view a, std::string_view b) {
+    auto take = [](std::string_view& t, char& letter, std::string_view& text) {
+        letter = t[0];
+        std::uint32_t size = 0;
+        for (int i = 0; i < 4; ++i)
+            size |= std::uint32_t{static_cast<unsigned char>(t[static_cast<std::size_t>(1 + i)])}
+                    << (8 * i);
+        text = t.substr(5, size);
+        t.remove_prefix(5 + size);
+    };
+    while (!a.empty() && !b.empty()) {
+        char la = 0;
+        char lb = 0;
+        std::string_view ta;
+        std::string_view tb;
+        take(a, la, ta);
+        take(b, lb, tb);
+        if (la != lb) return la < lb ? -1 : 1;
+        if (const int order = partOrder(la, ta, tb); order != 0) return order;
+    }
+    return a.empty() ? (b.empty() ? 0 : -1) : 1;
+}
 
 class KeyWalk {
   public:
@@ -89,18 +152,10 @@ class KeyWalk {
         const std::int64_t most = std::max(tables_.cursor1().table().storedCount(),
                                            tables_.cursor2().table().storedCount());
         while (positionBits_ < 32 && (std::int64_t{1} << positionBits_) < most) ++positionBits_;
-        std::vector<std::uint64_t> common;
         std::vector<std::uint64_t> rest1;
         std::vector<std::uint64_t> rest2;
-        {
-            std::vector<std::uint64_t> hashed1;
-            std::vector<std::uint64_t> hashed2;
-            walkInStep(hashed1, hashed2);
-            // The start both tables hold in the same order is one list.
-            common.assign(hashed1.begin(), hashed1.begin() + inStep_);
-            rest1.assign(hashed1.begin() + inStep_, hashed1.end());
-            rest2.assign(hashed2.begin() + inStep_, hashed2.end());
-        }
+        walkInStep(rest1, rest2);
+        std::vector<std::uint64_t> common = inStepShared();
         sortPacked(common);
         sortPacked(rest1);
         sortPacked(rest2);
@@ -177,13 +232,17 @@ class KeyWalk {
                  [&](char letter, std::string_view part) { appendKeyPart(text, letter, part); });
     }
 
-    std::uint64_t keyHash(int side) {
+    // Every key hash is one of its canonical text (keyText), wherever the
+    // record was read.
+    static std::uint64_t textHash(std::string_view text) {
         Hasher hasher;
-        keyParts(side, [&](char letter, std::string_view part) {
-            hasher.add(static_cast<std::uint64_t>(static_cast<unsigned char>(letter)));
-            hasher.add(part);
-        });
+        hasher.add(text);
         return recordHash(hasher);
+    }
+
+    std::uint64_t keyHash(int side) {
+        keyText(side, hashText_);
+        return textHash(hashText_);
     }
 
     std::string displayText(int side) {
@@ -196,44 +255,152 @@ class KeyWalk {
         return text;
     }
 
+    // Whether the key text of the current record of a side is `text`, read
+    // part by part without writing it.
+    bool keyTextIs(int side, std::string_view text) {
+        for (const KeyField& key : keys_) {
+            const auto [letter, part] = keyFieldPart(side, key, scratch2_);
+            if (text.size() < 5 + part.size() || text[0] != letter) return false;
+            std::uint32_t size = 0;
+            for (int i = 0; i < 4; ++i)
+                size |=
+                    std::uint32_t{static_cast<unsigned char>(text[static_cast<std::size_t>(1 + i)])}
+                    << (8 * i);
+            if (size != part.size() || text.substr(5, size) != part) return false;
+            text.remove_prefix(5 + size);
+        }
+        return text.empty();
+    }
+
     std::uint64_t positionMask() const { return (std::uint64_t{1} << positionBits_) - 1; }
     std::uint32_t positionOf(std::uint64_t packed) const {
         return static_cast<std::uint32_t>(packed & positionMask());
     }
 
-    // Reads both tables side by side for their key hashes, each with its
-    // record's number (0-based) in the low bits.  While the keys at one
-    // position agree (one table changed here and there, or both in key
-    // order) the records there pair with each other whatever else the
-    // tables hold: a key's occurrences before that point stand at the same
-    // places on both sides, so its k-th record pairs with its k-th.  Those
-    // pairs are compared at once.
-    void walkInStep(std::vector<std::uint64_t>& hashed1, std::vector<std::uint64_t>& hashed2) {
+    // Reads both tables side by side.  While the keys at one position
+    // agree (one table changed here and there, or both in key order) the
+    // records there pair with each other whatever else the tables hold: a
+    // key's occurrences before that point stand at the same places on both
+    // sides, so its k-th record pairs with its k-th.  Those pairs are
+    // compared at once and hashed only when they must be (inStepShared).
+    // The records after the in-step start go to rest1 and rest2 as key
+    // hashes, each with its record's number (0-based) in the low bits.
+    void walkInStep(std::vector<std::uint64_t>& rest1, std::vector<std::uint64_t>& rest2) {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
-        const std::uint64_t high = ~positionMask();
-        bool inStep = true;
         std::uint32_t n = 0;
-        for (c1.moveFirst(), c2.moveFirst(); !c1.eof() || !c2.eof(); ++n) {
-            const bool has1 = !c1.eof();
-            const bool has2 = !c2.eof();
-            const std::uint64_t h1 = has1 ? keyHash(1) & high : 0;
-            const std::uint64_t h2 = has2 ? keyHash(2) & high : 0;
-            if (has1) hashed1.push_back(h1 | n);
-            if (has2) hashed2.push_back(h2 | n);
-            pacer_.work(done_ += (has1 ? 1 : 0) + (has2 ? 1 : 0), 1);
-            inStep = inStep && has1 && has2 && h1 == h2 && keysEqual();
-            if (inStep) {
-                const int units =
-                    tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
-                ++inStep_;
-                pacer_.work(done_ += 2, units);
+        c1.moveFirst();
+        c2.moveFirst();
+        for (; !c1.eof() && !c2.eof(); ++n) {
+            keyText(1, key1_);
+            if (!keyTextIs(2, key1_)) {
+                keyText(2, key2_);
+                break;
             }
-            if (has1) c1.moveNext();
-            if (has2) c2.moveNext();
+            // Keys that rise strictly are unique among the in-step records:
+            // no hash needed to find their duplicates there.
+            if (rising_ && n > 0 && keyOrder(lastKey_, key1_) >= 0) rising_ = false;
+            if (n == 0) firstKey_ = key1_;
+            std::swap(lastKey_, key1_);
+            pacer_.work(done_ += 2, 1);
+            const int units =
+                tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
+            pacer_.work(done_ += 2, units);
+            c1.moveNext();
+            c2.moveNext();
         }
-        count1_ = static_cast<std::uint32_t>(hashed1.size());
-        count2_ = static_cast<std::uint32_t>(hashed2.size());
+        inStep_ = n;
+        if (!c1.eof() && !c2.eof()) {
+            // The records at n hold different keys: their texts are at hand.
+            rest(1, n, key1_, rest1);
+            rest(2, n, key2_, rest2);
+            c1.moveNext();
+            c2.moveNext();
+            ++n;
+        }
+        const auto left = [&](Recordset& c) {
+            return static_cast<std::size_t>(
+                std::max<std::int64_t>(0, c.table().storedCount() - std::int64_t{n}));
+        };
+        rest1.reserve(rest1.size() + left(c1));
+        rest2.reserve(rest2.size() + left(c2));
+        for (; !c1.eof() || !c2.eof(); ++n) {
+            if (!c1.eof()) {
+                keyText(1, key1_);
+                rest(1, n, key1_, rest1);
+                c1.moveNext();
+            }
+            if (!c2.eof()) {
+                keyText(2, key2_);
+                rest(2, n, key2_, rest2);
+                c2.moveNext();
+            }
+        }
+        count1_ = inStep_ + static_cast<std::uint32_t>(rest1.size());
+        count2_ = inStep_ + static_cast<std::uint32_t>(rest2.size());
+    }
+
+    // A record after the in-step start, of key text `key`: its key hash to
+    // `into`; a candidate for holding a key of the in-step records when it
+    // lies within the range of their rising keys.
+    void rest(int side, std::uint32_t record, const std::string& key,
+              std::vector<std::uint64_t>& into) {
+        into.push_back((textHash(key) & ~positionMask()) | record);
+        pacer_.work(++done_, 1);
+        if (!rising_ || inStep_ == 0 || tooMany_) return;
+        if (keyOrder(key, firstKey_) < 0 || keyOrder(key, lastKey_) > 0) return;
+        if (candidates_.size() >= std::size_t{inStep_} / 64 + 1024) {
+            // Searching would cost more than hashing the in-step records.
+            tooMany_ = true;
+            std::vector<std::pair<int, std::uint32_t>>().swap(candidates_);
+            return;
+        }
+        candidates_.emplace_back(side, record);
+    }
+
+    // The in-step records whose keys the rest of either table holds too, as
+    // key hashes with their record numbers: all of them, unless their keys
+    // rise strictly, when only those the candidates name.
+    std::vector<std::uint64_t> inStepShared() {
+        std::vector<std::uint64_t> shared;
+        if (inStep_ == 0) return shared;
+        Recordset& c1 = tables_.cursor1();
+        if (!rising_ || tooMany_) {
+            shared.reserve(inStep_);
+            std::uint32_t n = 0;
+            for (c1.moveFirst(); n < inStep_; c1.moveNext(), ++n)
+                shared.push_back((keyHash(1) & ~positionMask()) | n);
+            return shared;
+        }
+        std::vector<std::uint32_t> found;
+        for (const auto& [side, record] : candidates_) {
+            cursor(side).moveTo(std::int64_t{record} + 1);
+            keyText(side, key2_);
+            // The in-step keys rise: a binary search over their records.
+            std::uint32_t low = 0;
+            std::uint32_t high = inStep_;
+            while (low < high) {
+                const std::uint32_t middle = low + (high - low) / 2;
+                c1.moveTo(std::int64_t{middle} + 1);
+                keyText(1, key1_);
+                const int order = keyOrder(key1_, key2_);
+                if (order == 0) {
+                    found.push_back(middle);
+                    break;
+                }
+                if (order < 0)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        for (const std::uint32_t n : found) {
+            c1.moveTo(std::int64_t{n} + 1);
+            shared.push_back((keyHash(1) & ~positionMask()) | n);
+        }
+        return shared;
     }
 
     // Groups the records by key hash: the in-step start (common, one entry
@@ -368,6 +535,18 @@ class KeyWalk {
     bool trimLeading_ = false;  // text parts without their leading blanks
     std::string scratch1_;      // decoded key parts
     std::string scratch2_;
+    std::string key1_;  // key texts of the current records
+    std::string key2_;
+    std::string hashText_;
+    // The in-step records: their first and last key, and whether their keys
+    // rise strictly (keyOrder) from one record to the next.
+    std::string firstKey_;
+    std::string lastKey_;
+    bool rising_ = true;
+    // Records after the in-step start whose keys lie between the first and
+    // last in-step key (side, record); tooMany_: more than pay for a search.
+    std::vector<std::pair<int, std::uint32_t>> candidates_;
+    bool tooMany_ = false;
     std::int64_t done_ = 0;
     int positionBits_ = 1;
     std::uint32_t inStep_ = 0;  // records paired in step at the start of both tables

@@ -12,9 +12,11 @@
 namespace quorvel::compare {
 
 // The walks of key and content pairing over two open tables, both in two
-// passes: the first reads each table once and keeps a hash and a record
-// number per record, never a record; the second compares the pairs found,
-// reading their records again.  Both add the Missing-field lines first, once
+// passes: the first reads the two tables side by side and keeps at most a
+// hash and a record number per record, never a record; the second compares
+// the pairs found, reading their records again.  Records the first pass
+// could pair by itself (equal keys, or equal bytes, at one place) are not
+// read again.  Both add the Missing-field lines first, once
 // per field, then the record lines.  The pacer's scale is set here (two
 // steps per record of each table).  Failures of the tables throw.
 

@@ -186,10 +186,14 @@ char keyPart(const Value& value, bool byText, const foxpro::TextLocale& locale, 
 }
 
 void appendKeyPart(std::string& out, char letter, std::string_view text) {
-    out += letter;
+    // One append for the letter and length: this runs for every record of
+    // a key pairing.
     const auto size = static_cast<std::uint32_t>(text.size());
-    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((size >> shift) & 0xFF);
-    out += text;
+    const char head[5] = {
+        letter, static_cast<char>(size & 0xFF), static_cast<char>((size >> 8) & 0xFF),
+        static_cast<char>((size >> 16) & 0xFF), static_cast<char>((size >> 24) & 0xFF)};
+    out.append(head, sizeof head);
+    out.append(text);
 }
 
 std::string keyDisplayText(const Value& value, const foxpro::TextLocale& locale) {

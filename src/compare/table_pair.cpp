@@ -386,6 +386,15 @@ std::vector<StructureDifference> TablePair::structureDifferences() const {
     return out;
 }
 
+bool TablePair::currentBytesEqual() const {
+    return storedEqual(cursor1_.rawRecord(), cursor2_.rawRecord());
+}
+
+bool TablePair::storedEqual(std::span<const std::uint8_t> raw1,
+                            std::span<const std::uint8_t> raw2) const {
+    return bytesDecide() && rangesEqual(raw1, raw2);
+}
+
 bool TablePair::currentEqual() {
     if (byBytes_) {
         const auto raw1 = cursor1_.rawRecord();

@@ -102,6 +102,15 @@ class TablePair {
 
     // True when compareCurrent would add no Changed difference.
     bool currentEqual();
+    // True when the current records are equal by their stored bytes alone
+    // (byBytes() tables without memos): then currentEqual() is true and
+    // the two records' currentStoredHash agree.  False says nothing.
+    bool currentBytesEqual() const;
+    // The same for two records' stored bytes (rawRecord() of Table #1 and
+    // of Table #2, current or not).
+    bool storedEqual(std::span<const std::uint8_t> raw1, std::span<const std::uint8_t> raw2) const;
+    // Whether currentBytesEqual() can be true at all.
+    bool bytesDecide() const { return byBytes_ && memos_.empty(); }
 
     // The hash of the current record of Table #1 (side 1) or Table #2 over
     // the compared fields, so that records equal by currentEqual hash alike.

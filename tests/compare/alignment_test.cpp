@@ -101,6 +101,27 @@ TEST(AlignHashesTest, NothingInCommonOrReversedEndsWithAValidAlignment) {
     EXPECT_FALSE(m.empty());
 }
 
+TEST(AlignHashesTest, LongCopyChangedHereAndThereMatchesEveryUnchangedRecord) {
+    // Thousands of candidates: every 10th record changed, three inserted
+    // in the middle.
+    constexpr std::uint32_t kCount = 3000;
+    std::vector<std::uint64_t> a(kCount);
+    std::iota(a.begin(), a.end(), 1);
+    std::vector<std::uint64_t> b;
+    std::vector<Match> expected;
+    for (std::uint32_t i = 0; i < kCount; ++i) {
+        if (i == kCount / 2)
+            for (std::uint64_t extra : {90001, 90002, 90003}) b.push_back(extra);
+        if (i % 10 == 5) {
+            b.push_back(100000 + i);
+        } else {
+            expected.push_back({i, static_cast<std::uint32_t>(b.size())});
+            b.push_back(a[i]);
+        }
+    }
+    EXPECT_EQ(alignHashes(a, b), expected);
+}
+
 // Field hashes of records, one row per record.
 std::vector<std::uint64_t> rows(std::initializer_list<std::vector<std::uint64_t>> records) {
     std::vector<std::uint64_t> out;

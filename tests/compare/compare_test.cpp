@@ -589,6 +589,70 @@ TEST_F(CompareTest, LongTablesInOneKeyOrderAndAKeyAgainAtTheEnd) {
               "Key 10 is not unique: 1 record in Table #1, 2 in Table #2");
 }
 
+TEST_F(CompareTest, KeysOutOfStepFindTheirDuplicatesAmongTheRisingStart) {
+    // Both tables start with the rising keys -3, -1, 2, 4 ... 2 x rise, then
+    // part: key 1000000 against 3, then odd keys at the same places again,
+    // then Table #2 holds 4 once more and Table #1 -1.  A few odd keys are
+    // looked up among the start; many make the start hashed whole: the
+    // lines and duplicates are the same.
+    for (const auto& [rise, odd] : {std::pair{10, 3}, std::pair{1500, 1200}}) {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("NAME", 'C', 4);
+        auto both = [&](int id) {
+            for (auto* t : {&t1, &t2}) t->record({Cell::integer32(id), Cell::text("same")});
+        };
+        both(-3);
+        both(-1);
+        for (int k = 1; k <= rise; ++k) both(2 * k);
+        t1.record({Cell::integer32(1000000), Cell::text("one")});
+        t2.record({Cell::integer32(3), Cell::text("two")});
+        for (int k = 0; k < odd; ++k) both(5 + 2 * k);
+        t1.record({Cell::integer32(-1), Cell::text("dup1")});
+        t2.record({Cell::integer32(4), Cell::text("dup2")});
+        write1(t1);
+        write2(t2);
+        const compare::CompareResult result =
+            run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"ID"}});
+        const std::string apart = std::to_string(rise + 3);
+        const std::string last = std::to_string(rise + odd + 4);
+        EXPECT_THAT(texts(result.differences), ElementsAre("Record " + apart + " deleted from t2",
+                                                           "Record " + last + " deleted from t2",
+                                                           "Record " + apart + " added to t2",
+                                                           "Record " + last + " added to t2"))
+            << rise;
+        ASSERT_EQ(result.duplicateKeys.size(), 2u) << rise;
+        EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+                  "Key -1 is not unique: 2 records in Table #1, 1 in Table #2");
+        EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[1]),
+                  "Key 4 is not unique: 1 record in Table #1, 2 in Table #2");
+    }
+}
+
+TEST_F(CompareTest, KeysInStepThatRepeatAreDuplicates) {
+    // The same keys on both sides, a repeated one first: not rising, so
+    // found by hashing them, with the later one of Table #2.
+    write1(names({"a", "a", "b"}));
+    write2(names({"a", "a", "b", "a"}));
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"NAME"}});
+    EXPECT_THAT(texts(result.differences), ElementsAre("Record 4 added to t2"));
+    ASSERT_EQ(result.duplicateKeys.size(), 1u);
+    EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+              "Key a is not unique: 2 records in Table #1, 3 in Table #2");
+}
+
+TEST_F(CompareTest, ContentPairingAcrossOneRecordRemovedThenOneInserted) {
+    // Table #2 lacks b and then holds x and y: its records stand one place
+    // before Table #1's, then one after; z and w, of no equal field, stay
+    // unpaired.
+    write1(names({"a", "b", "c", "d", "e", "f", "z", "g"}));
+    write2(names({"a", "c", "d", "x", "y", "e", "f", "w", "g"}));
+    EXPECT_THAT(
+        texts(run({}, "t2", compare::RecordPairing{compare::Pairing::Content, {}}).differences),
+        ElementsAre("Record 2 deleted from t2", "Record 4 added to t2", "Record 5 added to t2",
+                    "Record 7 deleted from t2", "Record 8 added to t2"));
+}
+
 TEST_F(CompareTest, ContentStretchBeyondTheLimitPairsFirstWithFirst) {
     // No record is equal on both sides: one stretch.  Within the limit
     // each record pairs with its changed self one place down; beyond it the

@@ -181,6 +181,16 @@ const DeletedRecords& TableReader::deletedRecords() const {
     return *deleted_;
 }
 
+void TableReader::adoptDeletedRecords(std::vector<std::uint32_t> deleted) const {
+    if (deleted_) return;
+    auto scan = [&] { return std::move(deleted); };
+    if (file_) {
+        deleted_ = deletedRecordsOf(file_->stamp(), header_.storedCount, scan);
+    } else {
+        deleted_ = std::make_shared<const DeletedRecords>(header_.storedCount, scan());
+    }
+}
+
 std::int64_t TableReader::liveCount() const {
     return deletedRecords().liveCount();
 }

@@ -124,6 +124,10 @@ class TableReader {
     std::int64_t liveCount() const;
     // Stored index of the n-th live record (1-based), -1 when there is none.
     std::int64_t liveIndex(std::int64_t n) const;
+    // The deleted records a walk over the whole table found (ascending
+    // stored indices), kept as reading their flags would, unless a list is
+    // kept already.
+    void adoptDeletedRecords(std::vector<std::uint32_t> deleted) const;
 
     // ---- Values of one record (bytes as storedRecord returns them) ----
     Value value(std::span<const std::uint8_t> record, int field) const;

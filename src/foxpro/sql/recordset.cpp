@@ -65,6 +65,9 @@ void Recordset::moveFirst() {
     } else {
         current_ = reader_->nextLive(0);
         position_ = 1;
+        walkWhole_ = true;
+        walkDeleted_.clear();
+        noteSkipped(0);
     }
 }
 
@@ -73,13 +76,30 @@ void Recordset::moveNext() {
     if (filtered_) {
         current_ = reader_->storedCount();
     } else {
-        current_ = reader_->nextLive(current_ + 1);
+        const std::int64_t from = current_ + 1;
+        current_ = reader_->nextLive(from);
+        if (walkWhole_ && (current_ != from || current_ >= reader_->storedCount()))
+            noteSkipped(from);
     }
     ++position_;
 }
 
+void Recordset::noteSkipped(std::int64_t from) {
+    if (!walkWhole_) return;
+    for (std::int64_t i = from; i < current_; ++i)
+        walkDeleted_.push_back(static_cast<std::uint32_t>(i));
+    if (current_ < reader_->storedCount()) return;
+    // A walk from the first record to the end has seen every delete flag
+    // (and the file unchanged at its end): a later lookup need not read
+    // them again.
+    walkWhole_ = false;
+    reader_->adoptDeletedRecords(std::move(walkDeleted_));
+    walkDeleted_ = {};
+}
+
 void Recordset::moveTo(std::int64_t position) {
     requireOpen();
+    walkWhole_ = false;
     // A short way from the current row is walked: a lookup reads the delete
     // flags of the whole table the first time.
     constexpr std::int64_t kWalkLimit = 64;

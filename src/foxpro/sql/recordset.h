@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foxpro/format/field_info.h"
 #include "foxpro/format/value.h"
@@ -63,6 +64,9 @@ class Recordset {
   private:
     void requireOpen() const;
     void requireRow() const;
+    // The stored records [from, current_) that a step of a walk from the
+    // first record passed over are deleted.
+    void noteSkipped(std::int64_t from);
 
     std::unique_ptr<TableReader> reader_;
     std::int64_t current_ = 0;   // stored index of the current row
@@ -70,6 +74,10 @@ class Recordset {
     bool filtered_ = false;      // WHERE RECNO() = n
     std::int64_t filterPosition_ = 0;
     std::int64_t filterIndex_ = -1;  // stored index of that record, -1 when none
+    // A walk by moveNext alone since moveFirst, and the deleted records it
+    // has passed.
+    bool walkWhole_ = false;
+    std::vector<std::uint32_t> walkDeleted_;
 };
 
 }  // namespace quorvel::foxpro

@@ -136,6 +136,32 @@ TEST_F(ConnectionTest, RecordSetWalksLiveRecordsInStoredOrder) {
     EXPECT_EQ(rs.value(1), Value::decimal("30"));
 }
 
+TEST_F(ConnectionTest, AWalkToTheEndKeepsWhereItsDeletedRecordsAre) {
+    // Deleted records first, between and last: the walk's list is the one
+    // a count and a jump then use.
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', 4);
+    for (const auto& [name, deleted] : std::vector<std::pair<std::string, bool>>{
+             {"x1", true}, {"A", false}, {"x2", true}, {"B", false}, {"x3", true}, {"x4", true}})
+        t.record({Cell::text(name)}, deleted);
+    for (int i = 0; i < 100; ++i) t.record({Cell::text("C" + std::to_string(i))});
+    t.record({Cell::text("x5")}, true);
+    t.record({Cell::text("x6")}, true);
+    t.write(dir_.file("walked.dbf"));
+    Recordset rs;
+    rs.open("SELECT * FROM walked", connection_);
+    std::int64_t walked = 0;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) ++walked;
+    EXPECT_EQ(walked, 102);
+    EXPECT_EQ(connection_.execute("SELECT COUNT(*) FROM walked"), Value::integer(102));
+    rs.moveTo(101);
+    EXPECT_EQ(rs.value(0).str(), "C98 ");
+    rs.moveTo(2);
+    EXPECT_EQ(rs.value(0).str(), "B   ");
+    rs.moveTo(103);
+    EXPECT_TRUE(rs.eof());
+}
+
 TEST_F(ConnectionTest, MissingFieldNameFailsWith3265) {
     Recordset rs;
     rs.open("SELECT * FROM people", connection_);
