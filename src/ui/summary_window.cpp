@@ -97,8 +97,7 @@ SummaryWindow::SummaryWindow(Wizard& wizard)
     setTabOrder(ListView1, PushButton4);
     setTabOrder(PushButton4, PushButton6);
     setTabOrder(PushButton6, PushButton5);
-    installHoverRule(this, {PushButton2, PushButton4, PushButton6, PushButton5},
-                     {this, ListView1});
+    installHoverRule(this, {PushButton2, PushButton4, PushButton6, PushButton5}, {this, ListView1});
 
     stretch_.add(PushButton2, 0, 0, 1, 0);
     stretch_.add(Label1, 0, 0, 1, 0);

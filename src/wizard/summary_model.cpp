@@ -40,6 +40,50 @@ std::string pairingText(const compare::TableComparison& t) {
     return t.compared() ? compare::pairedBy(t.pairing) : "";
 }
 
+using MergeStatus = results::TableMergeOutcome::Status;
+
+// What did not go into the copy, one line each.
+std::vector<std::string> mergeFailures(const results::SourceMergeOutcome& outcome) {
+    std::vector<std::string> lines;
+    for (const auto& t : outcome.tables) {
+        if (t.status == MergeStatus::Failed)
+            lines.push_back(t.name + ": copied unchanged: " + t.message);
+        else if (t.linesFailed > 0)
+            lines.push_back(t.name + ": " + std::to_string(t.linesFailed) +
+                            (t.linesFailed == 1 ? " difference" : " differences") + " not applied");
+    }
+    return lines;
+}
+
+std::string mergeOutcomeText(const results::SourceMergeOutcome& outcome,
+                             const std::string& folder) {
+    if (outcome.stopped) return "Stopped: " + folder + " was not made.";
+    if (!outcome.made) return "The merged copy was not made: " + outcome.failure;
+    int merged = 0;
+    for (const auto& t : outcome.tables) merged += t.status == MergeStatus::Merged ? 1 : 0;
+    std::string text = "The merged copy was made in " + folder + ": " +
+                       std::to_string(outcome.tables.size()) + " tables, " +
+                       std::to_string(merged) + " merged.";
+    const std::vector<std::string> failures = mergeFailures(outcome);
+    if (!failures.empty()) {
+        text += "\r\n\r\nNot everything could be applied:";
+        for (const auto& line : failures) text += "\r\n" + line;
+    }
+    return text;
+}
+
+// Where the dialog opens: beside source #1, named after it.
+std::string suggestedCopyName(const data::SourceDescriptor& source) {
+    const std::string path = source.dataPath();
+    if (path.empty()) return "";
+    const std::string folder = source.optionDBC ? foxpro::parentFolder(path) : path;
+    std::string name = source.optionDBC ? foxpro::fileNameOf(path) : foxpro::fileNameOf(folder);
+    if (const auto dot = name.rfind('.'); source.optionDBC && dot != std::string::npos)
+        name.resize(dot);
+    if (name.empty()) return "";
+    return foxpro::joinPath(foxpro::parentFolder(folder), name + "-merged");
+}
+
 }  // namespace
 
 SummaryModel::SummaryModel(RunModel& run, frame::Dialogs& dialogs, const foxpro::TextLocale& locale,
@@ -408,59 +452,6 @@ void SummaryModel::PushButton4_Click() {
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }
 
-}  // namespace quorvel::wizard
-
-namespace quorvel::wizard {
-
-namespace {
-
-using MergeStatus = results::TableMergeOutcome::Status;
-
-// What did not go into the copy, one line each.
-std::vector<std::string> mergeFailures(const results::SourceMergeOutcome& outcome) {
-    std::vector<std::string> lines;
-    for (const auto& t : outcome.tables) {
-        if (t.status == MergeStatus::Failed)
-            lines.push_back(t.name + ": copied unchanged: " + t.message);
-        else if (t.linesFailed > 0)
-            lines.push_back(t.name + ": " + std::to_string(t.linesFailed) +
-                            (t.linesFailed == 1 ? " difference" : " differences") +
-                            " not applied");
-    }
-    return lines;
-}
-
-std::string mergeOutcomeText(const results::SourceMergeOutcome& outcome,
-                             const std::string& folder) {
-    if (outcome.stopped) return "Stopped: " + folder + " was not made.";
-    if (!outcome.made) return "The merged copy was not made: " + outcome.failure;
-    int merged = 0;
-    for (const auto& t : outcome.tables) merged += t.status == MergeStatus::Merged ? 1 : 0;
-    std::string text = "The merged copy was made in " + folder + ": " +
-                       std::to_string(outcome.tables.size()) + " tables, " +
-                       std::to_string(merged) + " merged.";
-    const std::vector<std::string> failures = mergeFailures(outcome);
-    if (!failures.empty()) {
-        text += "\r\n\r\nNot everything could be applied:";
-        for (const auto& line : failures) text += "\r\n" + line;
-    }
-    return text;
-}
-
-// Where the dialog opens: beside source #1, named after it.
-std::string suggestedCopyName(const data::SourceDescriptor& source) {
-    const std::string path = source.dataPath();
-    if (path.empty()) return "";
-    const std::string folder = source.optionDBC ? foxpro::parentFolder(path) : path;
-    std::string name = source.optionDBC ? foxpro::fileNameOf(path) : foxpro::fileNameOf(folder);
-    if (const auto dot = name.rfind('.'); source.optionDBC && dot != std::string::npos)
-        name.resize(dot);
-    if (name.empty()) return "";
-    return foxpro::joinPath(foxpro::parentFolder(folder), name + "-merged");
-}
-
-}  // namespace
-
 void SummaryModel::PushButton6_Click() {
     frame::BusyGuard busy(run_.busy);
     if (!busy) return;
@@ -507,10 +498,10 @@ void SummaryModel::PushButton6_Click() {
                                : outcome.stopped ? "Stopped: the merged copy was not made"
                                                  : "The merged copy was not made");
         const bool fine = outcome.made && !outcome.someFailed();
-        dialogs_.message(mergeOutcomeText(outcome, folder), frame::MessageButtons::Ok,
-                         fine || outcome.stopped ? frame::MessageIcon::None
-                                                 : frame::MessageIcon::Exclamation,
-                         frame::SetApplicationTitle());
+        dialogs_.message(
+            mergeOutcomeText(outcome, folder), frame::MessageButtons::Ok,
+            fine || outcome.stopped ? frame::MessageIcon::None : frame::MessageIcon::Exclamation,
+            frame::SetApplicationTitle());
     });
 }
 
