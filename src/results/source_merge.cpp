@@ -197,9 +197,10 @@ class SourceMerge {
         KeptReports dialogs;
         compare::CompareCallbacks compareCallbacks;
         compareCallbacks.processEvents = callbacks_.processEvents;
-        const compare::CompareResult result =
-            compare::Compare(copy_, request_.source2, t.name, name2, request_.locale, dialogs,
-                             compareCallbacks, request_.pairing, optionsFor(t.name));
+        const compare::CompareResult result = compare::Compare(
+            copy_, request_.source2, t.name, name2, request_.locale, dialogs, compareCallbacks,
+            request_.pairing,
+            request_.optionsFor ? request_.optionsFor(t.name, name2) : optionsFor(t.name));
         t.pairing = result.pairing;
         for (const auto& w : result.warnings) t.notes.push_back(w);
         for (const auto& duplicate : result.duplicateKeys)

@@ -20,6 +20,10 @@ struct SourceMergeRequest {
     compare::RecordPairing pairing;  // Pairing::Auto: each table by its own key
     // ignoredFields as "TABLE.FIELD": each applies to its table only.
     compare::CompareOptions options;
+    // When set, what each pair of tables (source #1's name, source #2's) is
+    // compared under instead of options: a window's options saved per pair.
+    std::function<compare::CompareOptions(const std::string& table1, const std::string& table2)>
+        optionsFor;
     std::vector<std::string> onlyTables;      // empty: every table
     std::vector<std::string> excludedTables;  // compared and merged: none of these
     bool fieldChanges = true;                 // apply changed field values

@@ -76,32 +76,36 @@ SummaryWindow::SummaryWindow(Wizard& wizard)
     ProgressBar1->setFont(arialFont(kTextPointSize, true));
     ProgressBar1->setFormat(QString::fromLatin1(wizard::kProgressBarText));
     ProgressBar1->setValue(0);
-    // The row of buttons under the table; a later "Create Merged Copy..."
-    // of every table goes beside "Save Summary Report", taking its sources
-    // and tables from model().source() and model().tables().
+    // The row of buttons under the table, the two actions sharing the room
+    // that Stop leaves.
     PushButton4 = addButton(this, "PushButton4", QStringLiteral("Save Summary Report"),
-                            twipsRect(120, 5400, 5880, 405));
+                            twipsRect(120, 5400, 2880, 405));
+    PushButton6 = addButton(this, "PushButton6", QString::fromUtf8("Create Merged Copy\u2026"),
+                            twipsRect(3120, 5400, 2880, 405));
     PushButton5 =
         addButton(this, "PushButton5", QStringLiteral("Stop"), twipsRect(6120, 5400, 1800, 405));
     PushButton5->hide();
 
     setMnemonic(PushButton2, 'B');
     setMnemonic(PushButton4, 'S');
+    setMnemonic(PushButton6, 'C');
     setMnemonic(PushButton5, 't');
     // Enter is the table's (it opens the row); while the run goes on,
     // Escape stops it rather than leaving the window.
     installWindowKeys(this, {}, {PushButton5, PushButton2});
     setTabOrder(PushButton2, ListView1);
     setTabOrder(ListView1, PushButton4);
-    setTabOrder(PushButton4, PushButton5);
-    installHoverRule(this, {PushButton2, PushButton4, PushButton5}, {this, ListView1});
+    setTabOrder(PushButton4, PushButton6);
+    setTabOrder(PushButton6, PushButton5);
+    installHoverRule(this, {PushButton2, PushButton4, PushButton6, PushButton5}, {this, ListView1});
 
     stretch_.add(PushButton2, 0, 0, 1, 0);
     stretch_.add(Label1, 0, 0, 1, 0);
     stretch_.add(ListView1, 0, 0, 1, 1);
     stretch_.add(Label2, 0, 1, 1, 0);
     stretch_.add(ProgressBar1, 0, 1, 1, 0);
-    stretch_.add(PushButton4, 0, 1, 1, 0);
+    stretch_.add(PushButton4, 0, 1, 0.5, 0);
+    stretch_.add(PushButton6, 0.5, 1, 0.5, 0);
     stretch_.add(PushButton5, 1, 1, 0, 0);
     resize(kDesignSize.expandedTo(kOpeningSize));
 
@@ -131,6 +135,7 @@ SummaryWindow::SummaryWindow(Wizard& wizard)
 
     connect(PushButton2, &QPushButton::clicked, this, [this] { model_.PushButton2_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { model_.PushButton4_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { model_.PushButton6_Click(); });
     connect(PushButton5, &QPushButton::clicked, this, [this] { model_.Stop_Click(); });
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int column) { model_.sortBy(column); });

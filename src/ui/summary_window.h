@@ -47,6 +47,7 @@ class SummaryWindow : public QWidget {
     QLabel* Label2 = nullptr;            // the outcome in one line
     QProgressBar* ProgressBar1 = nullptr;
     QPushButton* PushButton4 = nullptr;  // "Save Summary Report"
+    QPushButton* PushButton6 = nullptr;  // "Create Merged Copy..."
     QPushButton* PushButton5 = nullptr;  // "Stop", while the run goes on
 };
 

@@ -7,9 +7,11 @@
 #include "data/foxpro_source.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/file_names.h"
 #include "frame/app_info.h"
 #include "frame/busy.h"
 #include "frame/error_trap.h"
+#include "results/source_merge.h"
 #include "results/text_report.h"
 #include "wizard/options_model.h"
 #include "wizard/run_context.h"
@@ -36,6 +38,50 @@ const char* statusText(compare::TableStatus status) {
 
 std::string pairingText(const compare::TableComparison& t) {
     return t.compared() ? compare::pairedBy(t.pairing) : "";
+}
+
+using MergeStatus = results::TableMergeOutcome::Status;
+
+// What did not go into the copy, one line each.
+std::vector<std::string> mergeFailures(const results::SourceMergeOutcome& outcome) {
+    std::vector<std::string> lines;
+    for (const auto& t : outcome.tables) {
+        if (t.status == MergeStatus::Failed)
+            lines.push_back(t.name + ": copied unchanged: " + t.message);
+        else if (t.linesFailed > 0)
+            lines.push_back(t.name + ": " + std::to_string(t.linesFailed) +
+                            (t.linesFailed == 1 ? " difference" : " differences") + " not applied");
+    }
+    return lines;
+}
+
+std::string mergeOutcomeText(const results::SourceMergeOutcome& outcome,
+                             const std::string& folder) {
+    if (outcome.stopped) return "Stopped: " + folder + " was not made.";
+    if (!outcome.made) return "The merged copy was not made: " + outcome.failure;
+    int merged = 0;
+    for (const auto& t : outcome.tables) merged += t.status == MergeStatus::Merged ? 1 : 0;
+    std::string text = "The merged copy was made in " + folder + ": " +
+                       std::to_string(outcome.tables.size()) + " tables, " +
+                       std::to_string(merged) + " merged.";
+    const std::vector<std::string> failures = mergeFailures(outcome);
+    if (!failures.empty()) {
+        text += "\r\n\r\nNot everything could be applied:";
+        for (const auto& line : failures) text += "\r\n" + line;
+    }
+    return text;
+}
+
+// Where the dialog opens: beside source #1, named after it.
+std::string suggestedCopyName(const data::SourceDescriptor& source) {
+    const std::string path = source.dataPath();
+    if (path.empty()) return "";
+    const std::string folder = source.optionDBC ? foxpro::parentFolder(path) : path;
+    std::string name = source.optionDBC ? foxpro::fileNameOf(path) : foxpro::fileNameOf(folder);
+    if (const auto dot = name.rfind('.'); source.optionDBC && dot != std::string::npos)
+        name.resize(dot);
+    if (name.empty()) return "";
+    return foxpro::joinPath(foxpro::parentFolder(folder), name + "-merged");
 }
 
 }  // namespace
@@ -159,6 +205,34 @@ void SummaryModel::Form_Load() {
     });
 }
 
+compare::CompareOptions SummaryModel::savedOptions(const std::string& table1,
+                                                   const std::string& table2) const {
+    compare::CompareOptions options = OptionsModel::saved(store_, table1, table2);
+    if (!options.ignoredFields.empty()) {
+        try {
+            OptionsModel::forgetMissingFields(options, compare::tableFieldNames(source1_, table1));
+        } catch (const std::exception&) {
+            // The comparison tells why the table cannot be read.
+        }
+    }
+    return options;
+}
+
+void SummaryModel::beginRun() {
+    stopRequested_ = false;
+    running_ = true;
+    if (view.setRunning) view.setRunning(true);
+    dialogs_.setPointer(frame::Pointer::Hourglass);
+}
+
+void SummaryModel::endRun(bool stopped) {
+    running_ = false;
+    if (ending()) return;
+    if (view.setRunning) view.setRunning(false);
+    dialogs_.setPointer(frame::Pointer::Default);
+    setProgress(stopped ? 0 : 100, stopped ? "Stopped" : "Done");
+}
+
 bool SummaryModel::runTables(const std::vector<std::string>& only, bool keepDifferences,
                              const std::function<void(const compare::TableComparison&,
                                                       compare::CompareResult*)>& tableDone) {
@@ -172,15 +246,7 @@ bool SummaryModel::runTables(const std::vector<std::string>& only, bool keepDiff
     request.only = only;
     compare::CompareOptions asked;
     request.optionsFor = [&](const std::string& table1, const std::string& table2) {
-        asked = OptionsModel::saved(store_, table1, table2);
-        if (!asked.ignoredFields.empty()) {
-            try {
-                OptionsModel::forgetMissingFields(asked,
-                                                  compare::tableFieldNames(source1_, table1));
-            } catch (const std::exception&) {
-                // The comparison tells why the table cannot be read.
-            }
-        }
+        asked = savedOptions(table1, table2);
         return asked;
     };
     std::string current;
@@ -220,10 +286,7 @@ bool SummaryModel::runTables(const std::vector<std::string>& only, bool keepDiff
         if (view.processEvents) view.processEvents();
     };
 
-    stopRequested_ = false;
-    running_ = true;
-    if (view.setRunning) view.setRunning(true);
-    dialogs_.setPointer(frame::Pointer::Hourglass);
+    beginRun();
     compare::SourceComparison outcome;
     bool listed = false;
     std::exception_ptr failure;
@@ -237,13 +300,8 @@ bool SummaryModel::runTables(const std::vector<std::string>& only, bool keepDiff
         // The caller's to report (a report that could not be written).
         failure = std::current_exception();
     }
-    running_ = false;
-    if (!ending()) {
-        if (view.setRunning) view.setRunning(false);
-        dialogs_.setPointer(frame::Pointer::Default);
-        setProgress(outcome.stopped ? 0 : 100, outcome.stopped ? "Stopped" : "Done");
-        showStatus();
-    }
+    endRun(outcome.stopped);
+    if (!ending()) showStatus();
     if (failure) std::rethrow_exception(failure);
     return listed && !outcome.stopped && !ending();
 }
@@ -392,6 +450,59 @@ void SummaryModel::PushButton4_Click() {
             view.setStatusText("Stopped: the report was not saved");
     });
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
+}
+
+void SummaryModel::PushButton6_Click() {
+    frame::BusyGuard busy(run_.busy);
+    if (!busy) return;
+    frame::ErrorTrap trap(dialogs_, "Summary.PushButton6_Click");
+    std::string folder;
+    trap.step([&] {
+        frame::FileDialogRequest request;
+        request.title = "Create Merged Copy In (a New Folder)";
+        request.fileName = suggestedCopyName(source1_);
+        request.filter = "Folders|*|";
+        folder = dialogs_.saveFileName(request);
+    });
+    if (folder.empty()) return;
+    trap.step([&] {
+        results::SourceMergeRequest request;
+        request.source1 = source1_;
+        request.source2 = source2_;
+        request.intoFolder = folder;
+        request.pairing.by = by_;
+        request.optionsFor = [this](const std::string& table1, const std::string& table2) {
+            return savedOptions(table1, table2);
+        };
+        request.locale = locale_;
+        results::SourceMergeCallbacks callbacks;
+        callbacks.progress = [this](int index, int count, const std::string& table) {
+            if (count > 0)
+                setProgress((index - 1) * 100 / count, table + ": table " + std::to_string(index) +
+                                                           " of " + std::to_string(count));
+        };
+        callbacks.stopRequested = [this] { return stopRequested_ || ending(); };
+        callbacks.processEvents = view.processEvents;
+        beginRun();
+        results::SourceMergeOutcome outcome;
+        try {
+            outcome = results::MergeSources(request, callbacks);
+        } catch (...) {
+            endRun(true);
+            throw;
+        }
+        endRun(outcome.stopped);
+        if (ending()) return;
+        if (view.setStatusText)
+            view.setStatusText(outcome.made      ? "Merged copy made in " + folder
+                               : outcome.stopped ? "Stopped: the merged copy was not made"
+                                                 : "The merged copy was not made");
+        const bool fine = outcome.made && !outcome.someFailed();
+        dialogs_.message(
+            mergeOutcomeText(outcome, folder), frame::MessageButtons::Ok,
+            fine || outcome.stopped ? frame::MessageIcon::None : frame::MessageIcon::Exclamation,
+            frame::SetApplicationTitle());
+    });
 }
 
 }  // namespace quorvel::wizard

@@ -67,6 +67,14 @@ class SummaryModel {
     // table's differences in memory at a time); the rows follow that run.
     // Stop leaves no file.  Ignored while busy.
     void PushButton4_Click();
+    // "Create Merged Copy...": asks for a folder that does not exist yet and
+    // makes there a complete copy of source #1 in which every table that
+    // differs takes its differences from source #2 (MergeSources), each
+    // table paired as this summary paired it and compared under its saved
+    // options.  Progress and Stop as for the comparison; a stop or failure
+    // leaves no folder.  The outcome (made, what failed, nothing made) in a
+    // message.  Ignored while busy.
+    void PushButton6_Click();
     // "Stop": ends the run before the next table (or at the walk's next
     // event pace), the tables done so far staying listed.
     void Stop_Click();
@@ -82,9 +90,7 @@ class SummaryModel {
     bool running() const { return running_; }
     bool stopped() const { return stopped_; }
 
-    // The two sources this summary compared: where a later "Create Merged
-    // Copy..." (every table of source #1 with its differences applied, into
-    // a folder) takes them from, with the tables in tables().
+    // The two sources this summary compared, and its tables.
     const data::SourceDescriptor& source(int n) const { return n == 1 ? source1_ : source2_; }
     const std::vector<compare::TableComparison>& tables() const { return tables_; }
 
@@ -97,6 +103,14 @@ class SummaryModel {
     bool runTables(const std::vector<std::string>& only, bool keepDifferences,
                    const std::function<void(const compare::TableComparison&,
                                             compare::CompareResult*)>& tableDone);
+    // The options saved for a pair of tables, less ignored fields that
+    // table1 no longer has.
+    compare::CompareOptions savedOptions(const std::string& table1,
+                                         const std::string& table2) const;
+    // The running state: Stop shown, the hourglass; its end the final
+    // progress text.
+    void beginRun();
+    void endRun(bool stopped);
     void setProgress(int value, const std::string& text);
     void resort();
     void showStatus();

@@ -199,6 +199,25 @@ TEST_F(SourceMergeTest, EachMergedTableIsTheOneTableMergeInsideTheKeptContainer)
     }
 }
 
+// A window's options saved per pair of tables take the place of the one set.
+TEST_F(SourceMergeTest, OptionsForEachPairReplaceTheRequestsOptions) {
+    SourceMergeRequest r = request();
+    std::vector<std::string> asked;
+    r.optionsFor = [&](const std::string& table1, const std::string& table2) {
+        asked.push_back(table1 + "/" + table2);
+        compare::CompareOptions options;
+        if (table1 == "customers") options.ignoredFields = {"company_name"};
+        return options;
+    };
+    const SourceMergeOutcome outcome = MergeSources(r);
+    ASSERT_TRUE(outcome.made) << outcome.failure;
+    EXPECT_THAT(asked, ElementsAre("customers/customers", "setup/setup"));
+    ASSERT_EQ(outcome.tables[0].status, Status::Merged);
+    // The renamed company is not taken; the added record still is.
+    EXPECT_EQ(outcome.tables[0].fieldsUpdated, 0);
+    EXPECT_EQ(outcome.tables[0].recordsAdded, 1);
+}
+
 TEST_F(SourceMergeTest, StopKillAndExistingFolderMakeNothing) {
     SourceMergeCallbacks callbacks;
     std::vector<std::string> seen;

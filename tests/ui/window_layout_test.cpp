@@ -216,7 +216,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 12 + 9 + 3 + 8 + 3 + 5 + 3);
+        QCOMPARE(marked, 12 + 9 + 3 + 8 + 3 + 5 + 4);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include "compare/compare.h"
+#include "compare/source_comparison.h"
 #include "data/source_descriptor.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -28,6 +29,7 @@ using quorvel::ui_test::Harness;
 using quorvel::ui_test::linesOf;
 namespace frame = quorvel::frame;
 namespace ui = quorvel::ui;
+namespace compare = quorvel::compare;
 
 class WizardFlowTest : public QObject {
     Q_OBJECT
@@ -537,6 +539,57 @@ class WizardFlowTest : public QObject {
         QVERIFY(!form2()->isVisible());
         h->click(summary, "PushButton2");
         QVERIFY(form2()->isVisible());
+    }
+
+    // "Create Merged Copy...": the copy's tables take source #2's changes; a
+    // Stop leaves no folder, hidden or not.
+    void createMergedCopyMakesTheFolderOrNothing() {
+        reachTableChoice();
+        h->click(form2(), "PushButton5");
+        QWidget* summary = &h->wizard->summary();
+        auto* rows = Harness::control<QTreeView>(summary, "ListView1");
+        int changed = 0;
+        for (int row = 0; row < rows->model()->rowCount(); ++row)
+            changed += rows->model()->index(row, 2).data().toInt();
+        QVERIFY(changed > 0);
+        auto* create = Harness::control<QPushButton>(summary, "PushButton6");
+        QCOMPARE(create->accessibleName(), QString::fromUtf8("Create Merged Copy\u2026"));
+
+        const QString merged = h->dir.path() + QStringLiteral("/merged");
+        h->dialogs.fileNames.push_back(merged.toStdString());
+        h->dialogs.messages.clear();
+        h->click(summary, "PushButton6");
+        QVERIFY(QFileInfo(merged).isDir());
+        QVERIFY2(h->dialogs.lastMessage().starts_with("The merged copy was made in"),
+                 h->dialogs.lastMessage().c_str());
+        // Compared with source #2 as the summary paired them, no value differs any more.
+        compare::SourceComparisonRequest again;
+        again.source1.optionDBC = false;
+        again.source1.folderText = merged.toStdString();
+        again.source2 = h->wizard->run().source(2);
+        again.pairing.by = compare::Pairing::Auto;
+        const compare::SourceComparison after = compare::compareSources(again, {});
+        QCOMPARE(after.tables.size(), std::size_t(3));
+        for (const auto& t : after.tables) QVERIFY2(t.changed == 0, t.name.c_str());
+
+        // Stop as soon as the merge reports its first table.
+        auto* bar = Harness::control<QProgressBar>(summary, "ProgressBar1");
+        auto* stop = Harness::control<QPushButton>(summary, "PushButton5");
+        const auto stopping = connect(bar, &QProgressBar::valueChanged, this, [&] {
+            if (stop->isVisible()) QTest::mouseClick(stop, Qt::LeftButton);
+        });
+        const QString stopped = h->dir.path() + QStringLiteral("/stopped");
+        h->dialogs.fileNames.push_back(stopped.toStdString());
+        h->click(summary, "PushButton6");
+        disconnect(stopping);
+        QCOMPARE(bar->text(), QStringLiteral("Stopped"));
+        QVERIFY(!stop->isVisible());
+        QVERIFY2(h->dialogs.lastMessage().starts_with("Stopped:"),
+                 h->dialogs.lastMessage().c_str());
+        QVERIFY(QDir(h->dir.path())
+                    .entryList({QStringLiteral("*stopped*")},
+                               QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
     }
 
     void closingAnyWizardWindowEndsTheProgram() {
