@@ -287,11 +287,11 @@ std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::
 
 int runDiff(const Arguments& args) {
     if (diffNamesSide(args)) return diffWithSide(args);
+    if (args.operands.size() == 2) return runDiffSources(args);
     for (const char* sideOnly : {"map", "empty-is-null", "time-zone"})
         if (args.has(sideOnly))
             throw UsageError(std::string("--") + sideOnly +
                              " goes with a CSV, SQLite or PostgreSQL side only");
-    if (args.operands.size() == 2) return runDiffSources(args);
     if (args.operands.size() != 4)
         throw UsageError("expected SOURCE1 TABLE1 SOURCE2 TABLE2 or SOURCE1 SOURCE2");
     for (const char* whole : {"tables", "exclude", "summary"})
