@@ -93,7 +93,8 @@ int runDiffSources(const Arguments& args) {
     if (database) {
         for (const char* foxOnly : {"align", "schema", "map"})
             if (args.has(foxOnly))
-                throw UsageError(std::string("--") + foxOnly + " goes with one pair of tables only");
+                throw UsageError(std::string("--") + foxOnly +
+                                 " goes with one pair of tables only");
     } else {
         for (const char* sideOnly : {"map", "empty-is-null", "time-zone"})
             if (args.has(sideOnly))

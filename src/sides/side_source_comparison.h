@@ -24,8 +24,8 @@ struct SideKeyChoice {
     // Key (options' keyFields) or Position; for the table's own key, its
     // note names it ("primary key ID (container shop.dbc)").
     compare::RecordPairing pairing;
-    bool automatic = false;  // the table's own key was looked for
-    std::string keySource;   // "primary key", "candidate index", "" otherwise
+    bool automatic = false;             // the table's own key was looked for
+    std::string keySource;              // "primary key", "candidate index", "" otherwise
     std::vector<std::string> warnings;  // what reading the table's keys met
     // Not empty: the records cannot pair, and why.
     std::string failure;
@@ -55,8 +55,7 @@ struct SideSourceCallbacks {
     // After each table with its differences when it was compared (nullptr
     // otherwise) and its column lines' counts.
     std::function<void(const compare::TableComparison& table,
-                       const compare::DifferenceList* differences,
-                       const SideDiffResult* result)>
+                       const compare::DifferenceList* differences, const SideDiffResult* result)>
         tableDone;
 };
 
