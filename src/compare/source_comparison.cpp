@@ -30,6 +30,7 @@ class SilentDialogs : public frame::Dialogs {
 // ends as not compared, and the table is left out.
 struct StopRun {};
 
+// The options with only this table's fields of --ignore TABLE.FIELD.
 CompareOptions optionsOfTable(const CompareOptions& options, const std::string& table) {
     CompareOptions own = options;
     own.ignoredFields = ignoredFieldsOf(options.ignoredFields, table);
