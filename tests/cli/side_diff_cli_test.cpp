@@ -253,6 +253,9 @@ TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
                                    "fields (paired by position)",
                                    "Table \"region\" is only in source #1"));
     EXPECT_THAT(changed.out, HasSubstr("Column \"price\": 4 equal, 1 differ ("));
+    // --ignore names its table's fields here; another table's leaves it alone.
+    EXPECT_EQ(run({"--tables", "orders", "--ignore", "orders.price"}).status, 0);
+    EXPECT_EQ(run({"--tables", "orders", "--ignore", "region.price"}).status, 1);
 
     const auto json = run({"--format", "json", "--summary", "--exclude", "region,audit"});
     EXPECT_EQ(json.status, 1);
