@@ -59,7 +59,14 @@ constexpr const char* kDescription =
     "fields by bytes (hex in CSV).  After the differences one line per column:\n"
     "  Column \"price\": 1000000 equal, 2 differ (N(10,2) as numeric)\n"
     "and where a text column is narrower than its field, '; COMPANY C(40) \u2192\n"
-    "varchar(30): 12 values cut' after it (json and csv: on standard error).\n";
+    "varchar(30): 12 values cut' after it (json and csv: on standard error).\n"
+    "With SOURCE1 URI, where the URI names a database and no table (sqlite:PATH,\n"
+    "postgresql://HOST/DB), every table of SOURCE1 is compared in that way with\n"
+    "the database's table of the same name (without case), as with two sources:\n"
+    "the same header lines, --tables, --exclude, --summary, formats and exit\n"
+    "status, each table's column lines after its lines.  Each pairs by its own\n"
+    "key, else by position in SQLite; in PostgreSQL a table without a key fails\n"
+    "alone unless --key is given.\n";
 
 constexpr const char* kDetails =
     "Formats:\n"
@@ -287,11 +294,11 @@ std::vector<bool> memoFieldsOf(const data::SourceDescriptor& source, const std::
 
 int runDiff(const Arguments& args) {
     if (diffNamesSide(args)) return diffWithSide(args);
+    if (args.operands.size() == 2) return runDiffSources(args);
     for (const char* sideOnly : {"map", "empty-is-null", "time-zone"})
         if (args.has(sideOnly))
             throw UsageError(std::string("--") + sideOnly +
                              " goes with a CSV, SQLite or PostgreSQL side only");
-    if (args.operands.size() == 2) return runDiffSources(args);
     if (args.operands.size() != 4)
         throw UsageError("expected SOURCE1 TABLE1 SOURCE2 TABLE2 or SOURCE1 SOURCE2");
     for (const char* whole : {"tables", "exclude", "summary"})
@@ -420,7 +427,7 @@ int runDiff(const Arguments& args) {
 const VerbRegistration registration{{
     "diff",
     "compare two tables and print their differences",
-    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2 | SOURCE1 TABLE1 URI",
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2 | SOURCE1 TABLE1 URI | SOURCE1 URI",
     2,
     4,
     {{"format", 0, "FORMAT", "text (the default), json or csv: see below"},

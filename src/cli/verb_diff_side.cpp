@@ -11,7 +11,6 @@
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
 #include "cli/side_verbs.h"
-#include "compare/auto_key.h"
 #include "compare/case_fold.h"
 #include "compare/difference.h"
 #include "data/source_descriptor.h"
@@ -19,6 +18,7 @@
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "sides/side_diff.h"
+#include "sides/side_source_comparison.h"
 #include "sides/side_stream.h"
 #include "sides/side_uri.h"
 
@@ -42,15 +42,6 @@ std::vector<std::pair<std::string, std::string>> columnMapOf(const Arguments& ar
         }
     }
     return map;
-}
-
-std::string columnLine(const sides::SideColumnReport& c) {
-    std::string line = "Column \"" + c.column + "\": " + std::to_string(c.equal) + " equal, " +
-                       std::to_string(c.differ) + " differ (" + c.description + ")";
-    if (c.narrowerLength > 0)
-        line += "; " + c.field + " " + c.fieldDefinition + " \u2192 " + c.columnType + ": " +
-                std::to_string(c.cut) + (c.cut == 1 ? " value cut" : " values cut");
-    return line;
 }
 
 compare::Difference asDifference(const sides::SideDifference& d, std::string_view table2) {
@@ -83,6 +74,28 @@ compare::Difference asDifference(const sides::SideDifference& d, std::string_vie
 
 }  // namespace
 
+std::string columnLine(const sides::SideColumnReport& c) {
+    std::string line = "Column \"" + c.column + "\": " + std::to_string(c.equal) + " equal, " +
+                       std::to_string(c.differ) + " differ (" + c.description + ")";
+    if (c.narrowerLength > 0)
+        line += "; " + c.field + " " + c.fieldDefinition + " \u2192 " + c.columnType + ": " +
+                std::to_string(c.cut) + (c.cut == 1 ? " value cut" : " values cut");
+    return line;
+}
+
+sides::SideDiffOptions sideDiffOptionsOf(const Arguments& args, const std::string& format) {
+    const compare::CompareOptions compareOptions = compareOptionsOf(args);
+    sides::SideDiffOptions options;
+    options.columnOf = columnMapOf(args);
+    options.ignoredFields = compareOptions.ignoredFields;
+    options.rules.emptyIsNull = args.has("empty-is-null");
+    options.rules.trimBlanks = compareOptions.ignoreTrailingBlanks;
+    if (compareOptions.ignoreCase) options.rules.foldCase = compare::upperText;
+    options.rules.tolerance = compareOptions.tolerance;
+    options.locale = format == "text" ? localeFromEnvironment() : foxpro::TextLocale::c();
+    return options;
+}
+
 bool diffNamesSide(const Arguments& args) {
     return (args.operands.size() == 3 || args.operands.size() == 4) &&
            sides::isSideUri(args.operands[2]);
@@ -104,15 +117,7 @@ int diffWithSide(const Arguments& args) {
     const std::vector<std::string>& operands = args.operands;
     const int codePage = codePageOf(args);
     const compare::RecordPairing pairing = pairingOf(args);
-    const compare::CompareOptions compareOptions = compareOptionsOf(args);
-    sides::SideDiffOptions options;
-    options.columnOf = columnMapOf(args);
-    options.ignoredFields = compareOptions.ignoredFields;
-    options.rules.emptyIsNull = args.has("empty-is-null");
-    options.rules.trimBlanks = compareOptions.ignoreTrailingBlanks;
-    if (compareOptions.ignoreCase) options.rules.foldCase = compare::upperText;
-    options.rules.tolerance = compareOptions.tolerance;
-    options.locale = format == "text" ? localeFromEnvironment() : foxpro::TextLocale::c();
+    sides::SideDiffOptions options = sideDiffOptionsOf(args, format);
 
     OutputStream out;
     // A side or table that fails part way: the lines found so far go out,
@@ -136,22 +141,10 @@ int diffWithSide(const Arguments& args) {
         warnAboutTable("diff", *table);
         const auto stream = sides::openSideStream(side, args.value("time-zone"));
 
-        if (pairing.by == compare::Pairing::Key) options.keyFields = pairing.keyFields;
-        // Rows that come in no order of their own pair by the table's key.
-        const bool automatic = pairing.by == compare::Pairing::Auto ||
-                               (pairing.by == compare::Pairing::Position && !stream->ordered());
-        if (automatic) {
-            const compare::AutoKey key =
-                compare::resolveAutoKey(source, source, operands[1], operands[1]);
-            if (key.pairing.by == compare::Pairing::Key) {
-                options.keyFields = key.pairing.keyFields;
-                if (key.pairing.keyCaseless) options.keyFoldCase = compare::upperText;
-            } else if (!stream->ordered())
-                return fail(side.text + ": its rows come in no order of their own and " +
-                            table->fileName() +
-                            " has no primary or candidate key: pair them with --key FIELD");
-            printMessage("diff", compare::pairingDescription(key.pairing));
-        }
+        const sides::SideKeyChoice key = sides::chooseSideKey(
+            source, operands[1], table->fileName(), stream->ordered(), pairing, options);
+        if (!key.failure.empty()) return fail(side.text + ": " + key.failure);
+        if (key.automatic) printMessage("diff", compare::pairingDescription(key.pairing));
 
         const std::string table2 =
             side.kind == sides::SideKind::Csv ? sides::sideTableNames(side).front() : side.table;

@@ -10,11 +10,14 @@
 #include "cli/diff_sources.h"
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
+#include "cli/side_verbs.h"
 #include "compare/compare.h"
 #include "compare/difference_line.h"
 #include "compare/source_comparison.h"
 #include "foxpro/foxpro_error.h"
 #include "frame/dialogs.h"
+#include "sides/side_source_comparison.h"
+#include "sides/side_uri.h"
 
 namespace quorvel::cli {
 
@@ -85,6 +88,19 @@ int runDiffSources(const Arguments& args) {
     for (const char* single : {"null", "word-diff", "csv-safe"})
         if (args.has(single))
             throw UsageError(std::string("--") + single + " goes with two tables only");
+    // SOURCE URI: the FoxPro source against a whole database.
+    const bool database = sides::isSideUri(args.operands[1]);
+    if (database) {
+        for (const char* foxOnly : {"align", "schema", "map"})
+            if (args.has(foxOnly))
+                throw UsageError(std::string("--") + foxOnly +
+                                 " goes with one pair of tables only");
+    } else {
+        for (const char* sideOnly : {"map", "empty-is-null", "time-zone"})
+            if (args.has(sideOnly))
+                throw UsageError(std::string("--") + sideOnly +
+                                 " goes with a CSV, SQLite or PostgreSQL side only");
+    }
     const bool summary = args.has("summary");
     const std::string reportPath = args.value("report");
     if (args.has("report") && reportPath.empty()) throw UsageError("--report needs a file name");
@@ -99,7 +115,7 @@ int runDiffSources(const Arguments& args) {
     const std::vector<std::string> excluded = namesOf(args, "exclude");
     compare::SourceComparisonRequest request;
     request.source1 = sourceOf(args.operands[0], codePage);
-    request.source2 = sourceOf(args.operands[1], codePage);
+    if (!database) request.source2 = sourceOf(args.operands[1], codePage);
     request.codePage = codePage;
     request.locale = format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
     request.pairing = pairing;
@@ -115,17 +131,15 @@ int runDiffSources(const Arguments& args) {
             writeCsvField(out, column, false);
         endCsvRecord(out);
     }
-    compare::SourceComparisonCallbacks callbacks;
-    callbacks.tableDone = [&](const compare::TableComparison& t, compare::CompareResult* result) {
-        const bool completed = t.compared();
-        compare::appendTableReport(report, t, completed ? &result->differences : nullptr);
+    const auto tableDone = [&](const compare::TableComparison& t,
+                               const compare::DifferenceList* differences) {
+        compare::appendTableReport(report, t, differences);
         if (format == Format::Json)
             out.write(tableObject(t));
         else if (format == Format::Text || summary)
             writeTextLine(out, compare::tableHeaderLine(t), false);
-        if (!completed) return;
-        if (!summary)
-            for (const compare::Difference d : result->differences) {
+        if (differences != nullptr && !summary)
+            for (const compare::Difference d : *differences) {
                 if (format == Format::Text)
                     writeTextLine(out, d, false);
                 else if (format == Format::Json)
@@ -137,7 +151,44 @@ int runDiffSources(const Arguments& args) {
     };
     compare::SourceComparison run;
     try {
-        run = compare::compareSources(request, callbacks);
+        if (database) {
+            sides::SideSourceRequest sideRequest;
+            sideRequest.source = request.source1;
+            sideRequest.side = sides::parseSideUri(args.operands[1]);
+            if (sideRequest.side.kind == sides::SideKind::Csv)
+                throw UsageError("a CSV file is one table: diff SOURCE TABLE " + args.operands[1]);
+            if (!sideRequest.side.table.empty())
+                throw UsageError("the URI names one table: diff SOURCE TABLE " + args.operands[1]);
+            sideRequest.timeZone = args.value("time-zone");
+            sideRequest.pairing = pairing;
+            sideRequest.options = sideDiffOptionsOf(args, formatName);
+            sideRequest.only = request.only;
+            sideRequest.excluded = request.excluded;
+            sides::SideSourceCallbacks sideCallbacks;
+            sideCallbacks.tableDone = [&](const compare::TableComparison& t,
+                                          const compare::DifferenceList* differences,
+                                          const sides::SideDiffResult* result) {
+                tableDone(t, differences);
+                if (result == nullptr || summary) return;
+                // As for one table: after its lines as text, else on standard error.
+                for (const auto& column : result->columns) {
+                    if (format == Format::Text)
+                        writeTextLine(out, columnLine(column), false);
+                    else
+                        printMessage("diff", t.name + ": " + columnLine(column));
+                }
+            };
+            run = sides::compareSourceWithSide(sideRequest, sideCallbacks);
+        } else {
+            compare::SourceComparisonCallbacks callbacks;
+            callbacks.tableDone = [&](const compare::TableComparison& t,
+                                      compare::CompareResult* result) {
+                tableDone(t, t.compared() ? &result->differences : nullptr);
+            };
+            run = compare::compareSources(request, callbacks);
+        }
+    } catch (const sides::SideError& e) {
+        return failure("diff", e.what());
     } catch (const foxpro::FoxProError& e) {
         return failure("diff", e.description());
     }

@@ -30,15 +30,10 @@ class SilentDialogs : public frame::Dialogs {
 // ends as not compared, and the table is left out.
 struct StopRun {};
 
-// --ignore TABLE.FIELD: the fields of this table.
+// The options with only this table's fields of --ignore TABLE.FIELD.
 CompareOptions optionsOfTable(const CompareOptions& options, const std::string& table) {
     CompareOptions own = options;
-    own.ignoredFields.clear();
-    for (const auto& field : options.ignoredFields) {
-        const auto dot = field.find('.');
-        if (dot != std::string::npos && foxpro::equalsNoCase(field.substr(0, dot), table))
-            own.ignoredFields.push_back(field.substr(dot + 1));
-    }
+    own.ignoredFields = ignoredFieldsOf(options.ignoredFields, table);
     return own;
 }
 
@@ -115,6 +110,44 @@ void appendTableReport(std::string& report, const TableComparison& table,
     for (const Difference d : *differences) report += lineText(d) + "\r\n";
 }
 
+std::vector<std::string> ignoredFieldsOf(const std::vector<std::string>& qualified,
+                                         const std::string& table) {
+    std::vector<std::string> own;
+    for (const auto& field : qualified) {
+        const auto dot = field.find('.');
+        if (dot != std::string::npos && foxpro::equalsNoCase(field.substr(0, dot), table))
+            own.push_back(field.substr(dot + 1));
+    }
+    return own;
+}
+
+std::vector<TableComparison> tablesToCompare(const std::vector<std::string>& names1,
+                                             const std::vector<std::string>& names2,
+                                             const std::vector<std::string>& only,
+                                             const std::vector<std::string>& excluded) {
+    auto wanted = [&](const std::string& name) {
+        return (only.empty() || listed(only, name)) && !listed(excluded, name);
+    };
+    std::vector<TableComparison> tables;
+    for (const auto& name : names1) {
+        if (!wanted(name)) continue;
+        TableComparison t;
+        t.name = name;
+        for (const auto& n : names2)
+            if (foxpro::equalsNoCase(n, name)) t.name2 = n;
+        if (t.name2.empty()) t.status = TableStatus::OnlyInSource1;
+        tables.push_back(std::move(t));
+    }
+    for (const auto& name : names2) {
+        if (!wanted(name) || listed(names1, name)) continue;
+        TableComparison t;
+        t.name = name;
+        t.status = TableStatus::OnlyInSource2;
+        tables.push_back(std::move(t));
+    }
+    return tables;
+}
+
 bool SourceComparison::anyDifferent() const {
     for (const auto& t : tables)
         if (t.differs()) return true;
@@ -133,18 +166,8 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
         foxpro::DataSource::open(request.source1.dataPath(), request.codePage)->tableNames();
     const std::vector<std::string> names2 =
         foxpro::DataSource::open(request.source2.dataPath(), request.codePage)->tableNames();
-    auto wanted = [&](const std::string& name) {
-        return (request.only.empty() || listed(request.only, name)) &&
-               !listed(request.excluded, name);
-    };
-    // The run's order: source #1's tables, then those only in source #2.
-    std::vector<std::string> order;
-    std::size_t inBoth = 0;
-    for (const auto& name : names1)
-        if (wanted(name)) order.push_back(name);
-    inBoth = order.size();
-    for (const auto& name : names2)
-        if (wanted(name) && !listed(names1, name)) order.push_back(name);
+    const std::vector<TableComparison> order =
+        tablesToCompare(names1, names2, request.only, request.excluded);
 
     auto stopping = [&] { return callbacks.stopRequested && callbacks.stopRequested(); };
     CompareCallbacks walk = callbacks.walk;
@@ -161,17 +184,9 @@ SourceComparison compareSources(const SourceComparisonRequest& request,
             run.stopped = true;
             break;
         }
-        const std::string& name = order[i];
+        TableComparison t = order[i];
+        const std::string& name = t.name;
         if (callbacks.tableStarted) callbacks.tableStarted(i + 1, order.size(), name);
-        TableComparison t;
-        t.name = name;
-        if (i >= inBoth) {
-            t.status = TableStatus::OnlyInSource2;
-        } else {
-            for (const auto& n : names2)
-                if (foxpro::equalsNoCase(n, name)) t.name2 = n;
-            if (t.name2.empty()) t.status = TableStatus::OnlyInSource1;
-        }
         if (t.status == TableStatus::OnlyInSource1 || t.status == TableStatus::OnlyInSource2) {
             run.tables.push_back(t);
             if (callbacks.tableDone) callbacks.tableDone(run.tables.back(), nullptr);

@@ -50,6 +50,21 @@ std::string pairedBy(const RecordPairing& pairing);
 // 'Table "orders": identical'.
 std::string tableHeaderLine(const TableComparison& table);
 
+// The tables a run over two sources walks, from the names each source
+// lists: source #1's tables in its order, each with the table of source #2
+// of the same name (without case) as name2, or OnlyInSource1; then those
+// only in source #2.  Each paired table's status is Identical until it is
+// compared.  Names without case in `only` (empty: every table) and
+// `excluded` choose the tables.
+std::vector<TableComparison> tablesToCompare(const std::vector<std::string>& names1,
+                                             const std::vector<std::string>& names2,
+                                             const std::vector<std::string>& only,
+                                             const std::vector<std::string>& excluded);
+
+// --ignore TABLE.FIELD over a whole source: the FIELDs given for this table.
+std::vector<std::string> ignoredFieldsOf(const std::vector<std::string>& qualified,
+                                         const std::string& table);
+
 struct SourceComparisonRequest {
     data::SourceDescriptor source1;
     data::SourceDescriptor source2;

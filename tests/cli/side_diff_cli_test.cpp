@@ -225,6 +225,47 @@ TEST_F(SideDiffTest, SqliteExportUnchangedThenChangedInKnownPlaces) {
     EXPECT_THAT(position.err, HasSubstr("Column \"id\": 3 equal, 2 differ (I as integer)"));
 }
 
+TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
+    test::TableBuilder region(0x30);
+    region.field("CODE", 'C', 4).record({Cell::text("N")});
+    region.write(dir_.file("region.dbf"));
+    if (!Sqlite(exportSql(true, "1", "0", 20) + "create table audit(at text);\n"))
+        GTEST_SKIP() << "python3 sqlite3: " << out_;
+    const std::string uri = "sqlite:" + dir_.file("shop.db");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"diff", dir_.path(), uri, "--empty-is-null"});
+        return test::runCli(args, dir_, {"LC_ALL=C"});
+    };
+
+    const auto same = run({"--tables", "ORDERS"});
+    EXPECT_EQ(same.status, 0) << same.err << same.out;
+    EXPECT_THAT(Lines(same.out, false), ElementsAre("Table \"orders\": identical"));
+    EXPECT_EQ(Lines(same.out, true).size(), 9u);
+
+    ASSERT_TRUE(Sqlite("update orders set price = 7.11 where id = 5;\n")) << out_;
+    const auto changed = run({});
+    EXPECT_EQ(changed.status, 1) << changed.err;
+    auto lines = Lines(changed.out, false);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_THAT(lines, ElementsAre("Record 5, Field \"PRICE\" has changed from \"7.1\" to \"7.11\"",
+                                   "Table \"audit\" is only in source #2",
+                                   "Table \"orders\": 1 changed, 0 added, 0 deleted, 0 missing "
+                                   "fields (paired by position)",
+                                   "Table \"region\" is only in source #1"));
+    EXPECT_THAT(changed.out, HasSubstr("Column \"price\": 4 equal, 1 differ ("));
+    // --ignore names its table's fields here; another table's leaves it alone.
+    EXPECT_EQ(run({"--tables", "orders", "--ignore", "orders.price"}).status, 0);
+    EXPECT_EQ(run({"--tables", "orders", "--ignore", "region.price"}).status, 1);
+
+    const auto json = run({"--format", "json", "--summary", "--exclude", "region,audit"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.out,
+              "{\"kind\":\"table\",\"table\":\"orders\",\"status\":\"different\",\"pairing\":"
+              "\"position\",\"key\":null,\"key_source\":null,\"changed\":1,\"added\":0,"
+              "\"deleted\":0,\"missing_field\":0,\"message\":null}\n");
+    EXPECT_EQ(run({"--align"}).status, 2);
+}
+
 TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     std::string csv = ExportCsv();
     Write("orders.csv", csv);
@@ -289,6 +330,19 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
     const auto unordered = Diff({uri});
     EXPECT_EQ(unordered.status, 2);
     EXPECT_THAT(unordered.err, HasSubstr("pair them with --key FIELD"));
+    // The whole folder: that table fails alone, and says why; with a key it compares.
+    const auto whole = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"diff", dir_.path(), server.uri("")});
+        return test::runCli(args, dir_, {"LC_ALL=C"});
+    };
+    const auto noKey = whole({});
+    EXPECT_EQ(noKey.status, 2) << noKey.err;
+    EXPECT_THAT(noKey.out, HasSubstr("Table \"orders\": could not be compared: its rows come in no "
+                                     "order of their own and orders.dbf has no primary or "
+                                     "candidate key: pair them with --key FIELD"));
+    const auto keyed = whole({"--key", "id", "--empty-is-null", "--summary"});
+    EXPECT_EQ(keyed.status, 0) << keyed.err;
+    EXPECT_EQ(keyed.out, "Table \"orders\": identical\n");
 
     const auto same = Diff({uri, "--key", "ID", "--empty-is-null"});
     EXPECT_EQ(same.status, 0) << same.err << same.out;
