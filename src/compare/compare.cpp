@@ -351,7 +351,7 @@ std::vector<std::string> sharedFieldNames(const data::SourceDescriptor& source1,
     fields1.open("SELECT * FROM [" + table1 + "]", connection1);
     fields2.open("SELECT * FROM [" + table2 + "]", connection2);
     const std::vector<std::string> names1 = fieldNames(fields1);
-    const FieldPairing pairing = pairFieldNames(names1, fieldNames(fields2));
+    const FieldPairing pairing = pairTableFields(fields1, fields2);
     std::vector<std::string> shared;
     for (std::size_t i = 0; i < names1.size(); ++i) {
         if (pairing.partner1[i] < 0) continue;

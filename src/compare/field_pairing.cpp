@@ -29,6 +29,18 @@ std::vector<std::string> upperNames(const std::vector<std::string>& names) {
     return upper;
 }
 
+// What stands for a field's ten characters: the name its header stores when
+// known and other than its name, else its name cut.
+std::vector<std::string> shortNames(const std::vector<std::string>& upper,
+                                    const std::vector<std::string>& stored) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        const std::string header = i < stored.size() ? upperFieldName(stored[i]) : std::string();
+        out.push_back(!header.empty() && header != upper[i] ? header : shortened(upper[i]));
+    }
+    return out;
+}
+
 int firstNamed(const std::vector<std::string>& upper, const std::string& name) {
     const auto it = std::find(upper.begin(), upper.end(), name);
     return it == upper.end() ? -1 : static_cast<int>(it - upper.begin());
@@ -37,7 +49,9 @@ int firstNamed(const std::vector<std::string>& upper, const std::string& name) {
 }  // namespace
 
 FieldPairing pairFieldNames(const std::vector<std::string>& names1,
-                            const std::vector<std::string>& names2) {
+                            const std::vector<std::string>& names2,
+                            const std::vector<std::string>& stored1,
+                            const std::vector<std::string>& stored2) {
     const std::vector<std::string> upper1 = upperNames(names1);
     const std::vector<std::string> upper2 = upperNames(names2);
     FieldPairing pairing;
@@ -54,12 +68,12 @@ FieldPairing pairFieldNames(const std::vector<std::string>& names1,
     }
     // The pairs the ten characters allow between fields still free, made
     // only where each of the two has no other.
-    std::vector<std::string> short2;
-    for (const auto& name : upper2) short2.push_back(shortened(name));
+    const std::vector<std::string> shorts1 = shortNames(upper1, stored1);
+    const std::vector<std::string> short2 = shortNames(upper2, stored2);
     std::vector<std::pair<int, int>> candidates;
     for (std::size_t i = 0; i < upper1.size(); ++i) {
         if (pairing.partner1[i] >= 0) continue;
-        const std::string short1 = shortened(upper1[i]);
+        const std::string& short1 = shorts1[i];
         for (std::size_t j = 0; j < upper2.size(); ++j) {
             if (pairing.partner2[j] >= 0) continue;
             if ((!short1.empty() && short1 == upper2[j]) ||
@@ -86,6 +100,17 @@ std::vector<std::string> fieldNames(const foxpro::Recordset& table) {
     std::vector<std::string> names;
     for (int i = 0; i < table.fieldCount(); ++i) names.push_back(table.field(i).name);
     return names;
+}
+
+std::vector<std::string> storedFieldNames(const foxpro::Recordset& table) {
+    std::vector<std::string> names;
+    for (int i = 0; i < table.fieldCount(); ++i) names.push_back(table.field(i).storedName);
+    return names;
+}
+
+FieldPairing pairTableFields(const foxpro::Recordset& table1, const foxpro::Recordset& table2) {
+    return pairFieldNames(fieldNames(table1), fieldNames(table2), storedFieldNames(table1),
+                          storedFieldNames(table2));
 }
 
 std::string shortenedPairText(std::string_view name1, std::string_view name2) {

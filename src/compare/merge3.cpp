@@ -90,6 +90,12 @@ std::vector<std::string> namesOf(const foxpro::TableReader& r) {
     return names;
 }
 
+std::vector<std::string> storedNamesOf(const foxpro::TableReader& r) {
+    std::vector<std::string> names;
+    for (int i = 0; i < r.fieldCount(); ++i) names.push_back(r.field(i).storedName);
+    return names;
+}
+
 // The result's fields: ours' in their order, then those only theirs has
 // (added by theirs, or kept by theirs where ours dropped them).  Fields
 // pair as the comparison pairs them (field_pairing.h).
@@ -98,9 +104,12 @@ std::vector<MergedField> planFields(const Tables& t, const CompareOptions& optio
     const auto base = namesOf(t.reader(kBase));
     const auto ours = namesOf(t.reader(kOurs));
     const auto theirs = namesOf(t.reader(kTheirs));
-    const FieldPairing oursBase = pairFieldNames(ours, base);
-    const FieldPairing oursTheirs = pairFieldNames(ours, theirs);
-    const FieldPairing theirsBase = pairFieldNames(theirs, base);
+    const auto storedBase = storedNamesOf(t.reader(kBase));
+    const auto storedOurs = storedNamesOf(t.reader(kOurs));
+    const auto storedTheirs = storedNamesOf(t.reader(kTheirs));
+    const FieldPairing oursBase = pairFieldNames(ours, base, storedOurs, storedBase);
+    const FieldPairing oursTheirs = pairFieldNames(ours, theirs, storedOurs, storedTheirs);
+    const FieldPairing theirsBase = pairFieldNames(theirs, base, storedTheirs, storedBase);
     std::vector<MergedField> fields;
     auto add = [&](int b, int o, int th, int definedBy) {
         MergedField f;

@@ -81,7 +81,8 @@ TablePair::TablePair(const Recordset& fieldList, Recordset& cursor1, Recordset& 
       valueRules_(options.valueRules()) {
     const std::vector<std::string> names1 = fieldNames(fieldList);
     const std::vector<std::string> names2 = fieldNames(cursor2);
-    pairing_ = pairFieldNames(names1, names2);
+    pairing_ =
+        pairFieldNames(names1, names2, storedFieldNames(fieldList), storedFieldNames(cursor2));
     std::vector<bool> ignored(names1.size(), false);
     for (const auto& name : options.ignoredFields) {
         const int i = pickField1(pairing_, names1, names2, name);

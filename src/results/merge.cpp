@@ -217,14 +217,27 @@ class Merge {
         throw std::invalid_argument("field " + name + " not found in " + request_.newTableName);
     }
 
+    // The name a statement gives a field of the new table: the one its header
+    // stores, a copy of Table #1's.  A container's long name cut to ten
+    // characters may be another field's (CONTACT_TY for "contact_type", whose
+    // header says CONTACT_T2).
+    static std::string statementName(const foxpro::FieldInfo& field) {
+        return field.storedName.empty() ? field.name : field.storedName;
+    }
+
     // How Table #2's fields pair with the new table's (Table #1's), as the
     // comparison paired them: a free copy's COMPANYNAM takes a container's
     // companyname and the other way round.
     const compare::FieldPairing& fieldPairing(const foxpro::Recordset& table2) {
         if (!pairing_) {
             std::vector<std::string> names1;
-            for (const auto& f : targetFields()) names1.push_back(f.name);
-            pairing_ = compare::pairFieldNames(names1, compare::fieldNames(table2));
+            std::vector<std::string> stored1;
+            for (const auto& f : targetFields()) {
+                names1.push_back(f.name);
+                stored1.push_back(f.storedName);
+            }
+            pairing_ = compare::pairFieldNames(names1, compare::fieldNames(table2), stored1,
+                                               compare::storedFieldNames(table2));
         }
         return *pairing_;
     }
@@ -276,7 +289,8 @@ class Merge {
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
         const std::string literal = literalOf(record, index, target);
-        executeOnNewTable(updateStatement(newTable_->name(), field, literal, d.record1));
+        executeOnNewTable(
+            updateStatement(newTable_->name(), statementName(target), literal, d.record1));
     }
 
     // Field index of Table #2's current record as the literal for target.
@@ -365,7 +379,7 @@ class Merge {
         const ColumnMap& map = columnMap(record);
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump();
-            if (!map.sameColumns) columns.push_back(map.target[k]->name);
+            if (!map.sameColumns) columns.push_back(statementName(*map.target[k]));
             const int j = map.sourceIndex[k];
             values.push_back(literalOf(record, j, *map.target[k]));
         }

@@ -377,6 +377,41 @@ TEST_F(CompareTest, ContainerTableAgainstItsFreeCopyPairsLongNamesWithTheirTenCh
     EXPECT_THAT(dialogs_.messageTexts(), IsEmpty());
 }
 
+TEST_F(CompareTest, ContainerNamesCutAlikePairByTheNamesTheirHeaderStores) {
+    // As the fixture container's types table: two long names cut to one ten
+    // characters, which the header made unique.
+    const std::string dbc = folder1_.file("crm.dbc");
+    quorvel::test::ContainerBuilder container;
+    container.table("types", "types.dbf").field("contact_type_id").field("contact_type");
+    container.write(dbc);
+    auto types = [](const char* kind, const char* backlink) {
+        TableBuilder t(0x30);
+        if (backlink) t.backlink(backlink);
+        t.field("CONTACT_TY", 'I', 4).field("CONTACT_T2", 'C', 8);
+        t.record({Cell::integer32(1), Cell::text("Buyer")});
+        t.record({Cell::integer32(2), Cell::text(kind)});
+        return t;
+    };
+    types("Seller", "crm.dbc").write(folder1_.file("types.dbf"));
+    types("Seller", nullptr).write(folder2_.file("types.dbf"));
+    data::SourceDescriptor source1;
+    source1.optionDBC = true;
+    source1.dbcPath = dbc;
+    auto run2 = [&] {
+        return compare::Compare(source1, folderSource(folder2_.path()), "types", "types",
+                                foxpro::TextLocale::c(), dialogs_);
+    };
+    const compare::CompareResult same = run2();
+    EXPECT_TRUE(same.identical()) << ::testing::PrintToString(texts(same.differences));
+    EXPECT_THAT(same.warnings, ElementsAre("Field \"contact_type_id\" compared with \"CONTACT_TY\"",
+                                           "Field \"contact_type\" compared with \"CONTACT_T2\""));
+    // A real edit shows in its own field.
+    types("Agent", nullptr).write(folder2_.file("types.dbf"));
+    EXPECT_THAT(texts(run2().differences),
+                ElementsAre("Record 2, Field \"contact_type\" has changed from \"Seller  \" to "
+                            "\"Agent   \""));
+}
+
 TEST_F(CompareTest, TableMissingFromItsSourceCouldNotBeCompared) {
     write1(names({"a"}));
     const compare::CompareResult result = run({}, "absent");

@@ -229,6 +229,32 @@ TEST_F(Merge3Test, FieldsPairByTheTenCharactersOfALongName) {
     }
 }
 
+// Two long names cut alike pair by the names the header made unique.
+TEST_F(Merge3Test, FieldsPairByTheNamesTheHeaderStores) {
+    test::ContainerBuilder crm;
+    crm.table("types", "types.dbf").field("contact_type_id").field("contact_type");
+    crm.write(dir_.file("crm.dbc"));
+    auto types = [](TableBuilder t) {
+        t.field("CONTACT_TY", 'I', 4).field("CONTACT_T2", 'C', 8);
+        t.record({Cell::integer32(1), Cell::text("Buyer")});
+        return t;
+    };
+    TableBuilder inContainer(0x30);
+    inContainer.backlink("crm.dbc");
+    types(inContainer).write(dir_.file("types.dbf"));
+    types(TableBuilder(0x30)).write(dir_.file("copy.dbf"));
+    auto crmSource = foxpro::DataSource::open(dir_.file("crm.dbc"));
+    const auto base = crmSource->openTable("types");
+    const auto theirs = crmSource->openTable("types");
+    foxpro::TableReader ours(dir_.file("copy.dbf"));
+    const compare::Merge3Result result = compare::merge3(*base, ours, *theirs, {});
+    ASSERT_EQ(result.fields.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(result.fields[i].dropped) << i;
+        for (int s = 0; s < 3; ++s) EXPECT_EQ(result.fields[i].index[s], i) << i << " " << s;
+    }
+}
+
 // One conflict of each kind, and what each resolution keeps.
 TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     Table base;

@@ -744,6 +744,56 @@ TEST_F(MergeTest, ContainerTableAndItsFreeCopyMergeEitherWay) {
     EXPECT_THAT(errorReports(), ::testing::IsEmpty());
 }
 
+// Two long names cut to the same ten characters, which the header made
+// unique: the statements name each field as the new table's header does.
+TEST_F(MergeTest, ContainerFieldsCutAlikeTakeTheirOwnValues) {
+    namespace fs = std::filesystem;
+    const fs::path one = fs::path(dir.path()) / "one";
+    const fs::path two = fs::path(dir.path()) / "two";
+    fs::create_directory(one);
+    fs::create_directory(two);
+    test::ContainerBuilder crm;
+    crm.table("types", "types.dbf").field("contact_type_id").field("contact_type");
+    data::SourceDescriptor container, copy;
+    container.dbcPath = (one / "crm.dbc").string();
+    crm.write(container.dbcPath);
+    copy.optionDBC = false;
+    copy.folderText = two.string();
+    TableBuilder types(0x30);
+    types.backlink("crm.dbc").field("CONTACT_TY", 'I', 4).field("CONTACT_T2", 'C', 8);
+    types.record({Cell::integer32(1), Cell::text("Buyer")});
+    types.record({Cell::integer32(2), Cell::text("Seller")});
+    types.write((one / "types.dbf").string());
+    // The copy's columns in the other order, so that the insert names them.
+    TableBuilder edited(0x30);
+    edited.field("CONTACT_T2", 'C', 8).field("CONTACT_TY", 'I', 4);
+    edited.record({Cell::text("Buyer"), Cell::integer32(1)});
+    edited.record({Cell::text("Agent"), Cell::integer32(2)});
+    edited.record({Cell::text("Broker"), Cell::integer32(3)});
+    edited.write((two / "types.dbf").string());
+
+    auto result =
+        compare::Compare(container, copy, "types", "types", foxpro::TextLocale::c(), dialogs);
+    ASSERT_TRUE(result.completed()) << result.failure;
+    found = std::move(result.differences);
+    auto [fields, added] = split(found);
+    const MergeOutcome outcome = MergeIntoNewTable(
+        MergeRequest{"merged", "types", "types", container, copy}, fields, added, dialogs);
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    EXPECT_EQ(outcome.recordsAdded, 1);
+    EXPECT_EQ(outcome.linesFailed, 0);
+    data::SourceDescriptor beside = copy;
+    beside.folderText = one.string();
+    foxpro::Connection c;
+    c.open(data::connectionString(beside));
+    foxpro::Recordset rs;
+    rs.open("SELECT * FROM [merged]", c);
+    std::vector<std::string> rows;
+    for (; !rs.eof(); rs.moveNext())
+        rows.push_back(std::to_string(rs.value(0).asInteger()) + " " + rs.value(1).str());
+    EXPECT_THAT(rows, ElementsAre("1 Buyer   ", "2 Agent   ", "3 Broker  "));
+}
+
 // What a merge leaves when it does not finish, and whom it never overwrites.
 class MergeSafetyTest : public MergeTest {
   protected:

@@ -22,6 +22,10 @@ struct FieldInfo {
     bool memo = false;      // M, G, W, P and a dBase B: the record holds a block reference
     int nullBit = -1;       // bit in _NullFlags, -1 when none
     int varLengthBit = -1;  // V/Q "shorter than the width" bit, -1 when none
+    // The name as the header stores it: the ten characters a free copy of a
+    // container's table keeps, made unique by the program that wrote them,
+    // so not always the long name cut short.  "" where no header says.
+    std::string storedName;
 };
 
 // What the comparison needs to recognise equal records without decoding

@@ -262,6 +262,7 @@ TableHeader parseTableHeader(std::span<const std::uint8_t> file, const std::stri
         FieldInfo f;
         f.name = visible < longNames.size() && !longNames[visible].empty() ? longNames[visible]
                                                                            : desc.name;
+        f.storedName = desc.name;
         f.letter = desc.letter;
         f.typeCode = dbf::typeCodeOf(desc.letter, header.fileType);
         f.width = desc.width;
