@@ -225,6 +225,23 @@ class Merge {
         return field.storedName.empty() ? field.name : field.storedName;
     }
 
+    // The statements name a field, and a name finds the first field that
+    // carries it: a table written by another program may hold a name twice
+    // (Point_ID as C and again as N), and the later field cannot be reached.
+    // Its lines fail rather than write into the earlier one.
+    void refuseUnreachable(const foxpro::FieldInfo& target) {
+        const auto& fields = targetFields();
+        const std::string name = statementName(target);
+        std::size_t first = 0;
+        while (first < fields.size() && !sameName(statementName(fields[first]), name)) ++first;
+        if (first == fields.size() || &fields[first] == &target) return;
+        throw std::invalid_argument(request_.Table1Name + ": field " +
+                                    std::to_string(&target - fields.data() + 1) + " is named " +
+                                    name + " like field " + std::to_string(first + 1) +
+                                    ", and a merge reaches only the first field of a name, so it"
+                                    " is not written");
+    }
+
     // How Table #2's fields pair with the new table's (Table #1's), as the
     // comparison paired them: a free copy's COMPANYNAM takes a container's
     // companyname and the other way round.
@@ -288,6 +305,7 @@ class Merge {
         const int index = fieldPairing(record).partner1[position];
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
+        refuseUnreachable(target);
         const std::string literal = literalOf(record, index, target);
         executeOnNewTable(
             updateStatement(newTable_->name(), statementName(target), literal, d.record1));
@@ -379,7 +397,10 @@ class Merge {
         const ColumnMap& map = columnMap(record);
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump();
-            if (!map.sameColumns) columns.push_back(statementName(*map.target[k]));
+            if (!map.sameColumns) {
+                refuseUnreachable(*map.target[k]);
+                columns.push_back(statementName(*map.target[k]));
+            }
             const int j = map.sourceIndex[k];
             values.push_back(literalOf(record, j, *map.target[k]));
         }

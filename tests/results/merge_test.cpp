@@ -442,6 +442,55 @@ TEST_F(MergeTest, FailedLinesAreReportedAndTheOthersStillApplied) {
     EXPECT_EQ(made[1][1], Value::decimal("2"));
 }
 
+// A table written by another program with a name twice (dbase_03.dbf's
+// Point_ID, C and then N): the copy keeps both fields and their values, the
+// first still takes its change, and the second's change fails instead of
+// landing in the first.
+TEST_F(MergeTest, SecondFieldOfOneNameIsNeverWrittenIntoTheFirst) {
+    TableBuilder t1(0x03), t2(0x03);
+    t1.field("P", 'C', 4).field("P", 'N', 3);
+    t2.field("P", 'C', 4).field("P", 'N', 3);
+    t1.record({Cell::text("p1"), Cell::number("5")});
+    t2.record({Cell::text("p2"), Cell::number("6")});
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    std::vector<std::string> failed;
+    MergeCallbacks callbacks;
+    callbacks.failed = [&](const std::string&, const std::string& why) { failed.push_back(why); };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
+
+    EXPECT_EQ(outcome.fieldsUpdated, 1);
+    EXPECT_EQ(outcome.linesFailed, 1);
+    EXPECT_THAT(failed, ElementsAre(HasSubstr("t1: field 2 is named P like field 1")));
+    EXPECT_EQ(fieldNames("t1new"), fieldNames("t1"));
+    EXPECT_EQ(rows("t1new"), (Rows{{Value::text("p2  "), rows("t1")[0][1]}}));
+}
+
+// An insert that must list its columns cannot list the second of a name.
+TEST_F(MergeTest, InsertListingASecondFieldOfOneNameFailsNamingIt) {
+    TableBuilder t1(0x03), t2(0x03);
+    t1.field("P", 'C', 4).field("P", 'N', 3).field("X", 'C', 2);
+    t2.field("X", 'C', 2).field("P", 'C', 4).field("P", 'N', 3);
+    t1.record({Cell::text("p1"), Cell::number("5"), Cell::text("x")});
+    t2.record({Cell::text("x"), Cell::text("p1"), Cell::number("5")});
+    t2.record({Cell::text("y"), Cell::text("p2"), Cell::number("6")});
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    std::vector<std::string> failed;
+    MergeCallbacks callbacks;
+    callbacks.failed = [&](const std::string&, const std::string& why) { failed.push_back(why); };
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs, callbacks);
+
+    EXPECT_EQ(outcome.recordsAdded, 0);
+    EXPECT_EQ(outcome.linesFailed, 1);
+    EXPECT_THAT(failed, ElementsAre(HasSubstr("t1: field 2 is named P like field 1")));
+    EXPECT_EQ(rows("t1new"), rows("t1"));
+}
+
 // The new table keeps Table #1's code page (866); Table #2's text (1251)
 // is converted into it, and what 866 cannot hold fails its line, naming
 // the field and the record, instead of turning into '?'.
