@@ -263,5 +263,36 @@ TEST_F(SourceMergeTest, StopKillAndExistingFolderMakeNothing) {
     EXPECT_EQ(hiddenFolders(), 0);
 }
 
+// Folders whose table has a name twice: the second field of that name keeps
+// its own value and its line fails; the first still takes its change.
+TEST(SourceMergeDuplicateNames, SecondFieldOfOneNameIsNeverWrittenIntoTheFirst) {
+    test::TempFolder dir;
+    for (const char* side : {"a", "b"}) {
+        fs::create_directories(dir.file(side));
+        const bool second = side[0] == 'b';
+        TableBuilder t(0x03);
+        t.field("P", 'C', 4).field("P", 'N', 3);
+        t.record({Cell::text(second ? "p2" : "p1"), Cell::number(second ? "6" : "5")});
+        t.write(dir.file(side) + "/t.dbf");
+    }
+    SourceMergeRequest r;
+    r.source1.optionDBC = r.source2.optionDBC = false;
+    r.source1.folderText = dir.file("a");
+    r.source2.folderText = dir.file("b");
+    r.intoFolder = dir.file("out");
+    r.pairing.by = compare::Pairing::Auto;
+
+    const SourceMergeOutcome outcome = MergeSources(r);
+
+    ASSERT_TRUE(outcome.made) << outcome.failure;
+    ASSERT_EQ(outcome.tables.size(), 1u);
+    EXPECT_EQ(outcome.tables[0].fieldsUpdated, 1);
+    EXPECT_EQ(outcome.tables[0].linesFailed, 1);
+    const foxpro::TableReader made(dir.file("out") + "/t.dbf");
+    ASSERT_EQ(made.fieldCount(), 2);
+    EXPECT_EQ(made.valueAt(0, 0), foxpro::Value::text("p2  "));
+    EXPECT_EQ(made.valueAt(0, 1), foxpro::TableReader(dir.file("a") + "/t.dbf").valueAt(0, 1));
+}
+
 }  // namespace
 }  // namespace quorvel::results
