@@ -114,13 +114,17 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
     std::string indexPath;
     std::string memoPath;
     const std::string hidden = joinPath(folder, temporaryName(".dbf"));
+    std::string mergedMemo;
+    // Files are moved only once no reader holds them: Windows refuses to
+    // replace a file that is open.
     {
-        const std::unique_ptr<TableReader> table = copy.openTable(name);
+        std::unique_ptr<TableReader> table = copy.openTable(name);
         std::optional<TableReader> merged(std::in_place, mergedPath);
         if (!sameLayout(*table, *merged)) {
             if (linkedToContainer(*table) || copy.isContainer())
                 refuse(name, "the merged records do not have the table's layout");
             merged.reset();
+            table.reset();
             takeWholeSet(tablePath, mergedPath, name);
             taken.wholeTable = true;
             return taken;
@@ -171,18 +175,16 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
             platform::removeFile(hidden);
             throw;
         }
-        if (!memoPath.empty()) {
-            const std::string mergedMemo = merged->memoPath();
-            move(mergedMemo, memoPath, name);
-        }
+        if (!memoPath.empty()) mergedMemo = merged->memoPath();
     }
+    if (!mergedMemo.empty()) move(mergedMemo, memoPath, name);
     move(hidden, tablePath, name);
     if (tags.empty()) {
         if (!indexPath.empty()) platform::removeFile(indexPath);
         return taken;
     }
     // The tags over the final records; the table's old index never stays.
-    const std::unique_ptr<TableReader> table = copy.openTable(name);
+    std::unique_ptr<TableReader> table = copy.openTable(name);
     const std::string hiddenIndex = joinPath(folder, temporaryName(".cdx"));
     std::unique_ptr<FileSink> sink;
     const IndexBuild build = writeCompoundIndex(*table, tags, [&]() -> FileSink& {
@@ -193,6 +195,7 @@ TakenRecords takeMergedRecords(const DataSource& copy, const std::string& name,
         sink->sync();
         sink->close();
     }
+    table.reset();
     for (const std::string& line : build.leftOut) messages.push_back(name + ": " + line);
     if (build.fileWritten()) {
         move(hiddenIndex, indexPath, name);
