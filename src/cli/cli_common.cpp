@@ -172,14 +172,19 @@ const OptionSpec& alignOption() {
     return option;
 }
 
+std::vector<std::string> namesListed(const Arguments& args, const std::string& option) {
+    std::vector<std::string> names;
+    for (const auto& list : args.values(option))
+        for (auto& name : compare::splitKeyFields(list)) names.push_back(std::move(name));
+    return names;
+}
+
 compare::RecordPairing pairingOf(const Arguments& args) {
     compare::RecordPairing pairing;
     if (args.has(keyOption().name)) {
         if (args.has(alignOption().name)) throw UsageError("--key and --align exclude each other");
         pairing.by = compare::Pairing::Key;
-        for (const std::string& list : args.values(keyOption().name))
-            for (auto& name : compare::splitKeyFields(list))
-                pairing.keyFields.push_back(std::move(name));
+        pairing.keyFields = namesListed(args, keyOption().name);
         if (pairing.keyFields.empty()) throw UsageError("--key needs a field name");
         // "auto": each table's own key (its container's primary key, else
         // its first candidate tag, else position).
@@ -231,9 +236,7 @@ const OptionSpec& schemaOption() {
 compare::CompareOptions compareOptionsOf(const Arguments& args) {
     compare::CompareOptions options;
     if (args.has(ignoreOption().name)) {
-        for (const std::string& list : args.values(ignoreOption().name))
-            for (auto& name : compare::splitKeyFields(list))
-                options.ignoredFields.push_back(std::move(name));
+        options.ignoredFields = namesListed(args, ignoreOption().name);
         if (options.ignoredFields.empty()) throw UsageError("--ignore needs a field name");
     }
     options.ignoreTrailingBlanks = args.has(ignoreTrailingBlanksOption().name);

@@ -56,6 +56,9 @@ int codePageOf(const Arguments& args);
 // they ask for: by key fields (every --key's fields, in order), by content,
 // or by position when neither is given.  Both together, or --key without a
 // field name, throw UsageError.
+// The names of an option given as NAME[,NAME...], once or more often.
+std::vector<std::string> namesListed(const Arguments& args, const std::string& option);
+
 const OptionSpec& keyOption();
 const OptionSpec& alignOption();
 compare::RecordPairing pairingOf(const Arguments& args);

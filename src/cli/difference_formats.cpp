@@ -95,7 +95,8 @@ std::size_t utf8Length(std::string_view text, std::size_t i) {
 
 // A JSON string; returns false when a byte had to be replaced.  Runs that
 // need no escape go out as they stand.
-bool writeJsonString(OutputStream& out, std::string_view text) {
+template <class Out>
+bool writeJsonString(Out& out, std::string_view text) {
     static const char* const kHex = "0123456789abcdef";
     bool exact = true;
     out.put('"');
@@ -146,6 +147,13 @@ bool writeJsonString(OutputStream& out, std::string_view text) {
     out.put('"');
     return exact;
 }
+
+// Appends to a string as writeJsonString writes to a stream.
+struct StringOut {
+    std::string& text;
+    void put(char c) { text += c; }
+    void write(std::string_view bytes) { text.append(bytes); }
+};
 
 void writeJsonNumber(OutputStream& out, const std::optional<std::int64_t>& n) {
     if (n)
@@ -231,6 +239,13 @@ void writeNulEscaped(OutputStream& out, std::string_view text) {
 }
 
 }  // namespace
+
+std::string jsonQuoted(std::string_view text) {
+    std::string quoted;
+    StringOut out{quoted};
+    writeJsonString(out, text);
+    return quoted;
+}
 
 void writeTextLine(OutputStream& out, const compare::Difference& difference, bool nulTerminated) {
     if (!nulTerminated) {

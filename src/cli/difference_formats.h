@@ -14,6 +14,7 @@
 // "field_only_in_table2" or "field_definition_changed", no record numbers,
 // field, old (Table #1's definition, "N(10,2)"; none for the first) and new.
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,9 @@ namespace quorvel::cli {
 void writeTextLine(OutputStream& out, const compare::Difference& difference, bool nulTerminated);
 // The same for a line given as its text (a structure difference's).
 void writeTextLine(OutputStream& out, std::string_view line, bool nulTerminated);
+
+// A JSON string of text, quoted and escaped as in the lines below.
+std::string jsonQuoted(std::string_view text);
 
 // One JSON object and a line feed (JSON Lines): a missing field is null,
 // which stays distinct from "".  Text that is not valid UTF-8 has each bad

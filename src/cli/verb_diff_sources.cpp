@@ -1,6 +1,5 @@
 // quorvel-cli diff SOURCE1 SOURCE2: the comparison of whole sources.
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,52 +24,28 @@ namespace {
 
 enum class Format { Text, Json, Csv };
 
-std::vector<std::string> namesOf(const Arguments& args, const std::string& option) {
-    std::vector<std::string> names;
-    for (const auto& list : args.values(option))
-        for (auto& name : compare::splitKeyFields(list)) names.push_back(std::move(name));
-    return names;
-}
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string tableObject(const compare::TableComparison& t) {
     const bool compared = t.compared();
     std::string pairing = "null", key = "null", source = "null";
     if (compared) {
-        pairing = jsonText(std::string(t.pairing.by == compare::Pairing::Key       ? "key"
-                                       : t.pairing.by == compare::Pairing::Content ? "content"
-                                                                                   : "position"));
+        pairing = jsonQuoted(std::string(t.pairing.by == compare::Pairing::Key       ? "key"
+                                         : t.pairing.by == compare::Pairing::Content ? "content"
+                                                                                     : "position"));
         if (t.pairing.by == compare::Pairing::Key) {
             key = "[";
             for (std::size_t i = 0; i < t.pairing.keyFields.size(); ++i)
-                key += (i ? "," : "") + jsonText(t.pairing.keyFields[i]);
+                key += (i ? "," : "") + jsonQuoted(t.pairing.keyFields[i]);
             key += "]";
-            if (!t.keySource.empty()) source = jsonText(t.keySource);
+            if (!t.keySource.empty()) source = jsonQuoted(t.keySource);
         }
     }
     auto count = [&](std::size_t n) { return compared ? std::to_string(n) : std::string("null"); };
-    return "{\"kind\":\"table\",\"table\":" + jsonText(t.name) + ",\"status\":\"" +
+    return "{\"kind\":\"table\",\"table\":" + jsonQuoted(t.name) + ",\"status\":\"" +
            compare::tableStatusWord(t.status) + "\",\"pairing\":" + pairing + ",\"key\":" + key +
            ",\"key_source\":" + source + ",\"changed\":" + count(t.changed) +
            ",\"added\":" + count(t.added) + ",\"deleted\":" + count(t.deleted) +
            ",\"missing_field\":" + count(t.missing) +
-           ",\"message\":" + (t.message.empty() ? std::string("null") : jsonText(t.message)) +
+           ",\"message\":" + (t.message.empty() ? std::string("null") : jsonQuoted(t.message)) +
            "}\n";
 }
 
@@ -111,8 +86,8 @@ int runDiffSources(const Arguments& args) {
     if (!args.has(keyOption().name) && !args.has(alignOption().name))
         pairing.by = compare::Pairing::Auto;
     const compare::CompareOptions options = compareOptionsOf(args);
-    const std::vector<std::string> only = namesOf(args, "tables");
-    const std::vector<std::string> excluded = namesOf(args, "exclude");
+    const std::vector<std::string> only = namesListed(args, "tables");
+    const std::vector<std::string> excluded = namesListed(args, "exclude");
     compare::SourceComparisonRequest request;
     request.source1 = sourceOf(args.operands[0], codePage);
     if (!database) request.source2 = sourceOf(args.operands[1], codePage);
@@ -120,8 +95,8 @@ int runDiffSources(const Arguments& args) {
     request.locale = format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
     request.pairing = pairing;
     request.options = options;
-    request.only = namesOf(args, "tables");
-    request.excluded = namesOf(args, "exclude");
+    request.only = namesListed(args, "tables");
+    request.excluded = namesListed(args, "exclude");
 
     OutputStream out;
     std::string report;

@@ -10,6 +10,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
+#include "cli/difference_formats.h"
 #include "cli/json_reader.h"
 #include "cli/table_operands.h"
 #include "cli/verbs.h"
@@ -97,29 +98,6 @@ Operand openOperand(const std::string& text, int codePage) {
     op.reader = op.source->openTable(op.table);
     op.path = op.reader->path();
     return op;
-}
-
-std::string jsonQuoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04x", c);
-            out += code;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string jsonValue(const std::optional<foxpro::Value>& value) {
@@ -300,11 +278,12 @@ int runMerge3(const Arguments& args) {
     if (git)
         for (const auto& side : sides)
             if (side.reader->layout().hasMemo())
-                return failure(kVerb, operands[3] +
-                                          ": a table with memo fields is not merged by git's driver "
-                                          "(git hands over the table without its memo file); merge "
-                                          "checked-out copies with quorvel-cli merge3 BASE OURS "
-                                          "THEIRS -o OUT");
+                return failure(kVerb,
+                               operands[3] +
+                                   ": a table with memo fields is not merged by git's driver "
+                                   "(git hands over the table without its memo file); merge "
+                                   "checked-out copies with quorvel-cli merge3 BASE OURS "
+                                   "THEIRS -o OUT");
 
     compare::Merge3Result result;
     try {

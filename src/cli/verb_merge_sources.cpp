@@ -17,13 +17,6 @@ namespace {
 
 using Status = results::TableMergeOutcome::Status;
 
-std::vector<std::string> namesOf(const Arguments& args, const std::string& option) {
-    std::vector<std::string> names;
-    for (const auto& list : args.values(option))
-        for (auto& name : compare::splitKeyFields(list)) names.push_back(std::move(name));
-    return names;
-}
-
 std::string pairedBy(const compare::RecordPairing& pairing) {
     std::string text = compare::pairingDescription(pairing);
     text.erase(0, std::string("Records paired by ").size());
@@ -74,8 +67,8 @@ int runMergeSources(const Arguments& args) {
     request.addedRecords = !args.has("changes-only");
     if (!request.fieldChanges && !request.addedRecords)
         throw UsageError("--changes-only and --added-only exclude each other");
-    request.onlyTables = namesOf(args, "tables");
-    request.excludedTables = namesOf(args, "exclude");
+    request.onlyTables = namesListed(args, "tables");
+    request.excludedTables = namesListed(args, "exclude");
     request.addNewTables = args.has("add-new-tables");
     request.source1 = sourceOf(args.operands[0], codePage);
     request.source2 = sourceOf(args.operands[1], codePage);
