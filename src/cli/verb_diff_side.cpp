@@ -44,15 +44,6 @@ std::vector<std::pair<std::string, std::string>> columnMapOf(const Arguments& ar
     return map;
 }
 
-std::string columnLine(const sides::SideColumnReport& c) {
-    std::string line = "Column \"" + c.column + "\": " + std::to_string(c.equal) + " equal, " +
-                       std::to_string(c.differ) + " differ (" + c.description + ")";
-    if (c.narrowerLength > 0)
-        line += "; " + c.field + " " + c.fieldDefinition + " \u2192 " + c.columnType + ": " +
-                std::to_string(c.cut) + (c.cut == 1 ? " value cut" : " values cut");
-    return line;
-}
-
 compare::Difference asDifference(const sides::SideDifference& d, std::string_view table2) {
     compare::Difference out;
     switch (d.kind) {
@@ -181,9 +172,9 @@ int diffWithSide(const Arguments& args) {
         // programs keep to their objects, and the lines go to standard error.
         for (const auto& column : result.columns) {
             if (format == "text")
-                writeTextLine(out, columnLine(column), nulTerminated);
+                writeTextLine(out, sides::columnReportLine(column), nulTerminated);
             else
-                printMessage("diff", columnLine(column));
+                printMessage("diff", sides::columnReportLine(column));
         }
         out.flush();
         if (!exact)
