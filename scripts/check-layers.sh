@@ -10,10 +10,10 @@ src="${1:-$(dirname "$0")/../src}"
 
 # What each top folder may include besides itself, top to bottom.
 declare -A may=(
-  [app]="ui wizard results compare data frame foxpro"
+  [app]="ui wizard results compare sides data frame foxpro"
   [cli]="results compare sides data frame foxpro"
-  [ui]="wizard results compare data frame foxpro"
-  [wizard]="results compare data frame foxpro"
+  [ui]="wizard results compare sides data frame foxpro"
+  [wizard]="results compare sides data frame foxpro"
   [results]="compare data frame foxpro"
   [compare]="data frame foxpro"
   [sides]="compare data frame foxpro"

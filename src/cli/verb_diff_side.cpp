@@ -174,9 +174,9 @@ int diffWithSide(const Arguments& args) {
         // programs keep to their objects, and the lines go to standard error.
         for (const auto& column : result.columns) {
             if (format == "text")
-                writeTextLine(out, columnLine(column), nulTerminated);
+                writeTextLine(out, sides::columnReportLine(column), nulTerminated);
             else
-                printMessage("diff", columnLine(column));
+                printMessage("diff", sides::columnReportLine(column));
         }
         out.flush();
         if (!exact)

@@ -320,4 +320,13 @@ SideDiffResult diffTableWithSide(const foxpro::TableReader& table, SideStream& s
     return walk.run();
 }
 
+std::string columnReportLine(const SideColumnReport& c) {
+    std::string line = "Column \"" + c.column + "\": " + std::to_string(c.equal) + " equal, " +
+                       std::to_string(c.differ) + " differ (" + c.description + ")";
+    if (c.narrowerLength > 0)
+        line += "; " + c.field + " " + c.fieldDefinition + " \u2192 " + c.columnType + ": " +
+                std::to_string(c.cut) + (c.cut == 1 ? " value cut" : " values cut");
+    return line;
+}
+
 }  // namespace quorvel::sides

@@ -70,6 +70,11 @@ struct SideColumnReport {
     std::int64_t cut = 0;
 };
 
+// The report line of one column:
+//   Column "price": 1000000 equal, 2 differ (N(10,2) as numeric)
+// with "; company C(40) → varchar(30): 12 values cut" for a narrower column.
+std::string columnReportLine(const SideColumnReport& column);
+
 struct SideDiffResult {
     std::vector<SideColumnReport> columns;     // in the FoxPro table's field order
     std::vector<std::string> unpairedColumns;  // side columns no field pairs with

@@ -21,7 +21,9 @@ namespace {
 // Each frame has a third row, the code-page choice, below the designed two
 // (480 twips each): the frames, "Next >" and the window grow by as much.
 constexpr int kCodePageRow = 480;
-const QSize kDesignSize = twipsSize(8040, 4110 + 2 * kCodePageRow);
+// Source 2 has one row more: a database or CSV file in place of its folder.
+constexpr int kSideRow = 480;
+const QSize kDesignSize = twipsSize(8040, 4110 + 2 * kCodePageRow + kSideRow);
 
 // Fills a code-page box with the choices, each carrying its code page.
 void fillCodePages(QComboBox* box) {
@@ -73,7 +75,7 @@ void Form1::build() {
 
     Frame2 = addFrame(this, "Frame2",
                       QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"),
-                      twipsRect(120, 2070 + kCodePageRow, 7800, 1425 + kCodePageRow));
+                      twipsRect(120, 2070 + kCodePageRow, 7800, 1425 + kCodePageRow + kSideRow));
     Label2 = addLabel(Frame2, "Label2", QStringLiteral("Folder containing DBF/s:"),
                       twipsRect(240, 330, 2160, 225));
     Text2 = addTextBox(Frame2, "Text2", twipsRect(2400, 270, 4455, 345));
@@ -88,14 +90,24 @@ void Form1::build() {
     Label4 =
         addLabel(Frame2, "Label4", QStringLiteral("Code page:"), twipsRect(240, 1350, 2160, 225));
     Combo2 = addComboBox(Frame2, "Combo2", Label4, twipsRect(2400, 1290, 4455, 345));
+    PushButton10 = addButton(Frame2, "PushButton10", QStringLiteral("Database or CSV file\u2026"),
+                             twipsRect(240, 1290 + kSideRow, 3600, 345));
+    Text3 = addTextBox(Frame2, "Text3", twipsRect(3960, 1290 + kSideRow, 3600, 345));
+    Text3->setAccessibleName(QStringLiteral("Database or CSV file of source #2"));
+    Text3->setPlaceholderText(QStringLiteral("postgresql://host/db, sqlite:FILE or csv:FILE"));
+    Text3->setToolTip(
+        QStringLiteral("Source #2 as an SQLite or CSV file, or a PostgreSQL URI; "
+                       "empty for the folder above"));
+    PushButton10->setToolTip(QStringLiteral("Choose an SQLite or CSV file as source #2"));
     fillCodePages(Combo1);
     fillCodePages(Combo2);
 
     PushButton2 = addButton(this, "PushButton2", QStringLiteral("Next >"),
-                            twipsRect(120, 3600 + 2 * kCodePageRow, 7800, 405));
+                            twipsRect(120, 3600 + 2 * kCodePageRow + kSideRow, 7800, 405));
 
     selectAllOnFocus(Text1);
     selectAllOnFocus(Text2);
+    selectAllOnFocus(Text3);
 
     // Alt+letter, one letter per control of the window: the twin controls
     // of the second source take other letters of the same captions.
@@ -110,6 +122,7 @@ void Form1::build() {
     setMnemonic(PushButton6, 'e');
     setMnemonic(PushButton7, 'b');
     setMnemonic(Label4, 'p', Combo2);
+    setMnemonic(PushButton10, 'a');
     setMnemonic(PushButton2, 'N');
     installWindowKeys(this, {PushButton2}, {});
 
@@ -124,13 +137,15 @@ void Form1::build() {
     setTabOrder(PushButton9, PushButton6);
     setTabOrder(PushButton6, PushButton7);
     setTabOrder(PushButton7, Combo2);
-    setTabOrder(Combo2, PushButton2);
+    setTabOrder(Combo2, PushButton10);
+    setTabOrder(PushButton10, Text3);
+    setTabOrder(Text3, PushButton2);
     setTabOrder(PushButton2, PushButton4);
 
     installHoverRule(this,
                      {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
-                      PushButton7, PushButton8, PushButton9, PushButton12},
-                     {this, Frame1, Frame2, Text1, Text2, Combo1, Combo2});
+                      PushButton7, PushButton8, PushButton9, PushButton10, PushButton12},
+                     {this, Frame1, Frame2, Text1, Text2, Text3, Combo1, Combo2});
 
     // A wider window widens the rows; the heights stay as designed.
     auto* stretch = new StretchLayout(kDesignSize);
@@ -143,7 +158,9 @@ void Form1::build() {
     for (QPushButton* button : {PushButton1, PushButton3, PushButton12, PushButton7}) {
         stretch->add(button, 1, 0, 0, 0);
     }
-    for (QPushButton* button : {PushButton5, PushButton9}) stretch->add(button, 0, 0, 0.5, 0);
+    for (QPushButton* button : {PushButton5, PushButton9, PushButton10})
+        stretch->add(button, 0, 0, 0.5, 0);
+    stretch->add(Text3, 0.5, 0, 0.5, 0);
     for (QPushButton* button : {PushButton8, PushButton6}) stretch->add(button, 0.5, 0, 0.5, 0);
     stretch_.reset(stretch);
     setWindowIcon(applicationIcon());
@@ -161,6 +178,10 @@ void Form1::connectHandlers() {
         QComboBox* box = codePageBox(source);
         const QSignalBlocker blocker(box);
         box->setCurrentIndex(std::max(0, box->findData(codePage)));
+    };
+    view.setSideText = [this](const std::string& text) {
+        const QSignalBlocker blocker(Text3);
+        Text3->setText(qs(text));
     };
     view.applySystemColors = [this] { ApplySystemColors(this); };
     view.setCaption = [this](const std::string& caption) {
@@ -198,6 +219,9 @@ void Form1::connectHandlers() {
     click(PushButton9, &wizard::StartWindowModel::PushButton9_Click);
     click(PushButton4, &wizard::StartWindowModel::PushButton4_Click);
     click(PushButton2, &wizard::StartWindowModel::PushButton2_Click);
+    click(PushButton10, &wizard::StartWindowModel::PushButton10_Click);
+    connect(Text3, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_->Text3_Change(ss(text)); });
     connect(Text1, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_->Text1_Change(ss(text)); });
     connect(Text2, &QLineEdit::textChanged, this,

@@ -67,6 +67,9 @@ class Form1 : public QWidget {
     QPushButton* PushButton6 = nullptr;
     QPushButton* PushButton7 = nullptr;
     QLabel* Label4 = nullptr;
+    // Source 2 as a database or CSV file: its URI and the file chooser.
+    QLineEdit* Text3 = nullptr;
+    QPushButton* PushButton10 = nullptr;
     QComboBox* Combo2 = nullptr;
     QPushButton* PushButton2 = nullptr;
 };

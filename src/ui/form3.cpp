@@ -139,6 +139,12 @@ Form3::Form3(Wizard& wizard)
         Label2->setAccessibleName(text.empty() ? QStringLiteral("Structure differences")
                                                : qs(text));
     };
+    view.setNewTableAllowed = [this](bool allowed, const std::string& reason) {
+        PushButton3->setEnabled(allowed);
+        PushButton3->setToolTip(qs(reason));
+        // A disabled button is still read out; its description says why.
+        PushButton3->setAccessibleDescription(qs(reason));
+    };
     view.setTablesText = [this](const std::string& text) { Label3->setFullText(qs(text)); };
     view.setOptionsText = [this](const std::string& text) { Label4->setFullText(qs(text)); };
     view.setShiftHint = [this](const wizard::ShiftHint& hint) { showShiftHint(hint); };

@@ -6,8 +6,16 @@
 #include "results/text_report.h"
 #include "wizard/options_model.h"
 #include "wizard/run_context.h"
+#include "wizard/side_run.h"
 
 namespace quorvel::wizard {
+
+std::string notesText(const RunModel& run) {
+    if (!run.side2Chosen()) return structureSummary(run.structure, run.Table2Name);
+    std::string text;
+    for (const std::string& line : run.sideColumns) text += (text.empty() ? "" : "; ") + line;
+    return text;
+}
 
 void ResultsModel::Form_Load() {
     frame::ErrorTrap trap(dialogs_, "Form3.Form_Load");
@@ -20,8 +28,10 @@ void ResultsModel::Form_Activate() {
     frame::ErrorTrap trap(dialogs_, "Form3.Form_Activate");
     trap.step([&] {
         if (view.setPairingText) view.setPairingText(compare::pairingDescription(run_.pairing));
-        if (view.setStructureText)
-            view.setStructureText(structureSummary(run_.structure, run_.Table2Name));
+        if (view.setStructureText) view.setStructureText(notesText(run_));
+        if (view.setNewTableAllowed)
+            view.setNewTableAllowed(!run_.side2Chosen(),
+                                    run_.side2Chosen() ? kNewTableOnlyFromFoxPro : "");
         if (view.setTablesText) view.setTablesText(tablesText(run_));
         if (view.setOptionsText) view.setOptionsText(optionsDescription(run_.options));
     });
@@ -60,6 +70,7 @@ void ResultsModel::PushButton2_Click() {
 }
 
 void ResultsModel::PushButton3_Click() {
+    if (run_.side2Chosen()) return;
     frame::ErrorTrap trap(dialogs_, "Form3.PushButton3_Click");
     trap.step([&] {
         if (view.showNewTable) view.showNewTable();
@@ -85,7 +96,9 @@ void ResultsModel::PushButton4_Click() {
     std::vector<std::string> sourceFiles;
     const bool known = trap.step([&] {
         sourceFiles = data::SourceTableFiles(run_.source(1), run_.Table1Name);
-        for (auto& file : data::SourceTableFiles(run_.source(2), run_.Table2Name))
+        for (auto& file : run_.side2Chosen()
+                              ? sideFiles(run_.side2)
+                              : data::SourceTableFiles(run_.source(2), run_.Table2Name))
             sourceFiles.push_back(std::move(file));
     });
     // Written line by line from the list, never as one text.

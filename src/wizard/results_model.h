@@ -24,6 +24,9 @@ struct ResultsView {
     // Label2: the structure differences as one short text (structureSummary),
     // empty when there are none.
     std::function<void(const std::string& text)> setStructureText;
+    // "Create New Table ...": enabled, or disabled with the reason as its
+    // tooltip (a new table is built only from two FoxPro tables).
+    std::function<void(bool allowed, const std::string& reason)> setNewTableAllowed;
     // Which tables the lines are about, with their sources (tablesText),
     // and the options in force (optionsDescription).
     std::function<void(const std::string& text)> setTablesText;
@@ -35,6 +38,14 @@ struct ResultsView {
     // again with this pairing.
     std::function<void(const compare::RecordPairing& pairing)> runAgain;
 };
+
+// Why the new-table button is off when Table #2 lies in a database or CSV file.
+inline constexpr const char* kNewTableOnlyFromFoxPro =
+    "A new table is built only from two FoxPro tables.";
+
+// What the results window shows where it shows notes: the structure
+// differences, or for a database or CSV side its column lines.
+std::string notesText(const RunModel& run);
 
 // The results window's logic: the run's two lists, the text report, and the
 // ways back to the table choice and on to the new-table window.
@@ -56,7 +67,9 @@ class ResultsModel {
     // choice, or to the summary the lines were opened from; ignored while
     // busy (a save or merge reads them).
     void PushButton2_Click();
-    void PushButton3_Click();  // "Create New Table Based On Differences"
+    // "Create New Table Based On Differences"; ignored when Table #2 is
+    // not a FoxPro table.
+    void PushButton3_Click();
     // "Save Results to Text File"; ignored while busy.
     void PushButton4_Click();
     // A button of the shift hint: back to the table choice, which runs the

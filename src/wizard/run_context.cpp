@@ -21,8 +21,10 @@ std::string sourceText(const data::SourceDescriptor& source) {
 }
 
 std::string tablesText(const RunModel& run) {
+    const std::string source2 =
+        run.side2Chosen() ? run.side2 : lowerFirst(sourceText(run.source(2)));
     return "Table #1: " + run.Table1Name + " in " + lowerFirst(sourceText(run.source(1))) +
-           "; Table #2: " + run.Table2Name + " in " + lowerFirst(sourceText(run.source(2)));
+           "; Table #2: " + run.Table2Name + " in " + source2;
 }
 
 std::string optionsDescription(const compare::CompareOptions& options) {

@@ -31,6 +31,7 @@ void RunModel::clearDifferences() {
     addedDeleted_.clear();
     differences_.clear();
     structure.clear();
+    sideColumns.clear();
 }
 
 }  // namespace quorvel::wizard

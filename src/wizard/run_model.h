@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "compare/compare_options.h"
 #include "compare/difference_list.h"
@@ -28,6 +29,14 @@ class RunModel {
     // Source n (any n other than 1 is source 2).
     data::SourceDescriptor& source(int n) { return sources_[n == 1 ? 0 : 1]; }
     const data::SourceDescriptor& source(int n) const { return sources_[n == 1 ? 0 : 1]; }
+
+    // Source #2 as a database or CSV file: its URI (sqlite:, csv:,
+    // postgresql://); "" while source #2 is FoxPro tables.
+    std::string side2;
+    bool side2Chosen() const { return !side2.empty(); }
+    // The column lines of the latest run against such a side, one per
+    // paired column ("Column \"PRICE\": 14 equal, 1 differ (...)").
+    std::vector<std::string> sideColumns;
 
     // Names of Table #1 and Table #2 of the latest run.
     std::string Table1Name;

@@ -11,6 +11,7 @@
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/window_helpers.h"
+#include "wizard/side_run.h"
 
 namespace quorvel::wizard {
 
@@ -276,6 +277,14 @@ void StartWindowModel::PushButton2_Click() {
         }
     });
     if (!valid) return;
+    if (run_.side2Chosen()) {
+        if (!listSideTables()) return;
+        trap.step([&] { AddTablesToFoxproListbox(1); });
+        trap.step([&] {
+            if (view.showTableChoice) view.showTableChoice();
+        });
+        return;
+    }
     valid = false;
     trap.step([&] {
         valid = IsValidFoxProConnection(2);
@@ -290,6 +299,54 @@ void StartWindowModel::PushButton2_Click() {
     trap.step([&] {
         if (view.showTableChoice) view.showTableChoice();
     });
+}
+
+bool StartWindowModel::listSideTables() {
+    std::vector<std::string> tables;
+    try {
+        tables = sideTables(run_.side2);
+    } catch (const std::exception& e) {
+        dialogs_.message(std::string("Database #2 cannot be read: ") + e.what(),
+                         frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                         applicationTitle_);
+        return false;
+    }
+    if (tables.empty()) {
+        dialogs_.message("Database #2 holds no tables: " + run_.side2, frame::MessageButtons::Ok,
+                         frame::MessageIcon::Exclamation, applicationTitle_);
+        return false;
+    }
+    data::StringList& list = tableList(2);
+    list.clear();
+    for (const std::string& table : tables) list.add(table);
+    return true;
+}
+
+void StartWindowModel::PushButton10_Click() {
+    frame::ErrorTrap trap(dialogs_, "Form1.PushButton10_Click");
+    std::string name;
+    trap.step([&] {
+        frame::FileDialogRequest request;
+        request.title = "Select Database or CSV File";
+        request.filter =
+            "SQLite or CSV Files (*.sqlite;*.sqlite3;*.db;*.csv;*.txt)|"
+            "*.sqlite;*.sqlite3;*.db;*.csv;*.txt|All Files (*.*)|*.*|";
+        request.readOnlyBox = true;
+        name = dialogs_.openFileName(request);
+    });
+    trap.step([&] {
+        if (name.empty()) return;
+        const std::string uri = sideUriOfFile(name);
+        if (view.setSideText) view.setSideText(uri);
+        Text3_Change(uri);
+    });
+}
+
+void StartWindowModel::Text3_Change(const std::string& text) {
+    // Blanks around a pasted URI are no part of it.
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    run_.side2 = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
 void StartWindowModel::putFolderText(int n, const std::string& text) {

@@ -24,6 +24,9 @@ struct StartWindowView {
     // of codePageChoices() whose code page it is, without the box's own
     // change signal reaching the model.
     std::function<void(int source, int codePage)> setCodePage;
+    // Puts text into the database-or-CSV line of source 2 (Text3) without
+    // its change signal reaching the model.
+    std::function<void(const std::string& text)> setSideText;
     // Start-up step 1 when the skin file exists: button-face colours.
     std::function<void()> applySystemColors;
     // Start-up step 3: window caption (the product title) and icon.
@@ -117,6 +120,11 @@ class StartWindowModel {
     void Text2_Change(const std::string& text);
     void Combo1_Click(int codePage);  // code-page choice, source 1
     void Combo2_Click(int codePage);  // code-page choice, source 2
+    // Source 2 as a database or CSV file: the chooser for an SQLite or CSV
+    // file, and the line that holds its URI (or a PostgreSQL one, typed).
+    // A non-empty line makes source 2 that side in place of its folder.
+    void PushButton10_Click();
+    void Text3_Change(const std::string& text);
 
     // The shared bodies of the twin handlers.
     void browse(int n);
@@ -125,6 +133,9 @@ class StartWindowModel {
     void loadSample(int n);
     void textChange(int n, const std::string& text);
     void codePageChange(int n, int codePage);
+    // "Next >" when source 2 is a database or CSV file: its tables into
+    // the second list, or a message naming the side and the problem.
+    bool listSideTables();
 
     // Puts text into the folder box of source n: the view shows it and, when
     // it differs from the current text, the change handling runs.

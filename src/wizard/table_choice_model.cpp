@@ -6,6 +6,7 @@
 #include "frame/busy.h"
 #include "frame/error_trap.h"
 #include "wizard/run_context.h"
+#include "wizard/side_run.h"
 
 namespace quorvel::wizard {
 
@@ -66,15 +67,22 @@ void TableChoiceModel::refreshKeyFields() {
     ticked_.clear();
     std::string keyText;
     if (!table1.empty() && !table2.empty()) {
+        // A database or CSV side has no key of its own to agree with:
+        // Table #1's key and fields are the ones offered.
+        const bool side = run_.side2Chosen();
+        const data::SourceDescriptor& source2 = side ? run_.source(1) : run_.source(2);
+        const std::string& keyTable2 = side ? table1 : table2;
         try {
             keyText = autoKeyText(
-                compare::resolveAutoKey(run_.source(1), run_.source(2), table1, table2));
+                compare::resolveAutoKey(run_.source(1), source2, table1, keyTable2));
         } catch (const std::exception&) {
             // As the comparison does: an unreadable key pairs by position.
             keyText = autoKeyText({});
         }
         try {
-            keyFields_ = compare::sharedFieldNames(run_.source(1), run_.source(2), table1, table2);
+            keyFields_ = side ? compare::tableFieldNames(run_.source(1), table1)
+                              : compare::sharedFieldNames(run_.source(1), run_.source(2), table1,
+                                                          table2);
         } catch (const std::exception&) {
             // A table that cannot be read offers no fields; the comparison
             // tells why when it runs.
@@ -178,7 +186,8 @@ void TableChoiceModel::Form_Activate() {
     frame::ErrorTrap trap(dialogs_, "Form2.Form_Activate");
     trap.step([&] {
         if (view.setSourceTexts)
-            view.setSourceTexts(sourceText(run_.source(1)), sourceText(run_.source(2)));
+            view.setSourceTexts(sourceText(run_.source(1)),
+                                run_.side2Chosen() ? run_.side2 : sourceText(run_.source(2)));
     });
 }
 
@@ -245,6 +254,10 @@ void TableChoiceModel::PushButton3_Click() {
         }
     }
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Hourglass); });
+    if (run_.side2Chosen()) {
+        runWithSide(table1, table2, pairing);
+        return;
+    }
 
     compare::CompareResult result;
     compare::CompareOptions options;
@@ -315,6 +328,55 @@ void TableChoiceModel::PushButton3_Click() {
     trap.step([&] { dialogs_.setPointer(frame::Pointer::Default); });
 }
 
+void TableChoiceModel::runWithSide(const std::string& table1, const std::string& table2,
+                                   const compare::RecordPairing& pairing) {
+    frame::ErrorTrap trap(dialogs_, "Form2.PushButton3_Click");
+    const std::string title = frame::SetApplicationTitle();
+    SideRun result;
+    compare::CompareOptions options;
+    bool completed = false;
+    const data::SourceDescriptor source1 = run_.source(1);
+    const std::string side = run_.side2;
+    trap.step([&] {
+        options = OptionsModel::saved(store_, table1, table2);
+        if (!options.ignoredFields.empty())
+            OptionsModel::forgetMissingFields(options, compare::tableFieldNames(source1, table1));
+    });
+    setProgress(0, "Comparing " + table1 + " with " + table2);
+    if (view.processEvents) view.processEvents();
+    try {
+        result = runSideComparison(source1, table1, side, table2, pairing, options, locale_);
+        completed = true;
+    } catch (const std::exception& e) {
+        // The side or the table names itself and its problem.
+        dialogs_.message(e.what(), frame::MessageButtons::Ok, frame::MessageIcon::Exclamation,
+                         title);
+    }
+    dialogs_.setPointer(frame::Pointer::Default);
+    setProgress(0, kProgressBarText);
+    if (!completed || ending()) return;
+    trap.step([&] { reportWarnings(result.notes); });
+    if (ending()) return;
+    if (result.differences.empty()) {
+        std::string text =
+            "No differences between the two tables were found. The tables appear to be identical.";
+        for (const std::string& line : result.columns) text += "\r\n" + line;
+        dialogs_.message(text, frame::MessageButtons::Ok, frame::MessageIcon::None, title);
+        return;
+    }
+    trap.step([&] {
+        run_.pairing = result.pairing;
+        run_.options = options;
+        run_.fromSummary = false;
+        run_.showDifferences(std::move(result.differences), view.processEvents);
+        run_.sideColumns = std::move(result.columns);
+    });
+    trap.step([&] {
+        if (view.showResults) view.showResults();
+        if (view.hide) view.hide();
+    });
+}
+
 bool TableChoiceModel::bothChosen(const std::string& table1, const std::string& table2) {
     const std::string title = frame::SetApplicationTitle();
     if (table1.empty()) {
@@ -333,6 +395,12 @@ bool TableChoiceModel::bothChosen(const std::string& table1, const std::string& 
 void TableChoiceModel::PushButton5_Click() {
     if (run_.busy.active()) return;
     frame::ErrorTrap trap(dialogs_, "Form2.PushButton5_Click");
+    if (run_.side2Chosen()) {
+        dialogs_.message("All tables are compared only between two FoxPro sources.",
+                         frame::MessageButtons::Ok, frame::MessageIcon::None,
+                         frame::SetApplicationTitle());
+        return;
+    }
     trap.step([&] {
         if (view.compareAllTables) view.compareAllTables(pairing_);
     });

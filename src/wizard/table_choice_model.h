@@ -121,6 +121,9 @@ class TableChoiceModel {
     void showKeyFields();
     // Tells that a table is missing on a side; true when both are chosen.
     bool bothChosen(const std::string& table1, const std::string& table2);
+    // "Next >" when source 2 is a database or CSV file.
+    void runWithSide(const std::string& table1, const std::string& table2,
+                     const compare::RecordPairing& pairing);
     void reportDuplicates(const std::vector<compare::DuplicateKey>& duplicates);
     void reportWarnings(const std::vector<std::string>& warnings);
 

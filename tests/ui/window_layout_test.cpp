@@ -49,12 +49,13 @@ class WindowLayoutTest : public QObject {
 
     void startWindowStandsAsDesigned() {
         QWidget* form1 = &h->wizard->form1();
-        // The designed window plus a code-page row in each frame.
-        QCOMPARE(form1->size(), QSize(536, 338));
+        // The designed window plus a code-page row in each frame and the
+        // database-or-CSV row of source 2.
+        QCOMPARE(form1->size(), QSize(536, 370));
         auto* frame2 = Harness::control<QGroupBox>(form1, "Frame2");
         QCOMPARE(frame2->title(),
                  QStringLiteral("FoxPro Login #2  (Folder can be the same file as #1)"));
-        QCOMPARE(frame2->geometry(), QRect(8, 170, 520, 127));
+        QCOMPARE(frame2->geometry(), QRect(8, 170, 520, 159));
         // Positions are relative to the frame that holds the control.
         auto* test2 = Harness::control<QPushButton>(form1, "PushButton6");
         QCOMPARE(test2->parentWidget(), frame2);
@@ -72,8 +73,18 @@ class WindowLayoutTest : public QObject {
         QVERIFY(combo2->geometry().bottom() < frame2->height());
         QCOMPARE(combo2->accessibleName(), QStringLiteral("Code page:"));
         QCOMPARE(combo2->itemText(0), QStringLiteral("Automatic"));
+        // Below it, inside the frame: the file chooser and the URI line.
+        auto* side = Harness::control<QPushButton>(form1, "PushButton10");
+        auto* uri = Harness::control<QLineEdit>(form1, "Text3");
+        QCOMPARE(side->parentWidget(), frame2);
+        QCOMPARE(uri->parentWidget(), frame2);
+        QVERIFY(side->geometry().top() > combo2->geometry().bottom());
+        QVERIFY(uri->geometry().left() > side->geometry().right());
+        QVERIFY(uri->geometry().bottom() < frame2->height());
+        QCOMPARE(side->accessibleName(), QStringLiteral("Database or CSV file\u2026"));
+        QVERIFY(!uri->accessibleName().isEmpty());
         QCOMPARE(Harness::control<QPushButton>(form1, "PushButton2")->geometry(),
-                 QRect(8, 304, 520, 27));
+                 QRect(8, 336, 520, 27));
         auto* label = Harness::control<QLabel>(form1, "Label1");
         QCOMPARE(label->font().pointSizeF(), 9.0);
         QVERIFY(label->font().bold());
@@ -82,7 +93,7 @@ class WindowLayoutTest : public QObject {
         const char* order[] = {"Text1",        "PushButton1", "PushButton5", "PushButton8",
                                "PushButton12", "Combo1",      "Text2",       "PushButton3",
                                "PushButton9",  "PushButton6", "PushButton7", "Combo2",
-                               "PushButton2",  "PushButton4"};
+                               "PushButton10", "Text3",       "PushButton2", "PushButton4"};
         QWidget* at = Harness::control<QWidget>(form1, order[0]);
         for (size_t i = 1; i < std::size(order); ++i) {
             at = at->nextInFocusChain();
@@ -216,7 +227,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 12 + 9 + 3 + 8 + 3 + 5 + 4);
+        QCOMPARE(marked, 13 + 9 + 3 + 8 + 3 + 5 + 4);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));

@@ -599,6 +599,61 @@ class WizardFlowTest : public QObject {
         QVERIFY(!form1()->isVisible());
         QVERIFY(!form2()->isVisible());
     }
+
+    // Source #2 as a CSV copy of the sample products with one price changed:
+    // the chooser fills the URI line, the table choice lists the file as its
+    // one table, the results show the one change and the column lines, and
+    // no new table is offered.
+    void foxProTableAgainstItsCsvCopy() {
+        const QString csv = h->dir.filePath(QStringLiteral("shop products.csv"));
+        {
+            QFile file(csv);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                "PRODID,CODE,DESCR,PRICE,STOCK,DISCONT,ADDED,UPDATED,DETAILS\n"
+                "1,A-100,Canvas tote bag,12.5,140,False,2019-05-01,2024-01-03 08:30:00,"
+                "\"Natural cotton, 38 x 42 cm.\"\n"
+                "2,B-220,Enamel camping mug,9.49,0,False,2020-02-14,,Holds 350 ml.\n"
+                "3,C-310,\"Wool blanket, grey\",64,25,False,2018-10-09,2023-12-01 17:00:00,\n"
+                "4,D-405,Brass compass,29.95,12,True,2016-07-21,,Discontinued by the maker.\n"
+                "5,E-512,Beeswax candles (pair),6.25,300,False,2022-11-30,2024-02-28 09:45:00,"
+                "Unscented.\n");
+        }
+        QVERIFY(h->wizard->start());
+        h->click(form1(), "PushButton5");
+        h->dialogs.fileNames.push_back(csv.toStdString());
+        h->click(form1(), "PushButton10");
+        QCOMPARE(Harness::control<QLineEdit>(form1(), "Text3")->text(), "csv:" + csv);
+        h->dialogs.messages.clear();
+        h->click(form1(), "PushButton2");
+        QVERIFY2(form2()->isVisible(), h->dialogs.lastMessage().c_str());
+        auto* list2 = Harness::control<QListWidget>(form2(), "List2");
+        QCOMPARE(list2->count(), 1);
+        QCOMPARE(list2->item(0)->text(), QStringLiteral("shop products"));
+
+        runComparison("products", "shop products");
+        QVERIFY2(form3()->isVisible(), h->dialogs.lastMessage().c_str());
+        QCOMPARE(linesOf(h->wizard->form3().fieldList()),
+                 QStringList{"Record 2, Field \"PRICE\" has changed from \"8.99\" to \"9.49\""});
+        QVERIFY(linesOf(h->wizard->form3().addedList()).isEmpty());
+        const QString notes = Harness::control<QLabel>(form3(), "Label2")->text();
+        QVERIFY2(notes.contains("Column \"PRICE\": 4 equal, 1 differ"), qPrintable(notes));
+        QVERIFY2(notes.contains("Column \"DETAILS\": 5 equal, 0 differ"), qPrintable(notes));
+        auto* newTable = Harness::control<QPushButton>(form3(), "PushButton3");
+        QVERIFY(!newTable->isEnabled());
+        QCOMPARE(newTable->toolTip(), QStringLiteral("A new table is built only from two FoxPro tables."));
+
+        // Back to the start with the line emptied: the folder of source #2
+        // is the one compared again, and the new table is offered once more.
+        h->click(form3(), "PushButton2");
+        h->click(form2(), "PushButton2");
+        Harness::control<QLineEdit>(form1(), "Text3")->clear();
+        h->click(form1(), "PushButton9");
+        h->click(form1(), "PushButton2");
+        runComparison("products", "products");
+        QVERIFY(form3()->isVisible());
+        QVERIFY(newTable->isEnabled());
+    }
 };
 
 QTEST_MAIN(WizardFlowTest)

@@ -23,6 +23,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 void touch(const std::string& path) {
     std::ofstream(path) << "x";
@@ -335,6 +336,36 @@ TEST_F(StartWindowTest, NextNamesTheFirstInvalidSourceOnly) {
     model().PushButton2_Click();
     EXPECT_EQ(tableChoices, 1);
     EXPECT_THAT(model().tableList(1).items(), ElementsAre("orders"));
+}
+
+// Source 2 as a file of another program: the chooser makes its URI (the
+// characters a URI reads as its own escaped), "Next >" lists its tables or
+// names the side and the problem, and an emptied line is the folder again.
+TEST_F(StartWindowTest, DatabaseOrCsvFileStandsAsSourceTwo) {
+    std::string shown3;
+    model().view.setSideText = [&shown3](const std::string& text) { shown3 = text; };
+    model().Text1_Change(tables1);
+    model().Text2_Change(tables2);
+    std::ofstream(app.file("copy 100%?.csv")) << "ID\n1\n";
+    dialogs.fileNames = {app.file("copy 100%?.csv")};
+    model().PushButton10_Click();
+    EXPECT_EQ(shown3, "csv:" + app.file("copy 100%25%3F.csv"));
+    EXPECT_EQ(run.side2, shown3);
+    model().PushButton2_Click();
+    EXPECT_EQ(tableChoices, 1);
+    EXPECT_THAT(model().tableList(2).items(), ElementsAre("copy 100%?"));
+
+    model().Text3_Change("  sqlite:" + app.file("gone.db") + " ");
+    EXPECT_EQ(run.side2, "sqlite:" + app.file("gone.db"));
+    model().PushButton2_Click();
+    EXPECT_EQ(tableChoices, 1);
+    EXPECT_THAT(dialogs.lastMessage(),
+                AllOf(HasSubstr("Database #2 cannot be read"), HasSubstr("gone.db")));
+
+    model().Text3_Change("");
+    model().PushButton2_Click();
+    EXPECT_EQ(tableChoices, 2);
+    EXPECT_THAT(model().tableList(2).items(), UnorderedElementsAre("items", "orders"));
 }
 
 TEST_F(StartWindowTest, FailureAfterListingIsReportedWithItsStep) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "support/table_builder.h"
 #include "wizard/new_table_model.h"
 #include "wizard/results_model.h"
+#include "wizard/side_run.h"
 #include "wizard/table_choice_model.h"
 
 namespace quorvel::wizard {
@@ -594,6 +596,58 @@ TEST_F(WindowModelsTest, RunTellsWhatTheComparisonHasToSayBeforeTheResults) {
         texts(run.fieldDifferences()),
         ElementsAre("Record 1, Field \"NAME\" has changed from \"\u00c3(\" to \"\u00c3(\""));
     EXPECT_THAT(log, ElementsAre("show results after 1", "hide choice"));
+}
+
+}  // namespace
+}  // namespace quorvel::wizard
+
+namespace quorvel::wizard {
+namespace {
+
+// Table #2 in a CSV copy of t1 with one record more: content pairing is
+// refused by name, key fields are Table #1's own, and the results carry
+// the column lines and keep the new table closed.
+TEST_F(WindowModelsTest, CsvSideRunsTheSideDiffAndOffersNoNewTable) {
+    std::ofstream(dir.file("copy.csv")) << "city,qty\nParis,1\nOslo,5\n";
+    run.side2 = "csv:" + dir.file("copy.csv");
+    selected1 = {"t1"};
+    selected2 = {"copy"};
+    choice.Option3_Click();
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("not by content"));
+    EXPECT_THAT(log, IsEmpty());
+
+    choice.Option2_Click();
+    choice.List1_Click();
+    ASSERT_THAT(choice.keyFields(), ElementsAre("CITY", "QTY"));
+    choice.List3_ItemCheck(0, true);
+    dialogs.messages.clear();
+    choice.PushButton3_Click();
+    EXPECT_THAT(dialogs.messages, IsEmpty());
+    EXPECT_THAT(texts(run.fieldDifferences()), IsEmpty());
+    EXPECT_THAT(texts(run.addedDeleted()), ElementsAre("Record 2 added to copy"));
+    EXPECT_THAT(run.pairing.keyFields, ElementsAre("CITY"));
+    EXPECT_THAT(log, ElementsAre("show results", "hide choice"));
+
+    bool allowed = true;
+    std::string reason, notes;
+    results.view.setNewTableAllowed = [&](bool on, const std::string& why) {
+        allowed = on;
+        reason = why;
+    };
+    results.view.setStructureText = [&notes](const std::string& text) { notes = text; };
+    results.view.showNewTable = [this] { log.push_back("show new table"); };
+    results.Form_Activate();
+    EXPECT_FALSE(allowed);
+    EXPECT_EQ(reason, "A new table is built only from two FoxPro tables.");
+    EXPECT_THAT(notes, HasSubstr("Column \"qty\": 1 equal, 0 differ"));
+    results.PushButton3_Click();
+    EXPECT_EQ(log.back(), "hide choice");
+}
+
+TEST(SideUriOfFile, KindFollowsTheExtension) {
+    EXPECT_EQ(sideUriOfFile("old/shop.db"), "sqlite:old/shop.db");
+    EXPECT_EQ(sideUriOfFile("old/SHOP.TXT"), "csv:old/SHOP.TXT");
 }
 
 }  // namespace
