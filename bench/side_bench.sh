@@ -4,7 +4,10 @@
 # from it (quorvel-cli show, then sqlite3's .import into typed columns), by
 # position and by key, side by side in one hyperfine run with sqlite3
 # writing the same table as CSV to /dev/null; median of 5 runs each, then
-# the peak memory of both diffs.
+# the peak memory of both diffs.  With PG_URI (a libpq connection URI of a
+# database the caller may create tables in, e.g.
+# postgresql://me@/bench?host=/run/pg&port=5439) the same table is copied
+# into it and diff --key ID is timed beside psql writing it as CSV.
 #
 # usage: bench/side_bench.sh BUILD_FOLDER [DATA_FOLDER]
 # (run from the repository root; DATA_FOLDER defaults to bench-data/side)
@@ -57,3 +60,31 @@ for how in position key; do
     echo "by $how: $(grep -c -v '^Column' "$data/lines.txt") difference lines," \
         "peak memory $(sed -n 's/.*Maximum resident set size (kbytes): //p' "$data/time.txt") kB"
 done
+
+if [ -n "${PG_URI:-}" ]; then
+    psql="psql -q -X -d $PG_URI"
+    if ! $psql -c 'select 1 from bench limit 1' >/dev/null 2>&1; then
+        echo "copying it into PostgreSQL ..."
+        "$cli" show "$data/1" bench > "$data/bench.csv"
+        # double precision: a real (4 bytes) would cut the B field's digits.
+        $psql -c "create table bench(id integer primary key, code varchar(10), name varchar(30),
+          city varchar(20), qty numeric(8,0), price numeric(10,2), amount numeric(19,4),
+          created date, updated timestamp, active boolean, rate double precision,
+          remark varchar(40))"
+        $psql -c "\\copy bench from '$data/bench.csv' csv header"
+        rm -f "$data/bench.csv"
+    fi
+    case "$PG_URI" in *\?*) pg_side="$PG_URI&table=bench" ;; *) pg_side="$PG_URI?table=bench" ;; esac
+    hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$data/hyperfine-pg.json" \
+        -n "diff by key" "$cli diff $data/1 bench $pg_side --key ID" \
+        -n "psql csv" "$psql -c '\\copy bench to stdout csv'"
+    /usr/bin/python3 - "$data/hyperfine-pg.json" <<'PY'
+import json, sys
+results = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+print("PostgreSQL: diff by key %.3f s, psql csv %.3f s: %.2fx" % (
+    results["diff by key"], results["psql csv"], results["diff by key"] / results["psql csv"]))
+PY
+    /usr/bin/time -v "$cli" diff "$data/1" bench "$pg_side" --key ID > "$data/lines.txt" 2> "$data/time.txt" || true
+    echo "PostgreSQL by key: $(grep -c -v '^Column' "$data/lines.txt") difference lines," \
+        "peak memory $(sed -n 's/.*Maximum resident set size (kbytes): //p' "$data/time.txt") kB"
+fi
