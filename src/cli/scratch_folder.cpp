@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -34,6 +35,15 @@ void writeWholeFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw std::runtime_error(path + ": cannot be written");
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error(path + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw std::runtime_error(path + ": cannot be read");
+    return text.str();
 }
 
 }  // namespace quorvel::cli

@@ -24,4 +24,7 @@ class ScratchFolder {
 // Writes bytes to path as a new file; throws std::runtime_error naming it.
 void writeWholeFile(const std::string& path, const std::string& bytes);
 
+// The bytes of the file at path; throws std::runtime_error naming it.
+std::string readWholeFile(const std::string& path);
+
 }  // namespace quorvel::cli

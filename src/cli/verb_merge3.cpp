@@ -1,7 +1,9 @@
 // quorvel-cli merge3: the three-way merge of an ancestor and two edited
 // copies of it, also as git's merge driver.
 
+#include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -11,17 +13,23 @@
 #include "cli/arguments.h"
 #include "cli/cli_common.h"
 #include "cli/difference_formats.h"
+#include "cli/driver_result.h"
+#include "cli/driver_revisions.h"
 #include "cli/json_reader.h"
+#include "cli/revision_memo.h"
+#include "cli/scratch_folder.h"
 #include "cli/table_operands.h"
 #include "cli/verbs.h"
 #include "compare/auto_key.h"
 #include "compare/merge3.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/text/text_form.h"
+#include "foxpro/write/temporary_files.h"
 #include "results/merge3_table.h"
 
 namespace quorvel::cli {
@@ -48,7 +56,9 @@ constexpr const char* kDescription =
     "not at all, with its memo file and ours' index rebuilt, and has ours' header\n"
     "(file type, flags, code page).\n"
     "  Records pair by content unless --key or --position is given.  As git's merge\n"
-    "driver (--git %O %A %B %P) the result replaces %A in one step.\n";
+    "driver (--git %O %A %B %P) the result replaces %A in one step.  A table with\n"
+    "memo fields and its memo file get the same driver: each call merges both\n"
+    "files of the three revisions (the other one asked of git) and writes its own.\n";
 
 constexpr const char* kDetails =
     "Conflicts never resolve silently: --strategy fail (the default) writes nothing\n"
@@ -63,6 +73,12 @@ constexpr const char* kDetails =
     "git configuration:\n"
     "  git config merge.quorvel.driver 'quorvel-cli merge3 --git %O %A %B %P'\n"
     "  echo '*.dbf merge=quorvel' >> .gitattributes\n"
+    "  echo '*.fpt merge=quorvel' >> .gitattributes\n"
+    "and so on for .dbt, .scx and .sct, .vcx and .vct, .frx and .frt, ...  Where git\n"
+    "merges the memo file (or the table) without the driver, because one side only\n"
+    "changed it, the file written agrees with the one git takes, or the merge\n"
+    "stops with a conflict saying why (git keeps ours); where the other file's\n"
+    "revisions cannot be told, it stops too.\n"
     "Exit status: 0 merged, 1 conflicts left (nothing written), 2 failure.\n";
 
 // One operand: a table file, or SOURCE::TABLE.
@@ -244,6 +260,65 @@ std::size_t applyResolutions(compare::Merge3Result& result, const std::string& p
     return count;
 }
 
+// git hands a merge driver one file of a table with memo fields, the
+// table or its memo file, and merges the other path on its own: both files
+// of the three revisions are laid out as tables here, the other one asked
+// of git.
+struct DriverJob {
+    ScratchFolder scratch;
+    bool handedIsMemo = false;
+    DriverRevisions revisions;
+    std::array<std::string, 3> tables;  // base, ours, theirs
+};
+
+void layOutRevisions(DriverJob& job, const std::vector<std::string>& operands,
+                     const std::vector<std::string>& partnerNames) {
+    job.revisions =
+        findDriverRevisions(operands[3], job.handedIsMemo, {operands[0], operands[1], operands[2]},
+                            partnerNames, job.scratch.path());
+    if (!job.revisions.known) throw std::runtime_error(job.revisions.problem);
+    const std::string tableName = foxpro::fileNameOf(job.revisions.tablePath);
+    const std::string memoName = foxpro::fileNameOf(job.revisions.memoPath);
+    const char* const folders[3] = {"base", "ours", "theirs"};
+    for (std::size_t s = 0; s < 3; ++s) {
+        const DriverRevision& side = job.revisions.side[s];
+        if (!side.table.present())
+            throw std::runtime_error(std::string(folders[s]) + " holds no " +
+                                     job.revisions.tablePath);
+        const std::string folder = foxpro::joinPath(job.scratch.path(), folders[s]);
+        std::error_code error;
+        if (!std::filesystem::create_directory(folder, error))
+            throw std::runtime_error(folder + ": cannot be made");
+        job.tables[s] = foxpro::joinPath(folder, tableName);
+        writeWholeFile(job.tables[s], side.table.bytes);
+        if (side.memo.present())
+            writeWholeFile(foxpro::joinPath(folder, memoName), side.memo.bytes);
+    }
+}
+
+// How to merge the revisions of a table that the driver left to the user.
+std::string byHand(const DriverJob& job, const std::string& path) {
+    const auto& r = job.revisions;
+    const std::string table = r.tablePath.empty() ? "the table of " + path : r.tablePath;
+    const std::string at =
+        r.known ? r.side[0].commit + ", " + r.side[1].commit + " and " + r.side[2].commit
+                : "the merge base, ours and theirs";
+    return "to merge by hand, check out " + table + " with its memo file at " + at +
+           " and run quorvel-cli merge3 BASE OURS THEIRS -o OUT on the three copies";
+}
+
+// Writes bytes over the file at path in one step.
+void writeOver(const std::string& path, const std::string& bytes) {
+    const std::string folder = foxpro::parentFolder(path);
+    const std::string hidden =
+        foxpro::joinPath(folder.empty() ? "." : folder, foxpro::temporaryName(".tmp"));
+    writeWholeFile(hidden, bytes);
+    if (auto error = foxpro::platform::moveReplacing(hidden, path)) {
+        foxpro::platform::removeFile(hidden);
+        throw std::runtime_error(path + ": cannot put the merge in place: " + error.message());
+    }
+}
+
 int runMerge3(const Arguments& args) {
     const int codePage = codePageOf(args);
     const bool git = args.has("git");
@@ -265,25 +340,38 @@ int runMerge3(const Arguments& args) {
     if (!args.has("key") && !args.has("position")) options.pairing.by = compare::Pairing::Content;
 
     Operand sides[3];
+    std::unique_ptr<DriverJob> job;
     try {
-        for (int s = 0; s < 3; ++s)
-            sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
+        const bool handedIsMemo = git && isMemoPath(operands[3]);
+        if (!handedIsMemo)
+            for (int s = 0; s < 3; ++s)
+                sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
+        const Operand* withMemo = nullptr;
+        for (const auto& side : sides)
+            if (git && !withMemo && side.reader && side.reader->layout().hasMemo())
+                withMemo = &side;
+        if (handedIsMemo || withMemo) {
+            const std::vector<std::string> partners =
+                handedIsMemo
+                    ? tableCandidates(operands[3])
+                    : memoCandidates(operands[3], memoNameOf(*withMemo->reader,
+                                                             foxpro::fileNameOf(operands[3])));
+            for (auto& side : sides) side = Operand();
+            job = std::make_unique<DriverJob>();
+            job->handedIsMemo = handedIsMemo;
+            try {
+                layOutRevisions(*job, operands, partners);
+            } catch (const std::runtime_error& e) {
+                return failure(kVerb, operands[3] + ": not merged by git's driver: " + e.what() +
+                                          "; git keeps ours; " + byHand(*job, operands[3]));
+            }
+            for (int s = 0; s < 3; ++s)
+                sides[s] = openOperand(job->tables[static_cast<std::size_t>(s)], codePage);
+        }
     } catch (const std::exception& e) {
         return failure(kVerb, e.what());
     }
     for (const auto& side : sides) warnAboutTable(kVerb, *side.reader);
-    // git hands a merge driver the table's bytes alone: the memo values of
-    // the three revisions are not there to merge, and a result written over
-    // %A would point into a memo file git merges on its own.
-    if (git)
-        for (const auto& side : sides)
-            if (side.reader->layout().hasMemo())
-                return failure(kVerb,
-                               operands[3] +
-                                   ": a table with memo fields is not merged by git's driver "
-                                   "(git hands over the table without its memo file); merge "
-                                   "checked-out copies with quorvel-cli merge3 BASE OURS "
-                                   "THEIRS -o OUT");
 
     compare::Merge3Result result;
     try {
@@ -337,6 +425,7 @@ int runMerge3(const Arguments& args) {
     if (open > 0) {
         printMessage(kVerb, std::to_string(open) + (open == 1 ? " conflict" : " conflicts") +
                                 "; nothing written (--strategy, --resolutions)");
+        if (job) printMessage(kVerb, operands[3] + ": " + byHand(*job, operands[3]));
         return 1;
     }
 
@@ -344,7 +433,25 @@ int runMerge3(const Arguments& args) {
     for (int s = 0; s < 3; ++s) inputs.side[s] = sides[s].reader.get();
     std::string out;
     try {
-        if (git) {
+        if (job) {
+            out = operands[1];
+            const std::string folder = foxpro::joinPath(job->scratch.path(), "merged");
+            std::error_code error;
+            if (!std::filesystem::create_directory(folder, error))
+                throw std::runtime_error(folder + ": cannot be made");
+            auto target = foxpro::DataSource::open(folder, codePage);
+            results::writeMergedTable(result, inputs, *target, "merged", false, {}, "");
+            const auto merged = target->openTable("merged");
+            std::string bytes, why;
+            if (!driverResult(job->revisions, job->handedIsMemo,
+                              {sides[0].reader.get(), sides[1].reader.get(), sides[2].reader.get()},
+                              *merged, bytes, why)) {
+                printMessage(kVerb, operands[3] + ": not merged: " + why + "; git keeps ours");
+                printMessage(kVerb, operands[3] + ": " + byHand(*job, operands[3]));
+                return 1;
+            }
+            writeOver(out, bytes);
+        } else if (git) {
             out = operands[1];
             results::writeMergedTableOver(result, inputs, out, [&] {
                 for (auto& side : sides) {

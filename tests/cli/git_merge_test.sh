@@ -2,7 +2,8 @@
 # git merges a table that two branches changed through quorvel-cli's merge
 # driver, configured as the manual page says: changes of both branches
 # come through, and a conflicting change stops the merge with the branch's
-# table left as it was.
+# table left as it was.  Then the same for a table with a memo file, whose
+# two paths git merges one by one (or takes one side's memo file whole).
 #   git_merge_test.sh QUORVEL_CLI
 set -uo pipefail
 cli="$1"
@@ -76,4 +77,114 @@ fi
 if [ "$(od -An -tx1 names.dbf)" != "$before" ]; then
   echo "the conflicting merge changed the table"; failed=1
 fi
+git merge --abort
+
+# memotable FILE ID=NAME=NOTE...: the same with NOTE M in FILE's .fpt.
+memotable() {
+  /usr/bin/python3 - "$@" <<'PY'
+import struct, sys
+path, rows = sys.argv[1], [r.split('=', 2) for r in sys.argv[2:]]
+fields = [(b'ID', b'I', 4), (b'NAME', b'C', 8), (b'NOTE', b'M', 4)]
+length = 32 + 32 * len(fields) + 1 + 263
+header = bytearray(length)
+header[0] = 0x30
+header[1:4] = bytes([126, 1, 1])
+struct.pack_into('<IHH', header, 4, len(rows), length, 17)
+header[28], header[29] = 0x02, 3
+offset = 1
+for i, (name, kind, width) in enumerate(fields):
+    at = 32 + 32 * i
+    header[at:at + len(name)] = name
+    header[at + 11] = kind[0]
+    struct.pack_into('<I', header, at + 12, offset)
+    header[at + 16] = width
+    offset += width
+header[32 + 32 * len(fields)] = 0x0D
+memo, records = bytearray(512), b''
+for i, n, note in rows:
+    block = len(memo) // 64
+    entry = struct.pack('>II', 1, len(note)) + note.encode()
+    memo += entry + bytes(-len(entry) % 64)
+    records += b' ' + struct.pack('<i', int(i)) + n.encode().ljust(8) + struct.pack('<I', block)
+struct.pack_into('>I', memo, 0, len(memo) // 64)
+struct.pack_into('>H', memo, 6, 64)
+open(path, 'wb').write(bytes(header) + records + b'\x1a')
+open(path[:-4] + '.fpt', 'wb').write(bytes(memo))
+PY
+}
+sql() { "$cli" sql . "$1" >/dev/null || { echo "sql failed: $1"; failed=1; }; }
+shows() {  # shows WHAT TEXT: notes.dbf reads back as TEXT
+  local got; got=$("$cli" show notes.dbf 2>&1; printf x)
+  [ "${got%x}" = "$2" ] || { echo "$1:"; printf '%s\n' "${got%x}"; failed=1; }
+}
+
+echo '*.fpt merge=quorvel' >> .gitattributes
+git add .gitattributes && git commit -qm 'memo files too'
+memotable notes.dbf 1=Ann=one 2=Bob=two 3=Cy=three
+git add notes.dbf notes.fpt && git commit -qm 'memo base'
+tag=$(git rev-parse HEAD)
+
+# Both branches change memo values, of different records: git runs the
+# driver for the table and for its memo file.
+git checkout -qb memos
+sql "UPDATE notes SET note = 'theirs3' WHERE RECNO() = 3"
+git commit -qam 'memos: 3'
+git checkout -q main
+sql "UPDATE notes SET note = 'ours1' WHERE RECNO() = 1"
+git commit -qam 'main: 1'
+if ! out=$(git merge -q memos -m 'memo merge' 2>&1); then
+  echo "the merge of two memo changes failed: $out"; failed=1
+fi
+shows "two memo changes" $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Bob     ,two\r\n3,Cy      ,theirs3\r\n'
+
+# One branch changes a C field only (its memo file stays), the other a
+# memo: git takes that memo file as it is, and the merged table points
+# into it.  Both ways round.
+for way in theirs ours; do
+  git checkout -q -b "name-$way" main
+  sql "UPDATE notes SET name = 'Rob' WHERE RECNO() = 2"
+  git commit -qam "name-$way"
+  git checkout -q -b "memo-$way" main
+  sql "UPDATE notes SET note = 'new $way' WHERE RECNO() = 2"
+  git commit -qam "memo-$way"
+  if [ $way = theirs ]; then git checkout -q "name-$way"; other="memo-$way"
+  else other="name-$way"; fi
+  if ! out=$(git merge -q "$other" -m "$way merge" 2>&1); then
+    echo "the merge of a name and a memo ($way) failed: $out"; failed=1
+  fi
+  shows "a name and a memo ($way)" \
+    $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Rob     ,new '"$way"$'\r\n3,Cy      ,theirs3\r\n'
+done
+
+# A rebase names no merged commit: it applies each commit against its
+# parent, as git's state of the rebase says.
+git checkout -q -b pick main
+sql "UPDATE notes SET note = 'picked' WHERE RECNO() = 2"
+git commit -qam pick
+git checkout -q main
+sql "UPDATE notes SET note = 'main3' WHERE RECNO() = 3"
+git commit -qam 'main: 3'
+git checkout -q pick
+if ! out=$(git rebase -q main 2>&1); then
+  echo "the rebase of a memo change failed: $out"; failed=1; git rebase --abort
+fi
+shows "rebase" $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Bob     ,picked\r\n3,Cy      ,main3\r\n'
+git checkout -q main
+
+# Both branches change one memo: a conflict, and main keeps both files.
+git checkout -q -b clash main
+sql "UPDATE notes SET note = 'theirs' WHERE RECNO() = 1"
+git commit -qam clash
+git checkout -q main
+sql "UPDATE notes SET note = 'mine' WHERE RECNO() = 1"
+git commit -qam 'main: clash'
+before=$(od -An -tx1 notes.dbf notes.fpt)
+if out=$(git merge -q clash -m clash 2>&1); then
+  echo "a conflicting memo merge succeeded"; failed=1
+fi
+case $out in *"merge3 BASE OURS THEIRS"*) ;; *) echo "no way to merge by hand: $out"; failed=1;; esac
+if [ "$(od -An -tx1 notes.dbf notes.fpt)" != "$before" ]; then
+  echo "the conflicting memo merge changed main's files"; failed=1
+fi
+git merge --abort
 exit $failed

@@ -19,4 +19,9 @@ struct ProgramOutput {
 ProgramOutput runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& inputFile = {});
 
+// The names of this process's environment variables that begin with
+// prefix, in the order the system keeps them (what a program that runs us
+// tells us that way, as git does its merged commit).
+std::vector<std::string> environmentNames(const std::string& prefix);
+
 }  // namespace quorvel::foxpro::platform

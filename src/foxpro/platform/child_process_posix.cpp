@@ -56,4 +56,15 @@ ProgramOutput runProgram(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+std::vector<std::string> environmentNames(const std::string& prefix) {
+    std::vector<std::string> names;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string text(*entry);
+        const auto equals = text.find('=');
+        if (equals != std::string::npos && text.compare(0, prefix.size(), prefix) == 0)
+            names.push_back(text.substr(0, equals));
+    }
+    return names;
+}
+
 }  // namespace quorvel::foxpro::platform

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cwchar>
+
 #include "foxpro/platform/child_process.h"
 #include "foxpro/platform/wide_path.h"
 
@@ -74,6 +76,23 @@ ProgramOutput runProgram(const std::string& program, const std::vector<std::stri
     result.started = true;
     result.status = static_cast<int>(code);
     return result;
+}
+
+std::vector<std::string> environmentNames(const std::string& prefix) {
+    std::vector<std::string> names;
+    wchar_t* block = GetEnvironmentStringsW();
+    if (!block) return names;
+    // NAME=VALUE strings one after another, an empty one last; a name
+    // beginning with '=' is the system's own (a drive's current folder).
+    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const auto equals = text.find(L'=', 1);
+        if (equals == std::wstring::npos) continue;
+        const std::string name = utf8FromWide(std::wstring_view(text).substr(0, equals));
+        if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    FreeEnvironmentStringsW(block);
+    return names;
 }
 
 }  // namespace quorvel::foxpro::platform

@@ -1,0 +1,250 @@
+#include "cli/driver_result.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "cli/scratch_folder.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/foxpro_error.h"
+#include "foxpro/read/file_names.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/write/memo_writer.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+const char* const kSideNames[3] = {"base", "ours", "theirs"};
+
+foxpro::dbf::MemoKind memoKindOf(const foxpro::TableReader& table) {
+    const auto* type = foxpro::dbf::fileTypeInfo(table.fileType());
+    return type == nullptr || type->memo == foxpro::dbf::MemoKind::None
+               ? foxpro::dbf::MemoKind::Dbt3
+               : type->memo;
+}
+
+std::vector<int> memoFields(const foxpro::TableReader& table) {
+    std::vector<int> fields;
+    for (int f = 0; f < table.fieldCount(); ++f)
+        if (table.field(f).memo) fields.push_back(f);
+    return fields;
+}
+
+// A memo as the comparison of two files sees it: its block type and bytes
+// ("" for none: an empty memo and no memo are the same value).
+std::string memoKey(const foxpro::TableReader& table, std::span<const std::uint8_t> record,
+                    int field) {
+    if (table.memoBlock(record, field) == 0) return std::string();
+    const foxpro::MemoContent memo = table.memo(record, field);
+    if (memo.data.empty()) return std::string();
+    return std::to_string(memo.type) + ':' + memo.data;
+}
+
+std::string cellName(const foxpro::TableReader& table, std::int64_t index, int field) {
+    return "field " + table.field(field).name + " of record " + std::to_string(index + 1);
+}
+
+// The merged table with its memo references pointing into the memo file of
+// side kept, which git keeps: each merged memo must be found there, byte
+// for byte, under a reference of a revision that shares that memo file.
+bool repointedTable(const DriverRevisions& revisions, int kept,
+                    const std::array<const foxpro::TableReader*, 3>& sides,
+                    const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
+    const std::string memoName = foxpro::fileNameOf(revisions.memoPath);
+    const std::string keptName = std::string(kSideNames[kept]) + "'s " + memoName;
+    if (!revisions.side[static_cast<std::size_t>(kept)].memo.present()) {
+        why = "git keeps no memo file (" + keptName + " was deleted)";
+        return false;
+    }
+    if (memoKindOf(*sides[static_cast<std::size_t>(kept)]) != memoKindOf(merged)) {
+        why = "the merged table's memo file is of another kind than " + keptName;
+        return false;
+    }
+    std::map<std::string, std::uint32_t> blocks;
+    for (int s = 0; s < 3; ++s) {
+        const auto& side = revisions.side[static_cast<std::size_t>(s)];
+        if (side.memo.blob != revisions.side[static_cast<std::size_t>(kept)].memo.blob) continue;
+        const foxpro::TableReader& table = *sides[static_cast<std::size_t>(s)];
+        const std::vector<int> fields = memoFields(table);
+        for (std::int64_t i = 0; i < table.storedCount(); ++i) {
+            const auto record = table.storedRecord(i);
+            for (int f : fields) {
+                const std::uint32_t block = table.memoBlock(record, f);
+                const std::string key = memoKey(table, record, f);
+                if (!key.empty()) blocks.emplace(key, block);
+            }
+        }
+    }
+    bytes = readWholeFile(merged.path());
+    const std::vector<int> fields = memoFields(merged);
+    const auto length = static_cast<std::size_t>(merged.layout().recordLength);
+    for (std::int64_t i = 0; i < merged.storedCount(); ++i) {
+        const auto record = merged.storedRecord(i);
+        for (int f : fields) {
+            const std::string key = memoKey(merged, record, f);
+            std::uint32_t block = 0;
+            if (!key.empty()) {
+                const auto at = blocks.find(key);
+                if (at == blocks.end()) {
+                    why = "the merged value of " + cellName(merged, i, f) + " is not in " +
+                          keptName + ", which git takes as it is (only one side changed it)";
+                    return false;
+                }
+                block = at->second;
+            }
+            const foxpro::FieldInfo& info = merged.field(f);
+            foxpro::putMemoRef(reinterpret_cast<std::uint8_t*>(bytes.data()) +
+                                   static_cast<std::size_t>(merged.headerLength()) +
+                                   static_cast<std::size_t>(i) * length +
+                                   static_cast<std::size_t>(info.offset),
+                               info.width, block);
+        }
+    }
+    return true;
+}
+
+// True when the two tables hold the same records byte for byte, the bytes
+// of memo references aside.
+bool sameRecordsButMemos(const foxpro::TableReader& a, const foxpro::TableReader& b) {
+    if (!foxpro::sameLayout(a.layout(), b.layout()) || a.storedCount() != b.storedCount())
+        return false;
+    std::vector<bool> reference(static_cast<std::size_t>(a.layout().recordLength), false);
+    for (int f : memoFields(a))
+        for (int k = 0; k < a.field(f).width; ++k)
+            reference[static_cast<std::size_t>(a.field(f).offset + k)] = true;
+    for (std::int64_t i = 0; i < a.storedCount(); ++i) {
+        const auto x = a.storedRecord(i);
+        const auto y = b.storedRecord(i);
+        for (std::size_t k = 0; k < x.size(); ++k)
+            if (!reference[k] && x[k] != y[k]) return false;
+    }
+    return true;
+}
+
+// A memo file for the table of side kept, which git keeps: that side's memo
+// file with each memo that the merge changed written over the old one in
+// its blocks (an .fpt only; it must fit them and no other record may share
+// them).  The table's references stay valid, so its records must be the
+// merge's, memo values aside.
+bool memoForKeptTable(const DriverRevisions& revisions, int kept,
+                      const std::array<const foxpro::TableReader*, 3>& sides,
+                      const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
+    const foxpro::TableReader& table = *sides[static_cast<std::size_t>(kept)];
+    const std::string tableName =
+        std::string(kSideNames[kept]) + "'s " + foxpro::fileNameOf(revisions.tablePath);
+    if (!sameRecordsButMemos(table, merged)) {
+        why = "git takes " + tableName +
+              " as it is (only one side changed it), and the merge changes more than its "
+              "memo values";
+        return false;
+    }
+    bytes = revisions.side[static_cast<std::size_t>(kept)].memo.bytes;
+    const std::vector<int> fields = memoFields(table);
+    std::map<std::uint32_t, int> uses;
+    for (std::int64_t i = 0; i < table.storedCount(); ++i)
+        for (int f : fields) ++uses[table.memoBlock(table.storedRecord(i), f)];
+    const bool fpt = memoKindOf(table) == foxpro::dbf::MemoKind::Fpt &&
+                     bytes.size() >= foxpro::dbf::kFptHeaderSize;
+    const std::uint32_t blockSize =
+        fpt ? foxpro::dbf::be16(reinterpret_cast<const std::uint8_t*>(bytes.data()) +
+                                foxpro::dbf::kFptBlockSize)
+            : 0;
+    for (std::int64_t i = 0; i < table.storedCount(); ++i) {
+        const auto record = table.storedRecord(i);
+        const auto mergedRecord = merged.storedRecord(i);
+        for (int f : fields) {
+            const std::string want = memoKey(merged, mergedRecord, f);
+            if (want == memoKey(table, record, f)) continue;
+            const std::uint32_t block = table.memoBlock(record, f);
+            const std::string where = "the merged value of " + cellName(table, i, f);
+            if (block == 0 || !fpt || blockSize == 0 || uses[block] > 1) {
+                why = where + " has no place of its own in the memo blocks of " + tableName +
+                      ", which git takes as it is (only one side changed it)";
+                return false;
+            }
+            const foxpro::MemoContent old = table.memo(record, f);
+            const foxpro::MemoContent value = merged.memo(mergedRecord, f);
+            const std::uint64_t room =
+                (foxpro::dbf::kFptBlockHeaderSize + old.data.size() + blockSize - 1) / blockSize *
+                blockSize;
+            const auto start = static_cast<std::size_t>(block) * blockSize;
+            if (foxpro::dbf::kFptBlockHeaderSize + value.data.size() > room) {
+                why = where + " does not fit the memo blocks " + tableName +
+                      " gives it, and git takes that table as it is (only one side changed it)";
+                return false;
+            }
+            std::string entry(static_cast<std::size_t>(room), '\0');
+            const std::uint32_t header[2] = {value.type,
+                                             static_cast<std::uint32_t>(value.data.size())};
+            for (int h = 0; h < 2; ++h)
+                for (int k = 0; k < 4; ++k)
+                    entry[static_cast<std::size_t>(h * 4 + k)] =
+                        static_cast<char>((header[h] >> (24 - 8 * k)) & 0xFF);
+            std::memcpy(entry.data() + foxpro::dbf::kFptBlockHeaderSize, value.data.data(),
+                        value.data.size());
+            // The file may end right after the old memo, inside its last block.
+            const std::size_t need = start + foxpro::dbf::kFptBlockHeaderSize + value.data.size();
+            if (bytes.size() < need) bytes.resize(need, '\0');
+            const std::size_t span = std::min<std::size_t>(entry.size(), bytes.size() - start);
+            bytes.replace(start, span, entry, 0, span);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int keptSide(const std::array<std::string, 3>& blobs) {
+    if (blobs[1] == blobs[2]) return 1;
+    if (blobs[0] == blobs[1]) return 2;
+    if (blobs[0] == blobs[2]) return 1;
+    if (blobs[1].empty() || blobs[2].empty()) return -2;
+    return -1;
+}
+
+bool driverResult(const DriverRevisions& revisions, bool handedIsMemo,
+                  const std::array<const foxpro::TableReader*, 3>& sides,
+                  const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
+    std::array<std::string, 3> partner;
+    for (int s = 0; s < 3; ++s) {
+        const auto& side = revisions.side[static_cast<std::size_t>(s)];
+        partner[static_cast<std::size_t>(s)] = handedIsMemo ? side.table.blob : side.memo.blob;
+    }
+    const int kept = keptSide(partner);
+    try {
+        if (kept == -2) {
+            why = "one side deleted " +
+                  foxpro::fileNameOf(handedIsMemo ? revisions.tablePath : revisions.memoPath) +
+                  " and the other changed it";
+            return false;
+        }
+        if (kept == -1) {
+            // git calls the driver for the partner too, which merges the same
+            // revisions the same way and writes the other file.
+            if (memoKindOf(merged) != memoKindOf(*sides[1])) {
+                why = "the merge writes its memo file in another format than ours'";
+                return false;
+            }
+            if (!handedIsMemo) {
+                bytes = readWholeFile(merged.path());
+                return true;
+            }
+            if (merged.memoPath().empty()) {
+                why = "the merged table has no memo fields";
+                return false;
+            }
+            bytes = readWholeFile(merged.memoPath());
+            return true;
+        }
+        return handedIsMemo ? memoForKeptTable(revisions, kept, sides, merged, bytes, why)
+                            : repointedTable(revisions, kept, sides, merged, bytes, why);
+    } catch (const std::exception& e) {
+        why = e.what();
+        return false;
+    }
+}
+
+}  // namespace quorvel::cli
