@@ -187,4 +187,20 @@ if [ "$(od -An -tx1 notes.dbf notes.fpt)" != "$before" ]; then
   echo "the conflicting memo merge changed main's files"; failed=1
 fi
 git merge --abort
+
+# A memo rewritten in its own blocks leaves the table's bytes as they were:
+# git takes main's table and runs the driver for the memo file only, which
+# puts the other branch's memo into the blocks main's table points at.
+memotable notes.dbf 1=Ann=one 2=Bob=two 3=Cy=three
+git commit -qam 'main: fresh'
+git checkout -q -b inplace
+memotable notes.dbf 1=Ann=uno 2=Bob=two 3=Cy=three
+git commit -qam inplace
+git checkout -q main
+sql "UPDATE notes SET note = 'drei' WHERE RECNO() = 3"
+git commit -qam 'main: drei'
+if ! out=$(git merge -q inplace -m inplace 2>&1); then
+  echo "the merge of a memo rewritten in place failed: $out"; failed=1
+fi
+shows "in place" $'ID,NAME,NOTE\r\n1,Ann     ,uno\r\n2,Bob     ,two\r\n3,Cy      ,drei\r\n'
 exit $failed
