@@ -224,6 +224,13 @@ bool driverResult(const DriverRevisions& revisions, bool handedIsMemo,
         if (kept == -1) {
             // git calls the driver for the partner too, which merges the same
             // revisions the same way and writes the other file.
+            if (!revisions.partnerSharesDriver) {
+                why = "both sides changed " +
+                      foxpro::fileNameOf(handedIsMemo ? revisions.tablePath : revisions.memoPath) +
+                      ", which git merges without this driver (give it the same merge attribute "
+                      "in .gitattributes)";
+                return false;
+            }
             if (memoKindOf(merged) != memoKindOf(*sides[1])) {
                 why = "the merge writes its memo file in another format than ours'";
                 return false;

@@ -287,6 +287,17 @@ DriverRevisions findDriverRevisions(const std::string& repoPath, bool handedIsMe
         }
         if (revisions.tablePath.empty())
             throw std::runtime_error("no revision holds the table of " + repoPath);
+        if (!revisions.memoPath.empty()) {
+            const platform::ProgramOutput attributes = platform::runProgram(
+                "git", {"check-attr", "merge", "--", revisions.tablePath, revisions.memoPath});
+            const std::vector<std::string> got = lines(attributes.output);
+            // "<path>: merge: <value>" for each path.
+            const auto value = [](const std::string& line) {
+                return line.substr(line.rfind(": ") + 2);
+            };
+            revisions.partnerSharesDriver = attributes.started && attributes.status == 0 &&
+                                            got.size() == 2 && value(got[0]) == value(got[1]);
+        }
         revisions.known = true;
     } catch (const std::runtime_error& e) {
         revisions.problem = e.what();

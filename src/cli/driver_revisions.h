@@ -31,6 +31,10 @@ struct DriverRevisions {
     std::string tablePath;               // repository paths of the two files
     std::string memoPath;                // "" when no revision holds a memo file
     std::array<DriverRevision, 3> side;  // base, ours, theirs
+    // Whether git gives the other file the same merge driver (its merge
+    // attribute is the handed path's), so that it calls this driver for it
+    // too where both sides changed it.
+    bool partnerSharesDriver = false;
 };
 
 // True for a path whose extension is that of a memo file beside a table

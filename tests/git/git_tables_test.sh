@@ -118,6 +118,25 @@ if "$cli" help merge3 >/dev/null 2>&1; then
         check "merge driver: left's name" "| Left Name Ltd" merged.out
         check "merge driver: main's memo" '| memo from main\nsecond line' merged.out
     fi
+    # Memos changed on both sides while the memo file has no driver: git
+    # leaves its own conflict there, and the table is not merged either.
+    git checkout -q -b memo2 main
+    sql "UPDATE [customers] SET [notes] = 'memo two' WHERE RECNO() = 3"
+    git commit -q -am "memo2"
+    git checkout -q main
+    sql "UPDATE [customers] SET [notes] = 'memo main' WHERE RECNO() = 4"
+    git commit -q -am "main: memo 4"
+    if git merge -q --no-edit memo2 >merge2.out 2>&1; then
+        echo "FAIL: a merge of memos without the memo file's driver succeeded"
+        failures=$((failures + 1))
+    else
+        check "merge driver: memo file without it" "merges without this driver" merge2.out
+        if ! git show HEAD:customers.dbf | cmp -s - customers.dbf; then
+            echo "FAIL: the refused merge changed the working tree's table"
+            failures=$((failures + 1))
+        fi
+        git merge --abort
+    fi
 else
     echo "quorvel-cli has no merge3: merge driver part skipped"
 fi
