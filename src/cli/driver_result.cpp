@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -63,8 +64,16 @@ bool repointedTable(const DriverRevisions& revisions, int kept,
         why = "the merged table's memo file is of another kind than " + keptName;
         return false;
     }
-    std::map<std::string, std::uint32_t> blocks;
-    for (int s = 0; s < 3; ++s) {
+    // Each memo's blocks, the kept side's records first; every merged memo
+    // gets blocks of its own, since FoxPro rewrites a memo in its blocks
+    // and two records sharing them would change together.
+    struct Places {
+        std::vector<std::uint32_t> blocks;
+        std::size_t taken = 0;
+    };
+    std::map<std::string, Places> places;
+    std::set<std::uint32_t> seen;
+    for (int s : {kept, 1, 2, 0}) {
         const auto& side = revisions.side[static_cast<std::size_t>(s)];
         if (side.memo.blob != revisions.side[static_cast<std::size_t>(kept)].memo.blob) continue;
         const foxpro::TableReader& table = *sides[static_cast<std::size_t>(s)];
@@ -74,7 +83,7 @@ bool repointedTable(const DriverRevisions& revisions, int kept,
             for (int f : fields) {
                 const std::uint32_t block = table.memoBlock(record, f);
                 const std::string key = memoKey(table, record, f);
-                if (!key.empty()) blocks.emplace(key, block);
+                if (!key.empty() && seen.insert(block).second) places[key].blocks.push_back(block);
             }
         }
     }
@@ -87,13 +96,19 @@ bool repointedTable(const DriverRevisions& revisions, int kept,
             const std::string key = memoKey(merged, record, f);
             std::uint32_t block = 0;
             if (!key.empty()) {
-                const auto at = blocks.find(key);
-                if (at == blocks.end()) {
+                const auto at = places.find(key);
+                if (at == places.end()) {
                     why = "the merged value of " + cellName(merged, i, f) + " is not in " +
                           keptName + ", which git takes as it is (only one side changed it)";
                     return false;
                 }
-                block = at->second;
+                if (at->second.taken == at->second.blocks.size()) {
+                    why = "the merged value of " + cellName(merged, i, f) + " is in " + keptName +
+                          " only for another record, and git takes that file as it is (only one "
+                          "side changed it)";
+                    return false;
+                }
+                block = at->second.blocks[at->second.taken++];
             }
             const foxpro::FieldInfo& info = merged.field(f);
             foxpro::putMemoRef(reinterpret_cast<std::uint8_t*>(bytes.data()) +
