@@ -139,7 +139,12 @@ shows "two memo changes" $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Bob     ,two\r\
 
 # One branch changes a C field only (its memo file stays), the other a
 # memo: git takes that memo file as it is, and the merged table points
-# into it.  Both ways round.
+# into it.  Both ways round.  A decoy commit holds the same table bytes
+# (the new memo lands in the same block) beside another memo file: only the
+# commit git names tells theirs apart.
+git checkout -q -b decoy main
+sql "UPDATE notes SET note = 'decoy' WHERE RECNO() = 2"
+git commit -qam decoy
 for way in theirs ours; do
   git checkout -q -b "name-$way" main
   sql "UPDATE notes SET name = 'Rob' WHERE RECNO() = 2"
