@@ -208,4 +208,18 @@ if ! out=$(git merge -q inplace -m inplace 2>&1); then
   echo "the merge of a memo rewritten in place failed: $out"; failed=1
 fi
 shows "in place" $'ID,NAME,NOTE\r\n1,Ann     ,uno\r\n2,Bob     ,two\r\n3,Cy      ,drei\r\n'
+
+# A cherry-pick of one commit names none, and the decoy's table bytes are
+# held beside other memo files too: which memo goes with them cannot be
+# told, so nothing is merged and main keeps both files.
+before=$(od -An -tx1 notes.dbf notes.fpt)
+if out=$(git cherry-pick decoy 2>&1); then
+  echo "a cherry-pick of a table whose memo cannot be told succeeded"; failed=1
+fi
+case $out in *"hold different revisions of its memo file"*) ;;
+  *) echo "the cherry-pick did not say why: $out"; failed=1;; esac
+if [ "$(od -An -tx1 notes.dbf notes.fpt)" != "$before" ]; then
+  echo "the refused cherry-pick changed main's files"; failed=1
+fi
+git cherry-pick --abort
 exit $failed
