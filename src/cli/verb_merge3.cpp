@@ -339,8 +339,9 @@ int runMerge3(const Arguments& args) {
     options.pairing = pairingOf(args);
     if (!args.has("key") && !args.has("position")) options.pairing.by = compare::Pairing::Content;
 
-    Operand sides[3];
+    // The scratch copies go after their readers (declared later, closed first).
     std::unique_ptr<DriverJob> job;
+    Operand sides[3];
     try {
         const bool handedIsMemo = git && isMemoPath(operands[3]);
         if (!handedIsMemo)
@@ -356,7 +357,10 @@ int runMerge3(const Arguments& args) {
                     ? tableCandidates(operands[3])
                     : memoCandidates(operands[3], memoNameOf(*withMemo->reader,
                                                              foxpro::fileNameOf(operands[3])));
-            for (auto& side : sides) side = Operand();
+            for (auto& side : sides) {
+                side.reader.reset();
+                side.source.reset();
+            }
             job = std::make_unique<DriverJob>();
             job->handedIsMemo = handedIsMemo;
             try {
