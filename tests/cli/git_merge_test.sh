@@ -137,6 +137,19 @@ if ! out=$(git merge -q memos -m 'memo merge' 2>&1); then
 fi
 shows "two memo changes" $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Bob     ,two\r\n3,Cy      ,theirs3\r\n'
 
+# Both branches change C fields only: the memo file stays as it was, and
+# the merged table points into it.
+git checkout -q -b names2 main
+sql "UPDATE notes SET name = 'Cyrus' WHERE RECNO() = 3"
+git commit -qam names2
+git checkout -q main
+sql "UPDATE notes SET name = 'Annie' WHERE RECNO() = 1"
+git commit -qam 'main: Annie'
+if ! out=$(git merge -q names2 -m 'names merge' 2>&1); then
+  echo "the merge of two name changes failed: $out"; failed=1
+fi
+shows "two name changes" $'ID,NAME,NOTE\r\n1,Annie   ,ours1\r\n2,Bob     ,two\r\n3,Cyrus   ,theirs3\r\n'
+
 # One branch changes a C field only (its memo file stays), the other a
 # memo: git takes that memo file as it is, and the merged table points
 # into it.  Both ways round.  A decoy commit holds the same table bytes
@@ -158,7 +171,7 @@ for way in theirs ours; do
     echo "the merge of a name and a memo ($way) failed: $out"; failed=1
   fi
   shows "a name and a memo ($way)" \
-    $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Rob     ,new '"$way"$'\r\n3,Cy      ,theirs3\r\n'
+    $'ID,NAME,NOTE\r\n1,Annie   ,ours1\r\n2,Rob     ,new '"$way"$'\r\n3,Cyrus   ,theirs3\r\n'
 done
 
 # A rebase names no merged commit: it applies each commit against its
@@ -173,7 +186,7 @@ git checkout -q pick
 if ! out=$(git rebase -q main 2>&1); then
   echo "the rebase of a memo change failed: $out"; failed=1; git rebase --abort
 fi
-shows "rebase" $'ID,NAME,NOTE\r\n1,Ann     ,ours1\r\n2,Bob     ,picked\r\n3,Cy      ,main3\r\n'
+shows "rebase" $'ID,NAME,NOTE\r\n1,Annie   ,ours1\r\n2,Bob     ,picked\r\n3,Cyrus   ,main3\r\n'
 git checkout -q main
 
 # Both branches change one memo: a conflict, and main keeps both files.
