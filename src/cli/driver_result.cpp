@@ -10,15 +10,18 @@
 #include "cli/scratch_folder.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/index/cdx_reader.h"
+#include "foxpro/index/cdx_writer.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
+#include "foxpro/write/atomic_file.h"
 #include "foxpro/write/memo_writer.h"
 
 namespace quorvel::cli {
 
 namespace {
 
-const char* const kSideNames[3] = {"base", "ours", "theirs"};
+const char* const kSideOwners[3] = {"base's ", "ours' ", "theirs' "};
 
 foxpro::dbf::MemoKind memoKindOf(const foxpro::TableReader& table) {
     const auto* type = foxpro::dbf::fileTypeInfo(table.fileType());
@@ -55,7 +58,7 @@ bool repointedTable(const DriverRevisions& revisions, int kept,
                     const std::array<const foxpro::TableReader*, 3>& sides,
                     const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
     const std::string memoName = foxpro::fileNameOf(revisions.memoPath);
-    const std::string keptName = std::string(kSideNames[kept]) + "'s " + memoName;
+    const std::string keptName = std::string(kSideOwners[kept]) + memoName;
     if (!revisions.side[static_cast<std::size_t>(kept)].memo.present()) {
         why = "git keeps no memo file (" + keptName + " was deleted)";
         return false;
@@ -149,7 +152,7 @@ bool memoForKeptTable(const DriverRevisions& revisions, int kept,
                       const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
     const foxpro::TableReader& table = *sides[static_cast<std::size_t>(kept)];
     const std::string tableName =
-        std::string(kSideNames[kept]) + "'s " + foxpro::fileNameOf(revisions.tablePath);
+        std::string(kSideOwners[kept]) + foxpro::fileNameOf(revisions.tablePath);
     if (!sameRecordsButMemos(table, merged)) {
         why = "git takes " + tableName +
               " as it is (only one side changed it), and the merge changes more than its "
@@ -210,6 +213,117 @@ bool memoForKeptTable(const DriverRevisions& revisions, int kept,
     return true;
 }
 
+// The side whose file f git keeps, as keptSide says.
+int keptSideOf(const DriverRevisions& revisions, DriverFile f) {
+    std::array<std::string, 3> blobs;
+    for (std::size_t s = 0; s < 3; ++s) blobs[s] = revisions.side[s].file(f).blob;
+    return keptSide(blobs);
+}
+
+// "git takes ours' notes.cdx as it is (only one side changed it)".
+std::string takenAsItIs(const DriverRevisions& revisions, DriverFile f, int kept) {
+    return "git takes " + std::string(kSideOwners[kept]) + foxpro::fileNameOf(revisions.path(f)) +
+           " as it is (only one side changed it)";
+}
+
+// Whether git merges file f in a way the merge can go with: by this
+// driver where both sides changed it; otherwise kept is the side git takes.
+bool mergedByGitAlone(const DriverRevisions& revisions, DriverFile f, int& kept, std::string& why) {
+    kept = keptSideOf(revisions, f);
+    const std::string name = foxpro::fileNameOf(revisions.path(f));
+    if (kept == -2) {
+        why = "one side deleted " + name + " and the other changed it";
+        return false;
+    }
+    if (kept == -1 && !revisions.shares(f)) {
+        why = "both sides changed " + name +
+              ", which git merges without this driver (give it the same merge attribute in "
+              ".gitattributes)";
+        return false;
+    }
+    return true;
+}
+
+// Whether the index of side kept, which git takes as it is, lists in each
+// of its tags the merged records' keys: the tags are built again from the
+// merged records and their keys and record numbers compared, so that an
+// index Visual FoxPro laid out otherwise still passes.
+bool keptIndexFits(const DriverRevisions& revisions, int kept, const foxpro::TableReader& merged,
+                   std::string& why) {
+    const RevisionFile& index = revisions.side[static_cast<std::size_t>(kept)].index;
+    if (!index.present()) return true;
+    const std::string taken = takenAsItIs(revisions, DriverFile::Index, kept);
+    std::unique_ptr<foxpro::CdxReader> held;
+    std::vector<foxpro::TagDefinition> tags;
+    try {
+        held = foxpro::CdxReader::fromBytes(
+            std::string(kSideOwners[kept]) + foxpro::fileNameOf(revisions.indexPath),
+            {reinterpret_cast<const std::uint8_t*>(index.bytes.data()), index.bytes.size()},
+            &merged);
+        for (const foxpro::IndexTag& tag : held->tags())
+            tags.push_back(foxpro::TagDefinition::of(tag));
+    } catch (const foxpro::FoxProError& e) {
+        why = taken + ", and it cannot be read: " + e.what();
+        return false;
+    }
+    const std::string path = foxpro::joinPath(foxpro::parentFolder(merged.path()), "kept.cdx");
+    std::unique_ptr<foxpro::FileSink> sink;
+    const foxpro::IndexBuild build =
+        foxpro::writeCompoundIndex(merged, tags, [&]() -> foxpro::FileSink& {
+            sink =
+                std::make_unique<foxpro::FileSink>(foxpro::FileSink::createNew(path, "kept.cdx"));
+            return *sink;
+        });
+    if (sink) sink->close();
+    if (!build.leftOut.empty()) {
+        why = taken + ", and its " + build.leftOut.front() +
+              ", so it cannot be checked against the merged records";
+        return false;
+    }
+    if (!build.fileWritten()) return true;
+    const foxpro::CdxReader rebuilt(path, &merged);
+    for (const foxpro::IndexTag& tag : held->tags()) {
+        const foxpro::IndexTag* fresh = rebuilt.findTag(tag.name);
+        if (fresh == nullptr || held->entries(tag) != rebuilt.entries(*fresh)) {
+            why = taken + ", and its tag " + tag.name +
+                  " does not list the keys of the merged records (the index would be stale)";
+            return false;
+        }
+    }
+    return true;
+}
+
+// For a call for the table or its memo file: git merges the index beside
+// them by this driver, or keeps one that fits the merged records.
+bool indexGoesWithMerge(const DriverRevisions& revisions, const foxpro::TableReader& merged,
+                        std::string& why) {
+    if (!revisions.anyHolds(DriverFile::Index)) return true;
+    int kept = 0;
+    if (!mergedByGitAlone(revisions, DriverFile::Index, kept, why)) return false;
+    return kept < 0 || keptIndexFits(revisions, kept, merged, why);
+}
+
+// For a call for the index: the merged index, ours' tags rebuilt from the
+// merged records, which must be those of the table git ends with.
+bool mergedIndex(const DriverRevisions& revisions,
+                 const std::array<const foxpro::TableReader*, 3>& sides,
+                 const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
+    int kept = 0;
+    if (!mergedByGitAlone(revisions, DriverFile::Table, kept, why)) return false;
+    if (kept >= 0 && !sameRecordsButMemos(*sides[static_cast<std::size_t>(kept)], merged)) {
+        why = takenAsItIs(revisions, DriverFile::Table, kept) +
+              ", and the merge changes more than its memo values";
+        return false;
+    }
+    const std::string path = foxpro::findStructuralIndex(merged.path());
+    if (path.empty()) {
+        why = "the merged table has no index (ours has none, or none of its tags could be built)";
+        return false;
+    }
+    bytes = readWholeFile(path);
+    return true;
+}
+
 }  // namespace
 
 int keptSide(const std::array<std::string, 3>& blobs) {
@@ -220,32 +334,23 @@ int keptSide(const std::array<std::string, 3>& blobs) {
     return -1;
 }
 
-bool driverResult(const DriverRevisions& revisions, bool handedIsMemo,
+bool driverResult(const DriverRevisions& revisions, DriverFile handed,
                   const std::array<const foxpro::TableReader*, 3>& sides,
                   const foxpro::TableReader& merged, std::string& bytes, std::string& why) {
-    std::array<std::string, 3> partner;
-    for (int s = 0; s < 3; ++s) {
-        const auto& side = revisions.side[static_cast<std::size_t>(s)];
-        partner[static_cast<std::size_t>(s)] = handedIsMemo ? side.table.blob : side.memo.blob;
-    }
-    const int kept = keptSide(partner);
     try {
-        if (kept == -2) {
-            why = "one side deleted " +
-                  foxpro::fileNameOf(handedIsMemo ? revisions.tablePath : revisions.memoPath) +
-                  " and the other changed it";
-            return false;
+        if (handed == DriverFile::Index) return mergedIndex(revisions, sides, merged, bytes, why);
+        if (!indexGoesWithMerge(revisions, merged, why)) return false;
+        const bool handedIsMemo = handed == DriverFile::Memo;
+        if (!handedIsMemo && !revisions.anyHolds(DriverFile::Memo)) {
+            bytes = readWholeFile(merged.path());
+            return true;
         }
+        const DriverFile partner = handedIsMemo ? DriverFile::Table : DriverFile::Memo;
+        int kept = 0;
+        if (!mergedByGitAlone(revisions, partner, kept, why)) return false;
         if (kept == -1) {
             // git calls the driver for the partner too, which merges the same
             // revisions the same way and writes the other file.
-            if (!revisions.partnerSharesDriver) {
-                why = "both sides changed " +
-                      foxpro::fileNameOf(handedIsMemo ? revisions.tablePath : revisions.memoPath) +
-                      ", which git merges without this driver (give it the same merge attribute "
-                      "in .gitattributes)";
-                return false;
-            }
             if (memoKindOf(merged) != memoKindOf(*sides[1])) {
                 why = "the merge writes its memo file in another format than ours'";
                 return false;

@@ -1,8 +1,8 @@
 #pragma once
 
-// What git's merge driver writes over %A when the table has a memo file:
-// its own file of the merged pair, made to agree with the partner that git
-// keeps where git merges the partner without the driver.
+// What git's merge driver writes over %A when the table has a memo file or
+// a structural index: its own file of the merged table, made to agree with
+// the other files that git keeps where git merges them without the driver.
 
 #include <array>
 #include <string>
@@ -21,12 +21,13 @@ namespace quorvel::cli {
 // side deleted it, the other changed it).
 int keptSide(const std::array<std::string, 3>& blobs);
 
-// The bytes to write over %A: the merged table (handedIsMemo false) or the
-// merged memo file, read from merged, the table the merge wrote beside its
-// memo file.  sides are the three revisions' tables read with their own memo
-// files.  Where the partner git keeps cannot go with the merge, returns
-// false with why.
-bool driverResult(const DriverRevisions& revisions, bool handedIsMemo,
+// The bytes to write over %A: the merged table, memo file or index (handed),
+// read from merged, the table the merge wrote beside its memo file and
+// ours' index rebuilt.  sides are the three revisions' tables read with
+// their own memo files.  Where a file git keeps cannot go with the merge
+// (an index kept must list the merged records' keys), returns false with
+// why.
+bool driverResult(const DriverRevisions& revisions, DriverFile handed,
                   const std::array<const foxpro::TableReader*, 3>& sides,
                   const foxpro::TableReader& merged, std::string& bytes, std::string& why);
 

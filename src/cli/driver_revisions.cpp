@@ -17,7 +17,7 @@ namespace {
 
 namespace platform = foxpro::platform;
 
-const char* const kSideNames[3] = {"base", "ours", "theirs"};
+const char* const kSideOwners[3] = {"base's ", "ours' ", "theirs' "};
 
 // Memo extensions and the table extension each belongs to.
 constexpr std::pair<const char*, const char*> kMemoTables[] = {
@@ -83,48 +83,53 @@ std::string blobBytes(const std::string& blob) {
     return bytes.output;
 }
 
-// What one tree holds: the file at the handed path and the partner.
+// What one tree holds: the file at the handed path and the other files.
 struct TreeFiles {
     std::string tree;
-    std::string handed;   // blob at repoPath
-    std::string partner;  // blob of the first partner name present ("" none)
-    std::string partnerPath;
+    std::string handed;               // blob at repoPath
+    std::array<std::string, 3> blob;  // per other file, of the first name present ("" none)
+    std::array<std::string, 3> path;
 };
 
 std::vector<TreeFiles> filesOf(const std::vector<std::string>& trees, const std::string& repoPath,
-                               const std::vector<std::string>& partnerNames,
+                               const std::array<std::vector<std::string>, 3>& names,
                                const std::string& scratchFolder) {
     std::vector<std::string> specs;
     for (const auto& tree : trees) {
         specs.push_back(tree + ":" + repoPath);
-        for (const auto& name : partnerNames) specs.push_back(tree + ":" + name);
+        for (const auto& group : names)
+            for (const auto& name : group) specs.push_back(tree + ":" + name);
     }
     const std::vector<std::string> blobs = blobsOf(specs, scratchFolder);
-    const std::size_t perTree = 1 + partnerNames.size();
     std::vector<TreeFiles> files;
-    for (std::size_t t = 0; t < trees.size(); ++t) {
+    std::size_t at = 0;
+    for (const auto& tree : trees) {
         TreeFiles f;
-        f.tree = trees[t];
-        f.handed = blobs[t * perTree];
-        for (std::size_t n = 0; n < partnerNames.size() && f.partner.empty(); ++n) {
-            f.partner = blobs[t * perTree + 1 + n];
-            if (!f.partner.empty()) f.partnerPath = partnerNames[n];
-        }
+        f.tree = tree;
+        f.handed = blobs[at++];
+        for (std::size_t k = 0; k < names.size(); ++k)
+            for (const auto& name : names[k]) {
+                const std::string& blob = blobs[at++];
+                if (f.blob[k].empty() && !blob.empty()) {
+                    f.blob[k] = blob;
+                    f.path[k] = name;
+                }
+            }
         files.push_back(std::move(f));
     }
     return files;
 }
 
-// The partner of the trees among candidates that hold blob at the handed
-// path, when there is at least one and they all hold the same; the first
-// such tree is named.
+// The other files of the trees among candidates that hold blob at the
+// handed path, when there is at least one and they all hold the same; the
+// first such tree is named.
 bool agreeingPartner(const std::vector<TreeFiles>& candidates, const std::string& blob,
                      TreeFiles& found) {
-    std::set<std::string> partners;
+    std::set<std::array<std::string, 3>> partners;
     for (const auto& f : candidates) {
         if (f.handed != blob) continue;
         if (partners.empty()) found = f;
-        partners.insert(f.partner);
+        partners.insert(f.blob);
     }
     return partners.size() == 1;
 }
@@ -167,6 +172,29 @@ std::string pickedCommit() {
 
 }  // namespace
 
+const char* driverFileName(DriverFile file) {
+    return file == DriverFile::Table ? "table" : file == DriverFile::Memo ? "memo file" : "index";
+}
+
+bool isIndexPath(const std::string& path) {
+    return lowerAscii(extensionOf(path)) == ".cdx";
+}
+
+std::vector<std::string> siblingNames(const std::string& path,
+                                      const std::vector<std::string>& extensions) {
+    const std::string extension = extensionOf(path);
+    const std::string stem = path.substr(0, path.size() - extension.size());
+    const bool upper = !extension.empty() && extension.back() >= 'A' && extension.back() <= 'Z';
+    std::vector<std::string> names;
+    for (const std::string& ext : extensions)
+        for (const std::string& spelt :
+             {upper ? foxpro::upperAscii(ext) : ext, ext, foxpro::upperAscii(ext)}) {
+            const std::string name = stem + spelt;
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    return names;
+}
+
 bool isMemoPath(const std::string& path) {
     const std::string extension = lowerAscii(extensionOf(path));
     for (const auto& [memo, table] : kMemoTables)
@@ -190,12 +218,14 @@ std::vector<std::string> tableCandidates(const std::string& memoPath) {
     return names;
 }
 
-DriverRevisions findDriverRevisions(const std::string& repoPath, bool handedIsMemo,
+DriverRevisions findDriverRevisions(const std::string& repoPath, DriverFile handedFile,
                                     const std::array<std::string, 3>& handed,
-                                    const std::vector<std::string>& partnerNames,
+                                    const std::array<std::vector<std::string>, 3>& names,
                                     const std::string& scratchFolder) {
     DriverRevisions revisions;
-    (handedIsMemo ? revisions.memoPath : revisions.tablePath) = repoPath;
+    revisions.path(handedFile) = repoPath;
+    std::array<std::vector<std::string>, 3> partnerNames = names;
+    partnerNames[static_cast<std::size_t>(handedFile)].clear();
     try {
         std::array<std::string, 3> handedBlob;
         for (int s = 0; s < 3; ++s) {
@@ -247,7 +277,8 @@ DriverRevisions findDriverRevisions(const std::string& repoPath, bool handedIsMe
         if (!have[0] || !have[1] || !have[2]) {
             std::vector<std::string> revList = {"rev-list", "--all", "--"};
             revList.push_back(":(top,literal)" + repoPath);
-            for (const auto& name : partnerNames) revList.push_back(":(top,literal)" + name);
+            for (const auto& group : partnerNames)
+                for (const auto& name : group) revList.push_back(":(top,literal)" + name);
             const platform::ProgramOutput commits = platform::runProgram("git", revList);
             if (!commits.started || commits.status != 0)
                 throw std::runtime_error("git could not list the commits of " + repoPath);
@@ -255,19 +286,21 @@ DriverRevisions findDriverRevisions(const std::string& repoPath, bool handedIsMe
                 filesOf(lines(commits.output), repoPath, partnerNames, scratchFolder);
             for (int s = 0; s < 3; ++s) {
                 if (have[static_cast<std::size_t>(s)]) continue;
-                std::set<std::string> partners;
-                for (const auto& f : all)
-                    if (f.handed == handedBlob[static_cast<std::size_t>(s)])
-                        partners.insert(f.partner);
-                if (partners.size() > 1)
-                    throw std::runtime_error("the commits holding " + std::string(kSideNames[s]) +
-                                             "'s " + repoPath +
-                                             " hold different revisions of its " +
-                                             (handedIsMemo ? "table" : "memo file"));
+                for (std::size_t k = 0; k < 3; ++k) {
+                    std::set<std::string> partners;
+                    for (const auto& f : all)
+                        if (f.handed == handedBlob[static_cast<std::size_t>(s)])
+                            partners.insert(f.blob[k]);
+                    if (partners.size() > 1)
+                        throw std::runtime_error("the commits holding " +
+                                                 std::string(kSideOwners[s]) + repoPath +
+                                                 " hold different revisions of its " +
+                                                 driverFileName(static_cast<DriverFile>(k)));
+                }
                 if (!agreeingPartner(all, handedBlob[static_cast<std::size_t>(s)],
                                      found[static_cast<std::size_t>(s)]))
-                    throw std::runtime_error("no commit holds " + std::string(kSideNames[s]) +
-                                             "'s " + repoPath);
+                    throw std::runtime_error("no commit holds " + std::string(kSideOwners[s]) +
+                                             repoPath);
             }
         }
 
@@ -275,28 +308,39 @@ DriverRevisions findDriverRevisions(const std::string& repoPath, bool handedIsMe
             const TreeFiles& f = found[static_cast<std::size_t>(s)];
             DriverRevision& side = revisions.side[static_cast<std::size_t>(s)];
             side.commit = f.tree == "HEAD" ? "HEAD" : f.tree.substr(0, 12);
-            RevisionFile& own = handedIsMemo ? side.memo : side.table;
-            RevisionFile& partner = handedIsMemo ? side.table : side.memo;
+            RevisionFile& own = side.file(handedFile);
             own.blob = handedBlob[static_cast<std::size_t>(s)];
             own.bytes = readWholeFile(handed[static_cast<std::size_t>(s)]);
-            partner.blob = f.partner;
-            if (!f.partner.empty()) partner.bytes = blobBytes(f.partner);
-            std::string& partnerPath = handedIsMemo ? revisions.tablePath : revisions.memoPath;
-            if (partnerPath.empty() || s == 1)
-                if (!f.partnerPath.empty()) partnerPath = f.partnerPath;
+            for (std::size_t k = 0; k < 3; ++k) {
+                if (k == static_cast<std::size_t>(handedFile)) continue;
+                RevisionFile& other = side.file(static_cast<DriverFile>(k));
+                other.blob = f.blob[k];
+                if (!f.blob[k].empty()) other.bytes = blobBytes(f.blob[k]);
+                std::string& otherPath = revisions.path(static_cast<DriverFile>(k));
+                if ((otherPath.empty() || s == 1) && !f.path[k].empty()) otherPath = f.path[k];
+            }
         }
         if (revisions.tablePath.empty())
             throw std::runtime_error("no revision holds the table of " + repoPath);
-        if (!revisions.memoPath.empty()) {
-            const platform::ProgramOutput attributes = platform::runProgram(
-                "git", {"check-attr", "merge", "--", revisions.tablePath, revisions.memoPath});
-            const std::vector<std::string> got = lines(attributes.output);
+        std::vector<std::string> asked = {"check-attr", "merge", "--"};
+        std::vector<std::size_t> kinds;
+        for (std::size_t k = 0; k < 3; ++k)
+            if (!revisions.path(static_cast<DriverFile>(k)).empty()) {
+                asked.push_back(revisions.path(static_cast<DriverFile>(k)));
+                kinds.push_back(k);
+            }
+        const platform::ProgramOutput attributes = platform::runProgram("git", asked);
+        const std::vector<std::string> got = lines(attributes.output);
+        if (attributes.started && attributes.status == 0 && got.size() == kinds.size()) {
             // "<path>: merge: <value>" for each path.
             const auto value = [](const std::string& line) {
                 return line.substr(line.rfind(": ") + 2);
             };
-            revisions.partnerSharesDriver = attributes.started && attributes.status == 0 &&
-                                            got.size() == 2 && value(got[0]) == value(got[1]);
+            std::string own;
+            for (std::size_t i = 0; i < kinds.size(); ++i)
+                if (kinds[i] == static_cast<std::size_t>(handedFile)) own = value(got[i]);
+            for (std::size_t i = 0; i < kinds.size(); ++i)
+                revisions.sharesDriver[kinds[i]] = value(got[i]) == own;
         }
         revisions.known = true;
     } catch (const std::runtime_error& e) {

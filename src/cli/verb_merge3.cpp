@@ -22,7 +22,9 @@
 #include "cli/verbs.h"
 #include "compare/auto_key.h"
 #include "compare/merge3.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/index/cdx_reader.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
@@ -57,8 +59,9 @@ constexpr const char* kDescription =
     "(file type, flags, code page).\n"
     "  Records pair by content unless --key or --position is given.  As git's merge\n"
     "driver (--git %O %A %B %P) the result replaces %A in one step.  A table with\n"
-    "memo fields and its memo file get the same driver: each call merges both\n"
-    "files of the three revisions (the other one asked of git) and writes its own.\n";
+    "memo fields, its memo file and its index (.cdx) get the same driver: each call\n"
+    "merges the files of the three revisions (the others asked of git) and writes\n"
+    "its own; the index is ours' rebuilt from the merged records.\n";
 
 constexpr const char* kDetails =
     "Conflicts never resolve silently: --strategy fail (the default) writes nothing\n"
@@ -74,11 +77,13 @@ constexpr const char* kDetails =
     "  git config merge.quorvel.driver 'quorvel-cli merge3 --git %O %A %B %P'\n"
     "  echo '*.dbf merge=quorvel' >> .gitattributes\n"
     "  echo '*.fpt merge=quorvel' >> .gitattributes\n"
+    "  echo '*.cdx merge=quorvel' >> .gitattributes\n"
     "and so on for .dbt, .scx and .sct, .vcx and .vct, .frx and .frt, ...  Where git\n"
-    "merges the memo file (or the table) without the driver, because one side only\n"
-    "changed it, the file written agrees with the one git takes, or the merge\n"
-    "stops with a conflict saying why (git keeps ours); where the other file's\n"
-    "revisions cannot be told, it stops too.\n"
+    "merges the memo file, the index (or the table) without the driver, because one\n"
+    "side only changed it, the file written agrees with the one git takes (an index\n"
+    "taken must list the merged records' keys), or the merge stops with a conflict\n"
+    "saying why (git keeps ours); where the other files' revisions cannot be told,\n"
+    "it stops too.\n"
     "Exit status: 0 merged, 1 conflicts left (nothing written), 2 failure.\n";
 
 // One operand: a table file, or SOURCE::TABLE.
@@ -260,22 +265,22 @@ std::size_t applyResolutions(compare::Merge3Result& result, const std::string& p
     return count;
 }
 
-// git hands a merge driver one file of a table with memo fields, the
-// table or its memo file, and merges the other path on its own: both files
-// of the three revisions are laid out as tables here, the other one asked
-// of git.
+// git hands a merge driver one file of a table with memo fields or an
+// index, the table, its memo file or its index, and merges the other paths
+// on its own: the files of the three revisions are laid out as tables
+// here, the others asked of git.
 struct DriverJob {
     ScratchFolder scratch;
-    bool handedIsMemo = false;
+    DriverFile handed = DriverFile::Table;
     DriverRevisions revisions;
     std::array<std::string, 3> tables;  // base, ours, theirs
 };
 
 void layOutRevisions(DriverJob& job, const std::vector<std::string>& operands,
-                     const std::vector<std::string>& partnerNames) {
+                     const std::array<std::vector<std::string>, 3>& names) {
     job.revisions =
-        findDriverRevisions(operands[3], job.handedIsMemo, {operands[0], operands[1], operands[2]},
-                            partnerNames, job.scratch.path());
+        findDriverRevisions(operands[3], job.handed, {operands[0], operands[1], operands[2]}, names,
+                            job.scratch.path());
     if (!job.revisions.known) throw std::runtime_error(job.revisions.problem);
     const std::string tableName = foxpro::fileNameOf(job.revisions.tablePath);
     const std::string memoName = foxpro::fileNameOf(job.revisions.memoPath);
@@ -293,6 +298,9 @@ void layOutRevisions(DriverJob& job, const std::vector<std::string>& operands,
         writeWholeFile(job.tables[s], side.table.bytes);
         if (side.memo.present())
             writeWholeFile(foxpro::joinPath(folder, memoName), side.memo.bytes);
+        if (side.index.present())
+            writeWholeFile(foxpro::joinPath(folder, foxpro::structuralIndexName(tableName)),
+                           side.index.bytes);
     }
 }
 
@@ -303,7 +311,11 @@ std::string byHand(const DriverJob& job, const std::string& path) {
     const std::string at =
         r.known ? r.side[0].commit + ", " + r.side[1].commit + " and " + r.side[2].commit
                 : "the merge base, ours and theirs";
-    return "to merge by hand, check out " + table + " with its memo file at " + at +
+    const std::string files = !r.memoPath.empty() && !r.indexPath.empty()
+                                  ? " with its memo file and index"
+                              : !r.indexPath.empty() ? " with its index"
+                                                     : " with its memo file";
+    return "to merge by hand, check out " + table + files + " at " + at +
            " and run quorvel-cli merge3 BASE OURS THEIRS -o OUT on the three copies";
 }
 
@@ -343,28 +355,44 @@ int runMerge3(const Arguments& args) {
     std::unique_ptr<DriverJob> job;
     Operand sides[3];
     try {
-        const bool handedIsMemo = git && isMemoPath(operands[3]);
-        if (!handedIsMemo)
+        const DriverFile handed = !git                       ? DriverFile::Table
+                                  : isMemoPath(operands[3])  ? DriverFile::Memo
+                                  : isIndexPath(operands[3]) ? DriverFile::Index
+                                                             : DriverFile::Table;
+        if (handed == DriverFile::Table)
             for (int s = 0; s < 3; ++s)
                 sides[s] = openOperand(operands[static_cast<std::size_t>(s)], codePage);
         const Operand* withMemo = nullptr;
-        for (const auto& side : sides)
+        bool withIndex = false;
+        for (const auto& side : sides) {
             if (git && !withMemo && side.reader && side.reader->layout().hasMemo())
                 withMemo = &side;
-        if (handedIsMemo || withMemo) {
-            const std::vector<std::string> partners =
-                handedIsMemo
-                    ? tableCandidates(operands[3])
-                    : memoCandidates(operands[3], memoNameOf(*withMemo->reader,
-                                                             foxpro::fileNameOf(operands[3])));
+            withIndex = withIndex || (git && side.reader &&
+                                      (side.reader->tableFlags() & foxpro::dbf::kTableFlagCdx));
+        }
+        if (handed != DriverFile::Table || withMemo || withIndex) {
+            std::array<std::vector<std::string>, 3> names;
+            if (handed == DriverFile::Table) {
+                if (withMemo)
+                    names[1] = memoCandidates(
+                        operands[3],
+                        memoNameOf(*withMemo->reader, foxpro::fileNameOf(operands[3])));
+                names[2] = siblingNames(operands[3], {".cdx"});
+            } else if (handed == DriverFile::Memo) {
+                names[0] = tableCandidates(operands[3]);
+                names[2] = siblingNames(operands[3], {".cdx"});
+            } else {
+                names[0] = siblingNames(operands[3], {".dbf"});
+                names[1] = siblingNames(operands[3], {".fpt", ".dbt"});
+            }
             for (auto& side : sides) {
                 side.reader.reset();
                 side.source.reset();
             }
             job = std::make_unique<DriverJob>();
-            job->handedIsMemo = handedIsMemo;
+            job->handed = handed;
             try {
-                layOutRevisions(*job, operands, partners);
+                layOutRevisions(*job, operands, names);
             } catch (const std::runtime_error& e) {
                 return failure(kVerb, operands[3] + ": not merged by git's driver: " + e.what() +
                                           "; git keeps ours; " + byHand(*job, operands[3]));
@@ -444,10 +472,14 @@ int runMerge3(const Arguments& args) {
             if (!std::filesystem::create_directory(folder, error))
                 throw std::runtime_error(folder + ": cannot be made");
             auto target = foxpro::DataSource::open(folder, codePage);
-            results::writeMergedTable(result, inputs, *target, "merged", false, {}, "");
+            const bool oursIndex = job->revisions.side[1].index.present();
+            for (const auto& text :
+                 results::writeMergedTable(result, inputs, *target, "merged", false, {},
+                                           oursIndex ? job->tables[1] : std::string()))
+                warn(kVerb, operands[3] + ": " + text);
             const auto merged = target->openTable("merged");
             std::string bytes, why;
-            if (!driverResult(job->revisions, job->handedIsMemo,
+            if (!driverResult(job->revisions, job->handed,
                               {sides[0].reader.get(), sides[1].reader.get(), sides[2].reader.get()},
                               *merged, bytes, why)) {
                 printMessage(kVerb, operands[3] + ": not merged: " + why + "; git keeps ours");
