@@ -4,6 +4,8 @@
 # come through, and a conflicting change stops the merge with the branch's
 # table left as it was.  Then the same for a table with a memo file, whose
 # two paths git merges one by one (or takes one side's memo file whole).
+# Last, a table with a memo file and an index: the index git ends with
+# lists the merged records' keys, or the merge stops.
 #   git_merge_test.sh QUORVEL_CLI
 set -uo pipefail
 cli="$1"
@@ -82,7 +84,7 @@ git merge --abort
 # memotable FILE ID=NAME=NOTE...: the same with NOTE M in FILE's .fpt.
 memotable() {
   /usr/bin/python3 - "$@" <<'PY'
-import struct, sys
+import os, struct, sys
 path, rows = sys.argv[1], [r.split('=', 2) for r in sys.argv[2:]]
 fields = [(b'ID', b'I', 4), (b'NAME', b'C', 8), (b'NOTE', b'M', 4)]
 length = 32 + 32 * len(fields) + 1 + 263
@@ -90,7 +92,7 @@ header = bytearray(length)
 header[0] = 0x30
 header[1:4] = bytes([126, 1, 1])
 struct.pack_into('<IHH', header, 4, len(rows), length, 17)
-header[28], header[29] = 0x02, 3
+header[28], header[29] = int(os.environ.get('FLAGS', '2')), 3
 offset = 1
 for i, (name, kind, width) in enumerate(fields):
     at = 32 + 32 * i
@@ -235,4 +237,84 @@ if [ "$(od -An -tx1 notes.dbf notes.fpt)" != "$before" ]; then
   echo "the refused cherry-pick changed main's files"; failed=1
 fi
 git cherry-pick --abort
+
+# An index (.cdx) beside a table with a memo file.  The seed is an empty
+# table with a tag NAME on NAME; reindexed gives a table of those records
+# the seed's tag rebuilt, as FoxPro keeps it (a merge of the seed with them).
+mkdir ../seed ../in
+FLAGS=3 memotable ../seed/idx.dbf
+/usr/bin/python3 - ../seed/idx.cdx <<'PY'
+import struct, sys
+def header(root, keylen, options, expr=b''):
+    h = bytearray(1024)
+    struct.pack_into('<IIIHBB', h, 0, root, 0, 0, keylen, options, 1)
+    struct.pack_into('<HHHH', h, 504, len(expr) + 1, 1, 0, len(expr) + 1)
+    h[512:512 + len(expr)] = expr
+    return h
+def leaf(attributes, key=None, record=0, keylen=10):
+    p = bytearray(512)
+    struct.pack_into('<HHii', p, 0, attributes, 1 if key else 0, -1, -1)
+    bits = keylen.bit_length()
+    size = (record.bit_length() + 2 * bits + 7) // 8 or 1
+    fresh = key.rstrip(b' ') if key else b''
+    struct.pack_into('<HIBBBBBB', p, 12, 488 - (size + len(fresh) if key else 0),
+                     (1 << (size * 8 - 2 * bits)) - 1, (1 << bits) - 1, (1 << bits) - 1,
+                     size * 8 - 2 * bits, bits, bits, size)
+    if key:
+        entry = record | (len(key) - len(fresh)) << (size * 8 - bits)
+        p[24:24 + size] = entry.to_bytes(size, 'little')
+        p[512 - len(fresh):] = fresh
+    return p
+out = header(1024, 10, 0xE0) + leaf(3, b'NAME      ', 1536)
+out += header(2560, 8, 0x60, b'NAME') + leaf(7, keylen=8)
+open(sys.argv[1], 'wb').write(bytes(out))
+PY
+reindexed() {  # reindexed DIR ID=NAME=NOTE...: DIR/idx.dbf, .fpt and .cdx
+  local dir=$1; shift
+  rm -f ../in/* && memotable ../in/idx.dbf "$@"
+  mkdir -p "$dir" && rm -f "$dir"/idx.*
+  "$cli" merge3 ../seed/idx.dbf ../seed/idx.dbf ../in/idx.dbf -o "$dir/idx.dbf" --key ID \
+    >/dev/null || { echo "reindexed failed: $*"; failed=1; }
+}
+echo '*.cdx merge=quorvel' >> .gitattributes
+reindexed . 1=Ann=one 2=Bob=two 3=Cy=three
+git add .gitattributes idx.dbf idx.fpt idx.cdx && git commit -qm 'indexed base'
+
+# Both branches change a name and a memo: git runs the driver for all
+# three files, and the merged index is the one its records make.
+git checkout -q -b idx-theirs
+reindexed . 1=Ann=one 2=Bob=two 3=Cyrus=drei
+git commit -qam idx-theirs
+git checkout -q main
+reindexed . 1=Zed=uno 2=Bob=two 3=Cy=three
+git commit -qam 'main: Zed'
+if ! out=$(git merge -q idx-theirs -m 'index merge' 2>&1); then
+  echo "the merge of an indexed table failed: $out"; failed=1
+fi
+got=$("$cli" show idx.dbf 2>&1; printf x)
+want=$'ID,NAME,NOTE\r\n1,Zed     ,uno\r\n2,Bob     ,two\r\n3,Cyrus   ,drei\r\n'
+[ "${got%x}" = "$want" ] || { echo "indexed merge:"; printf '%s\n' "${got%x}"; failed=1; }
+reindexed ../check 1=Zed=uno 2=Bob=two 3=Cyrus=drei
+cmp -s idx.cdx ../check/idx.cdx || { echo "the merged index is not its records'"; failed=1; }
+
+# A branch that changed a name without its index (a program that does not
+# keep it): git would take main's index, which lacks that key, so the
+# merge stops and main's files stay.
+git checkout -q -b stale
+reindexed ../check 1=Zed=uno 2=Abe=two 3=Cyrus=drei
+cp ../check/idx.dbf ../check/idx.fpt .
+git commit -qam 'stale: Abe'
+git checkout -q main
+reindexed . 1=Zoe=uno 2=Bob=two 3=Cyrus=drei
+git commit -qam 'main: Zoe'
+before=$(od -An -tx1 idx.dbf idx.fpt idx.cdx)
+if out=$(git merge -q stale -m stale 2>&1); then
+  echo "a merge keeping a stale index succeeded"; failed=1
+fi
+case $out in *idx.dbf*"stale"*"merge3 BASE OURS THEIRS"*) ;;
+  *) echo "the stale index was not explained: $out"; failed=1;; esac
+if [ "$(od -An -tx1 idx.dbf idx.fpt idx.cdx)" != "$before" ]; then
+  echo "the stopped merge changed main's indexed table"; failed=1
+fi
+git merge --abort
 exit $failed
