@@ -473,13 +473,18 @@ int runMerge3(const Arguments& args) {
                 throw std::runtime_error(folder + ": cannot be made");
             auto target = foxpro::DataSource::open(folder, codePage);
             const bool oursIndex = job->revisions.side[1].index.present();
-            for (const auto& text :
-                 results::writeMergedTable(result, inputs, *target, "merged", false, {},
-                                           oursIndex ? job->tables[1] : std::string()))
-                warn(kVerb, operands[3] + ": " + text);
+            const std::vector<std::string> leftOut =
+                results::writeMergedTable(result, inputs, *target, "merged", false, {},
+                                          oursIndex ? job->tables[1] : std::string());
             const auto merged = target->openTable("merged");
             std::string bytes, why;
-            if (!driverResult(job->revisions, job->handed,
+            // An index written without a tag of ours would lose it in a
+            // clean merge; the script merge3 -o leaves beside it has no place
+            // in a repository.
+            if (job->handed == DriverFile::Index && !leftOut.empty())
+                why = "the merged index cannot carry all of ours' tags (" + leftOut.front() + ")";
+            if (!why.empty() ||
+                !driverResult(job->revisions, job->handed,
                               {sides[0].reader.get(), sides[1].reader.get(), sides[2].reader.get()},
                               *merged, bytes, why)) {
                 printMessage(kVerb, operands[3] + ": not merged: " + why + "; git keeps ours");
