@@ -117,9 +117,10 @@ class Merge {
 
     // A statement on the new table.  The statements name it by its hidden
     // name; a failure names it by the name people gave it.
-    void executeOnNewTable(const std::string& sql) {
+    template <typename Statement>
+    void executeOnNewTable(const Statement& statement) {
         try {
-            source1_.execute(sql);
+            source1_.execute(statement);
         } catch (const foxpro::FoxProError& e) {
             std::string description = e.description();
             const std::string& hidden = newTable_->name();
@@ -306,9 +307,13 @@ class Merge {
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
         refuseUnreachable(target);
-        const std::string literal = literalOf(record, index, target);
-        executeOnNewTable(
-            updateStatement(newTable_->name(), statementName(target), literal, d.record1));
+        const std::string name = statementName(target);
+        if (auto literal = parsedLiteralOf(record, index, target))
+            if (auto statement = parsedUpdateStatement(newTable_->name(), name,
+                                                       *std::move(literal), d.record1))
+                return executeOnNewTable(foxpro::Statement(*std::move(statement)));
+        executeOnNewTable(updateStatement(newTable_->name(), name,
+                                          literalOf(record, index, target), d.record1));
     }
 
     // Field index of Table #2's current record as the literal for target.
@@ -320,13 +325,33 @@ class Merge {
                           const foxpro::FieldInfo& target) {
         const foxpro::Value value = record.value(index);
         const foxpro::FieldInfo& source = record.field(index);
+        if (!asStoredBytes(record, value, source, target)) return sqlLiteral(value, source, target);
+        return bytesLiteral(storedBytes(record, index, source));
+    }
+
+    // The same literal as the parser reads its text back; nullopt when
+    // only the text gets the parser's answer.
+    std::optional<foxpro::Literal> parsedLiteralOf(const foxpro::Recordset& record, int index,
+                                                   const foxpro::FieldInfo& target) {
+        const foxpro::Value value = record.value(index);
+        const foxpro::FieldInfo& source = record.field(index);
+        if (!asStoredBytes(record, value, source, target))
+            return parsedLiteral(value, source, target);
+        return parsedBytesLiteral(storedBytes(record, index, source));
+    }
+
+    bool asStoredBytes(const foxpro::Recordset& record, const foxpro::Value& value,
+                       const foxpro::FieldInfo& source, const foxpro::FieldInfo& target) {
         const bool text = target.letter == 'C' || target.letter == 'V' || target.letter == 'M';
-        if (value.decodedCleanly() || value.kind() != foxpro::Value::Kind::Text || !text ||
-            (target.memo != source.memo) || record.layout().codePage != codePage1())
-            return sqlLiteral(value, source, target);
+        return !value.decodedCleanly() && value.kind() == foxpro::Value::Kind::Text && text &&
+               target.memo == source.memo && record.layout().codePage == codePage1();
+    }
+
+    static std::string storedBytes(const foxpro::Recordset& record, int index,
+                                   const foxpro::FieldInfo& source) {
         const auto raw = record.rawRecord();
-        if (source.memo) return bytesLiteral(record.table().memo(raw, index).data);
-        return bytesLiteral(std::string(record.table().storedText(raw, index)));
+        if (source.memo) return record.table().memo(raw, index).data;
+        return std::string(record.table().storedText(raw, index));
     }
 
     // The code page of the new table's text: Table #1's.
@@ -392,17 +417,41 @@ class Merge {
     // Record n of Table #2 appended to the new table.
     void insertRecord(std::int64_t n) {
         std::vector<std::string> columns;
-        std::vector<std::string> values;
+        std::vector<foxpro::Literal> values;
         const foxpro::Recordset& record = readTable2Record(n);
         const ColumnMap& map = columnMap(record);
+        bool parsed = true;
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump();
             if (!map.sameColumns) {
                 refuseUnreachable(*map.target[k]);
                 columns.push_back(statementName(*map.target[k]));
             }
-            const int j = map.sourceIndex[k];
-            values.push_back(literalOf(record, j, *map.target[k]));
+            auto literal = parsedLiteralOf(record, map.sourceIndex[k], *map.target[k]);
+            if (!literal) {
+                parsed = false;
+                break;
+            }
+            values.push_back(*std::move(literal));
+        }
+        if (parsed)
+            if (auto statement =
+                    parsedInsertStatement(newTable_->name(), columns, std::move(values)))
+                return executeOnNewTable(foxpro::Statement(*std::move(statement)));
+        insertByText(record, map);
+    }
+
+    // The insert as its text, for values or names whose text the parser
+    // must read itself.
+    void insertByText(const foxpro::Recordset& record, const ColumnMap& map) {
+        std::vector<std::string> columns;
+        std::vector<std::string> values;
+        for (std::size_t k = 0; k < map.target.size(); ++k) {
+            if (!map.sameColumns) {
+                refuseUnreachable(*map.target[k]);
+                columns.push_back(statementName(*map.target[k]));
+            }
+            values.push_back(literalOf(record, map.sourceIndex[k], *map.target[k]));
         }
         executeOnNewTable(insertStatement(newTable_->name(), columns, values));
     }

@@ -173,8 +173,12 @@ std::vector<std::string> Connection::tableNames() const {
 }
 
 Value Connection::execute(const std::string& sql) {
+    source();  // a closed connection says so before the statement is read
+    return execute(parseStatement(sql));
+}
+
+Value Connection::execute(const Statement& statement) {
     DataSource& src = source();
-    const Statement statement = parseStatement(sql);
     if (const auto* select = std::get_if<SelectStatement>(&statement)) {
         if (select->intoTable) {
             // A held table that the copy replaces is let go first.
