@@ -261,17 +261,23 @@ bool readsBackAsNumber(const std::string& t) {
                        (digit(1) || (t.size() > 1 && t[1] == '.' && c != '.' && digit(2)))))
         return false;
     std::size_t pos = 1;
+    bool plain = true;  // digits with at most one point: a number for certain
+    int points = c == '.' ? 1 : 0;
     while (pos < t.size()) {
-        if (digit(pos) || t[pos] == '.') {
+        if (digit(pos)) {
+            ++pos;
+        } else if (t[pos] == '.') {
+            plain = plain && ++points == 1;
             ++pos;
         } else if (t[pos] == 'e' || t[pos] == 'E') {
+            plain = false;
             ++pos;
             if (pos < t.size() && (t[pos] == '+' || t[pos] == '-')) ++pos;
         } else {
             return false;
         }
     }
-    return foxpro::isNumberText(t);
+    return plain || foxpro::isNumberText(t);
 }
 
 std::optional<foxpro::Literal> parsedForm(Formed f) {

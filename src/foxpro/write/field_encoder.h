@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "foxpro/format/field_info.h"
@@ -36,6 +37,10 @@ struct EncodedField {
 // date, a character the code page lacks (never written as '?').
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
                          const std::string& where);
+// The same with where asked for only when the value does not fit, so that a
+// long batch of statements does not build it for every value.
+EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
+                         const std::function<std::string()>& where);
 
 // The value of a field that an INSERT does not list: null when the field is
 // nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an
