@@ -161,6 +161,12 @@ TargetTable& Connection::writeTarget(const std::string& table) {
     return *held_;
 }
 
+bool Connection::namesHeldTable(const std::string& table) const {
+    // A batch names its table the same way every time: the exact match
+    // spares the comparison without case.
+    return !heldName_.empty() && (table == heldName_ || equalsNoCase(table, heldName_));
+}
+
 DataSource& Connection::source() const {
     if (!source_)
         throw FoxProError(kErrorObjectClosed,
@@ -195,14 +201,14 @@ Value Connection::execute(const Statement& statement) {
         return reader->value(reader->storedRecord(index), 0);
     }
     if (const auto* update = std::get_if<UpdateStatement>(&statement)) {
-        if (!heldName_.empty() && equalsNoCase(update->table, heldName_))
+        if (namesHeldTable(update->table))
             executeUpdate(writeTarget(update->table), *update);
         else
             executeUpdate(src, *update);
         return Value::null();
     }
     const auto& insert = std::get<InsertStatement>(statement);
-    if (!heldName_.empty() && equalsNoCase(insert.table, heldName_))
+    if (namesHeldTable(insert.table))
         executeInsert(writeTarget(insert.table), insert);
     else
         executeInsert(src, insert);

@@ -78,6 +78,7 @@ class Connection {
     int mode_ = kModeReadWrite;
     bool replaceTables_ = true;
     TargetTable& writeTarget(const std::string& table);
+    bool namesHeldTable(const std::string& table) const;
 
     std::unique_ptr<DataSource> source_;
     std::string heldName_;
