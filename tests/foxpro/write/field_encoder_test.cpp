@@ -29,18 +29,18 @@ TEST(FieldEncoderTest, PlainNumbersGiveTheBytesOfTheDecimalArithmetic) {
         int decimals;
     } fields[] = {{'N', 1, 0}, {'N', 5, 0}, {'N', 5, 2}, {'N', 8, 3}, {'F', 10, 4}, {'N', 20, 0}};
     const TextStorage storage;
-    for (const auto& spec : fields) {
+    for (const auto& shape : fields) {
         FieldInfo f;
         f.name = "F";
-        f.letter = spec.letter;
-        f.width = spec.width;
-        f.decimals = spec.decimals;
+        f.letter = shape.letter;
+        f.width = shape.width;
+        f.decimals = shape.decimals;
         for (const char* number : numbers) {
             for (const auto kind : {Literal::Kind::Number, Literal::Kind::Text}) {
                 const Literal plain = literal(kind, number);
                 const Literal exact = literal(kind, std::string(number) + "e0");
-                SCOPED_TRACE(std::string(number) + " into " + spec.letter +
-                             std::to_string(spec.width) + "," + std::to_string(spec.decimals));
+                SCOPED_TRACE(std::string(number) + " into " + shape.letter +
+                             std::to_string(shape.width) + "," + std::to_string(shape.decimals));
                 std::string plainBytes = "refused", exactBytes = "refused";
                 try {
                     plainBytes = encodeField(f, storage, plain, "t").bytes;
