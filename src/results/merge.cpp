@@ -17,6 +17,7 @@
 #include "foxpro/source/new_table.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
+#include "foxpro/write/field_encoder.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/event_pace.h"
@@ -333,11 +334,35 @@ class Merge {
     // only the text gets the parser's answer.
     std::optional<foxpro::Literal> parsedLiteralOf(const foxpro::Recordset& record, int index,
                                                    const foxpro::FieldInfo& target) {
-        const foxpro::Value value = record.value(index);
         const foxpro::FieldInfo& source = record.field(index);
+        if (auto digits = encodedNumber(record, index, source, target)) {
+            foxpro::Literal literal;
+            literal.kind = foxpro::Literal::Kind::Number;
+            literal.text = *std::move(digits);
+            return literal;
+        }
+        const foxpro::Value value = record.value(index);
         if (!asStoredBytes(record, value, source, target))
             return parsedLiteral(value, source, target);
         return parsedBytesLiteral(storedBytes(record, index, source));
+    }
+
+    // A number of Table #2 stored just as the new table's field stores it
+    // (a field of the same shape, not null, isEncodedNumber): its stored
+    // digits, which the new field takes as the same bytes that reading the
+    // number and writing it out would give.  nullopt otherwise.
+    static std::optional<std::string> encodedNumber(const foxpro::Recordset& record, int index,
+                                                    const foxpro::FieldInfo& source,
+                                                    const foxpro::FieldInfo& target) {
+        if (source.letter != target.letter || source.width != target.width ||
+            source.decimals != target.decimals || (source.letter != 'N' && source.letter != 'F'))
+            return std::nullopt;
+        const auto raw = record.rawRecord();
+        if (record.table().isNull(raw, index)) return std::nullopt;
+        const auto* at = reinterpret_cast<const char*>(raw.data()) + source.offset;
+        const std::string_view bytes(at, static_cast<std::size_t>(source.width));
+        if (!foxpro::isEncodedNumber(target, bytes)) return std::nullopt;
+        return std::string(bytes.substr(bytes.find_first_not_of(' ')));
     }
 
     bool asStoredBytes(const foxpro::Recordset& record, const foxpro::Value& value,

@@ -486,6 +486,34 @@ EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, con
     return Encoder(field, storage, value, where).run();
 }
 
+bool isEncodedNumber(const FieldInfo& field, std::string_view bytes) {
+    if ((field.letter != 'N' && field.letter != 'F') || field.decimals < 0 ||
+        bytes.size() != static_cast<std::size_t>(field.width))
+        return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t pos = 0;
+    while (pos < bytes.size() && bytes[pos] == ' ') ++pos;
+    const bool negative = pos < bytes.size() && bytes[pos] == '-';
+    if (negative) ++pos;
+    const std::size_t intStart = pos;
+    while (pos < bytes.size() && digit(bytes[pos])) ++pos;
+    const std::size_t intDigits = pos - intStart;
+    if (intDigits == 0 || (intDigits > 1 && bytes[intStart] == '0')) return false;
+    bool nonZero = bytes[intStart] != '0';
+    const auto decimals = static_cast<std::size_t>(field.decimals);
+    if (decimals > 0) {
+        if (pos >= bytes.size() || bytes[pos] != '.') return false;
+        ++pos;
+        if (bytes.size() - pos != decimals) return false;
+        for (; pos < bytes.size(); ++pos) {
+            if (!digit(bytes[pos])) return false;
+            nonZero = nonZero || bytes[pos] != '0';
+        }
+    }
+    // The encoder writes no sign for zero.
+    return pos == bytes.size() && (!negative || nonZero);
+}
+
 EncodedField blankField(const FieldInfo& field) {
     EncodedField e;
     e.null = field.nullable;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "foxpro/format/field_info.h"
 #include "foxpro/format/literal.h"
@@ -41,6 +42,13 @@ EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, con
 // long batch of statements does not build it for every value.
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
                          const std::function<std::string()>& where);
+
+// Whether bytes, stored in an N or F field of this shape, are exactly what
+// encodeField writes for the number they show: blanks, "-" for a number
+// below zero, the integer digits without leading zeros ("0" when there are
+// none), and "." with every decimal of the field.  Such bytes need not be
+// read as a number to be encoded again.
+bool isEncodedNumber(const FieldInfo& field, std::string_view bytes);
 
 // The value of a field that an INSERT does not list: null when the field is
 // nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an

@@ -51,6 +51,10 @@ TEST(FieldEncoderTest, PlainNumbersGiveTheBytesOfTheDecimalArithmetic) {
                 } catch (const FoxProError&) {
                 }
                 EXPECT_EQ(plainBytes, exactBytes);
+                // What the encoder writes is what may be copied as it is.
+                if (plainBytes != "refused") {
+                    EXPECT_TRUE(isEncodedNumber(f, plainBytes));
+                }
             }
         }
     }
@@ -61,6 +65,21 @@ TEST(FieldEncoderTest, PlainNumbersGiveTheBytesOfTheDecimalArithmetic) {
     f.decimals = 2;
     EXPECT_EQ(encodeField(f, storage, literal(Literal::Kind::Number, "-3.5"), "t").bytes,
               "  -3.50");
+}
+
+// Stored forms the encoder would not write are read as numbers instead.
+TEST(FieldEncoderTest, OnlyTheEncodersOwnFormCountsAsEncoded) {
+    FieldInfo f;
+    f.letter = 'N';
+    f.width = 7;
+    f.decimals = 2;
+    for (const char* other : {"  12.5 ", " 012.50", "  -0.00", "   .50", "  +1.00", "12.50  ",
+                              "       ", "  1.5e1", "  12,50", "  -1-.0"})
+        EXPECT_FALSE(isEncodedNumber(f, other)) << other;
+    EXPECT_TRUE(isEncodedNumber(f, "   0.05"));
+    EXPECT_FALSE(isEncodedNumber(f, "   0.050"));  // not the field's width
+    f.letter = 'C';
+    EXPECT_FALSE(isEncodedNumber(f, "  12.50"));
 }
 
 }  // namespace
