@@ -233,10 +233,17 @@ class Merge {
     // Its lines fail rather than write into the earlier one.
     void refuseUnreachable(const foxpro::FieldInfo& target) {
         const auto& fields = targetFields();
+        // Every line asks; the answer for a field does not change.
+        const auto position = static_cast<std::size_t>(&target - fields.data());
+        reachable_.resize(fields.size(), false);
+        if (reachable_[position]) return;
         const std::string name = statementName(target);
         std::size_t first = 0;
         while (first < fields.size() && !sameName(statementName(fields[first]), name)) ++first;
-        if (first == fields.size() || &fields[first] == &target) return;
+        if (first == fields.size() || &fields[first] == &target) {
+            reachable_[position] = true;
+            return;
+        }
         throw std::invalid_argument(request_.Table1Name + ": field " +
                                     std::to_string(&target - fields.data() + 1) + " is named " +
                                     name + " like field " + std::to_string(first + 1) +
@@ -310,9 +317,9 @@ class Merge {
         refuseUnreachable(target);
         const std::string name = statementName(target);
         if (auto literal = parsedLiteralOf(record, index, target))
-            if (auto statement = parsedUpdateStatement(newTable_->name(), name,
-                                                       *std::move(literal), d.record1))
-                return executeOnNewTable(foxpro::Statement(*std::move(statement)));
+            if (parsedUpdateStatement(std::get<foxpro::UpdateStatement>(update_),
+                                      newTable_->name(), name, *std::move(literal), d.record1))
+                return executeOnNewTable(update_);
         executeOnNewTable(updateStatement(newTable_->name(), name,
                                           literalOf(record, index, target), d.record1));
     }
@@ -459,10 +466,9 @@ class Merge {
             }
             values.push_back(*std::move(literal));
         }
-        if (parsed)
-            if (auto statement =
-                    parsedInsertStatement(newTable_->name(), columns, std::move(values)))
-                return executeOnNewTable(foxpro::Statement(*std::move(statement)));
+        if (parsed && parsedInsertStatement(std::get<foxpro::InsertStatement>(insert_),
+                                            newTable_->name(), columns, std::move(values)))
+            return executeOnNewTable(insert_);
         insertByText(record, map);
     }
 
@@ -498,6 +504,11 @@ class Merge {
     std::optional<ColumnMap> columnMap_;
     int codePage1_ = 0;
     std::optional<compare::FieldPairing> pairing_;
+    std::vector<bool> reachable_;  // by position among targetFields(): known reachable
+    // The statements handed over whole, one of each kind reused for every
+    // line, so that their names keep their memory.
+    foxpro::Statement update_ = foxpro::UpdateStatement{};
+    foxpro::Statement insert_ = foxpro::InsertStatement{};
 };
 
 }  // namespace

@@ -39,33 +39,29 @@ std::string insertStatement(const std::string& newTable, const std::vector<std::
     return sql + ")";
 }
 
-std::optional<foxpro::UpdateStatement> parsedUpdateStatement(const std::string& newTable,
-                                                             const std::string& field,
-                                                             foxpro::Literal literal,
-                                                             std::int64_t n) {
+bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
+                           const std::string& field, foxpro::Literal literal, std::int64_t n) {
     // The selector takes plain digits, and not so many that they overflow.
     constexpr std::int64_t kSelectorLimit = 1'000'000'000'000'000'000;
     if (!readsBackAsName(newTable) || !readsBackAsName(field) || n < 0 || n >= kSelectorLimit)
-        return std::nullopt;
-    foxpro::UpdateStatement st;
-    st.table = newTable;
-    st.field = field;
-    st.value = std::move(literal);
-    st.recno = n;
-    return st;
+        return false;
+    into.table = newTable;
+    into.field = field;
+    into.value = std::move(literal);
+    into.recno = n;
+    return true;
 }
 
-std::optional<foxpro::InsertStatement> parsedInsertStatement(
-    const std::string& newTable, const std::vector<std::string>& columns,
-    std::vector<foxpro::Literal> literals) {
-    if (!readsBackAsName(newTable) || literals.empty()) return std::nullopt;
+bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,
+                           const std::vector<std::string>& columns,
+                           std::vector<foxpro::Literal> literals) {
+    if (!readsBackAsName(newTable) || literals.empty()) return false;
     for (const auto& column : columns)
-        if (!readsBackAsName(column)) return std::nullopt;
-    foxpro::InsertStatement st;
-    st.table = newTable;
-    st.columns = columns;
-    st.values = std::move(literals);
-    return st;
+        if (!readsBackAsName(column)) return false;
+    into.table = newTable;
+    into.columns = columns;
+    into.values = std::move(literals);
+    return true;
 }
 
 }  // namespace quorvel::results

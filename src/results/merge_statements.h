@@ -28,17 +28,16 @@ std::string insertStatement(const std::string& newTable, const std::vector<std::
 
 // The update and the insert above as the statement parser reads their
 // texts back, for a connection that takes a statement whole (so the text is
-// never written only to be read again).  nullopt when that text would not
-// read back so - a name holding "]", which ends a bracketed name, a record
-// number the selector does not take, no values - and only the text gets the
-// parser's own answer.
-std::optional<foxpro::UpdateStatement> parsedUpdateStatement(const std::string& newTable,
-                                                             const std::string& field,
-                                                             foxpro::Literal literal,
-                                                             std::int64_t n);
-std::optional<foxpro::InsertStatement> parsedInsertStatement(
-    const std::string& newTable, const std::vector<std::string>& columns,
-    std::vector<foxpro::Literal> literals);
+// never written only to be read again), written into `into` (a batch reuses
+// one statement and the memory of its names).  False, into left in any
+// state, when that text would not read back so - a name holding "]", which
+// ends a bracketed name, a record number the selector does not take, no
+// values - and only the text gets the parser's own answer.
+bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
+                           const std::string& field, foxpro::Literal literal, std::int64_t n);
+bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,
+                           const std::vector<std::string>& columns,
+                           std::vector<foxpro::Literal> literals);
 
 // The selector of record n as the comparison counts it: the n-th live
 // record in stored order.
