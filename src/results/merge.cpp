@@ -17,6 +17,7 @@
 #include "foxpro/source/new_table.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
+#include "foxpro/write/field_encoder.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "frame/event_pace.h"
@@ -117,9 +118,10 @@ class Merge {
 
     // A statement on the new table.  The statements name it by its hidden
     // name; a failure names it by the name people gave it.
-    void executeOnNewTable(const std::string& sql) {
+    template <typename Statement>
+    void executeOnNewTable(const Statement& statement) {
         try {
-            source1_.execute(sql);
+            source1_.execute(statement);
         } catch (const foxpro::FoxProError& e) {
             std::string description = e.description();
             const std::string& hidden = newTable_->name();
@@ -231,10 +233,17 @@ class Merge {
     // Its lines fail rather than write into the earlier one.
     void refuseUnreachable(const foxpro::FieldInfo& target) {
         const auto& fields = targetFields();
+        // Every line asks; the answer for a field does not change.
+        const auto position = static_cast<std::size_t>(&target - fields.data());
+        reachable_.resize(fields.size(), false);
+        if (reachable_[position]) return;
         const std::string name = statementName(target);
         std::size_t first = 0;
         while (first < fields.size() && !sameName(statementName(fields[first]), name)) ++first;
-        if (first == fields.size() || &fields[first] == &target) return;
+        if (first == fields.size() || &fields[first] == &target) {
+            reachable_[position] = true;
+            return;
+        }
         throw std::invalid_argument(request_.Table1Name + ": field " +
                                     std::to_string(&target - fields.data() + 1) + " is named " +
                                     name + " like field " + std::to_string(first + 1) +
@@ -306,9 +315,13 @@ class Merge {
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
         refuseUnreachable(target);
-        const std::string literal = literalOf(record, index, target);
-        executeOnNewTable(
-            updateStatement(newTable_->name(), statementName(target), literal, d.record1));
+        const std::string name = statementName(target);
+        if (auto literal = parsedLiteralOf(record, index, target))
+            if (parsedUpdateStatement(std::get<foxpro::UpdateStatement>(update_),
+                                      newTable_->name(), name, *std::move(literal), d.record1))
+                return executeOnNewTable(update_);
+        executeOnNewTable(updateStatement(newTable_->name(), name,
+                                          literalOf(record, index, target), d.record1));
     }
 
     // Field index of Table #2's current record as the literal for target.
@@ -320,13 +333,57 @@ class Merge {
                           const foxpro::FieldInfo& target) {
         const foxpro::Value value = record.value(index);
         const foxpro::FieldInfo& source = record.field(index);
-        const bool text = target.letter == 'C' || target.letter == 'V' || target.letter == 'M';
-        if (value.decodedCleanly() || value.kind() != foxpro::Value::Kind::Text || !text ||
-            (target.memo != source.memo) || record.layout().codePage != codePage1())
-            return sqlLiteral(value, source, target);
+        if (!asStoredBytes(record, value, source, target)) return sqlLiteral(value, source, target);
+        return bytesLiteral(storedBytes(record, index, source));
+    }
+
+    // The same literal as the parser reads its text back; nullopt when
+    // only the text gets the parser's answer.
+    std::optional<foxpro::Literal> parsedLiteralOf(const foxpro::Recordset& record, int index,
+                                                   const foxpro::FieldInfo& target) {
+        const foxpro::FieldInfo& source = record.field(index);
+        if (auto digits = encodedNumber(record, index, source, target)) {
+            foxpro::Literal literal;
+            literal.kind = foxpro::Literal::Kind::Number;
+            literal.text = *std::move(digits);
+            return literal;
+        }
+        const foxpro::Value value = record.value(index);
+        if (!asStoredBytes(record, value, source, target))
+            return parsedLiteral(value, source, target);
+        return parsedBytesLiteral(storedBytes(record, index, source));
+    }
+
+    // A number of Table #2 stored just as the new table's field stores it
+    // (a field of the same shape, not null, isEncodedNumber): its stored
+    // digits, which the new field takes as the same bytes that reading the
+    // number and writing it out would give.  nullopt otherwise.
+    static std::optional<std::string> encodedNumber(const foxpro::Recordset& record, int index,
+                                                    const foxpro::FieldInfo& source,
+                                                    const foxpro::FieldInfo& target) {
+        if (source.letter != target.letter || source.width != target.width ||
+            source.decimals != target.decimals || (source.letter != 'N' && source.letter != 'F'))
+            return std::nullopt;
         const auto raw = record.rawRecord();
-        if (source.memo) return bytesLiteral(record.table().memo(raw, index).data);
-        return bytesLiteral(std::string(record.table().storedText(raw, index)));
+        if (record.table().isNull(raw, index)) return std::nullopt;
+        const auto* at = reinterpret_cast<const char*>(raw.data()) + source.offset;
+        const std::string_view bytes(at, static_cast<std::size_t>(source.width));
+        if (!foxpro::isEncodedNumber(target, bytes)) return std::nullopt;
+        return std::string(bytes.substr(bytes.find_first_not_of(' ')));
+    }
+
+    bool asStoredBytes(const foxpro::Recordset& record, const foxpro::Value& value,
+                       const foxpro::FieldInfo& source, const foxpro::FieldInfo& target) {
+        const bool text = target.letter == 'C' || target.letter == 'V' || target.letter == 'M';
+        return !value.decodedCleanly() && value.kind() == foxpro::Value::Kind::Text && text &&
+               target.memo == source.memo && record.layout().codePage == codePage1();
+    }
+
+    static std::string storedBytes(const foxpro::Recordset& record, int index,
+                                   const foxpro::FieldInfo& source) {
+        const auto raw = record.rawRecord();
+        if (source.memo) return record.table().memo(raw, index).data;
+        return std::string(record.table().storedText(raw, index));
     }
 
     // The code page of the new table's text: Table #1's.
@@ -392,17 +449,40 @@ class Merge {
     // Record n of Table #2 appended to the new table.
     void insertRecord(std::int64_t n) {
         std::vector<std::string> columns;
-        std::vector<std::string> values;
+        std::vector<foxpro::Literal> values;
         const foxpro::Recordset& record = readTable2Record(n);
         const ColumnMap& map = columnMap(record);
+        bool parsed = true;
         for (std::size_t k = 0; k < map.target.size(); ++k) {
             pump();
             if (!map.sameColumns) {
                 refuseUnreachable(*map.target[k]);
                 columns.push_back(statementName(*map.target[k]));
             }
-            const int j = map.sourceIndex[k];
-            values.push_back(literalOf(record, j, *map.target[k]));
+            auto literal = parsedLiteralOf(record, map.sourceIndex[k], *map.target[k]);
+            if (!literal) {
+                parsed = false;
+                break;
+            }
+            values.push_back(*std::move(literal));
+        }
+        if (parsed && parsedInsertStatement(std::get<foxpro::InsertStatement>(insert_),
+                                            newTable_->name(), columns, std::move(values)))
+            return executeOnNewTable(insert_);
+        insertByText(record, map);
+    }
+
+    // The insert as its text, for values or names whose text the parser
+    // must read itself.
+    void insertByText(const foxpro::Recordset& record, const ColumnMap& map) {
+        std::vector<std::string> columns;
+        std::vector<std::string> values;
+        for (std::size_t k = 0; k < map.target.size(); ++k) {
+            if (!map.sameColumns) {
+                refuseUnreachable(*map.target[k]);
+                columns.push_back(statementName(*map.target[k]));
+            }
+            values.push_back(literalOf(record, map.sourceIndex[k], *map.target[k]));
         }
         executeOnNewTable(insertStatement(newTable_->name(), columns, values));
     }
@@ -424,6 +504,11 @@ class Merge {
     std::optional<ColumnMap> columnMap_;
     int codePage1_ = 0;
     std::optional<compare::FieldPairing> pairing_;
+    std::vector<bool> reachable_;  // by position among targetFields(): known reachable
+    // The statements handed over whole, one of each kind reused for every
+    // line, so that their names keep their memory.
+    foxpro::Statement update_ = foxpro::UpdateStatement{};
+    foxpro::Statement insert_ = foxpro::InsertStatement{};
 };
 
 }  // namespace

@@ -2,6 +2,15 @@
 
 namespace quorvel::results {
 
+namespace {
+
+// A bracketed name reads back as itself unless "]" ends it early.
+bool readsBackAsName(const std::string& name) {
+    return name.find(']') == std::string::npos;
+}
+
+}  // namespace
+
 std::string recordSelector(std::int64_t n) {
     return "RECNO() = " + std::to_string(n);
 }
@@ -28,6 +37,31 @@ std::string insertStatement(const std::string& newTable, const std::vector<std::
     sql += "VALUES(";
     for (std::size_t i = 0; i < literals.size(); ++i) sql += (i > 0 ? ", " : "") + literals[i];
     return sql + ")";
+}
+
+bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
+                           const std::string& field, foxpro::Literal literal, std::int64_t n) {
+    // The selector takes plain digits, and not so many that they overflow.
+    constexpr std::int64_t kSelectorLimit = 1'000'000'000'000'000'000;
+    if (!readsBackAsName(newTable) || !readsBackAsName(field) || n < 0 || n >= kSelectorLimit)
+        return false;
+    into.table = newTable;
+    into.field = field;
+    into.value = std::move(literal);
+    into.recno = n;
+    return true;
+}
+
+bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,
+                           const std::vector<std::string>& columns,
+                           std::vector<foxpro::Literal> literals) {
+    if (!readsBackAsName(newTable) || literals.empty()) return false;
+    for (const auto& column : columns)
+        if (!readsBackAsName(column)) return false;
+    into.table = newTable;
+    into.columns = columns;
+    into.values = std::move(literals);
+    return true;
 }
 
 }  // namespace quorvel::results

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "foxpro/format/literal.h"
+#include "foxpro/sql/sql.h"
 
 namespace quorvel::results {
 
@@ -21,6 +25,19 @@ std::string updateStatement(const std::string& newTable, const std::string& fiel
 // every column in order.
 std::string insertStatement(const std::string& newTable, const std::vector<std::string>& columns,
                             const std::vector<std::string>& literals);
+
+// The update and the insert above as the statement parser reads their
+// texts back, for a connection that takes a statement whole (so the text is
+// never written only to be read again), written into `into` (a batch reuses
+// one statement and the memory of its names).  False, into left in any
+// state, when that text would not read back so - a name holding "]", which
+// ends a bracketed name, a record number the selector does not take, no
+// values - and only the text gets the parser's own answer.
+bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
+                           const std::string& field, foxpro::Literal literal, std::int64_t n);
+bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,
+                           const std::vector<std::string>& columns,
+                           std::vector<foxpro::Literal> literals);
 
 // The selector of record n as the comparison counts it: the n-th live
 // record in stored order.

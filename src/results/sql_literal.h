@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "foxpro/format/field_info.h"
+#include "foxpro/format/literal.h"
 #include "foxpro/format/value.h"
 
 namespace quorvel::results {
@@ -24,6 +26,18 @@ std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& targ
 // that field would refuse.
 std::string sqlLiteral(const foxpro::Value& value, const foxpro::FieldInfo& source,
                        const foxpro::FieldInfo& target);
+
+// The literal sqlLiteral(value, source, target) writes, as the statement
+// parser reads it back: what a statement handed over whole, without its
+// text, carries.  nullopt when that text would not read back as one
+// literal (a date outside the calendar), so that the caller sends the text
+// and gets the parser's own answer.  Throws as sqlLiteral does.
+std::optional<foxpro::Literal> parsedLiteral(const foxpro::Value& value,
+                                             const foxpro::FieldInfo& source,
+                                             const foxpro::FieldInfo& target);
+
+// bytesLiteral(bytes) as the parser reads it back.
+foxpro::Literal parsedBytesLiteral(std::string bytes);
 
 // Bytes as the dialect's binary literal (0h<hex>), which a text field
 // stores as they are.

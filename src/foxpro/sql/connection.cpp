@@ -161,6 +161,12 @@ TargetTable& Connection::writeTarget(const std::string& table) {
     return *held_;
 }
 
+bool Connection::namesHeldTable(const std::string& table) const {
+    // A batch names its table the same way every time: the exact match
+    // spares the comparison without case.
+    return !heldName_.empty() && (table == heldName_ || equalsNoCase(table, heldName_));
+}
+
 DataSource& Connection::source() const {
     if (!source_)
         throw FoxProError(kErrorObjectClosed,
@@ -173,8 +179,12 @@ std::vector<std::string> Connection::tableNames() const {
 }
 
 Value Connection::execute(const std::string& sql) {
+    source();  // a closed connection says so before the statement is read
+    return execute(parseStatement(sql));
+}
+
+Value Connection::execute(const Statement& statement) {
     DataSource& src = source();
-    const Statement statement = parseStatement(sql);
     if (const auto* select = std::get_if<SelectStatement>(&statement)) {
         if (select->intoTable) {
             // A held table that the copy replaces is let go first.
@@ -191,14 +201,14 @@ Value Connection::execute(const std::string& sql) {
         return reader->value(reader->storedRecord(index), 0);
     }
     if (const auto* update = std::get_if<UpdateStatement>(&statement)) {
-        if (!heldName_.empty() && equalsNoCase(update->table, heldName_))
+        if (namesHeldTable(update->table))
             executeUpdate(writeTarget(update->table), *update);
         else
             executeUpdate(src, *update);
         return Value::null();
     }
     const auto& insert = std::get<InsertStatement>(statement);
-    if (!heldName_.empty() && equalsNoCase(insert.table, heldName_))
+    if (namesHeldTable(insert.table))
         executeInsert(writeTarget(insert.table), insert);
     else
         executeInsert(src, insert);

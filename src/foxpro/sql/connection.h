@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foxpro/format/value.h"
+#include "foxpro/sql/sql.h"
 
 namespace quorvel::foxpro {
 
@@ -45,6 +46,9 @@ class Connection {
     // (SELECT COUNT(*), SELECT ...) the result is the first column of the
     // first row; for any other it is null.
     Value execute(const std::string& sql);
+    // The same for a statement already parsed: a batch that builds its
+    // statements whole need not write and read back their texts.
+    Value execute(const Statement& statement);
 
     // Keeps the table that UPDATE and INSERT statements name `table` (name
     // without case) open, and locked against other writers, from the first
@@ -74,6 +78,7 @@ class Connection {
     int mode_ = kModeReadWrite;
     bool replaceTables_ = true;
     TargetTable& writeTarget(const std::string& table);
+    bool namesHeldTable(const std::string& table) const;
 
     std::unique_ptr<DataSource> source_;
     std::string heldName_;

@@ -140,10 +140,11 @@ void executeUpdate(TargetTable& table, const UpdateStatement& statement) {
         throw FoxProError(kErrorNoCurrentRecord,
                           table.name() + ": no record " + std::to_string(statement.recno));
     const FieldInfo& field = header.field(fieldIndex);
-    EncodedField value = encodeField(field, table.textStorage(), statement.value,
-                                     table.name() + ", record " + std::to_string(statement.recno));
+    EncodedField value =
+        encodeField(field, table.textStorage(), statement.value,
+                    [&] { return table.name() + ", record " + std::to_string(statement.recno); });
 
-    std::vector<std::uint8_t> record = table.readRecord(index);
+    std::vector<std::uint8_t>& record = table.readRecordInto(index);
     RecordEditor editor(table);
     editor.place(field, value, record.data());
     editor.finish();
@@ -184,8 +185,9 @@ void executeInsert(TargetTable& table, const InsertStatement& statement) {
 
     // Every value is converted before anything is written.
     TextStorage storage = table.textStorage();
-    const std::string where =
-        table.name() + ", new record " + std::to_string(table.liveCount() + 1);
+    const auto where = [&] {
+        return table.name() + ", new record " + std::to_string(table.liveCount() + 1);
+    };
     std::vector<EncodedField> encoded(static_cast<std::size_t>(fieldCount));
     std::vector<bool> given(static_cast<std::size_t>(fieldCount), false);
     for (int i = 0; i < fieldCount; ++i)

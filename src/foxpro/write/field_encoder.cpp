@@ -1,9 +1,11 @@
 #include "foxpro/write/field_encoder.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "foxpro/format/civil_date.h"
@@ -61,8 +63,8 @@ std::string describeValue(const Literal& v) {
 class Encoder {
   public:
     Encoder(const FieldInfo& field, const TextStorage& storage, const Literal& value,
-            const std::string& tableName)
-        : f_(field), storage_(storage), v_(value), table_(tableName) {}
+            const std::function<std::string()>& where)
+        : f_(field), storage_(storage), v_(value), where_(where) {}
 
     EncodedField run() {
         if (v_.kind == Literal::Kind::Null) {
@@ -107,7 +109,7 @@ class Encoder {
 
   private:
     [[noreturn]] void fail(const std::string& why) const {
-        throw FoxProError(kErrorInvalidArgument, table_ + ": value " + describeValue(v_) +
+        throw FoxProError(kErrorInvalidArgument, where_() + ": value " + describeValue(v_) +
                                                      " does not fit field " + describeField(f_) +
                                                      ": " + why);
     }
@@ -257,7 +259,64 @@ class Encoder {
         return digits;
     }
 
+    // A plain number ("-12.5": digits, at most as many decimals as the
+    // field keeps, no exponent) placed without the exact decimal
+    // arithmetic below, which gives the same bytes: the common case of a
+    // value read from a numeric field.  False when the general way must
+    // decide (rounding, an exponent, too wide, blanks).
+    bool plainNumeric(EncodedField& e) const {
+        if (v_.kind != Literal::Kind::Number && v_.kind != Literal::Kind::Text) return false;
+        const std::string& t = v_.text;
+        std::size_t pos = t.size() > 0 && t[0] == '-' ? 1 : 0;
+        const std::size_t intStart = pos;
+        while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') ++pos;
+        const std::size_t intEnd = pos;
+        std::size_t fracStart = pos, fracEnd = pos;
+        if (pos < t.size() && t[pos] == '.') {
+            fracStart = ++pos;
+            while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') ++pos;
+            fracEnd = pos;
+            if (fracEnd == fracStart) return false;
+        }
+        if (f_.decimals < 0) return false;
+        const auto decimals = static_cast<std::size_t>(f_.decimals);
+        if (pos != t.size() || intEnd == intStart || fracEnd - fracStart > decimals) return false;
+        // The value times 10^decimals as digits without leading zeros.
+        char digits[64];
+        std::size_t n = 0;
+        auto put = [&](char c) {
+            if (n == 0 && c == '0') return true;
+            if (n == sizeof digits) return false;
+            digits[n++] = c;
+            return true;
+        };
+        for (std::size_t i = intStart; i < intEnd; ++i)
+            if (!put(t[i])) return false;
+        for (std::size_t i = fracStart; i < fracEnd; ++i)
+            if (!put(t[i])) return false;
+        for (std::size_t i = fracEnd - fracStart; i < decimals; ++i)
+            if (!put('0')) return false;
+        const bool zero = n == 0;
+        if (zero) digits[n++] = '0';
+        // Formatted as below: at least one digit before the point.
+        char text[80];
+        std::size_t len = 0;
+        if (intStart == 1 && !zero) text[len++] = '-';
+        const std::size_t shown = std::max(n, decimals + 1);
+        if (len + shown + (decimals > 0 ? 1 : 0) > sizeof text) return false;
+        for (std::size_t i = 0; i < shown; ++i) {
+            if (decimals > 0 && i == shown - decimals) text[len++] = '.';
+            text[len++] = i < shown - n ? '0' : digits[i - (shown - n)];
+        }
+        const auto width = static_cast<std::size_t>(f_.width);
+        if (len > width) return false;
+        e.bytes.assign(width - len, ' ');
+        e.bytes.append(text, len);
+        return true;
+    }
+
     EncodedField numeric() const {
+        if (EncodedField e; plainNumeric(e)) return e;
         auto parts = number();
         EncodedField e;
         auto width = static_cast<std::size_t>(f_.width);
@@ -390,9 +449,9 @@ class Encoder {
 
     EncodedField logical() const {
         EncodedField e;
-        e.bytes = " ";
+        e.bytes.assign(1, ' ');  // not = " ": GCC 12 warns falsely (-Wrestrict)
         if (v_.kind == Literal::Kind::Logical) {
-            e.bytes = v_.logical ? "T" : "F";
+            e.bytes.assign(1, v_.logical ? 'T' : 'F');
             return e;
         }
         if (isBlankText()) return e;
@@ -412,14 +471,47 @@ class Encoder {
     const FieldInfo& f_;
     const TextStorage& storage_;
     const Literal& v_;
-    const std::string& table_;
+    const std::function<std::string()>& where_;
 };
 
 }  // namespace
 
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
                          const std::string& where) {
+    return encodeField(field, storage, value, [&where] { return where; });
+}
+
+EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
+                         const std::function<std::string()>& where) {
     return Encoder(field, storage, value, where).run();
+}
+
+bool isEncodedNumber(const FieldInfo& field, std::string_view bytes) {
+    if ((field.letter != 'N' && field.letter != 'F') || field.decimals < 0 ||
+        bytes.size() != static_cast<std::size_t>(field.width))
+        return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t pos = 0;
+    while (pos < bytes.size() && bytes[pos] == ' ') ++pos;
+    const bool negative = pos < bytes.size() && bytes[pos] == '-';
+    if (negative) ++pos;
+    const std::size_t intStart = pos;
+    while (pos < bytes.size() && digit(bytes[pos])) ++pos;
+    const std::size_t intDigits = pos - intStart;
+    if (intDigits == 0 || (intDigits > 1 && bytes[intStart] == '0')) return false;
+    bool nonZero = bytes[intStart] != '0';
+    const auto decimals = static_cast<std::size_t>(field.decimals);
+    if (decimals > 0) {
+        if (pos >= bytes.size() || bytes[pos] != '.') return false;
+        ++pos;
+        if (bytes.size() - pos != decimals) return false;
+        for (; pos < bytes.size(); ++pos) {
+            if (!digit(bytes[pos])) return false;
+            nonZero = nonZero || bytes[pos] != '0';
+        }
+    }
+    // The encoder writes no sign for zero.
+    return pos == bytes.size() && (!negative || nonZero);
 }
 
 EncodedField blankField(const FieldInfo& field) {

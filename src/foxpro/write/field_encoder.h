@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "foxpro/format/field_info.h"
 #include "foxpro/format/literal.h"
@@ -36,6 +38,17 @@ struct EncodedField {
 // date, a character the code page lacks (never written as '?').
 EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
                          const std::string& where);
+// The same with where asked for only when the value does not fit, so that a
+// long batch of statements does not build it for every value.
+EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, const Literal& value,
+                         const std::function<std::string()>& where);
+
+// Whether bytes, stored in an N or F field of this shape, are exactly what
+// encodeField writes for the number they show: blanks, "-" for a number
+// below zero, the integer digits without leading zeros ("0" when there are
+// none), and "." with every decimal of the field.  Such bytes need not be
+// read as a number to be encoded again.
+bool isEncodedNumber(const FieldInfo& field, std::string_view bytes);
 
 // The value of a field that an INSERT does not list: null when the field is
 // nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an

@@ -27,9 +27,16 @@ RecordBuffer::Page& RecordBuffer::page(std::int64_t number) {
     // full, all of them are written and let go at once.
     if (pages_.size() >= kPagesHeld) {
         flush();
+        // Their memory serves the next pages: fresh memory would be
+        // faulted in page by page again.
+        for (auto& [number, held] : pages_) spare_.push_back(std::move(held.bytes));
         pages_.clear();
     }
     Page p;
+    if (!spare_.empty()) {
+        p.bytes = std::move(spare_.back());
+        spare_.pop_back();
+    }
     p.bytes.resize(static_cast<std::size_t>(perPage_) * recordLength_);
     const std::int64_t first = number * perPage_;
     p.valid = std::clamp<std::int64_t>(records_ - first, 0, perPage_);
@@ -37,6 +44,10 @@ RecordBuffer::Page& RecordBuffer::page(std::int64_t number) {
     if (onFile > 0)
         sink_.readAt(firstOffset_ + static_cast<std::uint64_t>(first) * recordLength_,
                      p.bytes.data(), static_cast<std::size_t>(onFile) * recordLength_);
+    // What the file does not hold starts as zeros, also in reused memory.
+    std::fill(p.bytes.begin() + static_cast<std::ptrdiff_t>(onFile) *
+                                    static_cast<std::ptrdiff_t>(recordLength_),
+              p.bytes.end(), std::uint8_t{0});
     return pages_.emplace(number, std::move(p)).first->second;
 }
 

@@ -48,6 +48,7 @@ class RecordBuffer {
     std::int64_t fileRecords_;  // what the file itself holds
     std::int64_t records_;      // with the appended ones
     std::map<std::int64_t, Page> pages_;
+    std::vector<std::vector<std::uint8_t>> spare_;  // bytes of pages let go
 };
 
 }  // namespace quorvel::foxpro

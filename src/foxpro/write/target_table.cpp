@@ -74,6 +74,15 @@ std::vector<std::uint8_t> TargetTable::readRecord(std::int64_t index) {
     return record;
 }
 
+std::vector<std::uint8_t>& TargetTable::readRecordInto(std::int64_t index) {
+    scratch_.resize(static_cast<std::size_t>(recordLength_));
+    if (buffer_)
+        std::memcpy(scratch_.data(), buffer_->read(index), scratch_.size());
+    else
+        sink_.readAt(recordOffset(index), scratch_.data(), scratch_.size());
+    return scratch_;
+}
+
 void TargetTable::writeRecord(std::int64_t index, const std::vector<std::uint8_t>& record) {
     if (buffer_)
         std::memcpy(buffer_->change(index), record.data(), recordLength_);

@@ -50,6 +50,9 @@ class TargetTable {
     }
 
     std::vector<std::uint8_t> readRecord(std::int64_t index);
+    // The same into a vector the table keeps for it, valid until the next
+    // call: a batch of statements does not allocate one per record.
+    std::vector<std::uint8_t>& readRecordInto(std::int64_t index);
     // Record index (stored, below storedCount()) takes record's bytes.
     void writeRecord(std::int64_t index, const std::vector<std::uint8_t>& record);
 
@@ -104,6 +107,7 @@ class TargetTable {
     std::unique_ptr<RecordBuffer> buffer_;
     std::vector<std::uint8_t> headerOnFile_;  // while buffered
     std::int64_t countOnFile_ = 0;
+    std::vector<std::uint8_t> scratch_;  // readRecordInto()'s record
 };
 
 // Test hook: runs inside the locked section of every write statement, once
