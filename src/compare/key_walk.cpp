@@ -153,6 +153,10 @@ class KeyWalk {
             key.stored2 = {f2.offset, f2.width, f2.nullBit};
             keys_.push_back(key);
         }
+        const KeyField& only = keys_.front();
+        whole_ = keys_.size() == 1 && only.stored && !only.text &&
+                 tables_.cursor1().field(only.index1).letter == 'I' && only.stored1.width == 4 &&
+                 only.stored2.width == 4 && only.stored1.nullBit < 0 && only.stored2.nullBit < 0;
     }
 
     void run(std::vector<DuplicateKey>& duplicates) {
@@ -301,27 +305,9 @@ class KeyWalk {
     void walkInStep(std::vector<std::uint64_t>& rest1, std::vector<std::uint64_t>& rest2) {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
-        std::uint32_t n = 0;
         c1.moveFirst();
         c2.moveFirst();
-        for (; !c1.eof() && !c2.eof(); ++n) {
-            keyText(1, key1_);
-            if (!keyTextIs(2, key1_)) {
-                keyText(2, key2_);
-                break;
-            }
-            // Keys that rise strictly are unique among the in-step records:
-            // no hash needed to find their duplicates there.
-            if (rising_ && n > 0 && keyOrder(lastKey_, key1_) >= 0) rising_ = false;
-            if (n == 0) firstKey_ = key1_;
-            std::swap(lastKey_, key1_);
-            pacer_.work(done_ += 2, 1);
-            const int units =
-                tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
-            pacer_.work(done_ += 2, units);
-            c1.moveNext();
-            c2.moveNext();
-        }
+        const std::uint32_t n = whole_ ? walkSame<true>() : walkSame<false>();
         inStep_ = n;
         walked1_ = n;
         std::uint32_t n1 = n;
@@ -330,12 +316,17 @@ class KeyWalk {
             return static_cast<std::size_t>(std::max<std::int64_t>(0, c.table().storedCount()));
         };
         if (!c1.eof() && !c2.eof()) {
-            // The records at n hold different keys: their texts are at hand.
+            // The records at n hold different keys.
             partner1_.assign(count(c1), 0);
             settled1_.assign(count(c1), false);
             same1_.assign(count(c1), false);
             paired2_.assign(count(c2), false);
-            if (rising_) mergeInOrder(n1, n2, rest1, rest2);
+            keyText(1, key1_);
+            keyText(2, key2_);
+            if (rising_ && whole_)
+                mergeWhole(n1, n2, rest1, rest2);
+            else if (rising_)
+                mergeInOrder(n1, n2, rest1, rest2);
         }
         const auto left = [&](Recordset& c, std::uint32_t at) {
             return count(c) - std::min<std::size_t>(count(c), at);
@@ -352,6 +343,113 @@ class KeyWalk {
         }
         count1_ = n1;
         count2_ = n2;
+    }
+
+    // The records of equal keys at equal places from the start of both
+    // tables, compared at once; their count.  Whole: the key is one I field
+    // never null on either side, read as its number.
+    template <bool Whole>
+    std::uint32_t walkSame() {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        std::uint32_t n = 0;
+        std::int32_t first = 0;
+        std::int32_t previous = 0;
+        for (; !c1.eof() && !c2.eof(); ++n) {
+            // Keys that rise strictly are unique among the in-step records:
+            // no hash needed to find their duplicates there.
+            if constexpr (Whole) {
+                const std::int32_t key = whole(1);
+                if (key != whole(2)) break;
+                if (rising_ && n > 0 && previous >= key) rising_ = false;
+                if (n == 0) first = key;
+                previous = key;
+            } else {
+                keyText(1, key1_);
+                if (!keyTextIs(2, key1_)) break;
+                if (rising_ && n > 0 && keyOrder(lastKey_, key1_) >= 0) rising_ = false;
+                if (n == 0) firstKey_ = key1_;
+                std::swap(lastKey_, key1_);
+            }
+            pacer_.work(done_ += 2, 1);
+            const int units =
+                tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
+            pacer_.work(done_ += 2, units);
+            c1.moveNext();
+            c2.moveNext();
+        }
+        if constexpr (Whole) {
+            if (n > 0) {
+                wholeText(first, firstKey_);
+                wholeText(previous, lastKey_);
+            }
+        }
+        return n;
+    }
+
+    std::int32_t whole(int side) {
+        const StoredKey& at = side == 1 ? keys_[0].stored1 : keys_[0].stored2;
+        std::int32_t key = 0;
+        std::memcpy(&key, cursor(side).rawRecord().data() + at.offset, 4);
+        return key;
+    }
+
+    // The key text (keyText's) of an I field's number.
+    static void wholeText(std::int32_t key, std::string& text) {
+        char bytes[4];
+        std::memcpy(bytes, &key, 4);
+        text.clear();
+        appendKeyPart(text, 'R', std::string_view(bytes, 4));
+    }
+
+    // mergeInOrder for a key of one I field never null (walkSame's Whole).
+    void mergeWhole(std::uint32_t& n1, std::uint32_t& n2, std::vector<std::uint64_t>& rest1,
+                    std::vector<std::uint64_t>& rest2) {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        std::int32_t key1 = whole(1);
+        std::int32_t key2 = whole(2);
+        if (n1 == 0) firstKey_ = key1_;
+        std::int32_t last1 = 0;
+        if (n1 > 0) {
+            std::memcpy(&last1, lastKey_.data() + 5, 4);
+            if (last1 >= key1 || last1 >= key2) return;
+        }
+        std::int32_t last2 = last1;
+        std::string text;
+        const std::uint32_t start1 = n1;
+        for (;;) {
+            if (key1 == key2) {
+                partner1_[n1] = n2 + 1;
+                settled1_[n1] = true;
+                same1_[n1] = tables_.currentBytesEqual();
+                paired2_[n2] = true;
+                ++matched_;
+                pacer_.work(done_ += 2, 1);
+            } else if (key1 < key2) {
+                wholeText(key1, text);
+                pushRest(n1, text, rest1);
+            } else {
+                wholeText(key2, text);
+                pushRest(n2, text, rest2);
+            }
+            const bool step1 = key1 <= key2;
+            const bool step2 = key2 <= key1;
+            if (step1) {
+                last1 = key1;
+                c1.moveNext();
+                walked1_ = ++n1;
+            }
+            if (step2) {
+                last2 = key2;
+                c2.moveNext();
+                ++n2;
+            }
+            if (c1.eof() || c2.eof()) break;
+            if (step1 && (key1 = whole(1)) <= last1) break;
+            if (step2 && (key2 = whole(2)) <= last2) break;
+        }
+        if (n1 > start1) wholeText(last1, lastKey_);
     }
 
     // From the first place where the keys part (records n1 and n2, their
@@ -617,6 +715,7 @@ class KeyWalk {
     WalkPacer& pacer_;
     std::vector<KeyField> keys_;
     bool trimLeading_ = false;  // text parts without their leading blanks
+    bool whole_ = false;        // the key is one I field, never null (walkSame)
     std::string scratch1_;      // decoded key parts
     std::string scratch2_;
     std::string key1_;  // key texts of the current records
