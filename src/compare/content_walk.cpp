@@ -106,8 +106,8 @@ class ContentWalk {
             const bool after1 = !same && !previous2.empty() && tables_.storedEqual(raw1, previous2);
             // One of the two is enough to save a hash (and nearly always
             // the only one true); a match it misses is confirmed by reading.
-            const bool after2 = !same && !after1 && !previous1.empty() &&
-                                tables_.storedEqual(previous1, raw2);
+            const bool after2 =
+                !same && !after1 && !previous1.empty() && tables_.storedEqual(previous1, raw2);
             sameAt_.push_back(same);
             after1_.push_back(after1);
             after2_.push_back(after2);

@@ -213,9 +213,16 @@ class KeyWalk {
                 return {'S', std::string_view(scratch)};
             }
         }
+        const int index = side == 1 ? key.index1 : key.index2;
+        if (holdWarnings_ &&
+            std::string_view("CVM").find(cursor(side).field(index).letter) !=
+                std::string_view::npos &&
+            tables_.wouldWarn(side, index)) {
+            warningAhead_ = true;
+            return {'0', std::string_view()};
+        }
         const char letter =
-            keyPart(tables_.comparedValue(side, side == 1 ? key.index1 : key.index2), key.byText,
-                    locale_, scratch);
+            keyPart(tables_.comparedValue(side, index), key.byText, locale_, scratch);
         if (key.fold && letter == 'S') scratch = upperText(scratch);
         if (trimLeading_ && letter == 'S')
             scratch.erase(0, std::min(scratch.size(), scratch.find_first_not_of(' ')));
@@ -333,13 +340,18 @@ class KeyWalk {
         };
         rest1.reserve(rest1.size() + left(c1, n1));
         rest2.reserve(rest2.size() + left(c2, n2));
-        for (; !c1.eof(); c1.moveNext(), ++n1) {
-            keyText(1, key1_);
-            rest(1, n1, key1_, rest1);
-        }
-        for (; !c2.eof(); c2.moveNext(), ++n2) {
-            keyText(2, key2_);
-            rest(2, n2, key2_, rest2);
+        // Side by side, Table #1's record first at equal places, as the
+        // warnings of undecodable keys come.
+        while (!c1.eof() || !c2.eof()) {
+            if (!c1.eof() && (c2.eof() || n1 <= n2)) {
+                keyText(1, key1_);
+                rest(1, n1++, key1_, rest1);
+                c1.moveNext();
+            } else {
+                keyText(2, key2_);
+                rest(2, n2++, key2_, rest2);
+                c2.moveNext();
+            }
         }
         count1_ = n1;
         count2_ = n2;
@@ -493,14 +505,16 @@ class KeyWalk {
                 ++n2;
             }
             if (c1.eof() || c2.eof()) return;
-            if (order <= 0) {
-                keyText(1, key1_);
-                if (keyOrder(lastKey_, key1_) >= 0) return;
-            }
-            if (order >= 0) {
-                keyText(2, key2_);
-                if (keyOrder(last2, key2_) >= 0) return;
-            }
+            // A key whose reading would warn ends the merge before it is
+            // read: the warnings keep the order of a walk side by side,
+            // which the rest's walk gives them.
+            holdWarnings_ = true;
+            if (order <= 0) keyText(1, key1_);
+            if (order >= 0 && !warningAhead_) keyText(2, key2_);
+            holdWarnings_ = false;
+            if (warningAhead_) return;
+            if (order <= 0 && keyOrder(lastKey_, key1_) >= 0) return;
+            if (order >= 0 && keyOrder(last2, key2_) >= 0) return;
         }
     }
 
@@ -716,7 +730,10 @@ class KeyWalk {
     std::vector<KeyField> keys_;
     bool trimLeading_ = false;  // text parts without their leading blanks
     bool whole_ = false;        // the key is one I field, never null (walkSame)
-    std::string scratch1_;      // decoded key parts
+    // While set, a key part whose reading would warn is not read; warningAhead_ says so.
+    bool holdWarnings_ = false;
+    bool warningAhead_ = false;
+    std::string scratch1_;  // decoded key parts
     std::string scratch2_;
     std::string key1_;  // key texts of the current records
     std::string key2_;
@@ -732,7 +749,7 @@ class KeyWalk {
     bool tooMany_ = false;
     std::int64_t done_ = 0;
     int positionBits_ = 1;
-    std::uint32_t inStep_ = 0;  // records paired in step at the start of both tables
+    std::uint32_t inStep_ = 0;   // records paired in step at the start of both tables
     std::uint32_t matched_ = 0;  // pairs made in order after those
     std::uint32_t walked1_ = 0;  // records of Table #1 walked in step or in order
     std::uint32_t count1_ = 0;

@@ -697,6 +697,22 @@ TEST_F(CompareTest, KeysThatPartPairInOrderUntilTheyStopRising) {
     }
 }
 
+TEST_F(CompareTest, UndecodableKeysWarnInTheOrderOfAWalkSideBySide) {
+    // Rising keys in code page 1252, which cannot decode 0x81; Table #2
+    // lacks b, so its undecodable key (record 3) stands before Table #1's
+    // (record 4) in a walk side by side and is told first.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->codePageMark(0x03).field("NAME", 'C', 3);
+    for (const char* name : {"a", "b", "c", "x\x81"}) t1.record({Cell::text(name)});
+    for (const char* name : {"a", "c", "w\x81"}) t2.record({Cell::text(name)});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"NAME"}});
+    EXPECT_THAT(result.warnings, ElementsAre(HasSubstr("t2.dbf: record 3, field NAME"),
+                                             HasSubstr("t1.dbf: record 4, field NAME")));
+}
+
 TEST_F(CompareTest, KeysInStepThatRepeatAreDuplicates) {
     // The same keys on both sides, a repeated one first: not rising, so
     // found by hashing them, with the later one of Table #2.
