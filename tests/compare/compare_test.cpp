@@ -697,6 +697,28 @@ TEST_F(CompareTest, KeysThatPartPairInOrderUntilTheyStopRising) {
     }
 }
 
+TEST_F(CompareTest, ManyLaterKeysOfPairsMadeInOrderAreDuplicates) {
+    // Keys 1..3000, Table #2 without 5, then Table #1 holds 6..1105 again:
+    // too many to look up one by one, so the pairs made in order are
+    // hashed whole, and each of those keys is a duplicate.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4);
+    for (int id = 1; id <= 3000; ++id) {
+        t1.record({Cell::integer32(id)});
+        if (id != 5) t2.record({Cell::integer32(id)});
+    }
+    for (int id = 6; id <= 1105; ++id) t1.record({Cell::integer32(id)});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"ID"}});
+    ASSERT_EQ(result.differences.size(), 1101u);
+    EXPECT_EQ(compare::lineText(result.differences[0]), "Record 5 deleted from t2");
+    ASSERT_EQ(result.duplicateKeys.size(), 1100u);
+    EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+              "Key 6 is not unique: 2 records in Table #1, 1 in Table #2");
+}
+
 TEST_F(CompareTest, UndecodableKeysWarnInTheOrderOfAWalkSideBySide) {
     // Rising keys in code page 1252, which cannot decode 0x81; Table #2
     // lacks b, so its undecodable key (record 3) stands before Table #1's
