@@ -35,23 +35,40 @@ class ContentWalk {
             count2_ = static_cast<std::int64_t>(hashes2.size());
             matches = alignHashes(hashes1, hashes2);
         }
-        if (tables_.byBytes()) matches = alignGapsByValue(matches);
         // A match whose records differ (equal hashes of unequal records)
         // joins the stretch around it.
         std::int64_t start1 = 1;
         std::int64_t start2 = 1;
-        for (const Match& m : matches) {
+        auto take = [&](const Match& m) {
             const std::int64_t n1 = std::int64_t{m.index1} + 1;
             const std::int64_t n2 = std::int64_t{m.index2} + 1;
             if (!foundEqual(m)) {
                 tables_.cursor1().moveTo(n1);
                 tables_.cursor2().moveTo(n2);
-                if (!tables_.currentEqual()) continue;
+                if (!tables_.currentEqual()) return;
             }
             stretch(start1, n1, start2, n2);
             pacer_.work(done_ += 2, 1);
             start1 = n1 + 1;
             start2 = n2 + 1;
+        };
+        if (tables_.byBytes()) {
+            // What lies between two matches by stored bytes (and before the
+            // first, after the last) is aligned by value as the walk comes
+            // to it, while its records are at hand for their lines.
+            std::int64_t from1 = 1;
+            std::int64_t from2 = 1;
+            for (const Match& m : matches) {
+                for (const Match& v : gapByValue(from1, std::int64_t{m.index1} + 1, from2,
+                                                 std::int64_t{m.index2} + 1))
+                    take(v);
+                take(m);
+                from1 = std::int64_t{m.index1} + 2;
+                from2 = std::int64_t{m.index2} + 2;
+            }
+            for (const Match& v : gapByValue(from1, count1_ + 1, from2, count2_ + 1)) take(v);
+        } else {
+            for (const Match& m : matches) take(m);
         }
         stretch(start1, count1_ + 1, start2, count2_ + 1);
     }
@@ -87,7 +104,10 @@ class ContentWalk {
             const auto raw2 = c2.rawRecord();
             const bool same = tables_.storedEqual(raw1, raw2);
             const bool after1 = !same && !previous2.empty() && tables_.storedEqual(raw1, previous2);
-            const bool after2 = !same && !previous1.empty() && tables_.storedEqual(previous1, raw2);
+            // One of the two is enough to save a hash (and nearly always
+            // the only one true); a match it misses is confirmed by reading.
+            const bool after2 =
+                !same && !after1 && !previous1.empty() && tables_.storedEqual(previous1, raw2);
             sameAt_.push_back(same);
             after1_.push_back(after1);
             after2_.push_back(after2);
@@ -130,27 +150,17 @@ class ContentWalk {
         return hashes;
     }
 
-    // The matches found by stored bytes, with those found by value between
-    // every two of them (and before the first, after the last) added.
-    std::vector<Match> alignGapsByValue(const std::vector<Match>& byBytes) {
+    // The matches by value of records [from1, to1) of Table #1 and [from2,
+    // to2) of Table #2, which lie between two matches by stored bytes.
+    std::vector<Match> gapByValue(std::int64_t from1, std::int64_t to1, std::int64_t from2,
+                                  std::int64_t to2) {
         std::vector<Match> matches;
-        std::int64_t from1 = 1;
-        std::int64_t from2 = 1;
-        auto gap = [&](std::int64_t to1, std::int64_t to2) {
-            if (to1 > from1 && to2 > from2) {
-                for (const Match& m :
-                     alignHashes(valueHashes(1, from1, to1), valueHashes(2, from2, to2)))
-                    matches.push_back({static_cast<std::uint32_t>(from1 - 1 + m.index1),
-                                       static_cast<std::uint32_t>(from2 - 1 + m.index2)});
-            }
-        };
-        for (const Match& m : byBytes) {
-            gap(std::int64_t{m.index1} + 1, std::int64_t{m.index2} + 1);
-            matches.push_back(m);
-            from1 = std::int64_t{m.index1} + 2;
-            from2 = std::int64_t{m.index2} + 2;
+        if (to1 > from1 && to2 > from2) {
+            for (const Match& m :
+                 alignHashes(valueHashes(1, from1, to1), valueHashes(2, from2, to2)))
+                matches.push_back({static_cast<std::uint32_t>(from1 - 1 + m.index1),
+                                   static_cast<std::uint32_t>(from2 - 1 + m.index2)});
         }
-        gap(count1_ + 1, count2_ + 1);
         return matches;
     }
 

@@ -83,6 +83,11 @@ class Aligner {
     bool findAnchors(const Range& r, std::vector<Match>& anchors) {
         sorted1_.clear();
         sorted2_.clear();
+        // At their full size at once: the first range is the whole of both
+        // sequences, and growing by doubling would copy and fault in half
+        // as much again.
+        sorted1_.reserve(r.a1 - r.a0);
+        sorted2_.reserve(r.b1 - r.b0);
         for (std::uint32_t i = r.a0; i < r.a1; ++i) sorted1_.emplace_back(a_[i], i);
         for (std::uint32_t j = r.b0; j < r.b1; ++j) sorted2_.emplace_back(b_[j], j);
         sortByHash(sorted1_);
@@ -90,6 +95,7 @@ class Aligner {
 
         std::vector<Match> unique;
         std::vector<Match> rare;
+        unique.reserve(std::min(sorted1_.size(), sorted2_.size()));
         bool shared = false;
         std::size_t i = 0;
         std::size_t j = 0;

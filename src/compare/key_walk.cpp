@@ -1,6 +1,8 @@
 // Key pairing: while the two tables hold equal keys at equal places (two
 // copies of one table, changed here and there) their records pair in place;
-// the records after that are grouped by the hash of their key values; a
+// where they part, keys that rise on both sides pair as a merge in key order
+// (a record removed or added); the records after that are grouped by the
+// hash of their key values; a
 // group of one record on each side is a pair (its keys compared when the
 // pair is compared), a larger group is settled by reading the key values of
 // its records.
@@ -83,6 +85,15 @@ int partOrder(char letter, std::string_view a, std::string_view b) {
 }
 
 int keyOrder(std::string_view a, std::string_view b) {
+    // One I field, the usual key: its two numbers at once.
+    static constexpr std::string_view kWhole4("R\x04\0\0\0", 5);
+    if (a.size() == 9 && b.size() == 9 && a.starts_with(kWhole4) && b.starts_with(kWhole4)) {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        std::memcpy(&x, a.data() + 5, 4);
+        std::memcpy(&y, b.data() + 5, 4);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
     auto take = [](std::string_view& t, char& letter, std::string_view& text) {
         letter = t[0];
         std::uint32_t size = 0;
@@ -142,6 +153,10 @@ class KeyWalk {
             key.stored2 = {f2.offset, f2.width, f2.nullBit};
             keys_.push_back(key);
         }
+        const KeyField& only = keys_.front();
+        whole_ = keys_.size() == 1 && only.stored && !only.text &&
+                 tables_.cursor1().field(only.index1).letter == 'I' && only.stored1.width == 4 &&
+                 only.stored2.width == 4 && only.stored1.nullBit < 0 && only.stored2.nullBit < 0;
     }
 
     void run(std::vector<DuplicateKey>& duplicates) {
@@ -198,9 +213,16 @@ class KeyWalk {
                 return {'S', std::string_view(scratch)};
             }
         }
+        const int index = side == 1 ? key.index1 : key.index2;
+        if (holdWarnings_ &&
+            std::string_view("CVM").find(cursor(side).field(index).letter) !=
+                std::string_view::npos &&
+            tables_.wouldWarn(side, index)) {
+            warningAhead_ = true;
+            return {'0', std::string_view()};
+        }
         const char letter =
-            keyPart(tables_.comparedValue(side, side == 1 ? key.index1 : key.index2), key.byText,
-                    locale_, scratch);
+            keyPart(tables_.comparedValue(side, index), key.byText, locale_, scratch);
         if (key.fold && letter == 'S') scratch = upperText(scratch);
         if (trimLeading_ && letter == 'S')
             scratch.erase(0, std::min(scratch.size(), scratch.find_first_not_of(' ')));
@@ -283,25 +305,84 @@ class KeyWalk {
     // key's occurrences before that point stand at the same places on both
     // sides, so its k-th record pairs with its k-th.  Those pairs are
     // compared at once and hashed only when they must be (inStepShared).
-    // The records after the in-step start go to rest1 and rest2 as key
-    // hashes, each with its record's number (0-based) in the low bits.
+    // Where the keys part, keys that still rise strictly on both sides
+    // are walked as a merge (mergeInOrder); the records after that go to
+    // rest1 and rest2 as key hashes, each with its record's number
+    // (0-based) in the low bits.
     void walkInStep(std::vector<std::uint64_t>& rest1, std::vector<std::uint64_t>& rest2) {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
-        std::uint32_t n = 0;
         c1.moveFirst();
         c2.moveFirst();
-        for (; !c1.eof() && !c2.eof(); ++n) {
+        const std::uint32_t n = whole_ ? walkSame<true>() : walkSame<false>();
+        inStep_ = n;
+        walked1_ = n;
+        std::uint32_t n1 = n;
+        std::uint32_t n2 = n;
+        const auto count = [](Recordset& c) {
+            return static_cast<std::size_t>(std::max<std::int64_t>(0, c.table().storedCount()));
+        };
+        if (!c1.eof() && !c2.eof()) {
+            // The records at n hold different keys.
+            partner1_.assign(count(c1), 0);
+            settled1_.assign(count(c1), false);
+            same1_.assign(count(c1), false);
+            paired2_.assign(count(c2), false);
             keyText(1, key1_);
-            if (!keyTextIs(2, key1_)) {
+            keyText(2, key2_);
+            if (rising_ && whole_)
+                mergeWhole(n1, n2, rest1, rest2);
+            else if (rising_)
+                mergeInOrder(n1, n2, rest1, rest2);
+        }
+        const auto left = [&](Recordset& c, std::uint32_t at) {
+            return count(c) - std::min<std::size_t>(count(c), at);
+        };
+        rest1.reserve(rest1.size() + left(c1, n1));
+        rest2.reserve(rest2.size() + left(c2, n2));
+        // Side by side, Table #1's record first at equal places, as the
+        // warnings of undecodable keys come.
+        while (!c1.eof() || !c2.eof()) {
+            if (!c1.eof() && (c2.eof() || n1 <= n2)) {
+                keyText(1, key1_);
+                rest(1, n1++, key1_, rest1);
+                c1.moveNext();
+            } else {
                 keyText(2, key2_);
-                break;
+                rest(2, n2++, key2_, rest2);
+                c2.moveNext();
             }
+        }
+        count1_ = n1;
+        count2_ = n2;
+    }
+
+    // The records of equal keys at equal places from the start of both
+    // tables, compared at once; their count.  Whole: the key is one I field
+    // never null on either side, read as its number.
+    template <bool Whole>
+    std::uint32_t walkSame() {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        std::uint32_t n = 0;
+        std::int32_t first = 0;
+        std::int32_t previous = 0;
+        for (; !c1.eof() && !c2.eof(); ++n) {
             // Keys that rise strictly are unique among the in-step records:
             // no hash needed to find their duplicates there.
-            if (rising_ && n > 0 && keyOrder(lastKey_, key1_) >= 0) rising_ = false;
-            if (n == 0) firstKey_ = key1_;
-            std::swap(lastKey_, key1_);
+            if constexpr (Whole) {
+                const std::int32_t key = whole(1);
+                if (key != whole(2)) break;
+                if (rising_ && n > 0 && previous >= key) rising_ = false;
+                if (n == 0) first = key;
+                previous = key;
+            } else {
+                keyText(1, key1_);
+                if (!keyTextIs(2, key1_)) break;
+                if (rising_ && n > 0 && keyOrder(lastKey_, key1_) >= 0) rising_ = false;
+                if (n == 0) firstKey_ = key1_;
+                std::swap(lastKey_, key1_);
+            }
             pacer_.work(done_ += 2, 1);
             const int units =
                 tables_.compareCurrent(out_, std::int64_t{n} + 1, std::int64_t{n} + 1, false);
@@ -309,47 +390,148 @@ class KeyWalk {
             c1.moveNext();
             c2.moveNext();
         }
-        inStep_ = n;
-        if (!c1.eof() && !c2.eof()) {
-            // The records at n hold different keys: their texts are at hand.
-            rest(1, n, key1_, rest1);
-            rest(2, n, key2_, rest2);
-            c1.moveNext();
-            c2.moveNext();
-            ++n;
-        }
-        const auto left = [&](Recordset& c) {
-            return static_cast<std::size_t>(
-                std::max<std::int64_t>(0, c.table().storedCount() - std::int64_t{n}));
-        };
-        rest1.reserve(rest1.size() + left(c1));
-        rest2.reserve(rest2.size() + left(c2));
-        for (; !c1.eof() || !c2.eof(); ++n) {
-            if (!c1.eof()) {
-                keyText(1, key1_);
-                rest(1, n, key1_, rest1);
-                c1.moveNext();
-            }
-            if (!c2.eof()) {
-                keyText(2, key2_);
-                rest(2, n, key2_, rest2);
-                c2.moveNext();
+        if constexpr (Whole) {
+            if (n > 0) {
+                wholeText(first, firstKey_);
+                wholeText(previous, lastKey_);
             }
         }
-        count1_ = inStep_ + static_cast<std::uint32_t>(rest1.size());
-        count2_ = inStep_ + static_cast<std::uint32_t>(rest2.size());
+        return n;
     }
 
-    // A record after the in-step start, of key text `key`: its key hash to
-    // `into`; a candidate for holding a key of the in-step records when it
-    // lies within the range of their rising keys.
-    void rest(int side, std::uint32_t record, const std::string& key,
-              std::vector<std::uint64_t>& into) {
+    std::int32_t whole(int side) {
+        const StoredKey& at = side == 1 ? keys_[0].stored1 : keys_[0].stored2;
+        std::int32_t key = 0;
+        std::memcpy(&key, cursor(side).rawRecord().data() + at.offset, 4);
+        return key;
+    }
+
+    // The key text (keyText's) of an I field's number.
+    static void wholeText(std::int32_t key, std::string& text) {
+        char bytes[4];
+        std::memcpy(bytes, &key, 4);
+        text.clear();
+        appendKeyPart(text, 'R', std::string_view(bytes, 4));
+    }
+
+    // mergeInOrder for a key of one I field never null (walkSame's Whole).
+    void mergeWhole(std::uint32_t& n1, std::uint32_t& n2, std::vector<std::uint64_t>& rest1,
+                    std::vector<std::uint64_t>& rest2) {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        std::int32_t key1 = whole(1);
+        std::int32_t key2 = whole(2);
+        if (n1 == 0) firstKey_ = key1_;
+        std::int32_t last1 = 0;
+        if (n1 > 0) {
+            std::memcpy(&last1, lastKey_.data() + 5, 4);
+            if (last1 >= key1 || last1 >= key2) return;
+        }
+        std::int32_t last2 = last1;
+        std::string text;
+        const std::uint32_t start1 = n1;
+        for (;;) {
+            if (key1 == key2) {
+                partner1_[n1] = n2 + 1;
+                settled1_[n1] = true;
+                same1_[n1] = tables_.currentBytesEqual();
+                paired2_[n2] = true;
+                ++matched_;
+                pacer_.work(done_ += 2, 1);
+            } else if (key1 < key2) {
+                wholeText(key1, text);
+                pushRest(n1, text, rest1);
+            } else {
+                wholeText(key2, text);
+                pushRest(n2, text, rest2);
+            }
+            const bool step1 = key1 <= key2;
+            const bool step2 = key2 <= key1;
+            if (step1) {
+                last1 = key1;
+                c1.moveNext();
+                walked1_ = ++n1;
+            }
+            if (step2) {
+                last2 = key2;
+                c2.moveNext();
+                ++n2;
+            }
+            if (c1.eof() || c2.eof()) break;
+            if (step1 && (key1 = whole(1)) <= last1) break;
+            if (step2 && (key2 = whole(2)) <= last2) break;
+        }
+        if (n1 > start1) wholeText(last1, lastKey_);
+    }
+
+    // From the first place where the keys part (records n1 and n2, their
+    // key texts in key1_ and key2_), while the keys of each side rise
+    // strictly: a merge of the two in key order.  Each key is then held at
+    // most once by each side, so equal keys are a pair (whose record
+    // bytes, when they agree, need no second look); a record whose key
+    // the other side passed without holding it goes to the rest, where a
+    // later record of that key (after the keys stop rising) finds it.
+    // Table #1's records [0, walked1_) are those walked so, their keys
+    // rising from firstKey_ to lastKey_.
+    void mergeInOrder(std::uint32_t& n1, std::uint32_t& n2, std::vector<std::uint64_t>& rest1,
+                      std::vector<std::uint64_t>& rest2) {
+        Recordset& c1 = tables_.cursor1();
+        Recordset& c2 = tables_.cursor2();
+        if (n1 == 0) firstKey_ = key1_;
+        std::string last2 = lastKey_;
+        if (n1 > 0 && (keyOrder(lastKey_, key1_) >= 0 || keyOrder(lastKey_, key2_) >= 0)) return;
+        for (;;) {
+            const int order = keyOrder(key1_, key2_);
+            if (order == 0) {
+                partner1_[n1] = n2 + 1;
+                settled1_[n1] = true;
+                same1_[n1] = tables_.currentBytesEqual();
+                paired2_[n2] = true;
+                ++matched_;
+                pacer_.work(done_ += 2, 1);
+            } else if (order < 0) {
+                pushRest(n1, key1_, rest1);
+            } else {
+                pushRest(n2, key2_, rest2);
+            }
+            if (order <= 0) {
+                std::swap(lastKey_, key1_);
+                c1.moveNext();
+                walked1_ = ++n1;
+            }
+            if (order >= 0) {
+                std::swap(last2, key2_);
+                c2.moveNext();
+                ++n2;
+            }
+            if (c1.eof() || c2.eof()) return;
+            // A key whose reading would warn ends the merge before it is
+            // read: the warnings keep the order of a walk side by side,
+            // which the rest's walk gives them.
+            holdWarnings_ = true;
+            if (order <= 0) keyText(1, key1_);
+            if (order >= 0 && !warningAhead_) keyText(2, key2_);
+            holdWarnings_ = false;
+            if (warningAhead_) return;
+            if (order <= 0 && keyOrder(lastKey_, key1_) >= 0) return;
+            if (order >= 0 && keyOrder(last2, key2_) >= 0) return;
+        }
+    }
+
+    void pushRest(std::uint32_t record, const std::string& key, std::vector<std::uint64_t>& into) {
         into.push_back((textHash(key) & ~positionMask()) | record);
         pacer_.work(++done_, 1);
-        if (!rising_ || inStep_ == 0 || tooMany_) return;
+    }
+
+    // A record after the walk in step and in order, of key text `key`: its
+    // key hash to `into`; a candidate for holding a key of the records
+    // paired there when it lies within the range of their rising keys.
+    void rest(int side, std::uint32_t record, const std::string& key,
+              std::vector<std::uint64_t>& into) {
+        pushRest(record, key, into);
+        if (!rising_ || inStep_ + matched_ == 0 || tooMany_) return;
         if (keyOrder(key, firstKey_) < 0 || keyOrder(key, lastKey_) > 0) return;
-        if (candidates_.size() >= std::size_t{inStep_} / 64 + 1024) {
+        if (candidates_.size() >= std::size_t{walked1_} / 64 + 1024) {
             // Searching would cost more than hashing the in-step records.
             tooMany_ = true;
             std::vector<std::pair<int, std::uint32_t>>().swap(candidates_);
@@ -358,34 +540,42 @@ class KeyWalk {
         candidates_.emplace_back(side, record);
     }
 
-    // The in-step records whose keys the rest of either table holds too, as
-    // key hashes with their record numbers: all of them, unless their keys
-    // rise strictly, when only those the candidates name.
+    // Whether record n (0-based) of Table #1, walked in step or in order,
+    // has its partner already.
+    bool pairedEarly(std::uint32_t n) const {
+        return n < inStep_ || (n < partner1_.size() && partner1_[n] != 0);
+    }
+
+    // The records paired in step or in order whose keys the rest of either
+    // table holds too, as key hashes with their Table #1 record numbers:
+    // all of them, unless their keys rise strictly, when only those the
+    // candidates name.
     std::vector<std::uint64_t> inStepShared() {
         std::vector<std::uint64_t> shared;
-        if (inStep_ == 0) return shared;
+        if (inStep_ + matched_ == 0) return shared;
         Recordset& c1 = tables_.cursor1();
         if (!rising_ || tooMany_) {
-            shared.reserve(inStep_);
+            shared.reserve(inStep_ + matched_);
             std::uint32_t n = 0;
-            for (c1.moveFirst(); n < inStep_; c1.moveNext(), ++n)
-                shared.push_back((keyHash(1) & ~positionMask()) | n);
+            for (c1.moveFirst(); n < walked1_; c1.moveNext(), ++n)
+                if (pairedEarly(n)) shared.push_back((keyHash(1) & ~positionMask()) | n);
             return shared;
         }
         std::vector<std::uint32_t> found;
         for (const auto& [side, record] : candidates_) {
             cursor(side).moveTo(std::int64_t{record} + 1);
             keyText(side, key2_);
-            // The in-step keys rise: a binary search over their records.
+            // The walked keys of Table #1 rise: a binary search over them.
             std::uint32_t low = 0;
-            std::uint32_t high = inStep_;
+            std::uint32_t high = walked1_;
             while (low < high) {
                 const std::uint32_t middle = low + (high - low) / 2;
                 c1.moveTo(std::int64_t{middle} + 1);
                 keyText(1, key1_);
                 const int order = keyOrder(key1_, key2_);
                 if (order == 0) {
-                    found.push_back(middle);
+                    // One without its partner is in the rest already.
+                    if (pairedEarly(middle)) found.push_back(middle);
                     break;
                 }
                 if (order < 0)
@@ -407,9 +597,11 @@ class KeyWalk {
     // for a pair already made) and the rest of each table, each sorted.
     void group(const std::vector<std::uint64_t>& common, const std::vector<std::uint64_t>& rest1,
                const std::vector<std::uint64_t>& rest2) {
-        partner1_.assign(count1_, 0);
-        settled1_.assign(count1_, false);
-        paired2_.assign(count2_, false);
+        // Pairs made in order stay; those made in step are not listed.
+        partner1_.resize(count1_, 0);
+        settled1_.resize(count1_, false);
+        same1_.resize(count1_, false);
+        paired2_.resize(count2_, false);
         const std::uint64_t high = ~positionMask();
         std::size_t i = 0;
         std::size_t j1 = 0;
@@ -505,20 +697,24 @@ class KeyWalk {
         for (std::int64_t n1 = std::int64_t{inStep_} + 1; n1 <= count1_; ++n1) {
             const auto index = static_cast<std::size_t>(n1 - 1);
             std::uint32_t n2 = partner1_[index];
-            c1.moveTo(n1);
-            if (n2 != 0) {
-                c2.moveTo(n2);
-                if (!settled1_[index] && !keysEqual()) {
-                    // Equal hashes of different keys: two records without partner.
-                    paired2_[n2 - 1] = false;
-                    n2 = 0;
-                }
-            }
             int units = 1;
-            if (n2 != 0)
-                units = tables_.compareCurrent(out_, n1, n2, false);
-            else
-                out_.addDeleted(n1);
+            if (n2 != 0 && same1_[index]) {
+                // Paired in order with equal bytes: nothing to say.
+            } else {
+                c1.moveTo(n1);
+                if (n2 != 0) {
+                    c2.moveTo(n2);
+                    if (!settled1_[index] && !keysEqual()) {
+                        // Equal hashes of different keys: two records without partner.
+                        paired2_[n2 - 1] = false;
+                        n2 = 0;
+                    }
+                }
+                if (n2 != 0)
+                    units = tables_.compareCurrent(out_, n1, n2, false);
+                else
+                    out_.addDeleted(n1);
+            }
             pacer_.work(++done_, units);
         }
         for (std::uint32_t j = inStep_; j < count2_; ++j) {
@@ -533,7 +729,11 @@ class KeyWalk {
     WalkPacer& pacer_;
     std::vector<KeyField> keys_;
     bool trimLeading_ = false;  // text parts without their leading blanks
-    std::string scratch1_;      // decoded key parts
+    bool whole_ = false;        // the key is one I field, never null (walkSame)
+    // While set, a key part whose reading would warn is not read; warningAhead_ says so.
+    bool holdWarnings_ = false;
+    bool warningAhead_ = false;
+    std::string scratch1_;  // decoded key parts
     std::string scratch2_;
     std::string key1_;  // key texts of the current records
     std::string key2_;
@@ -549,11 +749,14 @@ class KeyWalk {
     bool tooMany_ = false;
     std::int64_t done_ = 0;
     int positionBits_ = 1;
-    std::uint32_t inStep_ = 0;  // records paired in step at the start of both tables
+    std::uint32_t inStep_ = 0;   // records paired in step at the start of both tables
+    std::uint32_t matched_ = 0;  // pairs made in order after those
+    std::uint32_t walked1_ = 0;  // records of Table #1 walked in step or in order
     std::uint32_t count1_ = 0;
     std::uint32_t count2_ = 0;
     std::vector<std::uint32_t> partner1_;  // 1-based record of Table #2, 0: none
     std::vector<bool> settled1_;           // the pair's keys were compared already
+    std::vector<bool> same1_;              // paired in order, the records' bytes equal
     std::vector<bool> paired2_;
     std::vector<std::pair<std::uint64_t, DuplicateKey>> duplicates_;
 };

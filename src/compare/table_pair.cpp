@@ -268,6 +268,12 @@ void TablePair::markUndecoded(int side, int index, Value& value) {
     value = Value::text(cursor.table().markedText(cursor.rawRecord(), index));
 }
 
+bool TablePair::wouldWarn(int side, int index) {
+    const std::vector<bool>& warned = side == 1 ? warned1_ : warned2_;
+    if (warned[static_cast<std::size_t>(index)]) return false;
+    return !(side == 1 ? cursor1_ : cursor2_).value(index).decodedCleanly();
+}
+
 Value TablePair::comparedValue(int side, int index) {
     Value value = (side == 1 ? cursor1_ : cursor2_).value(index);
     markUndecoded(side, index, value);

@@ -74,6 +74,9 @@ class TablePair {
     // comparison tells values apart: text that did not decode cleanly as
     // its marked text.
     foxpro::Value comparedValue(int side, int index);
+    // Whether comparedValue(side, index) would add a warning now (the
+    // first value of that field with bytes its code page cannot decode).
+    bool wouldWarn(int side, int index);
 
     // What the comparison has to say besides the differences: the fields
     // paired by the ten characters of a header name (shortenedPairText),

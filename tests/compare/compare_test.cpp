@@ -663,6 +663,78 @@ TEST_F(CompareTest, KeysOutOfStepFindTheirDuplicatesAmongTheRisingStart) {
     }
 }
 
+TEST_F(CompareTest, KeysThatPartPairInOrderUntilTheyStopRising) {
+    // Rising keys, Table #2 without key 5 and 13 and with key 12 of its
+    // own, key 7 changed; then neither rises: Table #1 holds 3 again and
+    // 12 (the pair of Table #2's), Table #2 the missing 5 (its pair) and 10
+    // again.  The lines keep Table #1's order and the k-th record of a key
+    // pairs with the k-th.  An I key and an N key (read as its text).
+    for (const char type : {'I', 'N'}) {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("ID", type, 4).field("NAME", 'C', 4);
+        auto add = [&](TableBuilder& t, int id, const char* name = "same") {
+            t.record({type == 'I' ? Cell::integer32(id) : Cell::number(std::to_string(id)),
+                      Cell::text(name)});
+        };
+        for (int id : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 3, 12}) add(t1, id);
+        for (int id : {1, 2, 3, 4, 6}) add(t2, id);
+        add(t2, 7, "new");
+        for (int id : {8, 9, 10, 12, 5, 10}) add(t2, id);
+        write1(t1);
+        write2(t2);
+        const compare::CompareResult result =
+            run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"ID"}});
+        EXPECT_THAT(texts(result.differences),
+                    ElementsAre("Record 7, Field \"NAME\" has changed from \"same\" to \"new \"",
+                                "Record 11 deleted from t2", "Record 12 deleted from t2",
+                                "Record 12 added to t2"))
+            << type;
+        ASSERT_EQ(result.duplicateKeys.size(), 2u) << type;
+        EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+                  "Key 3 is not unique: 2 records in Table #1, 1 in Table #2");
+        EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[1]),
+                  "Key 10 is not unique: 1 record in Table #1, 2 in Table #2");
+    }
+}
+
+TEST_F(CompareTest, ManyLaterKeysOfPairsMadeInOrderAreDuplicates) {
+    // Keys 1..3000, Table #2 without 5, then Table #1 holds 6..1105 again:
+    // too many to look up one by one, so the pairs made in order are
+    // hashed whole, and each of those keys is a duplicate.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4);
+    for (int id = 1; id <= 3000; ++id) {
+        t1.record({Cell::integer32(id)});
+        if (id != 5) t2.record({Cell::integer32(id)});
+    }
+    for (int id = 6; id <= 1105; ++id) t1.record({Cell::integer32(id)});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"ID"}});
+    ASSERT_EQ(result.differences.size(), 1101u);
+    EXPECT_EQ(compare::lineText(result.differences[0]), "Record 5 deleted from t2");
+    ASSERT_EQ(result.duplicateKeys.size(), 1100u);
+    EXPECT_EQ(compare::duplicateKeyText(result.duplicateKeys[0]),
+              "Key 6 is not unique: 2 records in Table #1, 1 in Table #2");
+}
+
+TEST_F(CompareTest, UndecodableKeysWarnInTheOrderOfAWalkSideBySide) {
+    // Rising keys in code page 1252, which cannot decode 0x81; Table #2
+    // lacks b, so its undecodable key (record 3) stands before Table #1's
+    // (record 4) in a walk side by side and is told first.
+    TableBuilder t1(0x30), t2(0x30);
+    for (auto* t : {&t1, &t2}) t->codePageMark(0x03).field("NAME", 'C', 3);
+    for (const char* name : {"a", "b", "c", "x\x81"}) t1.record({Cell::text(name)});
+    for (const char* name : {"a", "c", "w\x81"}) t2.record({Cell::text(name)});
+    write1(t1);
+    write2(t2);
+    const compare::CompareResult result =
+        run({}, "t2", compare::RecordPairing{compare::Pairing::Key, {"NAME"}});
+    EXPECT_THAT(result.warnings, ElementsAre(HasSubstr("t2.dbf: record 3, field NAME"),
+                                             HasSubstr("t1.dbf: record 4, field NAME")));
+}
+
 TEST_F(CompareTest, KeysInStepThatRepeatAreDuplicates) {
     // The same keys on both sides, a repeated one first: not rising, so
     // found by hashing them, with the later one of Table #2.
