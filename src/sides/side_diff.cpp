@@ -1,7 +1,10 @@
 #include "sides/side_diff.h"
 
 #include <algorithm>
+#include <exception>
+#include <limits>
 #include <memory>
+#include <tuple>
 
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/text/text_form.h"
@@ -10,9 +13,9 @@ namespace quorvel::sides {
 
 namespace {
 
-// Matched records below the lowest unpaired one are not read again: their
-// pages of the map are given back every so many rows.
-constexpr std::int64_t kReleaseEvery = 4096;
+// Side rows read and paired at a time by key: more rows mean fewer walks
+// over the FoxPro table's map, fewer mean less memory for the rows held.
+constexpr std::size_t kBatchRows = 16384;
 // Rows whose key came before: the first few are named, the rest counted.
 constexpr std::int64_t kRepeatedKeysTold = 10;
 
@@ -130,12 +133,20 @@ class Walk {
 
     void report(const SideDifference& d) {
         ++result_.differences;
-        found_(d);
+        if (!holding_) {
+            found_(d);
+            return;
+        }
+        HeldDifference& h = held_.emplace_back();
+        h.row = heldRow_;
+        h.d = d;
+        h.value1.assign(d.value1);
+        h.value2.assign(d.value2);
     }
 
-    bool nextRow() {
+    bool nextRow(std::vector<SideCell>& row) {
         if (sideDone_) return false;
-        if (side_.next(row_)) return true;
+        if (side_.next(row)) return true;
         // A statement stepped past its end may start over: never asked again.
         sideDone_ = true;
         return false;
@@ -145,13 +156,14 @@ class Walk {
         return table_.field(field).nullable && table_.isNull(table_.storedRecord(stored), field);
     }
 
-    void compareRecord(std::int64_t stored, std::int64_t record1, std::int64_t record2) {
+    void compareRecord(std::int64_t stored, std::int64_t record1, std::int64_t record2,
+                       const std::vector<SideCell>& row) {
         for (std::size_t i = 0; i < paired_.size(); ++i) {
             PairedField& p = paired_[i];
             SideColumnReport& r = result_.columns[i];
             const foxpro::Value value = table_.valueAt(stored, p.field);
             const bool null1 = trueNull(stored, p.field);
-            const SideCell& cell = row_[p.column];
+            const SideCell& cell = row[p.column];
             if (p.values.cut(value)) ++r.cut;
             if (p.values.equal(p.values.fox(value, null1), p.values.side(cell))) {
                 ++r.equal;
@@ -198,10 +210,10 @@ class Walk {
         std::int64_t record2 = 0;
         for (;;) {
             const bool haveFox = stored < table_.storedCount();
-            const bool haveSide = nextRow();
+            const bool haveSide = nextRow(row_);
             if (!haveFox && !haveSide) break;
             if (haveFox && haveSide)
-                compareRecord(stored, ++record1, ++record2);
+                compareRecord(stored, ++record1, ++record2, row_);
             else if (haveFox)
                 deleted(++record1);
             else
@@ -220,82 +232,165 @@ class Walk {
         return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
     }
 
-    std::string sideKey() {
+    std::string sideKey(const std::vector<SideCell>& row) {
         std::string key;
         for (std::size_t k : keys_) {
             PairedField& p = paired_[k];
-            appendPart(key, p.values.sideKey(row_[p.column]));
+            appendPart(key, p.values.sideKey(row[p.column]));
         }
         return options_.keyFoldCase ? options_.keyFoldCase(key) : key;
     }
 
     static std::uint64_t hashOf(const std::string& key) { return std::hash<std::string>{}(key); }
 
-    void byKey() {
-        // One hash and one record number per FoxPro record, sorted by hash.
+    // One hash and one live record number per FoxPro record, sorted by
+    // hash, and where each run of equal top bits begins: a lookup reads
+    // one or two entries instead of a binary search's twenty scattered ones.
+    struct KeyTable {
         std::vector<std::pair<std::uint64_t, std::uint32_t>> hashes;
-        hashes.reserve(static_cast<std::size_t>(table_.liveCount()));
+        std::vector<std::uint32_t> bucketStart;
+        int bits = 1;
+
+        // The entries of hash h: [first, last).
+        std::pair<std::size_t, std::size_t> entriesOf(std::uint64_t h) const {
+            const std::size_t bucket = static_cast<std::size_t>(h >> (64 - bits));
+            std::size_t first = bucketStart[bucket];
+            const std::size_t end = bucketStart[bucket + 1];
+            while (first < end && hashes[first].first < h) ++first;
+            std::size_t last = first;
+            while (last < end && hashes[last].first == h) ++last;
+            return {first, last};
+        }
+    };
+
+    KeyTable keyTable() const {
+        KeyTable t;
+        t.hashes.reserve(static_cast<std::size_t>(table_.liveCount()));
         for (std::int64_t s = table_.nextLive(0); s < table_.storedCount();
              s = table_.nextLive(s + 1))
-            hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(hashes.size()));
-        std::sort(hashes.begin(), hashes.end());
-        const std::size_t count = hashes.size();
-        // Where each run of equal top bits begins: a lookup reads one or
-        // two entries instead of a binary search's twenty scattered ones.
-        int bits = 1;
-        while (bits < 32 && (std::size_t{1} << bits) < count) ++bits;
-        const auto bucketOf = [&](std::uint64_t h) {
-            return static_cast<std::size_t>(h >> (64 - bits));
-        };
-        std::vector<std::uint32_t> bucketStart((std::size_t{1} << bits) + 1);
-        for (const auto& entry : hashes) ++bucketStart[bucketOf(entry.first) + 1];
-        for (std::size_t b = 1; b < bucketStart.size(); ++b) bucketStart[b] += bucketStart[b - 1];
+            t.hashes.emplace_back(hashOf(foxKey(s)), static_cast<std::uint32_t>(t.hashes.size()));
+        std::sort(t.hashes.begin(), t.hashes.end());
+        while (t.bits < 32 && (std::size_t{1} << t.bits) < t.hashes.size()) ++t.bits;
+        t.bucketStart.assign((std::size_t{1} << t.bits) + 1, 0);
+        for (const auto& entry : t.hashes) ++t.bucketStart[(entry.first >> (64 - t.bits)) + 1];
+        for (std::size_t b = 1; b < t.bucketStart.size(); ++b)
+            t.bucketStart[b] += t.bucketStart[b - 1];
+        return t;
+    }
+
+    // Rows are read in batches and each batch is paired in the order of
+    // the FoxPro records they find, so that the map is walked forward and
+    // given back behind the walk whatever order the side's rows come in
+    // (rows in no order kept the whole map resident).  The differences of
+    // a batch are held, then told in the side's order.
+    void byKey() {
+        const KeyTable t = keyTable();
+        const std::size_t count = t.hashes.size();
         std::vector<bool> matched(count);
-        std::size_t lowest = 0;  // no record below it is unpaired
+        std::vector<std::vector<SideCell>> rows(kBatchRows);
+        std::vector<BatchRow> batch(kBatchRows);
+        std::vector<std::uint32_t> order;
+        std::vector<std::uint32_t> repeated;
         std::int64_t record2 = 0;
-        while (nextRow()) {
-            ++record2;
-            const std::string key = sideKey();
-            const std::uint64_t h = hashOf(key);
-            const std::size_t bucket = bucketOf(h);
-            const auto end = hashes.begin() + bucketStart[bucket + 1];
-            auto it = hashes.begin() + bucketStart[bucket];
-            while (it != end && it->first < h) ++it;
-            std::int64_t pairedStored = -1;
-            std::uint32_t pairedRecord = 0;
-            bool seen = false;
-            for (; it != end && it->first == h; ++it) {
-                const std::int64_t stored = table_.liveIndex(it->second + 1);
-                if (foxKey(stored) != key) continue;
-                if (matched[it->second]) {
-                    seen = true;
+        holding_ = true;
+        for (;;) {
+            std::size_t n = 0;
+            std::exception_ptr failed;
+            try {
+                while (n < kBatchRows && nextRow(rows[n])) {
+                    BatchRow& b = batch[n];
+                    b.record2 = ++record2;
+                    b.key = sideKey(rows[n]);
+                    std::tie(b.first, b.last) = t.entriesOf(hashOf(b.key));
+                    ++n;
+                }
+            } catch (...) {
+                // The rows read before the failure are still paired and told.
+                failed = std::current_exception();
+            }
+            if (n == 0 && !failed) break;
+            order.resize(n);
+            for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+            const auto firstRecord = [&](std::uint32_t i) {
+                return batch[i].first < batch[i].last ? t.hashes[batch[i].first].second
+                                                      : std::numeric_limits<std::uint32_t>::max();
+            };
+            std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                const std::uint32_t ra = firstRecord(a), rb = firstRecord(b);
+                return ra != rb ? ra < rb : a < b;
+            });
+            held_.clear();
+            repeated.clear();
+            for (const std::uint32_t i : order) {
+                heldRow_ = i;
+                const BatchRow& b = batch[i];
+                std::int64_t pairedStored = -1;
+                std::uint32_t pairedRecord = 0;
+                bool seen = false;
+                for (std::size_t e = b.first; e < b.last; ++e) {
+                    const std::uint32_t record = t.hashes[e].second;
+                    const std::int64_t stored = table_.liveIndex(record + 1);
+                    if (e == b.first) table_.walkedTo(stored);
+                    if (foxKey(stored) != b.key) continue;
+                    if (matched[record]) {
+                        seen = true;
+                        continue;
+                    }
+                    pairedStored = stored;
+                    pairedRecord = record;
+                    break;
+                }
+                if (pairedStored < 0) {
+                    if (seen) repeated.push_back(i);
+                    added(b.record2);
                     continue;
                 }
-                pairedStored = stored;
-                pairedRecord = it->second;
-                break;
+                matched[pairedRecord] = true;
+                compareRecord(pairedStored, pairedRecord + 1, b.record2, rows[i]);
             }
-            if (pairedStored < 0) {
-                if (seen && ++repeatedKeys_ <= kRepeatedKeysTold)
-                    result_.notes.push_back("row " + std::to_string(record2) +
+            std::stable_sort(held_.begin(), held_.end(),
+                             [](const HeldDifference& a, const HeldDifference& b) {
+                                 return a.row < b.row;
+                             });
+            for (HeldDifference& h : held_) {
+                h.d.value1 = h.value1;
+                h.d.value2 = h.value2;
+                found_(h.d);
+            }
+            std::sort(repeated.begin(), repeated.end());
+            for (const std::uint32_t i : repeated)
+                if (++repeatedKeys_ <= kRepeatedKeysTold)
+                    result_.notes.push_back("row " + std::to_string(batch[i].record2) +
                                             " has the key of a row before it");
-                added(record2);
-                continue;
-            }
-            matched[pairedRecord] = true;
-            compareRecord(pairedStored, pairedRecord + 1, record2);
-            if (record2 % kReleaseEvery == 0) {
-                while (lowest < count && matched[lowest]) ++lowest;
-                if (lowest < count)
-                    table_.walkedTo(table_.liveIndex(static_cast<std::int64_t>(lowest) + 1));
+            if (failed) {
+                holding_ = false;
+                std::rethrow_exception(failed);
             }
         }
+        holding_ = false;
         if (repeatedKeys_ > kRepeatedKeysTold)
             result_.notes.push_back(std::to_string(repeatedKeys_ - kRepeatedKeysTold) +
                                     " more rows have the key of a row before them");
         for (std::size_t r = 0; r < count; ++r)
             if (!matched[r]) deleted(static_cast<std::int64_t>(r) + 1);
     }
+
+    // A side row of a batch: its number, key and the key table's entries
+    // of its key's hash.
+    struct BatchRow {
+        std::int64_t record2 = 0;
+        std::string key;
+        std::size_t first = 0;
+        std::size_t last = 0;
+    };
+
+    // A difference of a batch, with the texts its views point into.
+    struct HeldDifference {
+        std::uint32_t row = 0;
+        SideDifference d;
+        std::string value1;
+        std::string value2;
+    };
 
     const foxpro::TableReader& table_;
     SideStream& side_;
@@ -305,6 +400,9 @@ class Walk {
     std::vector<std::size_t> keys_;  // positions in paired_
     std::vector<SideCell> row_;
     bool sideDone_ = false;
+    bool holding_ = false;  // differences held until their batch is paired
+    std::uint32_t heldRow_ = 0;
+    std::vector<HeldDifference> held_;
     std::int64_t repeatedKeys_ = 0;
     std::string scratch1_;
     std::string scratch2_;

@@ -365,6 +365,52 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
                             "\"2021-06-30 00:04:06\""));
 }
 
+// Rows in an order of their own, more of them than one batch of the key
+// walk holds: the lines still come in the side's order, deletions last.
+TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
+    test::TempFolder dir;
+    test::TableBuilder t(0x30);
+    t.field("ID", 'I', 4).field("NAME", 'C', 8);
+    constexpr int kCount = 20000;
+    for (int id = 1; id <= kCount; ++id)
+        t.record({Cell::integer32(id), Cell::text("n" + std::to_string(id))});
+    t.write(dir.file("big.dbf"));
+    std::string csv = "id,name\r\n";
+    for (int id = kCount; id >= 1; --id) {
+        if (id == 3) continue;
+        const bool changed = id == 19000 || id == 12000 || id == 5;
+        csv += std::to_string(id) + "," + (changed ? "x" : "n") + std::to_string(id) + "\r\n";
+        if (id == 10000) csv += "20001,new\r\n";
+    }
+    csv += "7,n7\r\n";
+    std::ofstream(dir.file("big.csv"), std::ios::binary) << csv;
+    const auto run = test::runCli(
+        {"diff", dir.file("big.dbf"), "csv:" + dir.file("big.csv"), "--key", "id"}, dir);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<std::string> expected = {
+        "Record 19000, Field \"NAME\" has changed from \"n19000  \" to \"x19000\"",
+        "Record 12000, Field \"NAME\" has changed from \"n12000  \" to \"x12000\"",
+        "Record 10002 added to big",
+        "Record 5, Field \"NAME\" has changed from \"n5      \" to \"x5\"",
+        "Record 20001 added to big",
+        "Record 3 deleted from big"};
+    std::vector<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line) && !line.starts_with("Column");)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+    EXPECT_THAT(run.err, HasSubstr("row 20001 has the key of a row before it"));
+
+    // Damaged in its last rows: what the rows before the damage hold is told.
+    std::ofstream(dir.file("big.csv"), std::ios::binary) << csv << "8\r\n";
+    const auto broken = test::runCli(
+        {"diff", dir.file("big.dbf"), "csv:" + dir.file("big.csv"), "--key", "id"}, dir);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(broken.out.substr(0, broken.out.find("Record 3 deleted")),
+              run.out.substr(0, run.out.find("Record 3 deleted")));
+    EXPECT_THAT(broken.err, HasSubstr("big.csv: line 20003 has 1 fields"));
+}
+
 TEST(SideDiffFixtureTest, TableOfAContainerPairsWithItsExportByItsOwnKey) {
     const std::string folder = std::string(QUORVEL_FIXTURES) + "/public/foxprodb";
     if (!std::ifstream(folder + "/contacts.dbf").good()) GTEST_SKIP() << "no foxprodb fixtures";
