@@ -16,6 +16,8 @@ namespace {
 // Side rows read and paired at a time by key: more rows mean fewer walks
 // over the FoxPro table's map, fewer mean less memory for the rows held.
 constexpr std::size_t kBatchRows = 16384;
+// How many rows ahead of the one being paired its cells are fetched.
+constexpr std::size_t kAhead = 8;
 // Rows whose key came before: the first few are named, the rest counted.
 constexpr std::int64_t kRepeatedKeysTold = 10;
 
@@ -251,9 +253,12 @@ class Walk {
         std::vector<std::uint32_t> bucketStart;
         int bits = 1;
 
+        std::size_t bucketOf(std::uint64_t h) const {
+            return static_cast<std::size_t>(h >> (64 - bits));
+        }
         // The entries of hash h: [first, last).
         std::pair<std::size_t, std::size_t> entriesOf(std::uint64_t h) const {
-            const std::size_t bucket = static_cast<std::size_t>(h >> (64 - bits));
+            const std::size_t bucket = bucketOf(h);
             std::size_t first = bucketStart[bucket];
             const std::size_t end = bucketStart[bucket + 1];
             while (first < end && hashes[first].first < h) ++first;
@@ -301,7 +306,10 @@ class Walk {
                     BatchRow& b = batch[n];
                     b.record2 = ++record2;
                     b.key = sideKey(rows[n]);
-                    std::tie(b.first, b.last) = t.entriesOf(hashOf(b.key));
+                    b.hash = hashOf(b.key);
+                    // Looked up once the batch is read: by then the lines
+                    // of the key table asked for here have come.
+                    __builtin_prefetch(&t.bucketStart[t.bucketOf(b.hash)]);
                     ++n;
                 }
             } catch (...) {
@@ -309,26 +317,39 @@ class Walk {
                 failed = std::current_exception();
             }
             if (n == 0 && !failed) break;
+            for (std::size_t i = 0; i < n; ++i)
+                __builtin_prefetch(&t.hashes[t.bucketStart[t.bucketOf(batch[i].hash)]]);
             order.resize(n);
-            for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-            const auto firstRecord = [&](std::uint32_t i) {
-                return batch[i].first < batch[i].last ? t.hashes[batch[i].first].second
-                                                      : std::numeric_limits<std::uint32_t>::max();
-            };
+            for (std::uint32_t i = 0; i < n; ++i) {
+                BatchRow& b = batch[i];
+                std::tie(b.first, b.last) = t.entriesOf(b.hash);
+                b.record = b.first < b.last ? t.hashes[b.first].second
+                                            : std::numeric_limits<std::uint32_t>::max();
+                order[i] = i;
+            }
             std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-                const std::uint32_t ra = firstRecord(a), rb = firstRecord(b);
-                return ra != rb ? ra < rb : a < b;
+                return batch[a].record != batch[b].record ? batch[a].record < batch[b].record
+                                                          : a < b;
             });
             held_.clear();
             repeated.clear();
-            for (const std::uint32_t i : order) {
+            for (std::size_t j = 0; j < n; ++j) {
+                // The rows are visited out of the order they were read in.
+                if (j + kAhead < n) {
+                    const std::uint32_t ahead = order[j + kAhead];
+                    __builtin_prefetch(&batch[ahead]);
+                    const char* cells = reinterpret_cast<const char*>(rows[ahead].data());
+                    for (std::size_t at = 0; at < rows[ahead].size() * sizeof(SideCell); at += 64)
+                        __builtin_prefetch(cells + at);
+                }
+                const std::uint32_t i = order[j];
                 heldRow_ = i;
                 const BatchRow& b = batch[i];
                 std::int64_t pairedStored = -1;
                 std::uint32_t pairedRecord = 0;
                 bool seen = false;
                 for (std::size_t e = b.first; e < b.last; ++e) {
-                    const std::uint32_t record = t.hashes[e].second;
+                    const std::uint32_t record = e == b.first ? b.record : t.hashes[e].second;
                     const std::int64_t stored = table_.liveIndex(record + 1);
                     if (e == b.first) table_.walkedTo(stored);
                     if (foxKey(stored) != b.key) continue;
@@ -375,13 +396,15 @@ class Walk {
             if (!matched[r]) deleted(static_cast<std::int64_t>(r) + 1);
     }
 
-    // A side row of a batch: its number, key and the key table's entries
-    // of its key's hash.
+    // A side row of a batch: its number, key, the key's hash, the key
+    // table's entries of that hash and the live record of the first one.
     struct BatchRow {
         std::int64_t record2 = 0;
         std::string key;
+        std::uint64_t hash = 0;
         std::size_t first = 0;
         std::size_t last = 0;
+        std::uint32_t record = 0;
     };
 
     // A difference of a batch, with the texts its views point into.
