@@ -101,6 +101,10 @@ class Walk {
                    (taken[c] || !foxpro::equalsNoCase(columns[c].name, wanted)))
                 ++c;
             if (c == columns.size()) {
+                if (options_.sideFirst) {
+                    result_.unpairedFields.push_back(field.name);
+                    continue;
+                }
                 SideDifference d;
                 d.kind = SideDifference::Kind::MissingField;
                 d.field = f;
@@ -118,8 +122,22 @@ class Walk {
             r.columnType = columns[c].type;
             result_.columns.push_back(std::move(r));
         }
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            if (!taken[c]) result_.unpairedColumns.push_back(columns[c].name);
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (taken[c]) continue;
+            result_.unpairedColumns.push_back(columns[c].name);
+            // The columns of ignored fields are no missing fields.
+            if (!options_.sideFirst || ignored(columns[c].name) ||
+                std::any_of(options_.columnOf.begin(), options_.columnOf.end(), [&](const auto& m) {
+                    return ignored(m.first) && foxpro::equalsNoCase(m.second, columns[c].name);
+                }))
+                continue;
+            SideDifference d;
+            d.kind = SideDifference::Kind::MissingField;
+            d.field = static_cast<int>(c);
+            d.fieldName = columns[c].name;
+            ++result_.differences;
+            found_(d);
+        }
         for (const auto& name : options_.keyFields) {
             const int f = table_.findField(name);
             if (f < 0)
@@ -133,8 +151,9 @@ class Walk {
         }
     }
 
-    void report(const SideDifference& d) {
+    void report(const SideDifference& given) {
         ++result_.differences;
+        const SideDifference d = options_.sideFirst ? mirrored(given) : given;
         if (!holding_) {
             found_(d);
             return;
@@ -144,6 +163,23 @@ class Walk {
         h.d = d;
         h.value1.assign(d.value1);
         h.value2.assign(d.value2);
+    }
+
+    // The difference as the side, source #1, against the table tells it.
+    SideDifference mirrored(const SideDifference& d) const {
+        SideDifference m = d;
+        std::swap(m.record1, m.record2);
+        std::swap(m.value1, m.value2);
+        std::swap(m.null1, m.null2);
+        if (d.kind == SideDifference::Kind::Added) m.kind = SideDifference::Kind::Deleted;
+        if (d.kind == SideDifference::Kind::Deleted) m.kind = SideDifference::Kind::Added;
+        if (d.kind == SideDifference::Kind::Changed) {
+            const auto p = std::find_if(paired_.begin(), paired_.end(),
+                                        [&](const PairedField& q) { return q.field == d.field; });
+            m.field = static_cast<int>(p->column);
+            m.fieldName = side_.columns()[p->column].name;
+        }
+        return m;
     }
 
     bool nextRow(std::vector<SideCell>& row) {
@@ -369,10 +405,9 @@ class Walk {
                 matched[pairedRecord] = true;
                 compareRecord(pairedStored, pairedRecord + 1, b.record2, rows[i]);
             }
-            std::stable_sort(held_.begin(), held_.end(),
-                             [](const HeldDifference& a, const HeldDifference& b) {
-                                 return a.row < b.row;
-                             });
+            std::stable_sort(
+                held_.begin(), held_.end(),
+                [](const HeldDifference& a, const HeldDifference& b) { return a.row < b.row; });
             for (HeldDifference& h : held_) {
                 h.d.value1 = h.value1;
                 h.d.value2 = h.value2;

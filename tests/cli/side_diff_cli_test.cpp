@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -266,6 +267,70 @@ TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
     EXPECT_EQ(run({"--align"}).status, 2);
 }
 
+// The side first: every line the other way round; a database URI without
+// table= stands for the table of the FoxPro table's own name.
+TEST_F(SideDiffTest, SideFirstIsTheMirrorAndTheTableNameComesFromTheTable) {
+    if (!Sqlite(exportSql(true, "1", "0", 20) + "create table audit(at text);\n"))
+        GTEST_SKIP() << "python3 sqlite3: " << out_;
+    ASSERT_TRUE(
+        Sqlite("update orders set price = 1000000.24 where id = 3;\n"
+               "update orders set ok = 'N' where id = 5;\n"
+               "update orders set nick = null where id = 1;\n"
+               "delete from orders where id = 4;\n"
+               "insert into orders(id, name) values (9, 'new');\n"
+               "alter table orders rename column amount to sum;\n"))
+        << out_;
+    const std::string db = "sqlite:" + dir_.file("shop.db");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "diff");
+        for (const char* option : {"--key", "ID", "--empty-is-null", "--ignore", "note"})
+            args.push_back(option);
+        return test::runCli(args, dir_, {"LC_ALL=C"});
+    };
+
+    const auto first = run({db, dir_.file("orders.dbf")});
+    EXPECT_EQ(first.status, 1) << first.err;
+    EXPECT_THAT(Lines(first.out, false),
+                ElementsAre(" Field \"sum\" not exist ",
+                            "Record 1, Field \"nick\" has changed from \"\" to \"cc        \"",
+                            "Record 3, Field \"price\" has changed from \"1000000.24\" to "
+                            "\"1000000.25\"",
+                            "Record 4, Field \"ok\" has changed from \"N\" to \"True\"",
+                            "Record 5 deleted from orders.dbf", "Record 4 added to orders.dbf"));
+    EXPECT_THAT(first.err, HasSubstr("field \"AMOUNT\" of orders.dbf pairs with no column"));
+    EXPECT_THAT(first.out, HasSubstr("Column \"price\": 3 equal, 1 differ (N(10,2) as "));
+    // The lines name the FoxPro table as it was given.
+    EXPECT_THAT(run({db, dir_.path(), "orders"}).out, HasSubstr("\nRecord 4 added to orders\n"));
+
+    // The FoxPro table first, no table named: the same table, lines the other way.
+    const auto second = run({dir_.file("orders.dbf"), db});
+    EXPECT_EQ(second.status, 1) << second.err;
+    EXPECT_EQ(second.out, run({dir_.file("orders.dbf"), db + "?table=orders"}).out);
+    EXPECT_THAT(Lines(second.out, false),
+                ElementsAre(" Field \"AMOUNT\" not exist ",
+                            "Record 1, Field \"NICK\" has changed from \"cc        \" to \"\"",
+                            "Record 3, Field \"PRICE\" has changed from \"1000000.25\" to "
+                            "\"1000000.24\"",
+                            "Record 5, Field \"OK\" has changed from \"True\" to \"N\"",
+                            "Record 5 added to orders", "Record 4 deleted from orders"));
+
+    // A table the database lacks: its tables of a like name are named.
+    std::filesystem::copy_file(dir_.file("orders.dbf"), dir_.file("ordrs.dbf"));
+    const auto lacking = run({dir_.file("ordrs.dbf"), db});
+    EXPECT_EQ(lacking.status, 2);
+    EXPECT_THAT(lacking.err, HasSubstr("has no table ordrs; tables of a like name: orders ("));
+
+    // The whole database first: its tables are source #1's.
+    const auto whole = run({db, dir_.path(), "--summary"});
+    EXPECT_EQ(whole.status, 1) << whole.err;
+    auto tables = Lines(whole.out, false);
+    std::sort(tables.begin(), tables.end());
+    EXPECT_THAT(tables, ElementsAre("Table \"audit\" is only in source #1",
+                                    "Table \"orders\": 3 changed, 1 added, 1 deleted, 1 missing "
+                                    "fields (paired by key fields: ID)",
+                                    "Table \"ordrs\" is only in source #2"));
+}
+
 TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     std::string csv = ExportCsv();
     Write("orders.csv", csv);
@@ -349,6 +414,15 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
     EXPECT_THAT(Lines(same.out, false), ElementsAre());
     EXPECT_THAT(same.out, HasSubstr("Column \"born\": 5 equal, 0 differ (D as date)"));
     EXPECT_THAT(same.out, HasSubstr("Column \"amount\": 5 equal, 0 differ (Y as numeric(19,4))"));
+    // The database without table=: the table of the FoxPro table's name, either way round.
+    for (const auto& operands :
+         {std::vector<std::string>{dir_.file("orders.dbf"), server.uri("")},
+          std::vector<std::string>{server.uri(""), dir_.file("orders.dbf")}}) {
+        std::vector<std::string> args = {"diff",  operands[0], operands[1],
+                                         "--key", "ID",        "--empty-is-null"};
+        const auto run = test::runCli(args, dir_);
+        EXPECT_EQ(run.status, 0) << run.err << run.out;
+    }
 
     ASSERT_TRUE(
         server.psql("update orders set price = 12.49 where id = 1;\n"
