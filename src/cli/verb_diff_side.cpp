@@ -87,6 +87,28 @@ std::string columnLine(const sides::SideColumnReport& c) {
     return line;
 }
 
+std::string columnObject(const sides::SideColumnReport& c, std::string_view table) {
+    std::string object = "{";
+    if (!table.empty()) object += "\"table\":" + jsonQuoted(table) + ",";
+    object += "\"kind\":\"column\",\"field\":" + jsonQuoted(c.field) +
+              ",\"column\":" + jsonQuoted(c.column) + ",\"equal\":" + std::to_string(c.equal) +
+              ",\"differ\":" + std::to_string(c.differ) + ",\"as\":" + jsonQuoted(c.description) +
+              ",\"cut\":" + (c.narrowerLength > 0 ? std::to_string(c.cut) : "null") + "}\n";
+    return object;
+}
+
+void writeColumnRecord(OutputStream& out, const sides::SideColumnReport& c, bool sideFirst,
+                       std::optional<std::string_view> table) {
+    if (table) writeCsvField(out, *table, true);
+    writeCsvField(out, "column", !table);
+    writeCsvField(out, std::to_string(c.equal), false);
+    writeCsvField(out, std::to_string(c.differ), false);
+    writeCsvField(out, sideFirst ? c.column : c.field, false);
+    writeCsvField(out, c.description, false);
+    writeCsvField(out, c.narrowerLength > 0 ? std::to_string(c.cut) : std::string(), false);
+    endCsvRecord(out);
+}
+
 sides::SideDiffOptions sideDiffOptionsOf(const Arguments& args, const std::string& format) {
     const compare::CompareOptions compareOptions = compareOptionsOf(args);
     sides::SideDiffOptions options;
@@ -216,13 +238,14 @@ int diffWithSide(const Arguments& args) {
                 else
                     writeCsvLine(out, d, safety);
             });
-        // The column lines follow the differences as text; the formats for
-        // programs keep to their objects, and the lines go to standard error.
+        // The column lines follow the differences, in each format's form.
         for (const auto& column : result.columns) {
             if (format == "text")
                 writeTextLine(out, sides::columnReportLine(column), nulTerminated);
+            else if (format == "json")
+                out.write(columnObject(column));
             else
-                printMessage("diff", sides::columnReportLine(column));
+                writeColumnRecord(out, column, operands.sideFirst);
         }
         out.flush();
         if (!exact)

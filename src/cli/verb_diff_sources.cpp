@@ -154,12 +154,14 @@ int runDiffSources(const Arguments& args) {
                                           const sides::SideDiffResult* result) {
                 tableDone(t, differences);
                 if (result == nullptr || summary) return;
-                // As for one table: after its lines as text, else on standard error.
+                // As for one table: after its lines, in the format's form.
                 for (const auto& column : result->columns) {
                     if (format == Format::Text)
                         writeTextLine(out, columnLine(column), false);
+                    else if (format == Format::Json)
+                        out.write(columnObject(column, t.name));
                     else
-                        printMessage("diff", t.name + ": " + columnLine(column));
+                        writeColumnRecord(out, column, sideFirst, t.name);
                 }
             };
             run = sides::compareSourceWithSide(sideRequest, sideCallbacks);

@@ -223,7 +223,16 @@ TEST_F(SideDiffTest, SqliteExportUnchangedThenChangedInKnownPlaces) {
     EXPECT_EQ(position.status, 1);
     EXPECT_THAT(position.out, HasSubstr("{\"kind\":\"changed\",\"record1\":4,\"record2\":4,"
                                         "\"field\":\"ID\",\"old\":\"4\",\"new\":\"5\"}"));
-    EXPECT_THAT(position.err, HasSubstr("Column \"id\": 3 equal, 2 differ (I as integer)"));
+    EXPECT_THAT(position.out,
+                HasSubstr("\n{\"kind\":\"column\",\"field\":\"ID\",\"column\":\"id\",\"equal\":3,"
+                          "\"differ\":2,\"as\":\"I as integer\",\"cut\":null}\n"));
+    EXPECT_THAT(position.out,
+                HasSubstr("\"column\":\"name\",\"equal\":3,\"differ\":2,\"as\":\"C(20) "
+                          "as varchar(12)\",\"cut\":1}\n"));
+    const auto csv = Diff({uri, "--format", "csv"});
+    EXPECT_THAT(csv.out, HasSubstr("\r\ncolumn,3,2,ID,I as integer,\r\n"));
+    EXPECT_THAT(csv.out, HasSubstr("\r\ncolumn,3,2,NAME,C(20) as varchar(12),1\r\n"));
+    EXPECT_EQ(csv.err, "");
 }
 
 TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
