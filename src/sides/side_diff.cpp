@@ -16,8 +16,13 @@ namespace {
 // Side rows read and paired at a time by key: more rows mean fewer walks
 // over the FoxPro table's map, fewer mean less memory for the rows held.
 constexpr std::size_t kBatchRows = 16384;
+// Rows read at a time while they come in the table's order: enough to look
+// their keys up ahead.
+constexpr std::size_t kWindowRows = 64;
 // How many rows ahead of the one being paired its cells are fetched.
 constexpr std::size_t kAhead = 8;
+// A key that no FoxPro record has.
+constexpr std::uint32_t kNoRecord = std::numeric_limits<std::uint32_t>::max();
 // Rows whose key came before: the first few are named, the rest counted.
 constexpr std::int64_t kRepeatedKeysTold = 10;
 
@@ -281,6 +286,25 @@ class Walk {
 
     static std::uint64_t hashOf(const std::string& key) { return std::hash<std::string>{}(key); }
 
+    // A side row of a batch: its number, key, the key's hash, the key
+    // table's entries of that hash and the live record of the first one.
+    struct BatchRow {
+        std::int64_t record2 = 0;
+        std::string key;
+        std::uint64_t hash = 0;
+        std::size_t first = 0;
+        std::size_t last = 0;
+        std::uint32_t record = 0;
+    };
+
+    // A difference of a batch, with the texts its views point into.
+    struct HeldDifference {
+        std::uint32_t row = 0;
+        SideDifference d;
+        std::string value1;
+        std::string value2;
+    };
+
     // One hash and one live record number per FoxPro record, sorted by
     // hash, and where each run of equal top bits begins: a lookup reads
     // one or two entries instead of a binary search's twenty scattered ones.
@@ -319,11 +343,53 @@ class Walk {
         return t;
     }
 
-    // Rows are read in batches and each batch is paired in the order of
-    // the FoxPro records they find, so that the map is walked forward and
-    // given back behind the walk whatever order the side's rows come in
-    // (rows in no order kept the whole map resident).  The differences of
-    // a batch are held, then told in the side's order.
+    static void lookUp(const KeyTable& t, BatchRow& b) {
+        std::tie(b.first, b.last) = t.entriesOf(b.hash);
+        b.record = b.first < b.last ? t.hashes[b.first].second : kNoRecord;
+    }
+
+    // Pairs a side row with the first FoxPro record of its key that no row
+    // paired with before; true when a row before it had its key.
+    bool pairRow(const KeyTable& t, std::vector<bool>& matched, const BatchRow& b,
+                 const std::vector<SideCell>& row) {
+        std::int64_t pairedStored = -1;
+        std::uint32_t pairedRecord = 0;
+        bool seen = false;
+        for (std::size_t e = b.first; e < b.last; ++e) {
+            const std::uint32_t record = e == b.first ? b.record : t.hashes[e].second;
+            const std::int64_t stored = table_.liveIndex(record + 1);
+            if (e == b.first) table_.walkedTo(stored);
+            if (foxKey(stored) != b.key) continue;
+            if (matched[record]) {
+                seen = true;
+                continue;
+            }
+            pairedStored = stored;
+            pairedRecord = record;
+            break;
+        }
+        if (pairedStored < 0) {
+            added(b.record2);
+            return seen;
+        }
+        matched[pairedRecord] = true;
+        compareRecord(pairedStored, pairedRecord + 1, b.record2, row);
+        return false;
+    }
+
+    void noteRepeated(std::int64_t record2) {
+        if (++repeatedKeys_ <= kRepeatedKeysTold)
+            result_.notes.push_back("row " + std::to_string(record2) +
+                                    " has the key of a row before it");
+    }
+
+    // While the side's rows come in the order of the FoxPro records they
+    // pair with, each is paired as it comes and the map is walked forward.
+    // From the first row out of that order on, rows are read in batches and
+    // each batch is paired in the order of its records, so that the map is
+    // still walked forward and given back behind the walk whatever order
+    // the rows come in (rows in no order kept the whole map resident).
+    // The differences of a batch are held, then told in the side's order.
     void byKey() {
         const KeyTable t = keyTable();
         const std::size_t count = t.hashes.size();
@@ -333,18 +399,19 @@ class Walk {
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> repeated;
         std::int64_t record2 = 0;
-        holding_ = true;
-        for (;;) {
-            std::size_t n = 0;
-            std::exception_ptr failed;
+        bool inOrder = true;
+        std::uint32_t lastRecord = 0;
+        std::exception_ptr failed;
+        // Reads rows up to the given count; then looks their keys up, the
+        // key table's lines asked for ahead of the looking.
+        const auto read = [&](std::size_t& n, std::size_t upTo) {
+            const std::size_t from = n;
             try {
-                while (n < kBatchRows && nextRow(rows[n])) {
+                while (n < upTo && nextRow(rows[n])) {
                     BatchRow& b = batch[n];
                     b.record2 = ++record2;
                     b.key = sideKey(rows[n]);
                     b.hash = hashOf(b.key);
-                    // Looked up once the batch is read: by then the lines
-                    // of the key table asked for here have come.
                     __builtin_prefetch(&t.bucketStart[t.bucketOf(b.hash)]);
                     ++n;
                 }
@@ -352,17 +419,36 @@ class Walk {
                 // The rows read before the failure are still paired and told.
                 failed = std::current_exception();
             }
-            if (n == 0 && !failed) break;
-            for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t i = from; i < n; ++i)
                 __builtin_prefetch(&t.hashes[t.bucketStart[t.bucketOf(batch[i].hash)]]);
-            order.resize(n);
-            for (std::uint32_t i = 0; i < n; ++i) {
-                BatchRow& b = batch[i];
-                std::tie(b.first, b.last) = t.entriesOf(b.hash);
-                b.record = b.first < b.last ? t.hashes[b.first].second
-                                            : std::numeric_limits<std::uint32_t>::max();
-                order[i] = i;
+            for (std::size_t i = from; i < n; ++i) lookUp(t, batch[i]);
+        };
+        for (;;) {
+            std::size_t n = 0;
+            read(n, inOrder ? kWindowRows : kBatchRows);
+            if (n == 0 && !failed) break;
+            if (inOrder) {
+                std::uint32_t last = lastRecord;
+                std::size_t i = 0;
+                for (; i < n; ++i) {
+                    if (batch[i].record == kNoRecord) continue;
+                    if (batch[i].record < last) break;
+                    last = batch[i].record;
+                }
+                if (i == n) {
+                    lastRecord = last;
+                    for (i = 0; i < n; ++i)
+                        if (pairRow(t, matched, batch[i], rows[i])) noteRepeated(batch[i].record2);
+                    if (failed) std::rethrow_exception(failed);
+                    continue;
+                }
+                // Out of the table's order: batches from here on.
+                inOrder = false;
+                holding_ = true;
+                if (!failed) read(n, kBatchRows);
             }
+            order.resize(n);
+            for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
             std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
                 return batch[a].record != batch[b].record ? batch[a].record < batch[b].record
                                                           : a < b;
@@ -380,30 +466,7 @@ class Walk {
                 }
                 const std::uint32_t i = order[j];
                 heldRow_ = i;
-                const BatchRow& b = batch[i];
-                std::int64_t pairedStored = -1;
-                std::uint32_t pairedRecord = 0;
-                bool seen = false;
-                for (std::size_t e = b.first; e < b.last; ++e) {
-                    const std::uint32_t record = e == b.first ? b.record : t.hashes[e].second;
-                    const std::int64_t stored = table_.liveIndex(record + 1);
-                    if (e == b.first) table_.walkedTo(stored);
-                    if (foxKey(stored) != b.key) continue;
-                    if (matched[record]) {
-                        seen = true;
-                        continue;
-                    }
-                    pairedStored = stored;
-                    pairedRecord = record;
-                    break;
-                }
-                if (pairedStored < 0) {
-                    if (seen) repeated.push_back(i);
-                    added(b.record2);
-                    continue;
-                }
-                matched[pairedRecord] = true;
-                compareRecord(pairedStored, pairedRecord + 1, b.record2, rows[i]);
+                if (pairRow(t, matched, batch[i], rows[i])) repeated.push_back(i);
             }
             std::stable_sort(
                 held_.begin(), held_.end(),
@@ -414,10 +477,7 @@ class Walk {
                 found_(h.d);
             }
             std::sort(repeated.begin(), repeated.end());
-            for (const std::uint32_t i : repeated)
-                if (++repeatedKeys_ <= kRepeatedKeysTold)
-                    result_.notes.push_back("row " + std::to_string(batch[i].record2) +
-                                            " has the key of a row before it");
+            for (const std::uint32_t i : repeated) noteRepeated(batch[i].record2);
             if (failed) {
                 holding_ = false;
                 std::rethrow_exception(failed);
@@ -430,25 +490,6 @@ class Walk {
         for (std::size_t r = 0; r < count; ++r)
             if (!matched[r]) deleted(static_cast<std::int64_t>(r) + 1);
     }
-
-    // A side row of a batch: its number, key, the key's hash, the key
-    // table's entries of that hash and the live record of the first one.
-    struct BatchRow {
-        std::int64_t record2 = 0;
-        std::string key;
-        std::uint64_t hash = 0;
-        std::size_t first = 0;
-        std::size_t last = 0;
-        std::uint32_t record = 0;
-    };
-
-    // A difference of a batch, with the texts its views point into.
-    struct HeldDifference {
-        std::uint32_t row = 0;
-        SideDifference d;
-        std::string value1;
-        std::string value2;
-    };
 
     const foxpro::TableReader& table_;
     SideStream& side_;

@@ -448,8 +448,9 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
                             "\"2021-06-30 00:04:06\""));
 }
 
-// Rows in an order of their own, more of them than one batch of the key
-// walk holds: the lines still come in the side's order, deletions last.
+// Rows in the table's order, then in an order of their own, more of them
+// than one batch of the key walk holds: the lines still come in the side's
+// order, deletions last.
 TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
     test::TempFolder dir;
     test::TableBuilder t(0x30);
@@ -459,22 +460,26 @@ TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
         t.record({Cell::integer32(id), Cell::text("n" + std::to_string(id))});
     t.write(dir.file("big.dbf"));
     std::string csv = "id,name\r\n";
-    for (int id = kCount; id >= 1; --id) {
-        if (id == 3) continue;
-        const bool changed = id == 19000 || id == 12000 || id == 5;
+    const auto row = [&](int id) {
+        if (id == 3) return;
+        const bool changed = id == 19000 || id == 12000 || id == 80 || id == 50 || id == 5;
         csv += std::to_string(id) + "," + (changed ? "x" : "n") + std::to_string(id) + "\r\n";
         if (id == 10000) csv += "20001,new\r\n";
-    }
+    };
+    for (int id = 1; id <= 100; ++id) row(id);
+    for (int id = kCount; id > 100; --id) row(id);
     csv += "7,n7\r\n";
     std::ofstream(dir.file("big.csv"), std::ios::binary) << csv;
     const auto run = test::runCli(
         {"diff", dir.file("big.dbf"), "csv:" + dir.file("big.csv"), "--key", "id"}, dir);
     EXPECT_EQ(run.status, 1) << run.err;
     const std::vector<std::string> expected = {
+        "Record 5, Field \"NAME\" has changed from \"n5      \" to \"x5\"",
+        "Record 50, Field \"NAME\" has changed from \"n50     \" to \"x50\"",
+        "Record 80, Field \"NAME\" has changed from \"n80     \" to \"x80\"",
         "Record 19000, Field \"NAME\" has changed from \"n19000  \" to \"x19000\"",
         "Record 12000, Field \"NAME\" has changed from \"n12000  \" to \"x12000\"",
-        "Record 10002 added to big",
-        "Record 5, Field \"NAME\" has changed from \"n5      \" to \"x5\"",
+        "Record 10101 added to big",
         "Record 20001 added to big",
         "Record 3 deleted from big"};
     std::vector<std::string> lines;
