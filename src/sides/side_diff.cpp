@@ -15,7 +15,7 @@ namespace {
 
 // Side rows read and paired at a time by key: more rows mean fewer walks
 // over the FoxPro table's map, fewer mean less memory for the rows held.
-constexpr std::size_t kBatchRows = 16384;
+constexpr std::size_t kBatchRows = 32768;
 // Rows read at a time while they come in the table's order: enough to look
 // their keys up ahead.
 constexpr std::size_t kWindowRows = 64;
@@ -287,7 +287,8 @@ class Walk {
     static std::uint64_t hashOf(const std::string& key) { return std::hash<std::string>{}(key); }
 
     // A side row of a batch: its number, key, the key's hash, the key
-    // table's entries of that hash and the live record of the first one.
+    // table's entries of that hash, the live record of the first one and
+    // where its cells are kept.
     struct BatchRow {
         std::int64_t record2 = 0;
         std::string key;
@@ -295,6 +296,61 @@ class Walk {
         std::size_t first = 0;
         std::size_t last = 0;
         std::uint32_t record = 0;
+        std::uint32_t cellCount = 0;
+        std::size_t cells = 0;
+    };
+
+    // The rows of a batch with the texts of their cells in one buffer: a few
+    // hundred bytes a row rather than a vector of strings each.
+    struct PackedRows {
+        struct Cell {
+            std::uint32_t offset = 0;
+            std::uint32_t length = 0;
+            bool null = false;
+            bool blank = false;
+            CellStorage storage = CellStorage::Text;
+        };
+        std::string texts;
+        std::vector<Cell> cells;
+
+        void clear() {
+            texts.clear();
+            cells.clear();
+        }
+        // Where the row's cells begin.
+        std::size_t add(const std::vector<SideCell>& row) {
+            const std::size_t from = cells.size();
+            for (const SideCell& c : row) {
+                cells.push_back({static_cast<std::uint32_t>(texts.size()),
+                                 static_cast<std::uint32_t>(c.text.size()), c.null, c.blank,
+                                 c.storage});
+                texts += c.text;
+            }
+            return from;
+        }
+        void unpack(const BatchRow& b, std::vector<SideCell>& row) const {
+            row.resize(b.cellCount);
+            for (std::size_t i = 0; i < b.cellCount; ++i) {
+                const Cell& p = cells[b.cells + i];
+                SideCell& c = row[i];
+                c.null = p.null;
+                c.blank = p.blank;
+                c.storage = p.storage;
+                c.text.assign(texts, p.offset, p.length);
+            }
+        }
+        void prefetchCells(const BatchRow& b) const {
+            const char* from = reinterpret_cast<const char*>(&cells[b.cells]);
+            for (std::size_t at = 0; at < b.cellCount * sizeof(Cell); at += 64)
+                __builtin_prefetch(from + at);
+        }
+        void prefetchTexts(const BatchRow& b) const {
+            if (b.cellCount == 0) return;
+            const Cell& first = cells[b.cells];
+            const Cell& last = cells[b.cells + b.cellCount - 1];
+            for (std::size_t at = first.offset; at < last.offset + last.length; at += 64)
+                __builtin_prefetch(texts.data() + at);
+        }
     };
 
     // A difference of a batch, with the texts its views point into.
@@ -394,7 +450,11 @@ class Walk {
         const KeyTable t = keyTable();
         const std::size_t count = t.hashes.size();
         std::vector<bool> matched(count);
-        std::vector<std::vector<SideCell>> rows(kBatchRows);
+        PackedRows rows;
+        // The rows of a window, paired as they are while in order.
+        std::vector<std::vector<SideCell>> window(kWindowRows);
+        std::vector<SideCell> incoming;
+        std::vector<SideCell> unpacked;
         std::vector<BatchRow> batch(kBatchRows);
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> repeated;
@@ -407,10 +467,16 @@ class Walk {
         const auto read = [&](std::size_t& n, std::size_t upTo) {
             const std::size_t from = n;
             try {
-                while (n < upTo && nextRow(rows[n])) {
+                while (n < upTo && nextRow(inOrder ? window[n] : incoming)) {
                     BatchRow& b = batch[n];
                     b.record2 = ++record2;
-                    b.key = sideKey(rows[n]);
+                    if (inOrder) {
+                        b.key = sideKey(window[n]);
+                    } else {
+                        b.key = sideKey(incoming);
+                        b.cells = rows.add(incoming);
+                        b.cellCount = static_cast<std::uint32_t>(incoming.size());
+                    }
                     b.hash = hashOf(b.key);
                     __builtin_prefetch(&t.bucketStart[t.bucketOf(b.hash)]);
                     ++n;
@@ -425,6 +491,7 @@ class Walk {
         };
         for (;;) {
             std::size_t n = 0;
+            rows.clear();
             read(n, inOrder ? kWindowRows : kBatchRows);
             if (n == 0 && !failed) break;
             if (inOrder) {
@@ -438,13 +505,19 @@ class Walk {
                 if (i == n) {
                     lastRecord = last;
                     for (i = 0; i < n; ++i)
-                        if (pairRow(t, matched, batch[i], rows[i])) noteRepeated(batch[i].record2);
+                        if (pairRow(t, matched, batch[i], window[i]))
+                            noteRepeated(batch[i].record2);
                     if (failed) std::rethrow_exception(failed);
                     continue;
                 }
                 // Out of the table's order: batches from here on.
                 inOrder = false;
                 holding_ = true;
+                for (i = 0; i < n; ++i) {
+                    batch[i].cells = rows.add(window[i]);
+                    batch[i].cellCount = static_cast<std::uint32_t>(window[i].size());
+                }
+                window.clear();
                 if (!failed) read(n, kBatchRows);
             }
             order.resize(n);
@@ -458,15 +531,15 @@ class Walk {
             for (std::size_t j = 0; j < n; ++j) {
                 // The rows are visited out of the order they were read in.
                 if (j + kAhead < n) {
-                    const std::uint32_t ahead = order[j + kAhead];
-                    __builtin_prefetch(&batch[ahead]);
-                    const char* cells = reinterpret_cast<const char*>(rows[ahead].data());
-                    for (std::size_t at = 0; at < rows[ahead].size() * sizeof(SideCell); at += 64)
-                        __builtin_prefetch(cells + at);
+                    const BatchRow& ahead = batch[order[j + kAhead]];
+                    rows.prefetchCells(ahead);
+                    // Its texts once its cells have come.
+                    rows.prefetchTexts(batch[order[j + kAhead / 2]]);
                 }
                 const std::uint32_t i = order[j];
                 heldRow_ = i;
-                if (pairRow(t, matched, batch[i], rows[i])) repeated.push_back(i);
+                rows.unpack(batch[i], unpacked);
+                if (pairRow(t, matched, batch[i], unpacked)) repeated.push_back(i);
             }
             std::stable_sort(
                 held_.begin(), held_.end(),

@@ -455,16 +455,17 @@ TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
     test::TempFolder dir;
     test::TableBuilder t(0x30);
     t.field("ID", 'I', 4).field("NAME", 'C', 8);
-    constexpr int kCount = 20000;
+    constexpr int kCount = 40000;
     for (int id = 1; id <= kCount; ++id)
         t.record({Cell::integer32(id), Cell::text("n" + std::to_string(id))});
     t.write(dir.file("big.dbf"));
     std::string csv = "id,name\r\n";
     const auto row = [&](int id) {
         if (id == 3) return;
-        const bool changed = id == 19000 || id == 12000 || id == 80 || id == 50 || id == 5;
+        const bool changed =
+            id == 19000 || id == 12000 || id == 5000 || id == 80 || id == 50 || id == 5;
         csv += std::to_string(id) + "," + (changed ? "x" : "n") + std::to_string(id) + "\r\n";
-        if (id == 10000) csv += "20001,new\r\n";
+        if (id == 10000) csv += "40001,new\r\n";
     };
     for (int id = 1; id <= 100; ++id) row(id);
     for (int id = kCount; id > 100; --id) row(id);
@@ -479,15 +480,16 @@ TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
         "Record 80, Field \"NAME\" has changed from \"n80     \" to \"x80\"",
         "Record 19000, Field \"NAME\" has changed from \"n19000  \" to \"x19000\"",
         "Record 12000, Field \"NAME\" has changed from \"n12000  \" to \"x12000\"",
-        "Record 10101 added to big",
-        "Record 20001 added to big",
+        "Record 30101 added to big",
+        "Record 5000, Field \"NAME\" has changed from \"n5000   \" to \"x5000\"",
+        "Record 40001 added to big",
         "Record 3 deleted from big"};
     std::vector<std::string> lines;
     std::istringstream in(run.out);
     for (std::string line; std::getline(in, line) && !line.starts_with("Column");)
         lines.push_back(line);
     EXPECT_EQ(lines, expected);
-    EXPECT_THAT(run.err, HasSubstr("row 20001 has the key of a row before it"));
+    EXPECT_THAT(run.err, HasSubstr("row 40001 has the key of a row before it"));
 
     // Damaged in its last rows: what the rows before the damage hold is told.
     std::ofstream(dir.file("big.csv"), std::ios::binary) << csv << "8\r\n";
@@ -496,7 +498,7 @@ TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
     EXPECT_EQ(broken.status, 2);
     EXPECT_EQ(broken.out.substr(0, broken.out.find("Record 3 deleted")),
               run.out.substr(0, run.out.find("Record 3 deleted")));
-    EXPECT_THAT(broken.err, HasSubstr("big.csv: line 20003 has 1 fields"));
+    EXPECT_THAT(broken.err, HasSubstr("big.csv: line 40003 has 1 fields"));
 }
 
 TEST(SideDiffFixtureTest, TableOfAContainerPairsWithItsExportByItsOwnKey) {
