@@ -455,7 +455,7 @@ class Walk {
         std::vector<std::vector<SideCell>> window(kWindowRows);
         std::vector<SideCell> incoming;
         std::vector<SideCell> unpacked;
-        std::vector<BatchRow> batch(kBatchRows);
+        std::vector<BatchRow> batch(kWindowRows);  // kBatchRows once out of order
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> repeated;
         std::int64_t record2 = 0;
@@ -518,6 +518,7 @@ class Walk {
                     batch[i].cellCount = static_cast<std::uint32_t>(window[i].size());
                 }
                 window.clear();
+                batch.resize(kBatchRows);
                 if (!failed) read(n, kBatchRows);
             }
             order.resize(n);
