@@ -21,6 +21,8 @@ constexpr std::size_t kBatchRows = 32768;
 constexpr std::size_t kWindowRows = 64;
 // How many rows ahead of the one being paired its cells are fetched.
 constexpr std::size_t kAhead = 8;
+// Rows of the next batch read after every so many rows of a batch paired.
+constexpr std::size_t kReadAheadStep = 64;
 // A key that no FoxPro record has.
 constexpr std::uint32_t kNoRecord = std::numeric_limits<std::uint32_t>::max();
 // Rows whose key came before: the first few are named, the rest counted.
@@ -450,12 +452,16 @@ class Walk {
         const KeyTable t = keyTable();
         const std::size_t count = t.hashes.size();
         std::vector<bool> matched(count);
-        PackedRows rows;
+        // The batch being paired and the next one, read while it is, so that
+        // the side goes on sending rows meanwhile.
+        PackedRows packed[2];
+        std::vector<BatchRow> batches[2] = {std::vector<BatchRow>(kWindowRows), {}};
+        int current = 0;
+        std::size_t readAhead = 0;  // rows of the next batch read so far
         // The rows of a window, paired as they are while in order.
         std::vector<std::vector<SideCell>> window(kWindowRows);
         std::vector<SideCell> incoming;
         std::vector<SideCell> unpacked;
-        std::vector<BatchRow> batch(kWindowRows);  // kBatchRows once out of order
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> repeated;
         std::int64_t record2 = 0;
@@ -464,7 +470,10 @@ class Walk {
         std::exception_ptr failed;
         // Reads rows up to the given count; then looks their keys up, the
         // key table's lines asked for ahead of the looking.
-        const auto read = [&](std::size_t& n, std::size_t upTo) {
+        const auto read = [&](int set, std::size_t& n, std::size_t upTo) {
+            if (failed) return;
+            PackedRows& rows = packed[set];
+            std::vector<BatchRow>& batch = batches[set];
             const std::size_t from = n;
             try {
                 while (n < upTo && nextRow(inOrder ? window[n] : incoming)) {
@@ -490,9 +499,12 @@ class Walk {
             for (std::size_t i = from; i < n; ++i) lookUp(t, batch[i]);
         };
         for (;;) {
-            std::size_t n = 0;
-            rows.clear();
-            read(n, inOrder ? kWindowRows : kBatchRows);
+            PackedRows& rows = packed[current];
+            std::vector<BatchRow>& batch = batches[current];
+            const int other = 1 - current;
+            std::size_t n = readAhead;
+            if (n == 0) rows.clear();
+            read(current, n, inOrder ? kWindowRows : kBatchRows);
             if (n == 0 && !failed) break;
             if (inOrder) {
                 std::uint32_t last = lastRecord;
@@ -519,7 +531,8 @@ class Walk {
                 }
                 window.clear();
                 batch.resize(kBatchRows);
-                if (!failed) read(n, kBatchRows);
+                batches[other].resize(kBatchRows);
+                read(current, n, kBatchRows);
             }
             order.resize(n);
             for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
@@ -529,7 +542,11 @@ class Walk {
             });
             held_.clear();
             repeated.clear();
+            packed[other].clear();
+            readAhead = 0;
             for (std::size_t j = 0; j < n; ++j) {
+                if (j % kReadAheadStep == 0)
+                    read(other, readAhead, std::min(readAhead + kReadAheadStep, kBatchRows));
                 // The rows are visited out of the order they were read in.
                 if (j + kAhead < n) {
                     const BatchRow& ahead = batch[order[j + kAhead]];
@@ -552,10 +569,11 @@ class Walk {
             }
             std::sort(repeated.begin(), repeated.end());
             for (const std::uint32_t i : repeated) noteRepeated(batch[i].record2);
-            if (failed) {
+            if (failed && readAhead == 0) {
                 holding_ = false;
                 std::rethrow_exception(failed);
             }
+            current = other;
         }
         holding_ = false;
         if (repeatedKeys_ > kRepeatedKeysTold)

@@ -5,7 +5,7 @@
 // key or by position, values by the FoxPro field's type (side_values.h).
 //
 // Pairing by key holds one hash and one record number per FoxPro record
-// (16 bytes), never a whole FoxPro record, and a batch of the side's rows:
+// (16 bytes), never a whole FoxPro record, and two batches of the side's rows:
 // the FoxPro table is read where it lies (a memory map), walked forward
 // through each batch whatever order the side's rows come in.
 
