@@ -7,7 +7,8 @@
 # the peak memory of both diffs.  With PG_URI (a libpq connection URI of a
 # database the caller may create tables in, e.g.
 # postgresql://me@/bench?host=/run/pg&port=5439) the same table is copied
-# into it and diff --key ID is timed beside psql writing it as CSV.
+# into it, once as written and once in another order (bench_shuffled), and
+# diff --key ID of both is timed beside psql writing the first as CSV.
 #
 # usage: bench/side_bench.sh BUILD_FOLDER [DATA_FOLDER]
 # (run from the repository root; DATA_FOLDER defaults to bench-data/side)
@@ -74,17 +75,28 @@ if [ -n "${PG_URI:-}" ]; then
         $psql -c "\\copy bench from '$data/bench.csv' csv header"
         rm -f "$data/bench.csv"
     fi
+    # The same rows in another order than the FoxPro table's: the key walk
+    # then finds its records all over the table.
+    if ! $psql -c 'select 1 from bench_shuffled limit 1' >/dev/null 2>&1; then
+        $psql -c "create table bench_shuffled as select * from bench order by md5(id::text)"
+    fi
     case "$PG_URI" in *\?*) pg_side="$PG_URI&table=bench" ;; *) pg_side="$PG_URI?table=bench" ;; esac
     hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$data/hyperfine-pg.json" \
         -n "diff by key" "$cli diff $data/1 bench $pg_side --key ID" \
+        -n "diff by key, shuffled" "$cli diff $data/1 bench ${pg_side}_shuffled --key ID" \
         -n "psql csv" "$psql -c '\\copy bench to stdout csv'"
     /usr/bin/python3 - "$data/hyperfine-pg.json" <<'PY'
 import json, sys
 results = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
-print("PostgreSQL: diff by key %.3f s, psql csv %.3f s: %.2fx" % (
-    results["diff by key"], results["psql csv"], results["diff by key"] / results["psql csv"]))
+base = results["psql csv"]
+for name in ("diff by key", "diff by key, shuffled"):
+    print("PostgreSQL: %s %.3f s, psql csv %.3f s: %.2fx" % (
+        name, results[name], base, results[name] / base))
 PY
-    /usr/bin/time -v "$cli" diff "$data/1" bench "$pg_side" --key ID > "$data/lines.txt" 2> "$data/time.txt" || true
-    echo "PostgreSQL by key: $(grep -c -v '^Column' "$data/lines.txt") difference lines," \
-        "peak memory $(sed -n 's/.*Maximum resident set size (kbytes): //p' "$data/time.txt") kB"
+    for table in bench bench_shuffled; do
+        /usr/bin/time -v "$cli" diff "$data/1" bench "${pg_side%bench}$table" --key ID \
+            > "$data/lines.txt" 2> "$data/time.txt" || true
+        echo "PostgreSQL $table by key: $(grep -c -v '^Column' "$data/lines.txt") difference lines," \
+            "peak memory $(sed -n 's/.*Maximum resident set size (kbytes): //p' "$data/time.txt") kB"
+    done
 fi

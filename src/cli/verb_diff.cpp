@@ -59,14 +59,25 @@ constexpr const char* kDescription =
     "fields by bytes (hex in CSV).  After the differences one line per column:\n"
     "  Column \"price\": 1000000 equal, 2 differ (N(10,2) as numeric)\n"
     "and where a text column is narrower than its field, '; COMPANY C(40) \u2192\n"
-    "varchar(30): 12 values cut' after it (json and csv: on standard error).\n"
+    "varchar(30): 12 values cut' after it (json and csv: of kind column, below).\n"
+    "A database URI without table= (sqlite:PATH, postgresql://HOST/DB) stands for\n"
+    "its table of TABLE1's own name (without case); when it has none, the message\n"
+    "lists its tables of a like name.\n"
     "With SOURCE1 URI, where the URI names a database and no table (sqlite:PATH,\n"
     "postgresql://HOST/DB), every table of SOURCE1 is compared in that way with\n"
     "the database's table of the same name (without case), as with two sources:\n"
     "the same header lines, --tables, --exclude, --summary, formats and exit\n"
     "status, each table's column lines after its lines.  Each pairs by its own\n"
     "key, else by position in SQLite; in PostgreSQL a table without a key fails\n"
-    "alone unless --key is given.\n";
+    "alone unless --key is given.\n"
+    "With the URI first (URI SOURCE2 TABLE2, URI TABLE2.dbf, URI SOURCE2) the side\n"
+    "is source #1: the lines are those of the FoxPro table first the other way\n"
+    "round, as between two tables given in the other order: old values are the\n"
+    "side's, record1 its row, rows without a record are deleted and records\n"
+    "without a row added to TABLE2, fields are named as the side's columns, and\n"
+    "a column without a field is the missing field (a field without a column a\n"
+    "warning); the column lines, --key, --map and --ignore are as before, naming\n"
+    "FoxPro fields.\n";
 
 constexpr const char* kDetails =
     "Formats:\n"
@@ -76,6 +87,10 @@ constexpr const char* kDetails =
     "        \"new\"}; what a kind lacks is null (a null value too), distinct from \"\"\n"
     "  csv   header kind,record1,record2,field,old,new, then one record per\n"
     "        difference (RFC 4180); what a kind lacks is empty\n"
+    "Against a side, each column's line after the differences: json\n"
+    "{\"kind\": \"column\", \"field\", \"column\", \"equal\", \"differ\", \"as\", \"cut\"} (cut:\n"
+    "the values a narrower text column cut, else null); csv column,EQUAL,DIFFER,\n"
+    "field as the differences name it, the as text, the values cut or nothing.\n"
     "--schema's lines come first, of kinds \"field_only_in_table2\" and\n"
     "\"field_definition_changed\", with field, old (null for the first) and new\n"
     "(\"N(10,2)\", \"M\").\n"
@@ -427,7 +442,8 @@ int runDiff(const Arguments& args) {
 const VerbRegistration registration{{
     "diff",
     "compare two tables and print their differences",
-    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2 | SOURCE1 TABLE1 URI | SOURCE1 URI",
+    "SOURCE1 TABLE1 SOURCE2 TABLE2 | SOURCE1 SOURCE2 | SOURCE1 TABLE1 URI | SOURCE1 URI | "
+    "URI SOURCE2 TABLE2 | URI SOURCE2",
     2,
     4,
     {{"format", 0, "FORMAT", "text (the default), json or csv: see below"},

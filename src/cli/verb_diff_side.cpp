@@ -1,5 +1,6 @@
 // quorvel-cli diff SOURCE TABLE URI: a FoxPro table against its copy in a
-// CSV file or an SQLite or PostgreSQL table.
+// CSV file or an SQLite or PostgreSQL table; diff URI SOURCE TABLE the
+// same with the side as source #1.
 
 #include <cstdio>
 #include <memory>
@@ -11,15 +12,18 @@
 #include "cli/difference_formats.h"
 #include "cli/output_stream.h"
 #include "cli/side_verbs.h"
+#include "cli/table_operands.h"
 #include "compare/case_fold.h"
 #include "compare/difference.h"
 #include "data/source_descriptor.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "sides/side_diff.h"
 #include "sides/side_source_comparison.h"
 #include "sides/side_stream.h"
+#include "sides/side_table_choice.h"
 #include "sides/side_uri.h"
 
 namespace quorvel::cli {
@@ -83,6 +87,28 @@ std::string columnLine(const sides::SideColumnReport& c) {
     return line;
 }
 
+std::string columnObject(const sides::SideColumnReport& c, std::string_view table) {
+    std::string object = "{";
+    if (!table.empty()) object += "\"table\":" + jsonQuoted(table) + ",";
+    object += "\"kind\":\"column\",\"field\":" + jsonQuoted(c.field) +
+              ",\"column\":" + jsonQuoted(c.column) + ",\"equal\":" + std::to_string(c.equal) +
+              ",\"differ\":" + std::to_string(c.differ) + ",\"as\":" + jsonQuoted(c.description) +
+              ",\"cut\":" + (c.narrowerLength > 0 ? std::to_string(c.cut) : "null") + "}\n";
+    return object;
+}
+
+void writeColumnRecord(OutputStream& out, const sides::SideColumnReport& c, bool sideFirst,
+                       std::optional<std::string_view> table) {
+    if (table) writeCsvField(out, *table, true);
+    writeCsvField(out, "column", !table);
+    writeCsvField(out, std::to_string(c.equal), false);
+    writeCsvField(out, std::to_string(c.differ), false);
+    writeCsvField(out, sideFirst ? c.column : c.field, false);
+    writeCsvField(out, c.description, false);
+    writeCsvField(out, c.narrowerLength > 0 ? std::to_string(c.cut) : std::string(), false);
+    endCsvRecord(out);
+}
+
 sides::SideDiffOptions sideDiffOptionsOf(const Arguments& args, const std::string& format) {
     const compare::CompareOptions compareOptions = compareOptionsOf(args);
     sides::SideDiffOptions options;
@@ -96,9 +122,44 @@ sides::SideDiffOptions sideDiffOptionsOf(const Arguments& args, const std::strin
     return options;
 }
 
+// Where the operands of a table against a side stand: SOURCE TABLE URI
+// [TABLE2], or with the side first URI [TABLE2] SOURCE TABLE and URI
+// TABLE.dbf (a table file after a URI is left whole: no TABLE1 follows it).
+struct SideOperands {
+    bool sideFirst = false;
+    std::string uri;
+    std::string sideTable;  // TABLE2, "" when none
+    std::string source;
+    std::string table;
+};
+
+SideOperands sideOperandsOf(const std::vector<std::string>& operands) {
+    SideOperands o;
+    o.sideFirst = sides::isSideUri(operands[0]);
+    if (!o.sideFirst) {
+        o.source = operands[0];
+        o.table = operands[1];
+        o.uri = operands[2];
+        if (operands.size() == 4) o.sideTable = operands[3];
+        return o;
+    }
+    o.uri = operands[0];
+    if (operands.size() == 2) {
+        o.source = foxpro::parentFolder(operands[1]);
+        o.table = foxpro::fileNameOf(operands[1]);
+    } else {
+        if (operands.size() == 4) o.sideTable = operands[1];
+        o.source = operands[operands.size() - 2];
+        o.table = operands.back();
+    }
+    return o;
+}
+
 bool diffNamesSide(const Arguments& args) {
-    return (args.operands.size() == 3 || args.operands.size() == 4) &&
-           sides::isSideUri(args.operands[2]);
+    const std::vector<std::string>& operands = args.operands;
+    if (operands.size() == 3 || operands.size() == 4)
+        return sides::isSideUri(operands[2]) || sides::isSideUri(operands[0]);
+    return operands.size() == 2 && sides::isSideUri(operands[0]) && isTableFile(operands[1]);
 }
 
 int diffWithSide(const Arguments& args) {
@@ -114,10 +175,11 @@ int diffWithSide(const Arguments& args) {
     const bool csvSafe = args.has(csvSafeOption().name);
     if (csvSafe && format != "csv") throw UsageError("--csv-safe goes with --format csv only");
 
-    const std::vector<std::string>& operands = args.operands;
+    const SideOperands operands = sideOperandsOf(args.operands);
     const int codePage = codePageOf(args);
     const compare::RecordPairing pairing = pairingOf(args);
     sides::SideDiffOptions options = sideDiffOptionsOf(args, format);
+    options.sideFirst = operands.sideFirst;
 
     OutputStream out;
     // A side or table that fails part way: the lines found so far go out,
@@ -130,24 +192,30 @@ int diffWithSide(const Arguments& args) {
         return fail(problem);
     };
     try {
-        sides::SideUri side = sides::parseSideUri(operands[2]);
-        if (operands.size() == 4) {
+        sides::SideUri side = sides::parseSideUri(operands.uri);
+        if (!operands.sideTable.empty()) {
             if (!side.table.empty()) throw UsageError("the URI names its table: no TABLE after it");
-            side.table = operands[3];
+            side.table = operands.sideTable;
         }
-        const data::SourceDescriptor source = sourceOf(operands[0], codePage);
+        const data::SourceDescriptor source = sourceOf(operands.source, codePage);
         const std::unique_ptr<foxpro::TableReader> table =
-            foxpro::DataSource::open(source.dataPath(), source.codePage)->openTable(operands[1]);
+            foxpro::DataSource::open(source.dataPath(), source.codePage)->openTable(operands.table);
         warnAboutTable("diff", *table);
+        // A database without a table named: the FoxPro table's own.
+        if (side.table.empty() && side.kind != sides::SideKind::Csv)
+            side.table = sides::sideTableNamed(side, sides::ownTableName(operands.table));
         const auto stream = sides::openSideStream(side, args.value("time-zone"));
 
         const sides::SideKeyChoice key = sides::chooseSideKey(
-            source, operands[1], table->fileName(), stream->ordered(), pairing, options);
+            source, operands.table, table->fileName(), stream->ordered(), pairing, options);
         if (!key.failure.empty()) return fail(side.text + ": " + key.failure);
         if (key.automatic) printMessage("diff", compare::pairingDescription(key.pairing));
 
-        const std::string table2 =
-            side.kind == sides::SideKind::Csv ? sides::sideTableNames(side).front() : side.table;
+        // The lines name source #2's table.
+        const std::string table2 = operands.sideFirst ? operands.table
+                                   : side.kind == sides::SideKind::Csv
+                                       ? sides::sideTableNames(side).front()
+                                       : side.table;
         CsvSafety safety;
         if (csvSafe) {
             safety.on = true;
@@ -170,20 +238,26 @@ int diffWithSide(const Arguments& args) {
                 else
                     writeCsvLine(out, d, safety);
             });
-        // The column lines follow the differences as text; the formats for
-        // programs keep to their objects, and the lines go to standard error.
+        // The column lines follow the differences, in each format's form.
         for (const auto& column : result.columns) {
             if (format == "text")
                 writeTextLine(out, sides::columnReportLine(column), nulTerminated);
+            else if (format == "json")
+                out.write(columnObject(column));
             else
-                printMessage("diff", sides::columnReportLine(column));
+                writeColumnRecord(out, column, operands.sideFirst);
         }
         out.flush();
         if (!exact)
             warn("diff",
                  "text that is not UTF-8 was written with U+FFFD in place of its bad bytes");
-        for (const auto& column : result.unpairedColumns)
-            warn("diff", "column \"" + column + "\" of " + side.text + " pairs with no field");
+        if (operands.sideFirst)
+            for (const auto& field : result.unpairedFields)
+                warn("diff",
+                     "field \"" + field + "\" of " + table->fileName() + " pairs with no column");
+        else
+            for (const auto& column : result.unpairedColumns)
+                warn("diff", "column \"" + column + "\" of " + side.text + " pairs with no field");
         for (const auto& note : result.notes) warn("diff", note);
         return result.differences == 0 ? 0 : 1;
     } catch (const sides::SideError& e) {

@@ -63,8 +63,14 @@ int runDiffSources(const Arguments& args) {
     for (const char* single : {"null", "word-diff", "csv-safe"})
         if (args.has(single))
             throw UsageError(std::string("--") + single + " goes with two tables only");
-    // SOURCE URI: the FoxPro source against a whole database.
-    const bool database = sides::isSideUri(args.operands[1]);
+    // SOURCE URI: the FoxPro source against a whole database; URI SOURCE
+    // the same with the database as source #1.
+    const bool sideFirst = sides::isSideUri(args.operands[0]);
+    const bool database = sideFirst || sides::isSideUri(args.operands[1]);
+    if (sideFirst && sides::isSideUri(args.operands[1]))
+        throw UsageError("two URIs: one of the two sources is a FoxPro source");
+    const std::string& sourceOperand = args.operands[sideFirst ? 1 : 0];
+    const std::string& uriOperand = args.operands[sideFirst ? 0 : 1];
     if (database) {
         for (const char* foxOnly : {"align", "schema", "map"})
             if (args.has(foxOnly))
@@ -89,7 +95,7 @@ int runDiffSources(const Arguments& args) {
     const std::vector<std::string> only = namesListed(args, "tables");
     const std::vector<std::string> excluded = namesListed(args, "exclude");
     compare::SourceComparisonRequest request;
-    request.source1 = sourceOf(args.operands[0], codePage);
+    request.source1 = sourceOf(sourceOperand, codePage);
     if (!database) request.source2 = sourceOf(args.operands[1], codePage);
     request.codePage = codePage;
     request.locale = format == Format::Text ? localeFromEnvironment() : foxpro::TextLocale::c();
@@ -129,14 +135,17 @@ int runDiffSources(const Arguments& args) {
         if (database) {
             sides::SideSourceRequest sideRequest;
             sideRequest.source = request.source1;
-            sideRequest.side = sides::parseSideUri(args.operands[1]);
+            sideRequest.side = sides::parseSideUri(uriOperand);
+            const std::string oneTable = sideFirst ? "diff " + uriOperand + " SOURCE TABLE"
+                                                   : "diff SOURCE TABLE " + uriOperand;
             if (sideRequest.side.kind == sides::SideKind::Csv)
-                throw UsageError("a CSV file is one table: diff SOURCE TABLE " + args.operands[1]);
+                throw UsageError("a CSV file is one table: " + oneTable);
             if (!sideRequest.side.table.empty())
-                throw UsageError("the URI names one table: diff SOURCE TABLE " + args.operands[1]);
+                throw UsageError("the URI names one table: " + oneTable);
             sideRequest.timeZone = args.value("time-zone");
             sideRequest.pairing = pairing;
             sideRequest.options = sideDiffOptionsOf(args, formatName);
+            sideRequest.options.sideFirst = sideFirst;
             sideRequest.only = request.only;
             sideRequest.excluded = request.excluded;
             sides::SideSourceCallbacks sideCallbacks;
@@ -145,12 +154,14 @@ int runDiffSources(const Arguments& args) {
                                           const sides::SideDiffResult* result) {
                 tableDone(t, differences);
                 if (result == nullptr || summary) return;
-                // As for one table: after its lines as text, else on standard error.
+                // As for one table: after its lines, in the format's form.
                 for (const auto& column : result->columns) {
                     if (format == Format::Text)
                         writeTextLine(out, columnLine(column), false);
+                    else if (format == Format::Json)
+                        out.write(columnObject(column, t.name));
                     else
-                        printMessage("diff", t.name + ": " + columnLine(column));
+                        writeColumnRecord(out, column, sideFirst, t.name);
                 }
             };
             run = sides::compareSourceWithSide(sideRequest, sideCallbacks);

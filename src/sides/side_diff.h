@@ -5,8 +5,9 @@
 // key or by position, values by the FoxPro field's type (side_values.h).
 //
 // Pairing by key holds one hash and one record number per FoxPro record
-// (16 bytes) and never a whole record of either side: the FoxPro table is
-// read where it lies (a memory map), the side row by row.
+// (16 bytes), never a whole FoxPro record, and two batches of the side's rows:
+// the FoxPro table is read where it lies (a memory map), walked forward
+// through each batch whatever order the side's rows come in.
 
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,13 @@ struct SideDiffOptions {
     SideValueRules rules;
     // The FoxPro values' text forms in the lines.
     foxpro::TextLocale locale = foxpro::TextLocale::c();
+    // The side is source #1 and the table source #2: each difference is
+    // told as the comparison of the side with the table tells it (records
+    // and values the other way round, added and deleted swapped, fields
+    // named and numbered as the side's columns), and the columns no field
+    // pairs with are the missing fields.  The options still name FoxPro
+    // fields.
+    bool sideFirst = false;
 };
 
 // One paired field and column, for the report line
@@ -78,6 +86,9 @@ std::string columnReportLine(const SideColumnReport& column);
 struct SideDiffResult {
     std::vector<SideColumnReport> columns;     // in the FoxPro table's field order
     std::vector<std::string> unpairedColumns;  // side columns no field pairs with
+    // With sideFirst, the FoxPro fields no column pairs with (the columns
+    // no field pairs with are MissingField differences then).
+    std::vector<std::string> unpairedFields;
     std::int64_t differences = 0;
     std::string pairing;  // "position" or "key fields: ID, CODE"
     // Side rows whose key a FoxPro record paired with before ("Key 7 is

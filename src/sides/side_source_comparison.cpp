@@ -82,8 +82,13 @@ compare::SourceComparison compareSourceWithSide(const SideSourceRequest& request
                                                 const SideSourceCallbacks& callbacks) {
     const std::unique_ptr<foxpro::DataSource> source =
         foxpro::DataSource::open(request.source.dataPath(), request.source.codePage);
-    const std::vector<compare::TableComparison> order = compare::tablesToCompare(
-        source->tableNames(), sideTableNames(request.side), request.only, request.excluded);
+    // With the side first its tables are source #1's.
+    const bool sideFirst = request.options.sideFirst;
+    const std::vector<std::string> foxNames = source->tableNames();
+    const std::vector<std::string> sideNames = sideTableNames(request.side);
+    const std::vector<compare::TableComparison> order =
+        compare::tablesToCompare(sideFirst ? sideNames : foxNames, sideFirst ? foxNames : sideNames,
+                                 request.only, request.excluded);
 
     compare::SourceComparison run;
     for (compare::TableComparison t : order) {
@@ -95,14 +100,16 @@ compare::SourceComparison compareSourceWithSide(const SideSourceRequest& request
         SideDiffResult result;
         std::unique_ptr<compare::DifferenceList> list;
         try {
-            const std::unique_ptr<foxpro::TableReader> table = source->openTable(t.name);
+            const std::string& foxName = sideFirst ? t.name2 : t.name;
+            const std::unique_ptr<foxpro::TableReader> table = source->openTable(foxName);
             SideUri one = request.side;
-            one.table = t.name2;
+            one.table = sideFirst ? t.name : t.name2;
             const auto stream = openSideStream(one, request.timeZone);
             SideDiffOptions options = request.options;
-            options.ignoredFields = compare::ignoredFieldsOf(request.options.ignoredFields, t.name);
+            options.ignoredFields =
+                compare::ignoredFieldsOf(request.options.ignoredFields, foxName);
             options.keyFields.clear();
-            const SideKeyChoice key = chooseSideKey(request.source, t.name, table->fileName(),
+            const SideKeyChoice key = chooseSideKey(request.source, foxName, table->fileName(),
                                                     stream->ordered(), request.pairing, options);
             t.pairing = key.pairing;
             t.keySource = key.keySource;
@@ -110,14 +117,24 @@ compare::SourceComparison compareSourceWithSide(const SideSourceRequest& request
             if (!key.failure.empty()) {
                 failed(t, key.failure);
             } else {
+                // The differences name source #1's fields: the side's
+                // columns when it comes first.
                 std::vector<std::string> fieldNames;
-                for (int f = 0; f < table->fieldCount(); ++f)
-                    fieldNames.push_back(table->field(f).name);
+                if (sideFirst)
+                    for (const SideColumn& c : stream->columns()) fieldNames.push_back(c.name);
+                else
+                    for (int f = 0; f < table->fieldCount(); ++f)
+                        fieldNames.push_back(table->field(f).name);
                 list = std::make_unique<compare::DifferenceList>(t.name2, std::move(fieldNames));
                 result = diffTableWithSide(*table, *stream, options, TableTally{t, *list});
-                for (const auto& column : result.unpairedColumns)
-                    t.warnings.push_back("column \"" + column + "\" of " + t.name2 +
-                                         " pairs with no field");
+                if (sideFirst)
+                    for (const auto& field : result.unpairedFields)
+                        t.warnings.push_back("field \"" + field + "\" of " + table->fileName() +
+                                             " pairs with no column");
+                else
+                    for (const auto& column : result.unpairedColumns)
+                        t.warnings.push_back("column \"" + column + "\" of " + t.name2 +
+                                             " pairs with no field");
                 for (const auto& note : result.notes) t.warnings.push_back(note);
                 t.status = result.differences == 0 ? compare::TableStatus::Identical
                                                    : compare::TableStatus::Different;

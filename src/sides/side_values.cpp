@@ -60,6 +60,21 @@ long double numberOf(const std::string& text) {
     return std::strtold(text.c_str(), nullptr);
 }
 
+// Two texts of a B field's double: equal at 15 significant digits.  A
+// double that went through a 15-digit text form is still the same double.
+// Read back as doubles: the shortest text of a double read as a long
+// double may round the other way at the 15th digit.
+bool sameReal(const std::string& a, const std::string& b) {
+    const double x = std::strtod(a.c_str(), nullptr);
+    const double y = std::strtod(b.c_str(), nullptr);
+    // Told by size rather than by printing both (a million records).
+    if (x == y) return true;
+    const double apart = std::fabs(x - y);
+    const double size = std::max(std::fabs(x), std::fabs(y));
+    const double unit = std::pow(10.0, std::floor(std::log10(size)) - 14);
+    return apart <= 0.5 * unit * (1 + 1e-9);
+}
+
 std::string twoDigits(int n) {
     return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
 }
@@ -364,6 +379,7 @@ bool FieldColumn::equal(const NormalValue& fox, const NormalValue& side) const {
     if (fox.state != State::Value) return true;
     if (fox.text == side.text) return true;
     if (kind_ != Kind::Number && kind_ != Kind::Real) return false;
+    if (kind_ == Kind::Real && rules_.tolerance.empty()) return sameReal(fox.text, side.text);
     const long double a = numberOf(fox.text);
     const long double b = numberOf(side.text);
     const long double difference = std::fabs(a - b);
@@ -372,20 +388,7 @@ bool FieldColumn::equal(const NormalValue& fox, const NormalValue& side) const {
     const long double scale = std::max({std::fabs(a), std::fabs(b), 1.0L});
     if (!rules_.tolerance.empty() && difference <= numberOf(rules_.tolerance) + scale * 1e-15L)
         return true;
-    if (kind_ == Kind::Real) {
-        // A double that went through a 15-digit text form is still the same
-        // double.  Read back as doubles: the shortest text of a double read
-        // as a long double may round the other way at the 15th digit.
-        const double x = std::strtod(fox.text.c_str(), nullptr);
-        const double y = std::strtod(side.text.c_str(), nullptr);
-        // Equal at 15 significant digits, told by size rather than by
-        // printing both (a million records).
-        if (x == y) return true;
-        const double apart = std::fabs(x - y);
-        const double size = std::max(std::fabs(x), std::fabs(y));
-        const double unit = std::pow(10.0, std::floor(std::log10(size)) - 14);
-        return apart <= 0.5 * unit * (1 + 1e-9);
-    }
+    if (kind_ == Kind::Real) return sameReal(fox.text, side.text);
     if (!side.approximate) return false;
     // A real number holds the decimal only nearly: within half a unit of the last decimal.
     const long double half = 0.5L * std::pow(10.0L, -field_.decimals);

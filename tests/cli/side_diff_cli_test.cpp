@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -222,7 +223,16 @@ TEST_F(SideDiffTest, SqliteExportUnchangedThenChangedInKnownPlaces) {
     EXPECT_EQ(position.status, 1);
     EXPECT_THAT(position.out, HasSubstr("{\"kind\":\"changed\",\"record1\":4,\"record2\":4,"
                                         "\"field\":\"ID\",\"old\":\"4\",\"new\":\"5\"}"));
-    EXPECT_THAT(position.err, HasSubstr("Column \"id\": 3 equal, 2 differ (I as integer)"));
+    EXPECT_THAT(position.out,
+                HasSubstr("\n{\"kind\":\"column\",\"field\":\"ID\",\"column\":\"id\",\"equal\":3,"
+                          "\"differ\":2,\"as\":\"I as integer\",\"cut\":null}\n"));
+    EXPECT_THAT(position.out,
+                HasSubstr("\"column\":\"name\",\"equal\":3,\"differ\":2,\"as\":\"C(20) "
+                          "as varchar(12)\",\"cut\":1}\n"));
+    const auto csv = Diff({uri, "--format", "csv"});
+    EXPECT_THAT(csv.out, HasSubstr("\r\ncolumn,3,2,ID,I as integer,\r\n"));
+    EXPECT_THAT(csv.out, HasSubstr("\r\ncolumn,3,2,NAME,C(20) as varchar(12),1\r\n"));
+    EXPECT_EQ(csv.err, "");
 }
 
 TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
@@ -264,6 +274,70 @@ TEST_F(SideDiffTest, WholeFolderAgainstItsSqliteDatabase) {
               "\"position\",\"key\":null,\"key_source\":null,\"changed\":1,\"added\":0,"
               "\"deleted\":0,\"missing_field\":0,\"message\":null}\n");
     EXPECT_EQ(run({"--align"}).status, 2);
+}
+
+// The side first: every line the other way round; a database URI without
+// table= stands for the table of the FoxPro table's own name.
+TEST_F(SideDiffTest, SideFirstIsTheMirrorAndTheTableNameComesFromTheTable) {
+    if (!Sqlite(exportSql(true, "1", "0", 20) + "create table audit(at text);\n"))
+        GTEST_SKIP() << "python3 sqlite3: " << out_;
+    ASSERT_TRUE(
+        Sqlite("update orders set price = 1000000.24 where id = 3;\n"
+               "update orders set ok = 'N' where id = 5;\n"
+               "update orders set nick = null where id = 1;\n"
+               "delete from orders where id = 4;\n"
+               "insert into orders(id, name) values (9, 'new');\n"
+               "alter table orders rename column amount to sum;\n"))
+        << out_;
+    const std::string db = "sqlite:" + dir_.file("shop.db");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "diff");
+        for (const char* option : {"--key", "ID", "--empty-is-null", "--ignore", "note"})
+            args.push_back(option);
+        return test::runCli(args, dir_, {"LC_ALL=C"});
+    };
+
+    const auto first = run({db, dir_.file("orders.dbf")});
+    EXPECT_EQ(first.status, 1) << first.err;
+    EXPECT_THAT(Lines(first.out, false),
+                ElementsAre(" Field \"sum\" not exist ",
+                            "Record 1, Field \"nick\" has changed from \"\" to \"cc        \"",
+                            "Record 3, Field \"price\" has changed from \"1000000.24\" to "
+                            "\"1000000.25\"",
+                            "Record 4, Field \"ok\" has changed from \"N\" to \"True\"",
+                            "Record 5 deleted from orders.dbf", "Record 4 added to orders.dbf"));
+    EXPECT_THAT(first.err, HasSubstr("field \"AMOUNT\" of orders.dbf pairs with no column"));
+    EXPECT_THAT(first.out, HasSubstr("Column \"price\": 3 equal, 1 differ (N(10,2) as "));
+    // The lines name the FoxPro table as it was given.
+    EXPECT_THAT(run({db, dir_.path(), "orders"}).out, HasSubstr("\nRecord 4 added to orders\n"));
+
+    // The FoxPro table first, no table named: the same table, lines the other way.
+    const auto second = run({dir_.file("orders.dbf"), db});
+    EXPECT_EQ(second.status, 1) << second.err;
+    EXPECT_EQ(second.out, run({dir_.file("orders.dbf"), db + "?table=orders"}).out);
+    EXPECT_THAT(Lines(second.out, false),
+                ElementsAre(" Field \"AMOUNT\" not exist ",
+                            "Record 1, Field \"NICK\" has changed from \"cc        \" to \"\"",
+                            "Record 3, Field \"PRICE\" has changed from \"1000000.25\" to "
+                            "\"1000000.24\"",
+                            "Record 5, Field \"OK\" has changed from \"True\" to \"N\"",
+                            "Record 5 added to orders", "Record 4 deleted from orders"));
+
+    // A table the database lacks: its tables of a like name are named.
+    std::filesystem::copy_file(dir_.file("orders.dbf"), dir_.file("ordrs.dbf"));
+    const auto lacking = run({dir_.file("ordrs.dbf"), db});
+    EXPECT_EQ(lacking.status, 2);
+    EXPECT_THAT(lacking.err, HasSubstr("has no table ordrs; tables of a like name: orders ("));
+
+    // The whole database first: its tables are source #1's.
+    const auto whole = run({db, dir_.path(), "--summary"});
+    EXPECT_EQ(whole.status, 1) << whole.err;
+    auto tables = Lines(whole.out, false);
+    std::sort(tables.begin(), tables.end());
+    EXPECT_THAT(tables, ElementsAre("Table \"audit\" is only in source #1",
+                                    "Table \"orders\": 3 changed, 1 added, 1 deleted, 1 missing "
+                                    "fields (paired by key fields: ID)",
+                                    "Table \"ordrs\" is only in source #2"));
 }
 
 TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
@@ -349,6 +423,15 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
     EXPECT_THAT(Lines(same.out, false), ElementsAre());
     EXPECT_THAT(same.out, HasSubstr("Column \"born\": 5 equal, 0 differ (D as date)"));
     EXPECT_THAT(same.out, HasSubstr("Column \"amount\": 5 equal, 0 differ (Y as numeric(19,4))"));
+    // The database without table=: the table of the FoxPro table's name, either way round.
+    for (const auto& operands :
+         {std::vector<std::string>{dir_.file("orders.dbf"), server.uri("")},
+          std::vector<std::string>{server.uri(""), dir_.file("orders.dbf")}}) {
+        std::vector<std::string> args = {"diff",  operands[0], operands[1],
+                                         "--key", "ID",        "--empty-is-null"};
+        const auto run = test::runCli(args, dir_);
+        EXPECT_EQ(run.status, 0) << run.err << run.out;
+    }
 
     ASSERT_TRUE(
         server.psql("update orders set price = 12.49 where id = 1;\n"
@@ -363,6 +446,59 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
                             "Record 2 deleted from orders",
                             "Record 3, Field \"STAMP\" has changed from \"2021-06-30 00:04:05\" to "
                             "\"2021-06-30 00:04:06\""));
+}
+
+// Rows in the table's order, then in an order of their own, more of them
+// than one batch of the key walk holds: the lines still come in the side's
+// order, deletions last.
+TEST(SideDiffOrderTest, RowsInAnotherOrderAreToldInTheSidesOrder) {
+    test::TempFolder dir;
+    test::TableBuilder t(0x30);
+    t.field("ID", 'I', 4).field("NAME", 'C', 8);
+    constexpr int kCount = 40000;
+    for (int id = 1; id <= kCount; ++id)
+        t.record({Cell::integer32(id), Cell::text("n" + std::to_string(id))});
+    t.write(dir.file("big.dbf"));
+    std::string csv = "id,name\r\n";
+    const auto row = [&](int id) {
+        if (id == 3) return;
+        const bool changed =
+            id == 19000 || id == 12000 || id == 5000 || id == 80 || id == 50 || id == 5;
+        csv += std::to_string(id) + "," + (changed ? "x" : "n") + std::to_string(id) + "\r\n";
+        if (id == 10000) csv += "40001,new\r\n";
+    };
+    for (int id = 1; id <= 100; ++id) row(id);
+    for (int id = kCount; id > 100; --id) row(id);
+    csv += "7,n7\r\n";
+    std::ofstream(dir.file("big.csv"), std::ios::binary) << csv;
+    const auto run = test::runCli(
+        {"diff", dir.file("big.dbf"), "csv:" + dir.file("big.csv"), "--key", "id"}, dir);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<std::string> expected = {
+        "Record 5, Field \"NAME\" has changed from \"n5      \" to \"x5\"",
+        "Record 50, Field \"NAME\" has changed from \"n50     \" to \"x50\"",
+        "Record 80, Field \"NAME\" has changed from \"n80     \" to \"x80\"",
+        "Record 19000, Field \"NAME\" has changed from \"n19000  \" to \"x19000\"",
+        "Record 12000, Field \"NAME\" has changed from \"n12000  \" to \"x12000\"",
+        "Record 30101 added to big",
+        "Record 5000, Field \"NAME\" has changed from \"n5000   \" to \"x5000\"",
+        "Record 40001 added to big",
+        "Record 3 deleted from big"};
+    std::vector<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line) && !line.starts_with("Column");)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+    EXPECT_THAT(run.err, HasSubstr("row 40001 has the key of a row before it"));
+
+    // Damaged in its last rows: what the rows before the damage hold is told.
+    std::ofstream(dir.file("big.csv"), std::ios::binary) << csv << "8\r\n";
+    const auto broken = test::runCli(
+        {"diff", dir.file("big.dbf"), "csv:" + dir.file("big.csv"), "--key", "id"}, dir);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(broken.out.substr(0, broken.out.find("Record 3 deleted")),
+              run.out.substr(0, run.out.find("Record 3 deleted")));
+    EXPECT_THAT(broken.err, HasSubstr("big.csv: line 40003 has 1 fields"));
 }
 
 TEST(SideDiffFixtureTest, TableOfAContainerPairsWithItsExportByItsOwnKey) {
