@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <thread>
 #include <unordered_map>
 
 #include "compare/case_fold.h"
@@ -14,6 +16,7 @@
 #include "compare/stretch_pairing.h"
 #include "compare/value_rules.h"
 #include "foxpro/format/ascii_case.h"
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/text/code_page.h"
@@ -26,6 +29,40 @@ namespace quorvel::compare {
 namespace {
 
 constexpr int kBase = 0, kOurs = 1, kTheirs = 2;
+
+// Runs two pieces of work at once, the second on another thread.  They
+// must only read what they share.
+template <class First, class Second>
+void together(const First& first, const Second& second) {
+    std::exception_ptr error;
+    std::thread other([&] {
+        try {
+            second();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// Runs work(first, last) over [first, last), in two halves at once when
+// the range is long enough to pay for a thread.
+template <class Work>
+void inTwoHalves(std::int64_t first, std::int64_t last, const Work& work) {
+    if (last - first < (std::int64_t{1} << 16)) {
+        work(first, last);
+        return;
+    }
+    const std::int64_t middle = first + (last - first) / 2;
+    together([&] { work(first, middle); }, [&] { work(middle, last); });
+}
 
 bool sameDefinition(const foxpro::FieldInfo& a, const foxpro::FieldInfo& b) {
     return a.letter == b.letter && a.width == b.width && a.decimals == b.decimals &&
@@ -41,26 +78,32 @@ class Tables {
     Tables(const foxpro::TableReader& base, const foxpro::TableReader& ours,
            const foxpro::TableReader& theirs, const Merge3Options& options)
         : readers_{&base, &ours, &theirs}, rules_(options.compare), locale_(options.locale) {
+        // Most tables have no deleted record: the walk comparing records in
+        // step reads the delete flags on the way, taking every stored record
+        // as live; a table where it meets a deleted one is read again.
+        for (int s = 0; s < 3; ++s) lead_[s] = count_[s] = readers_[s]->storedCount();
+        bool deleted[3] = {false, false, false};
+        compareInStep(deleted);
+        bool again = false;
         for (int s = 0; s < 3; ++s) {
             const auto& r = *readers_[s];
-            std::int64_t lead = 0, next = 0;
-            std::vector<std::uint32_t> deleted;
+            if (!deleted[s]) {
+                r.checkUnchanged();  // the end of a walk
+                r.adoptDeletedRecords({});
+                continue;
+            }
+            again = true;
+            std::int64_t lead = 0;
             for (std::int64_t i = r.nextLive(0); i < r.storedCount(); i = r.nextLive(i + 1)) {
-                for (; next < i; ++next) deleted.push_back(static_cast<std::uint32_t>(next));
-                next = i + 1;
                 if (i == lead && later_[s].empty())
                     ++lead;
                 else
                     later_[s].push_back(i);
             }
-            for (; next < r.storedCount(); ++next)
-                deleted.push_back(static_cast<std::uint32_t>(next));
-            // The writer finds live records by number without reading the flags again.
-            r.adoptDeletedRecords(std::move(deleted));
             lead_[s] = lead;
             count_[s] = lead + static_cast<std::int64_t>(later_[s].size());
         }
-        compareInStep();
+        if (again) compareInStep(nullptr);
     }
 
     // Whether live record r (1-based) of ours or theirs is base's record r
@@ -105,7 +148,9 @@ class Tables {
     // Copies of base in its order are the usual case: one walk over the
     // three tables compares the records at each position, which pairing
     // and merging then ask for by position without reading them again.
-    void compareInStep() {
+    // deleted, when given: per side, whether a stored record is deleted
+    // (every stored record then taken as live).
+    void compareInStep(bool* deleted) {
         const auto& base = readers_[kBase]->layout();
         bool alike[3] = {false, false, false};
         std::int64_t n = 0;
@@ -115,14 +160,27 @@ class Tables {
         }
         inStep_.assign(static_cast<std::size_t>(n), 0);
         const auto length = static_cast<std::size_t>(base.recordLength) - 1;
-        for (std::int64_t r = 1; r <= n; ++r) {
-            const std::uint8_t* b = raw(kBase, r).data() + 1;
-            std::uint8_t bits = 0;
-            for (int s : {kOurs, kTheirs})
-                if (alike[s] && r <= count_[s] && std::memcmp(raw(s, r).data() + 1, b, length) == 0)
-                    bits |= static_cast<std::uint8_t>(1 << (s - 1));
-            inStep_[static_cast<std::size_t>(r - 1)] = bits;
-        }
+        const std::int64_t all = deleted ? std::max({count_[0], count_[1], count_[2], n}) : n;
+        bool found[2][3] = {};  // per half: deleted records met
+        inTwoHalves(0, all, [&](std::int64_t first, std::int64_t last) {
+            bool* met = found[first == 0 ? 0 : 1];
+            for (std::int64_t r = first + 1; r <= last; ++r) {
+                if (deleted)
+                    for (int s = 0; s < 3; ++s)
+                        if (r <= count_[s] && raw(s, r)[0] == foxpro::dbf::kRecordDeleted)
+                            met[s] = true;
+                if (r > n) continue;
+                const std::uint8_t* b = raw(kBase, r).data() + 1;
+                std::uint8_t bits = 0;
+                for (int s : {kOurs, kTheirs})
+                    if (alike[s] && r <= count_[s] &&
+                        std::memcmp(raw(s, r).data() + 1, b, length) == 0)
+                        bits |= static_cast<std::uint8_t>(1 << (s - 1));
+                inStep_[static_cast<std::size_t>(r - 1)] = bits;
+            }
+        });
+        if (deleted)
+            for (int s = 0; s < 3; ++s) deleted[s] = found[0][s] || found[1][s];
     }
 
     const foxpro::TableReader* readers_[3];
@@ -644,6 +702,14 @@ Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint6
     return partner;
 }
 
+// Whether base and a side are hashed by their records' bytes.
+bool hashesWhole(const Tables& t, int side, const std::vector<MergedField>& plan,
+                 const std::vector<bool>& ignored) {
+    return SideHasher(t, kBase, side, ignored, plan).hashesWhole() &&
+           SideHasher(t, side, kBase, ignored, plan).hashesWhole() &&
+           foxpro::sameLayout(t.reader(kBase).layout(), t.reader(side).layout());
+}
+
 // Per record of a side, its partner in base.  baseWhole keeps base's whole
 // hashes for the other side: they are the same for both.
 Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>& plan,
@@ -654,8 +720,7 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
     const auto n = static_cast<std::size_t>(t.count(side));
     std::vector<std::uint64_t> own;
     own.reserve(n);
-    if (hashBase.hashesWhole() && hashSide.hashesWhole() &&
-        foxpro::sameLayout(t.reader(kBase).layout(), t.reader(side).layout())) {
+    if (hashesWhole(t, side, plan, ignored)) {
         if (baseWhole.size() != nBase)
             for (std::size_t r = 0; r < nBase; ++r)
                 baseWhole.push_back(hashBase.wholeHash(static_cast<std::int64_t>(r) + 1));
@@ -679,8 +744,22 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
                        const std::vector<bool>& ignored) {
     Pairings p;
     std::vector<std::uint64_t> baseWhole;
-    p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole);
-    p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole);
+    if (hashesWhole(t, kOurs, plan, ignored) && hashesWhole(t, kTheirs, plan, ignored)) {
+        // Hashes of stored bytes read nothing but the maps: the two
+        // alignments run at once, base's hashes made before for both.
+        SideHasher hashBase(t, kBase, kOurs, ignored, plan);
+        baseWhole.resize(static_cast<std::size_t>(t.count(kBase)));
+        inTwoHalves(0, t.count(kBase), [&](std::int64_t first, std::int64_t last) {
+            SideHasher hasher = hashBase;
+            for (std::int64_t r = first; r < last; ++r)
+                baseWhole[static_cast<std::size_t>(r)] = hasher.wholeHash(r + 1);
+        });
+        together([&] { p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole); },
+                 [&] { p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole); });
+    } else {
+        p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole);
+        p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole);
+    }
     // Records both sides added alike are one: paired by equal hashes.
     SideHasher ours(t, kOurs, kTheirs, ignored, plan);
     SideHasher theirs(t, kTheirs, kOurs, ignored, plan);
@@ -724,6 +803,7 @@ class Merger {
                 baseTheirs[static_cast<std::size_t>(p.theirsBase[r] - 1)] =
                     static_cast<std::int64_t>(r) + 1;
         std::vector<bool> theirsUsed(static_cast<std::size_t>(t_.count(kTheirs)), false);
+        result_.records.reserve(static_cast<std::size_t>(t_.count(kOurs)));
         changed_[kOurs].assign(result_.fields.size(), false);
         changed_[kTheirs].assign(result_.fields.size(), false);
         for (std::int64_t o = 1; o <= t_.count(kOurs); ++o) {
