@@ -4,6 +4,7 @@
 
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/write_behind.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/write/last_update.h"
 #include "foxpro/write/value_literal.h"
@@ -207,6 +208,8 @@ namespace {
 // large writes instead of one per record.
 constexpr std::size_t kMaxPieces = 512;
 constexpr std::size_t kMaxStaged = 1u << 20;
+// Written pieces are handed to the disk in stretches of this size.
+constexpr std::uint64_t kWriteBehind = 8u << 20;
 
 }  // namespace
 
@@ -253,6 +256,12 @@ void TableWriter::flushPieces() {
     if (!out.empty()) table_->appendPieces(out.data(), out.size());
     pieces_.clear();
     staged_.clear();
+    // What is written goes on to the disk while the rest is made.
+    const std::uint64_t end = table_->appended();
+    if (end - writtenBehind_ >= kWriteBehind) {
+        platform::startWriting(table_->handle(), writtenBehind_, end - writtenBehind_);
+        writtenBehind_ = end;
+    }
 }
 
 void TableWriter::finish() {

@@ -93,6 +93,7 @@ class TableWriter {
     };
     std::vector<Piece> pieces_;
     std::vector<std::uint8_t> staged_;
+    std::uint64_t writtenBehind_ = 0;  // the disk was asked to take the file up to here
 
     std::string name_;
     std::vector<FieldInfo> fields_;
