@@ -306,5 +306,45 @@ TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     EXPECT_EQ(name(3), "zed   ");
 }
 
+// Copies in base's order (the usual case) pair in step up to the first
+// place where they part, and by hashes after it: a key held twice on both
+// sides of that place, edits before and after it, and long enough tables
+// for the walks that run in two halves.  Shuffled, the same triple must
+// merge alike; by content, a side that changed nothing gives the other.
+TEST_F(Merge3Test, CopiesInOneOrderMergeAsShuffledCopies) {
+    std::mt19937 rng(7177);
+    const int rows = 70000, parting = rows / 2;
+    Table base = randomBase(rng, rows);
+    dropColumn(base, 6);  // no memo: records compare and copy whole
+    base.rows[parting - 2].first = base.rows[parting + 3].first;
+    base.rows[20].first = base.rows[21].first;
+    auto edit = [&](int every, int removed) {
+        Table t = base;
+        for (std::size_t i = 5; i < t.rows.size(); i += static_cast<std::size_t>(every))
+            t.rows[i].second[i % t.columns.size()] ^= 1;
+        t.rows.erase(t.rows.begin() + removed);
+        return t;
+    };
+    const int keys[2] = {base.rows[12].first, base.rows[parting + 30].first};
+    for (auto& row : base.rows)
+        if (row.first == keys[0] || row.first == keys[1]) row.second[0] = 2;
+    Table ours = edit(97, parting);
+    Table theirs = edit(89, parting + 10);
+    for (auto* t : {&ours, &theirs})  // NAME changed on both sides, differently
+        for (auto& row : t->rows)
+            if (row.first == keys[0] || row.first == keys[1]) row.second[0] = t == &ours ? 0 : 1;
+    ConflictSet inStep, shuffled;
+    const Contents first = merge(base, ours, theirs, compare::Pairing::Key, &inStep);
+    EXPECT_EQ(inStep.size(), 2u);
+    for (Table* t : {&base, &ours, &theirs}) std::shuffle(t->rows.begin(), t->rows.end(), rng);
+    EXPECT_EQ(merge(base, ours, theirs, compare::Pairing::Key, &shuffled), first);
+    EXPECT_EQ(shuffled, inStep);
+
+    std::sort(base.rows.begin(), base.rows.end());
+    std::sort(theirs.rows.begin(), theirs.rows.end());
+    EXPECT_EQ(merge(base, base, theirs, compare::Pairing::Content), contents(theirs));
+    EXPECT_EQ(conflictCount_, 0u);
+}
+
 }  // namespace
 }  // namespace quorvel::results
