@@ -258,8 +258,9 @@ std::vector<MergedField> planFields(const Tables& t, const CompareOptions& optio
     return fields;
 }
 
-// Live record numbers (1-based) of the partner on the other side, 0 for none.
-using Partners = std::vector<std::int64_t>;
+// Live record numbers (1-based) of the partner on the other side, 0 for
+// none (a table holds fewer than 2^32 records).
+using Partners = std::vector<std::uint32_t>;
 
 struct Pairings {
     Partners oursBase;         // per ours record: its base record
@@ -451,15 +452,15 @@ void keyPartners(const KeyReader& keys, int side, const KeyedSide& k, int otherS
         std::size_t end = j;
         while (end < o.sorted.size() && o.sorted[end].first == hash) ++end;
         if (i - run == 1 && end - j == 1) {
-            partner[k.sorted[run].second] = static_cast<std::int64_t>(o.sorted[j].second) + 1;
+            partner[k.sorted[run].second] = o.sorted[j].second + 1;
             continue;
         }
         // Several records of one hash: keys held more than once, or keys
         // whose hashes collide; paired by their keys, in record order.
-        std::unordered_map<std::string, std::vector<std::int64_t>> others;
+        std::unordered_map<std::string, std::vector<std::uint32_t>> others;
         for (std::size_t m = end; m-- > j;)
             others[keys.key(otherSide, static_cast<std::int64_t>(o.sorted[m].second) + 1, nullptr)]
-                .push_back(static_cast<std::int64_t>(o.sorted[m].second) + 1);
+                .push_back(o.sorted[m].second + 1);
         for (std::size_t n = run; n < i; ++n) {
             const auto r = static_cast<std::int64_t>(k.sorted[n].second) + 1;
             auto at = others.find(keys.key(side, r, nullptr));
@@ -507,7 +508,8 @@ Pairings pairByKey(const Tables& t, const KeyReader& keys) {
         const int a = kPairs[p][0], b = kPairs[p][1];
         Partners& partner = partners[p];
         partner.assign(static_cast<std::size_t>(t.count(a)), 0);
-        for (std::int64_t r = 1; r <= step[p]; ++r) partner[static_cast<std::size_t>(r - 1)] = r;
+        for (std::int64_t r = 1; r <= step[p]; ++r)
+            partner[static_cast<std::size_t>(r - 1)] = static_cast<std::uint32_t>(r);
         if (step[p] < t.count(a) && step[p] < t.count(b))
             keyPartners(keys, a, keyedFrom(a, step[p]), b, keyedFrom(b, step[p]), partner);
     }
@@ -527,10 +529,12 @@ Pairings pairByPosition(const Tables& t) {
     Pairings p;
     const std::int64_t base = t.count(kBase);
     for (std::int64_t r = 1; r <= t.count(kOurs); ++r) {
-        p.oursBase.push_back(r <= base ? r : 0);
-        p.oursTheirsAdded.push_back(r > base && r <= t.count(kTheirs) ? r : 0);
+        p.oursBase.push_back(static_cast<std::uint32_t>(r <= base ? r : 0));
+        p.oursTheirsAdded.push_back(
+            static_cast<std::uint32_t>(r > base && r <= t.count(kTheirs) ? r : 0));
     }
-    for (std::int64_t r = 1; r <= t.count(kTheirs); ++r) p.theirsBase.push_back(r <= base ? r : 0);
+    for (std::int64_t r = 1; r <= t.count(kTheirs); ++r)
+        p.theirsBase.push_back(static_cast<std::uint32_t>(r <= base ? r : 0));
     return p;
 }
 
@@ -690,11 +694,11 @@ Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint6
             inner = pairFirstWithFirst(rowsA, rowsB);
         }
         for (const Match& m : inner)
-            partner[b0 + m.index2] = static_cast<std::int64_t>(a0 + m.index1 + 1);
+            partner[b0 + m.index2] = static_cast<std::uint32_t>(a0 + m.index1 + 1);
     };
     for (const Match& m : matches) {
         stretch(m.index1, m.index2);
-        partner[m.index2] = static_cast<std::int64_t>(m.index1) + 1;
+        partner[m.index2] = m.index1 + 1;
         a0 = m.index1 + 1;
         b0 = m.index2 + 1;
     }
@@ -763,11 +767,11 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
     // Records both sides added alike are one: paired by equal hashes.
     SideHasher ours(t, kOurs, kTheirs, ignored, plan);
     SideHasher theirs(t, kTheirs, kOurs, ignored, plan);
-    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> added;
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> added;
     for (std::size_t r = p.theirsBase.size(); r-- > 0;)
         if (p.theirsBase[r] == 0)
             added[theirs.hash(static_cast<std::int64_t>(r) + 1, nullptr)].push_back(
-                static_cast<std::int64_t>(r) + 1);
+                static_cast<std::uint32_t>(r + 1));
     p.oursTheirsAdded.assign(p.oursBase.size(), 0);
     if (added.empty()) return p;
     for (std::size_t r = 0; r < p.oursBase.size(); ++r) {
@@ -801,7 +805,7 @@ class Merger {
         for (std::size_t r = 0; r < p.theirsBase.size(); ++r)
             if (p.theirsBase[r] != 0)
                 baseTheirs[static_cast<std::size_t>(p.theirsBase[r] - 1)] =
-                    static_cast<std::int64_t>(r) + 1;
+                    static_cast<std::uint32_t>(r + 1);
         std::vector<bool> theirsUsed(static_cast<std::size_t>(t_.count(kTheirs)), false);
         result_.records.reserve(static_cast<std::size_t>(t_.count(kOurs)));
         changed_[kOurs].assign(result_.fields.size(), false);
