@@ -95,19 +95,25 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
         if (one) wholeFrom[row] = static_cast<int>(from);
     }
     if (fieldCount == 0 && whole[0]) wholeFrom[0] = 0;
+    // Live record n of a table without deleted records is its stored record n - 1.
+    bool plain[3];
+    for (int s = 0; s < 3; ++s)
+        plain[s] = inputs.side[s]->liveCount() == inputs.side[s]->storedCount();
+    auto stored = [&](int s, std::uint32_t n) -> std::span<const std::uint8_t> {
+        const foxpro::TableReader& side = *inputs.side[s];
+        return side.storedRecord(plain[s] ? std::int64_t{n} - 1 : side.liveIndex(n));
+    };
     for (std::size_t r = 0; r < result.records.size(); ++r) {
         const compare::MergedRecord& m = result.records[r];
         if (!m.kept) continue;
         const int from = wholeFrom[m.row];
         if (from >= 0 && m.record[from] != 0) {
-            const foxpro::TableReader& side = *inputs.side[from];
-            writer.appendStored(side.storedRecord(side.liveIndex(m.record[from])));
+            writer.appendStored(stored(from, m.record[from]));
             continue;
         }
         std::span<const std::uint8_t> raw[3];
         for (int s = 0; s < 3; ++s)
-            if (m.record[s] != 0)
-                raw[s] = inputs.side[s]->storedRecord(inputs.side[s]->liveIndex(m.record[s]));
+            if (m.record[s] != 0) raw[s] = stored(s, m.record[s]);
         writer.beginRecord();
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const std::size_t f = columns[c];
