@@ -307,9 +307,9 @@ class KeyReader {
                     const auto& i = t.reader(x).field(index[x]);
                     const auto& j = t.reader(y).field(index[y]);
                     const bool text = i.letter == 'C' || i.letter == 'V';
-                    part.alike[x][y] = !i.memo && sameDefinition(i, j) &&
-                                       (!text || t.reader(x).layout().codePage ==
-                                                     t.reader(y).layout().codePage);
+                    part.alike[x][y] =
+                        !i.memo && sameDefinition(i, j) &&
+                        (!text || t.reader(x).layout().codePage == t.reader(y).layout().codePage);
                 }
             parts_.push_back(part);
         }
@@ -382,7 +382,7 @@ class KeyReader {
         int index[3] = {-1, -1, -1};
         bool byText = false;
         bool fold = false;
-        bool stored = false;  // keyed by its stored bytes
+        bool stored = false;    // keyed by its stored bytes
         bool alike[3][3] = {};  // sides storing it alike: equal bytes, one key
     };
 
@@ -489,8 +489,8 @@ Pairings pairByKey(const Tables& t, const KeyReader& keys) {
         for (int p = 0; p < 3; ++p) {
             if (!going[p]) continue;
             const int a = kPairs[p][0], b = kPairs[p][1];
-            const bool whole = b == kBase ? t.sameAsBase(a, r)
-                                          : t.sameAsBase(a, r) && t.sameAsBase(b, r);
+            const bool whole =
+                b == kBase ? t.sameAsBase(a, r) : t.sameAsBase(a, r) && t.sameAsBase(b, r);
             going[p] = r <= t.count(a) && r <= t.count(b) &&
                        ((whole && keys.sameSpot(a, b)) || keys.sameKey(a, r, b, r));
             if (going[p]) step[p] = r;
@@ -577,8 +577,8 @@ class SideHasher {
     bool hashesWhole() const {
         const auto& fields = layout_.fields;
         if (shared_.size() != fields.size() || layout_.hasMemo()) return false;
-        const int end = layout_.nullFlagsOffset >= 0 ? layout_.nullFlagsOffset
-                                                     : layout_.recordLength;
+        const int end =
+            layout_.nullFlagsOffset >= 0 ? layout_.nullFlagsOffset : layout_.recordLength;
         if (layout_.nullFlagsOffset >= 0 &&
             layout_.nullFlagsOffset + layout_.nullFlagsWidth != layout_.recordLength)
             return false;
@@ -595,9 +595,9 @@ class SideHasher {
         const auto raw = t_.raw(side_, r);
         const int flags = layout_.nullFlagsOffset;
         Hasher h;
-        h.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + 1,
-                               static_cast<std::size_t>(flags >= 0 ? flags : layout_.recordLength) -
-                                   1));
+        h.add(std::string_view(
+            reinterpret_cast<const char*>(raw.data()) + 1,
+            static_cast<std::size_t>(flags >= 0 ? flags : layout_.recordLength) - 1));
         if (flags >= 0) {
             if (bitMask_.empty()) {
                 bitMask_.assign(static_cast<std::size_t>(layout_.nullFlagsWidth), 0);
@@ -656,8 +656,7 @@ class SideHasher {
     enum class By { Value, Text, Bytes };
     std::uint64_t bit(std::span<const std::uint8_t> raw, int n) const {
         return n >= 0 && layout_.nullFlagsOffset >= 0
-                   ? (raw[static_cast<std::size_t>(layout_.nullFlagsOffset + n / 8)] >> (n % 8)) &
-                         1
+                   ? (raw[static_cast<std::size_t>(layout_.nullFlagsOffset + n / 8)] >> (n % 8)) & 1
                    : 0;
     }
 
@@ -932,8 +931,8 @@ class Merger {
     }
     // The row of that, one per side deciding and sides present.
     std::uint32_t fallbackRow(int side, const std::int64_t (&rec)[3]) {
-        const int present = (rec[kBase] != 0 ? 1 : 0) | (rec[kOurs] != 0 ? 2 : 0) |
-                            (rec[kTheirs] != 0 ? 4 : 0);
+        const int present =
+            (rec[kBase] != 0 ? 1 : 0) | (rec[kOurs] != 0 ? 2 : 0) | (rec[kTheirs] != 0 ? 4 : 0);
         std::uint32_t& row = fallbackRows_[side == kOurs ? 0 : 1][present];
         if (row == kNoRow) {
             fillFallback(side, rec);
@@ -1068,10 +1067,9 @@ class Merger {
     bool wholeRecords_[3] = {false, false, false};
     std::unique_ptr<KeyReader> keys_;  // by key only
     static constexpr std::uint32_t kNoRow = 0xFFFFFFFFu;
-    std::uint32_t fallbackRows_[2][8] = {{kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow,
-                                          kNoRow},
-                                         {kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow,
-                                          kNoRow}};
+    std::uint32_t fallbackRows_[2][8] = {
+        {kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow},
+        {kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow, kNoRow}};
     std::vector<MergeSide> sources_;  // the row of the record being merged
     std::vector<int> conflicts_;      // its fields' conflicts
 };

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
@@ -82,6 +83,11 @@ class Merge3Test : public ::testing::Test {
     Contents merge(const Table& base, const Table& ours, const Table& theirs, compare::Pairing by,
                    ConflictSet* conflicts = nullptr, bool swapped = false) {
         const std::string paths[3] = {write(base), write(ours), write(theirs)};
+        return mergeFiles(paths, by, conflicts, swapped);
+    }
+
+    Contents mergeFiles(const std::string (&paths)[3], compare::Pairing by,
+                        ConflictSet* conflicts = nullptr, bool swapped = false) {
         foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
         compare::Merge3Options options;
         options.pairing.by = by;
@@ -344,6 +350,49 @@ TEST_F(Merge3Test, CopiesInOneOrderMergeAsShuffledCopies) {
     std::sort(theirs.rows.begin(), theirs.rows.end());
     EXPECT_EQ(merge(base, base, theirs, compare::Pairing::Content), contents(theirs));
     EXPECT_EQ(conflictCount_, 0u);
+}
+
+// Deleted records are no part of a merge: copies with deleted records
+// among theirs (base's and ours' walked again after the walk in step met
+// them) merge as the same copies without them.
+TEST_F(Merge3Test, DeletedRecordsMergeAsRecordsThatAreNotThere) {
+    std::mt19937 rng(3119);
+    Table base = randomBase(rng, 300);
+    dropColumn(base, 6);
+    for (std::size_t i = 5; i < base.rows.size(); i += 13) base.rows[i].second[0] = 2;
+    Table ours = base, theirs = base;
+    for (std::size_t i = 4; i < base.rows.size(); i += 9) ours.rows[i].second[1] ^= 1;
+    for (std::size_t i = 6; i < base.rows.size(); i += 11) theirs.rows[i].second[2] ^= 1;
+    for (std::size_t i = 5; i < base.rows.size(); i += 13) {  // conflicts
+        ours.rows[i].second[0] = 0;
+        theirs.rows[i].second[0] = 1;
+    }
+    // The same tables with records stored at these places and deleted.
+    auto withDeleted = [&](Table t, std::vector<std::size_t> at) {
+        for (std::size_t i : at)
+            t.rows.insert(t.rows.begin() + static_cast<long>(i),
+                          {9000 + static_cast<int>(i), t.rows[i % t.rows.size()].second});
+        const std::string path = write(t);
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char header[12];
+        f.read(reinterpret_cast<char*>(header), sizeof header);
+        const int headerLength = header[8] | header[9] << 8,
+                  recordLength = header[10] | header[11] << 8;
+        for (std::size_t i : at) {
+            f.seekp(headerLength + static_cast<long>(i) * recordLength);
+            f.put('*');
+        }
+        return path;
+    };
+    for (const compare::Pairing by : {compare::Pairing::Key, compare::Pairing::Content}) {
+        SCOPED_TRACE(by == compare::Pairing::Key ? "by key" : "by content");
+        ConflictSet plain, deleted;
+        const std::string paths[3] = {withDeleted(base, {0, 7, 150, 302}),
+                                      withDeleted(ours, {0, 7, 150}), withDeleted(theirs, {})};
+        EXPECT_EQ(mergeFiles(paths, by, &deleted), merge(base, ours, theirs, by, &plain));
+        EXPECT_EQ(deleted, plain);
+        EXPECT_EQ(conflictCount_, 23u);
+    }
 }
 
 }  // namespace
