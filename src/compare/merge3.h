@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -48,11 +50,13 @@ struct MergedField {
 
 // A record of the result, in the result's order: ours' records in their
 // order, then those only theirs has (added, or changed where ours deleted
-// them), in theirs' order.
+// them), in theirs' order.  Whose value each field takes is a row of
+// Merge3Result::sourceRows, which the records that take alike share (a
+// few rows serve a million records).
 struct MergedRecord {
-    std::int64_t record[3] = {0, 0, 0};  // live record numbers (1-based), 0: none on that side
-    std::vector<MergeSide> from;         // per result field: whose value it takes
-    bool kept = true;                    // false: deleted by the merge
+    std::uint32_t record[3] = {0, 0, 0};  // live record numbers (1-based), 0: none on that side
+    std::uint32_t row = 0;                // its row of sources
+    bool kept = true;                     // false: deleted by the merge
 };
 
 struct MergeConflict {
@@ -68,10 +72,30 @@ struct MergeConflict {
 struct Merge3Result {
     std::vector<MergedField> fields;
     std::vector<MergedRecord> records;
+    // Rows of sources, fields.size() sides each: per result field, whose
+    // value a record takes.
+    std::vector<MergeSide> sourceRows;
     std::vector<MergeConflict> conflicts;
     // Values resolutions gave: (record index, result field) -> value.
     std::map<std::pair<std::int64_t, int>, foxpro::Literal> given;
     std::vector<std::string> notes;  // definitions that could not apply, and why
+
+    // Whose value a field of a record takes.
+    MergeSide from(const MergedRecord& m, std::size_t field) const {
+        return sourceRows[m.row * fields.size() + field];
+    }
+    std::span<const MergeSide> row(const MergedRecord& m) const {
+        return std::span(sourceRows).subspan(m.row * fields.size(), fields.size());
+    }
+    // The number of the row holding sides (fields.size() of them), added
+    // when no row holds them yet.
+    std::uint32_t rowOf(std::span<const MergeSide> sides);
+    // Record number record takes field from side (its row is not changed
+    // for the records that share it).
+    void setFrom(std::size_t record, std::size_t field, MergeSide side);
+
+  private:
+    std::unordered_map<std::string, std::uint32_t> rowNumbers_;
 };
 
 struct Merge3Options {

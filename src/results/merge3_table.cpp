@@ -79,33 +79,46 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
                 index >= 0 && writer.copies(static_cast<int>(c), *inputs.side[s], index);
         }
     // A record taken whole from a side stored as the new table stores it
-    // goes over as its bytes.
+    // goes over as its bytes; which rows take every field from one side
+    // is settled once per row.
     bool whole[3];
     for (int s = 0; s < 3; ++s)
         whole[s] = columns.size() == result.fields.size() && writer.copiesWhole(*inputs.side[s]);
+    const std::size_t fieldCount = result.fields.size();
+    const std::size_t rows = fieldCount == 0 ? 1 : result.sourceRows.size() / fieldCount;
+    std::vector<int> wholeFrom(rows, -1);  // per row: the side it takes whole, -1 for none
+    for (std::size_t row = 0; row < rows && fieldCount > 0; ++row) {
+        const auto from = static_cast<std::size_t>(result.sourceRows[row * fieldCount]);
+        bool one = from < 3 && whole[from];
+        for (std::size_t f = 1; one && f < fieldCount; ++f)
+            one = static_cast<std::size_t>(result.sourceRows[row * fieldCount + f]) == from;
+        if (one) wholeFrom[row] = static_cast<int>(from);
+    }
+    if (fieldCount == 0 && whole[0]) wholeFrom[0] = 0;
+    // Live record n of a table without deleted records is its stored record n - 1.
+    bool plain[3];
+    for (int s = 0; s < 3; ++s)
+        plain[s] = inputs.side[s]->liveCount() == inputs.side[s]->storedCount();
+    auto stored = [&](int s, std::uint32_t n) -> std::span<const std::uint8_t> {
+        const foxpro::TableReader& side = *inputs.side[s];
+        return side.storedRecord(plain[s] ? std::int64_t{n} - 1 : side.liveIndex(n));
+    };
     for (std::size_t r = 0; r < result.records.size(); ++r) {
         const compare::MergedRecord& m = result.records[r];
         if (!m.kept) continue;
-        const std::size_t from = m.from.empty() ? 0 : static_cast<std::size_t>(m.from[0]);
-        if (from < 3 && whole[from] && m.record[from] != 0 &&
-            std::all_of(m.from.begin(), m.from.end(), [&](compare::MergeSide s) {
-                return static_cast<std::size_t>(s) == from;
-            })) {
-            const foxpro::TableReader& side = *inputs.side[from];
-            writer.beginRecord();
-            writer.copyRecord(side.storedRecord(side.liveIndex(m.record[from])));
-            writer.endRecord();
+        const int from = wholeFrom[m.row];
+        if (from >= 0 && m.record[from] != 0) {
+            writer.appendStored(stored(from, m.record[from]));
             continue;
         }
         std::span<const std::uint8_t> raw[3];
         for (int s = 0; s < 3; ++s)
-            if (m.record[s] != 0)
-                raw[s] = inputs.side[s]->storedRecord(inputs.side[s]->liveIndex(m.record[s]));
+            if (m.record[s] != 0) raw[s] = stored(s, m.record[s]);
         writer.beginRecord();
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const std::size_t f = columns[c];
             const int field = static_cast<int>(c);
-            const MergeSide from = m.from[f];
+            const MergeSide from = result.from(m, f);
             if (from == MergeSide::Given) {
                 const auto at =
                     result.given.find({static_cast<std::int64_t>(r), static_cast<int>(f)});
@@ -126,6 +139,8 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
         }
         writer.endRecord();
     }
+    // Bytes the kernel reads from the maps are checked as a walk checks them.
+    for (int s = 0; s < 3; ++s) inputs.side[s]->checkUnchanged();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
@@ -82,6 +83,11 @@ class Merge3Test : public ::testing::Test {
     Contents merge(const Table& base, const Table& ours, const Table& theirs, compare::Pairing by,
                    ConflictSet* conflicts = nullptr, bool swapped = false) {
         const std::string paths[3] = {write(base), write(ours), write(theirs)};
+        return mergeFiles(paths, by, conflicts, swapped);
+    }
+
+    Contents mergeFiles(const std::string (&paths)[3], compare::Pairing by,
+                        ConflictSet* conflicts = nullptr, bool swapped = false) {
         foxpro::TableReader b(paths[0]), o(paths[1]), t(paths[2]);
         compare::Merge3Options options;
         options.pairing.by = by;
@@ -304,6 +310,89 @@ TEST_F(Merge3Test, ConflictKindsAndResolutions) {
     };
     EXPECT_EQ(name(1), "cy    ");
     EXPECT_EQ(name(3), "zed   ");
+}
+
+// Copies in base's order (the usual case) pair in step up to the first
+// place where they part, and by hashes after it: a key held twice on both
+// sides of that place, edits before and after it, and long enough tables
+// for the walks that run in two halves.  Shuffled, the same triple must
+// merge alike; by content, a side that changed nothing gives the other.
+TEST_F(Merge3Test, CopiesInOneOrderMergeAsShuffledCopies) {
+    std::mt19937 rng(7177);
+    const int rows = 70000, parting = rows / 2;
+    Table base = randomBase(rng, rows);
+    dropColumn(base, 6);  // no memo: records compare and copy whole
+    base.rows[parting - 2].first = base.rows[parting + 3].first;
+    base.rows[20].first = base.rows[21].first;
+    auto edit = [&](int every, int removed) {
+        Table t = base;
+        for (std::size_t i = 5; i < t.rows.size(); i += static_cast<std::size_t>(every))
+            t.rows[i].second[i % t.columns.size()] ^= 1;
+        t.rows.erase(t.rows.begin() + removed);
+        return t;
+    };
+    const int keys[2] = {base.rows[12].first, base.rows[parting + 30].first};
+    for (auto& row : base.rows)
+        if (row.first == keys[0] || row.first == keys[1]) row.second[0] = 2;
+    Table ours = edit(97, parting);
+    Table theirs = edit(89, parting + 10);
+    for (auto* t : {&ours, &theirs})  // NAME changed on both sides, differently
+        for (auto& row : t->rows)
+            if (row.first == keys[0] || row.first == keys[1]) row.second[0] = t == &ours ? 0 : 1;
+    ConflictSet inStep, shuffled;
+    const Contents first = merge(base, ours, theirs, compare::Pairing::Key, &inStep);
+    EXPECT_EQ(inStep.size(), 2u);
+    for (Table* t : {&base, &ours, &theirs}) std::shuffle(t->rows.begin(), t->rows.end(), rng);
+    EXPECT_EQ(merge(base, ours, theirs, compare::Pairing::Key, &shuffled), first);
+    EXPECT_EQ(shuffled, inStep);
+
+    std::sort(base.rows.begin(), base.rows.end());
+    std::sort(theirs.rows.begin(), theirs.rows.end());
+    EXPECT_EQ(merge(base, base, theirs, compare::Pairing::Content), contents(theirs));
+    EXPECT_EQ(conflictCount_, 0u);
+}
+
+// Deleted records are no part of a merge: copies with deleted records
+// among theirs (base's and ours' walked again after the walk in step met
+// them) merge as the same copies without them.
+TEST_F(Merge3Test, DeletedRecordsMergeAsRecordsThatAreNotThere) {
+    std::mt19937 rng(3119);
+    Table base = randomBase(rng, 300);
+    dropColumn(base, 6);
+    for (std::size_t i = 5; i < base.rows.size(); i += 13) base.rows[i].second[0] = 2;
+    Table ours = base, theirs = base;
+    for (std::size_t i = 4; i < base.rows.size(); i += 9) ours.rows[i].second[1] ^= 1;
+    for (std::size_t i = 6; i < base.rows.size(); i += 11) theirs.rows[i].second[2] ^= 1;
+    for (std::size_t i = 5; i < base.rows.size(); i += 13) {  // conflicts
+        ours.rows[i].second[0] = 0;
+        theirs.rows[i].second[0] = 1;
+    }
+    // The same tables with records stored at these places and deleted.
+    auto withDeleted = [&](Table t, std::vector<std::size_t> at) {
+        for (std::size_t i : at)
+            t.rows.insert(t.rows.begin() + static_cast<long>(i),
+                          {9000 + static_cast<int>(i), t.rows[i % t.rows.size()].second});
+        const std::string path = write(t);
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char header[12];
+        f.read(reinterpret_cast<char*>(header), sizeof header);
+        const int headerLength = header[8] | header[9] << 8,
+                  recordLength = header[10] | header[11] << 8;
+        for (std::size_t i : at) {
+            f.seekp(headerLength + static_cast<long>(i) * recordLength);
+            f.put('*');
+        }
+        return path;
+    };
+    for (const compare::Pairing by : {compare::Pairing::Key, compare::Pairing::Content}) {
+        SCOPED_TRACE(by == compare::Pairing::Key ? "by key" : "by content");
+        ConflictSet plain, deleted;
+        const std::string paths[3] = {withDeleted(base, {0, 7, 150, 302}),
+                                      withDeleted(ours, {0, 7, 150}), withDeleted(theirs, {})};
+        EXPECT_EQ(mergeFiles(paths, by, &deleted), merge(base, ours, theirs, by, &plain));
+        EXPECT_EQ(deleted, plain);
+        EXPECT_EQ(conflictCount_, 23u);
+    }
 }
 
 }  // namespace

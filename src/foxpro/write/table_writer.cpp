@@ -4,6 +4,7 @@
 
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
+#include "foxpro/platform/write_behind.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/write/last_update.h"
 #include "foxpro/write/value_literal.h"
@@ -201,13 +202,70 @@ void TableWriter::copyRecord(std::span<const std::uint8_t> record) {
     std::memcpy(record_.data() + 1, record.data() + 1, record_.size() - 1);
 }
 
-void TableWriter::endRecord() {
+namespace {
+
+// Records go out once this many pieces or staged bytes are waiting: a few
+// large writes instead of one per record.
+constexpr std::size_t kMaxPieces = 512;
+constexpr std::size_t kMaxStaged = 1u << 20;
+// Written pieces are handed to the disk in stretches of this size.
+constexpr std::uint64_t kWriteBehind = 8u << 20;
+
+}  // namespace
+
+void TableWriter::counted() {
     if (count_ == 0xFFFFFFFFu) throw FoxProError(kErrorFile, name_ + ": the table is full");
-    table_->append(record_.data(), record_.size());
     ++count_;
 }
 
+void TableWriter::endRecord() {
+    counted();
+    if (!pieces_.empty() && !pieces_.back().data &&
+        pieces_.back().offset + pieces_.back().size == staged_.size())
+        pieces_.back().size += record_.size();
+    else
+        pieces_.push_back({nullptr, staged_.size(), record_.size()});
+    staged_.insert(staged_.end(), record_.begin(), record_.end());
+    if (pieces_.size() >= kMaxPieces || staged_.size() >= kMaxStaged) flushPieces();
+}
+
+void TableWriter::appendStored(std::span<const std::uint8_t> record) {
+    if (record[0] != dbf::kRecordLive) {
+        // A live record flagged otherwise is written with the usual flag.
+        beginRecord();
+        copyRecord(record);
+        endRecord();
+        return;
+    }
+    counted();
+    if (!pieces_.empty() && pieces_.back().data &&
+        pieces_.back().data + pieces_.back().size == record.data())
+        pieces_.back().size += record.size();
+    else
+        pieces_.push_back({record.data(), 0, record.size()});
+    if (pieces_.size() >= kMaxPieces) flushPieces();
+}
+
+void TableWriter::flushPieces() {
+    std::vector<platform::WritePiece> out;
+    out.reserve(pieces_.size());
+    for (const Piece& p : pieces_)
+        out.push_back({p.data ? static_cast<const void*>(p.data)
+                              : static_cast<const void*>(staged_.data() + p.offset),
+                       p.size});
+    if (!out.empty()) table_->appendPieces(out.data(), out.size());
+    pieces_.clear();
+    staged_.clear();
+    // What is written goes on to the disk while the rest is made.
+    const std::uint64_t end = table_->appended();
+    if (end - writtenBehind_ >= kWriteBehind) {
+        platform::startWriting(table_->handle(), writtenBehind_, end - writtenBehind_);
+        writtenBehind_ = end;
+    }
+}
+
 void TableWriter::finish() {
+    flushPieces();
     const std::uint8_t eof = dbf::kEndOfFile;
     table_->append(&eof, 1);
     std::uint8_t count[4];

@@ -69,6 +69,11 @@ class TableWriter {
     // (same fields at the same places, no memo), and one of them written so.
     bool copiesWhole(const TableReader& source) const;
     void copyRecord(std::span<const std::uint8_t> record);
+    // A whole record of such a source (copiesWhole) written as it is
+    // stored, without beginRecord/endRecord: records next to each other in
+    // the source go out as one piece.  The bytes must stay where they are
+    // until finish().
+    void appendStored(std::span<const std::uint8_t> record);
 
     void finish();
     bool hasMemo() const { return memo_ != nullptr; }
@@ -76,6 +81,19 @@ class TableWriter {
   private:
     std::string where() const;
     void setBit(int bit, bool on);
+    void counted();
+    void flushPieces();
+
+    // Records not written yet, in order: pieces of a source's stored bytes
+    // (data) or of staged_ (data null, at offset).
+    struct Piece {
+        const std::uint8_t* data = nullptr;
+        std::size_t offset = 0;
+        std::size_t size = 0;
+    };
+    std::vector<Piece> pieces_;
+    std::vector<std::uint8_t> staged_;
+    std::uint64_t writtenBehind_ = 0;  // the disk was asked to take the file up to here
 
     std::string name_;
     std::vector<FieldInfo> fields_;
