@@ -432,12 +432,7 @@ class KeyWalk {
         const std::uint32_t start1 = n1;
         for (;;) {
             if (key1 == key2) {
-                partner1_[n1] = n2 + 1;
-                settled1_[n1] = true;
-                same1_[n1] = tables_.currentBytesEqual();
-                paired2_[n2] = true;
-                ++matched_;
-                pacer_.work(done_ += 2, 1);
+                pairCurrent(n1, n2);
             } else if (key1 < key2) {
                 wholeText(key1, text);
                 pushRest(n1, text, rest1);
@@ -483,12 +478,7 @@ class KeyWalk {
         for (;;) {
             const int order = keyOrder(key1_, key2_);
             if (order == 0) {
-                partner1_[n1] = n2 + 1;
-                settled1_[n1] = true;
-                same1_[n1] = tables_.currentBytesEqual();
-                paired2_[n2] = true;
-                ++matched_;
-                pacer_.work(done_ += 2, 1);
+                pairCurrent(n1, n2);
             } else if (order < 0) {
                 pushRest(n1, key1_, rest1);
             } else {
@@ -516,6 +506,17 @@ class KeyWalk {
             if (order <= 0 && keyOrder(lastKey_, key1_) >= 0) return;
             if (order >= 0 && keyOrder(last2, key2_) >= 0) return;
         }
+    }
+
+    // Records n1 and n2, the cursors' current ones, hold one key: a pair
+    // settled at once (equal bytes need no second look later).
+    void pairCurrent(std::uint32_t n1, std::uint32_t n2) {
+        partner1_[n1] = n2 + 1;
+        settled1_[n1] = true;
+        same1_[n1] = tables_.currentBytesEqual();
+        paired2_[n2] = true;
+        ++matched_;
+        pacer_.work(done_ += 2, 1);
     }
 
     void pushRest(std::uint32_t record, const std::string& key, std::vector<std::uint64_t>& into) {
