@@ -58,6 +58,7 @@ foxpro::TableStyle styleOf(const foxpro::TableReader& ours) {
     style.codePageMark = ours.codePageOrigin() == foxpro::CodePageOrigin::Mark
                              ? ours.codePageMark()
                              : foxpro::dbf::markOfCodePage(style.codePage);
+    style.unmarked = ours.codePageOrigin() == foxpro::CodePageOrigin::Default;
     const int block = ours.memoBlockSize();
     if (block > 0 && block < 65536) style.memoBlockSize = static_cast<std::uint16_t>(block);
     return style;

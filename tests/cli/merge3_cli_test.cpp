@@ -206,6 +206,36 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
     EXPECT_THAT(show("out3.dbf"), HasSubstr("1,Annie   \r\n2,Bobby   \r\n"));
 }
 
+// A dBase III table merges into a dBase III table: a program that reads
+// only that format must still open it, in the direct and the git form.
+TEST_F(Merge3CliTest, ADBaseTableStaysADBaseTable) {
+    const char* names[3][2] = {{"Ann", "Bob"}, {"Anna", "Bob"}, {"Ann", "Bobby"}};
+    const char* files[3] = {"base.dbf", "ours.dbf", "theirs.dbf"};
+    for (int s = 0; s < 3; ++s) {
+        TableBuilder t(0x03);
+        t.codePageMark(0).field("ID", 'N', 4).field("NAME", 'C', 8).field("SEEN", 'D', 8);
+        t.record({Cell::number("1"), Cell::text(names[s][0]), Cell::date(2020, 1, 2)});
+        t.record({Cell::number("2"), Cell::text(names[s][1]), Cell::date(2021, 3, 4)});
+        t.write(dir.file(files[s]));
+    }
+    auto expectDBase = [&](const std::string& table) {
+        const std::string bytes = test::readText(dir.file(table));
+        ASSERT_GT(bytes.size(), 32u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0x03);             // file type
+        EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x00);            // code page mark
+        EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 32 + 3 * 32 + 1);  // no backlink
+        EXPECT_THAT(show(table), HasSubstr("1,Anna    ,2020-01-02\r\n2,Bobby   ,2021-03-04\r\n"));
+    };
+    test::CliRun r = run({dir.file("base.dbf"), dir.file("ours.dbf"), dir.file("theirs.dbf"),
+                          "--key", "ID", "-o", dir.file("out.dbf")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectDBase("out.dbf");
+    r = run({"--git", dir.file("base.dbf"), dir.file("ours.dbf"), dir.file("theirs.dbf"),
+             "data/names.dbf", "--key", "ID"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectDBase("ours.dbf");
+}
+
 TEST_F(Merge3CliTest, GitDriverWritesOverOursOnlyWhenClean) {
     writeSmallTriple();
     const std::string before = test::readText(dir.file("ours.dbf"));
