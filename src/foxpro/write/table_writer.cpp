@@ -22,15 +22,16 @@ bool memoLetter(char letter) {
 }
 
 // Whether the table may keep an older type: a program that reads only
-// dBase III tables must still open it.  Memo fields would need that
-// type's memo file, so they make a Visual FoxPro table.
+// that format must still open it.  Memo fields keep it only where its memo
+// file is an .fpt (FoxPro 2.x), the one memo file written here.
 bool keepsOlderType(const std::vector<FieldToWrite>& fields, std::uint8_t fileType) {
     const dbf::FileTypeInfo* type = dbf::fileTypeInfo(fileType);
     if (type == nullptr || type->visualFoxPro) return false;
-    return std::all_of(fields.begin(), fields.end(), [](const FieldToWrite& f) {
+    const bool memos = type->memo == dbf::MemoKind::Fpt;
+    return std::all_of(fields.begin(), fields.end(), [&](const FieldToWrite& f) {
         const char l = f.info.letter;
-        return (l == 'C' || l == 'N' || l == 'F' || l == 'D' || l == 'L') && !f.info.nullable &&
-               !f.info.binary && !f.autoFlag;
+        return (l == 'C' || l == 'N' || l == 'F' || l == 'D' || l == 'L' || (l == 'M' && memos)) &&
+               !f.info.nullable && !f.info.binary && !f.autoFlag;
     });
 }
 
@@ -56,7 +57,7 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     for (const auto& f : fields) {
         FieldInfo info = f.info;
         info.memo = memoLetter(info.letter);
-        if (info.memo) info.width = dbf::kMemoRefBinaryWidth;
+        if (info.memo) info.width = older_ ? dbf::kMemoRefTextWidth : dbf::kMemoRefBinaryWidth;
         anyMemo = anyMemo || info.memo;
         info.offset = offset;
         offset += info.width;
@@ -79,8 +80,9 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     const dbf::FileTypeInfo* type = dbf::fileTypeInfo(style.fileType);
     header_[dbf::kHeaderFileType] =
         dbf::isVisualFoxPro(style.fileType) ? style.fileType
-        : older_ ? (type->memo == dbf::MemoKind::None ? style.fileType : std::uint8_t{0x03})
-                 : std::uint8_t{0x30};
+        : older_
+            ? (anyMemo || type->memo == dbf::MemoKind::None ? style.fileType : std::uint8_t{0x03})
+            : std::uint8_t{0x30};
     putToday(&header_[dbf::kHeaderUpdateDate]);
     dbf::putLe16(&header_[dbf::kHeaderLength], static_cast<std::uint16_t>(length));
     dbf::putLe16(&header_[dbf::kHeaderRecordLength], static_cast<std::uint16_t>(recordLength));
