@@ -98,8 +98,9 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
         std::uint8_t* d = &header_[at];
         std::memcpy(d, fieldName.data(), std::min<std::size_t>(fieldName.size(), 10));
         d[dbf::kDescriptorType] = static_cast<std::uint8_t>(letter);
-        if (!older_)
-            dbf::putLe32(d + dbf::kDescriptorOffset, static_cast<std::uint32_t>(fieldOffset));
+        // Older types call these bytes reserved; FoxPro 2.x stores the
+        // offset there as Visual FoxPro does, and a right one misleads no one.
+        dbf::putLe32(d + dbf::kDescriptorOffset, static_cast<std::uint32_t>(fieldOffset));
         d[dbf::kDescriptorLength] = static_cast<std::uint8_t>(width & 0xFF);
         d[dbf::kDescriptorDecimals] =
             static_cast<std::uint8_t>(letter == 'C' && width > 255 ? width >> 8 : decimals);

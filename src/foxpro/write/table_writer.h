@@ -86,7 +86,7 @@ class TableWriter {
     TextStorage storage_;
     int codePage_ = 0;
     int nullFlagsOffset_ = -1;
-    bool older_ = false;  // an older type's header: no backlink, no field offsets
+    bool older_ = false;  // an older type's header: no backlink, no _NullFlags
     std::vector<std::uint8_t> header_;
     std::vector<std::uint8_t> blank_;
     std::vector<std::uint8_t> record_;
