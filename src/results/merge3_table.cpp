@@ -140,7 +140,11 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
     const std::string hidden = target.folder() + "/" + table.name();
     const foxpro::TableReader& ours = *inputs.side[1];
     {
-        foxpro::TableWriter writer(hidden + ".dbf", hidden + ".fpt", name, fieldsOf(result, inputs),
+        const auto fields = fieldsOf(result, inputs);
+        const bool dbt =
+            foxpro::TableWriter::memoKindOf(fields, styleOf(ours)) == foxpro::dbf::MemoKind::Dbt3;
+        if (dbt) table.useDbtMemo();
+        foxpro::TableWriter writer(hidden + ".dbf", hidden + (dbt ? ".dbt" : ".fpt"), name, fields,
                                    styleOf(ours));
         writeRecords(result, inputs, writer);
         writer.finish();

@@ -236,28 +236,34 @@ TEST_F(Merge3CliTest, ADBaseTableStaysADBaseTable) {
     expectDBase("ours.dbf");
 }
 
-// A FoxPro 2.x table keeps its type with its memos: 10-digit references
-// into an .fpt that FoxPro 2.x reads.
-TEST_F(Merge3CliTest, AFoxPro2TableKeepsItsTypeAndMemos) {
-    const char* notes[3][2] = {{"one", "two"}, {"one, edited by ours", "two"}, {"one", "two"}};
-    const char* names[3] = {"Bob", "Bob", "Bobby"};
-    const char* files[3] = {"base.dbf", "ours.dbf", "theirs.dbf"};
-    for (int s = 0; s < 3; ++s) {
-        TableBuilder t(0xF5);
-        t.codePageMark(0).field("ID", 'N', 4).field("NAME", 'C', 8).field("NOTE", 'M', 10);
-        t.record({Cell::number("1"), Cell::text("Ann"), Cell::memo(notes[s][0])});
-        t.record({Cell::number("2"), Cell::text(names[s]), Cell::memo(notes[s][1])});
-        t.write(dir.file(files[s]));
+// A FoxPro 2.x or dBase III table keeps its type with its memos: 10-digit
+// references into the .fpt or .dbt that its own program reads.
+TEST_F(Merge3CliTest, AnOlderTableKeepsItsTypeAndMemos) {
+    for (const std::uint8_t type : {0xF5, 0x83}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        const char* notes[3] = {"one", "one, edited by ours", "one"};
+        const char* names[3] = {"Bob", "Bob", "Bobby"};
+        const std::string stem = dir.file("t" + std::to_string(type));
+        const std::string files[3] = {stem + "b.dbf", stem + "o.dbf", stem + "t.dbf"};
+        for (int s = 0; s < 3; ++s) {
+            TableBuilder t(type);
+            t.codePageMark(0).field("ID", 'N', 4).field("NAME", 'C', 8).field("NOTE", 'M', 10);
+            t.record({Cell::number("1"), Cell::text("Ann"), Cell::memo(notes[s])});
+            t.record({Cell::number("2"), Cell::text(names[s]), Cell::memo("two")});
+            t.write(files[s]);
+        }
+        const test::CliRun r =
+            run({files[0], files[1], files[2], "--key", "ID", "-o", stem + "out.dbf"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string bytes = test::readText(stem + "out.dbf");
+        ASSERT_GT(bytes.size(), 32u + 3 * 32);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), type);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 2 * 32 + 16]), 10);  // NOTE's width
+        EXPECT_EQ(std::filesystem::exists(stem + "out.dbt"), type == 0x83);
+        EXPECT_EQ(std::filesystem::exists(stem + "out.fpt"), type == 0xF5);
+        EXPECT_THAT(test::runCli({"show", stem + "out.dbf"}, dir).out,
+                    HasSubstr("1,Ann     ,\"one, edited by ours\"\r\n2,Bobby   ,two\r\n"));
     }
-    const test::CliRun r = run({dir.file("base.dbf"), dir.file("ours.dbf"), dir.file("theirs.dbf"),
-                                "--key", "ID", "-o", dir.file("out.dbf")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string bytes = test::readText(dir.file("out.dbf"));
-    ASSERT_GT(bytes.size(), 32u + 3 * 32);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xF5);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 2 * 32 + 16]), 10);  // NOTE's width
-    EXPECT_THAT(show("out.dbf"),
-                HasSubstr("1,Ann     ,\"one, edited by ours\"\r\n2,Bobby   ,two\r\n"));
 }
 
 TEST_F(Merge3CliTest, GitDriverWritesOverOursOnlyWhenClean) {

@@ -22,12 +22,12 @@ bool memoLetter(char letter) {
 }
 
 // Whether the table may keep an older type: a program that reads only
-// that format must still open it.  Memo fields keep it only where its memo
-// file is an .fpt (FoxPro 2.x), the one memo file written here.
+// that format must still open it.  Memo fields keep it where its memo file
+// is one written here: an .fpt (FoxPro 2.x) or a dBase III .dbt.
 bool keepsOlderType(const std::vector<FieldToWrite>& fields, std::uint8_t fileType) {
     const dbf::FileTypeInfo* type = dbf::fileTypeInfo(fileType);
     if (type == nullptr || type->visualFoxPro) return false;
-    const bool memos = type->memo == dbf::MemoKind::Fpt;
+    const bool memos = type->memo == dbf::MemoKind::Fpt || type->memo == dbf::MemoKind::Dbt3;
     return std::all_of(fields.begin(), fields.end(), [&](const FieldToWrite& f) {
         const char l = f.info.letter;
         return (l == 'C' || l == 'N' || l == 'F' || l == 'D' || l == 'L' || (l == 'M' && memos)) &&
@@ -35,7 +35,19 @@ bool keepsOlderType(const std::vector<FieldToWrite>& fields, std::uint8_t fileTy
     });
 }
 
+bool anyMemoField(const std::vector<FieldToWrite>& fields) {
+    return std::any_of(fields.begin(), fields.end(),
+                       [](const FieldToWrite& f) { return memoLetter(f.info.letter); });
+}
+
 }  // namespace
+
+dbf::MemoKind TableWriter::memoKindOf(const std::vector<FieldToWrite>& fields,
+                                      const TableStyle& style) {
+    if (!anyMemoField(fields)) return dbf::MemoKind::None;
+    if (!keepsOlderType(fields, style.fileType)) return dbf::MemoKind::Fpt;
+    return dbf::fileTypeInfo(style.fileType)->memo;
+}
 
 EncodedField encodeValue(const FieldInfo& field, const TextStorage& storage, const Value& value,
                          const std::string& where) {
@@ -133,8 +145,10 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     table_->append(header_.data(), header_.size());
     if (anyMemo) {
         memoSink_ = std::make_unique<FileSink>(FileSink::createNew(memoPath, name_));
-        memo_ =
-            std::make_unique<MemoWriter>(MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
+        memo_ = std::make_unique<MemoWriter>(
+            memoKindOf(fields, style) == dbf::MemoKind::Dbt3
+                ? MemoWriter::createDbt3(*memoSink_)
+                : MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
     }
 }
 

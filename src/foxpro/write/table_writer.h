@@ -49,10 +49,15 @@ struct FieldToWrite {
 class TableWriter {
   public:
     // tablePath and memoPath: files that must not exist yet; name is what
-    // messages call the table.
+    // messages call the table.  The memo file is of memoKindOf(fields, style).
     TableWriter(const std::string& tablePath, const std::string& memoPath, std::string name,
                 const std::vector<FieldToWrite>& fields, const TableStyle& style);
     ~TableWriter();
+
+    // The memo file a table of these fields and style gets: None without
+    // memo fields, Dbt3 for a dBase III table that keeps its type, else Fpt.
+    static dbf::MemoKind memoKindOf(const std::vector<FieldToWrite>& fields,
+                                    const TableStyle& style);
 
     // The fields as written, offsets and bits set.
     const std::vector<FieldInfo>& fields() const { return fields_; }
