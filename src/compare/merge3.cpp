@@ -1041,7 +1041,10 @@ class Merger {
                     foxpro::encodeField(field.info, storage,
                                         foxpro::literalOfValue(value(s, m.record[s], f)), "");
                 } catch (const foxpro::FoxProError& e) {
-                    misfit = e.description();
+                    // Named only here: a location per record would cost
+                    // every record of a large table.
+                    misfit = t_.reader(s).path() + ", record " + std::to_string(m.record[s]) +
+                             e.description();
                     break;
                 }
             }

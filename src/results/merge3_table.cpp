@@ -58,6 +58,7 @@ foxpro::TableStyle styleOf(const foxpro::TableReader& ours) {
     style.codePageMark = ours.codePageOrigin() == foxpro::CodePageOrigin::Mark
                              ? ours.codePageMark()
                              : foxpro::dbf::markOfCodePage(style.codePage);
+    style.unmarked = ours.codePageOrigin() == foxpro::CodePageOrigin::Default;
     const int block = ours.memoBlockSize();
     if (block > 0 && block < 65536) style.memoBlockSize = static_cast<std::uint16_t>(block);
     return style;
@@ -154,7 +155,11 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
     const std::string hidden = target.folder() + "/" + table.name();
     const foxpro::TableReader& ours = *inputs.side[1];
     {
-        foxpro::TableWriter writer(hidden + ".dbf", hidden + ".fpt", name, fieldsOf(result, inputs),
+        const auto fields = fieldsOf(result, inputs);
+        const bool dbt =
+            foxpro::TableWriter::memoKindOf(fields, styleOf(ours)) == foxpro::dbf::MemoKind::Dbt3;
+        if (dbt) table.useDbtMemo();
+        foxpro::TableWriter writer(hidden + ".dbf", hidden + (dbt ? ".dbt" : ".fpt"), name, fields,
                                    styleOf(ours));
         writeRecords(result, inputs, writer);
         writer.finish();

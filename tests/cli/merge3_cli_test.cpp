@@ -206,6 +206,66 @@ TEST_F(Merge3CliTest, ConflictsWriteNothingUntilResolved) {
     EXPECT_THAT(show("out3.dbf"), HasSubstr("1,Annie   \r\n2,Bobby   \r\n"));
 }
 
+// A dBase III table merges into a dBase III table: a program that reads
+// only that format must still open it, in the direct and the git form.
+TEST_F(Merge3CliTest, ADBaseTableStaysADBaseTable) {
+    const char* names[3][2] = {{"Ann", "Bob"}, {"Anna", "Bob"}, {"Ann", "Bobby"}};
+    const char* files[3] = {"base.dbf", "ours.dbf", "theirs.dbf"};
+    for (int s = 0; s < 3; ++s) {
+        TableBuilder t(0x03);
+        t.codePageMark(0).field("ID", 'N', 4).field("NAME", 'C', 8).field("SEEN", 'D', 8);
+        t.record({Cell::number("1"), Cell::text(names[s][0]), Cell::date(2020, 1, 2)});
+        t.record({Cell::number("2"), Cell::text(names[s][1]), Cell::date(2021, 3, 4)});
+        t.write(dir.file(files[s]));
+    }
+    auto expectDBase = [&](const std::string& table) {
+        const std::string bytes = test::readText(dir.file(table));
+        ASSERT_GT(bytes.size(), 32u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0x03);             // file type
+        EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x00);            // code page mark
+        EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 32 + 3 * 32 + 1);  // no backlink
+        EXPECT_THAT(show(table), HasSubstr("1,Anna    ,2020-01-02\r\n2,Bobby   ,2021-03-04\r\n"));
+    };
+    test::CliRun r = run({dir.file("base.dbf"), dir.file("ours.dbf"), dir.file("theirs.dbf"),
+                          "--key", "ID", "-o", dir.file("out.dbf")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectDBase("out.dbf");
+    r = run({"--git", dir.file("base.dbf"), dir.file("ours.dbf"), dir.file("theirs.dbf"),
+             "data/names.dbf", "--key", "ID"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectDBase("ours.dbf");
+}
+
+// A FoxPro 2.x or dBase III table keeps its type with its memos: 10-digit
+// references into the .fpt or .dbt that its own program reads.
+TEST_F(Merge3CliTest, AnOlderTableKeepsItsTypeAndMemos) {
+    for (const std::uint8_t type : {0xF5, 0x83}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        const char* notes[3] = {"one", "one, edited by ours", "one"};
+        const char* names[3] = {"Bob", "Bob", "Bobby"};
+        const std::string stem = dir.file("t" + std::to_string(type));
+        const std::string files[3] = {stem + "b.dbf", stem + "o.dbf", stem + "t.dbf"};
+        for (int s = 0; s < 3; ++s) {
+            TableBuilder t(type);
+            t.codePageMark(0).field("ID", 'N', 4).field("NAME", 'C', 8).field("NOTE", 'M', 10);
+            t.record({Cell::number("1"), Cell::text("Ann"), Cell::memo(notes[s])});
+            t.record({Cell::number("2"), Cell::text(names[s]), Cell::memo("two")});
+            t.write(files[s]);
+        }
+        const test::CliRun r =
+            run({files[0], files[1], files[2], "--key", "ID", "-o", stem + "out.dbf"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string bytes = test::readText(stem + "out.dbf");
+        ASSERT_GT(bytes.size(), 32u + 3 * 32);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[0]), type);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 2 * 32 + 16]), 10);  // NOTE's width
+        EXPECT_EQ(std::filesystem::exists(stem + "out.dbt"), type == 0x83);
+        EXPECT_EQ(std::filesystem::exists(stem + "out.fpt"), type == 0xF5);
+        EXPECT_THAT(test::runCli({"show", stem + "out.dbf"}, dir).out,
+                    HasSubstr("1,Ann     ,\"one, edited by ours\"\r\n2,Bobby   ,two\r\n"));
+    }
+}
+
 TEST_F(Merge3CliTest, GitDriverWritesOverOursOnlyWhenClean) {
     writeSmallTriple();
     const std::string before = test::readText(dir.file("ours.dbf"));

@@ -207,6 +207,8 @@ TEST_F(Merge3Test, DefinitionChangesApplyWhenEveryValueFits) {
     EXPECT_EQ(result.fields[1].info.width, 6);  // NAME, after ID
     ASSERT_EQ(result.notes.size(), 1u);
     EXPECT_NE(result.notes[0].find("field NAME"), std::string::npos) << result.notes[0];
+    // It names the record whose value does not fit.
+    EXPECT_NE(result.notes[0].find(", record "), std::string::npos) << result.notes[0];
 }
 
 // A free copy of a container's table keeps ten characters of each long

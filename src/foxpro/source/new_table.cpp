@@ -190,8 +190,13 @@ NewTable::NewTable(DataSource& source, const std::string& name, bool replace,
 NewTable::~NewTable() {
     source_.releaseHiddenTable(hiddenName_);
     if (committed_) return;
-    for (const char* ext : {".dbf", ".fpt", ".cdx", ".cpg"})
+    for (const char* ext : {".dbf", ".fpt", ".dbt", ".cdx", ".cpg"})
         platform::removeFile(target_.folder + "/" + hiddenName_ + ext);
+}
+
+void NewTable::useDbtMemo() {
+    target_.memoFile = memoFileName(target_.tableFile, dbf::MemoKind::Dbt3);
+    memoExtension_ = ".dbt";
 }
 
 void NewTable::carryIndexOf(std::string table1Name, bool alwaysScript) {
@@ -242,7 +247,7 @@ void NewTable::commit() {
     const std::string script = buildIndex();
     // The hidden files under the names they take; the table file last.
     const std::pair<const char*, const std::string*> files[] = {{".cpg", &target_.cpgFile},
-                                                                {".fpt", &target_.memoFile},
+                                                                {memoExtension_, &target_.memoFile},
                                                                 {".cdx", &target_.indexFile},
                                                                 {".dbf", &target_.tableFile}};
     std::vector<FileMove> place;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foxpro/format/dbf_format.h"
 #include "foxpro/write/name_lock.h"
 
 namespace quorvel::foxpro {
@@ -72,6 +73,10 @@ class NewTable {
     // The hidden name that statements use for the table until commit().
     const std::string& name() const { return hiddenName_; }
 
+    // A dBase III memo file (name() + ".dbt") instead of an .fpt: the
+    // table keeps that older type.
+    void useDbtMemo();
+
     // Asks commit() to give the table the structural index of the table
     // called table1Name of the source (carried_index.h), rebuilt from the
     // records the table has then, and a script beside it (NAME.prg) of what
@@ -103,8 +108,9 @@ class NewTable {
     std::optional<NameLock> lock_;
     std::string hiddenName_;
     bool committed_ = false;
-    std::string table1Name_;  // whose index is carried, "" for none
-    std::string table1Path_;  // or the table file whose index is carried
+    const char* memoExtension_ = ".fpt";  // of the hidden memo file
+    std::string table1Name_;              // whose index is carried, "" for none
+    std::string table1Path_;              // or the table file whose index is carried
     bool alwaysScript_ = false;
     std::vector<std::string> indexMessages_;
     std::string scriptNote_;

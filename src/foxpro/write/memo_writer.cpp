@@ -21,6 +21,17 @@ MemoWriter MemoWriter::createFpt(FileSink& sink, std::uint16_t blockSize) {
     return MemoWriter(sink, dbf::MemoKind::Fpt, blockSize, first, true);
 }
 
+MemoWriter MemoWriter::createDbt3(FileSink& sink) {
+    // Block 0 is the header: the next free block, and dBase III's version
+    // byte at 16.
+    std::string header(dbf::kDbtBlockSize, '\0');
+    auto* h = reinterpret_cast<std::uint8_t*>(header.data());
+    dbf::putLe32(h + dbf::kDbtNextFreeBlock, 1);
+    h[16] = 0x03;
+    sink.append(header);
+    return MemoWriter(sink, dbf::MemoKind::Dbt3, dbf::kDbtBlockSize, 1, true);
+}
+
 MemoWriter MemoWriter::openExisting(FileSink& sink, dbf::MemoKind kind) {
     std::uint8_t h[dbf::kFptHeaderSize] = {};
     std::uint64_t size = sink.size();

@@ -15,6 +15,8 @@ class MemoWriter {
   public:
     // A new, empty .fpt written sequentially through sink (nothing written yet).
     static MemoWriter createFpt(FileSink& sink, std::uint16_t blockSize);
+    // A new, empty dBase III .dbt (512-byte blocks), written the same way.
+    static MemoWriter createDbt3(FileSink& sink);
     // The existing memo file of a table of the given memo kind.
     static MemoWriter openExisting(FileSink& sink, dbf::MemoKind kind);
 

@@ -1,5 +1,6 @@
 #include "foxpro/write/table_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "foxpro/format/dbf_format.h"
@@ -21,7 +22,33 @@ bool memoLetter(char letter) {
     return letter == 'M' || letter == 'G' || letter == 'W' || letter == 'P';
 }
 
+// Whether the table may keep an older type: a program that reads only
+// that format must still open it.  Memo fields keep it where its memo file
+// is one written here: an .fpt (FoxPro 2.x) or a dBase III .dbt.
+bool keepsOlderType(const std::vector<FieldToWrite>& fields, std::uint8_t fileType) {
+    const dbf::FileTypeInfo* type = dbf::fileTypeInfo(fileType);
+    if (type == nullptr || type->visualFoxPro) return false;
+    const bool memos = type->memo == dbf::MemoKind::Fpt || type->memo == dbf::MemoKind::Dbt3;
+    return std::all_of(fields.begin(), fields.end(), [&](const FieldToWrite& f) {
+        const char l = f.info.letter;
+        return (l == 'C' || l == 'N' || l == 'F' || l == 'D' || l == 'L' || (l == 'M' && memos)) &&
+               !f.info.nullable && !f.info.binary && !f.autoFlag;
+    });
+}
+
+bool anyMemoField(const std::vector<FieldToWrite>& fields) {
+    return std::any_of(fields.begin(), fields.end(),
+                       [](const FieldToWrite& f) { return memoLetter(f.info.letter); });
+}
+
 }  // namespace
+
+dbf::MemoKind TableWriter::memoKindOf(const std::vector<FieldToWrite>& fields,
+                                      const TableStyle& style) {
+    if (!anyMemoField(fields)) return dbf::MemoKind::None;
+    if (!keepsOlderType(fields, style.fileType)) return dbf::MemoKind::Fpt;
+    return dbf::fileTypeInfo(style.fileType)->memo;
+}
 
 EncodedField encodeValue(const FieldInfo& field, const TextStorage& storage, const Value& value,
                          const std::string& where) {
@@ -32,7 +59,10 @@ EncodedField encodeValue(const FieldInfo& field, const TextStorage& storage, con
 TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPath,
                          std::string name, const std::vector<FieldToWrite>& fields,
                          const TableStyle& style)
-    : name_(std::move(name)), storage_{style.codePage, true}, codePage_(style.codePage) {
+    : name_(std::move(name)),
+      storage_{style.codePage, true},
+      codePage_(style.codePage),
+      older_(keepsOlderType(fields, style.fileType)) {
     // Offsets in field order, then _NullFlags; bits as Visual FoxPro hands
     // them out: a varlength bit before a null bit, field by field.
     int offset = 1, bits = 0;
@@ -40,7 +70,7 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     for (const auto& f : fields) {
         FieldInfo info = f.info;
         info.memo = memoLetter(info.letter);
-        if (info.memo) info.width = dbf::kMemoRefBinaryWidth;
+        if (info.memo) info.width = older_ ? dbf::kMemoRefTextWidth : dbf::kMemoRefBinaryWidth;
         anyMemo = anyMemo || info.memo;
         info.offset = offset;
         offset += info.width;
@@ -54,11 +84,18 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     if (recordLength > 0xFFFF) throw FoxProError(kErrorFile, name_ + ": records too long");
 
     const std::size_t descriptors = fields_.size() + (nullWidth > 0 ? 1 : 0);
-    const std::size_t length =
-        dbf::kHeaderSize + descriptors * dbf::kDescriptorSize + 1 + dbf::kBacklinkSize;
+    const std::size_t length = dbf::kHeaderSize + descriptors * dbf::kDescriptorSize + 1 +
+                               (older_ ? 0 : dbf::kBacklinkSize);
     if (length > 0xFFFF) throw FoxProError(kErrorFile, name_ + ": too many fields");
     header_.assign(length, 0);
-    header_[dbf::kHeaderFileType] = dbf::isVisualFoxPro(style.fileType) ? style.fileType : 0x30;
+    // Without memo fields an older table is a dBase III one, whatever memo
+    // file its type named.
+    const dbf::FileTypeInfo* type = dbf::fileTypeInfo(style.fileType);
+    header_[dbf::kHeaderFileType] =
+        dbf::isVisualFoxPro(style.fileType) ? style.fileType
+        : older_
+            ? (anyMemo || type->memo == dbf::MemoKind::None ? style.fileType : std::uint8_t{0x03})
+            : std::uint8_t{0x30};
     putToday(&header_[dbf::kHeaderUpdateDate]);
     dbf::putLe16(&header_[dbf::kHeaderLength], static_cast<std::uint16_t>(length));
     dbf::putLe16(&header_[dbf::kHeaderRecordLength], static_cast<std::uint16_t>(recordLength));
@@ -66,14 +103,16 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
         style.tableFlags & static_cast<std::uint8_t>(~(dbf::kTableFlagCdx | dbf::kTableFlagMemo |
                                                        dbf::kTableFlagContainer));
     if (anyMemo) flags |= dbf::kTableFlagMemo;
-    header_[dbf::kHeaderTableFlags] = flags;
-    header_[dbf::kHeaderCodePageMark] = style.codePageMark;
+    header_[dbf::kHeaderTableFlags] = older_ ? 0 : flags;
+    header_[dbf::kHeaderCodePageMark] = older_ && style.unmarked ? 0 : style.codePageMark;
     std::size_t at = dbf::kHeaderSize;
     auto descriptor = [&](const std::string& fieldName, char letter, int fieldOffset, int width,
                           int decimals, std::uint8_t fieldFlags) {
         std::uint8_t* d = &header_[at];
         std::memcpy(d, fieldName.data(), std::min<std::size_t>(fieldName.size(), 10));
         d[dbf::kDescriptorType] = static_cast<std::uint8_t>(letter);
+        // Older types call these bytes reserved; FoxPro 2.x stores the
+        // offset there as Visual FoxPro does, and a right one misleads no one.
         dbf::putLe32(d + dbf::kDescriptorOffset, static_cast<std::uint32_t>(fieldOffset));
         d[dbf::kDescriptorLength] = static_cast<std::uint8_t>(width & 0xFF);
         d[dbf::kDescriptorDecimals] =
@@ -107,8 +146,10 @@ TableWriter::TableWriter(const std::string& tablePath, const std::string& memoPa
     table_->append(header_.data(), header_.size());
     if (anyMemo) {
         memoSink_ = std::make_unique<FileSink>(FileSink::createNew(memoPath, name_));
-        memo_ =
-            std::make_unique<MemoWriter>(MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
+        memo_ = std::make_unique<MemoWriter>(
+            memoKindOf(fields, style) == dbf::MemoKind::Dbt3
+                ? MemoWriter::createDbt3(*memoSink_)
+                : MemoWriter::createFpt(*memoSink_, style.memoBlockSize));
     }
 }
 
@@ -153,7 +194,7 @@ bool TableWriter::copies(int field, const TableReader& source, int sourceField) 
     const bool text = f.letter == 'C' || f.letter == 'V' || f.letter == 'M';
     return f.letter == s.letter && f.width == s.width && f.decimals == s.decimals &&
            f.nullable == s.nullable && f.binary == s.binary &&
-           dbf::isVisualFoxPro(source.fileType()) &&
+           (older_ || dbf::isVisualFoxPro(source.fileType())) &&
            (!text || source.layout().codePage == codePage_);
 }
 

@@ -20,9 +20,13 @@ class TableReader;
 // How the header of a table written field by field looks: the file type,
 // flags and code page of the table it is made after.
 struct TableStyle {
-    std::uint8_t fileType = 0x30;  // a Visual FoxPro type; others become 0x30
-    std::uint8_t tableFlags = 0;   // the memo flag is set by the fields, the index flag never
+    // A Visual FoxPro type, or an older one (dBase III, FoxBASE, FoxPro 2.x)
+    // kept when every field is one a dBase III table holds (C, N, F, D, L,
+    // no memo, no null); else 0x30.
+    std::uint8_t fileType = 0x30;
+    std::uint8_t tableFlags = 0;  // the memo flag is set by the fields, the index flag never
     std::uint8_t codePageMark = 0x03;
+    bool unmarked = false;  // the table had no mark: an older type written keeps none
     int codePage = 1252;
     std::uint16_t memoBlockSize = dbf::kFptDefaultBlockSize;
 };
@@ -45,10 +49,15 @@ struct FieldToWrite {
 class TableWriter {
   public:
     // tablePath and memoPath: files that must not exist yet; name is what
-    // messages call the table.
+    // messages call the table.  The memo file is of memoKindOf(fields, style).
     TableWriter(const std::string& tablePath, const std::string& memoPath, std::string name,
                 const std::vector<FieldToWrite>& fields, const TableStyle& style);
     ~TableWriter();
+
+    // The memo file a table of these fields and style gets: None without
+    // memo fields, Dbt3 for a dBase III table that keeps its type, else Fpt.
+    static dbf::MemoKind memoKindOf(const std::vector<FieldToWrite>& fields,
+                                    const TableStyle& style);
 
     // The fields as written, offsets and bits set.
     const std::vector<FieldInfo>& fields() const { return fields_; }
@@ -100,6 +109,7 @@ class TableWriter {
     TextStorage storage_;
     int codePage_ = 0;
     int nullFlagsOffset_ = -1;
+    bool older_ = false;  // an older type's header: no backlink, no _NullFlags
     std::vector<std::uint8_t> header_;
     std::vector<std::uint8_t> blank_;
     std::vector<std::uint8_t> record_;
