@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "foxpro/format/civil_date.h"
 #include "foxpro/format/decimal_text.h"
@@ -15,7 +16,8 @@ namespace {
 
 constexpr std::int64_t kJulianOfUnixEpoch = 2440588;  // the julian day number of 1970-01-01
 constexpr long double kJulianFloor = 1e6L;    // day numbers at least this big are julian ones
-constexpr long double kJulianCeiling = 1e7L;  // ... and below this, for a T column
+constexpr long double kJulianCeiling = 1e7L;  // ... and below this (year 9999 is 5373484);
+                                              // bigger ones are seconds since 1970
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -282,11 +284,15 @@ NormalValue FieldColumn::sideDay(const SideCell& cell, bool withTime) {
     if (cell.storage == CellStorage::Text && isoSeconds(text, seconds))
         return fromSeconds(seconds, withTime);
     if (!isNumberText(text)) return {State::Invalid, cell.text};
-    // A number: SQLite's julian day numbers (julianday()) or days since 1970
-    // (seconds, for a datetime), told apart by size per value.
+    // A number: SQLite's julian day numbers (julianday()), days since 1970,
+    // or seconds since 1970 (strftime('%s'); a datetime's own number), told
+    // apart by size per value.
     const long double n = numberOf(std::string(text));
-    const bool julian = withTime ? std::fabs(n) >= kJulianFloor && std::fabs(n) < kJulianCeiling
-                                 : std::fabs(n) >= kJulianFloor;
+    const bool julian = std::fabs(n) >= kJulianFloor && std::fabs(n) < kJulianCeiling;
+    if (!withTime && !julian && std::fabs(n) >= kJulianCeiling) {
+        ++days_.seconds;
+        return fromSeconds(static_cast<std::int64_t>(std::llround(n)), false);
+    }
     if (julian) {
         ++days_.julian;
         // A whole number is a day's own number (the day whose noon it is).
@@ -430,13 +436,13 @@ std::string FieldColumn::sideKey(const SideCell& cell) {
 std::string FieldColumn::description() const {
     std::string text = fieldDefinitionText(field_) + " as " +
                        (column_.type.empty() ? std::string("untyped") : column_.type);
-    if (days_.julian > 0 || days_.unix > 0) {
-        const char* unixName = kind_ == Kind::DateTime ? "unix seconds" : "unix day numbers";
-        text += ", ";
-        if (days_.julian > 0) text += "julian day numbers";
-        if (days_.julian > 0 && days_.unix > 0) text += " and ";
-        if (days_.unix > 0) text += unixName;
-    }
+    std::vector<std::string> kinds;
+    if (days_.julian > 0) kinds.emplace_back("julian day numbers");
+    if (days_.unix > 0)
+        kinds.emplace_back(kind_ == Kind::DateTime ? "unix seconds" : "unix day numbers");
+    if (days_.seconds > 0) kinds.emplace_back("unix seconds");
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        text += (i == 0 ? ", " : i + 1 == kinds.size() ? " and " : ", ") + kinds[i];
     return text;
 }
 

@@ -46,6 +46,7 @@ struct NormalValue {
 struct DayNumberCounts {
     std::int64_t julian = 0;  // julian day numbers (2458850.5 for 2020-01-02)
     std::int64_t unix = 0;    // days (or seconds, for T) since 1970-01-01
+    std::int64_t seconds = 0; // seconds since 1970-01-01, for a D (strftime('%s'))
 };
 
 class FieldColumn {

@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"D julian integer", kDate, "", kDay, false, cell("2458851", CellStorage::Integer),
              true},
         Case{"D unix days", kDate, "", kDay, false, cell("18263", CellStorage::Integer), true},
+        Case{"D unix seconds", kDate, "", kDay, false, cell("1577923200", CellStorage::Integer),
+             true},
         Case{"D with time", kDate, "text", kDay, false, cell("2020-01-02 10:00:00"), false},
         Case{"D bad text", kDate, "text", kDay, false, cell("02.01.2020"), false},
         Case{"empty D vs NULL", kDate, "date", Value::null(), false, nullCell(), false},
@@ -173,6 +175,9 @@ TEST(SideValueRulesTest, ReportsHowAColumnWasReadAndWhatANarrowerOneCuts) {
     EXPECT_EQ(date.description(), "D as untyped, julian day numbers");
     date.side(cell("18263", CellStorage::Integer));
     EXPECT_EQ(date.description(), "D as untyped, julian day numbers and unix day numbers");
+    date.side(cell("1577923200", CellStorage::Integer));
+    EXPECT_EQ(date.description(),
+              "D as untyped, julian day numbers, unix day numbers and unix seconds");
 
     const foxpro::FieldInfo company = fieldOf('C', foxpro::kTypeChar, 40);
     FieldColumn narrow(company, SideColumn{"company", "character varying(5)"}, rules);
