@@ -244,4 +244,49 @@ std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const
     return Aligner(a, b).run();
 }
 
+SortedHashes::SortedHashes(std::span<const std::uint64_t> hashes) {
+    sorted_.reserve(hashes.size());
+    for (std::uint32_t i = 0; i < hashes.size(); ++i) sorted_.emplace_back(hashes[i], i);
+    sortByHash(sorted_);
+    for (std::size_t i = 1; i < sorted_.size() && distinct_; ++i)
+        distinct_ = sorted_[i - 1].first != sorted_[i].first;
+}
+
+std::int64_t SortedHashes::find(std::uint64_t hash) const {
+    const auto at = std::lower_bound(
+        sorted_.begin(), sorted_.end(), hash,
+        [](const std::pair<std::uint64_t, std::uint32_t>& x, std::uint64_t h) { return x.first < h; });
+    return at != sorted_.end() && at->first == hash ? std::int64_t{at->second} : -1;
+}
+
+std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
+                               const SortedHashes& sortedA) {
+    if (!sortedA.distinct() || sortedA.size() != a.size()) return alignHashes(a, b);
+    // Every record of b pairs with the record of a holding its hash, found
+    // at or after the last pair's, or holds a hash a lacks; then the pairs
+    // are every hash shared, each once on both sides and in order, and the
+    // patience diff anchors on all of them and finds nothing between.
+    std::vector<Match> matches;
+    matches.reserve(std::min(a.size(), b.size()));
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < b.size(); ++j) {
+        if (i < a.size() && a[i] == b[j]) {
+            matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+            continue;
+        }
+        // One record of a removed from b: no need to look it up.
+        if (i + 1 < a.size() && a[i + 1] == b[j]) {
+            ++i;
+            matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+            continue;
+        }
+        const std::int64_t at = sortedA.find(b[j]);
+        if (at < 0) continue;  // changed or inserted in b
+        if (at < static_cast<std::int64_t>(i)) return alignHashes(a, b);  // moved back
+        i = static_cast<std::size_t>(at);
+        matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+    }
+    return matches;
+}
+
 }  // namespace quorvel::compare

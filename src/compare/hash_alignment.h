@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quorvel::compare {
@@ -24,5 +25,33 @@ struct Match {
 // in reverse order cost n log n, never n squared: once the budget is spent,
 // what is left unaligned stays a stretch of unpaired records.
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b);
+
+// A sequence's hashes sorted, with their positions, made once for a
+// sequence aligned against several others.
+class SortedHashes {
+  public:
+    explicit SortedHashes(std::span<const std::uint64_t> hashes);
+    std::size_t size() const { return sorted_.size(); }
+    // Whether no two of the hashes are equal.
+    bool distinct() const { return distinct_; }
+    // The position of hash, -1 when the sequence lacks it (the first one
+    // when it holds it more than once).
+    std::int64_t find(std::uint64_t hash) const;
+
+  private:
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted_;
+    bool distinct_ = true;
+};
+
+// What alignHashes(a, b) gives, with a's hashes sorted before.  When they
+// are all distinct and b is a with records changed, inserted or removed
+// here and there (each record of b either equal to the next one of a still
+// ahead or holding a hash a lacks), every hash the two share occurs once on
+// each side and in the same order: those pairs are then the whole
+// alignment, found in one walk of both sides in step, without sorting b.
+// Anything else (a record of b found earlier in a, hashes a holds twice)
+// goes to alignHashes.
+std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
+                               const SortedHashes& sortedA);
 
 }  // namespace quorvel::compare

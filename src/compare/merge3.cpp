@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <thread>
@@ -672,9 +673,9 @@ class SideHasher {
 // of equal records (by their hashes), the stretches between paired by
 // their equal fields, whose hashes are taken for those records only.
 Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
-                    SideHasher& hashA, SideHasher& hashB) {
+                    const SortedHashes& sortedA, SideHasher& hashA, SideHasher& hashB) {
     Partners partner(b.size(), 0);
-    std::vector<Match> matches = alignHashes(a, b);
+    std::vector<Match> matches = alignHashes(a, b, sortedA);
     std::size_t a0 = 0, b0 = 0;
     std::vector<std::uint64_t> fieldsA, fieldsB;
     auto stretch = [&](std::size_t a1, std::size_t b1) {
@@ -713,10 +714,17 @@ bool hashesWhole(const Tables& t, int side, const std::vector<MergedField>& plan
            foxpro::sameLayout(t.reader(kBase).layout(), t.reader(side).layout());
 }
 
+// Base's whole hashes, the same for both sides, and sorted once for both.
+struct BaseWhole {
+    std::vector<std::uint64_t> hashes;
+    std::optional<SortedHashes> sorted;
+};
+
 // Per record of a side, its partner in base.  baseWhole keeps base's whole
-// hashes for the other side: they are the same for both.
+// hashes for the other side.
 Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>& plan,
-                       const std::vector<bool>& ignored, std::vector<std::uint64_t>& baseWhole) {
+                       const std::vector<bool>& ignored, BaseWhole& whole) {
+    std::vector<std::uint64_t>& baseWhole = whole.hashes;
     SideHasher hashBase(t, kBase, side, ignored, plan);
     SideHasher hashSide(t, side, kBase, ignored, plan);
     const auto nBase = static_cast<std::size_t>(t.count(kBase));
@@ -732,7 +740,8 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
             own.push_back(t.sameAsBase(side, static_cast<std::int64_t>(r) + 1)
                               ? baseWhole[r]
                               : hashSide.wholeHash(static_cast<std::int64_t>(r) + 1));
-        return alignSides(baseWhole, own, hashBase, hashSide);
+        if (!whole.sorted) whole.sorted.emplace(baseWhole);
+        return alignSides(baseWhole, own, *whole.sorted, hashBase, hashSide);
     }
     std::vector<std::uint64_t> base;
     base.reserve(nBase);
@@ -740,23 +749,24 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
         base.push_back(hashBase.hash(static_cast<std::int64_t>(r) + 1, nullptr));
     for (std::size_t r = 0; r < n; ++r)
         own.push_back(hashSide.hash(static_cast<std::int64_t>(r) + 1, nullptr));
-    return alignSides(base, own, hashBase, hashSide);
+    return alignSides(base, own, SortedHashes(base), hashBase, hashSide);
 }
 
 Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
                        const std::vector<bool>& ignored) {
     Pairings p;
-    std::vector<std::uint64_t> baseWhole;
+    BaseWhole baseWhole;
     if (hashesWhole(t, kOurs, plan, ignored) && hashesWhole(t, kTheirs, plan, ignored)) {
         // Hashes of stored bytes read nothing but the maps: the two
         // alignments run at once, base's hashes made before for both.
         SideHasher hashBase(t, kBase, kOurs, ignored, plan);
-        baseWhole.resize(static_cast<std::size_t>(t.count(kBase)));
+        baseWhole.hashes.resize(static_cast<std::size_t>(t.count(kBase)));
         inTwoHalves(0, t.count(kBase), [&](std::int64_t first, std::int64_t last) {
             SideHasher hasher = hashBase;
             for (std::int64_t r = first; r < last; ++r)
-                baseWhole[static_cast<std::size_t>(r)] = hasher.wholeHash(r + 1);
+                baseWhole.hashes[static_cast<std::size_t>(r)] = hasher.wholeHash(r + 1);
         });
+        baseWhole.sorted.emplace(baseWhole.hashes);
         together([&] { p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole); },
                  [&] { p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole); });
     } else {
