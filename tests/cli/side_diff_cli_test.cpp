@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -25,7 +26,7 @@ using ::testing::HasSubstr;
 
 struct Row {
     int id;
-    std::string name;  // UTF-8; stored in the table in code page 1252
+    std::string name;  // UTF-8; stored in the table in its code page
     std::optional<std::string> nick;
     std::string price;    // N(10,2) as written
     std::int64_t amount;  // Y, ten-thousandths
@@ -35,24 +36,57 @@ struct Row {
     std::string note;
 };
 
-const std::vector<Row> kRows = {
-    {1, "Cascade Coffee", "cc", "12.50", 123456, 2020, 1, 2, 3, true, "first\nline"},
-    {2, "Blue Mill", std::nullopt, "-3.00", 0, 0, 0, 0, 23, false, ""},
-    {3, "\xC3\x89mile", "em", "1000000.25", 99990000, 1999, 12, 31, 0, true,
-     "\xC3\xBC"
-     "ber"},
-    {4, "Dora", "d", "0.00", 50000, 2000, 2, 29, 12, false, "memo 4"},
-    {5, "Eve", "", "7.10", 1, 2024, 5, 5, 7, true, "x, \"quoted\""},
+// A code page the table is written in: the names of rows 3 and 4 and the
+// memo of row 3 in letters beyond ASCII, the same with one letter of the
+// name and the memo's second line changed, and each such letter's byte in
+// the page.  Rows 3 and 4 sort the other way round by those bytes than by
+// their characters.
+struct CodePage {
+    const char* label;
+    int number;
+    std::uint8_t mark;  // the header's byte 29
+    std::string name3, name4, note3;
+    std::string name3Changed, note3Changed;
+    std::vector<std::pair<std::string, char>> letters;
+
+    std::string stored(std::string text) const {
+        for (const auto& [utf8, byte] : letters)
+            for (std::size_t at; (at = text.find(utf8)) != std::string::npos;)
+                text.replace(at, utf8.size(), 1, byte);
+        return text;
+    }
 };
 
-// The table's text in its code page, 1252: the two letters beyond ASCII
-// that the rows hold.
-std::string latin1(std::string text) {
-    for (const auto& [utf8, stored] : {std::pair<std::string, char>{"\xC3\x89", '\xC9'},
-                                       std::pair<std::string, char>{"\xC3\xBC", '\xFC'}})
-        for (std::size_t at; (at = text.find(utf8)) != std::string::npos;)
-            text.replace(at, utf8.size(), 1, stored);
-    return text;
+const CodePage kWestern = {"cp1252",     1252,    0x03,
+                           "Émile",      "Œuvre", "über\nfaçade",
+                           "Èmile",      "über\nfaçadé",
+                           {{"É", '\xC9'}, {"Œ", '\x8C'}, {"È", '\xC8'},
+                            {"ü", '\xFC'}, {"ç", '\xE7'}, {"é", '\xE9'}}};
+
+const CodePage kCodePages[] = {
+    kWestern,
+    {"cp1251", 1251, 0xC9, "Ёжикова", "Ђорђевић", "ёлка\nмак", "Ёжиково", "ёлка\nлак",
+     {{"Ё", '\xA8'}, {"ж", '\xE6'}, {"и", '\xE8'}, {"к", '\xEA'}, {"о", '\xEE'},
+      {"в", '\xE2'}, {"а", '\xE0'}, {"Ђ", '\x80'}, {"р", '\xF0'}, {"ђ", '\x90'},
+      {"е", '\xE5'}, {"ћ", '\x9E'}, {"ё", '\xB8'}, {"л", '\xEB'}, {"м", '\xEC'}}},
+    {"cp1250", 1250, 0xC8, "Žluťoučký", "Ábel", "řeka\nŁódź", "Žluťoučká", "řeka\nŁódż",
+     {{"Ž", '\x8E'}, {"ť", '\x9D'}, {"č", '\xE8'}, {"ý", '\xFD'}, {"á", '\xE1'},
+      {"Á", '\xC1'}, {"ř", '\xF8'}, {"Ł", '\xA3'}, {"ó", '\xF3'}, {"ź", '\x9F'},
+      {"ż", '\xBF'}}},
+    {"cp866", 866, 0x65, "Ёжикова", "Жукова", "ёлка\nмак", "Ёжиково", "ёлка\nлак",
+     {{"Ё", '\xF0'}, {"ж", '\xA6'}, {"и", '\xA8'}, {"к", '\xAA'}, {"о", '\xAE'},
+      {"в", '\xA2'}, {"а", '\xA0'}, {"Ж", '\x86'}, {"у", '\xE3'}, {"ё", '\xF1'},
+      {"л", '\xAB'}, {"м", '\xAC'}}},
+};
+
+std::vector<Row> rowsIn(const CodePage& cp) {
+    return {
+        {1, "Cascade Coffee", "cc", "12.50", 123456, 2020, 1, 2, 3, true, "first\nline"},
+        {2, "Blue Mill", std::nullopt, "-3.00", 0, 0, 0, 0, 23, false, ""},
+        {3, cp.name3, "em", "1000000.25", 99990000, 1999, 12, 31, 0, true, cp.note3},
+        {4, cp.name4, "d", "0.00", 50000, 2000, 2, 29, 12, false, "memo 4"},
+        {5, "Eve", "", "7.10", 1, 2024, 5, 5, 7, true, "x, \"quoted\""},
+    };
 }
 
 std::string dateText(const Row& r) {
@@ -81,6 +115,13 @@ std::string sqlText(const std::string& text) {
     return out + "'";
 }
 
+// The text blank-padded to a width in characters, as a C field shows it.
+std::string padded(const std::string& text, std::size_t width) {
+    const auto characters = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    return text + std::string(width - std::min(width, characters), ' ');
+}
+
 std::string csvField(const std::string& text) {
     if (text.find_first_of(",\"\n") == std::string::npos) return text;
     std::string out = "\"";
@@ -93,8 +134,11 @@ std::string csvField(const std::string& text) {
 
 class SideDiffTest : public ::testing::Test {
   protected:
+    explicit SideDiffTest(CodePage cp = kWestern) : cp_(std::move(cp)), rows_(rowsIn(cp_)) {}
+
     void SetUp() override {
         test::TableBuilder t(0x30);
+        t.codePageMark(cp_.mark);
         t.field("ID", 'I', 4)
             .field("NAME", 'C', 20)
             .field("NICK", 'C', 10, 0, 0x02)
@@ -104,25 +148,25 @@ class SideDiffTest : public ::testing::Test {
             .field("STAMP", 'T', 8)
             .field("OK", 'L', 1)
             .field("NOTE", 'M', 4);
-        for (const Row& r : kRows)
-            t.record({Cell::integer32(r.id), Cell::text(latin1(r.name)),
+        for (const Row& r : rows_)
+            t.record({Cell::integer32(r.id), Cell::text(cp_.stored(r.name)),
                       r.nick ? Cell::text(*r.nick) : Cell::null(), Cell::number(r.price),
                       Cell::currency(r.amount), r.y ? Cell::date(r.y, r.m, r.d) : Cell::blank(),
                       Cell::dateTime(2021, 6, 30, r.hour, 4, 5), Cell::logical(r.ok ? 'T' : 'F'),
-                      r.note.empty() ? Cell::none() : Cell::memo(latin1(r.note))});
+                      r.note.empty() ? Cell::none() : Cell::memo(cp_.stored(r.note))});
         t.write(dir_.file("orders.dbf"));
     }
 
     // The rows as SQL: BORN as julian day numbers (SQLite's julianday())
     // or as dates, an empty date as NULL.
-    static std::string exportSql(bool julianDates, const std::string& boolTrue,
-                                 const std::string& boolFalse, int nameLength) {
+    std::string exportSql(bool julianDates, const std::string& boolTrue,
+                          const std::string& boolFalse, int nameLength) const {
         std::string sql =
             "create table orders(id integer, name varchar(" + std::to_string(nameLength) +
             "), nick varchar(10), price "
             "numeric(10,2), amount numeric(19,4), born date, stamp timestamp, ok boolean, note "
             "text);\n";
-        for (const Row& r : kRows) {
+        for (const Row& r : rows_) {
             std::string born = "null";
             if (r.y) born = julianDates ? "julianday('" + dateText(r) + "')" : sqlText(dateText(r));
             sql += "insert into orders values(" + std::to_string(r.id) + ", " + sqlText(r.name) +
@@ -153,7 +197,7 @@ class SideDiffTest : public ::testing::Test {
 
     std::string ExportCsv() const {
         std::string csv = "id,name,nick,price,amount,born,stamp,ok,note\r\n";
-        for (const Row& r : kRows)
+        for (const Row& r : rows_)
             csv += std::to_string(r.id) + "," + csvField(r.name) + "," +
                    (r.nick ? (r.nick->empty() ? "\"\"" : *r.nick) : "") + "," + r.price + "," +
                    amountText(r.amount) + "," + (r.y ? dateText(r) : "") + "," + stampText(r) +
@@ -175,6 +219,8 @@ class SideDiffTest : public ::testing::Test {
         return lines;
     }
 
+    CodePage cp_;
+    std::vector<Row> rows_;  // what the table holds, and what exports are written from
     test::TempFolder dir_;
     std::string out_;
 };
@@ -383,7 +429,8 @@ TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     EXPECT_THAT(Lines(twice.out, false), ElementsAre("Record 6 added to orders"));
     EXPECT_THAT(twice.err, HasSubstr("row 6 has the key of a row before it"));
 
-    // A file damaged part way: the lines found before the damage, then status 2.
+    // A file damaged part way: the lines found before the damage, then status 2;
+    // the line counts the line break inside row 3's quoted memo.
     std::string damaged = ExportCsv();
     damaged.replace(damaged.find("Cascade"), 7, "Kaskade");
     Write("orders.csv", damaged + "6,short\r\n");
@@ -392,7 +439,7 @@ TEST_F(SideDiffTest, CsvExportRenamedColumnsAndItsProblems) {
     EXPECT_THAT(Lines(broken.out, false),
                 ElementsAre("Record 1, Field \"NAME\" has changed from \"Cascade Coffee      \" to "
                             "\"Kaskade Coffee\""));
-    EXPECT_THAT(broken.err, HasSubstr("orders.csv: line 8 has 2 fields where the header has 9"));
+    EXPECT_THAT(broken.err, HasSubstr("orders.csv: line 9 has 2 fields where the header has 9"));
 }
 
 TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
@@ -447,6 +494,94 @@ TEST_F(SideDiffTest, PostgresCopyPairsByKeyOnly) {
                             "Record 3, Field \"STAMP\" has changed from \"2021-06-30 00:04:05\" to "
                             "\"2021-06-30 00:04:06\""));
 }
+
+// The same rows in each code page: the table in that page, its exports in
+// UTF-8 and, for CSV, in the table's page as well.
+class SideDiffCodePageTest : public SideDiffTest, public ::testing::WithParamInterface<CodePage> {
+  protected:
+    SideDiffCodePageTest() : SideDiffTest(GetParam()) {}
+
+    // Unchanged, the export is no difference, paired by ID and by the name
+    // with its letters beyond ASCII; then a letter of row 3's name and its
+    // memo's second line changed are those two differences, shown right.
+    void RoundTrip(const std::string& uri, const std::function<bool()>& write,
+                   const std::vector<std::string>& options) {
+        const auto diff = [&](const char* key) {
+            std::vector<std::string> args = {uri, "--key", key};
+            args.insert(args.end(), options.begin(), options.end());
+            return Diff(args);
+        };
+        ASSERT_TRUE(write()) << out_;
+        for (const char* key : {"ID", "NAME"}) {
+            const auto same = diff(key);
+            EXPECT_EQ(same.status, 0) << uri << " by " << key << ": " << same.err << same.out;
+            EXPECT_THAT(Lines(same.out, false), ElementsAre()) << uri << " by " << key;
+            const auto columns = Lines(same.out, true);
+            EXPECT_EQ(columns.size(), 9u) << same.out;
+            for (const auto& line : columns)
+                EXPECT_THAT(line, HasSubstr(": 5 equal, 0 differ (")) << uri << " by " << key;
+        }
+
+        const Row before = rows_[2];
+        rows_[2].name = cp_.name3Changed;
+        rows_[2].note = cp_.note3Changed;
+        ASSERT_TRUE(write()) << out_;
+        const auto changed = diff("ID");
+        EXPECT_EQ(changed.status, 1) << uri << ": " << changed.err;
+        // The memo's line break is part of its line.
+        EXPECT_EQ(changed.out.substr(0, changed.out.find("Column \"")),
+                  "Record 3, Field \"NAME\" has changed from \"" + padded(before.name, 20) +
+                      "\" to \"" + cp_.name3Changed + "\"\nRecord 3, Field \"NOTE\" has changed from \"" +
+                      before.note + "\" to \"" + cp_.note3Changed + "\"\n")
+            << uri;
+        EXPECT_THAT(changed.out, HasSubstr("Column \"name\": 4 equal, 1 differ ("));
+        EXPECT_THAT(changed.out, HasSubstr("Column \"note\": 4 equal, 1 differ ("));
+        // By the name, the old name's record is gone and the new name's came.
+        EXPECT_THAT(Lines(diff("NAME").out, false),
+                    ElementsAre("Record 3 added to orders", "Record 3 deleted from orders"))
+            << uri;
+        rows_ = rowsIn(cp_);
+    }
+};
+
+TEST_P(SideDiffCodePageTest, CsvInUtf8AndInTheTablesCodePage) {
+    RoundTrip(
+        "csv:" + dir_.file("orders.csv"),
+        [&] { return !Write("orders.csv", ExportCsv()).empty(); }, {});
+    std::filesystem::create_directory(dir_.file("local"));
+    RoundTrip(
+        "csv:" + dir_.file("local/orders.csv") + "?encoding=cp" + std::to_string(cp_.number),
+        [&] { return !Write("local/orders.csv", cp_.stored(ExportCsv())).empty(); }, {});
+}
+
+TEST_P(SideDiffCodePageTest, SqliteInUtf8) {
+    if (!Sqlite("select 1;")) GTEST_SKIP() << "python3 sqlite3: " << out_;
+    const std::string uri = "sqlite:" + dir_.file("shop.db") + "?table=orders";
+    RoundTrip(
+        uri, [&] { return Sqlite("drop table if exists orders;\n" + exportSql(true, "1", "0", 12)); },
+        {"--empty-is-null"});
+    // Cut values are counted in characters, not in UTF-8 bytes.
+    EXPECT_THAT(Diff({uri}).out, HasSubstr("varchar(12): 1 value cut"));
+}
+
+TEST_P(SideDiffCodePageTest, PostgresqlInUtf8) {
+    test::ThrowawayServer server;
+    if (!server.started()) GTEST_SKIP() << server.why();
+    RoundTrip(
+        server.uri("&table=orders"),
+        [&] {
+            return server.psql("set client_min_messages = warning;\ndrop table if exists orders;\n" +
+                               exportSql(false, "true", "false", 20));
+        },
+        {"--empty-is-null"});
+}
+
+void PrintTo(const CodePage& cp, std::ostream* out) {
+    *out << cp.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, SideDiffCodePageTest, ::testing::ValuesIn(kCodePages),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 // Rows in the table's order, then in an order of their own, more of them
 // than one batch of the key walk holds: the lines still come in the side's
