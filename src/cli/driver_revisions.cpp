@@ -52,19 +52,19 @@ bool isObjectId(const std::string& text) {
 
 // Asks git for several objects at once ("HEAD:a.dbf"): each one's blob id,
 // "" where the tree has no blob at that path.
-std::vector<std::string> blobsOf(const std::vector<std::string>& specs,
+std::vector<std::string> blobsOf(const std::vector<std::string>& objects,
                                  const std::string& scratchFolder) {
     const std::string input = foxpro::joinPath(scratchFolder, "objects.txt");
     {
         std::ofstream out(input, std::ios::binary);
-        for (const auto& spec : specs) out << spec << '\n';
+        for (const auto& object : objects) out << object << '\n';
         if (!out) throw std::runtime_error("git's input could not be written");
     }
     const platform::ProgramOutput answer = platform::runProgram(
         "git", {"cat-file", "--batch-check=%(objectname) %(objecttype)"}, input);
     if (!answer.started) throw std::runtime_error("git could not be run");
     const std::vector<std::string> got = lines(answer.output);
-    if (answer.status != 0 || got.size() != specs.size())
+    if (answer.status != 0 || got.size() != objects.size())
         throw std::runtime_error("git could not list the revisions");
     std::vector<std::string> blobs;
     for (const auto& line : got) {
@@ -94,13 +94,13 @@ struct TreeFiles {
 std::vector<TreeFiles> filesOf(const std::vector<std::string>& trees, const std::string& repoPath,
                                const std::array<std::vector<std::string>, 3>& names,
                                const std::string& scratchFolder) {
-    std::vector<std::string> specs;
+    std::vector<std::string> objects;
     for (const auto& tree : trees) {
-        specs.push_back(tree + ":" + repoPath);
+        objects.push_back(tree + ":" + repoPath);
         for (const auto& group : names)
-            for (const auto& name : group) specs.push_back(tree + ":" + name);
+            for (const auto& name : group) objects.push_back(tree + ":" + name);
     }
-    const std::vector<std::string> blobs = blobsOf(specs, scratchFolder);
+    const std::vector<std::string> blobs = blobsOf(objects, scratchFolder);
     std::vector<TreeFiles> files;
     std::size_t at = 0;
     for (const auto& tree : trees) {

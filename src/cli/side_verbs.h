@@ -29,10 +29,6 @@ int diffWithSide(const Arguments& args);
 // side, from diff's options (format: the --format given).
 sides::SideDiffOptions sideDiffOptionsOf(const Arguments& args, const std::string& format);
 
-// 'Column "price": 1000000 equal, 2 differ (N(10,2) as numeric)', with the
-// values cut by a narrower column after it.
-std::string columnLine(const sides::SideColumnReport& column);
-
 // The same as an object of --format json, table first for a whole source:
 //   {"kind":"column","field":"PRICE","column":"price","equal":1000000,
 //    "differ":2,"as":"N(10,2) as numeric","cut":null}

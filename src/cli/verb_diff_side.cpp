@@ -78,15 +78,6 @@ compare::Difference asDifference(const sides::SideDifference& d, std::string_vie
 
 }  // namespace
 
-std::string columnLine(const sides::SideColumnReport& c) {
-    std::string line = "Column \"" + c.column + "\": " + std::to_string(c.equal) + " equal, " +
-                       std::to_string(c.differ) + " differ (" + c.description + ")";
-    if (c.narrowerLength > 0)
-        line += "; " + c.field + " " + c.fieldDefinition + " \u2192 " + c.columnType + ": " +
-                std::to_string(c.cut) + (c.cut == 1 ? " value cut" : " values cut");
-    return line;
-}
-
 std::string columnObject(const sides::SideColumnReport& c, std::string_view table) {
     std::string object = "{";
     if (!table.empty()) object += "\"table\":" + jsonQuoted(table) + ",";

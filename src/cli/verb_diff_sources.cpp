@@ -157,7 +157,7 @@ int runDiffSources(const Arguments& args) {
                 // As for one table: after its lines, in the format's form.
                 for (const auto& column : result->columns) {
                     if (format == Format::Text)
-                        writeTextLine(out, columnLine(column), false);
+                        writeTextLine(out, sides::columnReportLine(column), false);
                     else if (format == Format::Json)
                         out.write(columnObject(column, t.name));
                     else
