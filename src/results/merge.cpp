@@ -223,7 +223,7 @@ class Merge {
     // stores, a copy of Table #1's.  A container's long name cut to ten
     // characters may be another field's (CONTACT_TY for "contact_type", whose
     // header says CONTACT_T2).
-    static std::string statementName(const foxpro::FieldInfo& field) {
+    static const std::string& statementName(const foxpro::FieldInfo& field) {
         return field.storedName.empty() ? field.name : field.storedName;
     }
 
@@ -315,13 +315,18 @@ class Merge {
         if (index < 0)
             throw std::invalid_argument("field " + field + " not found in " + request_.Table2Name);
         refuseUnreachable(target);
-        const std::string name = statementName(target);
-        if (auto literal = parsedLiteralOf(record, index, target))
-            if (parsedUpdateStatement(std::get<foxpro::UpdateStatement>(update_),
-                                      newTable_->name(), name, *std::move(literal), d.record1))
-                return executeOnNewTable(update_);
-        executeOnNewTable(updateStatement(newTable_->name(), name,
-                                          literalOf(record, index, target), d.record1));
+        const std::string& name = statementName(target);
+        // Filled in place: its names and its value keep their memory.
+        auto& update = std::get<foxpro::UpdateStatement>(update_);
+        if (updateReadsBack(newTable_->name(), name, d.record1) &&
+            parsedLiteralInto(update.value, record, index, target)) {
+            update.table = newTable_->name();
+            update.field = name;
+            update.recno = d.record1;
+            return executeOnNewTable(update_);
+        }
+        executeOnNewTable(
+            updateStatement(newTable_->name(), name, literalOf(record, index, target), d.record1));
     }
 
     // Field index of Table #2's current record as the literal for target.
@@ -337,39 +342,43 @@ class Merge {
         return bytesLiteral(storedBytes(record, index, source));
     }
 
-    // The same literal as the parser reads its text back; nullopt when
-    // only the text gets the parser's answer.
-    std::optional<foxpro::Literal> parsedLiteralOf(const foxpro::Recordset& record, int index,
-                                                   const foxpro::FieldInfo& target) {
+    // The same literal as the parser reads its text back, into `into`;
+    // false when only the text gets the parser's answer.
+    bool parsedLiteralInto(foxpro::Literal& into, const foxpro::Recordset& record, int index,
+                           const foxpro::FieldInfo& target) {
         const foxpro::FieldInfo& source = record.field(index);
-        if (auto digits = encodedNumber(record, index, source, target)) {
-            foxpro::Literal literal;
-            literal.kind = foxpro::Literal::Kind::Number;
-            literal.text = *std::move(digits);
-            return literal;
+        if (storedForm(record, index, source, target, into.text)) {
+            into.kind = foxpro::Literal::Kind::Stored;
+            return true;
         }
         const foxpro::Value value = record.value(index);
-        if (!asStoredBytes(record, value, source, target))
-            return parsedLiteral(value, source, target);
-        return parsedBytesLiteral(storedBytes(record, index, source));
+        auto literal = asStoredBytes(record, value, source, target)
+                           ? parsedBytesLiteral(storedBytes(record, index, source))
+                           : parsedLiteral(value, source, target);
+        if (!literal) return false;
+        into = *std::move(literal);
+        return true;
     }
 
-    // A number of Table #2 stored just as the new table's field stores it
-    // (a field of the same shape, not null, isEncodedNumber): its stored
-    // digits, which the new field takes as the same bytes that reading the
-    // number and writing it out would give.  nullopt otherwise.
-    static std::optional<std::string> encodedNumber(const foxpro::Recordset& record, int index,
-                                                    const foxpro::FieldInfo& source,
-                                                    const foxpro::FieldInfo& target) {
-        if (source.letter != target.letter || source.width != target.width ||
-            source.decimals != target.decimals || (source.letter != 'N' && source.letter != 'F'))
-            return std::nullopt;
+    // A value of Table #2 stored just as the new table's field stores it (a
+    // field of the same shape, not null, isStoredForm): its stored bytes,
+    // put into `bytes`, are what reading the value and writing it into the
+    // new field would give, so it need not be read.  False otherwise.
+    static bool storedForm(const foxpro::Recordset& record, int index,
+                           const foxpro::FieldInfo& source, const foxpro::FieldInfo& target,
+                           std::string& bytes) {
+        if (source.letter != target.letter || source.width != target.width || source.memo ||
+            target.memo)
+            return false;
+        if ((source.letter == 'N' || source.letter == 'F') && source.decimals != target.decimals)
+            return false;
         const auto raw = record.rawRecord();
-        if (record.table().isNull(raw, index)) return std::nullopt;
+        if (record.table().isNull(raw, index)) return false;
         const auto* at = reinterpret_cast<const char*>(raw.data()) + source.offset;
-        const std::string_view bytes(at, static_cast<std::size_t>(source.width));
-        if (!foxpro::isEncodedNumber(target, bytes)) return std::nullopt;
-        return std::string(bytes.substr(bytes.find_first_not_of(' ')));
+        const std::string_view stored(at, static_cast<std::size_t>(source.width));
+        if (!foxpro::isStoredForm(target, stored)) return false;
+        bytes.assign(stored);
+        return true;
     }
 
     bool asStoredBytes(const foxpro::Recordset& record, const foxpro::Value& value,
@@ -448,27 +457,29 @@ class Merge {
 
     // Record n of Table #2 appended to the new table.
     void insertRecord(std::int64_t n) {
-        std::vector<std::string> columns;
-        std::vector<foxpro::Literal> values;
         const foxpro::Recordset& record = readTable2Record(n);
         const ColumnMap& map = columnMap(record);
-        bool parsed = true;
-        for (std::size_t k = 0; k < map.target.size(); ++k) {
-            pump();
-            if (!map.sameColumns) {
-                refuseUnreachable(*map.target[k]);
-                columns.push_back(statementName(*map.target[k]));
-            }
-            auto literal = parsedLiteralOf(record, map.sourceIndex[k], *map.target[k]);
-            if (!literal) {
-                parsed = false;
-                break;
-            }
-            values.push_back(*std::move(literal));
+        // One statement for every insert, filled in place; its names are
+        // the same each time and checked once.
+        auto& insert = std::get<foxpro::InsertStatement>(insert_);
+        if (!insertChecked_) {
+            insert.table = newTable_->name();
+            insert.columns.clear();
+            if (!map.sameColumns)
+                for (const auto* target : map.target)
+                    insert.columns.push_back(statementName(*target));
+            insertReadsBack_ = insertReadsBack(insert.table, insert.columns);
+            insertChecked_ = true;
         }
-        if (parsed && parsedInsertStatement(std::get<foxpro::InsertStatement>(insert_),
-                                            newTable_->name(), columns, std::move(values)))
-            return executeOnNewTable(insert_);
+        insert.values.resize(map.target.size());
+        bool parsed = insertReadsBack_;
+        for (std::size_t k = 0; parsed && k < map.target.size(); ++k) {
+            pump();
+            if (!map.sameColumns) refuseUnreachable(*map.target[k]);
+            parsed =
+                parsedLiteralInto(insert.values[k], record, map.sourceIndex[k], *map.target[k]);
+        }
+        if (parsed) return executeOnNewTable(insert_);
         insertByText(record, map);
     }
 
@@ -509,6 +520,8 @@ class Merge {
     // line, so that their names keep their memory.
     foxpro::Statement update_ = foxpro::UpdateStatement{};
     foxpro::Statement insert_ = foxpro::InsertStatement{};
+    bool insertChecked_ = false;    // insert_'s table and columns are set
+    bool insertReadsBack_ = false;  // and their texts would read back
 };
 
 }  // namespace

@@ -39,12 +39,22 @@ std::string insertStatement(const std::string& newTable, const std::vector<std::
     return sql + ")";
 }
 
-bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
-                           const std::string& field, foxpro::Literal literal, std::int64_t n) {
+bool updateReadsBack(const std::string& newTable, const std::string& field, std::int64_t n) {
     // The selector takes plain digits, and not so many that they overflow.
     constexpr std::int64_t kSelectorLimit = 1'000'000'000'000'000'000;
-    if (!readsBackAsName(newTable) || !readsBackAsName(field) || n < 0 || n >= kSelectorLimit)
-        return false;
+    return readsBackAsName(newTable) && readsBackAsName(field) && n >= 0 && n < kSelectorLimit;
+}
+
+bool insertReadsBack(const std::string& newTable, const std::vector<std::string>& columns) {
+    if (!readsBackAsName(newTable)) return false;
+    for (const auto& column : columns)
+        if (!readsBackAsName(column)) return false;
+    return true;
+}
+
+bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
+                           const std::string& field, foxpro::Literal literal, std::int64_t n) {
+    if (!updateReadsBack(newTable, field, n)) return false;
     into.table = newTable;
     into.field = field;
     into.value = std::move(literal);
@@ -55,9 +65,7 @@ bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& new
 bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,
                            const std::vector<std::string>& columns,
                            std::vector<foxpro::Literal> literals) {
-    if (!readsBackAsName(newTable) || literals.empty()) return false;
-    for (const auto& column : columns)
-        if (!readsBackAsName(column)) return false;
+    if (literals.empty() || !insertReadsBack(newTable, columns)) return false;
     into.table = newTable;
     into.columns = columns;
     into.values = std::move(literals);

@@ -33,6 +33,12 @@ std::string insertStatement(const std::string& newTable, const std::vector<std::
 // state, when that text would not read back so - a name holding "]", which
 // ends a bracketed name, a record number the selector does not take, no
 // values - and only the text gets the parser's own answer.
+// Whether the texts of those statements with these names and record number
+// read back so (what the two functions below check first): a merge asks once
+// and then fills one statement of each kind in place.
+bool updateReadsBack(const std::string& newTable, const std::string& field, std::int64_t n);
+bool insertReadsBack(const std::string& newTable, const std::vector<std::string>& columns);
+
 bool parsedUpdateStatement(foxpro::UpdateStatement& into, const std::string& newTable,
                            const std::string& field, foxpro::Literal literal, std::int64_t n);
 bool parsedInsertStatement(foxpro::InsertStatement& into, const std::string& newTable,

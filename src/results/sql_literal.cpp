@@ -197,8 +197,7 @@ Formed formLiteral(const Value& value, const foxpro::FieldInfo& target) {
             if (kind == Value::Kind::DateTime)
                 return formed(K::DateTime, dateTimeText(value.asDateTime()));
             if (kind == Value::Kind::Date)
-                return formed(K::DateTime,
-                              dateTimeText(foxpro::DateTime{value.asDate(), 0, 0, 0}));
+                return formed(K::DateTime, dateTimeText(foxpro::DateTime{value.asDate(), 0, 0, 0}));
             foxpro::DateTime dt;
             bool hasTime = false;
             if (kind != Value::Kind::Text || !dateTimeFromText(value.str(), dt, hasTime))
@@ -237,6 +236,7 @@ std::string written(const Formed& f) {
         case K::Number:
             return f.text;
         case K::Binary:
+        case K::Stored:  // never formed from a value
             return hexLiteral(f.text);
         case K::Logical:
             return f.logical ? "True" : "False";
@@ -291,6 +291,7 @@ std::optional<foxpro::Literal> parsedForm(Formed f) {
             break;
         case K::Text:
         case K::Binary:
+        case K::Stored:
             lit.text = std::move(f.text);
             break;
         case K::Logical:

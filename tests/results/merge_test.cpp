@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "compare/compare.h"
@@ -21,7 +23,9 @@
 #include "foxpro/sql/recordset.h"
 #include "foxpro/text/text_locale.h"
 #include "foxpro/write/atomic_file.h"
+#include "foxpro/write/field_encoder.h"
 #include "frame/app_info.h"
+#include "results/sql_literal.h"
 #include "support/child_process.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
@@ -677,6 +681,87 @@ TEST_F(MergeTest, BlankValuesOfFieldsWithoutNullStayBlank) {
     EXPECT_EQ(outcome.fieldsUpdated, 4);
     EXPECT_EQ(outcome.recordsAdded, 1);
     EXPECT_EQ(rows("t1new"), rows("t2"));
+}
+
+TEST_F(MergeTest, StoredFormsGoInAsWritingTheirValuesWould) {
+    // Stored bytes of Table #2 may be copied only when they are what
+    // reading the value and writing it would give: forms the encoder would
+    // not write (lower-case logicals, zero dates, NUL padding, leading
+    // zeros, -0, split seconds) must come out in the encoder's form, null
+    // flags as the values say.
+    auto layout = [](TableBuilder& t) {
+        t.field("NAME", 'C', 6).field("OPT", 'C', 4, 0, 0x02).field("OK", 'L', 1);
+        t.field("MAYBE", 'L', 1, 0, 0x02).field("DAY", 'D', 8).field("WHEN", 'D', 8, 0, 0x02);
+        t.field("STAMP", 'T', 8).field("AT", 'T', 8, 0, 0x02).field("COUNT", 'I', 4);
+        t.field("COST", 'Y', 8).field("RATIO", 'B', 8, 2).field("QTY", 'N', 7, 2);
+    };
+    const auto le = [](std::uint64_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return out;
+    };
+    const auto real = [&](double d) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        return Cell::raw(le(bits, 8));
+    };
+    const auto stamp = [&](std::uint32_t day, std::uint32_t ms) {
+        return Cell::raw(le(day, 4) + le(ms, 4));
+    };
+    const std::vector<Cell> first = {
+        Cell::text("Ann"),      Cell::text("x"),        Cell::logical('T'),   Cell::logical('F'),
+        Cell::date(2020, 1, 2), Cell::date(2020, 1, 3), stamp(2459000, 1000), stamp(2459000, 2000),
+        Cell::integer32(5),     Cell::currency(10000),  Cell::real64(1.5),    Cell::number("1.50")};
+    const std::vector<std::vector<Cell>> forms = {
+        {Cell::raw(std::string("ab\0\0\0\0", 6)), Cell::raw(std::string("\0\0\0\0", 4)),
+         Cell::raw("t"), Cell::raw("?"), Cell::raw("00000000"), Cell::raw("        "), stamp(0, 0),
+         stamp(0, 0), Cell::integer32(-2147483647 - 1),
+         Cell::currency(std::numeric_limits<std::int64_t>::min()), real(-0.0),
+         Cell::raw("  01.50")},
+        {Cell::raw("caf\xE9"), Cell::null(), Cell::raw(" "), Cell::raw(" "), Cell::raw("20200230"),
+         Cell::raw("00000000"), stamp(2459000, 1500), stamp(2459000, 86400000), Cell::integer32(0),
+         Cell::currency(-1), real(0.0), Cell::raw("  -0.00")},
+        {Cell::raw(" lead "), Cell::raw("ok"), Cell::raw("y"), Cell::raw("N"),
+         Cell::raw("2020123 "), Cell::null(), stamp(0, 5000), Cell::null(),
+         Cell::integer32(2147483647), Cell::currency(std::numeric_limits<std::int64_t>::max()),
+         real(0.1 + 0.2), Cell::raw("   1.5 ")},
+        {Cell::raw("x\ty"), Cell::raw("    "), Cell::raw("F"), Cell::raw("T"),
+         Cell::raw("00010101"), Cell::raw("99991231"), stamp(2459000, 86399000), stamp(2459000, 0),
+         Cell::integer32(7), Cell::currency(5), real(5e-324), Cell::raw("   -.50")},
+    };
+    TableBuilder t1(0x30), t2(0x30);
+    layout(t1);
+    layout(t2);
+    t1.record(first);
+    t2.record(first);
+    for (const auto& row : forms) t2.record(row);
+    t1.write(dir.file("t1.dbf"));
+    t2.write(dir.file("t2.dbf"));
+    auto [fields, added] = compareLines();
+    ASSERT_EQ(added.count(), static_cast<int>(forms.size()));
+
+    const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
+    ASSERT_THAT(errorReports(), ::testing::IsEmpty());
+    ASSERT_EQ(outcome.recordsAdded, static_cast<int>(forms.size()));
+
+    const foxpro::TableReader made(dir.file("t1new.dbf")), table2(dir.file("t2.dbf"));
+    ASSERT_EQ(made.storedCount(), table2.storedCount());
+    const foxpro::TextStorage storage{made.layout().codePage, made.codePageConvertible()};
+    for (std::int64_t r = 1; r < made.storedCount(); ++r) {
+        const auto in = table2.storedRecord(r);
+        const auto out = made.storedRecord(r);
+        for (int i = 0; i < made.fieldCount(); ++i) {
+            const foxpro::FieldInfo& f = made.field(i);
+            SCOPED_TRACE("record " + std::to_string(r + 1) + ", field " + f.name);
+            const auto literal = parsedLiteral(table2.value(in, i), table2.field(i), f);
+            ASSERT_TRUE(literal);
+            const foxpro::EncodedField expected = foxpro::encodeField(f, storage, *literal, "t");
+            EXPECT_EQ(made.isNull(out, i), expected.null);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data()) + f.offset,
+                                  static_cast<std::size_t>(f.width)),
+                      expected.bytes);
+        }
+    }
 }
 
 TEST_F(MergeTest, ContainerSourcesWithLongFieldNames) {

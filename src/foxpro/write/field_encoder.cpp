@@ -34,7 +34,8 @@ std::string describeValue(const Literal& v) {
             return v.logical ? "True" : "False";
         case Literal::Kind::Null:
             return "NULL";
-        case Literal::Kind::Binary: {
+        case Literal::Kind::Binary:
+        case Literal::Kind::Stored: {
             static const char kHex[] = "0123456789ABCDEF";
             std::string s = "0h";
             for (unsigned char c : v.text.substr(0, 32)) {
@@ -67,6 +68,13 @@ class Encoder {
         : f_(field), storage_(storage), v_(value), where_(where) {}
 
     EncodedField run() {
+        if (v_.kind == Literal::Kind::Stored) {
+            if (f_.memo || v_.text.size() != static_cast<std::size_t>(f_.width))
+                fail("stored bytes of another shape");
+            EncodedField e;
+            e.bytes = v_.text;
+            return e;
+        }
         if (v_.kind == Literal::Kind::Null) {
             if (!f_.nullable) fail("the field cannot hold null");
             EncodedField e = blankField(f_);
@@ -135,6 +143,7 @@ class Encoder {
                 utf8 = v_.logical ? "True" : "False";
                 break;
             case Literal::Kind::Binary:
+            case Literal::Kind::Stored:
                 return v_.text;  // stored as given, no translation
             default:
                 fail("a date is no text");
@@ -512,6 +521,62 @@ bool isEncodedNumber(const FieldInfo& field, std::string_view bytes) {
     }
     // The encoder writes no sign for zero.
     return pos == bytes.size() && (!negative || nonZero);
+}
+
+bool isStoredForm(const FieldInfo& field, std::string_view bytes) {
+    if (field.memo || bytes.size() != static_cast<std::size_t>(field.width)) return false;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    // A blank date or datetime reads as null, which a nullable field
+    // would take as null rather than as these bytes.
+    const bool blankIsBlank = !field.nullable;
+    switch (field.letter) {
+        case 'N':
+        case 'F':
+            return isEncodedNumber(field, bytes);
+        case 'C':
+            // ASCII reads as itself and encodes as itself in every code
+            // page; other bytes depend on the page's tables.
+            return isAscii(bytes);
+        case 'L':
+            return bytes == "T" || bytes == "F";
+        case 'I':
+            return bytes.size() == 4;
+        case 'Y':
+            return bytes.size() == 8;
+        case 'B': {
+            if (bytes.size() != 8) return false;
+            const std::uint64_t bits = dbf::le64(p);
+            double d = 0;
+            std::memcpy(&d, &bits, sizeof d);
+            // Not a number and infinities are refused; -0 may come back as 0.
+            return std::isfinite(d) && !(d == 0 && std::signbit(d));
+        }
+        case 'D': {
+            if (bytes.size() != 8) return false;
+            if (bytes == "        ") return blankIsBlank;
+            int parts[8];
+            for (int i = 0; i < 8; ++i) {
+                if (p[i] < '0' || p[i] > '9') return false;
+                parts[i] = p[i] - '0';
+            }
+            const int y = parts[0] * 1000 + parts[1] * 100 + parts[2] * 10 + parts[3];
+            const int m = parts[4] * 10 + parts[5];
+            const int d = parts[6] * 10 + parts[7];
+            return y >= 1 && m >= 1 && m <= 12 && d >= 1 && d <= daysInMonth(y, m);
+        }
+        case 'T': {
+            if (bytes.size() != 8) return false;
+            const std::uint32_t jd = dbf::le32(p);
+            const std::uint32_t ms = dbf::le32(p + 4);
+            if (jd == 0 && ms == 0) return blankIsBlank;
+            // Whole seconds of a day: read and written back unrounded.
+            if (ms % 1000 != 0 || ms >= 86'400'000) return false;
+            const Date date = civilFromDays(static_cast<std::int64_t>(jd) - dbf::kJulianDay1970);
+            return date.year >= 1 && date.year <= 9999;
+        }
+        default:
+            return false;
+    }
 }
 
 EncodedField blankField(const FieldInfo& field) {

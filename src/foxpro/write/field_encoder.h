@@ -50,6 +50,15 @@ EncodedField encodeField(const FieldInfo& field, const TextStorage& storage, con
 // read as a number to be encoded again.
 bool isEncodedNumber(const FieldInfo& field, std::string_view bytes);
 
+// Whether bytes, stored in a field of this shape whose null flag is clear,
+// are exactly what encodeField writes into the same field for the value
+// they read as, so that they can go in as Literal::Kind::Stored: N and F
+// as isEncodedNumber; C in ASCII; L "T" or "F"; I and Y any; B finite and
+// not -0; D a calendar date, T whole seconds of a day in years 1 to 9999,
+// and their blank forms in a field that cannot hold null.  Memos and V, Q
+// never.
+bool isStoredForm(const FieldInfo& field, std::string_view bytes);
+
 // The value of a field that an INSERT does not list: null when the field is
 // nullable, else its blank (blanks for C, N, F, D; zeros for I, B, Y, T; an
 // unknown logical; an empty V or Q; no memo).
