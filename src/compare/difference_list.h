@@ -40,6 +40,8 @@ class DifferenceList {
     // The difference at index (< size()).  Its texts are views into this
     // list, valid until the list is changed.
     Difference operator[](std::size_t index) const;
+    // Its kind alone, for a walk over the list that sorts by kind.
+    DifferenceKind kind(std::size_t index) const { return entries_[index].kind; }
 
     const std::string& table2() const { return table2_; }
     const std::vector<std::string>& fieldNames() const { return fieldNames_; }

@@ -530,7 +530,7 @@ ListOfKind::ListOfKind(const compare::DifferenceList& differences, compare::Line
                        bool ticked)
     : differences_(differences), ticked_(ticked) {
     for (std::size_t i = 0; i < differences.size(); ++i)
-        if (compare::listOf(differences[i].kind) == list) rows_.push_back(i);
+        if (compare::listOf(differences.kind(i)) == list) rows_.push_back(i);
 }
 
 std::vector<std::string> ExistingNewTableFiles(const MergeRequest& request) {

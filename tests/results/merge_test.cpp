@@ -709,7 +709,7 @@ TEST_F(MergeTest, StoredFormsGoInAsWritingTheirValuesWould) {
         return Cell::raw(le(day, 4) + le(ms, 4));
     };
     const std::vector<Cell> first = {
-        Cell::text("Ann"),      Cell::text("x"),        Cell::logical('T'),   Cell::logical('F'),
+        Cell::text("Ann"),      Cell::null(),           Cell::logical('T'),   Cell::logical('F'),
         Cell::date(2020, 1, 2), Cell::date(2020, 1, 3), stamp(2459000, 1000), stamp(2459000, 2000),
         Cell::integer32(5),     Cell::currency(10000),  Cell::real64(1.5),    Cell::number("1.50")};
     const std::vector<std::vector<Cell>> forms = {
@@ -732,9 +732,10 @@ TEST_F(MergeTest, StoredFormsGoInAsWritingTheirValuesWould) {
     TableBuilder t1(0x30), t2(0x30);
     layout(t1);
     layout(t2);
+    // Record 1 is updated field by field with the first forms, the rest added.
     t1.record(first);
-    t2.record(first);
     for (const auto& row : forms) t2.record(row);
+    t2.record(first);
     t1.write(dir.file("t1.dbf"));
     t2.write(dir.file("t2.dbf"));
     auto [fields, added] = compareLines();
@@ -743,11 +744,12 @@ TEST_F(MergeTest, StoredFormsGoInAsWritingTheirValuesWould) {
     const MergeOutcome outcome = MergeIntoNewTable(request(), fields, added, dialogs);
     ASSERT_THAT(errorReports(), ::testing::IsEmpty());
     ASSERT_EQ(outcome.recordsAdded, static_cast<int>(forms.size()));
+    ASSERT_GT(outcome.fieldsUpdated, 8);
 
     const foxpro::TableReader made(dir.file("t1new.dbf")), table2(dir.file("t2.dbf"));
     ASSERT_EQ(made.storedCount(), table2.storedCount());
     const foxpro::TextStorage storage{made.layout().codePage, made.codePageConvertible()};
-    for (std::int64_t r = 1; r < made.storedCount(); ++r) {
+    for (std::int64_t r = 0; r < made.storedCount(); ++r) {
         const auto in = table2.storedRecord(r);
         const auto out = made.storedRecord(r);
         for (int i = 0; i < made.fieldCount(); ++i) {

@@ -140,9 +140,18 @@ void executeUpdate(TargetTable& table, const UpdateStatement& statement) {
         throw FoxProError(kErrorNoCurrentRecord,
                           table.name() + ": no record " + std::to_string(statement.recno));
     const FieldInfo& field = header.field(fieldIndex);
-    EncodedField value =
-        encodeField(field, table.textStorage(), statement.value,
-                    [&] { return table.name() + ", record " + std::to_string(statement.recno); });
+    const Literal& literal = statement.value;
+    // Bytes already in the field's form, into a held record: placed where
+    // the buffer holds it, neither encoded nor copied out and back.
+    if (table.buffered() && literal.kind == Literal::Kind::Stored && !field.memo &&
+        literal.text.size() == static_cast<std::size_t>(field.width)) {
+        RecordEditor(table).placeBytes(field, literal.text, table.heldRecord(index));
+        table.touchDate();
+        return;
+    }
+    EncodedField value = encodeField(field, table.textStorage(), statement.value, [&] {
+        return table.name() + ", record " + std::to_string(statement.recno);
+    });
 
     std::vector<std::uint8_t>& record = table.readRecordInto(index);
     RecordEditor editor(table);

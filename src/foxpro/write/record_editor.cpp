@@ -36,6 +36,13 @@ void RecordEditor::place(const FieldInfo& f, const EncodedField& e, std::uint8_t
     }
 }
 
+void RecordEditor::placeBytes(const FieldInfo& f, std::string_view bytes, std::uint8_t* record) {
+    const TableLayout& layout = table_.layout();
+    setBit(record, layout, f.nullBit, false);
+    setBit(record, layout, f.varLengthBit, false);
+    std::memcpy(record + f.offset, bytes.data(), static_cast<std::size_t>(f.width));
+}
+
 void RecordEditor::finish() {
     if (!memo_) return;
     memo_->finish();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "foxpro/write/atomic_file.h"
 #include "foxpro/write/field_encoder.h"
@@ -22,6 +23,10 @@ class RecordEditor {
     RecordEditor& operator=(const RecordEditor&) = delete;
 
     void place(const FieldInfo& f, const EncodedField& e, std::uint8_t* record);
+    // The same for a value that is not null and already in the field's
+    // form (exactly its width, not a memo): what encodeField gives for a
+    // Literal::Kind::Stored, without building it.
+    void placeBytes(const FieldInfo& f, std::string_view bytes, std::uint8_t* record);
     void finish();
 
   private:

@@ -55,6 +55,9 @@ class TargetTable {
     std::vector<std::uint8_t>& readRecordInto(std::int64_t index);
     // Record index (stored, below storedCount()) takes record's bytes.
     void writeRecord(std::int64_t index, const std::vector<std::uint8_t>& record);
+    // Buffered only (bufferWrites()): record index where the buffer holds
+    // it, to be changed in place; written with the rest by finishWrites().
+    std::uint8_t* heldRecord(std::int64_t index) { return buffer_->change(index); }
 
     // From here on, a long batch: records are read, changed and appended in
     // a buffer (record_buffer.h) and the header is kept in memory, until
