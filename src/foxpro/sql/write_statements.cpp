@@ -199,13 +199,22 @@ void executeInsert(TargetTable& table, const InsertStatement& statement) {
     };
     std::vector<EncodedField> encoded(static_cast<std::size_t>(fieldCount));
     std::vector<bool> given(static_cast<std::size_t>(fieldCount), false);
-    for (int i = 0; i < fieldCount; ++i)
-        encoded[static_cast<std::size_t>(i)] = blankField(header.field(i));
+    // Values already in their field's form are placed as they are, later.
+    std::vector<const std::string*> stored(static_cast<std::size_t>(fieldCount), nullptr);
     for (std::size_t k = 0; k < target.size(); ++k) {
         auto i = static_cast<std::size_t>(target[k]);
-        encoded[i] = encodeField(header.field(target[k]), storage, statement.values[k], where);
+        const FieldInfo& field = header.field(target[k]);
+        const Literal& value = statement.values[k];
+        if (value.kind == Literal::Kind::Stored && !field.memo &&
+            value.text.size() == static_cast<std::size_t>(field.width))
+            stored[i] = &value.text;
+        else
+            encoded[i] = encodeField(field, storage, value, where);
         given[i] = true;
     }
+    for (int i = 0; i < fieldCount; ++i)
+        if (!given[static_cast<std::size_t>(i)])
+            encoded[static_cast<std::size_t>(i)] = blankField(header.field(i));
     // Autoincrement fields not given take the next value, which advances.
     std::vector<std::pair<std::size_t, std::uint32_t>> autoNext;  // descriptor, new next value
     const auto& descriptors = header.descriptors();
@@ -230,8 +239,13 @@ void executeInsert(TargetTable& table, const InsertStatement& statement) {
     if (count >= 0xFFFFFFFFll) throw FoxProError(kErrorFile, table.name() + ": the table is full");
 
     RecordEditor editor(table);
-    for (int i = 0; i < fieldCount; ++i)
-        editor.place(header.field(i), encoded[static_cast<std::size_t>(i)], record.data());
+    for (int i = 0; i < fieldCount; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (stored[at])
+            editor.placeBytes(header.field(i), *stored[at], record.data());
+        else
+            editor.place(header.field(i), encoded[at], record.data());
+    }
     editor.finish();
     record[rl] = dbf::kEndOfFile;
 
