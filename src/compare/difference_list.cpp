@@ -132,7 +132,7 @@ void DifferenceList::addMissingField(std::int64_t record1, std::int64_t record2,
 
 void DifferenceList::clear() {
     found_ = 0;
-    std::vector<Entry>().swap(entries_);
+    std::deque<Entry>().swap(entries_);
     std::string().swap(texts_);
 }
 
