@@ -6,12 +6,17 @@
 #
 # usage: bench/merge3_bench.sh BUILD_FOLDER [DATA_FOLDER]
 # (run from the repository root; DATA_FOLDER defaults to bench-data/merge3)
+# RUNS=n sets the runs per command; COLD=s waits s seconds before each run,
+# as a merge run now and then does: on a virtual machine that gives freed
+# memory back to its host, memory taken again after a pause costs far more
+# than memory a run just before let go of.
 set -eu
 build=${1:?usage: bench/merge3_bench.sh BUILD_FOLDER [DATA_FOLDER]}
 data=${2:-bench-data/merge3}
 here=$(dirname "$0")
 cli=$build/src/cli/quorvel-cli
 runs=${RUNS:-5}
+prepare=${COLD:+sleep $COLD}
 
 if [ ! -f "$data/theirs/bench.dbf" ]; then
     echo "writing the tables to $data ..."
@@ -19,7 +24,8 @@ if [ ! -f "$data/theirs/bench.dbf" ]; then
 fi
 tables="$data/base/bench.dbf $data/ours/bench.dbf $data/theirs/bench.dbf"
 
-hyperfine --warmup 1 --runs "$runs" --export-json "$data/hyperfine.json" \
+hyperfine --warmup 1 --runs "$runs" ${prepare:+--prepare "$prepare"} \
+    --export-json "$data/hyperfine.json" \
     -n "merge3 --key ID" "$cli merge3 $tables --key ID --force -o $data/out.dbf > /dev/null" \
     -n "merge3 by content" "$cli merge3 $tables --force -o $data/out.dbf > /dev/null" \
     -n "cat" "cat $tables > /dev/null"

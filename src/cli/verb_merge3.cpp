@@ -1,6 +1,7 @@
 // quorvel-cli merge3: the three-way merge of an ancestor and two edited
 // copies of it, also as git's merge driver.
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -25,6 +27,8 @@
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/index/cdx_reader.h"
+#include "foxpro/platform/file_cache.h"
+#include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/file_moves.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
@@ -95,6 +99,31 @@ struct Operand {
     data::SourceDescriptor descriptor;
     std::string path;  // the table file
 };
+
+// The files of a table OUT that --force is to replace, none of them one of
+// the inputs' files, let go of their cached pages on another thread while
+// the tables are merged: the new table's pages then take that memory (on
+// some systems memory given back to the host costs much more to take
+// again), and replacing the old files frees nothing more.  Their bytes
+// stay as they are, whatever the merge ends with.
+std::jthread forgetReplacedFiles(const std::string& out, const Operand (&sides)[3]) {
+    std::vector<foxpro::platform::FileIdentity> inputs;
+    for (const auto& side : sides) {
+        if (!side.source) return {};
+        for (const auto& file : side.source->tableFiles(side.table))
+            if (const auto id = foxpro::platform::identityOfPath(file)) inputs.push_back(*id);
+    }
+    std::vector<std::string> replaced;
+    for (auto& name : siblingNames(out, {".dbf", ".fpt", ".dbt", ".cdx"})) {
+        const auto id = foxpro::platform::identityOfPath(name);
+        if (id && std::find(inputs.begin(), inputs.end(), *id) == inputs.end())
+            replaced.push_back(std::move(name));
+    }
+    if (replaced.empty()) return {};
+    return std::jthread([replaced = std::move(replaced)] {
+        for (const auto& name : replaced) foxpro::platform::forgetCachedPages(name);
+    });
+}
 
 Operand openOperand(const std::string& text, int codePage) {
     Operand op;
@@ -405,6 +434,14 @@ int runMerge3(const Arguments& args) {
     }
     for (const auto& side : sides) warnAboutTable(kVerb, *side.reader);
 
+    std::jthread forgetting;
+    try {
+        if (!git && args.has("force"))
+            forgetting = forgetReplacedFiles(args.value("output"), sides);
+    } catch (const std::exception&) {
+        // Only a matter of speed: the merge goes on without it.
+    }
+
     compare::Merge3Result result;
     try {
         if (options.pairing.by == compare::Pairing::Auto) {
@@ -461,6 +498,7 @@ int runMerge3(const Arguments& args) {
         return 1;
     }
 
+    if (forgetting.joinable()) forgetting.join();
     results::Merge3Inputs inputs;
     for (int s = 0; s < 3; ++s) inputs.side[s] = sides[s].reader.get();
     std::string out;

@@ -250,13 +250,26 @@ SortedHashes::SortedHashes(std::span<const std::uint64_t> hashes) {
     sortByHash(sorted_);
     for (std::size_t i = 1; i < sorted_.size() && distinct_; ++i)
         distinct_ = sorted_[i - 1].first != sorted_[i].first;
+    // About four hashes to a bucket.
+    while (bucketBits_ < 24 && (std::size_t{4} << bucketBits_) < sorted_.size()) ++bucketBits_;
+    const std::size_t count = std::size_t{1} << bucketBits_;
+    buckets_.assign(count + 1, static_cast<std::uint32_t>(sorted_.size()));
+    std::size_t next = 0;  // the first bucket not yet begun
+    for (std::size_t i = 0; i < sorted_.size(); ++i) {
+        const std::size_t bucket = bucketBits_ == 0 ? 0 : sorted_[i].first >> (64 - bucketBits_);
+        while (next <= bucket) buckets_[next++] = static_cast<std::uint32_t>(i);
+    }
 }
 
 std::int64_t SortedHashes::find(std::uint64_t hash) const {
+    const std::size_t bucket = bucketBits_ == 0 ? 0 : hash >> (64 - bucketBits_);
+    const auto first = sorted_.begin() + buckets_[bucket];
+    const auto last = sorted_.begin() + buckets_[bucket + 1];
     const auto at = std::lower_bound(
-        sorted_.begin(), sorted_.end(), hash,
-        [](const std::pair<std::uint64_t, std::uint32_t>& x, std::uint64_t h) { return x.first < h; });
-    return at != sorted_.end() && at->first == hash ? std::int64_t{at->second} : -1;
+        first, last, hash, [](const std::pair<std::uint64_t, std::uint32_t>& x, std::uint64_t h) {
+            return x.first < h;
+        });
+    return at != last && at->first == hash ? std::int64_t{at->second} : -1;
 }
 
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,

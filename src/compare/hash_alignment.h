@@ -41,6 +41,11 @@ class SortedHashes {
   private:
     std::vector<std::pair<std::uint64_t, std::uint32_t>> sorted_;
     bool distinct_ = true;
+    // Where the hashes of each value of their top bits begin in sorted_ (one
+    // more at the end): a search reads a few neighbours instead of halving
+    // the whole list, each step of which would wait for memory.
+    int bucketBits_ = 0;
+    std::vector<std::uint32_t> buckets_;
 };
 
 // What alignHashes(a, b) gives, with a's hashes sorted before.  When they

@@ -669,41 +669,90 @@ class SideHasher {
     std::vector<std::uint8_t> bitMask_;  // the null flags' bits of fields
 };
 
-// Per record of b (1-based numbers), its partner in a: a common subsequence
-// of equal records (by their hashes), the stretches between paired by
-// their equal fields, whose hashes are taken for those records only.
-Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
-                    const SortedHashes& sortedA, SideHasher& hashA, SideHasher& hashB) {
-    Partners partner(b.size(), 0);
-    std::vector<Match> matches = alignHashes(a, b, sortedA);
-    std::size_t a0 = 0, b0 = 0;
-    std::vector<std::uint64_t> fieldsA, fieldsB;
-    auto stretch = [&](std::size_t a1, std::size_t b1) {
-        const std::size_t rowsA = a1 - a0, rowsB = b1 - b0;
+// Per record of b (1-based numbers), its partner in a, made from a common
+// subsequence of equal records given in order: the stretches between two
+// of them paired by their equal fields, whose hashes are taken for those
+// records only.
+class SidePairs {
+  public:
+    SidePairs(std::size_t sizeA, std::size_t sizeB, SideHasher& hashA, SideHasher& hashB)
+        : partner_(sizeB, 0), sizeA_(sizeA), hashA_(hashA), hashB_(hashB) {}
+
+    void match(const Match& m) {
+        stretch(m.index1, m.index2);
+        partner_[m.index2] = m.index1 + 1;
+        a0_ = m.index1 + 1;
+        b0_ = m.index2 + 1;
+    }
+    Partners finish() {
+        stretch(sizeA_, partner_.size());
+        return std::move(partner_);
+    }
+
+  private:
+    void stretch(std::size_t a1, std::size_t b1) {
+        const std::size_t rowsA = a1 - a0_, rowsB = b1 - b0_;
         if (rowsA == 0 || rowsB == 0) return;
         std::vector<Match> inner;
-        if (rowsA <= kStretchLimit && rowsB <= kStretchLimit && hashA.width() == hashB.width()) {
-            fieldsA.clear();
-            fieldsB.clear();
-            for (std::size_t r = a0; r < a1; ++r)
-                hashA.hash(static_cast<std::int64_t>(r) + 1, &fieldsA);
-            for (std::size_t r = b0; r < b1; ++r)
-                hashB.hash(static_cast<std::int64_t>(r) + 1, &fieldsB);
-            inner = pairStretch(fieldsA, fieldsB, hashA.width());
+        if (rowsA <= kStretchLimit && rowsB <= kStretchLimit && hashA_.width() == hashB_.width()) {
+            fieldsA_.clear();
+            fieldsB_.clear();
+            for (std::size_t r = a0_; r < a1; ++r)
+                hashA_.hash(static_cast<std::int64_t>(r) + 1, &fieldsA_);
+            for (std::size_t r = b0_; r < b1; ++r)
+                hashB_.hash(static_cast<std::int64_t>(r) + 1, &fieldsB_);
+            inner = pairStretch(fieldsA_, fieldsB_, hashA_.width());
         } else {
             inner = pairFirstWithFirst(rowsA, rowsB);
         }
         for (const Match& m : inner)
-            partner[b0 + m.index2] = static_cast<std::uint32_t>(a0 + m.index1 + 1);
-    };
-    for (const Match& m : matches) {
-        stretch(m.index1, m.index2);
-        partner[m.index2] = m.index1 + 1;
-        a0 = m.index1 + 1;
-        b0 = m.index2 + 1;
+            partner_[b0_ + m.index2] = static_cast<std::uint32_t>(a0_ + m.index1 + 1);
     }
-    stretch(a.size(), b.size());
-    return partner;
+
+    Partners partner_;
+    std::size_t sizeA_;
+    std::size_t a0_ = 0, b0_ = 0;
+    SideHasher& hashA_;
+    SideHasher& hashB_;
+    std::vector<std::uint64_t> fieldsA_, fieldsB_;
+};
+
+Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
+                    const SortedHashes& sortedA, SideHasher& hashA, SideHasher& hashB) {
+    SidePairs pairs(a.size(), b.size(), hashA, hashB);
+    for (const Match& m : alignHashes(a, b, sortedA)) pairs.match(m);
+    return pairs.finish();
+}
+
+// alignSides(base, the side's whole hashes, ...) for a side whose records
+// are base's in its order, changed, inserted or removed here and there, the
+// walk of alignHashes(a, b, sortedA) done as the side's hashes are made
+// (a record equal to base's at its position has base's hash), without
+// holding them or the matches; nothing when base's hashes are not all
+// distinct or a record is found further back in base, which only the
+// whole alignment settles.
+std::optional<Partners> alignInStep(const Tables& t, int side, std::span<const std::uint64_t> base,
+                                    const SortedHashes& sorted, SideHasher& hashBase,
+                                    SideHasher& hashSide) {
+    if (!sorted.distinct() || sorted.size() != base.size()) return std::nullopt;
+    const auto n = static_cast<std::size_t>(t.count(side));
+    SidePairs pairs(base.size(), n, hashBase, hashSide);
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        const auto r = static_cast<std::int64_t>(j) + 1;
+        const std::uint64_t h = t.sameAsBase(side, r) ? base[j] : hashSide.wholeHash(r);
+        if (i < base.size() && base[i] == h) {
+        } else if (i + 1 < base.size() && base[i + 1] == h) {
+            ++i;
+        } else {
+            const std::int64_t at = sorted.find(h);
+            if (at < 0) continue;                                        // changed or inserted
+            if (at < static_cast<std::int64_t>(i)) return std::nullopt;  // moved back
+            i = static_cast<std::size_t>(at);
+        }
+        pairs.match({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+    }
+    return pairs.finish();
 }
 
 // Whether base and a side are hashed by their records' bytes.
@@ -730,23 +779,26 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
     const auto nBase = static_cast<std::size_t>(t.count(kBase));
     const auto n = static_cast<std::size_t>(t.count(side));
     std::vector<std::uint64_t> own;
-    own.reserve(n);
     if (hashesWhole(t, side, plan, ignored)) {
         if (baseWhole.size() != nBase)
             for (std::size_t r = 0; r < nBase; ++r)
                 baseWhole.push_back(hashBase.wholeHash(static_cast<std::int64_t>(r) + 1));
+        if (!whole.sorted) whole.sorted.emplace(baseWhole);
+        if (auto partners = alignInStep(t, side, baseWhole, *whole.sorted, hashBase, hashSide))
+            return std::move(*partners);
         // A record equal to base's at its position has base's hash.
+        own.reserve(n);
         for (std::size_t r = 0; r < n; ++r)
             own.push_back(t.sameAsBase(side, static_cast<std::int64_t>(r) + 1)
                               ? baseWhole[r]
                               : hashSide.wholeHash(static_cast<std::int64_t>(r) + 1));
-        if (!whole.sorted) whole.sorted.emplace(baseWhole);
         return alignSides(baseWhole, own, *whole.sorted, hashBase, hashSide);
     }
     std::vector<std::uint64_t> base;
     base.reserve(nBase);
     for (std::size_t r = 0; r < nBase; ++r)
         base.push_back(hashBase.hash(static_cast<std::int64_t>(r) + 1, nullptr));
+    own.reserve(n);
     for (std::size_t r = 0; r < n; ++r)
         own.push_back(hashSide.hash(static_cast<std::int64_t>(r) + 1, nullptr));
     return alignSides(base, own, SortedHashes(base), hashBase, hashSide);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <numeric>
 #include <random>
 
@@ -151,6 +152,37 @@ TEST(AlignHashesTest, WithTheFirstSideSortedGivesTheSameAlignment) {
         if (round % 11 == 10 && b.size() > 50) b.push_back(b[b.size() / 2]);  // one held twice
         const SortedHashes sorted(a);
         EXPECT_EQ(alignHashes(a, b, sorted), alignHashes(a, b)) << "round " << round;
+    }
+}
+
+// Hashes over the whole range, so that every bucket of the lookup is used
+// (those above hold only small ones), the smallest and largest and one
+// held twice among them: each is found at its first position, a hash
+// next to one that is not there is not found.
+TEST(SortedHashesTest, FindsEachHashAtItsFirstPositionAndNothingElse) {
+    std::mt19937_64 rng(5);
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{3000}, std::size_t{70000}}) {
+        std::vector<std::uint64_t> hashes(size);
+        for (auto& h : hashes) h = rng();
+        if (size > 10) {
+            hashes[0] = 0;
+            hashes[size / 2] = hashes[3];
+            hashes.back() = ~std::uint64_t{0};
+        }
+        std::map<std::uint64_t, std::int64_t> first;
+        for (std::size_t i = 0; i < size; ++i) first.try_emplace(hashes[i], i);
+        const SortedHashes sorted(hashes);
+        EXPECT_EQ(sorted.distinct(), first.size() == size) << size;
+        for (const auto& [hash, at] : first) {
+            ASSERT_EQ(sorted.find(hash), at) << size;
+            if (!first.contains(hash + 1)) {
+                ASSERT_EQ(sorted.find(hash + 1), -1) << size;
+            }
+        }
+        if (size == 0) {
+            EXPECT_EQ(sorted.find(7), -1);
+        }
     }
 }
 
