@@ -367,7 +367,9 @@ void Merge3Model::Run_Click() {
                        std::to_string(fromTheirs) + " taking changes of theirs; " +
                        std::to_string(result->conflicts.size()) +
                        (result->conflicts.size() == 1 ? " conflict." : " conflicts.");
-    text += " Paired by " + compare::pairingDescription(options.pairing) + ".";
+    text += " " + compare::pairingDescription(options.pairing) + ".";
+    for (int s : {Base, Ours, Theirs})
+        for (const auto& warning : sides[s].reader->warnings()) text += "\n" + warning;
     for (const auto& note : result->notes) text += "\n" + note;
     kept_.assign(result->conflicts.size(), std::nullopt);
     result_ = std::move(result);
@@ -440,6 +442,10 @@ bool Merge3Model::allowed(std::size_t conflict, MergeSide side) const {
 
 void Merge3Model::keep(const std::vector<int>& rows, MergeSide side) {
     if (!result_ || run_.busy.active()) return;
+    if (rows.empty()) {
+        message("Select the conflicts to keep that side in (or press All Ours or All Theirs).");
+        return;
+    }
     std::size_t refused = 0;
     for (int row : rows) {
         if (row < 0 || static_cast<std::size_t>(row) >= kept_.size()) continue;

@@ -93,6 +93,9 @@ class Merge3Model {
     void Back_Click();
 
     bool hasResult() const { return result_ != nullptr; }
+    // Tells one run from the next (nullptr: none), for lists that keep
+    // their selection while only the kept sides change.
+    const void* resultIdentity() const { return result_.get(); }
     std::size_t conflictCount() const;
     std::size_t openConflicts() const;
     std::string cell(int row, int column) const;
