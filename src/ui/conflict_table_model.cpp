@@ -9,14 +9,16 @@ namespace quorvel::ui {
 ConflictTableModel::ConflictTableModel(wizard::Merge3Model& merge, QObject* parent)
     : QAbstractTableModel(parent), merge_(merge) {}
 
-void ConflictTableModel::refresh() {
-    if (merge_.resultIdentity() == shown_ && rowCount() > 0) {
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-        return;
+bool ConflictTableModel::refresh() {
+    if (merge_.resultIdentity() == shown_) {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        return false;
     }
     beginResetModel();
     shown_ = merge_.resultIdentity();
     endResetModel();
+    return true;
 }
 
 int ConflictTableModel::rowCount(const QModelIndex& parent) const {

@@ -14,8 +14,8 @@ class ConflictTableModel : public QAbstractTableModel {
     ConflictTableModel(wizard::Merge3Model& merge, QObject* parent = nullptr);
 
     // The conflicts changed: a new run is read anew, a side kept in place
-    // (so that the selection stays).
-    void refresh();
+    // (so that the selection stays).  True when the rows were read anew.
+    bool refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

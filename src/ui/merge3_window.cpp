@@ -211,7 +211,10 @@ void Merge3Window::connectModel() {
         Label5->setAccessibleName(text.empty() ? QStringLiteral("Outcome") : qs(text));
     };
     view.conflictsChanged = [this] {
-        conflicts_->refresh();
+        if (conflicts_->refresh())
+            for (int column : {wizard::Merge3Model::Key, wizard::Merge3Model::Field,
+                               wizard::Merge3Model::Kind})
+                ListView1->resizeColumnToContents(column);
         Frame3->setTitle(model_.hasResult()
                              ? QStringLiteral("Conflicts (%1 of %2 open)")
                                    .arg(model_.openConflicts())

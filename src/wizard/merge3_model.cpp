@@ -243,7 +243,12 @@ bool Merge3Model::open(int box, Opened& opened) {
             return false;
         }
         sourcePath = foxpro::parentFolder(text);
+        if (sourcePath.empty()) sourcePath = ".";
         opened.table = foxpro::fileNameOf(text);
+        // Named as the table-choice window names it, so that the pair's
+        // options saved there apply here.
+        if (foxpro::lowerAscii(opened.table).ends_with(".dbf"))
+            opened.table.resize(opened.table.size() - 4);
     }
     opened.descriptor.optionDBC =
         foxpro::platform::pathKind(sourcePath) == foxpro::platform::PathKind::RegularFile;
@@ -355,9 +360,15 @@ void Merge3Model::Run_Click() {
         } else {
             ++fromBase;
             if (m.record[1] != 0) {
+                // A field only theirs has takes theirs' values in every
+                // record: no change of theirs to count.
                 const auto row = result->row(m);
-                if (std::find(row.begin(), row.end(), MergeSide::Theirs) != row.end())
-                    ++fromTheirs;
+                for (std::size_t f = 0; f < row.size(); ++f) {
+                    if (row[f] == MergeSide::Theirs && result->fields[f].index[1] >= 0) {
+                        ++fromTheirs;
+                        break;
+                    }
+                }
             }
         }
     }
@@ -415,12 +426,15 @@ std::string Merge3Model::cell(int row, int column) const {
         case TheirsValue: {
             const int s = column - BaseValue;
             if (c.value[s]) return cellText(*c.value[s], locale_);
-            if (c.kind == compare::ConflictKind::DroppedAndChanged)
-                return result_->fields[static_cast<std::size_t>(c.field)].index[s] < 0 ? "(dropped)"
-                                                                                       : "";
+            if (c.kind == compare::ConflictKind::DroppedAndChanged && c.record < 0)
+                return s == 0 ? ""
+                       : result_->fields[static_cast<std::size_t>(c.field)].index[s] < 0
+                           ? "(dropped)"
+                           : "(changed)";
             if (c.record >= 0 && result_->records[static_cast<std::size_t>(c.record)].record[s] == 0)
                 return s == 0 ? "(none)" : "(deleted)";
-            return c.field < 0 ? "(changed)" : "";
+            if (c.field >= 0) return "";
+            return s == 0 ? "(as it was)" : "(changed)";
         }
         case Kind:
             return conflictKindText(c.kind);

@@ -162,6 +162,28 @@ TEST_F(Merge3ModelTest, BaseIsRefusedWhereBaseHoldsNothing) {
     EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Ann", "Bob", "Cy", "Theirs"));
 }
 
+TEST_F(Merge3ModelTest, TheOptionsOfOursAndTheirsDecideWhatIsEqual) {
+    // Both changed only the case of Ann: a conflict unless case is ignored.
+    writeNames(dir.file("ours.dbf"), {{1, "ANN"}, {2, "Bob"}, {3, "Cy"}});
+    writeNames(dir.file("theirs.dbf"), {{1, "ann"}, {2, "Bob"}, {3, "Cy"}});
+    model.Run_Click();
+    EXPECT_EQ(model.conflictCount(), 1u);
+    bool shown = false;
+    model.view.editOptions = [&](OptionsModel& options) {
+        shown = true;
+        EXPECT_THAT(options.fields, ElementsAre("ID", "NAME"));
+        options.ignoreCase = true;
+        return true;
+    };
+    model.Options_Click();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(model.hasResult());
+    EXPECT_TRUE(OptionsModel::saved(store, "ours", "theirs").ignoreCase);
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    EXPECT_EQ(model.conflictCount(), 0u);
+}
+
 TEST(Merge3ModelStart, OpensOnTheRunsTablesUnlessTheUserChoseOthers) {
     test::TempFolder dir;
     writeNames(dir.file("t1.dbf"), {{1, "Ann"}});
