@@ -126,10 +126,15 @@ void Merge3Model::Form_Load() {
 void Merge3Model::startFrom(const std::string& newName) {
     frame::ErrorTrap trap(dialogs_, "Merge3.startFrom");
     trap.step([&] {
-        for (const auto& box : boxes_)
-            if (!box.text.empty()) return;
+        const auto fill = [&](int n, const std::string& text, int codePage) {
+            BoxState& box = boxes_[n];
+            if (!box.text.empty() && !box.fromRun) return;  // the user's choice
+            if (box.text != text && n != Output) forgetRun();
+            box = {text, codePage, true};
+            if (view.setBoxText) view.setBoxText(n, text);
+        };
         const std::string names[2] = {run_.Table1Name, run_.Table2Name};
-        std::string oursPath;
+        std::string oursFolder;
         for (int n : {1, 2}) {
             const data::SourceDescriptor& source = run_.source(n);
             const std::string& table = names[n - 1];
@@ -137,28 +142,29 @@ void Merge3Model::startFrom(const std::string& newName) {
             std::string text;
             if (source.optionDBC) {
                 text = source.dbcPath + "::" + table;
+                if (n == 1) oursFolder = foxpro::parentFolder(source.dbcPath);
             } else {
-                text = foxpro::DataSource::open(source.folderText)->newTablePath(table);
-                if (n == 1) oursPath = text;
+                text = foxpro::joinPath(source.folderText, table + ".dbf");
+                try {
+                    text = foxpro::DataSource::open(source.folderText)->newTablePath(table);
+                } catch (const std::exception&) {
+                    // Gone since the run: Run will say so.
+                }
+                if (n == 1) oursFolder = foxpro::parentFolder(text);
             }
-            BoxState& box = boxes_[n == 1 ? Ours : Theirs];
-            box.text = text;
-            box.codePage = source.codePage;
-            if (view.setBoxText) view.setBoxText(n == 1 ? Ours : Theirs, text);
+            fill(n == 1 ? Ours : Theirs, text, source.codePage);
         }
-        if (!newName.empty() && !oursPath.empty()) {
+        if (!newName.empty() && !oursFolder.empty()) {
             std::string name = newName;
             if (!foxpro::lowerAscii(name).ends_with(".dbf")) name += ".dbf";
-            boxes_[Output].text = foxpro::joinPath(foxpro::parentFolder(oursPath), name);
-            if (view.setBoxText) view.setBoxText(Output, boxes_[Output].text);
+            fill(Output, foxpro::joinPath(oursFolder, name), 0);
         }
     });
 }
 
 void Merge3Model::boxChange(int box, const std::string& text) {
     if (box < Base || box > Output || boxes_[box].text == text) return;
-    boxes_[box].text = text;
-    boxes_[box].codePage = 0;
+    boxes_[box] = {text, 0, false};
     if (box != Output) forgetRun();
 }
 

@@ -60,8 +60,8 @@ class Merge3Model {
 
     void Form_Load();
     // Opening the window from a run: ours is Table #1, theirs Table #2 and
-    // the merged table newName beside ours, unless the boxes hold texts of
-    // the user's already.
+    // the merged table newName beside ours, each unless its box holds a text
+    // of the user's.
     void startFrom(const std::string& newName);
 
     // A box edited by the user.  A table box changed forgets the latest run.
@@ -108,7 +108,8 @@ class Merge3Model {
     struct Opened;
     struct BoxState {
         std::string text;
-        int codePage = 0;  // the run's source's, while the box holds its table
+        int codePage = 0;      // the run's source's, while the box holds its table
+        bool fromRun = false;  // filled from the run, not typed or chosen
     };
     void forgetRun();
     void setOutcome(std::string text);

@@ -184,7 +184,7 @@ TEST_F(Merge3ModelTest, TheOptionsOfOursAndTheirsDecideWhatIsEqual) {
     EXPECT_EQ(model.conflictCount(), 0u);
 }
 
-TEST(Merge3ModelStart, OpensOnTheRunsTablesUnlessTheUserChoseOthers) {
+TEST(Merge3ModelStart, OpensOnTheRunsTablesWhereTheUserChoseNoOthers) {
     test::TempFolder dir;
     writeNames(dir.file("t1.dbf"), {{1, "Ann"}});
     writeNames(dir.file("t2.dbf"), {{1, "Ann"}});
@@ -205,10 +205,13 @@ TEST(Merge3ModelStart, OpensOnTheRunsTablesUnlessTheUserChoseOthers) {
     EXPECT_EQ(model.boxText(Merge3Model::Theirs), dir.file("t2.dbf"));
     EXPECT_EQ(model.boxText(Merge3Model::Output), dir.file("merged.dbf"));
     model.boxChange(Merge3Model::Ours, dir.file("t2.dbf"));
+    // What came from the run follows the next run; what the user typed stays.
     run.Table1Name = "other";
+    run.Table2Name = "t1";
     model.startFrom("again");
     EXPECT_EQ(model.boxText(Merge3Model::Ours), dir.file("t2.dbf"));
-    EXPECT_EQ(model.boxText(Merge3Model::Output), dir.file("merged.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Theirs), dir.file("t1.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Output), dir.file("again.dbf"));
 }
 
 }  // namespace
