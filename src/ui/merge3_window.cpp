@@ -208,6 +208,7 @@ void Merge3Window::connectModel() {
     };
     view.setOutcome = [this](const std::string& text) {
         Label5->setText(qs(text));
+        Label5->setToolTip(qs(text));  // notes may run past its two lines
         Label5->setAccessibleName(text.empty() ? QStringLiteral("Outcome") : qs(text));
     };
     view.conflictsChanged = [this] {
