@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
 
     // Message boxes and file dialogs belong to the wizard window in front.
     QObject::connect(&app, &QApplication::focusChanged, [&dialogs](QWidget*, QWidget* now) {
-        if (now != nullptr && now->window()->objectName().startsWith(QLatin1String("Form"))) {
+        const QString name = now != nullptr ? now->window()->objectName() : QString();
+        if (name.startsWith(QLatin1String("Form")) || name == QLatin1String("Merge3")) {
             dialogs.setOwner(now->window());
         }
     });

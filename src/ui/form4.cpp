@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "ui/form3.h"
+#include "ui/merge3_window.h"
 #include "ui/results_panel.h"
 #include "ui/wizard.h"
 
@@ -78,7 +79,11 @@ Form4::Form4(Wizard& wizard)
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Frame2 =
         addFrame(this, "Frame2", QStringLiteral("New Table Name"), twipsRect(120, 7530, 7800, 825));
-    Text1 = addTextBox(Frame2, "Text1", twipsRect(240, 300, 7300, 345));
+    Text1 = addTextBox(Frame2, "Text1", twipsRect(240, 300, 4800, 345));
+    PushButton8 = addButton(Frame2, "PushButton8", QString::fromUtf8("Three-Way Merge\u2026"),
+                            twipsRect(5160, 270, 2400, 405));
+    PushButton8->setToolTip(
+        QStringLiteral("Merge two edited copies of a table against the table they started from"));
     PushButton2 =
         addButton(this, "PushButton2", QStringLiteral("< Back"), twipsRect(120, 8460, 3840, 405));
     PushButton3 =
@@ -104,15 +109,17 @@ Form4::Form4(Wizard& wizard)
     setMnemonic(PushButton2, 'B');
     setMnemonic(PushButton3, 'C');
     setMnemonic(PushButton7, 'o');
+    setMnemonic(PushButton8, 'W');
     // While the merge runs, Escape stops it rather than leaving the window.
     installWindowKeys(this, {PushButton3}, {PushButton7, PushButton2});
 
     setTabOrder(PushButton6, Text1);
-    setTabOrder(Text1, PushButton2);
+    setTabOrder(Text1, PushButton8);
+    setTabOrder(PushButton8, PushButton2);
     setTabOrder(PushButton2, PushButton3);
     setTabOrder(PushButton3, PushButton7);
 
-    QList<QWidget*> hand{PushButton2, PushButton3, PushButton7};
+    QList<QWidget*> hand{PushButton2, PushButton3, PushButton7, PushButton8};
     hand << panel_->handControls();
     QList<QWidget*> plain{this, Frame1, Frame2, Frame3, Label1, Text1, ProgressBar1};
     plain << panel_->plainControls();
@@ -128,6 +135,7 @@ Form4::Form4(Wizard& wizard)
     stretch_.add(PushButton7, 1, 0, 0, 0);
     stretch_.add(Frame2, 0, 1, 1, 0);
     stretch_.add(Text1, 0, 0, 1, 0);
+    stretch_.add(PushButton8, 1, 0, 0, 0);
     stretch_.add(PushButton2, 0, 1, 0.5, 0);
     stretch_.add(PushButton3, 0.5, 1, 0.5, 0);
     resize(kDesignSize.expandedTo(kOpeningSize));
@@ -154,6 +162,11 @@ void Form4::connectModel() {
     view.setCaptionText = [this](const std::string& caption) { Label1->setText(qs(caption)); };
     view.showResults = [this] { wizard_.showInPlaceOf(wizard_.form3(), *this); };
     view.hide = [this] { hide(); };
+    view.showThreeWay = [this](const std::string& newName) {
+        Merge3Window& window = wizard_.merge3();
+        window.model().startFrom(newName);
+        wizard_.showInPlaceOf(window, *this);
+    };
     view.processEvents = [this] { wizard_.processEvents(); };
     view.ending = [this] { return wizard_.ending(); };
     view.showMergeProgress = [this](std::int64_t done, std::int64_t total) {
@@ -173,6 +186,7 @@ void Form4::connectModel() {
     click(PushButton2, &wizard::NewTableModel::PushButton2_Click);
     click(PushButton3, &wizard::NewTableModel::PushButton3_Click);
     click(PushButton7, &wizard::NewTableModel::PushButton7_Click);
+    click(PushButton8, &wizard::NewTableModel::PushButton8_Click);
 }
 
 void Form4::showMergeProgress(std::int64_t done, std::int64_t total) {

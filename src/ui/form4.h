@@ -76,6 +76,7 @@ class Form4 : public QWidget {
     QLabel* Label1 = nullptr;
     QGroupBox* Frame2 = nullptr;
     QLineEdit* Text1 = nullptr;
+    QPushButton* PushButton8 = nullptr;  // "Three-Way Merge..."
     QPushButton* PushButton2 = nullptr;
     QPushButton* PushButton3 = nullptr;
     // Shown in Label1's place while "Create" runs.

@@ -7,6 +7,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
+#include "ui/merge3_window.h"
 #include "ui/summary_window.h"
 
 namespace quorvel::ui {
@@ -17,6 +18,7 @@ Wizard::Wizard(WizardEnvironment environment) : env_(std::move(environment)) {
 
 Wizard::~Wizard() {
     // Later windows first: they refer to the start window's model.
+    merge3_.reset();
     summary_.reset();
     form4_.reset();
     form3_.reset();
@@ -67,6 +69,14 @@ SummaryWindow& Wizard::summary() {
     return *summary_;
 }
 
+Merge3Window& Wizard::merge3() {
+    if (!merge3_) {
+        merge3_ = std::make_unique<Merge3Window>(*this);
+        merge3_->load();
+    }
+    return *merge3_;
+}
+
 wizard::StartWindowModel& Wizard::startModel() {
     return form1_->model();
 }
@@ -75,7 +85,8 @@ void Wizard::end() {
     if (ending_) return;
     ending_ = true;
     for (QWidget* window : std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(),
-                                                           form4_.get(), summary_.get()}) {
+                                                           form4_.get(), summary_.get(),
+                                                           merge3_.get()}) {
         if (window != nullptr) window->hide();
     }
     if (env_.endProgram) {

@@ -18,6 +18,7 @@ class Form1;
 class Form2;
 class Form3;
 class Form4;
+class Merge3Window;
 class SummaryWindow;
 
 // What the program hands the windows: the seams, the files next to the
@@ -53,10 +54,12 @@ class Wizard {
     Form3& form3();
     Form4& form4();
     SummaryWindow& summary();  // the whole-source comparison
+    Merge3Window& merge3();    // the three-way merge
     bool hasForm2() const { return form2_ != nullptr; }
     bool hasForm3() const { return form3_ != nullptr; }
     bool hasForm4() const { return form4_ != nullptr; }
     bool hasSummary() const { return summary_ != nullptr; }
+    bool hasMerge3() const { return merge3_ != nullptr; }
 
     frame::Dialogs& dialogs() { return *env_.dialogs; }
     frame::SettingsStore& store() { return *env_.store; }
@@ -66,7 +69,7 @@ class Wizard {
     wizard::StartWindowModel& startModel();
     wizard::RunModel& run() { return run_; }
 
-    // Closing any of Form1..Form4 or the summary: every window is hidden at once and the
+    // Closing any of Form1..Form4, the summary or the three-way merge: every window is hidden at once and the
     // program ends.
     void end();
     bool ending() const { return ending_; }
@@ -87,6 +90,7 @@ class Wizard {
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;
     std::unique_ptr<SummaryWindow> summary_;
+    std::unique_ptr<Merge3Window> merge3_;
     bool ending_ = false;
 };
 

@@ -102,6 +102,15 @@ void NewTableModel::PushButton2_Click() {
     });
 }
 
+void NewTableModel::PushButton8_Click() {
+    if (run_.busy.active()) return;
+    frame::ErrorTrap trap(dialogs_, "Form4.PushButton8_Click");
+    trap.step([&] {
+        if (view.showThreeWay) view.showThreeWay(newTableName_);
+        if (view.hide) view.hide();
+    });
+}
+
 void NewTableModel::PushButton3_Click() {
     frame::BusyGuard busy(run_.busy);
     if (!busy) return;

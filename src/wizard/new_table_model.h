@@ -19,6 +19,9 @@ struct NewTableView {
     std::function<void(const std::string& name)> setNewTableName;
     std::function<void(const std::string& caption)> setCaptionText;
     std::function<void()> showResults;  // "< Back": Form3
+    // "Three-Way Merge...": that window, opened on the run's tables and the
+    // new table's name.
+    std::function<void(const std::string& newName)> showThreeWay;
     std::function<void()> hide;
     std::function<void()> processEvents;  // while the merge runs
     // True once the program is ending: a merge running then stops, and
@@ -54,6 +57,7 @@ class NewTableModel {
     void PushButton5_Click();                    // Select All, added/deleted
     void PushButton6_Click();                    // Unselect All, added/deleted
     void PushButton2_Click();                    // "< Back"
+    void PushButton8_Click();                    // "Three-Way Merge..."; ignored while busy
     // "Create": the merge of the ticked differences; ignored while busy.  A
     // name that is Table #1 or Table #2 (or a file of theirs) is refused with
     // a message, never asked about.  A table of the new name that exists

@@ -22,6 +22,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/form5.h"
+#include "ui/merge3_window.h"
 #include "ui/options_dialog.h"
 #include "ui/summary_window.h"
 #include "window_harness.h"
@@ -205,7 +206,7 @@ class WindowLayoutTest : public QObject {
         int marked = 0;
         for (QWidget* window : std::initializer_list<QWidget*>{
                  &h->wizard->form1(), &h->wizard->form2(), &h->wizard->form3(), &h->wizard->form4(),
-                 &options, &compareOptions, &h->wizard->summary()}) {
+                 &options, &compareOptions, &h->wizard->summary(), &h->wizard->merge3()}) {
             QMap<QKeySequence, QString> taken;
             for (QWidget* control : window->findChildren<QWidget*>()) {
                 if (control->window() != window) continue;  // the option window's own
@@ -227,7 +228,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 13 + 9 + 3 + 8 + 3 + 5 + 4);
+        QCOMPARE(marked, 13 + 9 + 3 + 9 + 3 + 5 + 4 + 12);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));

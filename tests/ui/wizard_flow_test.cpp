@@ -21,6 +21,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/form5.h"
+#include "ui/merge3_window.h"
 #include "ui/summary_window.h"
 #include "window_harness.h"
 
@@ -590,6 +591,49 @@ class WizardFlowTest : public QObject {
                     .entryList({QStringLiteral("*stopped*")},
                                QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());
+    }
+
+    // From the new-table window to the three-way merge on the run's tables:
+    // with Table #1 as the base too, the merge is Table #2, written whole;
+    // "< Back" goes back.
+    void threeWayMergeFromTheNewTableWindow() {
+        reachTableChoice();
+        runComparison("products", "products");
+        h->click(form3(), "PushButton3");
+        QWidget* merge3 = nullptr;
+        h->click(form4(), "PushButton8");
+        QVERIFY(h->wizard->hasMerge3());
+        merge3 = &h->wizard->merge3();
+        QVERIFY(merge3->isVisible());
+        QVERIFY(!form4()->isVisible());
+        const auto box = [&](const char* name) { return Harness::control<QLineEdit>(merge3, name); };
+        const QString samples1 = QString::fromStdString(h->sample(1));
+        QCOMPARE(box("Text2")->text(), samples1 + "/products.dbf");
+        QCOMPARE(box("Text3")->text(), QString::fromStdString(h->sample(2)) + "/products.dbf");
+        QCOMPARE(box("Text4")->text(), samples1 + "/products2.dbf");
+        for (QWidget* control : merge3->findChildren<QWidget*>())
+            if (control->focusPolicy() != Qt::NoFocus)
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+
+        box("Text1")->setText(box("Text2")->text());
+        h->dialogs.messages.clear();
+        h->click(merge3, "PushButton7");
+        QVERIFY2(h->dialogs.messages.empty(), h->dialogs.lastMessage().c_str());
+        QVERIFY(Harness::control<QLabel>(merge3, "Label5")->text().contains("0 conflicts"));
+        QCOMPARE(Harness::control<QTreeView>(merge3, "ListView1")->model()->rowCount(), 0);
+        h->click(merge3, "PushButton13");
+        QVERIFY(h->dialogs.lastMessage().find("is written") != std::string::npos);
+        auto merged = h->wizard->startModel().source(1);
+        const auto check = quorvel::compare::Compare(merged, h->wizard->startModel().source(2),
+                                                     "products2", "products",
+                                                     h->wizard->locale(), h->dialogs);
+        QVERIFY(check.completed());
+        QVERIFY(check.differences.empty());
+
+        h->click(merge3, "PushButton1");
+        QVERIFY(form4()->isVisible());
+        QVERIFY(!merge3->isVisible());
+        QCOMPARE(h->ends, 0);
     }
 
     void closingAnyWizardWindowEndsTheProgram() {

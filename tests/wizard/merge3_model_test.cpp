@@ -1,0 +1,218 @@
+// The three-way merge window's handlers, run without any toolkit over
+// scripted dialogs and an in-memory store.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "foxpro/platform/regular_file.h"
+#include "foxpro/read/file_names.h"
+#include "foxpro/read/table_reader.h"
+#include "foxpro/source/data_source.h"
+#include "foxpro/text/text_form.h"
+#include "support/scripted_dialogs.h"
+#include "support/table_builder.h"
+#include "wizard/merge3_model.h"
+
+namespace quorvel::wizard {
+namespace {
+
+using compare::MergeSide;
+using test::Cell;
+using test::TableBuilder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+void writeNames(const std::string& path, const std::vector<std::pair<int, std::string>>& rows) {
+    TableBuilder t(0x30);
+    t.field("ID", 'I', 4).field("NAME", 'C', 10);
+    for (const auto& [id, name] : rows) t.record({Cell::integer32(id), Cell::text(name)});
+    t.write(path);
+}
+
+std::vector<std::string> names(const std::string& path) {
+    auto source = foxpro::DataSource::open(foxpro::parentFolder(path));
+    auto reader = source->openTable(foxpro::fileNameOf(path));
+    std::vector<std::string> out;
+    for (std::int64_t n = 1; n <= reader->liveCount(); ++n) {
+        out.push_back(foxpro::textForm(
+            reader->value(reader->storedRecord(reader->liveIndex(n)), 1), foxpro::TextLocale::c()));
+        out.back().erase(out.back().find_last_not_of(' ') + 1);
+    }
+    return out;
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Merge3ModelTest : public ::testing::Test {
+  protected:
+    Merge3ModelTest() {
+        // Ann both changed, Bob changed by theirs, Cy deleted by theirs, Dee
+        // added by ours.
+        writeNames(dir.file("base.dbf"), {{1, "Ann"}, {2, "Bob"}, {3, "Cy"}});
+        writeNames(dir.file("ours.dbf"), {{1, "Anna"}, {2, "Bob"}, {3, "Cy"}, {4, "Dee"}});
+        writeNames(dir.file("theirs.dbf"), {{2, "Bobby"}, {1, "Annie"}});
+        model.boxChange(Merge3Model::Base, dir.file("base.dbf"));
+        model.boxChange(Merge3Model::Ours, dir.file("ours.dbf"));
+        model.boxChange(Merge3Model::Theirs, dir.file("theirs.dbf"));
+        model.boxChange(Merge3Model::Output, dir.file("out.dbf"));
+        model.choosePairing(compare::Pairing::Key);
+        model.keyFieldsChange("ID");
+    }
+
+    test::TempFolder dir;
+    RunModel run;
+    test::ScriptedDialogs dialogs;
+    frame::MemorySettingsStore store;
+    const foxpro::TextLocale locale = foxpro::TextLocale::c();
+    Merge3Model model{run, dialogs, locale, store};
+};
+
+TEST_F(Merge3ModelTest, RunListsConflictsAndWriteWaitsForEveryOne) {
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    EXPECT_THAT(model.outcome(),
+                HasSubstr("3 records merged: 1 added, 1 deleted, 1 taking changes of theirs; "
+                          "1 conflict."));
+    ASSERT_EQ(model.conflictCount(), 1u);
+    std::vector<std::string> row;
+    for (int c = 0; c < Merge3Model::ColumnCount; ++c) row.push_back(model.cell(0, c));
+    EXPECT_THAT(row, ElementsAre("1", "NAME", "Ann", "Anna", "Annie", "both changed", ""));
+
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("1 conflict has no side kept"));
+    EXPECT_EQ(foxpro::platform::pathKind(dir.file("out.dbf")),
+              foxpro::platform::PathKind::Missing);
+
+    model.keep({0}, MergeSide::Theirs);
+    EXPECT_EQ(model.cell(0, Merge3Model::Keep), "theirs");
+    EXPECT_EQ(model.openConflicts(), 0u);
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("is written: 3 records, 1 conflict resolved"));
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Annie", "Bobby", "Dee"));
+
+    // Base's value, written over the first result once the user says so.
+    model.keep({0}, MergeSide::Base);
+    dialogs.answers.push_back(frame::Answer::No);
+    model.Write_Click();
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Annie", "Bobby", "Dee"));
+    dialogs.answers.push_back(frame::Answer::Yes);
+    model.Write_Click();
+    EXPECT_THAT(dialogs.messages.back().text, HasSubstr("is written"));
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Ann", "Bobby", "Dee"));
+}
+
+TEST_F(Merge3ModelTest, BadInputIsNamedAndNothingIsWritten) {
+    model.boxChange(Merge3Model::Base, "");
+    model.Run_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("Choose the base table"));
+    model.boxChange(Merge3Model::Base, dir.file("gone.dbf"));
+    model.Run_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr(dir.file("gone.dbf") + ": no such file"));
+    model.boxChange(Merge3Model::Base, dir.path());
+    model.Run_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("SOURCE::TABLE"));
+    model.boxChange(Merge3Model::Base, dir.path() + "::nosuch");
+    model.Run_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("The base table cannot be read"));
+    model.boxChange(Merge3Model::Base, dir.path() + "::base");
+    model.keyFieldsChange("NOPE");
+    model.Run_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("cannot be merged"));
+    EXPECT_FALSE(model.hasResult());
+
+    // The merged table may not be one of the three.
+    model.keyFieldsChange("ID");
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    model.keepAll(MergeSide::Ours);
+    const std::string ours = bytesOf(dir.file("ours.dbf"));
+    model.boxChange(Merge3Model::Output, dir.file("ours.dbf"));
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("is one of the tables merged"));
+    EXPECT_EQ(bytesOf(dir.file("ours.dbf")), ours);
+
+    // A table box changed after the run forgets it.
+    model.boxChange(Merge3Model::Theirs, dir.file("base.dbf"));
+    EXPECT_FALSE(model.hasResult());
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("Run the merge first"));
+}
+
+TEST_F(Merge3ModelTest, BaseIsRefusedWhereBaseHoldsNothing) {
+    // Both add key 9 with different names: base has no such record.
+    writeNames(dir.file("ours.dbf"), {{1, "Ann"}, {2, "Bob"}, {3, "Cy"}, {9, "Ours"}});
+    writeNames(dir.file("theirs.dbf"), {{1, "Ann"}, {2, "Bob"}, {3, "Cy"}, {9, "Theirs"}});
+    model.Run_Click();
+    ASSERT_EQ(model.conflictCount(), 1u) << dialogs.lastMessage();
+    EXPECT_EQ(model.cell(0, Merge3Model::Kind), "both added");
+    EXPECT_EQ(model.cell(0, Merge3Model::BaseValue), "(none)");
+    model.keep({0}, MergeSide::Base);
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("nothing of base to keep"));
+    EXPECT_EQ(model.kept(0), std::nullopt);
+    model.keepAll(MergeSide::Theirs);
+    model.Write_Click();
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Ann", "Bob", "Cy", "Theirs"));
+}
+
+TEST_F(Merge3ModelTest, TheOptionsOfOursAndTheirsDecideWhatIsEqual) {
+    // Both changed only the case of Ann: a conflict unless case is ignored.
+    writeNames(dir.file("ours.dbf"), {{1, "ANN"}, {2, "Bob"}, {3, "Cy"}});
+    writeNames(dir.file("theirs.dbf"), {{1, "ann"}, {2, "Bob"}, {3, "Cy"}});
+    model.Run_Click();
+    EXPECT_EQ(model.conflictCount(), 1u);
+    bool shown = false;
+    model.view.editOptions = [&](OptionsModel& options) {
+        shown = true;
+        EXPECT_THAT(options.fields, ElementsAre("ID", "NAME"));
+        options.ignoreCase = true;
+        return true;
+    };
+    model.Options_Click();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(model.hasResult());
+    EXPECT_TRUE(OptionsModel::saved(store, "ours", "theirs").ignoreCase);
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    EXPECT_EQ(model.conflictCount(), 0u);
+}
+
+TEST(Merge3ModelStart, OpensOnTheRunsTablesWhereTheUserChoseNoOthers) {
+    test::TempFolder dir;
+    writeNames(dir.file("t1.dbf"), {{1, "Ann"}});
+    writeNames(dir.file("t2.dbf"), {{1, "Ann"}});
+    RunModel run;
+    for (int n : {1, 2}) {
+        run.source(n).optionDBC = false;
+        run.source(n).folderText = dir.path();
+    }
+    run.Table1Name = "t1";
+    run.Table2Name = "t2";
+    test::ScriptedDialogs dialogs;
+    frame::MemorySettingsStore store;
+    const foxpro::TextLocale locale = foxpro::TextLocale::c();
+    Merge3Model model(run, dialogs, locale, store);
+    model.startFrom("merged");
+    EXPECT_EQ(model.boxText(Merge3Model::Base), "");
+    EXPECT_EQ(model.boxText(Merge3Model::Ours), dir.file("t1.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Theirs), dir.file("t2.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Output), dir.file("merged.dbf"));
+    model.boxChange(Merge3Model::Ours, dir.file("t2.dbf"));
+    // What came from the run follows the next run; what the user typed stays.
+    run.Table1Name = "other";
+    run.Table2Name = "t1";
+    model.startFrom("again");
+    EXPECT_EQ(model.boxText(Merge3Model::Ours), dir.file("t2.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Theirs), dir.file("t1.dbf"));
+    EXPECT_EQ(model.boxText(Merge3Model::Output), dir.file("again.dbf"));
+}
+
+}  // namespace
+}  // namespace quorvel::wizard
