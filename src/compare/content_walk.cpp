@@ -33,7 +33,7 @@ class ContentWalk {
             hashTables(hashes1, hashes2);
             count1_ = static_cast<std::int64_t>(hashes1.size());
             count2_ = static_cast<std::int64_t>(hashes2.size());
-            matches = alignHashes(hashes1, hashes2);
+            matches = alignCopies(hashes1, hashes2);
         }
         // A match whose records differ (equal hashes of unequal records)
         // joins the stretch around it.
