@@ -277,6 +277,10 @@ class HashFilter {
 // in: this many slots at least (128 kB), so that few of them are searched.
 constexpr std::size_t kLookupSlots = std::size_t{1} << 20;
 
+// How far ahead of the walk alignCopies looks for a record before asking
+// whether the other side holds it anywhere.
+constexpr std::size_t kNearRecords = 64;
+
 // Whether some hash of `in` lies in `among` (sorted, small).
 bool holdsAny(std::span<const std::uint64_t> in, const std::vector<std::uint64_t>& among) {
     HashFilter filter(among.size(), 8, kLookupSlots);
@@ -350,7 +354,17 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
             ++i;
             matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
         } else if (filter.mayHold(b[j])) {
-            unsure.push_back(b[j]);
+            // Records changed one after another leave the walk behind: the
+            // record is looked for a little further on first.
+            const std::size_t near = std::min(a.size(), i + kNearRecords);
+            std::size_t at = i + 2;
+            while (at < near && a[at] != b[j]) ++at;
+            if (at < near) {
+                i = at;
+                matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+            } else {
+                unsure.push_back(b[j]);
+            }
         }
     }
     if (!unsure.empty()) {
