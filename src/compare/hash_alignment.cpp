@@ -273,6 +273,48 @@ class HashFilter {
     std::vector<std::uint64_t> words_;
 };
 
+// A set of many hashes as one byte each: a few bits of the hash in a
+// table of four slots per hash, the next free slot taken when one is in
+// use.  A hash whose bits no slot of its run holds is not in the set; one
+// whose bits one holds may be (about one in a few hundred that are not).
+class Fingerprints {
+  public:
+    explicit Fingerprints(std::size_t count) {
+        while (bits_ < 40 && (std::size_t{1} << bits_) < 4 * count) ++bits_;
+        slots_.assign(std::size_t{1} << bits_, 0);
+    }
+    // Puts the hash in; whether it may have been in already.
+    bool add(std::uint64_t hash) {
+        const std::uint8_t mark = markOf(hash);
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s] == mark) return true;
+            if (slots_[s] == 0) {
+                slots_[s] = mark;
+                return false;
+            }
+        }
+    }
+    bool mayHold(std::uint64_t hash) const {
+        const std::uint8_t mark = markOf(hash);
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s] == mark) return true;
+            if (slots_[s] == 0) return false;
+        }
+    }
+
+  private:
+    std::size_t slot(std::uint64_t hash) const {
+        return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    }
+    // Other bits than the slot's, never 0 (a free slot).
+    static std::uint8_t markOf(std::uint64_t hash) {
+        const auto mark = static_cast<std::uint8_t>((hash * 0xC2B2AE3D27D4EB4Full) >> 56);
+        return static_cast<std::uint8_t>(mark + (mark == 0));
+    }
+    int bits_ = 6;
+    std::vector<std::uint8_t> slots_;
+};
+
 // A filter of a few hashes that every hash of a long sequence is looked up
 // in: this many slots at least (128 kB), so that few of them are searched.
 constexpr std::size_t kLookupSlots = std::size_t{1} << 20;
@@ -322,8 +364,8 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
             return matches;
         }
     }
-    HashFilter filter(a.size(), 16);
-    // A hash whose bit another one set already may be held twice: those
+    Fingerprints filter(a.size());
+    // A hash whose bits another one left already may be held twice: those
     // are few, and checked exactly.
     std::vector<std::uint64_t> shared;
     for (const std::uint64_t h : a)
@@ -340,9 +382,10 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
         if (std::adjacent_find(held.begin(), held.end()) != held.end()) return alignHashes(a, b);
     }
     // The walk of alignHashes(a, b, sortedA), taking every record of b that
-    // is neither of the next two of a for one a lacks; those whose bit is
-    // set are looked for in a afterwards, and one found there means the
-    // walk must be made with a's positions.
+    // is neither of the next two of a (nor a little further on) for one a
+    // lacks; those the fingerprints may hold are looked for in a
+    // afterwards, and one found there means the walk must be made with
+    // a's positions.
     std::vector<Match> matches;
     matches.reserve(std::min(a.size(), b.size()));
     std::vector<std::uint64_t> unsure;
