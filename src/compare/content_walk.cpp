@@ -146,8 +146,8 @@ class ContentWalk {
             // the only one true); a match it misses is confirmed by reading.
             const bool after2 =
                 !same && !after1 && !previous1.empty() && tables_.storedEqual(previous1, raw2);
-            found_.push_back(static_cast<std::uint8_t>((same ? kSameAt : 0) | (after1 ? kAfter1 : 0) |
-                                                       (after2 ? kAfter2 : 0)));
+            found_.push_back(static_cast<std::uint8_t>(
+                (same ? kSameAt : 0) | (after1 ? kAfter1 : 0) | (after2 ? kAfter2 : 0)));
             const std::uint64_t h1 = after1 ? hashes2.back() : hash(1);
             hashes1.push_back(h1);
             hashes2.push_back(same ? h1 : after2 ? hashes1[hashes1.size() - 2] : hash(2));
@@ -201,16 +201,18 @@ class ContentWalk {
                     }
                     const auto at = static_cast<std::size_t>(i);
                     const bool same = tables_.storedEqual(raw1, raw2);
-                    const bool after1 = !same && i > 0 && tables_.storedEqual(raw1, t2.storedRecord(i - 1));
+                    const bool after1 =
+                        !same && i > 0 && tables_.storedEqual(raw1, t2.storedRecord(i - 1));
                     const bool after2 = !same && !after1 && i > 0 &&
                                         tables_.storedEqual(t1.storedRecord(i - 1), raw2);
                     found_[at] = static_cast<std::uint8_t>(
                         (same ? kSameAt : 0) | (after1 ? kAfter1 : 0) | (after2 ? kAfter2 : 0));
                     // The hash of the record before is this half's own but
                     // at its first record.
-                    const std::uint64_t h1 = after1 && i > from ? hashes2[at - 1] : tables_.storedHash(raw1);
+                    const std::uint64_t h1 =
+                        after1 && i > from ? hashes2[at - 1] : tables_.storedHash(raw1);
                     hashes1[at] = h1;
-                    hashes2[at] = same ? h1
+                    hashes2[at] = same                 ? h1
                                   : after2 && i > from ? hashes1[at - 1]
                                                        : tables_.storedHash(raw2);
                 }

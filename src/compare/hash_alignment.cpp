@@ -245,8 +245,8 @@ class Aligner {
 class HashFilter {
   public:
     HashFilter(std::size_t count, std::size_t perHash, std::size_t least = 0) {
-        while (bits_ < 40 && ((std::size_t{1} << bits_) < perHash * count ||
-                              (std::size_t{1} << bits_) < least))
+        while (bits_ < 40 &&
+               ((std::size_t{1} << bits_) < perHash * count || (std::size_t{1} << bits_) < least))
             ++bits_;
         words_.assign(((std::size_t{1} << bits_) + 63) / 64, 0);
     }
@@ -426,9 +426,9 @@ SortedHashes::SortedHashes(std::span<const std::uint64_t> hashes) {
 }
 
 std::int64_t SortedHashes::find(std::uint64_t hash) const {
-    const auto at = std::lower_bound(
-        sorted_.begin(), sorted_.end(), hash,
-        [](const std::pair<std::uint64_t, std::uint32_t>& x, std::uint64_t h) { return x.first < h; });
+    const auto at = std::lower_bound(sorted_.begin(), sorted_.end(), hash,
+                                     [](const std::pair<std::uint64_t, std::uint32_t>& x,
+                                        std::uint64_t h) { return x.first < h; });
     return at != sorted_.end() && at->first == hash ? std::int64_t{at->second} : -1;
 }
 

@@ -142,12 +142,15 @@ TEST(AlignHashesTest, WithTheFirstSideSortedGivesTheSameAlignment) {
         std::vector<std::uint64_t> b;
         for (std::uint64_t hash : a) {
             const unsigned roll = random() % 100;
-            if (roll < 3) continue;                                   // removed
-            if (roll < 6) b.push_back(1000000 + random() % 1000);     // changed
-            else b.push_back(hash);
-            if (roll == 99) b.push_back(2000000 + random() % 1000);   // inserted
+            if (roll < 3) continue;  // removed
+            if (roll < 6)
+                b.push_back(1000000 + random() % 1000);  // changed
+            else
+                b.push_back(hash);
+            if (roll == 99) b.push_back(2000000 + random() % 1000);  // inserted
         }
-        if (round % 7 == 6 && b.size() > 20) std::rotate(b.begin() + 5, b.begin() + 15, b.begin() + 20);
+        if (round % 7 == 6 && b.size() > 20)
+            std::rotate(b.begin() + 5, b.begin() + 15, b.begin() + 20);
         if (round % 11 == 10 && b.size() > 50) b.push_back(b[b.size() / 2]);  // one held twice
         const SortedHashes sorted(a);
         const std::vector<Match> general = alignHashes(a, b);

@@ -777,14 +777,17 @@ TEST_F(CompareTest, LongTablesHashedInTwoHalvesPairByContentAcrossTheMiddle) {
             if (i == 40000)
                 for (int k = 1; k <= 4; ++k) t2.record({Cell::integer32(-k), Cell::text("new")});
             if (i != 30000)
-                t2.record({Cell::integer32(i), Cell::text(i == 35001 ? "x" : "n" + std::to_string(i))});
+                t2.record(
+                    {Cell::integer32(i), Cell::text(i == 35001 ? "x" : "n" + std::to_string(i))});
         }
         return std::pair{t1, t2};
     };
     const std::vector<std::string> expected{
         "Record 30000 deleted from t2",
         "Record 35001, Field \"NAME\" has changed from \"n35001\" to \"x     \"",
-        "Record 39999 added to t2", "Record 40000 added to t2", "Record 40001 added to t2",
+        "Record 39999 added to t2",
+        "Record 40000 added to t2",
+        "Record 40001 added to t2",
         "Record 40002 added to t2"};
     const compare::RecordPairing byContent{compare::Pairing::Content, {}};
     auto [t1, t2] = tables(false);
@@ -793,11 +796,12 @@ TEST_F(CompareTest, LongTablesHashedInTwoHalvesPairByContentAcrossTheMiddle) {
     EXPECT_EQ(texts(run({}, "t2", byContent).differences), expected);
     t2.write(folder1_.file("t1.dbf"));
     t1.write(folder2_.file("t2.dbf"));
-    EXPECT_THAT(texts(run({}, "t2", byContent).differences),
-                ElementsAre("Record 30000 added to t2",
-                            "Record 35000, Field \"NAME\" has changed from \"x     \" to \"n35001\"",
-                            "Record 39999 deleted from t2", "Record 40000 deleted from t2",
-                            "Record 40001 deleted from t2", "Record 40002 deleted from t2"));
+    EXPECT_THAT(
+        texts(run({}, "t2", byContent).differences),
+        ElementsAre("Record 30000 added to t2",
+                    "Record 35000, Field \"NAME\" has changed from \"x     \" to \"n35001\"",
+                    "Record 39999 deleted from t2", "Record 40000 deleted from t2",
+                    "Record 40001 deleted from t2", "Record 40002 deleted from t2"));
     write1(tables(true).first);
     write2(t2);
     EXPECT_EQ(texts(run({}, "t2", byContent).differences), expected);

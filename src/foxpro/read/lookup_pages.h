@@ -36,7 +36,8 @@ class LookupPages {
     std::size_t stretchBytes_ = 1;        // whole records
     std::size_t perStretch_ = 1;          // records
     std::size_t current_ = ~std::size_t{0};
-    std::vector<std::uint64_t> lastRead_;  // per stretch: when it was last entered, 0 while not mapped
+    std::vector<std::uint64_t>
+        lastRead_;  // per stretch: when it was last entered, 0 while not mapped
     std::vector<bool> givenBack_;
     std::uint64_t clock_ = 0;
     int kept_;

@@ -112,7 +112,8 @@ TEST(ReadMemory, RecordsLookedUpBackwardsKeepAFewStretchesMapped) {
         for (int i = kRecords - 1; i >= 0; --i) {
             const auto record = reader.storedRecord(i);
             pages.reading(record);
-            if (reader.value(record, 0).str().rfind(textOf(i), 0) != 0) ADD_FAILURE() << "record " << i;
+            if (reader.value(record, 0).str().rfind(textOf(i), 0) != 0)
+                ADD_FAILURE() << "record " << i;
             if (i % 1000 == 0) peak = std::max(peak, residentKb(path));
         }
     }
