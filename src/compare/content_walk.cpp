@@ -3,11 +3,16 @@
 // stretch in front of it is given its lines.
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <span>
+#include <thread>
 
 #include "compare/hash_alignment.h"
 #include "compare/pairing_walks.h"
 #include "compare/stretch_pairing.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/platform/mapped_file.h"
 #include "foxpro/read/table_reader.h"
 
 namespace quorvel::compare {
@@ -15,6 +20,38 @@ namespace quorvel::compare {
 namespace {
 
 using foxpro::Recordset;
+
+// What hashing found of record i of the two tables: records i equal
+// (kSameAt), record i of Table #1 equal to record i - 1 of Table #2
+// (kAfter1), or record i of Table #2 to record i - 1 of Table #1.
+constexpr std::uint8_t kSameAt = 1;
+constexpr std::uint8_t kAfter1 = 2;
+constexpr std::uint8_t kAfter2 = 4;
+
+// Tables shorter than this are hashed on one thread.
+constexpr std::int64_t kTwoHalvesLeast = std::int64_t{1} << 16;
+
+// Runs two pieces of work at once, the second on another thread.  They
+// must only read what they share.
+template <class First, class Second>
+void together(const First& first, const Second& second) {
+    std::exception_ptr error;
+    std::thread other([&] {
+        try {
+            second();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (error) std::rethrow_exception(error);
+}
 
 class ContentWalk {
   public:
@@ -33,7 +70,7 @@ class ContentWalk {
             hashTables(hashes1, hashes2);
             count1_ = static_cast<std::int64_t>(hashes1.size());
             count2_ = static_cast<std::int64_t>(hashes2.size());
-            matches = alignHashes(hashes1, hashes2);
+            matches = alignCopies(hashes1, hashes2);
         }
         // A match whose records differ (equal hashes of unequal records)
         // joins the stretch around it.
@@ -82,6 +119,7 @@ class ContentWalk {
     // inserted into one table (after1_[i]: record i of Table #1 is the
     // record before i of Table #2; after2_[j] the other way).
     void hashTables(std::vector<std::uint64_t>& hashes1, std::vector<std::uint64_t>& hashes2) {
+        if (hashInTwoHalves(hashes1, hashes2)) return;
         const bool stored = tables_.byBytes();
         const int units = stored ? 1 : static_cast<int>(tables_.comparedCount());
         Recordset& c1 = tables_.cursor1();
@@ -108,9 +146,8 @@ class ContentWalk {
             // the only one true); a match it misses is confirmed by reading.
             const bool after2 =
                 !same && !after1 && !previous1.empty() && tables_.storedEqual(previous1, raw2);
-            sameAt_.push_back(same);
-            after1_.push_back(after1);
-            after2_.push_back(after2);
+            found_.push_back(static_cast<std::uint8_t>(
+                (same ? kSameAt : 0) | (after1 ? kAfter1 : 0) | (after2 ? kAfter2 : 0)));
             const std::uint64_t h1 = after1 ? hashes2.back() : hash(1);
             hashes1.push_back(h1);
             hashes2.push_back(same ? h1 : after2 ? hashes1[hashes1.size() - 2] : hash(2));
@@ -129,13 +166,101 @@ class ContentWalk {
         }
     }
 
+    // hashTables for tables whose stored bytes decide and that hold no
+    // deleted record, long enough to pay for a thread: the records side by
+    // side in two halves at once, read straight from the maps, each
+    // half's pages given back behind it.  False (and nothing kept) when it
+    // does not apply; a deleted record is found on the way.
+    bool hashInTwoHalves(std::vector<std::uint64_t>& hashes1, std::vector<std::uint64_t>& hashes2) {
+        if (!tables_.bytesDecide()) return false;
+        const foxpro::TableReader& t1 = tables_.cursor1().table();
+        const foxpro::TableReader& t2 = tables_.cursor2().table();
+        const std::int64_t count1 = t1.storedCount();
+        const std::int64_t count2 = t2.storedCount();
+        const std::int64_t both = std::min(count1, count2);
+        if (both < kTwoHalvesLeast) return false;
+        hashes1.resize(static_cast<std::size_t>(count1));
+        hashes2.resize(static_cast<std::size_t>(count2));
+        found_.assign(static_cast<std::size_t>(both), 0);
+        std::atomic<bool> deleted{false};
+        const std::int64_t perStretch = std::max<std::int64_t>(
+            1, static_cast<std::int64_t>(foxpro::platform::kReleaseStep) /
+                   std::max(t1.layout().recordLength, t2.layout().recordLength));
+        // Records [from, to) of both tables, then those of the longer one's
+        // [to, tail); the first half, on the caller's thread, paces the walk.
+        auto part = [&](std::int64_t from, std::int64_t to, std::int64_t tail, bool pace) {
+            for (std::int64_t first = from; first < to && !deleted; first += perStretch) {
+                const std::int64_t last = std::min(to, first + perStretch);
+                for (std::int64_t i = first; i < last; ++i) {
+                    const auto raw1 = t1.storedRecord(i);
+                    const auto raw2 = t2.storedRecord(i);
+                    if (raw1[0] == foxpro::dbf::kRecordDeleted ||
+                        raw2[0] == foxpro::dbf::kRecordDeleted) {
+                        deleted = true;
+                        return;
+                    }
+                    const auto at = static_cast<std::size_t>(i);
+                    const bool same = tables_.storedEqual(raw1, raw2);
+                    const bool after1 =
+                        !same && i > 0 && tables_.storedEqual(raw1, t2.storedRecord(i - 1));
+                    const bool after2 = !same && !after1 && i > 0 &&
+                                        tables_.storedEqual(t1.storedRecord(i - 1), raw2);
+                    found_[at] = static_cast<std::uint8_t>(
+                        (same ? kSameAt : 0) | (after1 ? kAfter1 : 0) | (after2 ? kAfter2 : 0));
+                    // The hash of the record before is this half's own but
+                    // at its first record.
+                    const std::uint64_t h1 =
+                        after1 && i > from ? hashes2[at - 1] : tables_.storedHash(raw1);
+                    hashes1[at] = h1;
+                    hashes2[at] = same                 ? h1
+                                  : after2 && i > from ? hashes1[at - 1]
+                                                       : tables_.storedHash(raw2);
+                }
+                t1.releaseRecords(first - 1, last);
+                t2.releaseRecords(first - 1, last);
+                if (pace) pacer_.work(done_ + 2 * last, static_cast<int>(2 * (last - first)));
+            }
+            const foxpro::TableReader& longer = count1 > count2 ? t1 : t2;
+            std::vector<std::uint64_t>& hashes = count1 > count2 ? hashes1 : hashes2;
+            for (std::int64_t first = to; first < tail && !deleted; first += perStretch) {
+                const std::int64_t last = std::min(tail, first + perStretch);
+                for (std::int64_t i = first; i < last; ++i) {
+                    const auto raw = longer.storedRecord(i);
+                    if (raw[0] == foxpro::dbf::kRecordDeleted) {
+                        deleted = true;
+                        return;
+                    }
+                    hashes[static_cast<std::size_t>(i)] = tables_.storedHash(raw);
+                }
+                longer.releaseRecords(first, last);
+            }
+        };
+        const std::int64_t middle = both / 2;
+        together([&] { part(0, middle, middle, true); },
+                 [&] { part(middle, both, std::max(count1, count2), false); });
+        if (deleted) {
+            hashes1.clear();
+            hashes2.clear();
+            found_.clear();
+            return false;
+        }
+        // What a walk by the cursors checks at its end, and what it learns:
+        // that neither table holds a deleted record.
+        t1.checkUnchanged();
+        t2.checkUnchanged();
+        t1.adoptDeletedRecords({});
+        t2.adoptDeletedRecords({});
+        done_ += count1 + count2;
+        return true;
+    }
+
     // Whether hashing found the two records of a match equal already.
     bool foundEqual(const Match& m) const {
         const std::size_t i = m.index1;
         const std::size_t j = m.index2;
-        if (i == j) return i < sameAt_.size() && sameAt_[i];
-        if (i == j + 1) return i < after1_.size() && after1_[i];
-        if (j == i + 1) return j < after2_.size() && after2_[j];
+        if (i == j) return i < found_.size() && (found_[i] & kSameAt);
+        if (i == j + 1) return i < found_.size() && (found_[i] & kAfter1);
+        if (j == i + 1) return j < found_.size() && (found_[j] & kAfter2);
         return false;
     }
 
@@ -224,9 +349,8 @@ class ContentWalk {
     std::int64_t count1_ = 0;
     std::int64_t count2_ = 0;
     std::int64_t done_ = 0;
-    std::vector<bool> sameAt_;
-    std::vector<bool> after1_;
-    std::vector<bool> after2_;
+    // Per record of the shorter table, what hashing found of it (kSameAt...).
+    std::vector<std::uint8_t> found_;
     std::size_t stretchWork_ = 0;  // record comparisons of the stretches weighed so far
 };
 

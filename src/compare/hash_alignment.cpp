@@ -238,10 +238,183 @@ class Aligner {
     std::vector<std::uint32_t> placed_;  // per position of a range: 1 + a candidate's index2
 };
 
+// A set of hashes as one bit per slot: a clear bit says a hash is not in
+// it, a set one that it may be.  At least `perHash` slots per hash, and at
+// least `least` slots: few false hits, and small enough to stay in the
+// cache.
+class HashFilter {
+  public:
+    HashFilter(std::size_t count, std::size_t perHash, std::size_t least = 0) {
+        while (bits_ < 40 &&
+               ((std::size_t{1} << bits_) < perHash * count || (std::size_t{1} << bits_) < least))
+            ++bits_;
+        words_.assign(((std::size_t{1} << bits_) + 63) / 64, 0);
+    }
+    // Sets the hash's bit; whether it was set already.
+    bool add(std::uint64_t hash) {
+        const std::size_t s = slot(hash);
+        std::uint64_t& word = words_[s / 64];
+        const std::uint64_t bit = std::uint64_t{1} << (s % 64);
+        const bool was = (word & bit) != 0;
+        word |= bit;
+        return was;
+    }
+    bool mayHold(std::uint64_t hash) const {
+        const std::size_t s = slot(hash);
+        return (words_[s / 64] >> (s % 64)) & 1;
+    }
+
+  private:
+    // The hash mixed first, so that hashes of few bits spread too.
+    std::size_t slot(std::uint64_t hash) const {
+        return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    }
+    int bits_ = 6;
+    std::vector<std::uint64_t> words_;
+};
+
+// A set of many hashes as one byte each: a few bits of the hash in a
+// table of four slots per hash, the next free slot taken when one is in
+// use.  A hash whose bits no slot of its run holds is not in the set; one
+// whose bits one holds may be (about one in a few hundred that are not).
+class Fingerprints {
+  public:
+    explicit Fingerprints(std::size_t count) {
+        while (bits_ < 40 && (std::size_t{1} << bits_) < 4 * count) ++bits_;
+        slots_.assign(std::size_t{1} << bits_, 0);
+    }
+    // Puts the hash in; whether it may have been in already.
+    bool add(std::uint64_t hash) {
+        const std::uint8_t mark = markOf(hash);
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s] == mark) return true;
+            if (slots_[s] == 0) {
+                slots_[s] = mark;
+                return false;
+            }
+        }
+    }
+    bool mayHold(std::uint64_t hash) const {
+        const std::uint8_t mark = markOf(hash);
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s] == mark) return true;
+            if (slots_[s] == 0) return false;
+        }
+    }
+
+  private:
+    std::size_t slot(std::uint64_t hash) const {
+        return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    }
+    // Other bits than the slot's, never 0 (a free slot).
+    static std::uint8_t markOf(std::uint64_t hash) {
+        const auto mark = static_cast<std::uint8_t>((hash * 0xC2B2AE3D27D4EB4Full) >> 56);
+        return static_cast<std::uint8_t>(mark + (mark == 0));
+    }
+    int bits_ = 6;
+    std::vector<std::uint8_t> slots_;
+};
+
+// A filter of a few hashes that every hash of a long sequence is looked up
+// in: this many slots at least (128 kB), so that few of them are searched.
+constexpr std::size_t kLookupSlots = std::size_t{1} << 20;
+
+// How far ahead of the walk alignCopies looks for a record before asking
+// whether the other side holds it anywhere.
+constexpr std::size_t kNearRecords = 64;
+
+// Whether some hash of `in` lies in `among` (sorted, small).
+bool holdsAny(std::span<const std::uint64_t> in, const std::vector<std::uint64_t>& among) {
+    HashFilter filter(among.size(), 8, kLookupSlots);
+    for (const std::uint64_t h : among) filter.add(h);
+    for (const std::uint64_t h : in)
+        if (filter.mayHold(h) && std::binary_search(among.begin(), among.end(), h)) return true;
+    return false;
+}
+
+void sortUnique(std::vector<std::uint64_t>& hashes) {
+    std::sort(hashes.begin(), hashes.end());
+    hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+}
+
 }  // namespace
 
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b) {
     return Aligner(a, b).run();
+}
+
+std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b) {
+    if (a.empty() || b.empty()) return {};
+    {
+        // A record removed or added in one place (or none): the common
+        // start and end are the whole alignment, as alignHashes finds it.
+        std::size_t start = 0;
+        const std::size_t shorter = std::min(a.size(), b.size());
+        while (start < shorter && a[start] == b[start]) ++start;
+        std::size_t end = 0;
+        while (end < shorter - start && a[a.size() - 1 - end] == b[b.size() - 1 - end]) ++end;
+        if (start + end == shorter) {
+            std::vector<Match> matches;
+            matches.reserve(shorter);
+            for (std::size_t i = 0; i < start; ++i)
+                matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i)});
+            for (std::size_t k = end; k > 0; --k)
+                matches.push_back({static_cast<std::uint32_t>(a.size() - k),
+                                   static_cast<std::uint32_t>(b.size() - k)});
+            return matches;
+        }
+    }
+    Fingerprints filter(a.size());
+    // A hash whose bits another one left already may be held twice: those
+    // are few, and checked exactly.
+    std::vector<std::uint64_t> shared;
+    for (const std::uint64_t h : a)
+        if (filter.add(h)) shared.push_back(h);
+    if (!shared.empty()) {
+        sortUnique(shared);
+        HashFilter sharedFilter(shared.size(), 8, kLookupSlots);
+        for (const std::uint64_t h : shared) sharedFilter.add(h);
+        std::vector<std::uint64_t> held;
+        for (const std::uint64_t h : a)
+            if (sharedFilter.mayHold(h) && std::binary_search(shared.begin(), shared.end(), h))
+                held.push_back(h);
+        std::sort(held.begin(), held.end());
+        if (std::adjacent_find(held.begin(), held.end()) != held.end()) return alignHashes(a, b);
+    }
+    // The walk of alignHashes(a, b, sortedA), taking every record of b that
+    // is neither of the next two of a (nor a little further on) for one a
+    // lacks; those the fingerprints may hold are looked for in a
+    // afterwards, and one found there means the walk must be made with
+    // a's positions.
+    std::vector<Match> matches;
+    matches.reserve(std::min(a.size(), b.size()));
+    std::vector<std::uint64_t> unsure;
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < b.size(); ++j) {
+        if (i < a.size() && a[i] == b[j]) {
+            matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+        } else if (i + 1 < a.size() && a[i + 1] == b[j]) {
+            ++i;
+            matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+        } else if (filter.mayHold(b[j])) {
+            // Records changed one after another leave the walk behind: the
+            // record is looked for a little further on first.
+            const std::size_t near = std::min(a.size(), i + kNearRecords);
+            std::size_t at = i + 2;
+            while (at < near && a[at] != b[j]) ++at;
+            if (at < near) {
+                i = at;
+                matches.push_back({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
+            } else {
+                unsure.push_back(b[j]);
+            }
+        }
+    }
+    if (!unsure.empty()) {
+        sortUnique(unsure);
+        if (holdsAny(a, unsure)) return alignHashes(a, b, SortedHashes(a));
+    }
+    return matches;
 }
 
 SortedHashes::SortedHashes(std::span<const std::uint64_t> hashes) {

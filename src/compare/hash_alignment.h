@@ -59,4 +59,10 @@ class SortedHashes {
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
                                const SortedHashes& sortedA);
 
+// What alignHashes(a, b) gives, for two sequences aligned once: the walk
+// above, with the hashes a holds found through a byte per hash instead of a
+// sort.  Only when b holds a record a holds elsewhere (or a holds a hash
+// twice) is a sorted after all.
+std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b);
+
 }  // namespace quorvel::compare

@@ -16,6 +16,7 @@
 #include "compare/field_pairing.h"
 #include "compare/pairing_walks.h"
 #include "compare/record_hash.h"
+#include "foxpro/read/lookup_pages.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/text/code_page.h"
 
@@ -695,6 +696,8 @@ class KeyWalk {
     void compareRest() {
         Recordset& c1 = tables_.cursor1();
         Recordset& c2 = tables_.cursor2();
+        // Partners come in Table #1's order: Table #2 is read in another.
+        foxpro::LookupPages pages2(c2.table());
         for (std::int64_t n1 = std::int64_t{inStep_} + 1; n1 <= count1_; ++n1) {
             const auto index = static_cast<std::size_t>(n1 - 1);
             std::uint32_t n2 = partner1_[index];
@@ -705,6 +708,7 @@ class KeyWalk {
                 c1.moveTo(n1);
                 if (n2 != 0) {
                     c2.moveTo(n2);
+                    pages2.reading(c2.rawRecord());
                     if (!settled1_[index] && !keysEqual()) {
                         // Equal hashes of different keys: two records without partner.
                         paired2_[n2 - 1] = false;

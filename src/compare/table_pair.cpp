@@ -525,9 +525,18 @@ std::uint64_t TablePair::currentHash(int side) {
     return recordHash(record);
 }
 
+std::uint64_t TablePair::storedHash(std::span<const std::uint8_t> raw) const {
+    Hasher record;
+    for (const auto& r : ranges_)
+        record.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + r.offset,
+                                    static_cast<std::size_t>(r.length)));
+    return recordHash(record);
+}
+
 std::uint64_t TablePair::currentStoredHash(int side) {
     const Recordset& cursor = side == 1 ? cursor1_ : cursor2_;
     const auto raw = cursor.rawRecord();
+    if (memos_.empty()) return storedHash(raw);
     Hasher record;
     for (const auto& r : ranges_)
         record.add(std::string_view(reinterpret_cast<const char*>(raw.data()) + r.offset,

@@ -128,6 +128,10 @@ class TablePair {
     // other blanks, say), so a caller looks for those by currentHash.
     // Reads the stored bytes only, which is many times faster.
     std::uint64_t currentStoredHash(int side);
+    // currentStoredHash of a record's stored bytes (rawRecord() of the
+    // side), for bytesDecide() tables; reads nothing but those bytes, so
+    // that two threads may hash at once.
+    std::uint64_t storedHash(std::span<const std::uint8_t> raw) const;
     // The same field by field: one hash per compared field appended to out,
     // equal for two values that compare equal.
     void currentFieldHashes(int side, std::vector<std::uint64_t>& out);

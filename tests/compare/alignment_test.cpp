@@ -143,15 +143,44 @@ TEST(AlignHashesTest, WithTheFirstSideSortedGivesTheSameAlignment) {
         std::vector<std::uint64_t> b;
         for (std::uint64_t hash : a) {
             const unsigned roll = random() % 100;
-            if (roll < 3) continue;                                   // removed
-            if (roll < 6) b.push_back(1000000 + random() % 1000);     // changed
-            else b.push_back(hash);
-            if (roll == 99) b.push_back(2000000 + random() % 1000);   // inserted
+            if (roll < 3) continue;  // removed
+            if (roll < 6)
+                b.push_back(1000000 + random() % 1000);  // changed
+            else
+                b.push_back(hash);
+            if (roll == 99) b.push_back(2000000 + random() % 1000);  // inserted
         }
-        if (round % 7 == 6 && b.size() > 20) std::rotate(b.begin() + 5, b.begin() + 15, b.begin() + 20);
+        if (round % 7 == 6 && b.size() > 20)
+            std::rotate(b.begin() + 5, b.begin() + 15, b.begin() + 20);
         if (round % 11 == 10 && b.size() > 50) b.push_back(b[b.size() / 2]);  // one held twice
         const SortedHashes sorted(a);
-        EXPECT_EQ(alignHashes(a, b, sorted), alignHashes(a, b)) << "round " << round;
+        const std::vector<Match> general = alignHashes(a, b);
+        EXPECT_EQ(alignHashes(a, b, sorted), general) << "round " << round;
+        EXPECT_EQ(alignCopies(a, b), general) << "round " << round;
+        // Hashes spread over 64 bits share the filter's slots less often
+        // than small numbers do: both ways through it.
+        auto spread = [](std::vector<std::uint64_t> v) {
+            for (std::uint64_t& h : v) h = h * 0xD6E8FEB86659FD93ull + 0x9E37ull;
+            return v;
+        };
+        EXPECT_EQ(alignCopies(spread(a), spread(b)), general) << "round " << round;
+    }
+    // A hash held twice in the first side pairs where the general
+    // alignment puts it, not with the first one the walk meets.
+    const std::vector<std::uint64_t> twice{5, 5, 2, 5, 1, 5};
+    const std::vector<std::uint64_t> edited{100, 5, 2};
+    EXPECT_EQ(alignCopies(twice, edited), alignHashes(twice, edited));
+    // Larger tables, where a few records removed together or moved far
+    // back must be found through the filter's hits.
+    for (int round = 0; round < 6; ++round) {
+        std::vector<std::uint64_t> a(50000);
+        for (std::size_t i = 0; i < a.size(); ++i) a[i] = random() * 0x100000001ull + i;
+        std::vector<std::uint64_t> b(a);
+        for (int k = 0; k < 200; ++k) b[random() % b.size()] = random() | (std::uint64_t{1} << 63);
+        if (round % 2 == 1) b.erase(b.begin() + 1000, b.begin() + 1005);
+        if (round % 3 == 2) b.insert(b.begin() + 100, a[40000]);
+        if (round == 5) a[30000] = a[20000];
+        EXPECT_EQ(alignCopies(a, b), alignHashes(a, b)) << "large round " << round;
     }
 }
 

@@ -760,6 +760,53 @@ TEST_F(CompareTest, ContentPairingAcrossOneRecordRemovedThenOneInserted) {
                     "Record 7 deleted from t2", "Record 8 added to t2"));
 }
 
+TEST_F(CompareTest, LongTablesHashedInTwoHalvesPairByContentAcrossTheMiddle) {
+    // 70,000 records, long enough to be hashed in two halves: Table #2
+    // lacks record 30,000, so from there each record stands one place
+    // before its partner, across the middle; four new records before
+    // record 40,000 put the last three of Table #2 past the end of Table
+    // #1; record 35,001, the first of the second half, is changed.  Then
+    // the other way round, and with a
+    // deleted record in Table #1, which is no part of the walk.
+    auto tables = [](bool deleted) {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("NAME", 'C', 6);
+        for (int i = 1; i <= 70000; ++i) {
+            if (deleted && i == 45000) t1.record({Cell::integer32(0), Cell::text("gone")}, true);
+            t1.record({Cell::integer32(i), Cell::text("n" + std::to_string(i))});
+            if (i == 40000)
+                for (int k = 1; k <= 4; ++k) t2.record({Cell::integer32(-k), Cell::text("new")});
+            if (i != 30000)
+                t2.record(
+                    {Cell::integer32(i), Cell::text(i == 35001 ? "x" : "n" + std::to_string(i))});
+        }
+        return std::pair{t1, t2};
+    };
+    const std::vector<std::string> expected{
+        "Record 30000 deleted from t2",
+        "Record 35001, Field \"NAME\" has changed from \"n35001\" to \"x     \"",
+        "Record 39999 added to t2",
+        "Record 40000 added to t2",
+        "Record 40001 added to t2",
+        "Record 40002 added to t2"};
+    const compare::RecordPairing byContent{compare::Pairing::Content, {}};
+    auto [t1, t2] = tables(false);
+    write1(t1);
+    write2(t2);
+    EXPECT_EQ(texts(run({}, "t2", byContent).differences), expected);
+    t2.write(folder1_.file("t1.dbf"));
+    t1.write(folder2_.file("t2.dbf"));
+    EXPECT_THAT(
+        texts(run({}, "t2", byContent).differences),
+        ElementsAre("Record 30000 added to t2",
+                    "Record 35000, Field \"NAME\" has changed from \"x     \" to \"n35001\"",
+                    "Record 39999 deleted from t2", "Record 40000 deleted from t2",
+                    "Record 40001 deleted from t2", "Record 40002 deleted from t2"));
+    write1(tables(true).first);
+    write2(t2);
+    EXPECT_EQ(texts(run({}, "t2", byContent).differences), expected);
+}
+
 TEST_F(CompareTest, ContentStretchBeyondTheLimitPairsFirstWithFirst) {
     // No record is equal on both sides: one stretch.  Within the limit
     // each record pairs with its changed self one place down; beyond it the

@@ -146,6 +146,16 @@ void TableReader::walkedTo(std::int64_t index) const {
                         static_cast<std::size_t>(header_.layout.recordLength));
 }
 
+void TableReader::releaseRecords(std::int64_t first, std::int64_t last) const {
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, header_.storedCount);
+    if (!file_ || first >= last) return;
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::size_t start = static_cast<std::size_t>(header_.headerLength);
+    file_->release(start + static_cast<std::size_t>(first) * rl,
+                   start + static_cast<std::size_t>(last) * rl);
+}
+
 std::vector<std::uint32_t> TableReader::scanDeleted() const {
     std::vector<std::uint32_t> deleted;
     const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);

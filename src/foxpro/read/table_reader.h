@@ -118,6 +118,10 @@ class TableReader {
     // index: the pages of the map it has passed are given back the same way.
     void walkedTo(std::int64_t index) const;
 
+    // Gives back the pages of the map that lie wholly within stored records
+    // [first, last): read again, they come back from the page cache.
+    void releaseRecords(std::int64_t first, std::int64_t last) const;
+
     // ---- Live records (deleted ones are part of no count or position) ----
     // Both read the delete flags once per state of the file: the positions
     // of the deleted records are kept for the process (deleted_records.h).
