@@ -16,6 +16,7 @@
 #include "compare/record_hash.h"
 #include "compare/stretch_pairing.h"
 #include "compare/value_rules.h"
+#include "compare/walk_pacer.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
@@ -849,7 +850,8 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
 
 class Merger {
   public:
-    Merger(const Tables& t, const Merge3Options& options) : t_(t), options_(options) {}
+    Merger(const Tables& t, const Merge3Options& options, WalkPacer& pacer)
+        : t_(t), options_(options), pacer_(pacer) {}
 
     Merge3Result run() {
         result_.fields = planFields(t_, options_.compare, ignored_);
@@ -862,6 +864,9 @@ class Merger {
             p = pairByContent(t_, result_.fields, ignored_);
         else
             p = pairByPosition(t_);
+        // The pairing runs in large steps, partly on two threads: the
+        // events run between them only.
+        pacer_.work(0, frame::kUnitsPerClockCheck);
         Partners baseTheirs(static_cast<std::size_t>(t_.count(kBase)), 0);
         for (std::size_t r = 0; r < p.theirsBase.size(); ++r)
             if (p.theirsBase[r] != 0)
@@ -878,14 +883,17 @@ class Merger {
                 b != 0 ? baseTheirs[static_cast<std::size_t>(b - 1)] : p.oursTheirsAdded[i];
             if (th != 0) theirsUsed[static_cast<std::size_t>(th - 1)] = true;
             record(b, o, th);
+            pacer_.work(o, 1);
         }
         for (std::int64_t th = 1; th <= t_.count(kTheirs); ++th) {
+            pacer_.work(t_.count(kOurs) + th, 1);
             const auto i = static_cast<std::size_t>(th - 1);
             if (theirsUsed[i]) continue;
             record(p.theirsBase[i], 0, th);
         }
         droppedFields();
         checkDefinitions();
+        pacer_.finish();
         return std::move(result_);
     }
 
@@ -1121,6 +1129,7 @@ class Merger {
 
     const Tables& t_;
     const Merge3Options& options_;
+    WalkPacer& pacer_;
     Merge3Result result_;
     std::vector<bool> ignored_;
     std::vector<bool> changed_[3];  // per side: some record changed the field's value
@@ -1156,9 +1165,22 @@ const char* conflictKindName(ConflictKind kind) {
 }
 
 Merge3Result merge3(const foxpro::TableReader& base, const foxpro::TableReader& ours,
-                    const foxpro::TableReader& theirs, const Merge3Options& options) {
+                    const foxpro::TableReader& theirs, const Merge3Options& options,
+                    const CompareCallbacks& callbacks, const std::function<bool()>& stopRequested) {
+    // The stop is asked where the events ran, on this thread, between the
+    // steps of the work: the exception leaves nothing half made behind.
+    CompareCallbacks paced = callbacks;
+    if (stopRequested)
+        paced.processEvents = [&] {
+            if (callbacks.processEvents) callbacks.processEvents();
+            if (stopRequested()) throw Merge3Stopped{};
+        };
+    WalkPacer pacer(paced, ProgressStart);
+    pacer.report(0);
     const Tables tables(base, ours, theirs, options);
-    return Merger(tables, options).run();
+    pacer.setScale(tables.count(kOurs) + tables.count(kTheirs));
+    pacer.work(0, frame::kUnitsPerClockCheck);
+    return Merger(tables, options, pacer).run();
 }
 
 void resolveConflict(Merge3Result& result, std::size_t index, const Resolution& resolution) {

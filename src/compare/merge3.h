@@ -5,6 +5,7 @@
 // and a conflict wherever both sides changed the same thing differently.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "compare/compare.h"
 #include "compare/compare_options.h"
 #include "compare/pairing.h"
 #include "foxpro/format/field_info.h"
@@ -117,8 +119,20 @@ struct Merge3Options {
 // when every value of the result fits it.  A conflict's record or field
 // keeps ours' value until it is resolved.  Throws std::invalid_argument
 // for a key field a table lacks.
+//
+// Progress and the window's events go through callbacks as for a
+// comparison, at the one event pace: counted tells the records of ours and
+// theirs the rules have been applied to, of both tables' live records
+// (pairing comes first, at 0).  stopRequested is asked after each run of
+// processEvents: true ends the merge with Merge3Stopped.
 Merge3Result merge3(const foxpro::TableReader& base, const foxpro::TableReader& ours,
-                    const foxpro::TableReader& theirs, const Merge3Options& options);
+                    const foxpro::TableReader& theirs, const Merge3Options& options,
+                    const CompareCallbacks& callbacks = {},
+                    const std::function<bool()>& stopRequested = {});
+
+// Thrown when the caller's stopRequested ended a merge or the writing of
+// its table: nothing is returned, and no table was put in place.
+struct Merge3Stopped {};
 
 // What resolves one conflict: the side to keep, or a value of the user's.
 struct Resolution {

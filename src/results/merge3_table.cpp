@@ -15,6 +15,7 @@
 #include "foxpro/write/atomic_file.h"
 #include "foxpro/write/table_writer.h"
 #include "foxpro/write/temporary_files.h"
+#include "frame/event_pace.h"
 
 namespace quorvel::results {
 
@@ -67,7 +68,21 @@ foxpro::TableStyle styleOf(const foxpro::TableReader& ours) {
 // The records, field by field from the side each takes it from: its bytes
 // where the definitions agree, else its value converted.
 void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& inputs,
-                  foxpro::TableWriter& writer) {
+                  foxpro::TableWriter& writer, const MergeCallbacks& callbacks = {}) {
+    // The caller's progress, events and stop, between records at the one
+    // pace; nothing of it per record when there is no caller to tell.
+    const bool paced = callbacks.processEvents || callbacks.progress || callbacks.stopRequested;
+    frame::EventPace pace;
+    std::int64_t written = 0, total = 0;
+    if (paced)
+        for (const auto& m : result.records) total += m.kept ? 1 : 0;
+    const auto between = [&] {
+        if (callbacks.progress) callbacks.progress(written, total);
+        if (callbacks.processEvents) callbacks.processEvents();
+        if (callbacks.stopRequested && callbacks.stopRequested()) throw compare::Merge3Stopped{};
+        pace.done();
+    };
+    if (paced) between();
     std::vector<std::size_t> columns;  // result field of each written field
     for (std::size_t f = 0; f < result.fields.size(); ++f)
         if (!result.fields[f].dropped) columns.push_back(f);
@@ -107,6 +122,8 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
     for (std::size_t r = 0; r < result.records.size(); ++r) {
         const compare::MergedRecord& m = result.records[r];
         if (!m.kept) continue;
+        if (paced && pace.due(1)) between();
+        ++written;
         const int from = wholeFrom[m.row];
         if (from >= 0 && m.record[from] != 0) {
             writer.appendStored(stored(from, m.record[from]));
@@ -142,6 +159,7 @@ void writeRecords(const compare::Merge3Result& result, const Merge3Inputs& input
     }
     // Bytes the kernel reads from the maps are checked as a walk checks them.
     for (int s = 0; s < 3; ++s) inputs.side[s]->checkUnchanged();
+    if (callbacks.progress) callbacks.progress(written, total);
 }
 
 }  // namespace
@@ -150,7 +168,8 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
                                           const Merge3Inputs& inputs, foxpro::DataSource& target,
                                           const std::string& name, bool replace,
                                           const std::vector<std::string>& keep,
-                                          const std::string& oursPath) {
+                                          const std::string& oursPath,
+                                          const MergeCallbacks& callbacks) {
     foxpro::NewTable table(target, name, replace, keep);
     const std::string hidden = target.folder() + "/" + table.name();
     const foxpro::TableReader& ours = *inputs.side[1];
@@ -161,7 +180,7 @@ std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
         if (dbt) table.useDbtMemo();
         foxpro::TableWriter writer(hidden + ".dbf", hidden + (dbt ? ".dbt" : ".fpt"), name, fields,
                                    styleOf(ours));
-        writeRecords(result, inputs, writer);
+        writeRecords(result, inputs, writer, callbacks);
         writer.finish();
     }
     // A code page no header mark names goes into a .cpg beside the table.

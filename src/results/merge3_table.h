@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "compare/merge3.h"
+#include "results/merge.h"
 
 namespace quorvel::foxpro {
 class DataSource;
@@ -25,11 +26,15 @@ struct Merge3Inputs {
 // all.  The header has ours' file type, flags and code page.  Never
 // replaces a file of keep; another table of that name only with replace.
 // Returns what carrying the index left out.  Throws FoxProError.
+// callbacks' processEvents, progress (records written of the kept ones) and
+// stopRequested are used, at the one event pace; a stop ends the writing
+// with compare::Merge3Stopped and no table.
 std::vector<std::string> writeMergedTable(const compare::Merge3Result& result,
                                           const Merge3Inputs& inputs, foxpro::DataSource& target,
                                           const std::string& name, bool replace,
                                           const std::vector<std::string>& keep,
-                                          const std::string& oursPath);
+                                          const std::string& oursPath,
+                                          const MergeCallbacks& callbacks = {});
 
 // The same written over the file at path, whatever its name: built under a
 // temporary name beside it and moved over it in one step (a memo file
