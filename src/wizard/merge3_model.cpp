@@ -14,6 +14,7 @@
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
+#include "foxpro/text/code_page_name.h"
 #include "foxpro/text/text_form.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
@@ -28,6 +29,22 @@ struct Merge3Model::Opened {
     std::string table;
     std::unique_ptr<foxpro::DataSource> source;
     std::unique_ptr<foxpro::TableReader> reader;
+};
+
+struct Merge3Model::Working {
+    explicit Working(Merge3Model& model) : model_(model) {
+        model_.working_ = true;
+        model_.stopRequested_ = false;
+    }
+    ~Working() {
+        model_.working_ = false;
+        if (model_.view.endProgress) model_.view.endProgress();
+    }
+    Working(const Working&) = delete;
+    Working& operator=(const Working&) = delete;
+
+  private:
+    Merge3Model& model_;
 };
 
 namespace {
@@ -205,6 +222,7 @@ void Merge3Model::forgetRun() {
     result_.reset();
     sides_.reset();
     kept_.clear();
+    runOutcome_.clear();
     setOutcome("");
     if (view.conflictsChanged) view.conflictsChanged();
 }
@@ -343,17 +361,30 @@ void Merge3Model::Run_Click() {
 
     dialogs_.setPointer(frame::Pointer::Hourglass);
     auto result = std::make_unique<compare::Merge3Result>();
-    trap.step([&] {
-        try {
-            *result = compare::merge3(*sides[Base].reader, *sides[Ours].reader,
-                                      *sides[Theirs].reader, options);
-        } catch (const std::invalid_argument& e) {
-            dialogs_.setPointer(frame::Pointer::Default);
-            message(std::string("The tables cannot be merged: ") + e.what());
-            result.reset();
-        }
-    });
+    bool stopped = false;
+    {
+        Working working(*this);
+        compare::CompareCallbacks callbacks;
+        callbacks.processEvents = view.processEvents;
+        callbacks.counted = [this](std::int64_t done, std::int64_t total) {
+            if (view.showProgress) view.showProgress("Merging", done, total);
+        };
+        trap.step([&] {
+            try {
+                *result = compare::merge3(*sides[Base].reader, *sides[Ours].reader,
+                                          *sides[Theirs].reader, options, callbacks, stopping());
+            } catch (const compare::Merge3Stopped&) {
+                stopped = true;
+                result.reset();
+            } catch (const std::invalid_argument& e) {
+                dialogs_.setPointer(frame::Pointer::Default);
+                message(std::string("The tables cannot be merged: ") + e.what());
+                result.reset();
+            }
+        });
+    }
     dialogs_.setPointer(frame::Pointer::Default);
+    if (stopped) setOutcome("Stopped: the tables were not merged.");
     if (!result || trap.failures() > 0) return;
 
     // What merges cleanly, in counts.
@@ -385,12 +416,12 @@ void Merge3Model::Run_Click() {
                        std::to_string(result->conflicts.size()) +
                        (result->conflicts.size() == 1 ? " conflict." : " conflicts.");
     text += " " + compare::pairingDescription(options.pairing) + ".";
-    for (int s : {Base, Ours, Theirs})
-        for (const auto& warning : sides[s].reader->warnings()) text += "\n" + warning;
+    text += tableWarnings(sides.get());
     for (const auto& note : result->notes) text += "\n" + note;
     kept_.assign(result->conflicts.size(), std::nullopt);
     result_ = std::move(result);
     sides_ = std::move(sides);
+    runOutcome_ = text;
     setOutcome(text);
     if (view.conflictsChanged) view.conflictsChanged();
 }
@@ -550,14 +581,26 @@ void Merge3Model::Write_Click() {
         std::vector<std::string> leftOut;
         dialogs_.setPointer(frame::Pointer::Hourglass);
         try {
+            Working working(*this);
+            results::MergeCallbacks callbacks;
+            callbacks.processEvents = view.processEvents;
+            callbacks.progress = [this](std::int64_t done, std::int64_t total) {
+                if (view.showProgress) view.showProgress("Writing", done, total);
+            };
+            callbacks.stopRequested = stopping();
             leftOut = results::writeMergedTable(merged, inputs, *target, name, replace, keep,
-                                                sides_[Ours].reader->path());
+                                                sides_[Ours].reader->path(), callbacks);
+        } catch (const compare::Merge3Stopped&) {
+            dialogs_.setPointer(frame::Pointer::Default);
+            setOutcome(runOutcome_ + "\nStopped: " + path + " was not written.");
+            return;
         } catch (const std::exception& e) {
             dialogs_.setPointer(frame::Pointer::Default);
             message("The merged table " + out + " was not written: " + e.what());
             return;
         }
         dialogs_.setPointer(frame::Pointer::Default);
+        setOutcome(runOutcome_);
         std::int64_t records = 0;
         for (const auto& m : merged.records) records += m.kept ? 1 : 0;
         std::string done = "The merged table " + path + " is written: " + std::to_string(records) +
@@ -567,6 +610,43 @@ void Merge3Model::Write_Click() {
         dialogs_.message(done, frame::MessageButtons::Ok, frame::MessageIcon::None,
                          frame::SetApplicationTitle());
     });
+}
+
+void Merge3Model::Stop_Click() {
+    if (working_) stopRequested_ = true;
+}
+
+std::function<bool()> Merge3Model::stopping() {
+    return [this] { return stopRequested_ || (view.ending && view.ending()); };
+}
+
+std::string Merge3Model::tableWarnings(const Opened* sides) const {
+    // Told once each, as the command line tells them: one table's warning
+    // about a code page that cannot be converted stands for all three.
+    std::vector<std::string> lines;
+    const auto add = [&lines](std::string line) {
+        if (std::find(lines.begin(), lines.end(), line) == lines.end())
+            lines.push_back(std::move(line));
+    };
+    bool codePageTold = false, unmarkedTold = false;
+    for (int s : {Base, Ours, Theirs}) {
+        const foxpro::TableReader& reader = *sides[s].reader;
+        for (const auto& warning : reader.warnings()) {
+            if (!reader.codePageConvertible() && warning.find("code page") != std::string::npos) {
+                if (codePageTold) continue;
+                codePageTold = true;
+            }
+            add(warning);
+        }
+        if (reader.unmarkedNonAsciiText() && !unmarkedTold) {
+            unmarkedTold = true;
+            add(reader.fileName() + ": no code page mark: read as " +
+                foxpro::codePageName(reader.layout().codePage));
+        }
+    }
+    std::string text;
+    for (const auto& line : lines) text += "\n" + line;
+    return text;
 }
 
 void Merge3Model::Back_Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,15 @@ struct Merge3View {
     std::function<bool(OptionsModel& options)> editOptions;
     std::function<void()> showNewTable;  // "< Back"
     std::function<void()> hide;
+    std::function<void()> processEvents;  // while Run or Write works
+    // True once the program is ending: work running then stops.
+    std::function<bool()> ending;
+    // While Run or Write works: what it does ("Merging", "Writing"), how far
+    // it has got (done of total, total 0 while that is not known yet), and
+    // its end.  The progress display shows Stop beside it.
+    std::function<void(const std::string& what, std::int64_t done, std::int64_t total)>
+        showProgress;
+    std::function<void()> endProgress;
 };
 
 // The three-way merge window's logic: a base table and two edited copies of
@@ -90,6 +100,10 @@ class Merge3Model {
     // "Write": the merged table at the output path, refused while a
     // conflict has no side kept.
     void Write_Click();
+    // "Stop", shown while Run or Write works: the work ends at its next
+    // run of events, Run with no result, Write with no table.
+    void Stop_Click();
+    bool working() const { return working_; }
     void Back_Click();
 
     bool hasResult() const { return result_ != nullptr; }
@@ -118,6 +132,12 @@ class Merge3Model {
     bool open(int box, Opened& opened);
     bool pairingFor(const Opened* sides, compare::RecordPairing& pairing);
     bool allowed(std::size_t conflict, compare::MergeSide side) const;
+    // The work's state while Run or Write goes on: set by a guard that also
+    // ends the progress display however the work ends.
+    struct Working;
+    std::function<bool()> stopping();
+    // The tables' warnings, each once, as the command line tells them.
+    std::string tableWarnings(const Opened* sides) const;
 
     RunModel& run_;
     frame::Dialogs& dialogs_;
@@ -127,6 +147,9 @@ class Merge3Model {
     compare::Pairing pairing_ = compare::Pairing::Auto;
     std::string keyFieldsText_;
     std::string outcome_;
+    std::string runOutcome_;  // the latest run's outcome, before what Write added
+    bool working_ = false;
+    bool stopRequested_ = false;
     // The latest run: its tables stay open until the next, for Write.
     std::unique_ptr<Opened[]> sides_;
     std::unique_ptr<compare::Merge3Result> result_;

@@ -1,20 +1,26 @@
 // The three-way merge window's handlers, run without any toolkit over
 // scripted dialogs and an in-memory store.
 
+#include "wizard/merge3_model.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/text/text_form.h"
+#include "frame/event_pace.h"
 #include "support/scripted_dialogs.h"
 #include "support/table_builder.h"
-#include "wizard/merge3_model.h"
 
 namespace quorvel::wizard {
 namespace {
@@ -182,6 +188,70 @@ TEST_F(Merge3ModelTest, TheOptionsOfOursAndTheirsDecideWhatIsEqual) {
     model.Run_Click();
     ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
     EXPECT_EQ(model.conflictCount(), 0u);
+}
+
+// Stop while Run or Write works ends it with nothing made: no result, no
+// table nor any file of one; the progress display goes away each time.
+TEST_F(Merge3ModelTest, StopEndsRunAndWriteWithNothingMade) {
+    std::string stopIn;
+    std::vector<std::string> shown;
+    int ended = 0;
+    model.view.showProgress = [&](const std::string& what, std::int64_t, std::int64_t) {
+        shown.push_back(what);
+        if (what != stopIn) return;
+        model.Stop_Click();
+        // Past the event pace: the work lets events run at its next step.
+        std::this_thread::sleep_for(frame::kEventInterval + std::chrono::milliseconds(5));
+    };
+    model.view.endProgress = [&] { ++ended; };
+
+    stopIn = "Merging";
+    model.Run_Click();
+    EXPECT_FALSE(model.hasResult());
+    EXPECT_FALSE(model.working());
+    EXPECT_THAT(model.outcome(), HasSubstr("Stopped"));
+    EXPECT_EQ(ended, 1);
+    EXPECT_THAT(shown, ::testing::Contains("Merging"));
+
+    stopIn.clear();
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    EXPECT_EQ(ended, 2);
+    model.keepAll(MergeSide::Theirs);
+    const std::size_t messages = dialogs.messages.size();
+    stopIn = "Writing";
+    model.Write_Click();
+    EXPECT_EQ(dialogs.messages.size(), messages);  // no "written", no error
+    EXPECT_THAT(model.outcome(), HasSubstr("was not written"));
+    EXPECT_EQ(ended, 3);
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_THAT(files, ElementsAre("base.dbf", "ours.dbf", "theirs.dbf"));
+
+    stopIn.clear();
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("is written"));
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Annie", "Bobby", "Dee"));
+    EXPECT_THAT(model.outcome(), ::testing::Not(HasSubstr("Stopped")));
+}
+
+// The tables' warnings are part of the outcome, each once: a table without
+// a code page mark whose text is not ASCII is told, as the command line
+// tells it.
+TEST_F(Merge3ModelTest, TheTablesWarningsAreInTheOutcome) {
+    for (const char* name : {"base", "ours", "theirs"}) {
+        TableBuilder t(0x30);
+        t.codePageMark(0).field("ID", 'I', 4).field("NAME", 'C', 10);
+        t.record({Cell::integer32(1), Cell::text(std::string(name) + "\x82")});
+        t.write(dir.file(std::string(name) + ".dbf"));
+    }
+    model.Run_Click();
+    ASSERT_TRUE(model.hasResult()) << dialogs.lastMessage();
+    const std::string& text = model.outcome();
+    EXPECT_THAT(text, HasSubstr("\nbase.dbf: no code page mark: read as "));
+    EXPECT_EQ(text.find("no code page mark"), text.rfind("no code page mark"));
 }
 
 TEST(Merge3ModelStart, OpensOnTheRunsTablesWhereTheUserChoseNoOthers) {
