@@ -6,8 +6,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <algorithm>
@@ -22,6 +25,7 @@ namespace {
 
 const QSize kDesignSize = twipsSize(8040, 8525);
 const QSize kOpeningSize(900, 700);
+constexpr int kProgressSteps = 1000;
 
 }  // namespace
 
@@ -88,13 +92,39 @@ Merge3Window::Merge3Window(Wizard& wizard)
                             twipsRect(120, 3830, 1800, 405));
     PushButton7 =
         addButton(this, "PushButton7", QStringLiteral("Run"), twipsRect(2040, 3830, 5880, 405));
-    Label5 = addLabel(this, "Label5", QString(), twipsRect(120, 4310, 7800, 510));
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+    ProgressBar1->setGeometry(twipsRect(2040, 3830, 4200, 405));
+    ProgressBar1->setRange(0, kProgressSteps);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setFont(arialFont(kTextPointSize, true));
+    ProgressBar1->hide();
+    PushButton14 =
+        addButton(this, "PushButton14", QStringLiteral("Stop"), twipsRect(6360, 3830, 1560, 405));
+    PushButton14->hide();
+
+    // The outcome scrolls: the tables' warnings and the merge's notes come
+    // after its counts, and each of them must stay readable.
+    Outcome = new QScrollArea(this);
+    Outcome->setObjectName(QStringLiteral("Outcome"));
+    Outcome->setAccessibleName(QStringLiteral("Outcome"));
+    Outcome->setFrameShape(QFrame::NoFrame);
+    Outcome->setWidgetResizable(true);
+    Outcome->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Outcome->setGeometry(twipsRect(120, 4310, 7800, 900));
+    Label5 = new QLabel(Outcome);
+    Label5->setObjectName(QStringLiteral("Label5"));
     Label5->setAccessibleName(QStringLiteral("Outcome"));
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label5->setFont(arialFont(kTextPointSize, false));
+    Label5->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Outcome->setWidget(Label5);
 
-    Frame3 = addFrame(this, "Frame3", QStringLiteral("Conflicts"), twipsRect(120, 4880, 7800, 3000));
+    Frame3 =
+        addFrame(this, "Frame3", QStringLiteral("Conflicts"), twipsRect(120, 5270, 7800, 2610));
     ListView1 = new QTreeView(Frame3);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Conflicts"));
@@ -107,7 +137,7 @@ Merge3Window::Merge3Window(Wizard& wizard)
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setFont(arialFont(kTextPointSize, false));
     ListView1->setModel(conflicts_);
-    ListView1->setGeometry(twipsRect(240, 300, 7320, 2100));
+    ListView1->setGeometry(twipsRect(240, 300, 7320, 1710));
     QHeaderView* header = ListView1->header();
     header->setStretchLastSection(true);
     header->resizeSection(wizard::Merge3Model::Key, twips(900));
@@ -123,8 +153,8 @@ Merge3Window::Merge3Window(Wizard& wizard)
           std::tuple{&PushButton10, "PushButton10", "Keep Base"},
           std::tuple{&PushButton11, "PushButton11", "All Ours"},
           std::tuple{&PushButton12, "PushButton12", "All Theirs"}}) {
-        *button = addButton(Frame3, name, QString::fromLatin1(caption),
-                            twipsRect(left, 2490, 1380, 405));
+        *button =
+            addButton(Frame3, name, QString::fromLatin1(caption), twipsRect(left, 2100, 1380, 405));
         left += 1485;
     }
     PushButton13 =
@@ -134,6 +164,7 @@ Merge3Window::Merge3Window(Wizard& wizard)
     setMnemonic(PushButton6, 'O');
     setMnemonic(PushButton7, 'R');
     setMnemonic(PushButton13, 'W');
+    setMnemonic(PushButton14, 'p');
     setMnemonic(PushButton8, 'u');
     setMnemonic(PushButton9, 'h');
     setMnemonic(PushButton10, 's');
@@ -142,17 +173,19 @@ Merge3Window::Merge3Window(Wizard& wizard)
     setMnemonic(Option1, 'n');
     setMnemonic(Option2, 'C');
     setMnemonic(Option3, 'K');
-    installWindowKeys(this, {PushButton7}, {PushButton1});
+    // While Run or Write works, Escape stops it rather than leaving the window.
+    installWindowKeys(this, {PushButton7}, {PushButton14, PushButton1});
 
-    QWidget* order[] = {PushButton1, Boxes[0],    Browse[0],    Boxes[1],     Browse[1],
-                        Boxes[2],    Browse[2],   Boxes[3],     Browse[3],    Option1,
-                        Option2,     Option3,     Text5,        PushButton6,  PushButton7,
-                        ListView1,   PushButton8, PushButton9,  PushButton10, PushButton11,
-                        PushButton12, PushButton13};
+    QWidget* order[] = {PushButton1,  Boxes[0],     Browse[0],   Boxes[1],    Browse[1],
+                        Boxes[2],     Browse[2],    Boxes[3],    Browse[3],   Option1,
+                        Option2,      Option3,      Text5,       PushButton6, PushButton7,
+                        PushButton14, ListView1,    PushButton8, PushButton9, PushButton10,
+                        PushButton11, PushButton12, PushButton13};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    QList<QWidget*> hand{PushButton1, PushButton6,  PushButton7,  PushButton8, PushButton9,
-                         PushButton10, PushButton11, PushButton12, PushButton13};
-    QList<QWidget*> plain{this, Frame1, Frame2, Frame3, ListView1, Text5, Option1, Option2, Option3};
+    QList<QWidget*> hand{PushButton1,  PushButton6,  PushButton7,  PushButton8,  PushButton9,
+                         PushButton10, PushButton11, PushButton12, PushButton13, PushButton14};
+    QList<QWidget*> plain{this,    Frame1,  Frame2,  Frame3,       ListView1, Text5,
+                          Option1, Option2, Option3, ProgressBar1, Outcome};
     for (int box = 0; box < 4; ++box) {
         hand << Browse[box];
         plain << Boxes[box];
@@ -170,7 +203,9 @@ Merge3Window::Merge3Window(Wizard& wizard)
     stretch_.add(Frame2, 0, 0, 1, 0);
     stretch_.add(Text5, 0, 0, 1, 0);
     stretch_.add(PushButton7, 0, 0, 1, 0);
-    stretch_.add(Label5, 0, 0, 1, 0);
+    stretch_.add(ProgressBar1, 0, 0, 1, 0);
+    stretch_.add(PushButton14, 1, 0, 0, 0);
+    stretch_.add(Outcome, 0, 0, 1, 0);
     stretch_.add(Frame3, 0, 0, 1, 1);
     stretch_.add(ListView1, 0, 0, 1, 1);
     const double share = 1.0 / 5;
@@ -228,6 +263,12 @@ void Merge3Window::connectModel() {
     };
     view.showNewTable = [this] { wizard_.showInPlaceOf(wizard_.form4(), *this); };
     view.hide = [this] { hide(); };
+    view.processEvents = [this] { wizard_.processEvents(); };
+    view.ending = [this] { return wizard_.ending(); };
+    view.showProgress = [this](const std::string& what, std::int64_t done, std::int64_t total) {
+        showProgress(what, done, total);
+    };
+    view.endProgress = [this] { endProgress(); };
 
     for (int box = 0; box < 4; ++box) {
         connect(Boxes[box], &QLineEdit::textChanged, this,
@@ -251,6 +292,7 @@ void Merge3Window::connectModel() {
     connect(PushButton6, &QPushButton::clicked, this, [this] { model_.Options_Click(); });
     connect(PushButton7, &QPushButton::clicked, this, [this] { model_.Run_Click(); });
     connect(PushButton13, &QPushButton::clicked, this, [this] { model_.Write_Click(); });
+    connect(PushButton14, &QPushButton::clicked, this, [this] { model_.Stop_Click(); });
     const auto keep = [this](QPushButton* button, compare::MergeSide side) {
         connect(button, &QPushButton::clicked, this,
                 [this, side] { model_.keep(selectedRows(), side); });
@@ -270,6 +312,31 @@ std::vector<int> Merge3Window::selectedRows() const {
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+// As the new-table window's merge shows it: a bar in place of the button
+// that started the work, and Stop beside it.
+void Merge3Window::showProgress(const std::string& what, std::int64_t done, std::int64_t total) {
+    if (!ProgressBar1->isVisible()) {
+        PushButton7->hide();
+        ProgressBar1->show();
+        PushButton14->show();
+    }
+    const QLocale locale;
+    // The text first: whoever follows the value sees the matching text.
+    ProgressBar1->setFormat(total > 0
+                                ? QStringLiteral("%1 %2 of %3 records")
+                                      .arg(qs(what), locale.toString(static_cast<qlonglong>(done)),
+                                           locale.toString(static_cast<qlonglong>(total)))
+                                : QStringLiteral("%1\u2026").arg(qs(what)));
+    ProgressBar1->setValue(
+        total > 0 ? static_cast<int>(std::min(done, total) * kProgressSteps / total) : 0);
+}
+
+void Merge3Window::endProgress() {
+    ProgressBar1->hide();
+    PushButton14->hide();
+    PushButton7->show();
 }
 
 void Merge3Window::load() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "ui/window_setup.h"
 #include "wizard/merge3_model.h"
@@ -9,8 +11,10 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTreeView;
 
 namespace quorvel::ui {
@@ -35,6 +39,8 @@ class Merge3Window : public QWidget {
 
   private:
     void connectModel();
+    void showProgress(const std::string& what, std::int64_t done, std::int64_t total);
+    void endProgress();
     std::vector<int> selectedRows() const;
 
     Wizard& wizard_;
@@ -55,7 +61,10 @@ class Merge3Window : public QWidget {
     QLineEdit* Text5 = nullptr;          // the key fields
     QPushButton* PushButton6 = nullptr;  // "Options..."
     QPushButton* PushButton7 = nullptr;  // "Run"
-    QLabel* Label5 = nullptr;            // what the run found
+    QProgressBar* ProgressBar1 = nullptr;  // in Run's place while Run or Write works
+    QPushButton* PushButton14 = nullptr;   // "Stop", beside it
+    QScrollArea* Outcome = nullptr;        // holds Label5, which notes may make long
+    QLabel* Label5 = nullptr;              // what the run found
     QGroupBox* Frame3 = nullptr;         // "Conflicts"
     QTreeView* ListView1 = nullptr;
     QPushButton* PushButton8 = nullptr;   // Keep Ours

@@ -617,12 +617,27 @@ class WizardFlowTest : public QObject {
 
         box("Text1")->setText(box("Text2")->text());
         h->dialogs.messages.clear();
+        // While Run and Write work, a bar and Stop stand in Run's place.
+        auto& view = static_cast<ui::Merge3Window*>(merge3)->model().view;
+        QWidget* bar = Harness::control<QProgressBar>(merge3, "ProgressBar1");
+        QWidget* stop = Harness::control<QPushButton>(merge3, "PushButton14");
+        QWidget* run = Harness::control<QPushButton>(merge3, "PushButton7");
+        QStringList shown;
+        const auto showProgress = view.showProgress;
+        view.showProgress = [&](const std::string& what, std::int64_t done, std::int64_t total) {
+            showProgress(what, done, total);
+            if (bar->isVisible() && stop->isVisible() && !run->isVisible())
+                shown << QString::fromStdString(what);
+        };
         h->click(merge3, "PushButton7");
         QVERIFY2(h->dialogs.messages.empty(), h->dialogs.lastMessage().c_str());
         QVERIFY(Harness::control<QLabel>(merge3, "Label5")->text().contains("0 conflicts"));
         QCOMPARE(Harness::control<QTreeView>(merge3, "ListView1")->model()->rowCount(), 0);
         h->click(merge3, "PushButton13");
         QVERIFY(h->dialogs.lastMessage().find("is written") != std::string::npos);
+        QVERIFY(shown.contains("Merging") && shown.contains("Writing"));
+        QVERIFY(!bar->isVisible() && !stop->isVisible() && run->isVisible());
+        QVERIFY(!stop->accessibleName().isEmpty() && !bar->accessibleName().isEmpty());
         auto merged = h->wizard->startModel().source(1);
         const auto check = quorvel::compare::Compare(merged, h->wizard->startModel().source(2),
                                                      "products2", "products",
