@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,10 +153,11 @@ Merge3Window::Merge3Window(Wizard& wizard)
           std::tuple{&PushButton9, "PushButton9", "Keep Theirs"},
           std::tuple{&PushButton10, "PushButton10", "Keep Base"},
           std::tuple{&PushButton11, "PushButton11", "All Ours"},
-          std::tuple{&PushButton12, "PushButton12", "All Theirs"}}) {
+          std::tuple{&PushButton12, "PushButton12", "All Theirs"},
+          std::tuple{&PushButton15, "PushButton15", "Type Value\u2026"}}) {
         *button =
-            addButton(Frame3, name, QString::fromLatin1(caption), twipsRect(left, 2100, 1380, 405));
-        left += 1485;
+            addButton(Frame3, name, QString::fromUtf8(caption), twipsRect(left, 2100, 1150, 405));
+        left += 1235;
     }
     PushButton13 =
         addButton(this, "PushButton13", QStringLiteral("Write"), twipsRect(120, 8000, 7800, 405));
@@ -170,20 +172,22 @@ Merge3Window::Merge3Window(Wizard& wizard)
     setMnemonic(PushButton10, 's');
     setMnemonic(PushButton11, 'A');
     setMnemonic(PushButton12, 'T');
+    setMnemonic(PushButton15, 'V');
     setMnemonic(Option1, 'n');
     setMnemonic(Option2, 'C');
     setMnemonic(Option3, 'K');
     // While Run or Write works, Escape stops it rather than leaving the window.
     installWindowKeys(this, {PushButton7}, {PushButton14, PushButton1});
 
-    QWidget* order[] = {PushButton1,  Boxes[0],     Browse[0],   Boxes[1],    Browse[1],
-                        Boxes[2],     Browse[2],    Boxes[3],    Browse[3],   Option1,
-                        Option2,      Option3,      Text5,       PushButton6, PushButton7,
-                        PushButton14, ListView1,    PushButton8, PushButton9, PushButton10,
-                        PushButton11, PushButton12, PushButton13};
+    QWidget* order[] = {PushButton1,  Boxes[0],     Browse[0],    Boxes[1],    Browse[1],
+                        Boxes[2],     Browse[2],    Boxes[3],     Browse[3],   Option1,
+                        Option2,      Option3,      Text5,        PushButton6, PushButton7,
+                        PushButton14, ListView1,    PushButton8,  PushButton9, PushButton10,
+                        PushButton11, PushButton12, PushButton15, PushButton13};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    QList<QWidget*> hand{PushButton1,  PushButton6,  PushButton7,  PushButton8,  PushButton9,
-                         PushButton10, PushButton11, PushButton12, PushButton13, PushButton14};
+    QList<QWidget*> hand{PushButton1,  PushButton6,  PushButton7,  PushButton8,
+                         PushButton9,  PushButton10, PushButton11, PushButton12,
+                         PushButton13, PushButton14, PushButton15};
     QList<QWidget*> plain{this,    Frame1,  Frame2,  Frame3,       ListView1, Text5,
                           Option1, Option2, Option3, ProgressBar1, Outcome};
     for (int box = 0; box < 4; ++box) {
@@ -208,10 +212,10 @@ Merge3Window::Merge3Window(Wizard& wizard)
     stretch_.add(Outcome, 0, 0, 1, 0);
     stretch_.add(Frame3, 0, 0, 1, 1);
     stretch_.add(ListView1, 0, 0, 1, 1);
-    const double share = 1.0 / 5;
+    const double share = 1.0 / 6;
     int at = 0;
     for (QPushButton* button :
-         {PushButton8, PushButton9, PushButton10, PushButton11, PushButton12})
+         {PushButton8, PushButton9, PushButton10, PushButton11, PushButton12, PushButton15})
         stretch_.add(button, share * at++, 1, share, 0);
     stretch_.add(PushButton13, 0, 1, 1, 0);
     resize(kDesignSize.expandedTo(kOpeningSize));
@@ -257,6 +261,14 @@ void Merge3Window::connectModel() {
                                    .arg(model_.conflictCount())
                              : QStringLiteral("Conflicts"));
         Frame3->setAccessibleName(Frame3->title());
+    };
+    view.askValue = [this](const std::string& prompt,
+                           const std::string& initial) -> std::optional<std::string> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(this, windowTitle(), qs(prompt),
+                                                   QLineEdit::Normal, qs(initial), &ok);
+        if (!ok) return std::nullopt;
+        return ss(text);
     };
     view.editOptions = [this](wizard::OptionsModel& options) {
         return OptionsDialog::edit(options, this);
@@ -304,6 +316,8 @@ void Merge3Window::connectModel() {
             [this] { model_.keepAll(compare::MergeSide::Ours); });
     connect(PushButton12, &QPushButton::clicked, this,
             [this] { model_.keepAll(compare::MergeSide::Theirs); });
+    connect(PushButton15, &QPushButton::clicked, this,
+            [this] { model_.giveValue(selectedRows()); });
 }
 
 std::vector<int> Merge3Window::selectedRows() const {

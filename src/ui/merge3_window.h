@@ -72,6 +72,7 @@ class Merge3Window : public QWidget {
     QPushButton* PushButton10 = nullptr;  // Keep Base
     QPushButton* PushButton11 = nullptr;  // All Ours
     QPushButton* PushButton12 = nullptr;  // All Theirs
+    QPushButton* PushButton15 = nullptr;  // "Type Value...", for the one selected conflict
     QPushButton* PushButton13 = nullptr;  // "Write"
 };
 

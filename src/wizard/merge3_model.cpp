@@ -9,6 +9,7 @@
 #include "data/source_descriptor.h"
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/dbf_format.h"
+#include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
@@ -16,6 +17,7 @@
 #include "foxpro/source/data_source.h"
 #include "foxpro/text/code_page_name.h"
 #include "foxpro/text/text_form.h"
+#include "foxpro/write/field_encoder.h"
 #include "frame/app_info.h"
 #include "frame/error_trap.h"
 #include "results/merge3_table.h"
@@ -419,6 +421,8 @@ void Merge3Model::Run_Click() {
     text += tableWarnings(sides.get());
     for (const auto& note : result->notes) text += "\n" + note;
     kept_.assign(result->conflicts.size(), std::nullopt);
+    given_.assign(result->conflicts.size(), foxpro::Literal{});
+    givenText_.assign(result->conflicts.size(), std::string());
     result_ = std::move(result);
     sides_ = std::move(sides);
     runOutcome_ = text;
@@ -475,9 +479,12 @@ std::string Merge3Model::cell(int row, int column) const {
         }
         case Kind:
             return conflictKindText(c.kind);
-        case Keep:
-            return kept_[static_cast<std::size_t>(row)] ? sideName(*kept_[static_cast<std::size_t>(row)])
-                                                        : "";
+        case Keep: {
+            const auto& side = kept_[static_cast<std::size_t>(row)];
+            if (side == MergeSide::Given)
+                return "value: " + givenText_[static_cast<std::size_t>(row)];
+            return side ? sideName(*side) : "";
+        }
         default:
             return {};
     }
@@ -512,6 +519,57 @@ void Merge3Model::keep(const std::vector<int>& rows, MergeSide side) {
                 "theirs there.");
 }
 
+void Merge3Model::giveValue(const std::vector<int>& rows) {
+    if (!result_ || run_.busy.active()) return;
+    if (rows.size() != 1 || rows[0] < 0 || static_cast<std::size_t>(rows[0]) >= kept_.size()) {
+        message("Select the one conflict to type a value for.");
+        return;
+    }
+    const auto row = static_cast<std::size_t>(rows[0]);
+    const compare::MergeConflict& c = result_->conflicts[row];
+    if (c.record < 0 || c.field < 0) {
+        message(std::string(c.record < 0 ? "A dropped field" : "A whole record") +
+                " is kept as ours or theirs has it, not as a value.");
+        return;
+    }
+    const foxpro::FieldInfo& field = result_->fields[static_cast<std::size_t>(c.field)].info;
+    if (!view.askValue) return;
+    const std::string initial =
+        kept_[row] == MergeSide::Given ? givenText_[row] : cell(rows[0], OursValue);
+    const std::optional<std::string> typed = view.askValue(
+        "The value of " + field.name + " (" + field.letter + ") in the merged table:", initial);
+    if (!typed) return;
+    foxpro::Literal value;
+    value.kind = foxpro::Literal::Kind::Text;
+    value.text = *typed;
+    const std::string upper = foxpro::upperAscii(trimmed(*typed));
+    if (upper == ".NULL.") {
+        value.kind = foxpro::Literal::Kind::Null;
+    } else if (field.letter == 'L' && !upper.empty()) {
+        value.kind = foxpro::Literal::Kind::Logical;
+        if (upper == "T" || upper == ".T." || upper == "Y" || upper == "TRUE") {
+            value.logical = true;
+        } else if (!(upper == "F" || upper == ".F." || upper == "N" || upper == "FALSE")) {
+            message("The value does not fit " + field.name + ": a logical field takes T or F.");
+            return;
+        }
+    }
+    // Checked as writing checks it, into the storage the merged table has.
+    const foxpro::TableReader& ours = *sides_[Ours].reader;
+    const foxpro::TextStorage storage{ours.layout().codePage, ours.codePageConvertible()};
+    try {
+        foxpro::encodeField(field, storage, value,
+                            "the merged table, conflict " + std::to_string(row + 1));
+    } catch (const foxpro::FoxProError& e) {
+        message(std::string("The value does not fit: ") + e.what());
+        return;
+    }
+    kept_[row] = MergeSide::Given;
+    given_[row] = value;
+    givenText_[row] = value.kind == foxpro::Literal::Kind::Null ? ".NULL." : *typed;
+    if (view.conflictsChanged) view.conflictsChanged();
+}
+
 void Merge3Model::keepAll(MergeSide side) {
     std::vector<int> rows(kept_.size());
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
@@ -542,6 +600,7 @@ void Merge3Model::Write_Click() {
         for (std::size_t i = 0; i < kept_.size(); ++i) {
             compare::Resolution resolution;
             resolution.keep = *kept_[i];
+            resolution.value = given_[i];
             compare::resolveConflict(merged, i, resolution);
         }
         const std::string folder = foxpro::parentFolder(out);

@@ -36,6 +36,10 @@ struct Merge3View {
     std::function<void(const std::string& text)> setOutcome;
     // The conflict rows, or the side kept in them, changed.
     std::function<void()> conflictsChanged;
+    // "Type Value...": asks for a conflict's value (prompt names the
+    // field), starting from initial; none when the user cancels.
+    std::function<std::optional<std::string>(const std::string& prompt, const std::string& initial)>
+        askValue;
     // "Options...": the Options dialog, modal; true on OK.
     std::function<bool(OptionsModel& options)> editOptions;
     std::function<void()> showNewTable;  // "< Back"
@@ -97,6 +101,13 @@ class Merge3Model {
     // value is refused for those rows, with a message.
     void keep(const std::vector<int>& rows, compare::MergeSide side);
     void keepAll(compare::MergeSide side);
+    // "Type Value..." for the one selected row: the value the user types,
+    // checked against the merged field as writing it would check it (too
+    // long, not a number or date, a character the code page lacks: said,
+    // and the conflict stays as it was).  ".NULL." is null; T, F, Y, N,
+    // .T., .F., true and false are a logical field's values.  Refused for a
+    // whole record's or a dropped field's conflict.
+    void giveValue(const std::vector<int>& rows);
     // "Write": the merged table at the output path, refused while a
     // conflict has no side kept.
     void Write_Click();
@@ -154,6 +165,8 @@ class Merge3Model {
     std::unique_ptr<Opened[]> sides_;
     std::unique_ptr<compare::Merge3Result> result_;
     std::vector<std::optional<compare::MergeSide>> kept_;
+    std::vector<foxpro::Literal> given_;  // per conflict: the value typed (MergeSide::Given)
+    std::vector<std::string> givenText_;  // and as typed
 };
 
 // The conflict kinds as the window names them: "both changed", ...

@@ -228,7 +228,7 @@ class WindowLayoutTest : public QObject {
                 QVERIFY2(!control->accessibleName().contains('&'), qPrintable(name));
             }
         }
-        QCOMPARE(marked, 13 + 9 + 3 + 9 + 3 + 5 + 4 + 13);
+        QCOMPARE(marked, 13 + 9 + 3 + 9 + 3 + 5 + 4 + 14);
         QCOMPARE(Harness::control<QPushButton>(&h->wizard->form1(), "PushButton2")->text(),
                  QStringLiteral("&Next >"));
         QCOMPARE(ui::withoutMnemonic("Fish && &Chips"), QStringLiteral("Fish & Chips"));

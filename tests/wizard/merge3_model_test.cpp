@@ -190,6 +190,50 @@ TEST_F(Merge3ModelTest, TheOptionsOfOursAndTheirsDecideWhatIsEqual) {
     EXPECT_EQ(model.conflictCount(), 0u);
 }
 
+// A value typed for a conflict is checked against the merged field before
+// it is taken, and written; a whole record's conflict takes none.
+TEST_F(Merge3ModelTest, ATypedValueIsCheckedAgainstTheFieldAndWritten) {
+    std::vector<std::string> answers;
+    std::string asked;
+    model.view.askValue = [&](const std::string& prompt,
+                              const std::string& initial) -> std::optional<std::string> {
+        asked = prompt + " [" + initial + "]";
+        if (answers.empty()) return std::nullopt;
+        std::string answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+    model.Run_Click();
+    ASSERT_EQ(model.conflictCount(), 1u) << dialogs.lastMessage();
+    answers = {"Anastasia-Ann"};  // 13 characters into C(10)
+    model.giveValue({0});
+    EXPECT_THAT(asked, HasSubstr("NAME (C)"));
+    EXPECT_THAT(asked, HasSubstr("[Anna]"));
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("does not fit"));
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("NAME"));
+    EXPECT_EQ(model.openConflicts(), 1u);
+    model.giveValue({0});  // cancelled
+    EXPECT_EQ(model.openConflicts(), 1u);
+
+    answers = {"Anita"};
+    model.giveValue({0});
+    EXPECT_EQ(model.openConflicts(), 0u);
+    EXPECT_EQ(model.cell(0, Merge3Model::Keep), "value: Anita");
+    model.Write_Click();
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("is written"));
+    EXPECT_THAT(names(dir.file("out.dbf")), ElementsAre("Anita", "Bobby", "Dee"));
+
+    // Bob deleted by theirs and changed by ours: a whole record's conflict.
+    writeNames(dir.file("ours.dbf"), {{1, "Ann"}, {2, "Bobo"}, {3, "Cy"}});
+    writeNames(dir.file("theirs.dbf"), {{1, "Ann"}, {3, "Cy"}});
+    model.Run_Click();
+    ASSERT_EQ(model.conflictCount(), 1u) << dialogs.lastMessage();
+    asked.clear();
+    model.giveValue({0});
+    EXPECT_THAT(dialogs.lastMessage(), HasSubstr("A whole record is kept as ours or theirs"));
+    EXPECT_TRUE(asked.empty());
+}
+
 // Stop while Run or Write works ends it with nothing made: no result, no
 // table nor any file of one; the progress display goes away each time.
 TEST_F(Merge3ModelTest, StopEndsRunAndWriteWithNothingMade) {
