@@ -115,6 +115,24 @@ std::span<const std::uint8_t> TableReader::storedRecord(std::int64_t index) cons
     return {data_ + header_.headerLength + static_cast<std::size_t>(index) * rl, rl};
 }
 
+std::span<const std::uint8_t> TableReader::readRecords(std::int64_t first, std::int64_t last,
+                                                     std::vector<std::uint8_t>& buffer) const {
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, header_.storedCount);
+    if (first >= last) return {};
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::size_t offset =
+        static_cast<std::size_t>(header_.headerLength) + static_cast<std::size_t>(first) * rl;
+    const std::size_t size = static_cast<std::size_t>(last - first) * rl;
+    if (!file_) return {data_ + offset, size};
+    buffer.resize(size);
+    if (file_->file().readAt(offset, buffer.data(), size) != size) {
+        checkUnchanged();
+        throw FoxProError(kErrorFile, fileName_ + " changed while it was being read");
+    }
+    return {buffer.data(), size};
+}
+
 bool TableReader::isDeleted(std::int64_t index) const {
     const bool deleted = storedRecord(index)[0] == dbf::kRecordDeleted;
     if (file_) file_->checkFault();

@@ -1,0 +1,254 @@
+// Position pairing: the n-th live record of Table #1 with the n-th of
+// Table #2.  Tables whose stored bytes decide equality are walked straight
+// over their maps, a record pair at a time; the record sets are placed on a
+// pair only when its bytes differ.  A deleted record sends the rest of the
+// walk back to the record sets' navigation.
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <limits>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "compare/pairing_walks.h"
+#include "compare/together.h"
+#include "foxpro/format/dbf_format.h"
+#include "foxpro/platform/mapped_file.h"
+#include "foxpro/read/table_reader.h"
+
+namespace quorvel::compare {
+
+namespace {
+
+using foxpro::Recordset;
+using foxpro::TableReader;
+
+// Records are read in pieces of about this many bytes a table: small
+// enough to stay in the processor's cache while they are compared.
+constexpr std::size_t kPieceBytes = 256u << 10;
+// Tables shorter than this are read on one thread.
+constexpr std::int64_t kReaderLeast = std::int64_t{1} << 16;
+// Pieces of Table #2 the reading thread may be ahead of the walk.
+constexpr std::int64_t kSlots = 4;
+
+class StoredWalk {
+  public:
+    StoredWalk(TablePair& tables, DifferenceList& out, WalkPacer& pacer)
+        : tables_(tables),
+          out_(out),
+          pacer_(pacer),
+          t1_(tables.cursor1().table()),
+          t2_(tables.cursor2().table()),
+          count1_(t1_.storedCount()),
+          count2_(t2_.storedCount()),
+          length1_(static_cast<std::size_t>(t1_.layout().recordLength)),
+          length2_(static_cast<std::size_t>(t2_.layout().recordLength)),
+          total_(std::max(count1_, count2_)),
+          perPiece_(std::max<std::int64_t>(
+              1, static_cast<std::int64_t>(kPieceBytes / std::max(length1_, length2_)))),
+          // What a walk by navigation checks every few megabytes.
+          perCheck_(std::max<std::int64_t>(
+              perPiece_, static_cast<std::int64_t>(foxpro::platform::kReleaseStep /
+                                                   std::max(length1_, length2_)))) {}
+
+    // Walks the tables to their end, or to their first deleted record: the
+    // number of pairs walked then, with both record sets placed for the
+    // walk by navigation to go on from there.  Long tables: Table #2 is
+    // read on another thread, a few pieces ahead.
+    std::optional<std::int64_t> run() {
+        if (std::max(count1_, count2_) < kReaderLeast) return walk(false);
+        std::optional<std::int64_t> stopped;
+        together(
+            [&] {
+                struct Stop {
+                    StoredWalk& walk;
+                    ~Stop() { walk.stopReader(); }
+                } stop{*this};
+                stopped = walk(true);
+            },
+            [&] { readAhead(); });
+        return stopped;
+    }
+
+  private:
+    std::int64_t pieceFirst(std::int64_t piece) const { return piece * perPiece_; }
+    std::int64_t pieceLast(std::int64_t piece) const {
+        return std::min(total_, (piece + 1) * perPiece_);
+    }
+
+    std::optional<std::int64_t> walk(bool ahead) {
+        std::int64_t checked = 0;
+        for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
+            const std::int64_t first = pieceFirst(piece);
+            const std::int64_t last = pieceLast(piece);
+            const auto piece1 = t1_.readRecords(first, last, buffer1_);
+            const auto piece2 = ahead ? readPiece(piece) : t2_.readRecords(first, last, buffer2_);
+            for (std::int64_t i = first; i < last; ++i) {
+                const auto at = static_cast<std::size_t>(i - first);
+                const bool in1 = i < count1_;
+                const bool in2 = i < count2_;
+                const auto raw1 = in1 ? piece1.subspan(at * length1_, length1_)
+                                      : std::span<const std::uint8_t>();
+                const auto raw2 = in2 ? piece2.subspan(at * length2_, length2_)
+                                      : std::span<const std::uint8_t>();
+                if ((in1 && raw1[0] == foxpro::dbf::kRecordDeleted) ||
+                    (in2 && raw2[0] == foxpro::dbf::kRecordDeleted)) {
+                    stopReader();
+                    placeAt(i);
+                    return i;
+                }
+                const std::int64_t n = i + 1;
+                if (!in2) {
+                    out_.addDeleted(n);
+                    pacer_.work(n, 1);
+                } else if (!in1) {
+                    out_.addAdded(n);
+                    pacer_.work(n, 1);
+                } else if (tables_.storedEqual(raw1, raw2)) {
+                    pacer_.work(n, 1);
+                } else {
+                    pacer_.work(n, tables_.compareStored(out_, n, n, raw1, raw2, true));
+                }
+            }
+            if (ahead) {
+                compared_.store(piece + 1, std::memory_order_release);
+                compared_.notify_one();
+            }
+            if (last - checked >= perCheck_) {
+                t1_.checkUnchanged();
+                t2_.checkUnchanged();
+                checked = last;
+            }
+        }
+        t1_.checkUnchanged();
+        t2_.checkUnchanged();
+        // Every delete flag was read: none is set.
+        t1_.adoptDeletedRecords({});
+        t2_.adoptDeletedRecords({});
+        tables_.cursor1().moveToStored(count1_ + 1, count1_);
+        tables_.cursor2().moveToStored(count2_ + 1, count2_);
+        return std::nullopt;
+    }
+
+    // The reading thread: the pieces of Table #2 into the slots, at most
+    // kSlots ahead of the walk, until the last or until told to stop.
+    void readAhead() {
+        for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
+            for (std::int64_t done = compared_.load(std::memory_order_acquire);
+                 piece - done >= kSlots; done = compared_.load(std::memory_order_acquire))
+                compared_.wait(done, std::memory_order_acquire);
+            if (stop_.load(std::memory_order_acquire)) return;
+            Slot& slot = slots_[static_cast<std::size_t>(piece % kSlots)];
+            bool failed = false;
+            try {
+                slot.piece = t2_.readRecords(pieceFirst(piece), pieceLast(piece), slot.buffer);
+            } catch (...) {
+                // Thrown where the walk comes to the piece, after the lines
+                // of the records before it.
+                readError_ = std::current_exception();
+                failed_.store(piece, std::memory_order_release);
+                failed = true;
+            }
+            read_.store(piece + 1, std::memory_order_release);
+            read_.notify_one();
+            if (failed) return;
+        }
+    }
+
+    // Table #2's piece as the reading thread read it.
+    std::span<const std::uint8_t> readPiece(std::int64_t piece) {
+        for (std::int64_t done = read_.load(std::memory_order_acquire); done <= piece;
+             done = read_.load(std::memory_order_acquire))
+            read_.wait(done, std::memory_order_acquire);
+        if (failed_.load(std::memory_order_acquire) == piece) std::rethrow_exception(readError_);
+        return slots_[static_cast<std::size_t>(piece % kSlots)].piece;
+    }
+
+    void stopReader() {
+        stop_.store(true, std::memory_order_release);
+        // Wakes the reader wherever it waits.
+        compared_.store(std::numeric_limits<std::int64_t>::max() / 2, std::memory_order_release);
+        compared_.notify_one();
+    }
+
+    // Places both record sets where a walk by navigation stands after
+    // pairs [0, i), every record before i live in both tables.
+    void placeAt(std::int64_t i) {
+        for (Recordset* cursor : {&tables_.cursor1(), &tables_.cursor2()}) {
+            const TableReader& table = cursor->table();
+            cursor->moveToStored(i + 1, i < table.storedCount() ? table.nextLive(i)
+                                                                  : table.storedCount());
+        }
+    }
+
+    TablePair& tables_;
+    DifferenceList& out_;
+    WalkPacer& pacer_;
+    const TableReader& t1_;
+    const TableReader& t2_;
+    const std::int64_t count1_;
+    const std::int64_t count2_;
+    const std::size_t length1_;
+    const std::size_t length2_;
+    const std::int64_t total_;
+    const std::int64_t perPiece_;
+    const std::int64_t perCheck_;
+    std::vector<std::uint8_t> buffer1_;
+    std::vector<std::uint8_t> buffer2_;
+    // The reading thread's pieces of Table #2, and how far it and the walk
+    // have come (in pieces).
+    struct Slot {
+        std::vector<std::uint8_t> buffer;
+        std::span<const std::uint8_t> piece;
+    };
+    Slot slots_[kSlots];
+    std::atomic<std::int64_t> read_{0};
+    std::atomic<std::int64_t> compared_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> failed_{-1};  // the piece whose reading threw readError_
+    std::exception_ptr readError_;
+};
+
+}  // namespace
+
+void walkByPosition(TablePair& tables, DifferenceList& out, WalkPacer& pacer) {
+    Recordset& cursor1 = tables.cursor1();
+    Recordset& cursor2 = tables.cursor2();
+    std::int64_t p = 0;
+    if (tables.bytesDecide()) {
+        const std::optional<std::int64_t> stopped = StoredWalk(tables, out, pacer).run();
+        if (!stopped) {
+            pacer.report(std::max(cursor1.table().storedCount(), cursor2.table().storedCount()));
+            return;
+        }
+        p = *stopped;
+    }
+    while (true) {
+        const bool end1 = cursor1.eof();
+        const bool end2 = cursor2.eof();
+        if (end1 && end2) break;
+        const std::int64_t n = ++p;
+        if (end2) {
+            out.addDeleted(n);
+            cursor1.moveNext();
+            pacer.work(p, 1);
+            continue;
+        }
+        if (end1) {
+            out.addAdded(n);
+            cursor2.moveNext();
+            pacer.work(p, 1);
+            continue;
+        }
+        const int units = tables.compareCurrent(out, n, n, true);
+        cursor1.moveNext();
+        cursor2.moveNext();
+        pacer.work(p, units);
+    }
+    pacer.report(p);
+}
+
+}  // namespace quorvel::compare
