@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/dbf_format.h"
@@ -174,7 +176,57 @@ void TableReader::releaseRecords(std::int64_t first, std::int64_t last) const {
                    start + static_cast<std::size_t>(last) * rl);
 }
 
+namespace {
+
+// Tables of fewer records have their delete flags read through the map.
+constexpr std::int64_t kScanByReadsLeast = std::int64_t{1} << 16;
+// The flags are read in pieces of about this many bytes.
+constexpr std::size_t kScanPieceBytes = 256u << 10;
+
+}  // namespace
+
+std::vector<std::uint32_t> TableReader::scanDeletedByReads() const {
+    // Two halves at once, each by its own read calls into a buffer of its
+    // own: read calls copy a table's pages faster than a map takes them in
+    // and gives them back, and two of them at once faster still.
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::int64_t perPiece = std::max<std::int64_t>(1, kScanPieceBytes / rl);
+    auto half = [&](std::int64_t from, std::int64_t to, std::vector<std::uint32_t>& deleted) {
+        std::vector<std::uint8_t> buffer;
+        for (std::int64_t first = from; first < to; first += perPiece) {
+            const std::int64_t last = std::min(to, first + perPiece);
+            const auto piece = readRecords(first, last, buffer);
+            for (std::int64_t i = first; i < last; ++i)
+                if (piece[static_cast<std::size_t>(i - first) * rl] == dbf::kRecordDeleted)
+                    deleted.push_back(static_cast<std::uint32_t>(i));
+        }
+    };
+    const std::int64_t middle = header_.storedCount / 2;
+    std::vector<std::uint32_t> deleted;
+    std::vector<std::uint32_t> second;
+    std::exception_ptr error;
+    std::thread other([&] {
+        try {
+            half(middle, header_.storedCount, second);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    try {
+        half(0, middle, deleted);
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (error) std::rethrow_exception(error);
+    deleted.insert(deleted.end(), second.begin(), second.end());
+    checkUnchanged();
+    return deleted;
+}
+
 std::vector<std::uint32_t> TableReader::scanDeleted() const {
+    if (file_ && header_.storedCount >= kScanByReadsLeast) return scanDeletedByReads();
     std::vector<std::uint32_t> deleted;
     const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
     const std::uint8_t* base = data_ + header_.headerLength;

@@ -191,6 +191,7 @@ class TableReader {
     Value memoValue(const std::uint8_t* record, int field) const;
     Value decode(const std::uint8_t* record, int field) const;
     std::vector<std::uint32_t> scanDeleted() const;
+    std::vector<std::uint32_t> scanDeletedByReads() const;
     const DeletedRecords& deletedRecords() const;
 
     std::string path_;
