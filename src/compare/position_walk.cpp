@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <limits>
-#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -90,10 +90,10 @@ class StoredWalk {
                 const auto at = static_cast<std::size_t>(i - first);
                 const bool in1 = i < count1_;
                 const bool in2 = i < count2_;
-                const auto raw1 = in1 ? piece1.subspan(at * length1_, length1_)
-                                      : std::span<const std::uint8_t>();
-                const auto raw2 = in2 ? piece2.subspan(at * length2_, length2_)
-                                      : std::span<const std::uint8_t>();
+                const auto raw1 =
+                    in1 ? piece1.subspan(at * length1_, length1_) : std::span<const std::uint8_t>();
+                const auto raw2 =
+                    in2 ? piece2.subspan(at * length2_, length2_) : std::span<const std::uint8_t>();
                 if ((in1 && raw1[0] == foxpro::dbf::kRecordDeleted) ||
                     (in2 && raw2[0] == foxpro::dbf::kRecordDeleted)) {
                     stopReader();
@@ -179,8 +179,8 @@ class StoredWalk {
     void placeAt(std::int64_t i) {
         for (Recordset* cursor : {&tables_.cursor1(), &tables_.cursor2()}) {
             const TableReader& table = cursor->table();
-            cursor->moveToStored(i + 1, i < table.storedCount() ? table.nextLive(i)
-                                                                  : table.storedCount());
+            cursor->moveToStored(i + 1,
+                                 i < table.storedCount() ? table.nextLive(i) : table.storedCount());
         }
     }
 

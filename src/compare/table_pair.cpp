@@ -348,8 +348,8 @@ std::int64_t TablePair::sidePosition(int side) const {
 }
 
 int TablePair::compareStored(DifferenceList& out, std::int64_t n1, std::int64_t n2,
-                             std::span<const std::uint8_t> raw1,
-                             std::span<const std::uint8_t> raw2, bool missingFieldLines) {
+                             std::span<const std::uint8_t> raw1, std::span<const std::uint8_t> raw2,
+                             bool missingFieldLines) {
     struct Given {
         bool& given;
         ~Given() { given = false; }

@@ -118,7 +118,7 @@ std::span<const std::uint8_t> TableReader::storedRecord(std::int64_t index) cons
 }
 
 std::span<const std::uint8_t> TableReader::readRecords(std::int64_t first, std::int64_t last,
-                                                     std::vector<std::uint8_t>& buffer) const {
+                                                       std::vector<std::uint8_t>& buffer) const {
     first = std::max<std::int64_t>(first, 0);
     last = std::min(last, header_.storedCount);
     if (first >= last) return {};
