@@ -1,7 +1,8 @@
 // Position pairing: the n-th live record of Table #1 with the n-th of
-// Table #2.  Tables whose stored bytes decide equality are walked straight
-// over their maps, a record pair at a time; the record sets are placed on a
-// pair only when its bytes differ.  A deleted record sends the rest of the
+// Table #2.  Tables whose stored bytes decide equality are read straight
+// from their files in pieces (read calls cost less than mapping the pages
+// and giving them back) and compared a record pair at a time; only a pair
+// whose bytes differ is decoded.  A deleted record sends the rest of the
 // walk back to the record sets' navigation.
 
 #include <algorithm>
@@ -31,7 +32,7 @@ using foxpro::TableReader;
 constexpr std::size_t kPieceBytes = 256u << 10;
 // Tables shorter than this are read on one thread.
 constexpr std::int64_t kReaderLeast = std::int64_t{1} << 16;
-// Pieces of Table #2 the reading thread may be ahead of the walk.
+// Pieces of Table #1 the reading thread may be ahead of the walk.
 constexpr std::int64_t kSlots = 4;
 
 class StoredWalk {
@@ -56,7 +57,7 @@ class StoredWalk {
 
     // Walks the tables to their end, or to their first deleted record: the
     // number of pairs walked then, with both record sets placed for the
-    // walk by navigation to go on from there.  Long tables: Table #2 is
+    // walk by navigation to go on from there.  Long tables: Table #1 is
     // read on another thread, a few pieces ahead.
     std::optional<std::int64_t> run() {
         if (std::max(count1_, count2_) < kReaderLeast) return walk(false);
@@ -84,8 +85,8 @@ class StoredWalk {
         for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
             const std::int64_t first = pieceFirst(piece);
             const std::int64_t last = pieceLast(piece);
-            const auto piece1 = t1_.readRecords(first, last, buffer1_);
-            const auto piece2 = ahead ? readPiece(piece) : t2_.readRecords(first, last, buffer2_);
+            const auto piece2 = t2_.readRecords(first, last, buffer2_);
+            const auto piece1 = ahead ? readPiece(piece) : t1_.readRecords(first, last, buffer1_);
             for (std::int64_t i = first; i < last; ++i) {
                 const auto at = static_cast<std::size_t>(i - first);
                 const bool in1 = i < count1_;
@@ -133,7 +134,7 @@ class StoredWalk {
         return std::nullopt;
     }
 
-    // The reading thread: the pieces of Table #2 into the slots, at most
+    // The reading thread: the pieces of Table #1 into the slots, at most
     // kSlots ahead of the walk, until the last or until told to stop.
     void readAhead() {
         for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
@@ -144,7 +145,7 @@ class StoredWalk {
             Slot& slot = slots_[static_cast<std::size_t>(piece % kSlots)];
             bool failed = false;
             try {
-                slot.piece = t2_.readRecords(pieceFirst(piece), pieceLast(piece), slot.buffer);
+                slot.piece = t1_.readRecords(pieceFirst(piece), pieceLast(piece), slot.buffer);
             } catch (...) {
                 // Thrown where the walk comes to the piece, after the lines
                 // of the records before it.
@@ -158,7 +159,7 @@ class StoredWalk {
         }
     }
 
-    // Table #2's piece as the reading thread read it.
+    // Table #1's piece as the reading thread read it.
     std::span<const std::uint8_t> readPiece(std::int64_t piece) {
         for (std::int64_t done = read_.load(std::memory_order_acquire); done <= piece;
              done = read_.load(std::memory_order_acquire))
@@ -198,7 +199,7 @@ class StoredWalk {
     const std::int64_t perCheck_;
     std::vector<std::uint8_t> buffer1_;
     std::vector<std::uint8_t> buffer2_;
-    // The reading thread's pieces of Table #2, and how far it and the walk
+    // The reading thread's pieces of Table #1, and how far it and the walk
     // have come (in pieces).
     struct Slot {
         std::vector<std::uint8_t> buffer;
