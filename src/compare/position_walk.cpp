@@ -6,16 +6,12 @@
 // walk back to the record sets' navigation.
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <exception>
-#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "compare/pairing_walks.h"
-#include "compare/together.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/platform/mapped_file.h"
 #include "foxpro/read/table_reader.h"
@@ -30,10 +26,6 @@ using foxpro::TableReader;
 // Records are read in pieces of about this many bytes a table: small
 // enough to stay in the processor's cache while they are compared.
 constexpr std::size_t kPieceBytes = 256u << 10;
-// Tables shorter than this are read on one thread.
-constexpr std::int64_t kReaderLeast = std::int64_t{1} << 16;
-// Pieces of Table #1 the reading thread may be ahead of the walk.
-constexpr std::int64_t kSlots = 4;
 
 class StoredWalk {
   public:
@@ -57,36 +49,15 @@ class StoredWalk {
 
     // Walks the tables to their end, or to their first deleted record: the
     // number of pairs walked then, with both record sets placed for the
-    // walk by navigation to go on from there.  Long tables: Table #1 is
-    // read on another thread, a few pieces ahead.
+    // walk by navigation to go on from there.  (Reading one table on a
+    // second thread did not pay: the reads are the walk's whole cost, and
+    // handing pieces over cost what the second core saved.)
     std::optional<std::int64_t> run() {
-        if (std::max(count1_, count2_) < kReaderLeast) return walk(false);
-        std::optional<std::int64_t> stopped;
-        together(
-            [&] {
-                struct Stop {
-                    StoredWalk& walk;
-                    ~Stop() { walk.stopReader(); }
-                } stop{*this};
-                stopped = walk(true);
-            },
-            [&] { readAhead(); });
-        return stopped;
-    }
-
-  private:
-    std::int64_t pieceFirst(std::int64_t piece) const { return piece * perPiece_; }
-    std::int64_t pieceLast(std::int64_t piece) const {
-        return std::min(total_, (piece + 1) * perPiece_);
-    }
-
-    std::optional<std::int64_t> walk(bool ahead) {
         std::int64_t checked = 0;
-        for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
-            const std::int64_t first = pieceFirst(piece);
-            const std::int64_t last = pieceLast(piece);
+        for (std::int64_t first = 0; first < total_; first += perPiece_) {
+            const std::int64_t last = std::min(total_, first + perPiece_);
+            const auto piece1 = t1_.readRecords(first, last, buffer1_);
             const auto piece2 = t2_.readRecords(first, last, buffer2_);
-            const auto piece1 = ahead ? readPiece(piece) : t1_.readRecords(first, last, buffer1_);
             for (std::int64_t i = first; i < last; ++i) {
                 const auto at = static_cast<std::size_t>(i - first);
                 const bool in1 = i < count1_;
@@ -97,7 +68,6 @@ class StoredWalk {
                     in2 ? piece2.subspan(at * length2_, length2_) : std::span<const std::uint8_t>();
                 if ((in1 && raw1[0] == foxpro::dbf::kRecordDeleted) ||
                     (in2 && raw2[0] == foxpro::dbf::kRecordDeleted)) {
-                    stopReader();
                     placeAt(i);
                     return i;
                 }
@@ -113,10 +83,6 @@ class StoredWalk {
                 } else {
                     pacer_.work(n, tables_.compareStored(out_, n, n, raw1, raw2, true));
                 }
-            }
-            if (ahead) {
-                compared_.store(piece + 1, std::memory_order_release);
-                compared_.notify_one();
             }
             if (last - checked >= perCheck_) {
                 t1_.checkUnchanged();
@@ -134,47 +100,7 @@ class StoredWalk {
         return std::nullopt;
     }
 
-    // The reading thread: the pieces of Table #1 into the slots, at most
-    // kSlots ahead of the walk, until the last or until told to stop.
-    void readAhead() {
-        for (std::int64_t piece = 0; pieceFirst(piece) < total_; ++piece) {
-            for (std::int64_t done = compared_.load(std::memory_order_acquire);
-                 piece - done >= kSlots; done = compared_.load(std::memory_order_acquire))
-                compared_.wait(done, std::memory_order_acquire);
-            if (stop_.load(std::memory_order_acquire)) return;
-            Slot& slot = slots_[static_cast<std::size_t>(piece % kSlots)];
-            bool failed = false;
-            try {
-                slot.piece = t1_.readRecords(pieceFirst(piece), pieceLast(piece), slot.buffer);
-            } catch (...) {
-                // Thrown where the walk comes to the piece, after the lines
-                // of the records before it.
-                readError_ = std::current_exception();
-                failed_.store(piece, std::memory_order_release);
-                failed = true;
-            }
-            read_.store(piece + 1, std::memory_order_release);
-            read_.notify_one();
-            if (failed) return;
-        }
-    }
-
-    // Table #1's piece as the reading thread read it.
-    std::span<const std::uint8_t> readPiece(std::int64_t piece) {
-        for (std::int64_t done = read_.load(std::memory_order_acquire); done <= piece;
-             done = read_.load(std::memory_order_acquire))
-            read_.wait(done, std::memory_order_acquire);
-        if (failed_.load(std::memory_order_acquire) == piece) std::rethrow_exception(readError_);
-        return slots_[static_cast<std::size_t>(piece % kSlots)].piece;
-    }
-
-    void stopReader() {
-        stop_.store(true, std::memory_order_release);
-        // Wakes the reader wherever it waits.
-        compared_.store(std::numeric_limits<std::int64_t>::max() / 2, std::memory_order_release);
-        compared_.notify_one();
-    }
-
+  private:
     // Places both record sets where a walk by navigation stands after
     // pairs [0, i), every record before i live in both tables.
     void placeAt(std::int64_t i) {
@@ -199,18 +125,6 @@ class StoredWalk {
     const std::int64_t perCheck_;
     std::vector<std::uint8_t> buffer1_;
     std::vector<std::uint8_t> buffer2_;
-    // The reading thread's pieces of Table #1, and how far it and the walk
-    // have come (in pieces).
-    struct Slot {
-        std::vector<std::uint8_t> buffer;
-        std::span<const std::uint8_t> piece;
-    };
-    Slot slots_[kSlots];
-    std::atomic<std::int64_t> read_{0};
-    std::atomic<std::int64_t> compared_{0};
-    std::atomic<bool> stop_{false};
-    std::atomic<std::int64_t> failed_{-1};  // the piece whose reading threw readError_
-    std::exception_ptr readError_;
 };
 
 }  // namespace

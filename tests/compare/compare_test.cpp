@@ -808,9 +808,9 @@ TEST_F(CompareTest, LongTablesHashedInTwoHalvesPairByContentAcrossTheMiddle) {
 }
 
 TEST_F(CompareTest, LongTablesPairedByPositionAcrossPiecesAndADeletedRecord) {
-    // 70,000 records of 11 bytes, read in pieces of some 23,800 records,
-    // Table #2's by a second thread: changes in the second and the last
-    // piece, two records more in Table #2.  Then with a deleted record in
+    // 70,000 records of 11 bytes, read in pieces of some 23,800 records:
+    // changes in the second and the last piece, two records more in Table
+    // #2.  Then with a deleted record in
     // Table #2 only (no part of any position): the records after it pair
     // as before.  Then Table #1 the longer one.
     auto tables = [](int deletedAt) {
