@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 #include "foxpro/format/ascii_case.h"
@@ -205,20 +206,26 @@ std::vector<std::uint32_t> TableReader::scanDeletedByReads() const {
     std::vector<std::uint32_t> deleted;
     std::vector<std::uint32_t> second;
     std::exception_ptr error;
-    std::thread other([&] {
+    auto secondHalf = [&] {
         try {
             half(middle, header_.storedCount, second);
         } catch (...) {
             error = std::current_exception();
         }
-    });
+    };
+    std::thread other;
+    try {
+        other = std::thread(secondHalf);
+    } catch (const std::system_error&) {
+        secondHalf();  // no thread to be had: one half after the other
+    }
     try {
         half(0, middle, deleted);
     } catch (...) {
-        other.join();
+        if (other.joinable()) other.join();
         throw;
     }
-    other.join();
+    if (other.joinable()) other.join();
     if (error) std::rethrow_exception(error);
     deleted.insert(deleted.end(), second.begin(), second.end());
     checkUnchanged();
