@@ -209,38 +209,10 @@ class Walk {
                 break;
             case Pairing::Auto:  // settled by Compare
             case Pairing::Position:
-                walkByPosition(tables);
+                walkByPosition(tables, differences, pacer_);
                 return;
         }
         pacer_.finish();
-    }
-
-    void walkByPosition(TablePair& tables) {
-        auto& differences = result_.differences;
-        std::int64_t p = 0;
-        while (true) {
-            const bool end1 = cursor1_.eof();
-            const bool end2 = cursor2_.eof();
-            if (end1 && end2) break;
-            const std::int64_t n = ++p;
-            if (end2) {
-                differences.addDeleted(n);
-                cursor1_.moveNext();
-                pacer_.work(p, 1);
-                continue;
-            }
-            if (end1) {
-                differences.addAdded(n);
-                cursor2_.moveNext();
-                pacer_.work(p, 1);
-                continue;
-            }
-            const int units = tables.compareCurrent(differences, n, n, true);
-            cursor1_.moveNext();
-            cursor2_.moveNext();
-            pacer_.work(p, units);
-        }
-        pacer_.report(p);
     }
 
     void close() {

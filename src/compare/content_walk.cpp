@@ -11,6 +11,7 @@
 #include "compare/hash_alignment.h"
 #include "compare/pairing_walks.h"
 #include "compare/stretch_pairing.h"
+#include "compare/together.h"
 #include "foxpro/format/dbf_format.h"
 #include "foxpro/platform/mapped_file.h"
 #include "foxpro/read/table_reader.h"
@@ -30,28 +31,6 @@ constexpr std::uint8_t kAfter2 = 4;
 
 // Tables shorter than this are hashed on one thread.
 constexpr std::int64_t kTwoHalvesLeast = std::int64_t{1} << 16;
-
-// Runs two pieces of work at once, the second on another thread.  They
-// must only read what they share.
-template <class First, class Second>
-void together(const First& first, const Second& second) {
-    std::exception_ptr error;
-    std::thread other([&] {
-        try {
-            second();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (error) std::rethrow_exception(error);
-}
 
 class ContentWalk {
   public:

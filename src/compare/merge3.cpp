@@ -15,6 +15,7 @@
 #include "compare/hash_alignment.h"
 #include "compare/record_hash.h"
 #include "compare/stretch_pairing.h"
+#include "compare/together.h"
 #include "compare/value_rules.h"
 #include "compare/walk_pacer.h"
 #include "foxpro/format/ascii_case.h"
@@ -31,28 +32,6 @@ namespace quorvel::compare {
 namespace {
 
 constexpr int kBase = 0, kOurs = 1, kTheirs = 2;
-
-// Runs two pieces of work at once, the second on another thread.  They
-// must only read what they share.
-template <class First, class Second>
-void together(const First& first, const Second& second) {
-    std::exception_ptr error;
-    std::thread other([&] {
-        try {
-            second();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (error) std::rethrow_exception(error);
-}
 
 // Runs work(first, last) over [first, last), in two halves at once when
 // the range is long enough to pay for a thread.

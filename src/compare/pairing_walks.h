@@ -11,7 +11,7 @@
 
 namespace quorvel::compare {
 
-// The walks of key and content pairing over two open tables, both in two
+// The walks over two open tables.  Those of key and content pairing run in two
 // passes: the first reads the two tables side by side and keeps at most a
 // hash and a record number per record, never a record; the second compares
 // the pairs found, reading their records again.  Records the first pass
@@ -19,6 +19,13 @@ namespace quorvel::compare {
 // read again.  Both add the Missing-field lines first, once
 // per field, then the record lines.  The pacer's scale is set here (two
 // steps per record of each table).  Failures of the tables throw.
+
+// Position pairing: the n-th live record of Table #1 with the n-th of
+// Table #2; each pair's Changed lines (and Missing-field lines) in field
+// order, the records past the shorter table's end as Deleted or Added.
+// The pacer's scale is the caller's (Table #1's records); reports as it
+// goes and at the end.
+void walkByPosition(TablePair& tables, DifferenceList& out, WalkPacer& pacer);
 
 // Key pairing: the k-th record of Table #1 (stored order) with a key value
 // pairs with the k-th record of Table #2 with that value.  Lines: Table #1

@@ -260,22 +260,22 @@ void TablePair::markUndecoded(int side, int index, Value& value) {
     if (!warned[static_cast<std::size_t>(index)]) {
         warned[static_cast<std::size_t>(index)] = true;
         warnings_.push_back(cursor.table().fileName() + ": record " +
-                            std::to_string(cursor.position()) + ", field " +
+                            std::to_string(sidePosition(side)) + ", field " +
                             cursor.field(index).name + " holds bytes that code page " +
                             foxpro::codePageName(cursor.layout().codePage) +
                             " cannot decode; such values are compared by their bytes");
     }
-    value = Value::text(cursor.table().markedText(cursor.rawRecord(), index));
+    value = Value::text(cursor.table().markedText(sideRecord(side), index));
 }
 
 bool TablePair::wouldWarn(int side, int index) {
     const std::vector<bool>& warned = side == 1 ? warned1_ : warned2_;
     if (warned[static_cast<std::size_t>(index)]) return false;
-    return !(side == 1 ? cursor1_ : cursor2_).value(index).decodedCleanly();
+    return !sideValue(side, index).decodedCleanly();
 }
 
 Value TablePair::comparedValue(int side, int index) {
-    Value value = (side == 1 ? cursor1_ : cursor2_).value(index);
+    Value value = sideValue(side, index);
     markUndecoded(side, index, value);
     return value;
 }
@@ -292,8 +292,8 @@ bool TablePair::comparedEqual(const FieldPair& pair, const Value& a, const Value
 void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1,
                              std::int64_t n2) {
     try {
-        const Value a = cursor1_.value(pair.index1);
-        const Value b = cursor2_.value(pair.index2);
+        const Value a = sideValue(1, pair.index1);
+        const Value b = sideValue(2, pair.index2);
         if (comparedEqual(pair, a, b)) return;
         // Text is handed on as the values hold it: a memo of many megabytes
         // is not copied on its way to the list or the caller's sink.
@@ -316,7 +316,7 @@ void TablePair::compareField(DifferenceList& out, const FieldPair& pair, std::in
 
 bool TablePair::fieldEqual(const FieldPair& pair) {
     try {
-        return comparedEqual(pair, cursor1_.value(pair.index1), cursor2_.value(pair.index2));
+        return comparedEqual(pair, sideValue(1, pair.index1), sideValue(2, pair.index2));
     } catch (const std::bad_alloc&) {
         outOfMemory(pair);
     }
@@ -326,17 +326,48 @@ void TablePair::outOfMemory(const FieldPair& pair) const {
     throw foxpro::FoxProError(
         foxpro::kErrorOutOfMemory,
         cursor1_.table().fileName() + ": not enough memory to compare record " +
-            std::to_string(cursor1_.position()) + ", field " + fieldList_.field(pair.index1).name +
-            " with record " + std::to_string(cursor2_.position()) + " of " +
+            std::to_string(sidePosition(1)) + ", field " + fieldList_.field(pair.index1).name +
+            " with record " + std::to_string(sidePosition(2)) + " of " +
             cursor2_.table().fileName());
+}
+
+std::span<const std::uint8_t> TablePair::sideRecord(int side) const {
+    if (given_) return givenRecord_[side - 1];
+    return (side == 1 ? cursor1_ : cursor2_).rawRecord();
+}
+
+Value TablePair::sideValue(int side, int index) const {
+    const Recordset& cursor = side == 1 ? cursor1_ : cursor2_;
+    if (given_) return cursor.table().value(givenRecord_[side - 1], index);
+    return cursor.value(index);
+}
+
+std::int64_t TablePair::sidePosition(int side) const {
+    if (given_) return givenPosition_[side - 1];
+    return (side == 1 ? cursor1_ : cursor2_).position();
+}
+
+int TablePair::compareStored(DifferenceList& out, std::int64_t n1, std::int64_t n2,
+                             std::span<const std::uint8_t> raw1, std::span<const std::uint8_t> raw2,
+                             bool missingFieldLines) {
+    struct Given {
+        bool& given;
+        ~Given() { given = false; }
+    } given{given_};
+    given_ = true;
+    givenRecord_[0] = raw1;
+    givenRecord_[1] = raw2;
+    givenPosition_[0] = n1;
+    givenPosition_[1] = n2;
+    return compareCurrent(out, n1, n2, missingFieldLines);
 }
 
 int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
                               bool missingFieldLines) {
     int units = 1;
     if (byBytes_) {
-        const auto raw1 = cursor1_.rawRecord();
-        const auto raw2 = cursor2_.rawRecord();
+        const auto raw1 = sideRecord(1);
+        const auto raw2 = sideRecord(2);
         if (rangesEqual(raw1, raw2)) {
             for (const auto& pair : memos_) compareField(out, pair, n1, n2);
             return units + static_cast<int>(memos_.size());
@@ -352,8 +383,8 @@ int TablePair::compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t
         }
         return units;
     }
-    const auto raw1 = cursor1_.rawRecord();
-    const auto raw2 = cursor2_.rawRecord();
+    const auto raw1 = sideRecord(1);
+    const auto raw2 = sideRecord(2);
     for (const FieldRun& run : runs_) {
         if (run.byBytes && runEqual(run, raw1, raw2)) continue;
         for (std::size_t i = run.first; i < run.first + run.count; ++i) {

@@ -94,6 +94,13 @@ class TablePair {
     int compareCurrent(DifferenceList& out, std::int64_t n1, std::int64_t n2,
                        bool missingFieldLines);
 
+    // compareCurrent for two records given by their stored bytes (records
+    // n1 and n2, as a walk that read them itself holds them): the cursors
+    // need not stand on them.  For tables without memo fields only.
+    int compareStored(DifferenceList& out, std::int64_t n1, std::int64_t n2,
+                      std::span<const std::uint8_t> raw1, std::span<const std::uint8_t> raw2,
+                      bool missingFieldLines);
+
     // A Missing-field line (records 0 and 0) for every field that Table #2
     // lacks, in Table #1's column order.
     void addMissingFieldLines(DifferenceList& out) const;
@@ -164,6 +171,12 @@ class TablePair {
     template <typename Add>
     void hashFields(int side, Add&& add);
 
+    // The current record of a side: the cursor's, or the one compareStored
+    // was given.
+    std::span<const std::uint8_t> sideRecord(int side) const;
+    foxpro::Value sideValue(int side, int index) const;
+    std::int64_t sidePosition(int side) const;
+
     void compareField(DifferenceList& out, const FieldPair& pair, std::int64_t n1, std::int64_t n2);
     bool fieldEqual(const FieldPair& pair);
     // Replaces text that did not decode cleanly by its marked text, and
@@ -198,6 +211,11 @@ class TablePair {
     void planFieldBytes();
     bool bytesEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b, int offset,
                     int length) const;
+
+    // While compareStored runs: its records and their numbers.
+    bool given_ = false;
+    std::span<const std::uint8_t> givenRecord_[2];
+    std::int64_t givenPosition_[2] = {0, 0};
 
     const foxpro::Recordset& fieldList_;
     foxpro::Recordset& cursor1_;

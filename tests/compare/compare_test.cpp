@@ -807,6 +807,43 @@ TEST_F(CompareTest, LongTablesHashedInTwoHalvesPairByContentAcrossTheMiddle) {
     EXPECT_EQ(texts(run({}, "t2", byContent).differences), expected);
 }
 
+TEST_F(CompareTest, LongTablesPairedByPositionAcrossPiecesAndADeletedRecord) {
+    // 70,000 records of 11 bytes, read in pieces of some 23,800 records:
+    // changes in the second and the last piece, two records more in Table
+    // #2.  Then with a deleted record in
+    // Table #2 only (no part of any position): the records after it pair
+    // as before.  Then Table #1 the longer one.
+    auto tables = [](int deletedAt) {
+        TableBuilder t1(0x30), t2(0x30);
+        for (auto* t : {&t1, &t2}) t->field("ID", 'I', 4).field("NAME", 'C', 6);
+        for (int i = 1; i <= 70002; ++i) {
+            if (i <= 70000) t1.record({Cell::integer32(i), Cell::text("n" + std::to_string(i))});
+            if (i == deletedAt) t2.record({Cell::integer32(0), Cell::text("gone")}, true);
+            t2.record({Cell::integer32(i == 69999 ? -1 : i),
+                       Cell::text(i == 25000 ? "x" : "n" + std::to_string(i))});
+        }
+        return std::pair{t1, t2};
+    };
+    const std::vector<std::string> expected{
+        "Record 25000, Field \"NAME\" has changed from \"n25000\" to \"x     \"",
+        "Record 69999, Field \"ID\" has changed from \"69999\" to \"-1\"",
+        "Record 70001 added to t2", "Record 70002 added to t2"};
+    for (const int deletedAt : {0, 24000, 50000}) {
+        auto [t1, t2] = tables(deletedAt);
+        write1(t1);
+        write2(t2);
+        EXPECT_EQ(lines(), expected) << "deleted record before " << deletedAt;
+        if (deletedAt != 24000) continue;
+        t2.write(folder1_.file("t1.dbf"));
+        t1.write(folder2_.file("t2.dbf"));
+        EXPECT_THAT(lines(),
+                    ElementsAre("Record 25000, Field \"NAME\" has changed from \"x     \" to "
+                                "\"n25000\"",
+                                "Record 69999, Field \"ID\" has changed from \"-1\" to \"69999\"",
+                                "Record 70001 deleted from t2", "Record 70002 deleted from t2"));
+    }
+}
+
 TEST_F(CompareTest, ContentStretchBeyondTheLimitPairsFirstWithFirst) {
     // No record is equal on both sides: one stretch.  Within the limit
     // each record pairs with its changed self one place down; beyond it the

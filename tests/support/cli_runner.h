@@ -38,8 +38,9 @@ std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>& args,
 
 // Runs the tool as runCli does (without extra environment), traced: the
 // first time it gives back pages of its map of a file called fileName
-// (which a walk over a table does every 4 MB), it is held inside that call
-// while `meanwhile` runs, then let go.  So a test can change a file at a
+// (which a walk over a table does every 4 MB), or reads that file 4 MB or
+// more into it by a read call on its main thread (a walk by read calls), it
+// is held inside that call while `meanwhile` runs, then let go.  So a test can change a file at a
 // known point of a read, without timing.  nullopt when this system does
 // not let a process trace its child; `held` is false when the tool never
 // got there.

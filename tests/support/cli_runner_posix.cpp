@@ -130,6 +130,10 @@ std::optional<CliRun> runCliOnTerminal(const std::vector<std::string>& args,
 
 namespace {
 
+// A walk that reads a file by read calls is held at its first read this
+// far into the file.
+constexpr std::uint64_t kHeldReadOffset = 4u << 20;
+
 // True when address lies in process pid's map of a file called fileName.
 bool inMapOf(pid_t pid, std::uint64_t address, const std::string& fileName) {
     std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
@@ -142,6 +146,17 @@ bool inMapOf(pid_t pid, std::uint64_t address, const std::string& fileName) {
         return slash != std::string::npos && line.substr(slash + 1) == fileName;
     }
     return false;
+}
+
+// True when descriptor fd of process pid is open on a file called fileName.
+bool fdOf(pid_t pid, std::uint64_t fd, const std::string& fileName) {
+    char target[4096];
+    const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) return false;
+    const std::string path(target, static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash != std::string::npos && path.substr(slash + 1) == fileName;
 }
 
 }  // namespace
@@ -180,9 +195,15 @@ std::optional<HeldCliRun> runCliHeldAtRelease(const std::vector<std::string>& ar
         if (::waitpid(pid, &status, 0) < 0 || WIFEXITED(status) || WIFSIGNALED(status)) break;
         if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
             __ptrace_syscall_info info{};
-            if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
-                info.op == PTRACE_SYSCALL_INFO_ENTRY && info.entry.nr == SYS_madvise &&
-                info.entry.args[2] == MADV_DONTNEED && inMapOf(pid, info.entry.args[0], fileName)) {
+            const bool entry = ::ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
+                               info.op == PTRACE_SYSCALL_INFO_ENTRY;
+            const bool release = entry && info.entry.nr == SYS_madvise &&
+                                 info.entry.args[2] == MADV_DONTNEED &&
+                                 inMapOf(pid, info.entry.args[0], fileName);
+            const bool readPast = entry && info.entry.nr == SYS_pread64 &&
+                                  info.entry.args[3] >= kHeldReadOffset &&
+                                  fdOf(pid, info.entry.args[0], fileName);
+            if (release || readPast) {
                 meanwhile();
                 run.held = true;
                 ::ptrace(PTRACE_DETACH, pid, nullptr, 0);

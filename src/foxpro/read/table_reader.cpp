@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "foxpro/format/ascii_case.h"
 #include "foxpro/format/dbf_format.h"
@@ -115,6 +118,24 @@ std::span<const std::uint8_t> TableReader::storedRecord(std::int64_t index) cons
     return {data_ + header_.headerLength + static_cast<std::size_t>(index) * rl, rl};
 }
 
+std::span<const std::uint8_t> TableReader::readRecords(std::int64_t first, std::int64_t last,
+                                                       std::vector<std::uint8_t>& buffer) const {
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, header_.storedCount);
+    if (first >= last) return {};
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::size_t offset =
+        static_cast<std::size_t>(header_.headerLength) + static_cast<std::size_t>(first) * rl;
+    const std::size_t size = static_cast<std::size_t>(last - first) * rl;
+    if (!file_) return {data_ + offset, size};
+    buffer.resize(size);
+    if (file_->file().readAt(offset, buffer.data(), size) != size) {
+        checkUnchanged();
+        throw FoxProError(kErrorFile, fileName_ + " changed while it was being read");
+    }
+    return {buffer.data(), size};
+}
+
 bool TableReader::isDeleted(std::int64_t index) const {
     const bool deleted = storedRecord(index)[0] == dbf::kRecordDeleted;
     if (file_) file_->checkFault();
@@ -156,7 +177,63 @@ void TableReader::releaseRecords(std::int64_t first, std::int64_t last) const {
                    start + static_cast<std::size_t>(last) * rl);
 }
 
+namespace {
+
+// Tables of fewer records have their delete flags read through the map.
+constexpr std::int64_t kScanByReadsLeast = std::int64_t{1} << 16;
+// The flags are read in pieces of about this many bytes.
+constexpr std::size_t kScanPieceBytes = 256u << 10;
+
+}  // namespace
+
+std::vector<std::uint32_t> TableReader::scanDeletedByReads() const {
+    // Two halves at once, each by its own read calls into a buffer of its
+    // own: read calls copy a table's pages faster than a map takes them in
+    // and gives them back, and two of them at once faster still.
+    const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
+    const std::int64_t perPiece = std::max<std::int64_t>(1, kScanPieceBytes / rl);
+    auto half = [&](std::int64_t from, std::int64_t to, std::vector<std::uint32_t>& deleted) {
+        std::vector<std::uint8_t> buffer;
+        for (std::int64_t first = from; first < to; first += perPiece) {
+            const std::int64_t last = std::min(to, first + perPiece);
+            const auto piece = readRecords(first, last, buffer);
+            for (std::int64_t i = first; i < last; ++i)
+                if (piece[static_cast<std::size_t>(i - first) * rl] == dbf::kRecordDeleted)
+                    deleted.push_back(static_cast<std::uint32_t>(i));
+        }
+    };
+    const std::int64_t middle = header_.storedCount / 2;
+    std::vector<std::uint32_t> deleted;
+    std::vector<std::uint32_t> second;
+    std::exception_ptr error;
+    auto secondHalf = [&] {
+        try {
+            half(middle, header_.storedCount, second);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    std::thread other;
+    try {
+        other = std::thread(secondHalf);
+    } catch (const std::system_error&) {
+        secondHalf();  // no thread to be had: one half after the other
+    }
+    try {
+        half(0, middle, deleted);
+    } catch (...) {
+        if (other.joinable()) other.join();
+        throw;
+    }
+    if (other.joinable()) other.join();
+    if (error) std::rethrow_exception(error);
+    deleted.insert(deleted.end(), second.begin(), second.end());
+    checkUnchanged();
+    return deleted;
+}
+
 std::vector<std::uint32_t> TableReader::scanDeleted() const {
+    if (file_ && header_.storedCount >= kScanByReadsLeast) return scanDeletedByReads();
     std::vector<std::uint32_t> deleted;
     const std::size_t rl = static_cast<std::size_t>(header_.layout.recordLength);
     const std::uint8_t* base = data_ + header_.headerLength;

@@ -110,6 +110,13 @@ class TableReader {
     // Record bytes, delete flag first (recordLength bytes); index 0-based.
     std::span<const std::uint8_t> storedRecord(std::int64_t index) const;
     bool isDeleted(std::int64_t index) const;
+    // Stored records [first, last) (cut to storedCount()) by the file's read
+    // calls, into buffer: for a walk that reads each record once, which
+    // costs less than mapping the pages and giving them back.  A table held
+    // in memory gives its bytes as they are.  Throws the changed-file error
+    // when the file no longer holds them all.
+    std::span<const std::uint8_t> readRecords(std::int64_t first, std::int64_t last,
+                                              std::vector<std::uint8_t>& buffer) const;
     // The first stored index >= from that is live, storedCount() when none.
     // A walk forward through nextLive gives back the pages of the map it
     // has passed, so that its memory does not grow with the table.
@@ -184,6 +191,7 @@ class TableReader {
     Value memoValue(const std::uint8_t* record, int field) const;
     Value decode(const std::uint8_t* record, int field) const;
     std::vector<std::uint32_t> scanDeleted() const;
+    std::vector<std::uint32_t> scanDeletedByReads() const;
     const DeletedRecords& deletedRecords() const;
 
     std::string path_;

@@ -133,6 +133,13 @@ void Recordset::moveTo(std::int64_t position) {
     position_ = position;
 }
 
+void Recordset::moveToStored(std::int64_t position, std::int64_t index) {
+    requireOpen();
+    walkWhole_ = false;
+    current_ = index;
+    position_ = position;
+}
+
 bool Recordset::eof() const {
     requireOpen();
     return current_ >= reader_->storedCount();

@@ -41,6 +41,10 @@ class Recordset {
     // as moveNext() walks, giving back the pages it has passed); any other
     // by a lookup in the table's list of deleted records.
     void moveTo(std::int64_t position);
+    // To stored record index as the position-th live record, for a caller
+    // that read the delete flags before it itself (index storedCount() is
+    // the end); nothing is checked or looked up.
+    void moveToStored(std::int64_t position, std::int64_t index);
     bool eof() const;  // after the last row, and at once for an empty result
 
     int fieldCount() const;

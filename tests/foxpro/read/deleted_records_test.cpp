@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "foxpro/read/table_reader.h"
 #include "foxpro/sql/connection.h"
 #include "foxpro/sql/recordset.h"
 #include "support/table_builder.h"
@@ -56,6 +58,27 @@ TEST(DeletedRecords, LiveIndexAgreesWithAWalkOfTheFlags) {
         EXPECT_EQ(longer.liveIndex(records.liveCount() + 2), count + 1);
         EXPECT_EQ(longer.liveIndex(records.liveCount() + 3), -1);
     }
+}
+
+TEST(DeletedRecords, LongTableFlagsReadInTwoHalvesAndPieces) {
+    // Long enough for its flags to be read by read calls, in two halves of
+    // several pieces each: deleted records at both ends and on either side
+    // of the middle (record 35,000 is the second half's first).
+    TableBuilder t(0x30);
+    t.field("NAME", 'C', 20);
+    const std::vector<int> deleted{0, 34999, 35000, 69999};
+    for (int i = 0; i < 70000; ++i)
+        t.record({Cell::text("n" + std::to_string(i))},
+                 std::find(deleted.begin(), deleted.end(), i) != deleted.end());
+    test::TempFolder dir;
+    t.write(dir.file("long.dbf"));
+    const TableReader reader(dir.file("long.dbf"));
+    EXPECT_EQ(reader.liveCount(), 70000 - 4);
+    EXPECT_EQ(reader.liveIndex(1), 1);
+    EXPECT_EQ(reader.liveIndex(34998), 34998);
+    EXPECT_EQ(reader.liveIndex(34999), 35001);
+    EXPECT_EQ(reader.liveIndex(69996), 69998);
+    EXPECT_EQ(reader.liveIndex(69997), -1);
 }
 
 std::string folderString(const std::string& folder) {
