@@ -273,64 +273,9 @@ class HashFilter {
     std::vector<std::uint64_t> words_;
 };
 
-// A set of many hashes as one byte each: a few bits of the hash in a
-// table of four slots per hash, the next free slot taken when one is in
-// use.  A hash whose bits no slot of its run holds is not in the set; one
-// whose bits one holds may be (about one in a few hundred that are not).
-class Fingerprints {
-  public:
-    explicit Fingerprints(std::size_t count) {
-        while (bits_ < 40 && (std::size_t{1} << bits_) < 4 * count) ++bits_;
-        slots_.assign(std::size_t{1} << bits_, 0);
-    }
-    // Puts the hash in; whether it may have been in already.
-    bool add(std::uint64_t hash) {
-        const std::uint8_t mark = markOf(hash);
-        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
-            if (slots_[s] == mark) return true;
-            if (slots_[s] == 0) {
-                slots_[s] = mark;
-                return false;
-            }
-        }
-    }
-    bool mayHold(std::uint64_t hash) const {
-        const std::uint8_t mark = markOf(hash);
-        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
-            if (slots_[s] == mark) return true;
-            if (slots_[s] == 0) return false;
-        }
-    }
-
-  private:
-    std::size_t slot(std::uint64_t hash) const {
-        return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
-    }
-    // Other bits than the slot's, never 0 (a free slot).
-    static std::uint8_t markOf(std::uint64_t hash) {
-        const auto mark = static_cast<std::uint8_t>((hash * 0xC2B2AE3D27D4EB4Full) >> 56);
-        return static_cast<std::uint8_t>(mark + (mark == 0));
-    }
-    int bits_ = 6;
-    std::vector<std::uint8_t> slots_;
-};
-
 // A filter of a few hashes that every hash of a long sequence is looked up
 // in: this many slots at least (128 kB), so that few of them are searched.
 constexpr std::size_t kLookupSlots = std::size_t{1} << 20;
-
-// How far ahead of the walk alignCopies looks for a record before asking
-// whether the other side holds it anywhere.
-constexpr std::size_t kNearRecords = 64;
-
-// Whether some hash of `in` lies in `among` (sorted, small).
-bool holdsAny(std::span<const std::uint64_t> in, const std::vector<std::uint64_t>& among) {
-    HashFilter filter(among.size(), 8, kLookupSlots);
-    for (const std::uint64_t h : among) filter.add(h);
-    for (const std::uint64_t h : in)
-        if (filter.mayHold(h) && std::binary_search(among.begin(), among.end(), h)) return true;
-    return false;
-}
 
 void sortUnique(std::vector<std::uint64_t>& hashes) {
     std::sort(hashes.begin(), hashes.end());
@@ -338,6 +283,47 @@ void sortUnique(std::vector<std::uint64_t>& hashes) {
 }
 
 }  // namespace
+
+HashFingerprints::HashFingerprints(std::span<const std::uint64_t> hashes) {
+    while (bits_ < 40 && (std::size_t{1} << bits_) < 4 * hashes.size()) ++bits_;
+    slots_.assign(std::size_t{1} << bits_, 0);
+    // A hash whose bits another one left already may be held twice: those
+    // are few, and checked exactly.
+    std::vector<std::uint64_t> shared;
+    for (const std::uint64_t h : hashes)
+        if (add(h)) shared.push_back(h);
+    if (shared.empty()) return;
+    sortUnique(shared);
+    HashFilter sharedFilter(shared.size(), 8, kLookupSlots);
+    for (const std::uint64_t h : shared) sharedFilter.add(h);
+    std::vector<std::uint64_t> held;
+    for (const std::uint64_t h : hashes)
+        if (sharedFilter.mayHold(h) && std::binary_search(shared.begin(), shared.end(), h))
+            held.push_back(h);
+    std::sort(held.begin(), held.end());
+    distinct_ = std::adjacent_find(held.begin(), held.end()) == held.end();
+}
+
+bool HashFingerprints::add(std::uint64_t hash) {
+    const std::uint8_t mark = markOf(hash);
+    for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+        if (slots_[s] == mark) return true;
+        if (slots_[s] == 0) {
+            slots_[s] = mark;
+            return false;
+        }
+    }
+}
+
+bool holdsAny(std::span<const std::uint64_t> in, std::vector<std::uint64_t> among) {
+    if (among.empty()) return false;
+    sortUnique(among);
+    HashFilter filter(among.size(), 8, kLookupSlots);
+    for (const std::uint64_t h : among) filter.add(h);
+    for (const std::uint64_t h : in)
+        if (filter.mayHold(h) && std::binary_search(among.begin(), among.end(), h)) return true;
+    return false;
+}
 
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b) {
     return Aligner(a, b).run();
@@ -364,23 +350,8 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
             return matches;
         }
     }
-    Fingerprints filter(a.size());
-    // A hash whose bits another one left already may be held twice: those
-    // are few, and checked exactly.
-    std::vector<std::uint64_t> shared;
-    for (const std::uint64_t h : a)
-        if (filter.add(h)) shared.push_back(h);
-    if (!shared.empty()) {
-        sortUnique(shared);
-        HashFilter sharedFilter(shared.size(), 8, kLookupSlots);
-        for (const std::uint64_t h : shared) sharedFilter.add(h);
-        std::vector<std::uint64_t> held;
-        for (const std::uint64_t h : a)
-            if (sharedFilter.mayHold(h) && std::binary_search(shared.begin(), shared.end(), h))
-                held.push_back(h);
-        std::sort(held.begin(), held.end());
-        if (std::adjacent_find(held.begin(), held.end()) != held.end()) return alignHashes(a, b);
-    }
+    const HashFingerprints filter(a);
+    if (!filter.distinct()) return alignHashes(a, b);
     // The walk of alignHashes(a, b, sortedA), taking every record of b that
     // is neither of the next two of a (nor a little further on) for one a
     // lacks; those the fingerprints may hold are looked for in a
@@ -410,10 +381,7 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
             }
         }
     }
-    if (!unsure.empty()) {
-        sortUnique(unsure);
-        if (holdsAny(a, unsure)) return alignHashes(a, b, SortedHashes(a));
-    }
+    if (holdsAny(a, std::move(unsure))) return alignHashes(a, b, SortedHashes(a));
     return matches;
 }
 

@@ -59,10 +59,52 @@ class SortedHashes {
 std::vector<Match> alignHashes(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b,
                                const SortedHashes& sortedA);
 
+// How far ahead of the walk in step a record is looked for before asking
+// whether the other side holds it anywhere.
+inline constexpr std::size_t kNearRecords = 64;
+
 // What alignHashes(a, b) gives, for two sequences aligned once: the walk
 // above, with the hashes a holds found through a byte per hash instead of a
 // sort.  Only when b holds a record a holds elsewhere (or a holds a hash
 // twice) is a sorted after all.
 std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const std::uint64_t> b);
+
+// A sequence's hashes as one byte each: a few bits of the hash in a table
+// of four slots per hash, the next free slot taken when one is in use.  A
+// hash whose bits no slot of its run holds is not in the sequence; one
+// whose bits one holds may be (about one in a few hundred that are not).
+// Made in one pass, where sorting would take several.
+class HashFingerprints {
+  public:
+    explicit HashFingerprints(std::span<const std::uint64_t> hashes);
+    // Whether no two of the hashes are equal (exactly: the few whose bits
+    // met others' are checked).
+    bool distinct() const { return distinct_; }
+    bool mayHold(std::uint64_t hash) const {
+        const std::uint8_t mark = markOf(hash);
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s] == mark) return true;
+            if (slots_[s] == 0) return false;
+        }
+    }
+
+  private:
+    // Puts the hash in; whether it may have been in already.
+    bool add(std::uint64_t hash);
+    std::size_t slot(std::uint64_t hash) const {
+        return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    }
+    // Other bits than the slot's, never 0 (a free slot).
+    static std::uint8_t markOf(std::uint64_t hash) {
+        const auto mark = static_cast<std::uint8_t>((hash * 0xC2B2AE3D27D4EB4Full) >> 56);
+        return static_cast<std::uint8_t>(mark + (mark == 0));
+    }
+    int bits_ = 6;
+    std::vector<std::uint8_t> slots_;
+    bool distinct_ = true;
+};
+
+// Whether some hash of `in` is one of `among` (few, in any order).
+bool holdsAny(std::span<const std::uint64_t> in, std::vector<std::uint64_t> among);
 
 }  // namespace quorvel::compare

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -708,15 +709,18 @@ Partners alignSides(std::span<const std::uint64_t> a, std::span<const std::uint6
 // are base's in its order, changed, inserted or removed here and there, the
 // walk of alignHashes(a, b, sortedA) done as the side's hashes are made
 // (a record equal to base's at its position has base's hash), without
-// holding them or the matches; nothing when base's hashes are not all
-// distinct or a record is found further back in base, which only the
-// whole alignment settles.
+// holding them or the matches, and without sorting base: a record is
+// looked for a little ahead, and one the fingerprints may hold but the walk
+// does not meet there is looked for in all of base at the end.  Nothing
+// when base's hashes are not all distinct or a record is found elsewhere
+// in base, which only the whole alignment settles.
 std::optional<Partners> alignInStep(const Tables& t, int side, std::span<const std::uint64_t> base,
-                                    const SortedHashes& sorted, SideHasher& hashBase,
+                                    const HashFingerprints& inBase, SideHasher& hashBase,
                                     SideHasher& hashSide) {
-    if (!sorted.distinct() || sorted.size() != base.size()) return std::nullopt;
+    if (!inBase.distinct()) return std::nullopt;
     const auto n = static_cast<std::size_t>(t.count(side));
     SidePairs pairs(base.size(), n, hashBase, hashSide);
+    std::vector<std::uint64_t> unsure;
     std::size_t i = 0;
     for (std::size_t j = 0; j < n; ++j) {
         const auto r = static_cast<std::int64_t>(j) + 1;
@@ -725,13 +729,19 @@ std::optional<Partners> alignInStep(const Tables& t, int side, std::span<const s
         } else if (i + 1 < base.size() && base[i + 1] == h) {
             ++i;
         } else {
-            const std::int64_t at = sorted.find(h);
-            if (at < 0) continue;                                        // changed or inserted
-            if (at < static_cast<std::int64_t>(i)) return std::nullopt;  // moved back
-            i = static_cast<std::size_t>(at);
+            if (!inBase.mayHold(h)) continue;  // changed or inserted
+            const std::size_t near = std::min(base.size(), i + kNearRecords);
+            std::size_t at = i + 2;
+            while (at < near && base[at] != h) ++at;
+            if (at >= near) {
+                unsure.push_back(h);
+                continue;
+            }
+            i = at;
         }
         pairs.match({static_cast<std::uint32_t>(i++), static_cast<std::uint32_t>(j)});
     }
+    if (holdsAny(base, std::move(unsure))) return std::nullopt;
     return pairs.finish();
 }
 
@@ -743,10 +753,19 @@ bool hashesWhole(const Tables& t, int side, const std::vector<MergedField>& plan
            foxpro::sameLayout(t.reader(kBase).layout(), t.reader(side).layout());
 }
 
-// Base's whole hashes, the same for both sides, and sorted once for both.
+// Base's whole hashes, the same for both sides, their fingerprints made
+// once for both, and sorted once, by the first side that needs them so.
 struct BaseWhole {
     std::vector<std::uint64_t> hashes;
-    std::optional<SortedHashes> sorted;
+    std::optional<HashFingerprints> fingerprints;
+    const SortedHashes& sorted() {
+        std::call_once(sortedOnce_, [this] { sorted_.emplace(hashes); });
+        return *sorted_;
+    }
+
+  private:
+    std::once_flag sortedOnce_;
+    std::optional<SortedHashes> sorted_;
 };
 
 // Per record of a side, its partner in base.  baseWhole keeps base's whole
@@ -763,8 +782,8 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
         if (baseWhole.size() != nBase)
             for (std::size_t r = 0; r < nBase; ++r)
                 baseWhole.push_back(hashBase.wholeHash(static_cast<std::int64_t>(r) + 1));
-        if (!whole.sorted) whole.sorted.emplace(baseWhole);
-        if (auto partners = alignInStep(t, side, baseWhole, *whole.sorted, hashBase, hashSide))
+        if (!whole.fingerprints) whole.fingerprints.emplace(baseWhole);
+        if (auto partners = alignInStep(t, side, baseWhole, *whole.fingerprints, hashBase, hashSide))
             return std::move(*partners);
         // A record equal to base's at its position has base's hash.
         own.reserve(n);
@@ -772,7 +791,7 @@ Partners alignWithBase(const Tables& t, int side, const std::vector<MergedField>
             own.push_back(t.sameAsBase(side, static_cast<std::int64_t>(r) + 1)
                               ? baseWhole[r]
                               : hashSide.wholeHash(static_cast<std::int64_t>(r) + 1));
-        return alignSides(baseWhole, own, *whole.sorted, hashBase, hashSide);
+        return alignSides(baseWhole, own, whole.sorted(), hashBase, hashSide);
     }
     std::vector<std::uint64_t> base;
     base.reserve(nBase);
@@ -798,7 +817,7 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
             for (std::int64_t r = first; r < last; ++r)
                 baseWhole.hashes[static_cast<std::size_t>(r)] = hasher.wholeHash(r + 1);
         });
-        baseWhole.sorted.emplace(baseWhole.hashes);
+        baseWhole.fingerprints.emplace(baseWhole.hashes);
         together([&] { p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole); },
                  [&] { p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole); });
     } else {
