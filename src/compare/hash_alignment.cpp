@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "compare/record_hash.h"
-#include "compare/together.h"
 
 namespace quorvel::compare {
 
@@ -285,26 +284,14 @@ void sortUnique(std::vector<std::uint64_t>& hashes) {
 
 }  // namespace
 
-HashFingerprints::HashFingerprints(std::span<const std::uint64_t> hashes, bool onTwoThreads) {
+HashFingerprints::HashFingerprints(std::span<const std::uint64_t> hashes) {
     while (bits_ < 40 && (std::size_t{1} << bits_) < 4 * hashes.size()) ++bits_;
     slots_.assign(std::size_t{1} << bits_, 0);
     // A hash whose bits another one left already may be held twice: those
     // are few, and checked exactly.
     std::vector<std::uint64_t> shared;
-    if (onTwoThreads && hashes.size() >= (std::size_t{1} << 16)) {
-        partMask_ = slots_.size() / 2 - 1;
-        std::vector<std::uint64_t> sharedHigh;
-        auto fill = [&](std::size_t half, std::vector<std::uint64_t>& met) {
-            for (const std::uint64_t h : hashes)
-                if ((slot(h) > partMask_) == (half == 1) && add(h)) met.push_back(h);
-        };
-        together([&] { fill(0, shared); }, [&] { fill(1, sharedHigh); });
-        shared.insert(shared.end(), sharedHigh.begin(), sharedHigh.end());
-    } else {
-        partMask_ = slots_.size() - 1;
-        for (const std::uint64_t h : hashes)
-            if (add(h)) shared.push_back(h);
-    }
+    for (const std::uint64_t h : hashes)
+        if (add(h)) shared.push_back(h);
     if (shared.empty()) return;
     sortUnique(shared);
     HashFilter sharedFilter(shared.size(), 8, kLookupSlots);
@@ -319,7 +306,7 @@ HashFingerprints::HashFingerprints(std::span<const std::uint64_t> hashes, bool o
 
 bool HashFingerprints::add(std::uint64_t hash) {
     const std::uint8_t mark = markOf(hash);
-    for (std::size_t s = slot(hash);; s = next(s)) {
+    for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
         if (slots_[s] == mark) return true;
         if (slots_[s] == 0) {
             slots_[s] = mark;

@@ -73,18 +73,16 @@ std::vector<Match> alignCopies(std::span<const std::uint64_t> a, std::span<const
 // of four slots per hash, the next free slot taken when one is in use.  A
 // hash whose bits no slot of its run holds is not in the sequence; one
 // whose bits one holds may be (about one in a few hundred that are not).
-// Made in one pass, where sorting would take several.  On two threads the
-// table is two halves by the hash's slot, each one's runs kept within it,
-// so that each thread fills its own.
+// Made in one pass, where sorting would take several.
 class HashFingerprints {
   public:
-    explicit HashFingerprints(std::span<const std::uint64_t> hashes, bool onTwoThreads = false);
+    explicit HashFingerprints(std::span<const std::uint64_t> hashes);
     // Whether no two of the hashes are equal (exactly: the few whose bits
     // met others' are checked).
     bool distinct() const { return distinct_; }
     bool mayHold(std::uint64_t hash) const {
         const std::uint8_t mark = markOf(hash);
-        for (std::size_t s = slot(hash);; s = next(s)) {
+        for (std::size_t s = slot(hash);; s = (s + 1) & (slots_.size() - 1)) {
             if (slots_[s] == mark) return true;
             if (slots_[s] == 0) return false;
         }
@@ -93,9 +91,6 @@ class HashFingerprints {
   private:
     // Puts the hash in; whether it may have been in already.
     bool add(std::uint64_t hash);
-    // The slot after s in its run: the next one, back to the first of its
-    // half (or of the table) after the last.
-    std::size_t next(std::size_t s) const { return (s & ~partMask_) | ((s + 1) & partMask_); }
     std::size_t slot(std::uint64_t hash) const {
         return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
     }
@@ -105,7 +100,6 @@ class HashFingerprints {
         return static_cast<std::uint8_t>(mark + (mark == 0));
     }
     int bits_ = 6;
-    std::size_t partMask_ = 0;
     std::vector<std::uint8_t> slots_;
     bool distinct_ = true;
 };

@@ -817,7 +817,7 @@ Pairings pairByContent(const Tables& t, const std::vector<MergedField>& plan,
             for (std::int64_t r = first; r < last; ++r)
                 baseWhole.hashes[static_cast<std::size_t>(r)] = hasher.wholeHash(r + 1);
         });
-        baseWhole.fingerprints.emplace(baseWhole.hashes, true);
+        baseWhole.fingerprints.emplace(baseWhole.hashes);
         together([&] { p.oursBase = alignWithBase(t, kOurs, plan, ignored, baseWhole); },
                  [&] { p.theirsBase = alignWithBase(t, kTheirs, plan, ignored, baseWhole); });
     } else {
