@@ -242,5 +242,27 @@ TEST(SortByHashTest, OrdersByHashThenPosition) {
     }
 }
 
+// The fingerprints hold every hash, few others, and tell a hash held
+// twice, wherever its two places: the walks in step trust both.
+TEST(HashFingerprintsTest, HoldEveryHashAndSeeOneHeldTwice) {
+    std::mt19937_64 rng(11);
+    for (const std::size_t size : {std::size_t{5}, std::size_t{70000}}) {
+        std::vector<std::uint64_t> hashes(size);
+        for (auto& h : hashes) h = rng();
+        const HashFingerprints all(hashes);
+        EXPECT_TRUE(all.distinct()) << size;
+        std::size_t missed = 0, strangers = 0;
+        for (const std::uint64_t h : hashes) missed += all.mayHold(h) ? 0 : 1;
+        for (std::size_t k = 0; k < size; ++k) strangers += all.mayHold(rng()) ? 1 : 0;
+        EXPECT_EQ(missed, 0u) << size;
+        EXPECT_LE(strangers, size / 50) << size;
+        for (const std::size_t from : {std::size_t{0}, size / 3, size - 2}) {
+            std::vector<std::uint64_t> twice(hashes);
+            twice[size - 1] = twice[from];
+            EXPECT_FALSE(HashFingerprints(twice).distinct()) << size << " " << from;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvel::compare
