@@ -1,24 +1,12 @@
 #include "cli/table_operands.h"
 
-#include <cstdint>
-#include <fstream>
 #include <sstream>
 
-#include "foxpro/format/ascii_case.h"
-#include "foxpro/format/dbf_format.h"
-#include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
 
 namespace quorvel::cli {
 
 namespace {
-
-bool hasContainerFlag(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char header[32] = {};
-    if (!in.read(header, sizeof header)) return false;
-    return (static_cast<std::uint8_t>(header[28]) & foxpro::dbf::kTableFlagContainer) != 0;
-}
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
@@ -28,13 +16,6 @@ std::vector<std::string> words(const std::string& text) {
 }
 
 }  // namespace
-
-bool isTableFile(const std::string& path) {
-    if (foxpro::platform::pathKind(path) != foxpro::platform::PathKind::RegularFile) return false;
-    if (path.size() >= 4 && foxpro::equalsNoCase(path.substr(path.size() - 4), ".dbc"))
-        return false;
-    return !hasContainerFlag(path);
-}
 
 std::vector<std::string> expandTableOperands(const std::string& pattern,
                                              const std::vector<std::string>& operands) {

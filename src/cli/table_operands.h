@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "foxpro/read/table_file.h"
+
 namespace quorvel::cli {
 
-// Whether path names a table file: a regular file that is not a database
-// container (a .dbc, known by its extension without case or by its header's
-// container flag).
-bool isTableFile(const std::string& path);
+using foxpro::isTableFile;
 
 // The operands with each table file that stands where the usage pattern
 // ("SOURCE1 TABLE1 SOURCE2 TABLE2 NEWNAME") has a SOURCE followed by a TABLE

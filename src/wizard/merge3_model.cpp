@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <stdexcept>
 
 #include "compare/auto_key.h"
 #include "data/source_descriptor.h"
 #include "foxpro/format/ascii_case.h"
-#include "foxpro/format/dbf_format.h"
 #include "foxpro/foxpro_error.h"
 #include "foxpro/platform/file_identity.h"
 #include "foxpro/platform/regular_file.h"
 #include "foxpro/read/file_names.h"
+#include "foxpro/read/table_file.h"
 #include "foxpro/read/table_reader.h"
 #include "foxpro/source/data_source.h"
 #include "foxpro/text/code_page_name.h"
@@ -52,15 +51,6 @@ struct Merge3Model::Working {
 namespace {
 
 constexpr const char* kTableFilter = "FoxPro Tables (*.dbf)|*.dbf;*.DBF|All Files (*.*)|*.*|";
-
-bool isContainerFile(const std::string& path) {
-    if (path.size() >= 4 && foxpro::equalsNoCase(path.substr(path.size() - 4), ".dbc"))
-        return true;
-    std::ifstream in(path, std::ios::binary);
-    char header[32] = {};
-    return in.read(header, sizeof header) &&
-           (static_cast<std::uint8_t>(header[28]) & foxpro::dbf::kTableFlagContainer) != 0;
-}
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
@@ -262,7 +252,7 @@ bool Merge3Model::open(int box, Opened& opened) {
             message(which + " " + text + ": no such file.");
             return false;
         }
-        if (kind != foxpro::platform::PathKind::RegularFile || isContainerFile(text)) {
+        if (!foxpro::isTableFile(text)) {
             message(which + " " + text +
                     ": no table file; a table of a folder or container is written "
                     "SOURCE::TABLE.");
